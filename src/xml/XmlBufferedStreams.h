@@ -2,7 +2,7 @@
 // 64 KB page buffers between the codec stream and the file, so that the
 // byte-at-a-time traffic above them does not reach the file a byte at a time.
 
-#include "xml/XmlStream.h"
+#include "xml/XmlStreams.h"
 
 #include <memory>
 #include <vector>

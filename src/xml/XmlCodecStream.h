@@ -2,7 +2,7 @@
 // The encoding-converting stream between a document and its bytes, and the
 // detection of the external encoding from the first bytes of the input.
 
-#include "xml/XmlStream.h"
+#include "xml/XmlStreams.h"
 
 #include <cstdint>
 #include <functional>

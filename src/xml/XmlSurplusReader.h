@@ -1,7 +1,7 @@
 #pragma once
 // A byte reader with push-back over a stream.
 
-#include "xml/XmlStream.h"
+#include "xml/XmlStreams.h"
 
 #include <string>
 

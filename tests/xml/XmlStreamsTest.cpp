@@ -1,4 +1,4 @@
-#include "xml/XmlStream.h"
+#include "xml/XmlStreams.h"
 
 #include "xml/XmlErrors.h"
 #include "xml/XmlStringBuilder.h"
