@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace orvex {
 
@@ -73,9 +74,12 @@ TtpSharedFileStream::TtpSharedFileStream(std::u16string_view fileName, uint16_t 
 TtpSharedFileStream TtpSharedFileStream::OpenAlways(std::u16string_view fileName, uint16_t mode) {
     int error = 0;
     TSharedFile file = OpenWithMode(fileName, mode, TFileDisposition::fdOpenAlways, error);
-    if (!file.IsOpen())
+    if (file.IsOpen())
+        return TtpSharedFileStream(std::move(file));
+    struct stat info {};
+    if (stat(Utf16ToUtf8(fileName).c_str(), &info) == 0)
         throw EFOpenError(FailureText("Cannot open file", fileName, error));
-    return TtpSharedFileStream(std::move(file));
+    throw EFCreateError(FailureText("Cannot create file", fileName, error));
 }
 
 size_t TtpSharedFileStream::Read(void* buffer, size_t count) {

@@ -64,7 +64,8 @@ public:
     // any other mode opens an existing file. Raises EFCreateError or EFOpenError.
     TtpSharedFileStream(std::u16string_view fileName, uint16_t mode, uint16_t createMode = 0);
 
-    // Opens the file, creating it when missing but never truncating it.
+    // Opens the file, creating it when missing but never truncating it. Raises
+    // EFOpenError when the file exists, else EFCreateError.
     static TtpSharedFileStream OpenAlways(std::u16string_view fileName, uint16_t mode);
 
     // Bytes read, fewer only at the end of the file.
