@@ -18,28 +18,28 @@ void AppendDigits(std::u16string& out, int value, int width) {
         out += digits[--count];
 }
 
-std::u16string DatePart(const TLocalDateTime& time) {
+// "hh:nn:ss"
+void AppendTime(std::u16string& out, const TLocalDateTime& time) {
+    AppendDigits(out, time.hour, 2);
+    out += u':';
+    AppendDigits(out, time.minute, 2);
+    out += u':';
+    AppendDigits(out, time.second, 2);
+}
+
+} // namespace
+
+std::u16string FormatStandardDateTime(const TLocalDateTime& time) {
     std::u16string text;
     AppendDigits(text, time.year, 4);
     text += u'-';
     AppendDigits(text, time.month, 2);
     text += u'-';
     AppendDigits(text, time.day, 2);
-    return text;
-}
-
-} // namespace
-
-std::u16string FormatStandardDateTime(const TLocalDateTime& time) {
-    std::u16string text = DatePart(time);
     if (time.hour == 0 && time.minute == 0 && time.second == 0 && time.millisecond == 0)
         return text;
     text += u' ';
-    AppendDigits(text, time.hour, 2);
-    text += u':';
-    AppendDigits(text, time.minute, 2);
-    text += u':';
-    AppendDigits(text, time.second, 2);
+    AppendTime(text, time);
     return text;
 }
 
@@ -53,11 +53,7 @@ std::u16string FormatTestingLogTime(const TLocalDateTime& time) {
     text += u'-';
     AppendDigits(text, time.day, 2);
     text += u' ';
-    AppendDigits(text, time.hour, 2);
-    text += u':';
-    AppendDigits(text, time.minute, 2);
-    text += u':';
-    AppendDigits(text, time.second, 2);
+    AppendTime(text, time);
     text += u':';
     AppendDigits(text, time.millisecond, 3);
     return text;

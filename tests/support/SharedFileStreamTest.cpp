@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace orvex;
 using namespace orvex::testing;
 
@@ -38,6 +40,7 @@ TEST(SharedFileStream, InvalidCreateModesFailWithoutTouchingTheDisk) {
 
 TEST(SharedFileStream, OpenFailureTextNamesTheExpandedFile) {
     TTempFolder temp;
+    ASSERT_EQ(mkdir(temp.Path("sub").c_str(), 0755), 0);
     const std::u16string roundabout = temp.Path16("sub/../missing.txt");
     EXPECT_EQ(FailureOf<EFOpenError>([&] { TtpSharedFileStream(roundabout, fmOpenRead | fmShareDenyWrite); }),
               "Cannot open file \"" + temp.Path("missing.txt") + "\". The system cannot find the file specified.");
@@ -95,5 +98,5 @@ TEST(SharedFileStream, OpenAlwaysCreatesWithoutTruncating) {
     EXPECT_EQ(FailureOf<EFCreateError>([&] {
                   TtpSharedFileStream::OpenAlways(temp.Path16("none/a.txt"), fmOpenWrite | fmShareDenyWrite);
               }),
-              "Cannot create file \"" + temp.Path("none/a.txt") + "\". The system cannot find the file specified.");
+              "Cannot create file \"" + temp.Path("none/a.txt") + "\". The system cannot find the path specified.");
 }

@@ -20,24 +20,34 @@ constexpr off_t kHasWrite = kLockBase + 1;
 constexpr off_t kDeniesRead = kLockBase + 2;
 constexpr off_t kDeniesWrite = kLockBase + 3;
 
+struct flock LockOfByte(short type, off_t byte) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = byte;
+    lock.l_len = 1;
+    return lock;
+}
+
 bool HeldByOthers(int fd, off_t byte) {
-    struct flock probe {};
-    probe.l_type = F_WRLCK;
-    probe.l_whence = SEEK_SET;
-    probe.l_start = byte;
-    probe.l_len = 1;
+    struct flock probe = LockOfByte(F_WRLCK, byte);
     if (fcntl(fd, F_OFD_GETLK, &probe) != 0)
         return true; // cannot tell: refuse rather than share wrongly
     return probe.l_type != F_UNLCK;
 }
 
 bool Hold(int fd, off_t byte) {
-    struct flock lock {};
-    lock.l_type = F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = byte;
-    lock.l_len = 1;
+    struct flock lock = LockOfByte(F_RDLCK, byte);
     return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+// ENOENT for a file in a folder that does not exist reads as a missing path.
+int MissingFileOrPath(const std::string& native) {
+    const size_t slash = native.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return ENOENT;
+    struct stat info {};
+    return stat(native.substr(0, slash).c_str(), &info) == 0 ? ENOENT : kErrorPathNotFound;
 }
 
 int LockGate(int fd, int operation) {
@@ -75,6 +85,7 @@ std::string OsErrorMessage(int code) {
     case ENOENT:
         return "The system cannot find the file specified.";
     case ENOTDIR:
+    case kErrorPathNotFound:
         return "The system cannot find the path specified.";
     case EACCES:
     case EPERM:
@@ -136,7 +147,7 @@ TSharedFile TSharedFile::Open(std::u16string_view path, unsigned access, unsigne
         fd = open(native.c_str(), flags, 0666);
     while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        error = errno;
+        error = errno == ENOENT ? MissingFileOrPath(native) : errno;
         return {};
     }
     TSharedFile file(fd);

@@ -21,7 +21,8 @@ enum class TFileDisposition {
     fdOpenAlways,   // creates when missing, never truncates
 };
 
-// Error codes: errno values, plus these two of our own.
+// Error codes: errno values, plus these of our own.
+constexpr int kErrorPathNotFound = -3;
 constexpr int kErrorSharingViolation = -32;
 constexpr int kErrorInvalidParameter = -87;
 

@@ -125,6 +125,10 @@ TEST_F(SharedFileTest, FailuresGiveTheirCodes) {
     int error = 0;
     EXPECT_FALSE(TSharedFile::Open(u"/nonexistent-folder/x", faRead, fsRead, TFileDisposition::fdOpenExisting, error)
                      .IsOpen());
+    EXPECT_EQ(error, kErrorPathNotFound);
+    EXPECT_FALSE(TSharedFile::Open(std::u16string(folder_.begin(), folder_.end()) + u"/missing", faRead, fsRead,
+                                   TFileDisposition::fdOpenExisting, error)
+                     .IsOpen());
     EXPECT_EQ(error, ENOENT);
     const std::u16string folder(folder_.begin(), folder_.end());
     EXPECT_FALSE(TSharedFile::Open(folder, faRead, fsRead, TFileDisposition::fdOpenExisting, error).IsOpen());
@@ -139,6 +143,7 @@ TEST(OsErrorMessage, WordsCommonErrorsAsWindowsDoes) {
     EXPECT_EQ(OsErrorMessage(kErrorSharingViolation),
               "The process cannot access the file because it is being used by another process.");
     EXPECT_EQ(OsErrorMessage(ENOENT), "The system cannot find the file specified.");
+    EXPECT_EQ(OsErrorMessage(kErrorPathNotFound), "The system cannot find the path specified.");
     EXPECT_EQ(OsErrorMessage(EACCES), "Access is denied.");
     EXPECT_EQ(OsErrorMessage(EISDIR), "Access is denied.");
     EXPECT_EQ(OsErrorMessage(kErrorInvalidParameter), "The parameter is incorrect.");
