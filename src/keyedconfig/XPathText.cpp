@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "keyedconfig/VeldarmarkMessages.h"
+#include "platform/base/CaseFold.h"
 
 namespace orvex {
 
@@ -307,8 +308,7 @@ bool HasContextPredicate(const TXPathElement& step, std::u16string_view contextA
 }
 
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    // ASCII folding until the shared case fold takes its place.
-    return SameTextIgnoringAsciiCase(a, b);
+    return SameTextIgnoreCase(a, b);
 }
 
 bool SameTextIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
