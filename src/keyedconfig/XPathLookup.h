@@ -78,7 +78,7 @@ public:
             return nullptr;
         std::span<const TXPathElement> walk(steps);
         if (absolute && !steps.empty()) {
-            const std::u16string_view rootName = FOps.Name(current);
+            const std::u16string rootName(FOps.Name(current));
             if (!SameTextIgnoringAsciiCase(steps[0].xeTagName, rootName))
                 Raise(FormatVeldarText(VeldarMessage(vmInvalidRequestedRoot),
                                        {steps[0].xeTagName, rootName, FullXPath(start, xpath)}),

@@ -101,15 +101,15 @@ std::u16string XPathOfNodeText(TOps& ops, typename TOps::TNode* node) {
         return u"/";
     std::u16string path;
     for (; node; node = ops.Parent(node)) {
-        const std::u16string_view name = ops.Name(node);
-        std::u16string step(name);
+        const std::u16string name(ops.Name(node));
+        std::u16string step = name;
         if (TNode* parent = ops.Parent(node)) {
             int namesakes = 0;
             int place = 0;
             const int count = ops.ChildCount(parent);
             for (int i = 0; i < count; ++i) {
                 TNode* sibling = ops.Child(parent, i);
-                if (sibling && std::u16string_view(ops.Name(sibling)) == name) {
+                if (sibling && ops.Name(sibling) == name) {
                     ++namesakes;
                     if (sibling == node)
                         place = namesakes;
