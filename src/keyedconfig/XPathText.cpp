@@ -90,6 +90,10 @@ int ParseDefinition(TXPathAttribute& attr) {
         char16_t c = name[i];
         if (c == u'\t' || c == u' ' || c == u'\'' || c == u'/' || c == u'[' || c == u']')
             return start + static_cast<int>(i) + 1;
+        // A lookup that creates writes the name into the document as it is: these
+        // would make the saved file unreadable.
+        if (c < u' ' || c == u'<' || c == u'>' || c == u'&' || c == u'"')
+            return start + static_cast<int>(i) + 1;
     }
     size_t leading = 0;
     std::u16string_view value = Trimmed(def.substr(eq + 1), &leading);

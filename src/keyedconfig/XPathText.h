@@ -87,6 +87,11 @@ struct TXPathElement {
 
 // Parses a path into steps. Returns 0 on success, otherwise the 1-based position
 // of the syntax error (elements then empty). An empty path gives no steps.
+// Element names are 0-9, A-Z, a-z, "_" (and surrogate halves); "[n]" is an index
+// and "[@name='v']" or [@name="v"] a predicate, one per bracket group. Also
+// refused: a step without a name ("a//b"), an index never closed ("a[2"), a value
+// holding its own quote, and attribute names with blanks, quotes, "/", "[", "]",
+// "<", ">", "&" or control characters.
 int ParseXPath(std::u16string_view path, std::vector<TXPathElement>& elements);
 
 // ParseXPath that raises 65166 (path, position) with the method name

@@ -105,6 +105,7 @@ TEST(XPathTextTest, ParserReadsSteps) {
         {u"a[-5]", {{u"a", -5, {}}}},
         {u"a[@name=\"x\"]", {{u"a", -1, {{u"name", u"x"}}}}},
         {u"a[@name='x']", {{u"a", -1, {{u"name", u"x"}}}}},
+        {u"a[@xml:lang='de'][@x-y.z='1']", {{u"a", -1, {{u"xml:lang", u"de"}, {u"x-y.z", u"1"}}}}},
         {u"a[@n=\"x]y\"]", {{u"a", -1, {{u"n", u"x]y"}}}}},
         {u"a[@n='say \"hi\"']", {{u"a", -1, {{u"n", u"say \"hi\""}}}}},
         {u"a [ @n = \"x\" ]", {{u"a", -1, {{u"n", u"x"}}}}},
@@ -174,6 +175,11 @@ TEST(XPathTextTest, ParserErrorPositions) {
         {u"a[@=\"x\"]", 4},             // empty name
         {u"a[@a b=\"x\"]", 5},          // blank in the name
         {u"a[@a'b=\"x\"]", 5},
+        {u"a[@a<b='x']", 5},            // names that would break the saved file
+        {u"a[@ab>='x']", 6},
+        {u"a[@a&b='x']", 5},
+        {u"a[@a\nb='x']", 5},
+        {u"a[@a\"b\"='x']", 5},
         {u"a [n=\"x\"]", 5},            // name without "@"
         {u"a[n=\"x\"]", 8},             // "[" without "@" is an index
         {u"a[@n=\"x\" @m=\"y\"]", 8},   // second predicate in one group: stray quote
