@@ -100,6 +100,11 @@ std::shared_ptr<TEmulatedMachine> OpenMachine(std::u16string_view name) {
     return machine;
 }
 
+void CloseMachines() {
+    std::lock_guard lock(gOpenMutex);
+    gOpenMachines.clear();
+}
+
 void CreateMachine(std::u16string_view name, const TMachineState& state) {
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);

@@ -54,6 +54,9 @@ std::shared_ptr<TEmulatedMachine> OpenMachine(std::u16string_view name);
 // drops any open copy. Test machines and generated machines are made this way.
 void CreateMachine(std::u16string_view name, const TMachineState& state);
 
+// Forgets every open machine: the next OpenMachine reads its folder again.
+void CloseMachines();
+
 // The folder that stands for a machine name (the local machine's is "localhost").
 // Raises EMachineError for a name that cannot be a folder name.
 std::filesystem::path MachineFolderOf(std::u16string_view name);
