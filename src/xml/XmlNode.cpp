@@ -88,6 +88,9 @@ TUtf8XmlNode* TUtf8XmlNode::Nodes(int index) const {
 }
 
 bool TUtf8XmlNode::CanHold(const TUtf8XmlNode* node) const {
+    // A childless node is nobody's ancestor: the parser's case, kept O(1).
+    if (node->FNodes.empty())
+        return node != this;
     for (const TUtf8XmlNode* p = this; p; p = p->FParent)
         if (p == node)
             return false;
@@ -398,8 +401,11 @@ void TUtf8XmlNode::Assign(const TUtf8XmlNode& source) {
     FValue = std::move(value);
     FTag = tag;
     FAttributes.Assign(attributes);
-    for (auto& copy : copies)
-        NodeAdd(std::move(copy));
+    // Fresh copies of this document: no ownership check or relinking needed.
+    for (auto& copy : copies) {
+        copy->FParent = this;
+        FNodes.push_back(std::move(copy));
+    }
 }
 
 void TUtf8XmlNode::Assign(TXmlDocumentHooks& document) {
