@@ -280,13 +280,10 @@ int TUtf8XmlNode::TotalNodeCount() const {
 }
 
 std::string TUtf8XmlNode::FullPath() const {
-    // Nodes from this one up to the root level (depth 0); the container adds nothing.
-    std::vector<const TUtf8XmlNode*> chain;
-    for (const TUtf8XmlNode* p = this; p; p = p->FParent) {
-        chain.push_back(p);
-        if (p->TreeDepth() <= 0)
-            break;
-    }
+    // This node and its ancestors down to the root level; the container adds nothing.
+    std::vector<const TUtf8XmlNode*> chain{this};
+    for (const TUtf8XmlNode* p = this; p->FParent && p->FParent->FParent; p = p->FParent)
+        chain.push_back(p->FParent);
     std::string path;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         path.push_back('/');

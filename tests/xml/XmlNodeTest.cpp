@@ -240,6 +240,9 @@ TEST(Lookups, PathsDepthsAndCounts) {
     EXPECT_EQ(t.root->TreeDepth(), 0);
     EXPECT_EQ(t.a->TreeDepth(), 2);
     EXPECT_EQ(t.root->FullPath(), "/Root");
+    EXPECT_EQ(t.doc.Container.FullPath(), "/");
+    TUtf8XmlNode loose(nullptr, "Loose");
+    EXPECT_EQ(loose.FullPath(), "/Loose");
     EXPECT_EQ(t.b->FullPath(), "/Root/Machines/Machine");
     EXPECT_EQ(t.doc.Container.TotalNodeCount(), 5);
     EXPECT_EQ(t.root->CascadedName(), "0000_Root0000");
