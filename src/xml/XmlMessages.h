@@ -34,6 +34,7 @@ inline constexpr std::string_view sxMissingElementName = "Missing element name";
 inline constexpr std::string_view sxIllegalCharInBinaryStream =
     "Illegal character in binary stream";
 inline constexpr std::string_view sxRecursiveEntity = "Entity \"%s\" refers to itself";
+inline constexpr std::string_view sxEntityTooLarge = "Entity \"%s\" expands too far";
 inline constexpr std::string_view sxIllegalElementType = "Illegal element type";
 inline constexpr std::string_view sxRootElementNotDefined = "XML root element not defined.";
 

@@ -47,7 +47,7 @@ TUtf8XmlNode::TUtf8XmlNode(TXmlDocumentHooks* document, std::string_view name,
 TUtf8XmlNode::TUtf8XmlNode(TXmlDocumentHooks* document, TXmlElementType elementType)
     : FDocument(document), FElementType(elementType) {}
 
-TUtf8XmlNode::~TUtf8XmlNode() = default;
+TUtf8XmlNode::~TUtf8XmlNode() { NodesClear(); }
 
 std::unique_ptr<TUtf8XmlNode> TUtf8XmlNode::NewNodeOfClass(TXmlDocumentHooks* document) const {
     return std::make_unique<TUtf8XmlNode>(document);
@@ -157,8 +157,16 @@ void TUtf8XmlNode::NodeExchange(int index1, int index2) {
 }
 
 void TUtf8XmlNode::NodesClear() {
+    // Frees the subtree level by level, so a deep tree cannot exhaust the stack.
     std::vector<std::unique_ptr<TUtf8XmlNode>> doomed;
     doomed.swap(FNodes);
+    while (!doomed.empty()) {
+        std::unique_ptr<TUtf8XmlNode> node = std::move(doomed.back());
+        doomed.pop_back();
+        for (auto& child : node->FNodes)
+            doomed.push_back(std::move(child));
+        node->FNodes.clear();
+    }
 }
 
 void TUtf8XmlNode::Delete() {
