@@ -366,7 +366,7 @@ public:
 
     // Resolves the references to DOCTYPE entities in the values and attributes of
     // this subtree. EFilerError when an entity expands into itself, or when the
-    // expansions would nest deeper than 10000 levels or add over a million nodes.
+    // expansions would nest deeper than 10000 levels or add over 100000 nodes.
     void ResolveEntityReferences();
 
     // --- Parser and writer (defined in XmlParser.cpp / XmlWriter.cpp) ---
