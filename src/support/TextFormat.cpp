@@ -5,10 +5,11 @@
 namespace orvex {
 
 std::u16string TFormatValue::ToText() const {
-    if (!FIsInteger)
+    if (FKind == fkText)
         return std::u16string(FText);
     char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, FInteger);
+    const auto result = FKind == fkSigned ? std::to_chars(digits, digits + sizeof digits, FSigned)
+                                          : std::to_chars(digits, digits + sizeof digits, FUnsigned);
     return std::u16string(digits, result.ptr);
 }
 

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace orvex {
 
@@ -23,15 +24,22 @@ public:
         requires(!std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, char8_t> &&
                  !std::same_as<T, char16_t> && !std::same_as<T, char32_t> &&
                  !std::same_as<T, wchar_t>)
-    TFormatValue(T value) : FIsInteger(true), FInteger(static_cast<int64_t>(value)) {}
+    TFormatValue(T value) : FKind(std::is_signed_v<T> ? fkSigned : fkUnsigned) {
+        if constexpr (std::is_signed_v<T>)
+            FSigned = value;
+        else
+            FUnsigned = value;
+    }
 
     // The text itself, or the integer in decimal (locale-free).
     std::u16string ToText() const;
 
 private:
-    bool FIsInteger = false;
+    enum TKind { fkText, fkSigned, fkUnsigned };
+    TKind FKind = fkText;
     std::u16string_view FText;
-    int64_t FInteger = 0;
+    int64_t FSigned = 0;
+    uint64_t FUnsigned = 0;
 };
 
 // Replaces, left to right, each "%s" or "%d" (either letter case) with the next

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sys/stat.h>
 #include <string>
@@ -314,4 +315,138 @@ TEST(GuiTextCatalogue, TellingEnglishAndGermanTexts) {
               u"3 paths have been fixed!");
     EXPECT_EQ(GetSubstitutionText(*doc, u"MemoAbout", u"5", u"eng"), u"expands to YYYYMMDD");
     EXPECT_TRUE(LoadMemoLines(*doc, u"MemoAbout").starts_with(u"%s: "));
+}
+
+TEST(GuiTextCatalogue, EveryContainerHoldsTheKeysTheWindowsLookUp) {
+    const auto doc = ShippedCatalogue();
+    const auto entries = CollectEntries(*doc);
+    // Kind|module|container -> keys in order ("name" for captions and popup items,
+    // "name Hint" for hints).
+    std::map<std::u16string, std::vector<std::u16string>> found;
+    for (const auto& [key, list] : entries) {
+        if (!key.starts_with(u"Control|") && !key.starts_with(u"Popup|"))
+            continue;
+        std::u16string rest = key.substr(key.find(u'|') + 1);
+        const size_t nameAt = rest.find(u'|', rest.find(u'|') + 1) + 1;
+        std::u16string name = rest.substr(nameAt);
+        if (name.ends_with(u"|Caption"))
+            name.resize(name.size() - 8);
+        else if (name.ends_with(u"|Hint"))
+            name.replace(name.size() - 5, 1, u" ");
+        found[rest.substr(0, nameAt - 1)].push_back(name);
+    }
+    std::map<std::u16string, std::vector<std::u16string>> expected = {
+        {u"Backup|Panel2", {u"Labelbackup", u"Labelmain", u"Labelrestore", u"btnback", u"btnfinish", u"btnnext"}},
+        {u"Backup|tabsheetMain", {u"Label10", u"rbBackup", u"rbRestore"}},
+        {u"Backup|tabsheetBackup1", {u"Label3"}},
+        {u"Backup|tabsheetBackup2", {u"Label6"}},
+        {u"Backup|tabsheetBackup3", {u"Label1"}},
+        {u"Backup|PanelLabel", {u"LabelBackupFinish"}},
+        {u"Backup|PopupBackup", {u"popDeleteNodeB"}},
+        {u"Restore|tabsheetRestore1", {u"Label2", u"Label4", u"Label7"}},
+        {u"Restore|tabsheetRestore2", {u"Label8"}},
+        {u"Restore|tabsheetRestore3", {u"Label12", u"Label15", u"Label16", u"Label17"}},
+        {u"Restore|gbWebsitesExist", {u"rbWebsitesExist1", u"rbWebsitesExist2", u"rbWebsitesExist3", u"rbWebsitesExist4"}},
+        {u"Restore|gbIpNotFound", {u"rbIpNotFound1", u"rbIpNotFound1 Hint", u"rbIpNotFound2 Hint"}},
+        {u"Restore|gbPathsValid", {u"rbPathsValid1", u"rbPathsValid1 Hint", u"rbPathsValid2", u"rbPathsValid2 Hint"}},
+        {u"Restore|tabsheetRestore4", {u"Label13", u"Label14", u"rbCheckPath1", u"rbCheckPath2", u"rbCheckPath3 Hint"}},
+        {u"Restore|tabsheetRestoreConfirm",
+         {u"LabelRestoreConfirm", u"LabelRestoreConfirm Hint", u"LabelRestoreConfirmText", u"LabelRestoreConfirmText Hint"}},
+        {u"Restore|tabsheetRestore5", {u"Label9"}},
+        {u"Restore|FormCheckIP", {u"GroupBox1", u"GroupBox2"}},
+        {u"Restore|GroupBox2", {u"Label1", u"Label2", u"btnAuto", u"btnReplace", u"btnSave"}},
+        {u"Restore|FormCheckPath", {u"GroupBox3", u"GroupBox4"}},
+        {u"Restore|GroupBox4", {u"Label1", u"Label2", u"btnAuto", u"btnReplace", u"btnSave"}},
+        {u"Restore|FormProperty", {u"Label1", u"Label2", u"Label3", u"Ok"}},
+        {u"Restore|PopupRestore", {u"popDeleteNode", u"popSelectAllSites"}},
+        {u"Restore|PopupLog", {u"popClearLog"}},
+        {u"Restore|PopupProperty", {u"popAddProperty", u"popDeleteProperty", u"popEditProperty"}},
+    };
+    for (auto* keys : {&found, &expected})
+        for (auto& [container, names] : *keys)
+            std::sort(names.begin(), names.end());
+    EXPECT_EQ(found, expected);
+}
+
+TEST(GuiTextCatalogue, EnglishTextsTheProgramQuotes) {
+    const auto doc = ShippedCatalogue();
+    const struct {
+        const char16_t* type;
+        const char16_t* id;
+        const char16_t* text;
+    } dialogs[] = {
+        {u"MsgWarningOk", u"restoremachinecount", u"Select one (1) backup to restore!"},
+        {u"MsgWarningOk", u"propertyvalidtype", u"Please select a supported type!"},
+        {u"MsgWarningOk", u"propertyvalidinteger", u"Enter an integer."},
+        {u"MsgWarningOk", u"propertyvalidboolean", u"Boolean value should be True or False!"},
+        {u"MsgInfoOk", u"restorefixpathscount", u"%d paths have been fixed!"},
+        {u"MsgErrorOk", u"restoreisip", u"Error with ip address."},
+        {u"MsgErrorOk", u"cannotopenmanual", u"Can not open Tarnwell_Reference.pdf.\r\n\r\n Error: %s"},
+        {u"DialogYesNo", u"backupexist", u"A backup named %s already exists. Are you sure you want to overwrite it?"},
+        {u"DialogYesNo", u"deletenode",
+         u"Please confirm that you want to delete the backup information at the current node? \r\n\r\n It will be "
+         u"removed completely from your %s file. This action cannot be undone."},
+        {u"DialogYesNo", u"restorebegin", u"Are you ready to restore?"},
+        {u"DialogYesNo", u"restoresaveip",
+         u"Please confirm that you want to save the new IPs.\r\n\r\n The %s file will be altered. \r\n\r\nThis action "
+         u"cannot be undone."},
+    };
+    for (const auto& c : dialogs)
+        EXPECT_EQ(GetDialogText(*doc, u"eng", c.type, c.id), c.text);
+    const std::u16string machineName = GetDialogText(*doc, u"eng", u"MsgWarningOk", u"backupmachinename");
+    EXPECT_EQ(Placeholders(machineName), u"%s");
+    EXPECT_NE(machineName.find(u"localhost"), std::u16string::npos);
+
+    const std::pair<const char16_t*, const char16_t*> keywords[] = {
+        {u"Backup", u"Backup"},   {u"and", u"and"},      {u"Restore", u"Restore"},
+        {u"Close", u"Close"},     {u"Cancel", u"Cancel"}, {u"FormCheckIP", u"Check IP"},
+        {u"FormProperty", u"Properties"},
+    };
+    for (const auto& [name, text] : keywords)
+        EXPECT_EQ(GetKeywordText(*doc, u"eng", name), text);
+
+    const std::pair<const char16_t*, const char16_t*> menu[] = {
+        {u"miFile", u"File"},         {u"miExit", u"E&xit"},          {u"miHelp", u"Help"},
+        {u"miAbout", u"&About"},      {u"miFeedback", u"Submit &Feedback"}, {u"miManual", u"Documentation"},
+        {u"miReleaseNotes", u"Release &Notes"}, {u"miTools", u"Tools"},
+    };
+    for (const auto& [name, caption] : menu)
+        EXPECT_EQ(GetMainMenuCaption(*doc, FindMainMenu(*doc), name, u"eng"), caption);
+
+    const char16_t* substitutions[] = {u"Usage", u"backup automatically based on parameters", u"customized XML filename",
+                                       u"backup name", u"expands to YYYYMMDD",
+                                       u"overwrite any backup with the same name, without prompting",
+                                       u"machine name, usually localhost", u"quit when done"};
+    for (int id = 1; id <= 8; ++id)
+        EXPECT_EQ(GetSubstitutionText(*doc, u"MemoAbout", std::u16string(1, char16_t(u'0' + id)), u"eng"),
+                  substitutions[id - 1]);
+
+    TWideXmlNode* backup = FindSoftwareModule(*doc, u"Backup");
+    TWideXmlNode* restore = FindSoftwareModule(*doc, u"Restore");
+    const struct {
+        TWideXmlNode* module;
+        const char16_t* container;
+        const char16_t* name;
+        const char16_t* text;
+    } controls[] = {
+        {backup, u"Panel2", u"btnnext", u"Next"},
+        {backup, u"Panel2", u"btnfinish", u"Finish"},
+        {restore, u"gbWebsitesExist", u"rbWebsitesExist1", u"Replace All (i.e. overwrite existing)"},
+        {restore, u"gbWebsitesExist", u"rbWebsitesExist2", u"Create All as New Sites"},
+        {restore, u"gbWebsitesExist", u"rbWebsitesExist3", u"Skip the Restoration of that Web Site"},
+        {restore, u"FormCheckIP", u"GroupBox1", u"Error found. Invalid IP."},
+    };
+    for (const auto& c : controls)
+        EXPECT_EQ(GetControlText(*doc, c.module, c.container, c.name, u"Caption", u"eng"), c.text);
+    const struct {
+        const char16_t* popup;
+        const char16_t* name;
+        const char16_t* caption;
+    } popups[] = {
+        {u"PopupRestore", u"popSelectAllSites", u"Select All Sites"},
+        {u"PopupProperty", u"popAddProperty", u"Add Property"},
+    };
+    for (const auto& c : popups)
+        EXPECT_EQ(GetPopupMenuCaption(*doc, restore, c.popup, c.name, u"eng")->Caption, c.caption);
+    EXPECT_EQ(GetPopupMenuCaption(*doc, backup, u"PopupBackup", u"popDeleteNodeB", u"eng")->Caption, u"Delete Node");
 }
