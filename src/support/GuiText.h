@@ -12,6 +12,8 @@
 // text is empty (or, for controls and menus, absent). Two markers stand in texts:
 // U+25A3 becomes CR LF in keyword and dialog texts, U+25B8 becomes "&" in menu
 // captions. Placeholders ("%s", "%d") come back unchanged for FormatTolerant.
+// Names and codes go into paths of the keyed document: one holding a double quote,
+// or a container name that is no path name, raises its path error (EVeldarException).
 // The Qt translators over these halves are in support/gui/GuiTextTranslators.h.
 
 #include <initializer_list>

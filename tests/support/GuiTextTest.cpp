@@ -313,6 +313,16 @@ TEST_F(GuiTextLookups, ActiveLanguagesInCatalogueOrderAndNameToCode) {
     EXPECT_TRUE(list.empty());
 }
 
+TEST_F(GuiTextLookups, NamesThatCannotStandInAPathRaiseThePathError) {
+    TWideXmlNode* module = FindSoftwareModule(*doc_, u"Backup");
+    EXPECT_THROW(GetKeywordText(*doc_, u"eng", u"a\"b"), EVeldarException);
+    EXPECT_THROW(GetDialogText(*doc_, u"d\"eu", u"MsgInfoOk", u"done"), EVeldarException);
+    EXPECT_THROW(GetControlText(*doc_, module, u"Panel-2", u"btnnext", u"Caption", u"eng"), EVeldarException);
+    EXPECT_THROW(GetControlText(*doc_, module, u"/Panel2", u"btnnext", u"Caption", u"eng"), EVeldarException);
+    // Any other text is a value like any other.
+    EXPECT_EQ(GetKeywordText(*doc_, u"eng", u"a b]'[@x"), u"");
+}
+
 TEST_F(GuiTextLookups, AMissingSectionIsNeverAnError) {
     auto bare = NewGuiTextDocument();
     bare->ReadFromString(u"<PelluxToolsSoftwareTolkara/>");
