@@ -93,6 +93,10 @@ constexpr char16_t kCatalogue[] = uR"(<?xml version="1.0" encoding="utf-8"?>
         <S id="3" value="explicit" lingvo="eng"/>
       </Substitutions>
     </MemoAbout>
+    <MemoContext>
+      <Lines context="cmd">for the command line</Lines>
+      <Lines>for the window</Lines>
+    </MemoContext>
   </Memos>
   <MainMenu>
     <MenuItem name="miExit" caption="E&#x25B8;xit"/>
@@ -191,6 +195,8 @@ TEST_F(GuiTextLookups, MemoLinesAreTheTemplateAsWritten) {
     EXPECT_EQ(LoadMemoLines(*doc_, u"MemoAbout"), u"%s: prog -x\n\n    -x ... %s \u25A3");
     EXPECT_EQ(LoadMemoLines(*doc_, u"memoabout"), LoadMemoLines(*doc_, u"MemoAbout")); // element names ignore case
     EXPECT_EQ(LoadMemoLines(*doc_, u"MemoOther"), u"");
+    // An element with the context attribute is passed over on the last step.
+    EXPECT_EQ(LoadMemoLines(*doc_, u"MemoContext"), u"for the window");
 }
 
 TEST_F(GuiTextLookups, ControlTextsFollowTheirFallbackAndKeepEmptyValues) {
