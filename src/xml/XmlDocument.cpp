@@ -117,6 +117,7 @@ void TUtf8XmlDocument::Parse(TXmlParser& parser) {
     DoProgress(0);
     do {
         TUtf8XmlNode* node = FRootNodes->NodeNew("");
+        parser.PrepareRootNode();
         parser.ReadNode(*node);
         if (FAbortParsing)
             return;
