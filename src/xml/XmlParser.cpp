@@ -73,7 +73,8 @@ void TXmlParser::StartOnBytes() {
     const TEncodingDetection found = DetectEncoding(FBytes);
     CheckReadableEncoding(found.Encoding);
     FEncoding = found.Encoding;
-    FMarkLength = found.MarkLength;
+    // A mark cut short by the end of the input is skipped as far as it goes.
+    FMarkLength = std::min(found.MarkLength, FBytes.size());
     const std::string_view body = FBytes.substr(FMarkLength);
     if (FEncoding == seUTF8) {
         FText = body;
