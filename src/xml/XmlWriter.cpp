@@ -55,6 +55,9 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
         FOut += '<';
         FOut += name;
         AppendAttributes(FOut, node);
+        // A start tag whose text ends in "/" would read back as an empty element.
+        if (!isShort && FOut.back() == '/')
+            FOut += ' ';
         FOut += isShort ? "/>" : ">";
         FOut += value;
         if (count > 0)

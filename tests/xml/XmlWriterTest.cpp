@@ -148,3 +148,14 @@ TEST(XmlWriter, ProgressRunsFromZeroToTheSize) {
     EXPECT_EQ(seen.back(), static_cast<int64_t>(text.size()));
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 }
+
+TEST(XmlWriter, StartTagEndingInSlashStaysAStartTag) {
+    TUtf8XmlDocument doc;
+    doc.ReadFromString("<r x/ ><a/ >t</a/></r>");
+    EXPECT_EQ(doc.Root()->AttributePair(0), "x/");
+    const std::string text = doc.WriteToString();
+    EXPECT_EQ(text, "<r x/ ><a/ >t</a/></r>\n");
+    TUtf8XmlDocument again;
+    again.ReadFromString(text);
+    EXPECT_EQ(again.WriteToString(), text);
+}
