@@ -72,16 +72,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TxmUTF8StringStream saved;
         doc.SaveToStream(saved);
         saved.SetPosition(0);
-        // Without a mark, text that begins like "<" NUL NUL NUL reads as UCS-4,
-        // which is refused: only such text may fail to load again.
-        const TStringEncodingType seen = DetectEncoding(saved.DataString()).Encoding;
-        const bool refusable = seen == seUCS4BE || seen == seUCS4LE || seen == seUCS4_2143 ||
-                               seen == seUCS4_3412 || seen == seEBCDIC;
+        // Without a mark, text that begins like "<" NUL "?" NUL reads as another
+        // encoding (UTF-16, UCS-4): only such text may fail to load again.
+        const TEncodingDetection seen = DetectEncoding(saved.DataString());
+        const bool misread = !seen.HasMark && seen.Encoding != seAnsi;
         TUtf8XmlDocument reloaded;
         try {
             reloaded.LoadFromStream(saved);
-        } catch (const EStreamError&) {
-            if (!refusable)
+        } catch (const EXmlError&) {
+            if (!misread)
                 throw;
         }
     }
