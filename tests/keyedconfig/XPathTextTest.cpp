@@ -4,20 +4,12 @@
 #include <gtest/gtest.h>
 #include <random>
 
+#include "RaisedText.h"
 #include "platform/base/Utf.h"
 
 namespace orvex {
 namespace {
-
-std::u16string RaisedText(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EVeldarException& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "nothing raised";
-    return {};
-}
+using fake::RaisedText;
 
 TEST(XPathTextTest, BuilderJoinsPieces) {
     struct Row {
