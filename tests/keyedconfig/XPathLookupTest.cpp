@@ -119,6 +119,15 @@ TEST_F(XPathLookupTest, ContextLookups) {
     EXPECT_TRUE(ops.created.empty());
 }
 
+TEST_F(XPathLookupTest, LastContextValueCanBePassedBack) {
+    Z(nullptr, {u"Other", u"Keyword", u"@name", u"y"}, cxOptional, u"c1");
+    auto lookup = Lookup();
+    EXPECT_EQ(lookup.ZCNodeCommon(nullptr, u"Other/Keyword[@name=\"y\"]", cxRequired,
+                                  state.LastNodeContextValue, false),
+              yCtx);
+    EXPECT_EQ(state.LastNodeContextValue, u"c1");
+}
+
 TEST_F(XPathLookupTest, RequiredContextCreates) {
     TFakeNode* made = Z(nullptr, {u"Other", u"Keyword", u"@name", u"y"}, cxRequired, u"c2", true);
     ASSERT_NE(made, nullptr);
