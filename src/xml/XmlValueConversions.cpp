@@ -42,6 +42,8 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 }
 
 const int64_t kDelphiEpoch = DaysFromCivil(1899, 12, 30);
+const double kFirstDay = static_cast<double>(DaysFromCivil(1, 1, 1) - kDelphiEpoch);
+const double kLastDay = static_cast<double>(DaysFromCivil(9999, 12, 31) - kDelphiEpoch);
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -187,11 +189,13 @@ bool TryUtf8ToFloat(std::string_view text, double& value) {
     size_t i = 0;
     while (i < text.size() && IsXmlBlank(text[i]))
         ++i;
-    if (i < text.size() && text[i] == '+')
+    if (i + 1 < text.size() && text[i] == '+' && text[i + 1] != '-')
         ++i;
     for (; i < text.size(); ++i)
         s.push_back(text[i] == ',' ? '.' : text[i]);
-    if (s.empty() || s[0] == '+' || (s[0] == '-' && s.size() > 1 && s[1] == '+'))
+    // from_chars takes one "-" and no "+"; refuse any further sign.
+    const size_t digits = !s.empty() && s[0] == '-' ? 1 : 0;
+    if (s.size() == digits || s[digits] == '+' || s[digits] == '-')
         return false;
     double parsed = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), parsed);
@@ -268,6 +272,9 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 }
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
+    // Only 0001-01-01 up to 9999-12-31 have a text form.
+    if (!(value >= kFirstDay && value < kLastDay + 1))
+        throw EXmlError(std::string(sxDateOutOfRange));
     TDateTimeParts parts{};
     double dayPart = std::floor(value);
     int64_t ms = std::llround((value - dayPart) * kMsPerDay);
