@@ -91,6 +91,8 @@ public:
     const std::vector<std::u16string>& Warnings() const { return FWarnings; }
     TWideXmlNode* XsdSummary() const { return FXsdSummary.get(); }
 
+    // What the last lookup found. Like every node a lookup returns, LastNode is
+    // valid only until that node is removed or the document is cleared or reloaded.
     TWideXmlNode* LastNode() const { return FLast.LastNode; }
     bool LastNodeAttrFound() const { return FLast.LastNodeAttrFound; }
     TContextUsage LastNodeContextUsage() const { return FLast.LastNodeContextUsage; }
