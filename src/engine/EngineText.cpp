@@ -1,0 +1,72 @@
+#include "engine/EngineText.h"
+
+#include <charconv>
+#include <vector>
+
+namespace orvex {
+
+namespace {
+
+char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+
+std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+} // namespace
+
+bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+}
+
+std::u16string AsciiUpperCase(std::u16string_view text) {
+    std::u16string out(text);
+    for (auto& c : out) c = AsciiUpper(c);
+    return out;
+}
+
+std::u16string AsciiLowerCase(std::u16string_view text) {
+    std::u16string out(text);
+    for (auto& c : out) c = AsciiLower(c);
+    return out;
+}
+
+std::u16string IntToText(int64_t value) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return Widen(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)));
+}
+
+std::u16string HexToText(uint32_t value) {
+    char buffer[16];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, 16);
+    return Widen(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)));
+}
+
+std::u16string FormatText(std::u16string_view format, std::initializer_list<std::u16string_view> args) {
+    std::u16string out;
+    out.reserve(format.size());
+    auto next = args.begin();
+    for (size_t i = 0; i < format.size(); ++i) {
+        char16_t c = format[i];
+        if (c == u'%' && i + 1 < format.size()) {
+            char16_t spec = format[i + 1];
+            if (spec == u'%') {
+                out += u'%';
+                ++i;
+                continue;
+            }
+            if ((spec == u's' || spec == u'd') && next != args.end()) {
+                out += *next++;
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace orvex
