@@ -15,6 +15,10 @@ bool SameAsciiText(std::u16string_view a, std::u16string_view b);
 std::u16string AsciiUpperCase(std::u16string_view text);
 std::u16string AsciiLowerCase(std::u16string_view text);
 
+// A key under which texts equal ignoring case (SameTextIgnoreCase) are equal: every
+// code point simply case-folded.
+std::u16string CaseFoldedKey(std::u16string_view text);
+
 // Decimal text of a signed integer, "-2147221020" style.
 std::u16string IntToText(int64_t value);
 // Lower-case hexadecimal of an unsigned value, as "%x" formats it.
