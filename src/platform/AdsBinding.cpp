@@ -1,0 +1,94 @@
+#include "platform/AdsBinding.h"
+
+#include "platform/EmulatedMachine.h"
+#include "platform/MetabaseObjects.h"
+#include "platform/MetabaseSchema.h"
+#include "platform/base/Utf.h"
+
+namespace orvex {
+
+namespace {
+
+std::shared_ptr<TEmulatedMachine> OpenOrFail(std::u16string_view name) {
+    try {
+        return OpenMachine(name);
+    } catch (const EMachineError& e) {
+        throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
+    }
+}
+
+} // namespace
+
+TBindCtx CreateBindCtx() { return {}; }
+
+TMoniker MkParseDisplayName(const TBindCtx&, std::u16string_view displayName) {
+    constexpr std::u16string_view prefix = u"IIS://";
+    if (displayName.size() <= prefix.size() || !SameName(displayName.substr(0, prefix.size()), prefix))
+        throw EOleSysError(hr::MkSyntax);
+    std::u16string_view rest = displayName.substr(prefix.size());
+    const size_t slash = rest.find(u'/');
+    TMoniker moniker{std::u16string(displayName), std::u16string(rest.substr(0, slash)), {}};
+    if (slash != std::u16string_view::npos) {
+        std::u16string_view path = rest.substr(slash + 1);
+        if (!path.empty() && path.back() == u'/')
+            path.remove_suffix(1);
+        moniker.Path = path;
+    }
+    if (moniker.Machine.empty())
+        throw EOleSysError(hr::MkSyntax);
+    // The "IIS:" namespace exists only where IIS 6 is installed locally.
+    std::shared_ptr<TEmulatedMachine> local = OpenOrFail(u"");
+    if (!local || !local->Metabase())
+        throw EOleSysError(hr::MkSyntax);
+    return moniker;
+}
+
+TOleVariant BindMonikerToObject(const TBindCtx&, const TMoniker& moniker) {
+    std::shared_ptr<TEmulatedMachine> machine = OpenOrFail(moniker.Machine);
+    if (!machine)
+        throw EOleSysError(hr::ServerUnavailable);
+    if (!machine->Metabase())
+        throw EOleSysError(hr::MkSyntax);
+    machine->CheckFault(u"Bind", moniker.Path, u"");
+    const std::u16string adsPath = u"IIS://" + moniker.Machine + u"/";
+    std::u16string_view path = moniker.Path;
+    constexpr std::u16string_view schema = u"Schema";
+    if (path.size() >= schema.size() && SameName(path.substr(0, schema.size()), schema) &&
+        (path.size() == schema.size() || path[schema.size()] == u'/')) {
+        if (path.size() == schema.size())
+            return TAutoObjectPtr(std::make_shared<TSchemaContainerObject>(adsPath + u"Schema"));
+        const std::u16string_view name = path.substr(schema.size() + 1);
+        if (const TClassDef* cls = FindClassDef(name))
+            return TAutoObjectPtr(std::make_shared<TSchemaClassObject>(*cls, adsPath + std::u16string(path)));
+        if (const TPropertyDef* property = FindPropertyDef(name))
+            return TAutoObjectPtr(std::make_shared<TSchemaPropertyObject>(*property, adsPath + std::u16string(path)));
+        throw EOleSysError(hr::PathNotFound);
+    }
+    TMetaObject* object = machine->Metabase()->Find(path);
+    if (!object)
+        throw EOleSysError(hr::PathNotFound);
+    return TAutoObjectPtr(std::make_shared<TIIsObject>(machine, moniker.Machine, object->Path()));
+}
+
+TOleVariant BindToObject(std::u16string_view displayName) {
+    const TBindCtx context = CreateBindCtx();
+    return BindMonikerToObject(context, MkParseDisplayName(context, displayName));
+}
+
+int32_t ADsGetObject(std::u16string_view displayName, TOleVariant& container) {
+    try {
+        const TBindCtx context = CreateBindCtx();
+        const TMoniker moniker = MkParseDisplayName(context, displayName);
+        TOleVariant object = BindMonikerToObject(context, moniker);
+        if (const auto machine = OpenMachine(moniker.Machine))
+            machine->CheckFault(u"Enum", moniker.Path, u"");
+        container = std::move(object);
+        return hr::S_OK;
+    } catch (const EOleSysError& e) {
+        return e.ErrorCode();
+    } catch (const std::exception&) {
+        return hr::E_FAIL;
+    }
+}
+
+} // namespace orvex

@@ -1,0 +1,235 @@
+#include "platform/DefaultMachine.h"
+
+#include "platform/MachineFacts.h"
+#include "platform/MachineStorage.h"
+#include "platform/MetabaseValues.h"
+#include "platform/base/Module.h"
+
+#include <string_view>
+
+namespace orvex {
+
+namespace {
+
+using TTexts = std::vector<std::u16string>;
+
+std::u16string Decimal(int value) {
+    std::u16string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+        value /= 10;
+    } while (value > 0);
+    return digits;
+}
+
+TOleVariant Bytes(std::initializer_list<int> values) {
+    std::vector<TOleVariant> items;
+    for (int v : values)
+        items.emplace_back(static_cast<int32_t>(v));
+    return TOleVariant(std::move(items));
+}
+
+TOleVariant IPSecurity(bool grantByDefault, TTexts deny, TTexts grant) {
+    auto ipsec = std::make_shared<TIPSecurityObject>();
+    ipsec->GrantByDefault = grantByDefault;
+    ipsec->IPDeny = std::move(deny);
+    ipsec->IPGrant = std::move(grant);
+    return TAutoObjectPtr(ipsec);
+}
+
+TMetaObject& Key(TMetaObject& parent, std::u16string name, std::u16string className) {
+    TMetaObject& child = parent.AddChild(std::move(name), className);
+    child.SetValue(u"KeyType", className);
+    return child;
+}
+
+void Set(TMetaObject& key, std::initializer_list<std::pair<std::u16string_view, TOleVariant>> values) {
+    for (const auto& [id, value] : values)
+        key.SetValue(id, value);
+}
+
+TMetaObject& VirtualDir(TMetaObject& parent, std::u16string name, std::u16string path) {
+    TMetaObject& dir = Key(parent, std::move(name), u"IIsWebVirtualDir");
+    dir.SetValue(u"Path", std::move(path));
+    return dir;
+}
+
+TMetaObject& Application(TMetaObject& dir, const std::u16string& appRoot, std::u16string name, std::u16string pool) {
+    Set(dir, {{u"AppRoot", appRoot}, {u"AppFriendlyName", std::move(name)}, {u"AppIsolated", 2}, {u"AppPoolId", std::move(pool)}});
+    return dir;
+}
+
+TMetaObject& Site(TMetaObject& service, const std::u16string& id, std::u16string comment, TTexts bindings) {
+    TMetaObject& site = Key(service, id, u"IIsWebServer");
+    Set(site, {{u"ServerComment", std::move(comment)}, {u"ServerBindings", TextArray(bindings)}, {u"ServerState", 2},
+               {u"ServerAutoStart", true}, {u"ServerSize", 1}});
+    Key(site, u"filters", u"IIsFilters").SetValue(u"FilterLoadOrder", std::u16string());
+    return site;
+}
+
+void BuildWebService(TMetaObject& root, const std::u16string& computerName) {
+    TMetaObject& mime = Key(root, u"MimeMap", u"IIsMimeMap");
+    mime.SetValue(u"MimeMap", TextArray({u".htm,text/html", u".html,text/html", u".txt,text/plain", u".css,text/css",
+                                         u".gif,image/gif", u".jpg,image/jpeg", u".js,application/x-javascript",
+                                         u".xml,text/xml", u".zip,application/x-zip-compressed"}));
+
+    TMetaObject& w3 = Key(root, u"W3SVC", u"IIsWebService");
+    Set(w3, {
+        {u"MaxConnections", 1000}, {u"ConnectionTimeout", 120}, {u"AllowKeepAlive", true},
+        {u"AnonymousUserName", u"IUSR_" + computerName}, {u"AnonymousUserPass", u"Xq7!vR2p#Lm9"},
+        {u"WAMUserName", u"IWAM_" + computerName}, {u"WAMUserPass", u"Wk3$zT8n@Qs1"},
+        {u"AuthFlags", 5}, {u"AuthAnonymous", true}, {u"AuthNTLM", true}, {u"AccessFlags", 513}, {u"AccessRead", true},
+        {u"AccessScript", true}, {u"DirBrowseFlags", 1073741886}, {u"EnableDefaultDoc", true},
+        {u"DefaultDoc", u"Default.htm,Default.asp,index.htm,Default.aspx"}, {u"AspScriptLanguage", u"VBScript"},
+        {u"AspSessionTimeout", 20}, {u"AspScriptTimeout", 90}, {u"AspBufferingOn", true},
+        {u"AspDiskTemplateCacheDirectory", u"%windir%\\system32\\inetsrv\\ASP Compiled Templates"},
+        {u"LogType", 1}, {u"LogFilePeriod", 1}, {u"LogFileDirectory", u"C:\\WINDOWS\\system32\\LogFiles"},
+        {u"LogPluginClsid", u"{FF160663-DE82-11CF-BC0A-00AA006111E0}"}, {u"AppPoolId", u"DefaultAppPool"},
+        {u"ScriptMaps", TextArray({u".asp,C:\\WINDOWS\\system32\\inetsrv\\asp.dll,5,GET,HEAD,POST,TRACE",
+                                   u".asa,C:\\WINDOWS\\system32\\inetsrv\\asp.dll,5,GET,HEAD,POST,TRACE",
+                                   u".shtml,C:\\WINDOWS\\system32\\inetsrv\\ssinc.dll,5,GET,POST",
+                                   u".aspx,C:\\WINDOWS\\Microsoft.NET\\Framework\\v2.0.50727\\aspnet_isapi.dll,1,GET,HEAD,POST,DEBUG"})},
+        {u"HttpErrors", TextArray({u"404,*,FILE,C:\\WINDOWS\\help\\iisHelp\\common\\404b.htm",
+                                   u"500,100,URL,/iisHelp/common/500-100.asp"})},
+        {u"InProcessIsapiApps", TextArray({u"C:\\WINDOWS\\system32\\inetsrv\\httpext.dll",
+                                           u"C:\\WINDOWS\\system32\\inetsrv\\ssinc.dll"})},
+        {u"IPSecurity", IPSecurity(true, {}, {})},
+        {u"WebSvcExtRestrictionList",
+         TextArray({u"0,*.dll", u"0,*.exe", u"1,C:\\WINDOWS\\system32\\inetsrv\\asp.dll,0,ASP,Active Server Pages",
+                    u"0,C:\\WINDOWS\\system32\\inetsrv\\httpodbc.dll,0,HTTPODBC,Internet Data Connector",
+                    u"0,C:\\WINDOWS\\system32\\inetsrv\\ssinc.dll,0,SSINC,Server Side Includes",
+                    u"0,C:\\WINDOWS\\system32\\inetsrv\\httpext.dll,0,WEBDAV,WebDAV",
+                    u"1,C:\\WINDOWS\\Microsoft.NET\\Framework\\v2.0.50727\\aspnet_isapi.dll,1,ASP.NET v2.0.50727,ASP.NET v2.0.50727"})},
+        {u"AdminACL", TextArray({u"BUILTIN\\Administrators", u"NT AUTHORITY\\SYSTEM"})},
+    });
+
+    TMetaObject& info = Key(w3, u"Info", u"IIsWebInfo");
+    Set(info, {{u"ServerConfigFlags", 1}, {u"AdminServer", u"3"},
+               {u"CustomErrorDescriptions", TextArray({u"400,*,1,Bad Request", u"404,*,1,File or directory not found",
+                                                       u"500,100,0,Internal server error - ASP error"})}});
+
+    TMetaObject& filters = Key(w3, u"Filters", u"IIsFilters");
+    filters.SetValue(u"FilterLoadOrder", std::u16string(u"Compression,ASP.NET_2.0.50727.0"));
+    TMetaObject& compression = Key(filters, u"Compression", u"IIsCompressionSchemes");
+    Set(compression, {{u"HcDoDynamicCompression", false}, {u"HcDoStaticCompression", false},
+                      {u"HcCompressionDirectory", u"%windir%\\IIS Temporary Compressed Files"},
+                      {u"HcMaxDiskSpaceUsage", 99614720}, {u"HcMinFileSizeForComp", 1}});
+    for (const auto& [scheme, flags] : {std::pair<std::u16string, int>{u"gzip", 1}, {u"deflate", 0}}) {
+        TMetaObject& s = Key(compression, scheme, u"IIsCompressionScheme");
+        Set(s, {{u"HcCompressionDll", u"%windir%\\system32\\inetsrv\\gzip.dll"},
+                {u"HcFileExtensions", TextArray({u"htm", u"html", u"txt"})},
+                {u"HcScriptFileExtensions", TextArray({u"asp", u"dll", u"exe"})}, {u"HcPriority", 1},
+                {u"HcDynamicCompressionLevel", 0}, {u"HcOnDemandCompLevel", 10}, {u"HcCreateFlags", flags}});
+    }
+    TMetaObject& aspnet = Key(filters, u"ASP.NET_2.0.50727.0", u"IIsFilter");
+    Set(aspnet, {{u"FilterPath", u"C:\\WINDOWS\\Microsoft.NET\\Framework\\v2.0.50727\\aspnet_filter.dll"},
+                 {u"FilterDescription", u"ASP.NET 2.0.50727.0"}, {u"FilterFlags", 0x40000003}, {u"FilterState", 1},
+                 {u"FilterEnabled", true}});
+
+    TMetaObject& pools = Key(w3, u"AppPools", u"IIsApplicationPools");
+    Set(pools, {{u"PeriodicRestartTime", 1740}, {u"IdleTimeout", 20}, {u"MaxProcesses", 1}, {u"AppPoolIdentityType", 2},
+                {u"PingingEnabled", true}, {u"RapidFailProtection", true}, {u"AppPoolQueueLength", 1000}});
+    Key(pools, u"DefaultAppPool", u"IIsApplicationPool").SetValue(u"AppPoolQueueLength", 4000);
+    TMetaObject& intranetPool = Key(pools, u"IntranetPool", u"IIsApplicationPool");
+    Set(intranetPool, {{u"AppPoolIdentityType", 3}, {u"WAMUserName", u"CORP\\svc-intranet"},
+                       {u"WAMUserPass", u"Pool#Secret1"}, {u"PeriodicRestartTime", 0}});
+}
+
+void BuildDefaultSites(TMetaObject& w3) {
+    TMetaObject& site1 = Site(w3, u"1", u"Default Web Site", {u":80:"});
+    TMetaObject& root1 = Application(VirtualDir(site1, u"ROOT", u"C:\\Inetpub\\wwwroot"), u"/LM/W3SVC/1/ROOT",
+                                     u"Default Application", u"DefaultAppPool");
+    Key(root1, u"images", u"IIsWebDirectory").SetValue(u"AccessFlags", 1);
+    VirtualDir(root1, u"Scripts", u"C:\\Inetpub\\scripts").SetValue(u"AccessFlags", 516);
+    VirtualDir(root1, u"Printers", u"C:\\WINDOWS\\web\\printers").SetValue(u"EnableDirBrowsing", false);
+
+    TMetaObject& site2 = Site(w3, u"2", u"Intranet", {u"192.168.10.5:80:intranet.example.local"});
+    Set(site2, {{u"SecureBindings", TextArray({u"192.168.10.5:443:"})}, {u"SSLStoreName", u"MY"},
+                {u"SSLCertHash", Bytes({0x3f, 0x9a, 0x01, 0xc4, 0x7e, 0x55, 0x00, 0xff, 0x12, 0x8b})},
+                {u"AuthFlags", 4}, {u"AuthAnonymous", false},
+                {u"IPSecurity", IPSecurity(false, {}, {u"192.168.10.0, 255.255.255.0", u"10.0.0.1, 255.255.255.255"})}});
+    TMetaObject& root2 = Application(VirtualDir(site2, u"ROOT", u"D:\\Sites\\Intranet"), u"/LM/W3SVC/2/ROOT",
+                                     u"Intranet", u"IntranetPool");
+    Set(VirtualDir(root2, u"docs", u"D:\\Sites\\Intranet\\Documents"), {{u"EnableDirBrowsing", true}, {u"AccessFlags", 1}});
+    Set(VirtualDir(root2, u"reports", u"\\\\fileserver\\reports"),
+        {{u"UNCUserName", u"CORP\\reports"}, {u"UNCPassword", u"Rp!2024#share"}});
+    Application(Key(root2, u"app", u"IIsWebDirectory"), u"/LM/W3SVC/2/ROOT/app", u"app", u"IntranetPool");
+}
+
+void BuildLogging(TMetaObject& root) {
+    TMetaObject& logging = Key(root, u"Logging", u"IIsLogModules");
+    Set(Key(logging, u"Microsoft IIS Log File Format", u"IIsLogModule"),
+        {{u"LogModuleId", u"{FF160657-DE82-11CF-BC0A-00AA006111E0}"}, {u"LogModuleUiId", u"{31DCAB85-BB3E-11D0-9299-00C04FB6678B}"}});
+    Set(Key(logging, u"W3C Extended Log File Format", u"IIsLogModule"),
+        {{u"LogModuleId", u"{FF160663-DE82-11CF-BC0A-00AA006111E0}"}, {u"LogModuleUiId", u"{31DCAB86-BB3E-11D0-9299-00C04FB6678B}"}});
+}
+
+TMachineState BuildBaseMachine(const std::u16string& computerName) {
+    TMachineState state;
+    state.Facts.ComputerName = computerName;
+    state.Facts.IPv4Addresses = {u"192.168.10.5", u"10.0.0.20"};
+    state.Facts.Registry = {
+        {u"Software\\Microsoft\\InetStp", u"MajorVersion", 6},
+        {u"Software\\Microsoft\\InetStp", u"MinorVersion", 0},
+        {u"Software\\Microsoft\\InetStp", u"PathWWWRoot", u"C:\\Inetpub\\wwwroot"},
+        {u"Software\\Microsoft\\InetStp", u"SetupString", u"IIS 6.0"},
+    };
+    state.Metabase = std::make_unique<TMetabase>();
+    BuildWebService(state.Metabase->Root(), computerName);
+    BuildLogging(state.Metabase->Root());
+
+    auto pop3 = std::make_unique<TPop3State>();
+    pop3->AuthMethods = StandardPop3AuthMethods();
+    pop3->CurrentAuthMethod = 1;
+    pop3->Domains = {
+        {u"example.com", 0, {{u"alice", 0, true}, {u"bob", 1, true}, {u"postmaster", 0, true}}},
+        {u"lists.example.com", 1, {}},
+    };
+    pop3->SmtpDomains = {u"relay.example.com"};
+    state.Pop3 = std::move(pop3);
+    return state;
+}
+
+} // namespace
+
+TMachineState BuildDefaultMachineState(const std::u16string& computerName) {
+    TMachineState state = BuildBaseMachine(computerName);
+    BuildDefaultSites(*state.Metabase->Find(u"W3SVC"));
+    return state;
+}
+
+void CreateDefaultMachineDrives(const std::filesystem::path& folder) {
+    for (std::u16string_view path : {u"C:\\Inetpub\\wwwroot", u"C:\\Inetpub\\scripts", u"C:\\Inetpub\\mailroot\\Mailbox",
+                                     u"C:\\WINDOWS\\system32\\LogFiles", u"C:\\WINDOWS\\web\\printers",
+                                     u"D:\\Sites\\Intranet\\Documents", u"D:\\Sites\\Intranet\\app"})
+        CreateDriveFolder(folder, path);
+    for (std::u16string_view file :
+         {u"C:\\Inetpub\\wwwroot\\iisstart.htm", u"C:\\WINDOWS\\system32\\inetsrv\\asp.dll",
+          u"C:\\WINDOWS\\system32\\inetsrv\\httpodbc.dll", u"C:\\WINDOWS\\system32\\inetsrv\\ssinc.dll",
+          u"C:\\WINDOWS\\system32\\inetsrv\\httpext.dll", u"C:\\WINDOWS\\system32\\inetsrv\\gzip.dll",
+          u"C:\\WINDOWS\\Microsoft.NET\\Framework\\v2.0.50727\\aspnet_isapi.dll",
+          u"C:\\WINDOWS\\Microsoft.NET\\Framework\\v2.0.50727\\aspnet_filter.dll",
+          u"C:\\WINDOWS\\help\\iisHelp\\common\\404b.htm"})
+        CreateDriveFile(folder, file);
+}
+
+void InstallDefaultMachine(const std::filesystem::path& folder) {
+    CreateDefaultMachineDrives(folder);
+    SaveMachineState(folder, BuildDefaultMachineState(ComputerName()));
+}
+
+TMachineState BuildLargeMachineState(const std::u16string& computerName, int siteCount, int dirsPerSite) {
+    TMachineState state = BuildBaseMachine(computerName);
+    TMetaObject& w3 = *state.Metabase->Find(u"W3SVC");
+    for (int s = 1; s <= siteCount; ++s) {
+        const std::u16string id = Decimal(s);
+        TMetaObject& site = Site(w3, id, u"Site " + id, {u":80:site" + id + u".example.com"});
+        TMetaObject& root = Application(VirtualDir(site, u"ROOT", u"D:\\Sites\\Site" + id), u"/LM/W3SVC/" + id + u"/ROOT",
+                                        u"Site " + id, u"DefaultAppPool");
+        for (int d = 1; d <= dirsPerSite; ++d)
+            VirtualDir(root, u"dir" + Decimal(d), u"D:\\Sites\\Site" + id + u"\\dir" + Decimal(d));
+    }
+    return state;
+}
+
+} // namespace orvex

@@ -1,0 +1,243 @@
+#include "platform/MachineFacts.h"
+
+#include "platform/EmulatedMachine.h"
+#include "platform/base/CodePage1252.h"
+#include "platform/base/Utf.h"
+
+#include <charconv>
+#include <fstream>
+
+namespace orvex {
+
+namespace {
+
+// The local machine is created on first use, so only a damaged file stops this.
+std::shared_ptr<TEmulatedMachine> LocalMachine() { return OpenMachine(u""); }
+
+// Host lookups fail quietly, as Winsock does, also when the machine file is damaged.
+std::shared_ptr<TEmulatedMachine> LocalMachineOrNull() {
+    try {
+        return OpenMachine(u"");
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+bool KeyIsOrContains(std::u16string_view key, std::u16string_view path) {
+    if (key.size() < path.size() || !SameName(key.substr(0, path.size()), path))
+        return false;
+    return key.size() == path.size() || key[path.size()] == u'\\';
+}
+
+std::string Quoted(std::u16string_view name) { return "'" + Utf16ToUtf8(name) + "'"; }
+
+// Splits "C:\a\b" into the drive letter and the steps; nullopt when unsafe.
+std::optional<std::pair<char16_t, std::vector<std::u16string>>> SplitDrivePath(std::u16string_view path) {
+    if (path.size() < 3 || path[1] != u':' || (path[2] != u'\\' && path[2] != u'/'))
+        return std::nullopt;
+    char16_t letter = path[0];
+    if (letter >= u'a' && letter <= u'z')
+        letter = static_cast<char16_t>(letter - 32);
+    if (letter < u'A' || letter > u'Z')
+        return std::nullopt;
+    std::vector<std::u16string> steps;
+    std::u16string step;
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == u'\\' || path[i] == u'/') {
+            if (step == u"." || step == u"..")
+                return std::nullopt;
+            if (!step.empty())
+                steps.push_back(step);
+            else if (i != path.size())
+                return std::nullopt;  // "C:\a\\b"
+            step.clear();
+            continue;
+        }
+        const char16_t c = path[i];
+        if (c < 0x20 || std::u16string_view(u"<>:\"|?*").find(c) != std::u16string_view::npos)
+            return std::nullopt;
+        step.push_back(c);
+    }
+    return std::make_pair(letter, std::move(steps));
+}
+
+// Walks the steps below root, matching each name ignoring case.
+std::optional<std::filesystem::path> FindIgnoringCase(std::filesystem::path current, const std::vector<std::u16string>& steps) {
+    for (const std::u16string& step : steps) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(current, error))
+            return std::nullopt;
+        std::optional<std::filesystem::path> next;
+        for (const auto& entry : std::filesystem::directory_iterator(current, error))
+            if (SameName(Utf8ToUtf16(entry.path().filename().string()), step)) {
+                next = entry.path();
+                break;
+            }
+        if (!next)
+            return std::nullopt;
+        current = *next;
+    }
+    return current;
+}
+
+std::optional<std::filesystem::path> LocalHostPath(std::u16string_view windowsPath) {
+    auto split = SplitDrivePath(windowsPath);
+    if (!split)
+        return std::nullopt;
+    std::shared_ptr<TEmulatedMachine> machine = LocalMachineOrNull();
+    if (!machine)
+        return std::nullopt;
+    const std::u16string letter(1, split->first);
+    std::optional<std::filesystem::path> drive = FindIgnoringCase(machine->Folder() / "drives", {letter});
+    return drive ? FindIgnoringCase(*drive, split->second) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<TRegistryKey> TRegistryKey::OpenLocalMachineKey(std::u16string_view path) {
+    const auto machine = LocalMachine();
+    for (const TRegistryValue& value : machine->Facts().Registry)
+        if (KeyIsOrContains(value.Key, path))
+            return TRegistryKey(std::u16string(path));
+    return std::nullopt;
+}
+
+bool TRegistryKey::ValueExists(std::u16string_view name) const {
+    const auto machine = LocalMachine();
+    for (const TRegistryValue& value : machine->Facts().Registry)
+        if (SameName(value.Key, FPath) && SameName(value.Name, name))
+            return true;
+    return false;
+}
+
+int32_t TRegistryKey::ReadInteger(std::u16string_view name) const {
+    const auto machine = LocalMachine();
+    for (const TRegistryValue& value : machine->Facts().Registry)
+        if (SameName(value.Key, FPath) && SameName(value.Name, name)) {
+            if (value.Value.Kind() != TVariantKind::vkInteger)
+                throw ERegistryException("Invalid data type for " + Quoted(name));
+            return value.Value.AsInteger();
+        }
+    throw ERegistryException("Failed to get data for " + Quoted(name));
+}
+
+std::u16string TRegistryKey::ReadString(std::u16string_view name) const {
+    const auto machine = LocalMachine();
+    for (const TRegistryValue& value : machine->Facts().Registry)
+        if (SameName(value.Key, FPath) && SameName(value.Name, name)) {
+            if (value.Value.Kind() != TVariantKind::vkText)
+                throw ERegistryException("Invalid data type for " + Quoted(name));
+            return value.Value.AsText();
+        }
+    throw ERegistryException("Failed to get data for " + Quoted(name));
+}
+
+int WSAStartup(uint16_t) { return 0; }
+int WSACleanup() { return 0; }
+
+int GetHostName(char* buffer, int length) {
+    const auto machine = LocalMachineOrNull();
+    if (!machine)
+        return -1;
+    const std::string name = Utf16ToCp1252(machine->Facts().ComputerName);
+    if (length <= 0 || name.size() + 1 > static_cast<size_t>(length))
+        return -1;
+    name.copy(buffer, name.size());
+    buffer[name.size()] = '\0';
+    return 0;
+}
+
+std::optional<THostEntry> GetHostByName(std::string_view name) {
+    const std::u16string wide = Cp1252ToUtf16(name);
+    if (SameName(wide, u"localhost"))
+        return THostEntry{std::string(name), {TIPv4Address{127, 0, 0, 1}}};
+    std::shared_ptr<TEmulatedMachine> machine = LocalMachineOrNull();
+    try {
+        if (machine && !SameName(wide, machine->Facts().ComputerName))
+            machine = wide.empty() ? nullptr : OpenMachine(wide);
+    } catch (const std::exception&) {
+        machine = nullptr;
+    }
+    if (!machine)
+        return std::nullopt;
+    THostEntry entry{std::string(name), {}};
+    for (const std::u16string& text : machine->Facts().IPv4Addresses)
+        if (std::optional<TIPv4Address> address = ParseIPv4(text))
+            entry.Addresses.push_back(*address);
+    return entry;
+}
+
+std::string InetNtoa(const TIPv4Address& address) {
+    std::string text;
+    for (size_t i = 0; i < 4; ++i) {
+        char buffer[4];
+        if (i)
+            text.push_back('.');
+        text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, address[i]).ptr);
+    }
+    return text;
+}
+
+std::optional<TIPv4Address> ParseIPv4(std::u16string_view text) {
+    TIPv4Address address{};
+    size_t part = 0, digits = 0;
+    int value = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == u'.') {
+            if (digits == 0 || part > 3)
+                return std::nullopt;
+            address[part++] = static_cast<uint8_t>(value);
+            value = 0;
+            digits = 0;
+        } else if (text[i] >= u'0' && text[i] <= u'9' && digits < 3) {
+            value = value * 10 + (text[i] - u'0');
+            ++digits;
+            if (value > 255)
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (part != 4)
+        return std::nullopt;
+    return address;
+}
+
+bool MachineFileExists(std::u16string_view windowsPath) {
+    std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
+    std::error_code error;
+    return path && std::filesystem::is_regular_file(*path, error);
+}
+
+bool MachineDirectoryExists(std::u16string_view windowsPath) {
+    std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
+    std::error_code error;
+    return path && std::filesystem::is_directory(*path, error);
+}
+
+std::optional<std::filesystem::path> DrivePathInFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
+    auto split = SplitDrivePath(windowsPath);
+    if (!split)
+        return std::nullopt;
+    std::filesystem::path path = machineFolder / "drives" / Utf16ToUtf8(std::u16string(1, split->first));
+    for (const std::u16string& step : split->second)
+        path /= Utf16ToUtf8(step);
+    return path;
+}
+
+void CreateDriveFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
+    std::optional<std::filesystem::path> path = DrivePathInFolder(machineFolder, windowsPath);
+    if (!path)
+        throw EMachineError("\"" + Utf16ToUtf8(windowsPath) + "\" is not a drive path");
+    std::filesystem::create_directories(*path);
+}
+
+void CreateDriveFile(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
+    std::optional<std::filesystem::path> path = DrivePathInFolder(machineFolder, windowsPath);
+    if (!path)
+        throw EMachineError("\"" + Utf16ToUtf8(windowsPath) + "\" is not a drive path");
+    std::filesystem::create_directories(path->parent_path());
+    std::ofstream(*path, std::ios::binary | std::ios::app);
+}
+
+} // namespace orvex

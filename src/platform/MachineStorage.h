@@ -1,0 +1,36 @@
+#pragma once
+// Where emulated machines keep their state. A machine is a folder:
+//   Machine.xml   its facts (host name, IPv4 addresses, registry values)
+//   Metabase.xml  its IIS 6 metabase (absent: IIS 6 is not installed)
+//   Pop3.xml      its POP3 service (absent: the service is not installed)
+//   Faults.txt    planted failures (optional, see MachineFaults.h)
+//   drives/       its disks: drives/C/Inetpub/wwwroot stands for C:\Inetpub\wwwroot
+// Every write replaces a whole file atomically; a file that cannot be read raises
+// EMachineError naming it and is left as it is.
+
+#include "platform/MachineFaults.h"
+#include "platform/MachineState.h"
+
+#include <filesystem>
+#include <string>
+
+namespace orvex {
+
+// True when folder holds a machine (its Machine.xml exists).
+bool MachineExists(const std::filesystem::path& folder);
+
+// Reads a machine's facts, metabase and POP3 state.
+TMachineState LoadMachineState(const std::filesystem::path& folder);
+
+// Reads Faults.txt; no file gives no faults.
+TMachineFaults LoadMachineFaults(const std::filesystem::path& folder);
+
+// Writes every file of a machine (creating the folder and drives/).
+void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state);
+void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase);
+void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3);
+
+// Changes whenever any file of the machine changes (for the cache of open machines).
+std::string MachineStamp(const std::filesystem::path& folder);
+
+} // namespace orvex

@@ -1,0 +1,353 @@
+#include "platform/MetabaseObjects.h"
+
+#include "platform/Metabase.h"
+#include "platform/MetabaseSchema.h"
+#include "platform/MetabaseValues.h"
+
+#include <optional>
+
+namespace orvex {
+
+namespace {
+
+class TPropertyAttribObject : public TAutoObject {
+public:
+    TPropertyAttribObject(bool isInherit, const TPropertyDef& def) : FIsInherit(isInherit), FDef(def) {}
+    TOleVariant GetProperty(std::u16string_view name) override {
+        if (SameName(name, u"IsInherit"))
+            return FIsInherit;
+        if (SameName(name, u"Secure"))
+            return FDef.Secure;
+        if (SameName(name, u"Inherit"))
+            return FDef.Inherit;
+        return TAutoObject::GetProperty(name);
+    }
+
+private:
+    bool FIsInherit;
+    const TPropertyDef& FDef;
+};
+
+const TOleVariant* FindCached(const std::vector<std::pair<std::u16string, TOleVariant>>& cache, std::u16string_view id) {
+    for (const auto& [name, value] : cache)
+        if (SameName(name, id))
+            return &value;
+    return nullptr;
+}
+
+std::u16string ParentPath(std::u16string_view path) {
+    const size_t slash = path.rfind(u'/');
+    return slash == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, slash));
+}
+
+std::u16string LeafName(std::u16string_view path) {
+    const size_t slash = path.rfind(u'/');
+    return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+}
+
+// Field 1 (the file path) of a restriction-list entry "allow,path,deletable,group,description".
+std::u16string_view ExtensionFileOf(std::u16string_view entry) {
+    const size_t first = entry.find(u',');
+    if (first == std::u16string_view::npos)
+        return {};
+    const size_t second = entry.find(u',', first + 1);
+    return entry.substr(first + 1, second == std::u16string_view::npos ? std::u16string_view::npos : second - first - 1);
+}
+
+bool FlagArgument(const TOleVariant& value) {
+    return value.Kind() == TVariantKind::vkInteger ? value.AsInteger() != 0 : value.AsBoolean();
+}
+
+std::u16string_view NameArgument(std::span<const TOleVariant> args, size_t count) {
+    RequireArgs(args, count);
+    return args[0].AsText();
+}
+
+} // namespace
+
+TIIsObject::TIIsObject(std::shared_ptr<TEmulatedMachine> machine, std::u16string machineName, std::u16string path,
+                       std::u16string pendingClass)
+    : FMachine(std::move(machine)), FMachineName(std::move(machineName)), FPath(std::move(path)),
+      FPendingClass(std::move(pendingClass)) {}
+
+TMetaObject* TIIsObject::Existing() const {
+    TMetaObject* object = FMachine->Metabase()->Find(FPath);
+    if (!object)
+        throw EOleSysError(hr::PathNotFound);
+    return object;
+}
+
+std::u16string TIIsObject::ClassName() const { return FPendingClass.empty() ? Existing()->ClassName() : FPendingClass; }
+
+std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
+    std::u16string result = u"IIS://" + FMachineName;
+    if (!path.empty())
+        result += u"/" + std::u16string(path);
+    return result;
+}
+
+const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
+    const TPropertyDef* def = FindPropertyDef(id);
+    const TClassDef* cls = FindClassDef(ClassName());
+    if (!def || (cls && !ClassHasProperty(*cls, def->Name)))
+        throw EOleSysError(hr::AdsPropertyNotSupported);
+    return *def;
+}
+
+TOleVariant TIIsObject::GetProperty(std::u16string_view name) {
+    if (SameName(name, u"Class"))
+        return ClassName();
+    if (SameName(name, u"Name"))
+        return FPath.empty() ? FMachineName : LeafName(FPath);
+    if (SameName(name, u"ADsPath"))
+        return AdsPathOf(FPath);
+    if (SameName(name, u"Parent"))
+        return FPath.empty() ? std::u16string(u"IIS:") : AdsPathOf(ParentPath(FPath));
+    if (SameName(name, u"Schema"))
+        return AdsPathOf(u"Schema/" + ClassName());
+    if (FindPropertyDef(name))
+        return Get(name);
+    return TAutoObject::GetProperty(name);
+}
+
+void TIIsObject::SetProperty(std::u16string_view name, const TOleVariant& value) {
+    if (!FindPropertyDef(name))
+        TAutoObject::SetProperty(name, value);
+    Put(name, value);
+}
+
+TOleVariant TIIsObject::CallMethod(std::u16string_view name, std::span<const TOleVariant> args) {
+    FMachine->CheckFault(u"Call", FPath, name);
+    if (SameName(name, u"Get"))
+        return Get(NameArgument(args, 1));
+    if (SameName(name, u"Put")) {
+        RequireArgs(args, 2);
+        Put(args[0].AsText(), args[1]);
+        return {};
+    }
+    if (SameName(name, u"SetInfo")) {
+        RequireArgs(args, 0);
+        SetInfo();
+        return {};
+    }
+    if (SameName(name, u"GetInfo")) {
+        RequireArgs(args, 0);
+        FCache.clear();
+        return {};
+    }
+    if (SameName(name, u"Create")) {
+        RequireArgs(args, 2);
+        return Create(args[0].AsText(), args[1].AsText());
+    }
+    if (SameName(name, u"GetPropertyAttribObj"))
+        return GetPropertyAttribObj(NameArgument(args, 1));
+    const bool webService = FPendingClass.empty() && SameName(Existing()->ClassName(), u"IIsWebService");
+    if (webService && SameName(name, u"AddExtensionFile")) {
+        AddExtensionFile(args);
+        return {};
+    }
+    if (webService && SameName(name, u"DeleteExtensionFileRecord")) {
+        DeleteExtensionFileRecord(NameArgument(args, 1));
+        return {};
+    }
+    return TAutoObject::CallMethod(name, args);
+}
+
+std::unique_ptr<TEnumVariant> TIIsObject::NewEnum() {
+    std::vector<TOleVariant> children;
+    if (FPendingClass.empty())
+        for (const auto& child : Existing()->Children())
+            children.emplace_back(TAutoObjectPtr(std::make_shared<TIIsObject>(FMachine, FMachineName, child->Path())));
+    return std::make_unique<TEnumVariant>(std::move(children));
+}
+
+TOleVariant TIIsObject::Get(std::u16string_view id) {
+    const TPropertyDef& def = PropertyOfClass(id);
+    FMachine->CheckFault(u"Get", FPath, def.Name);
+    if (const TOleVariant* cached = FindCached(FCache, id))
+        return PresentPropertyValue(def, *cached);
+    const TOleVariant* value = nullptr;
+    if (FPendingClass.empty()) {
+        value = Existing()->EffectiveValue(def);
+    } else if (def.Inherit) {
+        if (TMetaObject* parent = FMachine->Metabase()->Find(ParentPath(FPath)))
+            value = parent->EffectiveValue(def);
+    }
+    return value ? PresentPropertyValue(def, *value) : DefaultPropertyValue(def);
+}
+
+void TIIsObject::Put(std::u16string_view id, const TOleVariant& value) {
+    const TPropertyDef& def = PropertyOfClass(id);
+    FMachine->CheckFault(u"Put", FPath, def.Name);
+    TOleVariant stored = NormalisePropertyValue(def, value);
+    for (auto& [name, cached] : FCache)
+        if (SameName(name, id)) {
+            cached = std::move(stored);
+            return;
+        }
+    FCache.emplace_back(std::u16string(def.Name), std::move(stored));
+}
+
+void TIIsObject::SetInfo() {
+    FMachine->CheckFault(u"SetInfo", FPath, u"");
+    TMetaObject* created = nullptr;
+    TMetaObject* parent = nullptr;
+    TMetaObject* object = nullptr;
+    if (!FPendingClass.empty()) {
+        parent = FMachine->Metabase()->Find(ParentPath(FPath));
+        if (!parent)
+            throw EOleSysError(hr::PathNotFound);
+        if (parent->FindChild(LeafName(FPath)))
+            throw EOleSysError(hr::AlreadyExists);
+        created = &parent->AddChild(LeafName(FPath), FPendingClass);
+        created->SetValue(u"KeyType", FPendingClass);
+        object = created;
+    } else {
+        object = Existing();
+    }
+    // Old values, to undo when the metabase cannot be written.
+    std::vector<std::pair<std::u16string, std::optional<TOleVariant>>> undo;
+    for (const auto& [name, value] : FCache) {
+        const TOleVariant* old = object->FindValue(name);
+        undo.emplace_back(name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
+        object->SetValue(name, value);
+    }
+    try {
+        FMachine->SaveMetabase();
+    } catch (...) {
+        if (created) {
+            parent->RemoveChild(*created);
+        } else {
+            for (auto& [name, old] : undo)
+                old ? object->SetValue(name, std::move(*old)) : object->RemoveValue(name);
+        }
+        throw;
+    }
+    FPendingClass.clear();
+    FCache.clear();
+}
+
+TOleVariant TIIsObject::Create(std::u16string_view className, std::u16string_view name) {
+    FMachine->CheckFault(u"Create", FPath, name);
+    if (!FindClassDef(className))
+        throw EOleSysError(hr::AdsUnknownObject);
+    if (name.empty() || name.find(u'/') != std::u16string_view::npos || name.find(u'\\') != std::u16string_view::npos)
+        throw EOleSysError(hr::AdsBadPathname);
+    if (!FPendingClass.empty())
+        throw EOleSysError(hr::PathNotFound);
+    const std::u16string parentPath = Existing()->Path();
+    const std::u16string childPath = parentPath.empty() ? std::u16string(name) : parentPath + u"/" + std::u16string(name);
+    return TAutoObjectPtr(std::make_shared<TIIsObject>(FMachine, FMachineName, childPath, std::u16string(FindClassDef(className)->Name)));
+}
+
+TOleVariant TIIsObject::GetPropertyAttribObj(std::u16string_view id) {
+    const TPropertyDef& def = PropertyOfClass(id);
+    bool isInherit = false;
+    if (def.Inherit && !FindCached(FCache, id)) {
+        if (FPendingClass.empty()) {
+            TMetaObject* object = Existing();
+            isInherit = !object->FindValue(def.Name) && object->EffectiveValue(def);
+        } else if (TMetaObject* parent = FMachine->Metabase()->Find(ParentPath(FPath))) {
+            isInherit = parent->EffectiveValue(def) != nullptr;
+        }
+    }
+    return TAutoObjectPtr(std::make_shared<TPropertyAttribObject>(isInherit, def));
+}
+
+void TIIsObject::AddExtensionFile(std::span<const TOleVariant> args) {
+    RequireArgs(args, 5);
+    const std::u16string& file = args[0].AsText();
+    const bool allowed = FlagArgument(args[1]);
+    const std::u16string& group = args[2].AsText();
+    const bool deletable = FlagArgument(args[3]);
+    const std::u16string& description = args[4].AsText();
+    if (file.empty())
+        throw EOleSysError(hr::E_INVALIDARG);
+    const TOleVariant* list = Existing()->FindValue(u"WebSvcExtRestrictionList");
+    std::vector<std::u16string> entries = list ? TextsOfArray(*list) : std::vector<std::u16string>();
+    for (const std::u16string& entry : entries)
+        if (SameName(ExtensionFileOf(entry), file))
+            throw EOleSysError(hr::AlreadyExists);
+    entries.push_back(std::u16string(allowed ? u"1," : u"0,") + file + (deletable ? u",1," : u",0,") + group + u"," + description);
+    ChangeRestrictionList(std::move(entries));
+}
+
+void TIIsObject::DeleteExtensionFileRecord(std::u16string_view file) {
+    const TOleVariant* list = Existing()->FindValue(u"WebSvcExtRestrictionList");
+    std::vector<std::u16string> entries = list ? TextsOfArray(*list) : std::vector<std::u16string>();
+    const size_t before = entries.size();
+    std::erase_if(entries, [&](const std::u16string& entry) { return SameName(ExtensionFileOf(entry), file); });
+    if (entries.size() == before)
+        throw EOleSysError(hr::FileNotFound);
+    ChangeRestrictionList(std::move(entries));
+}
+
+void TIIsObject::ChangeRestrictionList(std::vector<std::u16string> entries) {
+    TMetaObject* object = Existing();
+    const TOleVariant* current = object->FindValue(u"WebSvcExtRestrictionList");
+    std::optional<TOleVariant> old = current ? std::optional<TOleVariant>(*current) : std::nullopt;
+    object->SetValue(u"WebSvcExtRestrictionList", TextArray(entries));
+    try {
+        FMachine->SaveMetabase();
+    } catch (...) {
+        old ? object->SetValue(u"WebSvcExtRestrictionList", std::move(*old)) : object->RemoveValue(u"WebSvcExtRestrictionList");
+        throw;
+    }
+}
+
+TOleVariant TSchemaClassObject::GetProperty(std::u16string_view name) {
+    auto texts = [](const std::vector<std::u16string_view>& names) {
+        std::vector<TOleVariant> items;
+        for (std::u16string_view n : names)
+            items.emplace_back(n);
+        return TOleVariant(std::move(items));
+    };
+    if (SameName(name, u"Name"))
+        return FDef.Name;
+    if (SameName(name, u"Class"))
+        return u"Class";
+    if (SameName(name, u"ADsPath"))
+        return FAdsPath;
+    if (SameName(name, u"MandatoryProperties"))
+        return texts(FDef.Mandatory);
+    if (SameName(name, u"OptionalProperties"))
+        return texts(FDef.Optional);
+    if (SameName(name, u"Container"))
+        return FDef.Container;
+    return TAutoObject::GetProperty(name);
+}
+
+TOleVariant TSchemaPropertyObject::GetProperty(std::u16string_view name) {
+    if (SameName(name, u"Name"))
+        return FDef.Name;
+    if (SameName(name, u"Class"))
+        return u"Property";
+    if (SameName(name, u"ADsPath"))
+        return FAdsPath;
+    if (SameName(name, u"Syntax"))
+        return SyntaxName(FDef.Syntax);
+    if (SameName(name, u"Secure"))
+        return FDef.Secure;
+    if (SameName(name, u"Inherit"))
+        return FDef.Inherit;
+    return TAutoObject::GetProperty(name);
+}
+
+TOleVariant TSchemaContainerObject::GetProperty(std::u16string_view name) {
+    if (SameName(name, u"Name"))
+        return u"Schema";
+    if (SameName(name, u"Class"))
+        return u"Schema";
+    if (SameName(name, u"ADsPath"))
+        return FAdsPath;
+    return TAutoObject::GetProperty(name);
+}
+
+std::unique_ptr<TEnumVariant> TSchemaContainerObject::NewEnum() {
+    std::vector<TOleVariant> classes;
+    for (const TClassDef& def : AllClassDefs())
+        classes.emplace_back(TAutoObjectPtr(std::make_shared<TSchemaClassObject>(def, FAdsPath + u"/" + std::u16string(def.Name))));
+    return std::make_unique<TEnumVariant>(std::move(classes));
+}
+
+} // namespace orvex

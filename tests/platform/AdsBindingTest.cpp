@@ -1,0 +1,136 @@
+#include "platform/AdsBinding.h"
+
+#include "MachineTestSupport.h"
+
+using namespace orvex;
+using namespace orvex::testing;
+
+namespace {
+
+class AdsBinding : public TMachinesFolderTest {};
+
+std::vector<std::u16string> ChildNames(std::u16string_view name) {
+    TOleVariant container;
+    EXPECT_EQ(ADsGetObject(name, container), hr::S_OK);
+    std::vector<std::u16string> names;
+    auto items = container.NewEnum();
+    TOleVariant item;
+    while (items->Next(item))
+        names.push_back(item.Property(u"Name").AsText() + u":" + item.Property(u"Class").AsText());
+    return names;
+}
+
+} // namespace
+
+TEST_F(AdsBinding, LocalNamesReachTheDefaultMachine) {
+    for (const std::u16string& machine : std::vector<std::u16string>{u"localhost", u"LOCALHOST", u"127.0.0.1", ComputerName()}) {
+        const TOleVariant site = Bind(u"IIS://" + machine + u"/w3svc/1");
+        EXPECT_EQ(site.Property(u"Class").AsText(), u"IIsWebServer");
+        EXPECT_EQ(site.Call(u"Get", u"ServerComment").AsText(), u"Default Web Site");
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(Folder() / "localhost" / "drives"));
+}
+
+TEST_F(AdsBinding, EachStepRaisesItsHResult) {
+    MakeMachine(u"NOIIS", [](TMachineState& state) { state.Metabase.reset(); });
+    struct TRow {
+        std::u16string Name;
+        int32_t Code;
+    } rows[] = {
+        {u"IIS://localhost/w3svc", 0},
+        {u"iis://localhost/W3SVC/", 0},
+        {u"IIS://localhost", 0},
+        {u"LDAP://localhost/w3svc", hr::MkSyntax},
+        {u"IIS:localhost", hr::MkSyntax},
+        {u"IIS://", hr::MkSyntax},
+        {u"IIS:///w3svc", hr::MkSyntax},
+        {u"IIS://NOIIS/w3svc", hr::MkSyntax},
+        {u"IIS://nosuchhost/w3svc", hr::ServerUnavailable},
+        {u"IIS://../w3svc", hr::ServerUnavailable},
+        {u"IIS://localhost/w3svc/99", hr::PathNotFound},
+        {u"IIS://localhost/w3svc//1", hr::PathNotFound},
+        {u"IIS://localhost/Schema/NoSuchClass", hr::PathNotFound},
+    };
+    for (const TRow& row : rows)
+        EXPECT_EQ(ErrorOf([&] { Bind(row.Name); }), row.Code) << Utf16ToUtf8(row.Name);
+}
+
+TEST_F(AdsBinding, NoLocalMetabaseMeansNoProvider) {
+    TMachineState state = BuildDefaultMachineState(u"HOST");
+    state.Metabase.reset();
+    CreateMachine(u"localhost", state);
+    MakeMachine(u"WEB2", [](TMachineState&) {});
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://localhost/w3svc"); }), hr::MkSyntax);
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://WEB2/w3svc"); }), hr::MkSyntax);
+    TOleVariant container;
+    EXPECT_EQ(ADsGetObject(u"IIS://localhost/w3svc", container), hr::MkSyntax);
+}
+
+TEST_F(AdsBinding, OtherMachinesAreFoldersIgnoringCase) {
+    MakeMachine(u"Web2", [](TMachineState& state) {
+        state.Metabase->Find(u"W3SVC/1")->SetValue(u"ServerComment", std::u16string(u"Web2 site"));
+    });
+    EXPECT_EQ(Bind(u"IIS://WEB2/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"Web2 site");
+    EXPECT_EQ(Bind(u"IIS://localhost/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"Default Web Site");
+}
+
+TEST_F(AdsBinding, ObjectsAnswerNamesAndPaths) {
+    const TOleVariant root = Bind(u"IIS://localhost/w3svc/1/root");
+    EXPECT_EQ(root.Property(u"Name").AsText(), u"ROOT");
+    EXPECT_EQ(root.Property(u"class").AsText(), u"IIsWebVirtualDir");
+    EXPECT_EQ(root.Property(u"ADsPath").AsText(), u"IIS://localhost/W3SVC/1/ROOT");
+    EXPECT_EQ(root.Property(u"Parent").AsText(), u"IIS://localhost/W3SVC/1");
+    EXPECT_EQ(root.Property(u"Schema").AsText(), u"IIS://localhost/Schema/IIsWebVirtualDir");
+    EXPECT_EQ(Bind(u"IIS://localhost").Property(u"Class").AsText(), u"IIsComputer");
+}
+
+TEST_F(AdsBinding, EnumerationKeepsMetabaseOrder) {
+    EXPECT_EQ(ChildNames(u"IIS://localhost/w3svc"),
+              (std::vector<std::u16string>{u"Info:IIsWebInfo", u"Filters:IIsFilters", u"AppPools:IIsApplicationPools",
+                                           u"1:IIsWebServer", u"2:IIsWebServer"}));
+    EXPECT_EQ(ChildNames(u"IIS://localhost/w3svc/1/ROOT"),
+              (std::vector<std::u16string>{u"images:IIsWebDirectory", u"Scripts:IIsWebVirtualDir",
+                                           u"Printers:IIsWebVirtualDir"}));
+    EXPECT_EQ(ChildNames(u"IIS://localhost/w3svc/1/ROOT/images"), std::vector<std::u16string>{});
+}
+
+TEST_F(AdsBinding, ContainerOpeningReturnsTheFailureCode) {
+    TOleVariant container;
+    EXPECT_EQ(ADsGetObject(u"IIS://localhost/w3svc/77", container), hr::PathNotFound);
+    EXPECT_TRUE(container.IsEmpty());
+    EXPECT_EQ(ADsGetObject(u"IIS://elsewhere/w3svc", container), hr::ServerUnavailable);
+}
+
+TEST_F(AdsBinding, SchemaObjects) {
+    const TOleVariant cls = Bind(u"IIS://localhost/Schema/IIsWebServer");
+    EXPECT_EQ(cls.Property(u"Class").AsText(), u"Class");
+    const TOleVariant mandatory = cls.Property(u"MandatoryProperties");
+    ASSERT_EQ(mandatory.HighBound(), 0);
+    EXPECT_EQ(mandatory[0].AsText(), u"KeyType");
+    EXPECT_EQ(cls.Property(u"OptionalProperties").HighBound(), 217 - 1);
+    EXPECT_TRUE(cls.Property(u"Container").AsBoolean());
+
+    struct TRow {
+        std::u16string Property, Syntax;
+        bool Secure, Inherit;
+    } rows[] = {
+        {u"ServerBindings", u"List", false, false},
+        {u"serverComment", u"String", false, false},
+        {u"LogFileDirectory", u"ExpandSz", false, true},
+        {u"SSLCertHash", u"Binary", false, false},
+        {u"AccessFlags", u"Integer", false, true},
+        {u"AuthAnonymous", u"Boolean", false, true},
+        {u"IPSecurity", u"IPSec", false, true},
+        {u"AnonymousUserPass", u"String", true, true},
+        {u"UNCPassword", u"String", true, false},
+        {u"MimeMap", u"MimeMap", false, false},
+        {u"AdminACL", u"NTAcl", false, true},
+    };
+    for (const TRow& row : rows) {
+        const TOleVariant property = Bind(u"IIS://localhost/Schema/" + row.Property);
+        EXPECT_EQ(property.Property(u"Syntax").AsText(), row.Syntax) << Utf16ToUtf8(row.Property);
+        EXPECT_EQ(property.Property(u"Secure").AsBoolean(), row.Secure) << Utf16ToUtf8(row.Property);
+        EXPECT_EQ(property.Property(u"Inherit").AsBoolean(), row.Inherit) << Utf16ToUtf8(row.Property);
+    }
+    EXPECT_EQ(Bind(u"IIS://localhost/Schema").Property(u"Class").AsText(), u"Schema");
+}
