@@ -44,7 +44,7 @@ public:
     virtual std::u16string DialogYesNoLastLine() = 0;
     // The yes/no dialog front end; true on Yes.
     virtual bool AskYesNo(const std::u16string& text) = 0;
-    // The command-line switch test ("o" for "/o").
+    // The command-line switch test, as the support library answers it ("/o").
     virtual bool HasCmdLineSwitch(std::u16string_view name) = 0;
 };
 
