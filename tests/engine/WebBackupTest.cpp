@@ -222,6 +222,32 @@ TEST_F(WebBackupTest, UnreadableFilesAreLeftAsTheyWere) {
     }
 }
 
+TEST_F(WebBackupTest, FileKeepsItsEncoding) {
+    std::u16string skeleton = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Root>\r\n  <Machines/>\r\n</Root>\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : skeleton) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    test::WriteBytes(File, bytes);
+    MakeMachine(u"localhost", [](TMachineState& state) { state.Metabase.reset(); });
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    std::string saved = FileBytes();
+    EXPECT_EQ(saved.substr(0, 4), std::string("\xFF\xFE<\0", 4));
+    auto document = Reload();
+    EXPECT_NE(Machine(*document, u"B"), nullptr);
+}
+
+TEST_F(WebBackupTest, UnreadablePropertyAttributesAreSkippedSilently) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Call|W3SVC/1|GetPropertyAttribObj|0x80004005\n");
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    auto document = Reload();
+    TWideXmlNode* site = FindSubDirElement(*Machine(*document, u"B"), u"1");
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(site->NodeIndexByName(u"Property"), -1);
+    EXPECT_NE(FindSubDirElement(*site, u"ROOT"), nullptr);
+    EXPECT_EQ(RedLines().size(), 2u);  // only the certificate warning of site 2
+    EXPECT_FALSE(BackupErrorFlag());
+}
+
 TEST_F(WebBackupTest, MissingMachinesElementIsNamed) {
     test::WriteBytes(File, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root/>\r\n");
     EXPECT_FALSE(BackupMachine(u"B", u""));
