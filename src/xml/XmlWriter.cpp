@@ -53,8 +53,14 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
         const bool isShort = value.empty() && count == 0 && !FUseFullNodes && depth > 0;
         AppendIndent(depth);
         FOut += '<';
+        // "<!" and "<?" would open another kind of node.
+        if (!name.empty() && (name[0] == '!' || name[0] == '?'))
+            FOut += ' ';
         FOut += name;
         AppendAttributes(FOut, node);
+        // A start tag whose text ends in "/" would read back as an empty element.
+        if (!isShort && FOut.back() == '/')
+            FOut += ' ';
         FOut += isShort ? "/>" : ">";
         FOut += value;
         if (count > 0)
