@@ -1,0 +1,367 @@
+#include "xml/XmlCodecStream.h"
+
+#include "platform/base/CodePage1252.h"
+#include "platform/base/Utf.h"
+#include "xml/XmlErrors.h"
+
+#include <array>
+#include <cstring>
+
+namespace orvex {
+
+namespace {
+
+struct TDetectionRow {
+    std::array<unsigned char, 4> Signature;
+    uint32_t Length;
+    TStringEncodingType Encoding;
+    bool Mark;
+};
+
+// Tried in this order; only the first Length bytes of a signature count.
+constexpr TDetectionRow kEncodingDetectionTable[15] = {
+    {{0x00, 0x00, 0xFE, 0xFF}, 4, seUCS4BE, true},
+    {{0xFF, 0xFE, 0x00, 0x00}, 4, seUCS4LE, true},
+    {{0x00, 0x00, 0xFF, 0xFE}, 4, seUCS4_2143, true},
+    {{0xFE, 0xFF, 0x00, 0x00}, 4, seUCS4_3412, true},
+    {{0xFE, 0xFF, 0x00, 0x00}, 2, seUTF16BE, true},
+    {{0xFF, 0xFE, 0x00, 0x00}, 2, seUTF16LE, true},
+    {{0xEF, 0xBB, 0xBF, 0x00}, 3, seUTF8, true},
+    {{0x00, 0x00, 0x00, 0x3C}, 4, seUCS4BE, false},
+    {{0x3C, 0x00, 0x00, 0x00}, 4, seUCS4LE, false},
+    {{0x00, 0x00, 0x3C, 0x00}, 4, seUCS4_2143, false},
+    {{0x00, 0x3C, 0x00, 0x00}, 4, seUCS4_3412, false},
+    {{0x00, 0x3C, 0x00, 0x3F}, 4, seUTF16BE, false},
+    {{0x3C, 0x00, 0x3F, 0x00}, 4, seUTF16LE, false},
+    {{0x3C, 0x3F, 0x78, 0x6D}, 4, seAnsi, false},
+    {{0x4C, 0x6F, 0xA7, 0x94}, 4, seEBCDIC, false},
+};
+
+bool IsBigEndian(TStringEncodingType e) { return e == se16BitBE || e == seUTF16BE; }
+bool IsSixteenBit(TStringEncodingType e) {
+    return e == se16BitBE || e == se16BitLE || e == seUTF16BE || e == seUTF16LE;
+}
+bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+[[noreturn]] void Unsupported() { throw EStreamError("Unsupported string encoding"); }
+
+// 16-bit units of an input, the missing half of a trailing odd byte taken as 0.
+std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
+    std::u16string units((bytes.size() + 1) / 2, u'\0');
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < units.size(); ++i) {
+        const unsigned first = p[2 * i];
+        const unsigned second = 2 * i + 1 < bytes.size() ? p[2 * i + 1] : 0;
+        units[i] = static_cast<char16_t>(bigEndian ? (first << 8 | second) : (second << 8 | first));
+    }
+    return units;
+}
+
+size_t FirstNonAscii(std::string_view bytes) {
+    size_t i = 0;
+    const size_t n = bytes.size();
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+} // namespace
+
+TEncodingDetection DetectEncoding(std::string_view firstBytes) {
+    const size_t n = std::min<size_t>(firstBytes.size(), 4);
+    for (const TDetectionRow& row : kEncodingDetectionTable) {
+        const size_t count = std::min<size_t>(n, row.Length);
+        if (std::memcmp(row.Signature.data(), firstBytes.data(), count) == 0)
+            return {row.Encoding, row.Mark, row.Mark ? row.Length : 0};
+    }
+    return {};
+}
+
+void CheckReadableEncoding(TStringEncodingType encoding) {
+    if (encoding == seUCS4BE || encoding == seUCS4_2143 || encoding == seUCS4_3412 ||
+        encoding == seEBCDIC || encoding == seUCS4LE)
+        Unsupported();
+}
+
+std::string_view ByteOrderMark(TStringEncodingType encoding) {
+    if (encoding == seUTF8)
+        return {};
+    for (const TDetectionRow& row : kEncodingDetectionTable)
+        if (row.Encoding == encoding)
+            return row.Mark ? std::string_view(reinterpret_cast<const char*>(row.Signature.data()),
+                                               row.Length)
+                            : std::string_view();
+    return {};
+}
+
+std::string DecodeToUtf8(std::string_view bytes, TStringEncodingType encoding) {
+    if (encoding == seUTF8)
+        return std::string(bytes);
+    if (encoding == seAnsi) {
+        const size_t ascii = FirstNonAscii(bytes);
+        std::string out(bytes.substr(0, ascii));
+        if (ascii < bytes.size())
+            out += Utf16ToUtf8(Cp1252ToUtf16(bytes.substr(ascii)));
+        return out;
+    }
+    if (IsSixteenBit(encoding))
+        return Utf16ToUtf8(UnitsOf(bytes, IsBigEndian(encoding)));
+    Unsupported();
+}
+
+size_t Utf8SequenceLength(const unsigned char* p, size_t avail) {
+    if (avail == 0)
+        return 0;
+    const unsigned char lead = p[0];
+    size_t length;
+    if (lead >= 0xC0 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF7)
+        length = 4;
+    else
+        return 1;
+    for (size_t i = 1; i < length; ++i) {
+        if (i == avail)
+            return 0;
+        if (!IsContinuation(p[i]))
+            return 1;
+    }
+    return length;
+}
+
+size_t AppendEncoded(std::string& out, std::string_view utf8, TStringEncodingType encoding) {
+    if (encoding == seUTF8) {
+        out.append(utf8);
+        return utf8.size();
+    }
+    if (encoding != seAnsi && !IsSixteenBit(encoding))
+        Unsupported();
+    // Hold back a sequence that the end of the bytes cuts off.
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    size_t complete = utf8.size();
+    for (size_t back = 1; back <= 3 && back <= utf8.size(); ++back) {
+        const size_t at = utf8.size() - back;
+        if (p[at] >= 0xC0) {
+            if (Utf8SequenceLength(p + at, back) == 0)
+                complete = at;
+            break;
+        }
+        if (!IsContinuation(p[at]))
+            break;
+    }
+    std::u16string units = Utf8ToUtf16(utf8.substr(0, complete));
+    if (encoding == seAnsi) {
+        // A character beyond the 16-bit range is one unknown character, not two.
+        std::erase_if(units, [](char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; });
+        out += Utf16ToCp1252(units);
+        return complete;
+    }
+    const bool bigEndian = IsBigEndian(encoding);
+    const size_t start = out.size();
+    out.resize(start + 2 * units.size());
+    char* q = out.data() + start;
+    for (char16_t unit : units) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        *q++ = bigEndian ? high : low;
+        *q++ = bigEndian ? low : high;
+    }
+    return complete;
+}
+
+// ---- TxmCodecStream --------------------------------------------------------
+
+TxmCodecStream::TxmCodecStream(TStream* stream) : FStream(stream) {}
+
+void TxmCodecStream::StartReading() {
+    FMode = umRead;
+    if (!FStream)
+        throw EStreamError("Encoding stream unassigned");
+    char head[4];
+    const int64_t n = FStream->Read(head, 4);
+    const TEncodingDetection found = DetectEncoding(std::string_view(head, static_cast<size_t>(n)));
+    FEncoding = found.Encoding;
+    FWriteBom = found.HasMark;
+    if (FEncoding == seUCS4BE || FEncoding == seUCS4_2143 || FEncoding == seUCS4_3412 ||
+        FEncoding == seEBCDIC)
+        Unsupported();
+    if (found.HasMark)
+        FStream->Seek(static_cast<int64_t>(found.MarkLength) - n, soCurrent);
+    else
+        FStream->Seek(-n, soCurrent);
+    FSwapByteOrder = IsBigEndian(FEncoding);
+}
+
+int64_t TxmCodecStream::Read(void* buffer, int64_t count) {
+    if (FMode == umUnknown)
+        StartReading();
+    if (FMode == umWrite)
+        throw EStreamError("Cannot read from a conversion stream opened for writing");
+    if (count != 1)
+        throw EStreamError("Cannot read multiple chars from conversion stream at once");
+    const int byte = ReadByte();
+    if (byte < 0)
+        return 0;
+    *static_cast<uint8_t*>(buffer) = static_cast<uint8_t>(byte);
+    return 1;
+}
+
+void TxmCodecStream::StartWriting() {
+    FMode = umWrite;
+    // Nothing can be written in these, so refuse before the mark goes out.
+    CheckReadableEncoding(FEncoding);
+    const std::string_view mark = ByteOrderMark(FEncoding);
+    FWriteBom = !mark.empty();
+    if (FWriteBom && FStream->Write(mark.data(), static_cast<int64_t>(mark.size())) !=
+                         static_cast<int64_t>(mark.size()))
+        throw EStreamError("Cannot write to output stream");
+    FSwapByteOrder = IsBigEndian(FEncoding);
+}
+
+int64_t TxmCodecStream::Write(const void* buffer, int64_t count) {
+    if (FMode == umUnknown) {
+        if (!FStream)
+            throw EStreamError("Encoding stream unassigned");
+        StartWriting();
+    }
+    if (FMode == umRead)
+        throw EStreamError("Cannot write to an UTF stream opened for reading");
+    WriteBuf(static_cast<const uint8_t*>(buffer), 0, count);
+    return count;
+}
+
+int64_t TxmCodecStream::Seek(int64_t offset, TSeekOrigin origin) {
+    if (FMode == umUnknown)
+        throw EStreamError("Cannot seek before reading or writing in conversion stream");
+    if (origin == soCurrent && offset == 0)
+        return FStream->Seek(0, soCurrent);
+    if (origin == soCurrent && FMode == umRead && (offset == -1 || offset == -2)) {
+        FBuffer.clear();
+        FBufferPos = 0;
+        FStream->Seek(offset == -1 ? FPosMin1 : FPosMin2, soBeginning);
+        return 0;
+    }
+    if (origin == soEnd && offset == 0)
+        return FStream->Size();
+    if (origin == soBeginning)
+        return 0;
+    throw EStreamError("Cannot perform seek on codec stream");
+}
+
+int TxmCodecStream::ReadByte() { return 0; }
+
+void TxmCodecStream::StorePrevPosition() {
+    FPosMin2 = FPosMin1;
+    FPosMin1 = FStream->Position();
+}
+
+void TxmCodecStream::WriteByte(uint8_t) {}
+
+void TxmCodecStream::WriteBuf(const uint8_t* buffer, int64_t offset, int64_t count) {
+    for (int64_t i = 0; i < count; ++i)
+        WriteByte(buffer[offset + i]);
+}
+
+// ---- TxmUtf8Stream ---------------------------------------------------------
+
+bool TxmUtf8Stream::ReadCharacter() {
+    FBuffer.clear();
+    FBufferPos = 0;
+    unsigned char unit[4];
+    if (FEncoding == seAnsi) {
+        if (FStream->Read(unit, 1) != 1)
+            return false;
+        FBuffer = Utf16ToUtf8(Cp1252ToUtf16(std::string_view(reinterpret_cast<char*>(unit), 1)));
+        return true;
+    }
+    if (FEncoding == seUTF8) {
+        if (FStream->Read(unit, 1) != 1)
+            return false;
+        FBuffer.push_back(static_cast<char>(unit[0]));
+        const size_t expected = unit[0] >= 0xC0 && unit[0] <= 0xDF   ? 2
+                                : unit[0] >= 0xE0 && unit[0] <= 0xEF ? 3
+                                : unit[0] >= 0xF0 && unit[0] <= 0xF7 ? 4
+                                                                     : 1;
+        for (size_t i = 1; i < expected; ++i) {
+            unsigned char next;
+            if (FStream->Read(&next, 1) != 1)
+                break;
+            if (!IsContinuation(next)) {
+                FStream->Seek(-1, soCurrent);
+                break;
+            }
+            FBuffer.push_back(static_cast<char>(next));
+        }
+        if (FBuffer.size() != expected) {
+            // A sequence broken off: the lead stands alone, the rest is read again.
+            FStream->Seek(1 - static_cast<int64_t>(FBuffer.size()), soCurrent);
+            FBuffer.resize(1);
+        }
+        return true;
+    }
+    if (IsSixteenBit(FEncoding)) {
+        const int64_t got = FStream->Read(unit, 2);
+        if (got <= 0)
+            return false;
+        std::u16string units = UnitsOf(std::string_view(reinterpret_cast<char*>(unit), size_t(got)),
+                                       FSwapByteOrder);
+        if (units[0] >= 0xD800 && units[0] <= 0xDBFF) {
+            const int64_t more = FStream->Read(unit, 2);
+            const std::u16string low = UnitsOf(
+                std::string_view(reinterpret_cast<char*>(unit), size_t(more > 0 ? more : 0)),
+                FSwapByteOrder);
+            if (more == 2 && low[0] >= 0xDC00 && low[0] <= 0xDFFF)
+                units += low;
+            else if (more > 0)
+                FStream->Seek(-more, soCurrent);
+        }
+        FBuffer = Utf16ToUtf8(units);
+        return true;
+    }
+    Unsupported();
+}
+
+int TxmUtf8Stream::ReadByte() {
+    if (FBufferPos >= FBuffer.size()) {
+        StorePrevPosition();
+        if (!ReadCharacter())
+            return -1;
+    }
+    return static_cast<unsigned char>(FBuffer[FBufferPos++]);
+}
+
+void TxmUtf8Stream::WriteByte(uint8_t b) { WriteBuf(&b, 0, 1); }
+
+void TxmUtf8Stream::WriteOut(const std::string& bytes) {
+    if (bytes.empty())
+        return;
+    if (FStream->Write(bytes.data(), static_cast<int64_t>(bytes.size())) !=
+        static_cast<int64_t>(bytes.size()))
+        throw EStreamError("Cannot write to output stream");
+}
+
+void TxmUtf8Stream::WriteBuf(const uint8_t* buffer, int64_t offset, int64_t count) {
+    if (count <= 0)
+        return;
+    const std::string_view in(reinterpret_cast<const char*>(buffer + offset), size_t(count));
+    std::string out;
+    if (FBuffer.empty()) {
+        const size_t used = AppendEncoded(out, in, FEncoding);
+        FBuffer.assign(in.substr(used));
+    } else {
+        FBuffer.append(in);
+        const size_t used = AppendEncoded(out, FBuffer, FEncoding);
+        FBuffer.erase(0, used);
+    }
+    WriteOut(out);
+}
+
+} // namespace orvex

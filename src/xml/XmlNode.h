@@ -1,0 +1,398 @@
+#pragma once
+// TUtf8XmlNode: one node of the XML object model (declaration, comment, DOCTYPE
+// and its declarations, element, character data). A node owns its attributes
+// and its ordered children; all its text is UTF-8. Values and attribute texts
+// are kept escaped, as written in XML, and resolved only when read.
+//
+// The document and the node. A node reads settings from its document and asks it
+// for a few services through TXmlDocumentHooks, below; TUtf8XmlDocument
+// (xml/XmlDocument.h) derives from TXmlDocumentHooks and implements exactly those
+// members. A node without a document uses the defaults named there.
+//
+// TUtf8XmlDocument implements every pure member of TXmlDocumentHooks:
+// Utf8Document (return this), RootNodeList, the ten settings getters and
+// SetBinaryEncoding, CompareNodes (its OnNodeCompare), ResolveEntity and
+// ParseFragment; TWideXmlDocument also overrides WideDocument. The document's
+// NodeClass is a virtual factory of its own (TWideXmlDocument makes
+// TWideXmlNode); its Assign relinks a copied tree with SetSubtreeDocument.
+//
+// Parser and writer. ReadFromStream, WriteToStream, ReadFromString and
+// WriteToString are members of the node but are defined with the parser
+// (XmlParser.cpp) and the writer (XmlWriter.cpp). They may use everything in
+// this class, including the private fields; the parser sets a tag's name and
+// attributes with ParseTag and adds text with AddCharData. TStream is the
+// abstract stream of xml/XmlStreams.h (Read, Write, Seek, Position, Size).
+// Children are added only through NodeAdd / NodeInsert (std::unique_ptr).
+
+#include "xml/XmlNodeList.h"
+#include "xml/XmlStringList.h"
+#include "xml/XmlTypes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace orvex {
+
+class TStream;
+class TUtf8XmlDocument;
+class TWideXmlDocument;
+class TUtf8XmlNode;
+
+// Negative, 0 or positive, like a comparison of the two nodes.
+using TXmlNodeCompareFunction = int (*)(TUtf8XmlNode* node1, TUtf8XmlNode* node2, void* info);
+
+// Everything a node needs of its document.
+class TXmlDocumentHooks {
+public:
+    virtual ~TXmlDocumentHooks() = default;
+
+    // The document object itself (the node's Document()).
+    virtual TUtf8XmlDocument* Utf8Document() = 0;
+    // The same as a TWideXmlDocument; nullptr unless it is one.
+    virtual TWideXmlDocument* WideDocument() { return nullptr; }
+    // The hidden container whose children are the root-level nodes (Assign).
+    virtual TUtf8XmlNode* RootNodeList() = 0;
+
+    // Settings. Without a document a node uses: AbortParsing false,
+    // WriteOnDefault true, FloatSignificantDigits 6, FloatAllowScientific true,
+    // UseFullNodes false, UseLocalBias false, BinaryEncoding xbeBinHex,
+    // XmlFormat xfCompact (so no indent and no line ends).
+    virtual bool AbortParsing() const = 0;
+    virtual bool WriteOnDefault() const = 0;
+    virtual int FloatSignificantDigits() const = 0;
+    virtual bool FloatAllowScientific() const = 0;
+    virtual bool UseFullNodes() const = 0;
+    virtual bool UseLocalBias() const = 0;
+    virtual TBinaryEncodingType BinaryEncoding() const = 0;
+    virtual void SetBinaryEncoding(TBinaryEncodingType encoding) = 0;
+    virtual TXmlFormatType XmlFormat() const = 0;
+    virtual std::string IndentString() const = 0;
+
+    // OnNodeCompare: true with its result in `result` when the event is assigned.
+    virtual bool CompareNodes(TUtf8XmlNode* node1, TUtf8XmlNode* node2, void* info,
+                              int& result) = 0;
+    // The replacement text of an entity declared in the DOCTYPE; empty when none.
+    virtual std::string ResolveEntity(std::string_view name) = 0;
+    // Parses text into a sequence of nodes: while data remain, a node of model's
+    // class (model.NewNodeOfClass()) reads itself (ReadFromStream) from a string
+    // stream over text. Every node read is returned, also an empty one.
+    virtual std::vector<std::unique_ptr<TUtf8XmlNode>> ParseFragment(const TUtf8XmlNode& model,
+                                                                     std::string_view text) = 0;
+};
+
+enum TXmlCompareOption : uint16_t {
+    xcNodeName = 1 << 0,
+    xcNodeType = 1 << 1,
+    xcNodeValue = 1 << 2,
+    xcAttribCount = 1 << 3,
+    xcAttribNames = 1 << 4,
+    xcAttribValues = 1 << 5,
+    xcChildCount = 1 << 6,
+    xcChildNames = 1 << 7,
+    xcChildValues = 1 << 8,
+    xcRecursive = 1 << 9,
+};
+// A set of TXmlCompareOption bits.
+using TXmlCompareOptions = uint16_t;
+
+class TUtf8XmlNode {
+public:
+    // Create: an empty xeNormal node of the document (which may be nullptr).
+    explicit TUtf8XmlNode(TXmlDocumentHooks* document = nullptr);
+    // CreateName: the name goes through SetName, so an illegal name raises.
+    TUtf8XmlNode(TXmlDocumentHooks* document, std::string_view name);
+    // CreateNameValue: the value is stored escaped (SetValueAsString).
+    TUtf8XmlNode(TXmlDocumentHooks* document, std::string_view name, std::string_view value);
+    // CreateType.
+    TUtf8XmlNode(TXmlDocumentHooks* document, TXmlElementType elementType);
+    virtual ~TUtf8XmlNode();
+    TUtf8XmlNode(const TUtf8XmlNode&) = delete;
+    TUtf8XmlNode& operator=(const TUtf8XmlNode&) = delete;
+
+    // NodeClass: a new, unlinked node of this node's own class. Every child a
+    // node creates comes from here, so a TWideXmlNode tree stays one.
+    virtual std::unique_ptr<TUtf8XmlNode> NewNodeOfClass(TXmlDocumentHooks* document) const;
+
+    // --- Plain properties ---
+    const std::string& Name() const { return FName; }
+    // A name that IsValidNodeName refuses raises EXmlError "Illegal character in
+    // node name "%s"" and the old name stays.
+    void SetName(std::string_view name);
+    // The stored value, escaped as in XML.
+    const std::string& ValueDirect() const { return FValue; }
+    void SetValueDirect(std::string value) { FValue = std::move(value); }
+    TXmlElementType ElementType() const { return FElementType; }
+    void SetElementType(TXmlElementType type) { FElementType = type; }
+    int32_t Tag() const { return FTag; }
+    void SetTag(int32_t tag) { FTag = tag; }
+    TUtf8XmlNode* Parent() const { return FParent; }
+    // Only stores the reference; the node moves in no child list.
+    void SetParent(TUtf8XmlNode* parent) { FParent = parent; }
+    TUtf8XmlDocument* Document() const { return FDocument ? FDocument->Utf8Document() : nullptr; }
+    TXmlDocumentHooks* DocumentHooks() const { return FDocument; }
+    // Only this node; SetSubtreeDocument relinks the node and all below it.
+    void SetDocument(TXmlDocumentHooks* document) { FDocument = document; }
+    void SetSubtreeDocument(TXmlDocumentHooks* document);
+
+    // True for a name that reads back as written: no blank or other control
+    // character, no quote, "<" or ">", and no "/", "!" or "?" at the start or "/"
+    // at the end. The empty name is valid (an unnamed root).
+    static bool IsValidNodeName(std::string_view name);
+
+    // --- Children ---
+    int NodeCount() const { return static_cast<int>(FNodes.size()); }
+    // The child, or nullptr out of range.
+    TUtf8XmlNode* Nodes(int index) const;
+    // Appends node and links it and its subtree to this document; returns the
+    // index. -1, leaving node with the caller, for nullptr or for this node or one
+    // of its ancestors (a node cannot hold itself).
+    template <typename TNode>
+    int NodeAdd(std::unique_ptr<TNode>&& node) {
+        static_assert(std::is_base_of_v<TUtf8XmlNode, TNode>);
+        if (!node || !CanHold(node.get()))
+            return -1;
+        return AdoptAt(NodeCount(), node.release());
+    }
+    // Inserts at 0..NodeCount and relinks the subtree's document; false, leaving
+    // node with the caller, when refused as for NodeAdd or out of range.
+    template <typename TNode>
+    bool NodeInsert(int index, std::unique_ptr<TNode>&& node) {
+        static_assert(std::is_base_of_v<TUtf8XmlNode, TNode>);
+        if (!node || index < 0 || index > NodeCount() || !CanHold(node.get()))
+            return false;
+        AdoptAt(index, node.release());
+        return true;
+    }
+    // A new child of this class and document, appended / inserted (nullptr for an
+    // index outside 0..NodeCount). An illegal name raises and adds nothing.
+    TUtf8XmlNode* NodeNew(std::string_view name);
+    TUtf8XmlNode* NodeNewAtIndex(int index, std::string_view name);
+    // NodeByName, or NodeNew when there is no such child.
+    TUtf8XmlNode* NodeFindOrCreate(std::string_view name);
+    // Frees the child at index with its subtree; nothing out of range.
+    void NodeDelete(int index);
+    // Frees the child node; its former index, or -1 when it is not a child.
+    int NodeRemove(TUtf8XmlNode* node);
+    // Takes the child out without freeing it; its Parent becomes nullptr.
+    std::unique_ptr<TUtf8XmlNode> NodeExtract(TUtf8XmlNode* node);
+    void NodeExchange(int index1, int index2);
+    void NodesClear();
+    // Removes and frees this node from its parent (nothing without a parent).
+    // The node is gone afterwards: do not touch it again.
+    void Delete();
+    int NodeIndexOf(const TUtf8XmlNode* node) const;
+    int IndexInParent() const;
+
+    // --- Lookups among the direct children (names compared ignoring case) ---
+    TUtf8XmlNode* NodeByName(std::string_view name) const;
+    int NodeIndexByName(std::string_view name) const;
+    int NodeIndexByNameFrom(std::string_view name, int from) const;
+    // Clears list and adds every child of that name; nothing for a null list.
+    void NodesByName(std::string_view name, TUtf8XmlNodeList* list) const;
+    TUtf8XmlNode* NodeByElementType(TXmlElementType type) const;
+    // First child named nodeName whose attribute equals value (resolved, case
+    // ignored); with recurse the search is depth-first pre-order.
+    TUtf8XmlNode* NodeByAttributeValue(std::string_view nodeName, std::string_view attribName,
+                                       std::string_view attribValue, bool recurse = true) const;
+    // Descendants in pre-order (this node not included). A name beginning with
+    // "/" is matched against FullPath, any other against the name.
+    TUtf8XmlNode* FindNode(std::string_view name) const;
+    void FindNodes(std::string_view name, TUtf8XmlNodeList& list) const;
+
+    // --- Paths and counts ---
+    int TreeDepth() const;
+    int TotalNodeCount() const;
+    // "/Root/Machines".
+    std::string FullPath() const;
+    // Name plus the "Index" attribute in at least four digits, after the parent's
+    // cascaded name and "_": "0000_Root0000".
+    std::string CascadedName() const;
+
+    // --- Attributes; items are name="escaped value" ---
+    int AttributeCount() const { return FAttributes.Count(); }
+    const TxmUTF8StringList& Attributes() const { return FAttributes; }
+    // Appends without looking for an existing attribute of that name.
+    void AttributeAdd(std::string_view name, std::string_view value);
+    void AttributeAdd(std::string_view name, int32_t value);
+    // The first attribute of that name (ASCII case ignored), unquoted and
+    // resolved; empty when absent.
+    std::string AttributeByName(std::string_view name) const;
+    // Replaces the first attribute of that name or appends one.
+    void SetAttributeByName(std::string_view name, std::string_view value);
+    std::string AttributeName(int index) const;
+    std::string AttributePair(int index) const;
+    std::string AttributeValue(int index) const;
+    void SetAttributeValue(int index, std::string_view value);
+    int AttributeIndexByName(std::string_view name) const;
+    bool HasAttribute(std::string_view name) const { return AttributeIndexByName(name) >= 0; }
+    void AttributeDelete(int index) { FAttributes.Delete(index); }
+    void AttributeExchange(int index1, int index2) { FAttributes.Exchange(index1, index2); }
+    void AttributesClear() { FAttributes.Clear(); }
+    // Removes the attributes whose value is empty.
+    void DeleteEmptyAttributes();
+
+    // --- Emptiness, copying, comparison, sorting ---
+    // No value, no children, no attributes.
+    bool IsEmpty() const;
+    // IsEmpty and no name.
+    bool IsClear() const { return FName.empty() && IsEmpty(); }
+    // Empties name, value, attributes and children; kind and tag stay.
+    void Clear();
+    // Removes, bottom-up, every descendant left empty.
+    void DeleteEmptyNodes();
+    // A deep copy of source (kind, name, tag, stored value, attributes, children);
+    // the copies are of this node's class and document.
+    void Assign(const TUtf8XmlNode& source);
+    // This node receives copies of the document's root-level nodes.
+    void Assign(TXmlDocumentHooks& document);
+    // Compares by the options; nodes found unequal are added to mismatches.
+    bool IsEqualTo(const TUtf8XmlNode* other, TXmlCompareOptions options,
+                   TUtf8XmlNodeList* mismatches = nullptr) const;
+    // Sorts the children (not stably) by compare, else by the document's
+    // OnNodeCompare, else by name ignoring case.
+    void SortChildNodes(TXmlNodeCompareFunction compare = nullptr, void* info = nullptr);
+
+    // --- Layout facts for the writer ---
+    std::string Indent() const;
+    std::string LineFeed() const;
+    bool IsShortForm() const;
+    // " name=value" per attribute, then "/" in short form.
+    std::string WriteInnerTag() const;
+
+    // --- Settings read from the document (defaults without one) ---
+    bool AbortParsing() const;
+    bool WriteOnDefault() const;
+    int FloatSignificantDigits() const;
+    bool FloatAllowScientific() const;
+    bool UseFullNodes() const;
+    bool UseLocalBias() const;
+    TBinaryEncodingType BinaryEncoding() const;
+    // Sets the document's encoding; nothing without a document.
+    void SetBinaryEncoding(TBinaryEncodingType encoding);
+
+    // --- Parser support ---
+    // Splits a tag's text (between "<" and ">", without a trailing "/") into name
+    // and attributes. EFilerError "Missing element name" for an element without one.
+    void ParseTag(std::string_view tagText);
+    // Adds pending text as an xeCharData child unless it is empty (or, without
+    // keepBlanks, blank only).
+    void AddCharData(std::string_view pending, bool keepBlanks);
+
+    // --- Conversions ---
+    static std::string FromAnsiString(std::string_view text);
+    static std::string FromUnicodeString(std::u16string_view text);
+    static std::u16string ToUnicodeString(std::string_view text);
+    static std::string UnescapeString(std::string_view text);
+
+    // --- Typed values (the stored value is escaped text) ---
+    // Resolved; for an element the stored value is first trimmed of blanks.
+    std::string ValueAsString() const;
+    void SetValueAsString(std::string_view value);
+    std::u16string ValueAsUnicodeString() const;
+    void SetValueAsUnicodeString(std::u16string_view value);
+    bool ValueAsBool() const;
+    void SetValueAsBool(bool value);
+    int32_t ValueAsInteger() const;
+    void SetValueAsInteger(int32_t value);
+    int64_t ValueAsInt64() const;
+    void SetValueAsInt64(int64_t value);
+    double ValueAsFloat() const;
+    void SetValueAsFloat(double value);
+    TDateTime ValueAsDateTime() const;
+    void SetValueAsDateTime(TDateTime value);
+    // The binary content as bytes, always in base64.
+    std::string BinaryString();
+    void SetBinaryString(std::string_view bytes);
+
+    // The value, or fallback when it does not convert (ValueAsBoolDef knows only
+    // T, Y, F, N).
+    bool ValueAsBoolDef(bool fallback) const;
+    int32_t ValueAsIntegerDef(int32_t fallback) const;
+    int64_t ValueAsInt64Def(int64_t fallback) const;
+    double ValueAsFloatDef(double fallback) const;
+    TDateTime ValueAsDateTimeDef(TDateTime fallback) const;
+
+    // The value of the first child of that name, or fallback without one.
+    std::string ReadString(std::string_view name, std::string_view fallback = {}) const;
+    std::u16string ReadUnicodeString(std::string_view name, std::u16string_view fallback = {}) const;
+    bool ReadBool(std::string_view name, bool fallback = false) const;
+    int32_t ReadInteger(std::string_view name, int32_t fallback = 0) const;
+    int64_t ReadInt64(std::string_view name, int64_t fallback = 0) const;
+    double ReadFloat(std::string_view name, double fallback = 0) const;
+    TDateTime ReadDateTime(std::string_view name, TDateTime fallback = 0) const;
+
+    // The attribute's value, or fallback when it is empty or does not convert.
+    std::string ReadAttributeString(std::string_view name, std::string_view fallback = {}) const;
+    bool ReadAttributeBool(std::string_view name, bool fallback = false) const;
+    int32_t ReadAttributeInteger(std::string_view name, int32_t fallback = 0) const;
+    int64_t ReadAttributeInt64(std::string_view name, int64_t fallback = 0) const;
+    double ReadAttributeFloat(std::string_view name, double fallback = 0) const;
+    TDateTime ReadAttributeDateTime(std::string_view name, TDateTime fallback = 0) const;
+
+    // Child writers: nothing when WriteOnDefault is off and value equals fallback;
+    // otherwise the child is found or created and its value set.
+    void WriteString(std::string_view name, std::string_view value, std::string_view fallback = {});
+    void WriteUnicodeString(std::string_view name, std::u16string_view value,
+                            std::u16string_view fallback = {});
+    // "True" / "False".
+    void WriteBool(std::string_view name, bool value, bool fallback = false);
+    void WriteInteger(std::string_view name, int32_t value, int32_t fallback = 0);
+    void WriteInt64(std::string_view name, int64_t value, int64_t fallback = 0);
+    void WriteFloat(std::string_view name, double value, double fallback = 0);
+    void WriteDateTime(std::string_view name, TDateTime value, TDateTime fallback = 0);
+    // "$" and upper-case hexadecimal, at least `digits` digits.
+    void WriteHex(std::string_view name, int32_t value, int digits, int32_t fallback = 0);
+
+    // Attribute writers, with the same rule; an existing attribute keeps its place.
+    void WriteAttributeString(std::string_view name, std::string_view value,
+                              std::string_view fallback = {});
+    void WriteAttributeBool(std::string_view name, bool value, bool fallback = false);
+    void WriteAttributeInteger(std::string_view name, int32_t value, int32_t fallback = 0);
+    void WriteAttributeInt64(std::string_view name, int64_t value, int64_t fallback = 0);
+    void WriteAttributeFloat(std::string_view name, double value, double fallback = 0);
+    void WriteAttributeDateTime(std::string_view name, TDateTime value, TDateTime fallback = 0);
+
+    // Binary content in the document's BinaryEncoding, in lines of 76 characters
+    // in the readable layout.
+    void BufferWrite(const char* buffer, size_t count);
+    // Bytes that BufferRead delivers. EFilerError "Error while calculating
+    // streamlength" for a value of the wrong length.
+    size_t BufferLength() const;
+    void BufferRead(char* buffer, size_t count) const;
+
+    // Resolves the references to DOCTYPE entities in the values and attributes of
+    // this subtree. EFilerError when an entity expands into itself.
+    void ResolveEntityReferences();
+
+    // --- Parser and writer (defined in XmlParser.cpp / XmlWriter.cpp) ---
+    void ReadFromStream(TStream& stream);
+    void WriteToStream(TStream& stream);
+    // No encoding detection: the text is UTF-8.
+    void ReadFromString(std::string_view text);
+    std::string WriteToString();
+
+private:
+    struct TEntityContext;
+    void ResolveEntities(TEntityContext& context, const std::vector<std::string>& chain);
+    bool ExpandValueEntity(TEntityContext& context, const std::vector<std::string>& chain);
+    bool CanHold(const TUtf8XmlNode* node) const;
+    // Takes ownership of a checked node and inserts it at index; returns index.
+    int AdoptAt(int index, TUtf8XmlNode* node);
+    int CompareChildren(int i, int j, TXmlNodeCompareFunction compare, void* info);
+    void QuickSort(int left, int right, TXmlNodeCompareFunction compare, void* info);
+
+    std::string FName;
+    std::string FValue;
+    TxmUTF8StringList FAttributes;
+    std::vector<std::unique_ptr<TUtf8XmlNode>> FNodes;
+    TUtf8XmlNode* FParent = nullptr;
+    TXmlDocumentHooks* FDocument = nullptr;
+    TXmlElementType FElementType = xeNormal;
+    int32_t FTag = 0;
+};
+
+} // namespace orvex

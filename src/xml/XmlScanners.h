@@ -1,0 +1,60 @@
+#pragma once
+// The scanning routines the parser recognises tags with. They work on
+// contiguous UTF-8 bytes, allocate nothing per character and are linear in the
+// length of what they scan.
+
+#include "xml/XmlStringList.h"
+#include "xml/XmlTypes.h"
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace orvex {
+
+struct TXmlTagRow {
+    std::string_view Opening;
+    std::string_view Closing;
+    TXmlElementType ElementType;
+};
+
+// Rows in matching order; row 11 ("<" ... ">") is the plain element.
+inline constexpr std::array<TXmlTagRow, 12> XmlTagTable = {{
+    {"<![CDATA[", "]]>", xeCData},
+    {"<!DOCTYPE", ">", xeDoctype},
+    {"<!ELEMENT", ">", xeElement},
+    {"<!ATTLIST", ">", xeAttList},
+    {"<!ENTITY", ">", xeEntity},
+    {"<!NOTATION", ">", xeNotation},
+    {"<?xml-stylesheet", "?>", xeStylesheet},
+    {"<?xml", "?>", xeDeclaration},
+    {"<!--", "-->", xeComment},
+    {"<!", ">", xeExclam},
+    {"<?", "?>", xeQuestion},
+    {"<", ">", xeNormal},
+}};
+
+// The row of XmlTagTable for a tag: tag starts at its "<". The longest opening
+// that the text begins with wins, byte by byte and case-sensitively, so "<!-x"
+// gives row 9 and "<!doctype" row 9 as well. The bytes after the row's opening
+// are the tag's own.
+int MatchTagType(std::string_view tag);
+
+// Offset in text (searching from `from`) at which closing begins, or npos when the
+// text ends first or closing is empty. With honourQuotes a double or single quote
+// opens a run that only the same byte closes, and closing is not looked for in it.
+size_t FindClosingText(std::string_view text, size_t from, std::string_view closing,
+                       bool honourQuotes);
+
+// Narrows [start, close) of 1-based character positions past blanks at both ends;
+// start becomes at least 1, close at most the byte length + 1. True when a
+// non-empty range remains.
+bool Utf8TrimPos(std::string_view text, int& start, int& close);
+
+// Splits a tag's text into items at blanks outside quotes, then joins the pieces
+// of one attribute: an item starting with "=" joins the one before it, and a
+// quoted item joins the one before it when that holds "=". So a=1, a = "x" and
+// a ="x" each give one item. list is cleared first, unless text is all blanks.
+void Utf8ParseAttributes(std::string_view text, TxmUTF8StringList& list);
+
+} // namespace orvex

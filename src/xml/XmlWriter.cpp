@@ -1,0 +1,157 @@
+#include "xml/XmlWriter.h"
+
+#include "xml/XmlDocument.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlMessages.h"
+#include "xml/XmlNode.h"
+#include "xml/XmlStreams.h"
+
+namespace orvex {
+
+TXmlWriter::TXmlWriter(std::string& out, const TXmlDocumentHooks* document)
+    : FOut(out), FReadable(document && document->XmlFormat() == xfReadable),
+      FUseFullNodes(document && document->UseFullNodes()) {
+    if (FReadable) {
+        FIndentString = document->IndentString();
+        FLineEnd = "\r\n";
+    }
+    // Progress is reported only to a document that listens.
+    TUtf8XmlDocument* owner =
+        document ? const_cast<TXmlDocumentHooks*>(document)->Utf8Document() : nullptr;
+    if (owner && owner->OnProgress)
+        FProgress = owner;
+}
+
+void TXmlWriter::AppendIndent(int depth) {
+    if (!FReadable || FIndentString.empty())
+        return;
+    for (int i = 0; i < depth; ++i)
+        FOut += FIndentString;
+}
+
+namespace {
+
+void AppendAttributes(std::string& out, const TUtf8XmlNode& node) {
+    const TxmUTF8StringList& attributes = node.Attributes();
+    for (int i = 0; i < attributes.Count(); ++i) {
+        out += ' ';
+        out += attributes.Items(i);
+    }
+}
+
+} // namespace
+
+void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
+    const TXmlElementType type = node.ElementType();
+    if (type > xeUnknown)
+        throw EFilerError(std::string(sxIllegalElementType));
+    const std::string& name = node.Name();
+    const std::string& value = node.ValueDirect();
+    const int count = node.NodeCount();
+    switch (type) {
+    case xeNormal: {
+        const bool isShort = value.empty() && count == 0 && !FUseFullNodes && depth > 0;
+        AppendIndent(depth);
+        FOut += '<';
+        FOut += name;
+        AppendAttributes(FOut, node);
+        FOut += isShort ? "/>" : ">";
+        FOut += value;
+        if (count > 0)
+            FOut += FLineEnd;
+        for (int i = 0; i < count; ++i) {
+            TUtf8XmlNode* child = node.Nodes(i);
+            WriteNode(*child, depth + 1);
+            const TUtf8XmlNode* next = node.Nodes(i + 1);
+            if (child->ElementType() != xeCharData && !(next && next->ElementType() == xeCharData))
+                FOut += FLineEnd;
+        }
+        if (!isShort) {
+            if (count > 0)
+                AppendIndent(depth);
+            FOut += "</";
+            FOut += name;
+            FOut += '>';
+        }
+        break;
+    }
+    case xeComment:
+        AppendIndent(depth);
+        FOut.append("<!--").append(value).append("-->");
+        break;
+    case xeCData:
+        AppendIndent(depth);
+        FOut.append("<![CDATA[").append(value).append("]]>");
+        break;
+    case xeDeclaration:
+        node.DeleteEmptyAttributes();
+        AppendIndent(depth);
+        FOut += "<?xml";
+        AppendAttributes(FOut, node);
+        FOut += "?>";
+        break;
+    case xeStylesheet:
+        AppendIndent(depth);
+        FOut += "<?xml-stylesheet";
+        AppendAttributes(FOut, node);
+        FOut += "?>";
+        break;
+    case xeDoctype:
+        AppendIndent(depth);
+        FOut.append("<!DOCTYPE ").append(name).append(" ").append(value);
+        if (count == 0) {
+            FOut += '>';
+            break;
+        }
+        FOut.append(" [").append(FLineEnd);
+        for (int i = 0; i < count; ++i) {
+            WriteNode(*node.Nodes(i), depth + 1);
+            FOut += FLineEnd;
+        }
+        FOut += "]>";
+        break;
+    case xeElement:
+    case xeAttList:
+    case xeEntity:
+    case xeNotation: {
+        static constexpr std::string_view kOpenings[] = {"<!ELEMENT ", "<!ATTLIST ", "<!ENTITY ",
+                                                         "<!NOTATION "};
+        AppendIndent(depth);
+        FOut.append(kOpenings[type - xeElement]).append(name).append(" ").append(value).append(">");
+        break;
+    }
+    case xeExclam:
+        AppendIndent(depth);
+        FOut.append("<!").append(value).append(">");
+        break;
+    case xeQuestion:
+        AppendIndent(depth);
+        FOut.append("<?").append(value).append("?>");
+        break;
+    case xeCharData:
+        FOut += value;
+        break;
+    case xeUnknown:
+        AppendIndent(depth);
+        FOut.append("<").append(value).append(">");
+        break;
+    }
+    if (FProgress)
+        FProgress->DoProgress(static_cast<int64_t>(FOut.size()));
+}
+
+// ---- The node's own entry points -------------------------------------------
+
+std::string TUtf8XmlNode::WriteToString() {
+    std::string out;
+    TXmlWriter(out, DocumentHooks()).WriteNode(*this, TreeDepth());
+    return out;
+}
+
+void TUtf8XmlNode::WriteToStream(TStream& stream) {
+    const std::string out = WriteToString();
+    if (!out.empty())
+        stream.Write(out.data(), static_cast<int64_t>(out.size()));
+}
+
+} // namespace orvex

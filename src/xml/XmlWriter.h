@@ -1,0 +1,37 @@
+#pragma once
+// The writer: appends the XML text of nodes to one UTF-8 buffer, passing the
+// depth down instead of asking every node for it. Internal to the XML library:
+// callers use the document's save operations and the node's WriteToStream and
+// WriteToString.
+
+#include <string>
+#include <string_view>
+
+namespace orvex {
+
+class TUtf8XmlNode;
+class TUtf8XmlDocument;
+class TXmlDocumentHooks;
+
+class TXmlWriter {
+public:
+    // The layout (indent, line ends, short form) comes from document, or is
+    // compact without one.
+    TXmlWriter(std::string& out, const TXmlDocumentHooks* document);
+
+    // Appends node and its subtree; depth is the node's TreeDepth (0 for a
+    // root-level node).
+    void WriteNode(TUtf8XmlNode& node, int depth);
+
+private:
+    void AppendIndent(int depth);
+
+    std::string& FOut;
+    TUtf8XmlDocument* FProgress = nullptr;
+    std::string FIndentString;
+    std::string_view FLineEnd;
+    bool FReadable;
+    bool FUseFullNodes;
+};
+
+} // namespace orvex

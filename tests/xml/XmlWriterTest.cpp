@@ -1,0 +1,150 @@
+#include "xml/XmlDocument.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlNode.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvex;
+
+namespace {
+
+// Root with a child A (value 1) and an empty child B with x="2".
+void BuildSample(TUtf8XmlDocument& doc) {
+    doc.Root()->SetName("Root");
+    doc.Root()->NodeNew("A")->SetValueAsString("1");
+    doc.Root()->NodeNew("B")->AttributeAdd("x", "2");
+}
+
+} // namespace
+
+TEST(XmlWriter, ReadableAndCompactLayouts) {
+    TUtf8XmlDocument doc;
+    BuildSample(doc);
+    doc.SetXmlFormat(xfReadable);
+    EXPECT_EQ(doc.WriteToString(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<Root>\r\n"
+              "  <A>1</A>\r\n"
+              "  <B x=\"2\"/>\r\n"
+              "</Root>\r\n");
+    doc.SetXmlFormat(xfCompact);
+    EXPECT_EQ(doc.WriteToString(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<Root><A>1</A><B x=\"2\"/></Root>\n");
+}
+
+TEST(XmlWriter, FreshAndNamedDocuments) {
+    TUtf8XmlDocument fresh;
+    EXPECT_TRUE(fresh.IsEmpty());
+    EXPECT_EQ(fresh.WriteToString(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<></>\n");
+    TUtf8XmlDocument named("Root");
+    EXPECT_FALSE(named.IsEmpty());
+    EXPECT_EQ(named.WriteToString(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Root></Root>\n");
+}
+
+TEST(XmlWriter, DeepIndentationValuesAndFullNodes) {
+    TUtf8XmlDocument doc("Root");
+    doc.SetXmlFormat(xfReadable);
+    doc.SetIndentString("\t");
+    TUtf8XmlNode* a = doc.Root()->NodeNew("a");
+    a->SetValueAsString("v<1>");
+    TUtf8XmlNode* b = a->NodeNew("b");
+    b->NodeNew("c");
+    EXPECT_EQ(doc.WriteToString(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<Root>\r\n"
+              "\t<a>v&lt;1&gt;\r\n" // a value stands right after its start tag
+              "\t\t<b>\r\n"
+              "\t\t\t<c/>\r\n"
+              "\t\t</b>\r\n"
+              "\t</a>\r\n"
+              "</Root>\r\n");
+    doc.SetUseFullNodes(true);
+    doc.SetXmlFormat(xfCompact);
+    EXPECT_EQ(doc.WriteToString(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                   "<Root><a>v&lt;1&gt;<b><c></c></b></a></Root>\n");
+}
+
+TEST(XmlWriter, MixedContentHasNoLineEndsAroundText) {
+    TUtf8XmlDocument doc;
+    doc.SetXmlFormat(xfReadable);
+    doc.ReadFromString("<a>t<b/>u<c/></a>");
+    EXPECT_EQ(doc.WriteToString(), "<a>t\r\n  <b/>u  <c/>\r\n</a>\r\n");
+}
+
+TEST(XmlWriter, EveryNodeKind) {
+    TUtf8XmlDocument doc;
+    doc.ReadFromString(
+        "<?xml version=\"1.0\" encoding=\"\"?><!--c--><?xml-stylesheet href=\"s.xsl\"?>"
+        "<!DOCTYPE r SYSTEM \"r.dtd\" [<!ELEMENT r ANY><!ATTLIST r a CDATA #IMPLIED>"
+        "<!ENTITY e \"x\"><!NOTATION n SYSTEM \"n\"><!--in-->]>"
+        "<r><![CDATA[<raw>]]><!x y><?pi data?></r>");
+    EXPECT_EQ(doc.WriteToString(),
+              "<?xml version=\"1.0\"?>\n" // the empty encoding is dropped
+              "<!--c-->\n"
+              "<?xml-stylesheet href=\"s.xsl\"?>\n"
+              "<!DOCTYPE r SYSTEM \"r.dtd\" [<!ELEMENT r ANY><!ATTLIST r a\r\nCDATA\r\n#IMPLIED>"
+              "<!ENTITY e \"x\"><!NOTATION n SYSTEM\r\n\"n\"><!--in-->]>\n"
+              "<r><![CDATA[<raw>]]><!x y><?pi data?></r>\n");
+    doc.SetXmlFormat(xfReadable);
+    EXPECT_EQ(doc.WriteToString(),
+              "<?xml version=\"1.0\"?>\r\n"
+              "<!--c-->\r\n"
+              "<?xml-stylesheet href=\"s.xsl\"?>\r\n"
+              "<!DOCTYPE r SYSTEM \"r.dtd\" [\r\n"
+              "  <!ELEMENT r ANY>\r\n"
+              "  <!ATTLIST r a\r\nCDATA\r\n#IMPLIED>\r\n"
+              "  <!ENTITY e \"x\">\r\n"
+              "  <!NOTATION n SYSTEM\r\n\"n\">\r\n"
+              "  <!--in-->\r\n"
+              "]>\r\n"
+              "<r>\r\n"
+              "  <![CDATA[<raw>]]>\r\n"
+              "  <!x y>\r\n"
+              "  <?pi data?>\r\n"
+              "</r>\r\n");
+}
+
+TEST(XmlWriter, NodeWritesItselfAtItsDepth) {
+    TUtf8XmlDocument doc;
+    doc.SetXmlFormat(xfReadable);
+    doc.ReadFromString("<r><a><b/></a></r>");
+    TUtf8XmlNode* a = doc.Root()->Nodes(0);
+    EXPECT_EQ(a->WriteToString(), "  <a>\r\n    <b/>\r\n  </a>");
+    TUtf8XmlNode loose;
+    loose.SetName("x");
+    EXPECT_EQ(loose.WriteToString(), "<x></x>"); // no document: compact, never short at depth -1
+}
+
+TEST(XmlWriter, Errors) {
+    TUtf8XmlDocument doc;
+    doc.Root()->SetElementType(static_cast<TXmlElementType>(14));
+    try {
+        doc.WriteToString();
+        FAIL();
+    } catch (const EFilerError& e) {
+        EXPECT_STREQ(e.what(), "Illegal element type");
+    }
+    TUtf8XmlDocument noRoot;
+    noRoot.RootNodeList()->NodeDelete(1);
+    EXPECT_EQ(noRoot.WriteToString(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    noRoot.SetParserWarnings(true);
+    try {
+        noRoot.WriteToString();
+        FAIL();
+    } catch (const EFilerError& e) {
+        EXPECT_STREQ(e.what(), "XML root element not defined.");
+    }
+}
+
+TEST(XmlWriter, ProgressRunsFromZeroToTheSize) {
+    TUtf8XmlDocument doc;
+    BuildSample(doc);
+    std::vector<int64_t> seen;
+    doc.OnProgress = [&](TUtf8XmlDocument&, int64_t position) { seen.push_back(position); };
+    const std::string text = doc.WriteToString();
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_EQ(seen.back(), static_cast<int64_t>(text.size()));
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
