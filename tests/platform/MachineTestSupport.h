@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <sstream>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
