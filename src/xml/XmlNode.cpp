@@ -61,7 +61,7 @@ bool TUtf8XmlNode::IsValidNodeName(std::string_view name) {
         return false;
     for (char c : name) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F || c == '<' || c == '>' || IsXmlQuote(c))
+        if (b <= 0x20 || b == 0x7F || c == '<' || c == '>' || IsXmlQuote(c))
             return false;
     }
     return true;

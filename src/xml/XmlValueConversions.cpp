@@ -187,11 +187,13 @@ bool TryUtf8ToFloat(std::string_view text, double& value) {
     size_t i = 0;
     while (i < text.size() && IsXmlBlank(text[i]))
         ++i;
-    if (i < text.size() && text[i] == '+')
+    if (i + 1 < text.size() && text[i] == '+' && text[i + 1] != '-')
         ++i;
     for (; i < text.size(); ++i)
         s.push_back(text[i] == ',' ? '.' : text[i]);
-    if (s.empty() || s[0] == '+' || (s[0] == '-' && s.size() > 1 && s[1] == '+'))
+    // from_chars takes one "-" and no "+"; refuse any further sign.
+    const size_t digits = !s.empty() && s[0] == '-' ? 1 : 0;
+    if (s.size() == digits || s[digits] == '+' || s[digits] == '-')
         return false;
     double parsed = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), parsed);

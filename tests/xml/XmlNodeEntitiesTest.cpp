@@ -1,0 +1,108 @@
+#include "xml/XmlNode.h"
+
+#include "TestDocument.h"
+#include "xml/XmlErrors.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvex;
+using orvex::test::TTestDocument;
+
+namespace {
+
+std::string Dump(const TUtf8XmlNode& node) {
+    std::string out = node.ElementType() == xeCharData ? "#" : node.Name();
+    if (!node.ValueDirect().empty())
+        out += "=" + node.ValueDirect();
+    if (node.NodeCount() > 0) {
+        out += "(";
+        for (int i = 0; i < node.NodeCount(); ++i)
+            out += (i ? "," : "") + Dump(*node.Nodes(i));
+        out += ")";
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(EntityResolution, MarkupEntityInAnElementValue) {
+    TTestDocument doc;
+    doc.Entities["sig"] = "<b>bold</b><i/>";
+    TUtf8XmlNode* root = doc.Container.NodeNew("r");
+    TUtf8XmlNode* a = root->NodeNew("a");
+    a->SetValueDirect("before &sig; after");
+    a->NodeNew("old");
+    root->ResolveEntityReferences();
+    // The empty <i/> is dropped; the rest follows the inserted nodes.
+    EXPECT_EQ(Dump(*root), "r(a=before (b=bold,#= after,old))");
+}
+
+TEST(EntityResolution, MarkupEntityInCharacterData) {
+    TTestDocument doc;
+    doc.Entities["e"] = "<x>1</x>";
+    TUtf8XmlNode* root = doc.Container.NodeNew("r");
+    root->NodeNew("first");
+    root->AddCharData("  &e;tail&e;", true);
+    root->NodeNew("last");
+    root->ResolveEntityReferences();
+    // Blank text before the reference goes; every reference of the rest is handled in turn.
+    EXPECT_EQ(Dump(*root), "r(first,x=1,#=tail,x=1,last)");
+}
+
+TEST(EntityResolution, PlainAndUnknownEntitiesStayInValues) {
+    TTestDocument doc;
+    doc.Entities["plain"] = "text";
+    TUtf8XmlNode* root = doc.Container.NodeNew("r");
+    root->SetValueDirect("&plain; &unknown; &amp;");
+    root->ResolveEntityReferences();
+    EXPECT_EQ(root->ValueDirect(), "&plain; &unknown; &amp;");
+    EXPECT_EQ(root->NodeCount(), 0);
+}
+
+TEST(EntityResolution, AttributeReferences) {
+    TTestDocument doc;
+    doc.Entities["co"] = "Orvex & Co";
+    TUtf8XmlNode* root = doc.Container.NodeNew("r");
+    root->ParseTag("r by=\"&co; &undeclared; a&b &co;\" n='1&#50;'");
+    root->ResolveEntityReferences();
+    // From an ampersand to the next semicolon is one reference: "&b &co;" is unknown.
+    EXPECT_EQ(root->AttributeByName("by"), "Orvex & Co &undeclared; a&b &co;");
+    EXPECT_EQ(root->AttributePair(0), "by=\"Orvex &amp; Co &amp;undeclared; a&amp;b &amp;co;\"");
+    EXPECT_EQ(root->AttributeByName("n"), "12");
+}
+
+TEST(EntityResolution, SelfReferenceRaisesInsteadOfExpandingForever) {
+    for (const auto& entities : std::vector<std::map<std::string, std::string>>{
+             {{"loop", "<a>&loop;</a>"}},
+             {{"ping", "<a>&pong;</a>"}, {"pong", "<b>&ping;</b>"}}}) {
+        TTestDocument doc;
+        doc.Entities = entities;
+        TUtf8XmlNode* root = doc.Container.NodeNew("r");
+        root->SetValueDirect("&" + entities.begin()->first + ";");
+        try {
+            root->ResolveEntityReferences();
+            FAIL();
+        } catch (const EFilerError& e) {
+            EXPECT_NE(std::string(e.what()).find("refers to itself"), std::string::npos);
+        }
+    }
+}
+
+TEST(EntityResolution, TheSameEntityTwiceSideBySideIsNoRecursion) {
+    TTestDocument doc;
+    doc.Entities["e"] = "<x>&f;</x>";
+    doc.Entities["f"] = "<y>1</y>";
+    TUtf8XmlNode* root = doc.Container.NodeNew("r");
+    root->SetValueDirect("&e;&e;");
+    root->ResolveEntityReferences();
+    EXPECT_EQ(Dump(*root), "r(x(y=1),x(y=1))");
+}
+
+TEST(EntityResolution, WithoutADocumentValuesStay) {
+    TUtf8XmlNode node(nullptr, "n");
+    node.SetValueDirect("&e;");
+    node.AttributeAdd("a", "x");
+    node.ResolveEntityReferences();
+    EXPECT_EQ(node.ValueDirect(), "&e;");
+    EXPECT_EQ(node.AttributeByName("a"), "x");
+}

@@ -1,0 +1,459 @@
+#include "xml/XmlNode.h"
+
+#include "TestDocument.h"
+#include "xml/XmlErrors.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvex;
+using orvex::test::TTestDocument;
+
+namespace {
+
+std::string Names(const TUtf8XmlNode& node) {
+    std::string names;
+    for (int i = 0; i < node.NodeCount(); ++i)
+        names += (i ? "," : "") + node.Nodes(i)->Name();
+    return names;
+}
+
+// Container -> Root -> Machines -> Machine(a), Machine(b) ; Root -> Other.
+struct TTree {
+    TTestDocument doc;
+    TUtf8XmlNode* root = doc.Container.NodeNew("Root");
+    TUtf8XmlNode* machines = root->NodeNew("Machines");
+    TUtf8XmlNode* a = machines->NodeNew("Machine");
+    TUtf8XmlNode* b = machines->NodeNew("Machine");
+    TUtf8XmlNode* other = root->NodeNew("Other");
+    TTree() {
+        a->AttributeAdd("Name", "Alpha");
+        b->AttributeAdd("Name", "Beta");
+    }
+};
+
+} // namespace
+
+TEST(TreeOperations, ChildrenByIndexAndOutOfRange) {
+    TUtf8XmlNode node;
+    EXPECT_EQ(node.NodeCount(), 0);
+    node.NodeNew("a");
+    node.NodeNew("b");
+    EXPECT_EQ(node.Nodes(-1), nullptr);
+    EXPECT_EQ(node.Nodes(2), nullptr);
+    EXPECT_EQ(node.NodeNewAtIndex(2, "c")->Name(), "c"); // at NodeCount: appends
+    EXPECT_EQ(node.NodeNewAtIndex(4, "d"), nullptr);
+    EXPECT_EQ(node.NodeNewAtIndex(-1, "d"), nullptr);
+    EXPECT_EQ(node.NodeNewAtIndex(0, "z")->Name(), "z");
+    EXPECT_EQ(Names(node), "z,a,b,c");
+    node.NodeExchange(0, 3);
+    node.NodeExchange(0, 9);
+    EXPECT_EQ(Names(node), "c,a,b,z");
+    node.NodeDelete(1);
+    node.NodeDelete(7);
+    EXPECT_EQ(Names(node), "c,b,z");
+    EXPECT_EQ(node.NodeRemove(node.Nodes(1)), 1);
+    TUtf8XmlNode stranger;
+    EXPECT_EQ(node.NodeRemove(&stranger), -1);
+    EXPECT_EQ(node.NodeRemove(nullptr), -1);
+    EXPECT_EQ(Names(node), "c,z");
+    EXPECT_EQ(node.Nodes(1)->IndexInParent(), 1);
+    EXPECT_EQ(node.IndexInParent(), -1);
+    node.NodesClear();
+    EXPECT_EQ(node.NodeCount(), 0);
+}
+
+TEST(TreeOperations, AddingLinksParentAndDocumentOfTheWholeSubtree) {
+    TTestDocument doc;
+    auto branch = std::make_unique<TUtf8XmlNode>(nullptr, "branch");
+    TUtf8XmlNode* leaf = branch->NodeNew("leaf");
+    EXPECT_EQ(leaf->DocumentHooks(), nullptr);
+    EXPECT_EQ(doc.Container.NodeAdd(std::move(branch)), 0);
+    EXPECT_EQ(leaf->DocumentHooks(), &doc);
+    EXPECT_EQ(leaf->Parent()->Parent(), &doc.Container);
+
+    auto inserted = std::make_unique<TUtf8XmlNode>(nullptr, "first");
+    inserted->NodeNew("inner");
+    EXPECT_TRUE(doc.Container.NodeInsert(0, std::move(inserted)));
+    EXPECT_EQ(doc.Container.Nodes(0)->Nodes(0)->DocumentHooks(), &doc); // insert relinks too
+    EXPECT_EQ(Names(doc.Container), "first,branch");
+
+    std::unique_ptr<TUtf8XmlNode> none;
+    EXPECT_EQ(doc.Container.NodeAdd(std::move(none)), -1);
+    auto late = std::make_unique<TUtf8XmlNode>();
+    EXPECT_FALSE(doc.Container.NodeInsert(3, std::move(late)));
+    ASSERT_NE(late, nullptr); // a refused node stays with the caller
+}
+
+TEST(TreeOperations, ANodeCannotHoldItselfOrItsAncestor) {
+    auto top = std::make_unique<TUtf8XmlNode>(nullptr, "top");
+    TUtf8XmlNode* middle = top->NodeNew("middle");
+    TUtf8XmlNode* bottom = middle->NodeNew("bottom");
+    TUtf8XmlNode* raw = top.get();
+    EXPECT_EQ(bottom->NodeAdd(std::move(top)), -1);
+    ASSERT_EQ(top.get(), raw); // still ours, tree unchanged
+    EXPECT_FALSE(middle->NodeInsert(0, std::move(top)));
+    ASSERT_EQ(top.get(), raw);
+    EXPECT_EQ(bottom->NodeCount(), 0);
+    EXPECT_EQ(middle->NodeCount(), 1);
+}
+
+TEST(TreeOperations, ExtractHandsOverOwnershipAndClearsTheParent) {
+    TTree t;
+    std::unique_ptr<TUtf8XmlNode> taken = t.machines->NodeExtract(t.a);
+    ASSERT_EQ(taken.get(), t.a);
+    EXPECT_EQ(taken->Parent(), nullptr);
+    EXPECT_EQ(taken->TreeDepth(), -1);
+    EXPECT_EQ(Names(*t.machines), "Machine");
+    EXPECT_EQ(t.machines->NodeExtract(t.a), nullptr); // no longer a child
+    EXPECT_EQ(t.machines->NodeExtract(nullptr), nullptr);
+    taken->Delete(); // without a parent nothing happens
+    // Moving it under another branch works and sets the new parent.
+    EXPECT_EQ(t.other->NodeAdd(std::move(taken)), 0);
+    EXPECT_EQ(t.a->Parent(), t.other);
+    EXPECT_EQ(t.a->FullPath(), "/Root/Other/Machine");
+}
+
+TEST(TreeOperations, DeleteRemovesTheNodeFromItsParent) {
+    TTree t;
+    t.b->Delete();
+    EXPECT_EQ(t.machines->NodeCount(), 1);
+    t.machines->Delete();
+    EXPECT_EQ(Names(*t.root), "Other");
+}
+
+TEST(TreeOperations, AddCharDataKeepsOrDropsBlankText) {
+    TUtf8XmlNode node;
+    node.AddCharData("  \r\n", false);
+    EXPECT_EQ(node.NodeCount(), 0);
+    node.AddCharData("", true);
+    EXPECT_EQ(node.NodeCount(), 0);
+    node.AddCharData("  ", true);
+    node.AddCharData(" x ", false);
+    ASSERT_EQ(node.NodeCount(), 2);
+    EXPECT_EQ(node.Nodes(1)->ElementType(), xeCharData);
+    EXPECT_EQ(node.Nodes(1)->ValueDirect(), " x "); // stored untrimmed
+}
+
+TEST(TreeOperations, ParseTagSplitsNameAndAttributes) {
+    TUtf8XmlNode element;
+    element.ParseTag("Site id = \"1\" name='a b'");
+    EXPECT_EQ(element.Name(), "Site");
+    EXPECT_EQ(element.AttributePair(0), "id=\"1\"");
+    EXPECT_EQ(element.AttributeByName("name"), "a b");
+
+    TUtf8XmlNode declaration(nullptr, xeDeclaration);
+    declaration.ParseTag(" version=\"1.0\" encoding=\"UTF-8\"");
+    EXPECT_EQ(declaration.Name(), "xml");
+    EXPECT_EQ(declaration.AttributeCount(), 2);
+
+    TUtf8XmlNode sheet(nullptr, xeStylesheet);
+    sheet.ParseTag(" type=\"text/xsl\" href=\"a.xsl\" ");
+    EXPECT_EQ(sheet.Name(), "xml-stylesheet");
+    EXPECT_EQ(sheet.ValueDirect(), "type=\"text/xsl\" href=\"a.xsl\"");
+
+    TUtf8XmlNode empty;
+    try {
+        empty.ParseTag("  ");
+        FAIL();
+    } catch (const EFilerError& e) {
+        EXPECT_STREQ(e.what(), "Missing element name");
+    }
+}
+
+TEST(Names, IllegalNamesAreRefusedAndTheOldNameStays) {
+    TUtf8XmlNode node(nullptr, "keep");
+    for (const char* bad : {"a b", "a\tb", "a\nb", "a\rb", ">", "a>b", "<a", "a\"b", "a'b",
+                            "\x01", "a\x7F", "/a", "a/", "!x", "?x"}) {
+        try {
+            node.SetName(bad);
+            ADD_FAILURE() << bad;
+        } catch (const EXmlError& e) {
+            EXPECT_EQ(std::string(e.what()), "Illegal character in node name \"" + std::string(bad) + "\"");
+        }
+        EXPECT_EQ(node.Name(), "keep");
+    }
+    for (const char* good : {"", "ns:tag", "a/b", "a=b", "x-y.z", "\xC3\xA9t\xC3\xA9", "a&b"}) {
+        node.SetName(good);
+        EXPECT_EQ(node.Name(), good);
+    }
+    TUtf8XmlNode parent;
+    EXPECT_THROW(parent.NodeNew("bad name"), EXmlError);
+    EXPECT_THROW(parent.NodeNewAtIndex(0, "bad name"), EXmlError);
+    EXPECT_THROW(parent.NodeFindOrCreate("bad name"), EXmlError);
+    EXPECT_THROW(TUtf8XmlNode(nullptr, "bad name"), EXmlError);
+    EXPECT_EQ(parent.NodeCount(), 0);
+}
+
+TEST(Lookups, ByNameIgnoreCaseInTheUsersSense) {
+    TTree t;
+    EXPECT_EQ(t.doc.Container.NodeByName("ROOT"), t.root);
+    EXPECT_EQ(t.machines->NodeIndexByName("machine"), 0);
+    EXPECT_EQ(t.machines->NodeIndexByNameFrom("MACHINE", 1), 1);
+    EXPECT_EQ(t.machines->NodeIndexByNameFrom("Machine", 2), -1);
+    EXPECT_EQ(t.root->NodeByName("absent"), nullptr);
+    TUtf8XmlNode* umlaut = t.root->NodeNew("\xC3\x84rger");
+    EXPECT_EQ(t.root->NodeByName("\xC3\xA4RGER"), umlaut);
+    EXPECT_EQ(t.root->NodeFindOrCreate("OTHER"), t.other);
+    EXPECT_EQ(t.root->NodeFindOrCreate("Fresh")->Name(), "Fresh");
+    EXPECT_EQ(t.root->NodeByElementType(xeNormal), t.machines);
+    EXPECT_EQ(t.root->NodeByElementType(xeComment), nullptr);
+
+    TUtf8XmlNodeList list;
+    list.Add(t.root);
+    t.machines->NodesByName("MACHINE", &list);
+    EXPECT_EQ(list.Count(), 2);
+    t.machines->NodesByName("x", nullptr);
+}
+
+TEST(Lookups, ByAttributeValueDepthFirst) {
+    TTree t;
+    t.b->NodeNew("Machine")->AttributeAdd("Name", "alpha");
+    EXPECT_EQ(t.root->NodeByAttributeValue("machine", "name", "ALPHA", true), t.a);
+    EXPECT_EQ(t.machines->NodeByAttributeValue("Machine", "Name", "Beta", false), t.b);
+    EXPECT_EQ(t.root->NodeByAttributeValue("Machine", "Name", "Beta", false), nullptr);
+    EXPECT_EQ(t.root->NodeByAttributeValue("Machine", "Name", "", true), nullptr);
+    t.a->Delete();
+    EXPECT_EQ(t.root->NodeByAttributeValue("Machine", "Name", "alpha", true), t.b->Nodes(0));
+}
+
+TEST(Lookups, FindNodeByNameOrFullPath) {
+    TTree t;
+    EXPECT_EQ(t.doc.Container.FindNode("/Root/Machines"), t.machines);
+    EXPECT_EQ(t.doc.Container.FindNode("/root/machines/MACHINE"), t.a);
+    EXPECT_EQ(t.doc.Container.FindNode("Machine"), t.a);
+    EXPECT_EQ(t.root->FindNode("Root"), nullptr); // the node itself is not searched
+    EXPECT_EQ(t.root->FindNode("/Machines"), nullptr);
+    t.a->NodeNew("Machine");
+    TUtf8XmlNodeList list;
+    t.doc.Container.FindNodes("machine", list);
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Items(0), t.a);
+    EXPECT_EQ(list.Items(1), t.a->Nodes(0)); // below a match, before the next sibling
+    EXPECT_EQ(list.Items(2), t.b);
+    EXPECT_EQ(list.ByAttribute("NAME", "beta"), t.b);
+    EXPECT_EQ(list.ByAttribute("Name", "gamma"), nullptr);
+}
+
+TEST(Lookups, PathsDepthsAndCounts) {
+    TTree t;
+    EXPECT_EQ(t.doc.Container.TreeDepth(), -1);
+    EXPECT_EQ(t.root->TreeDepth(), 0);
+    EXPECT_EQ(t.a->TreeDepth(), 2);
+    EXPECT_EQ(t.root->FullPath(), "/Root");
+    EXPECT_EQ(t.b->FullPath(), "/Root/Machines/Machine");
+    EXPECT_EQ(t.doc.Container.TotalNodeCount(), 5);
+    EXPECT_EQ(t.root->CascadedName(), "0000_Root0000");
+    t.machines->AttributeAdd("Index", 7);
+    t.a->AttributeAdd("Index", "12345");
+    t.b->AttributeAdd("Index", "x");
+    EXPECT_EQ(t.a->CascadedName(), "0000_Root0000_Machines0007_Machine12345");
+    EXPECT_EQ(t.b->CascadedName(), "0000_Root0000_Machines0007_Machine0000");
+}
+
+TEST(AttributeAccess, StoredEscapedAndQuoted) {
+    TUtf8XmlNode node;
+    node.AttributeAdd("a", "x<y");
+    EXPECT_EQ(node.AttributePair(0), "a=\"x&lt;y\"");
+    EXPECT_EQ(node.AttributeByName("A"), "x<y");
+    EXPECT_EQ(node.AttributeByName("\xC3\x84"), "");
+    node.AttributeAdd("a", 1);
+    EXPECT_EQ(node.AttributeCount(), 2);
+    EXPECT_EQ(node.AttributeByName("a"), "x<y");
+    node.SetAttributeByName("a", "changed");
+    EXPECT_EQ(node.AttributeValue(0), "changed");
+    EXPECT_EQ(node.AttributeValue(1), "1");
+    node.SetAttributeByName("e", "");
+    EXPECT_EQ(node.AttributePair(2), "e=\"\"");
+    EXPECT_TRUE(node.HasAttribute("E"));
+    EXPECT_EQ(node.AttributeIndexByName("zz"), -1);
+    EXPECT_EQ(node.AttributeName(2), "e");
+    EXPECT_EQ(node.AttributeName(3), "");
+    EXPECT_EQ(node.AttributeValue(-1), "");
+    node.SetAttributeValue(5, "ignored");
+    node.SetAttributeValue(1, "q\"'");
+    EXPECT_EQ(node.AttributePair(1), "a=\"q&quot;&apos;\"");
+    node.AttributeExchange(0, 1);
+    EXPECT_EQ(node.AttributeValue(0), "q\"'");
+    node.DeleteEmptyAttributes();
+    EXPECT_EQ(node.AttributeCount(), 2);
+    node.AttributeDelete(0);
+    EXPECT_EQ(node.AttributeValue(0), "changed");
+    node.AttributesClear();
+    EXPECT_EQ(node.AttributeCount(), 0);
+}
+
+TEST(AttributeAccess, ParsedItemsReadResolved) {
+    TUtf8XmlNode node;
+    node.ParseTag("n a='it''s' b=\"&#65;&amp;\" c");
+    EXPECT_EQ(node.AttributeByName("a"), "it's");
+    EXPECT_EQ(node.AttributeByName("b"), "A&");
+    EXPECT_EQ(node.AttributeValue(2), ""); // an item without "="
+    EXPECT_EQ(node.WriteInnerTag(), " a='it''s' b=\"&#65;&amp;\" c");
+}
+
+TEST(Emptiness, ClearKeepsKindAndTag) {
+    TUtf8XmlNode comment(nullptr, xeComment);
+    comment.SetTag(42);
+    comment.SetValueDirect("text");
+    comment.AttributeAdd("a", "1");
+    comment.NodeNew("child");
+    EXPECT_FALSE(comment.IsEmpty());
+    comment.Clear();
+    EXPECT_TRUE(comment.IsClear());
+    EXPECT_EQ(comment.ElementType(), xeComment);
+    EXPECT_EQ(comment.Tag(), 42);
+    TUtf8XmlNode named(nullptr, "n");
+    EXPECT_TRUE(named.IsEmpty());
+    EXPECT_FALSE(named.IsClear());
+}
+
+TEST(Emptiness, DeleteEmptyNodesWorksBottomUp) {
+    TUtf8XmlNode a(nullptr, "a");
+    a.NodeNew("b")->NodeNew("c");
+    a.NodeNew("d")->AttributeAdd("x", "1");
+    a.NodeNew("e")->SetValueDirect("v");
+    a.DeleteEmptyNodes();
+    EXPECT_EQ(Names(a), "d,e");
+}
+
+TEST(AssignAndEquality, AssignMakesADeepCopyOfTheNodesClass) {
+    TTree t;
+    t.a->SetTag(5);
+    t.a->SetValueDirect("a&amp;b");
+    t.a->NodeNew("Inner")->SetValueDirect("x");
+    TTestDocument other;
+    TUtf8XmlNode copy(&other);
+    copy.Assign(*t.a);
+    EXPECT_EQ(copy.Name(), "Machine");
+    EXPECT_EQ(copy.Tag(), 5);
+    EXPECT_EQ(copy.ValueDirect(), "a&amp;b");
+    EXPECT_EQ(copy.AttributeByName("Name"), "Alpha");
+    ASSERT_EQ(copy.NodeCount(), 1);
+    EXPECT_EQ(copy.Nodes(0)->DocumentHooks(), &other);
+    EXPECT_EQ(copy.Nodes(0)->Parent(), &copy);
+    EXPECT_TRUE(copy.IsEqualTo(t.a, xcNodeName | xcNodeValue | xcAttribValues | xcRecursive));
+    t.a->NodesClear(); // the copy is independent
+    EXPECT_EQ(copy.NodeCount(), 1);
+
+    TUtf8XmlNode whole;
+    whole.Assign(static_cast<TXmlDocumentHooks&>(t.doc));
+    EXPECT_EQ(Names(whole), "Root");
+    EXPECT_EQ(whole.Nodes(0)->TotalNodeCount(), 4);
+}
+
+TEST(AssignAndEquality, AssignFromOwnDescendantOrAncestorIsSafe) {
+    TTree t;
+    t.root->Assign(*t.machines); // the source lives inside the target
+    EXPECT_EQ(t.root->Name(), "Machines");
+    EXPECT_EQ(Names(*t.root), "Machine,Machine");
+    TTree u;
+    u.a->Assign(*u.root); // the source holds the target
+    EXPECT_EQ(u.a->Name(), "Root");
+    EXPECT_EQ(u.a->TotalNodeCount(), 4);
+    const TUtf8XmlNode* copied = u.a->FindNode("/Root/Machines/Root/Machines");
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->NodeCount(), 2);
+    u.a->Assign(*u.a);
+    EXPECT_EQ(u.a->Name(), "Root");
+}
+
+TEST(AssignAndEquality, IsEqualToFollowsItsOptions) {
+    TUtf8XmlNode item(nullptr, "Item");
+    TUtf8XmlNode upper(nullptr, "ITEM");
+    EXPECT_TRUE(item.IsEqualTo(&upper, 0));
+    EXPECT_FALSE(item.IsEqualTo(nullptr, 0));
+    EXPECT_TRUE(item.IsEqualTo(&upper, xcNodeName));
+    item.SetValueAsString("v");
+    upper.SetValueAsString("V");
+    EXPECT_TRUE(item.IsEqualTo(&upper, xcNodeValue));
+    upper.SetElementType(xeComment);
+    EXPECT_FALSE(item.IsEqualTo(&upper, xcNodeType));
+    item.AttributeAdd("a", "1");
+    EXPECT_FALSE(item.IsEqualTo(&upper, xcAttribCount));
+    EXPECT_FALSE(item.IsEqualTo(&upper, xcAttribNames));
+    EXPECT_TRUE(item.IsEqualTo(&upper, xcAttribValues)); // a missing name passes without xcAttribNames
+    upper.AttributeAdd("A", "2");
+    EXPECT_FALSE(item.IsEqualTo(&upper, xcAttribValues));
+
+    TUtf8XmlNode left(nullptr, "L");
+    TUtf8XmlNode right(nullptr, "R");
+    left.NodeNew("only");
+    left.NodeNew("both")->SetValueAsString("1");
+    right.NodeNew("both")->SetValueAsString("2");
+    TUtf8XmlNodeList mismatches;
+    EXPECT_FALSE(left.IsEqualTo(&right, xcChildNames, &mismatches));
+    ASSERT_EQ(mismatches.Count(), 1); // Self passed its own tests: not listed
+    EXPECT_EQ(mismatches.Items(0)->Name(), "only");
+    mismatches.Clear();
+    EXPECT_FALSE(left.IsEqualTo(&right, xcChildValues | xcNodeName | xcChildCount, &mismatches));
+    ASSERT_EQ(mismatches.Count(), 2);
+    EXPECT_EQ(mismatches.Items(0), &left); // Self first
+    EXPECT_EQ(mismatches.Items(1)->Name(), "both");
+}
+
+TEST(Sorting, ByNameByFunctionAndByDocumentEvent) {
+    TTestDocument doc;
+    TUtf8XmlNode node(&doc);
+    for (const char* name : {"delta", "Alpha", "charlie", "bravo", "ECHO", "alpha2"})
+        node.NodeNew(name);
+    node.SortChildNodes();
+    EXPECT_EQ(Names(node), "Alpha,alpha2,bravo,charlie,delta,ECHO");
+
+    auto byLengthThenName = [](TUtf8XmlNode* a, TUtf8XmlNode* b, void* info) {
+        ++*static_cast<int*>(info);
+        const int d = static_cast<int>(a->Name().size()) - static_cast<int>(b->Name().size());
+        return d != 0 ? d : a->Name().compare(b->Name());
+    };
+    int calls = 0;
+    node.SortChildNodes(byLengthThenName, &calls);
+    EXPECT_EQ(Names(node), "ECHO,Alpha,bravo,delta,alpha2,charlie");
+    EXPECT_GT(calls, 0);
+
+    doc.OnCompare = [](TUtf8XmlNode* a, TUtf8XmlNode* b, void*) { return b->Name().compare(a->Name()); };
+    node.SortChildNodes();
+    EXPECT_EQ(Names(node), "delta,charlie,bravo,alpha2,ECHO,Alpha");
+
+    TUtf8XmlNode big;
+    for (int i = 0; i < 500; ++i)
+        big.NodeNew("n" + std::to_string((i * 7919) % 500 + 1000));
+    big.SortChildNodes();
+    for (int i = 1; i < big.NodeCount(); ++i)
+        EXPECT_LT(big.Nodes(i - 1)->Name(), big.Nodes(i)->Name());
+}
+
+TEST(Layout, IndentLineEndsAndShortForm) {
+    TTree t;
+    EXPECT_EQ(t.a->Indent(), "");
+    EXPECT_EQ(t.a->LineFeed(), "");
+    t.doc.Format = xfReadable;
+    EXPECT_EQ(t.a->Indent(), "    ");
+    EXPECT_EQ(t.root->Indent(), "");
+    EXPECT_EQ(t.a->LineFeed(), "\r\n");
+    EXPECT_TRUE(t.other->IsShortForm());
+    EXPECT_FALSE(t.root->IsShortForm()); // a root element always gets a close tag
+    EXPECT_FALSE(t.machines->IsShortForm());
+    EXPECT_EQ(t.a->WriteInnerTag(), " Name=\"Alpha\"/");
+    t.doc.FullNodes = true;
+    EXPECT_FALSE(t.other->IsShortForm());
+    TUtf8XmlNode loose;
+    EXPECT_EQ(loose.Indent(), "");
+    EXPECT_FALSE(loose.IsShortForm());
+}
+
+TEST(Layout, SettingsWithoutADocumentUseTheDefaults) {
+    TUtf8XmlNode node;
+    EXPECT_FALSE(node.AbortParsing());
+    EXPECT_TRUE(node.WriteOnDefault());
+    EXPECT_EQ(node.FloatSignificantDigits(), 6);
+    EXPECT_TRUE(node.FloatAllowScientific());
+    EXPECT_FALSE(node.UseFullNodes());
+    EXPECT_FALSE(node.UseLocalBias());
+    EXPECT_EQ(node.BinaryEncoding(), xbeBinHex);
+    node.SetBinaryEncoding(xbeBase64);
+    EXPECT_EQ(node.BinaryEncoding(), xbeBinHex);
+    EXPECT_EQ(node.Document(), nullptr);
+    TTestDocument doc;
+    node.SetDocument(&doc);
+    node.SetBinaryEncoding(xbeBinHex);
+    EXPECT_EQ(doc.Binary, xbeBinHex);
+}
