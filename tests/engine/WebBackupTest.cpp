@@ -235,6 +235,17 @@ TEST_F(WebBackupTest, FileKeepsItsEncoding) {
     EXPECT_NE(Machine(*document, u"B"), nullptr);
 }
 
+TEST_F(WebBackupTest, UnsupportedEncodingLeavesTheFile) {
+    std::u16string skeleton = u"<?xml version=\"1.0\" encoding=\"UCS-4\"?>\r\n<Root>\r\n  <Machines/>\r\n</Root>\r\n";
+    std::string bytes("\xFF\xFE\0\0", 4);
+    for (char16_t c : skeleton) bytes += {static_cast<char>(c), '\0', '\0', '\0'};
+    test::WriteBytes(File, bytes);
+    EXPECT_FALSE(BackupMachine(u"B", u""));
+    EXPECT_EQ(FileBytes(), bytes);
+    EXPECT_EQ(RedLines(), std::vector<std::string>{"XML problem; Unsupported string encoding"});
+    EXPECT_TRUE(BackupErrorFlag());
+}
+
 TEST_F(WebBackupTest, UnreadablePropertyAttributesAreSkippedSilently) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Call|W3SVC/1|GetPropertyAttribObj|0x80004005\n");
