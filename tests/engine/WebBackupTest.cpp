@@ -307,6 +307,34 @@ TEST_F(WebBackupTest, UnknownRemoteMachine) {
     EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not connected. Error=" + message});
 }
 
+TEST_F(WebBackupTest, FixtureMachines) {
+    std::filesystem::copy(std::filesystem::path(ORVEX_TEST_DATA) / "machines", Folder.File("machines"),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    CloseMachines();
+
+    EXPECT_TRUE(BackupMachine(u"Web2Sites", u"WEB2"));
+    EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not installed on remote computer"});
+    EXPECT_FALSE(BackupErrorFlag());
+    auto document = Reload();
+    TWideXmlNode* web2 = Machine(*document, u"web2sites");
+    ASSERT_NE(web2, nullptr);
+    EXPECT_EQ(web2->AttributeByName(u"machineName"), u"WEB2");
+    TWideXmlNode* shop = FindSubDirElement(*web2, u"3");
+    ASSERT_NE(shop, nullptr);
+    EXPECT_EQ(shop->AttributeByName(u"siteName"), u"Shop");
+    EXPECT_EQ(FindSubDirElement(*web2, u"Pop3 Service"), nullptr);
+    EXPECT_NE(FindSubDirElement(*web2, u"Service Extensions"), nullptr);  // the local IIS is version 6
+
+    InitLog();
+    EXPECT_TRUE(BackupMachine(u"Iis7", u"IIS7HOST"));
+    EXPECT_EQ(RedLines().front(), "Call GetObject EOleSysError error on IIS7HOST! The cause could be the use of IIS7 "
+                                  "without IIS6 compatibility tools. Path=\\; errornum=-2147221020; errortext=" +
+                                      Ole(hr::MkSyntax));
+    EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not installed on remote computer"});
+    document = Reload();
+    EXPECT_EQ(MachinesElement(*document).NodeCount(), 2);
+}
+
 TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Bind|W3SVC/2||0x80070005\n"
