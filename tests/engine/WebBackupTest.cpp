@@ -421,17 +421,8 @@ TEST_F(WebBackupTest, MissingRegistryKeyIsAnError) {
               "ERROR during backup of web1: Unable to open registry path: Software\\Microsoft\\InetStp");
 }
 
-class ServiceExtensionsTest : public TBackupFixture {
+class ServiceExtensionsTest : public test::TMachineElementFixture {
 protected:
-    std::unique_ptr<TWideXmlDocument> Document = NewBackupDocument();
-    TWideXmlNode* MachineElement = nullptr;
-
-    void SetUp() override {
-        TBackupFixture::SetUp();
-        Document->Root()->SetName(u"Root");
-        MachineElement = Document->Root()->NodeNew(u"Machines")->NodeNew(u"Machine");
-        MachineElement->AttributeAdd(u"path", u"w3svc");
-    }
     void UseList(std::vector<std::u16string> entries) {
         MakeMachine(u"localhost", [&](TMachineState& state) {
             state.Metabase->Find(u"W3SVC")->SetValue(u"WebSvcExtRestrictionList", TextArray(entries));
@@ -444,9 +435,9 @@ protected:
 TEST_F(ServiceExtensionsTest, EntriesGroupByDescription) {
     UseList({u"0,*.dll", u"1,C:\\a.dll,0,G1,Desc", u"0,C:\\b.dll,1,G2,DESC", u"1,C:\\c.dll,1,G3,Other,extra",
              u"1,C:\\a.dll,1,G4,desc", u"1,,1,G5", u""});
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
-    ASSERT_EQ(MachineElement->NodeCount(), 1);
-    EXPECT_EQ(Xml(*MachineElement->Nodes(0)),
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    ASSERT_EQ(Machine->NodeCount(), 1);
+    EXPECT_EQ(Xml(*Machine->Nodes(0)),
               test::CrLfLines({
                   R"(      <SubDir path="Service Extensions" className="ServiceExtensions">)",
                   R"(        <SubDir path="Desc" className="ServiceExtensions">)",
@@ -474,19 +465,19 @@ TEST_F(ServiceExtensionsTest, EntriesGroupByDescription) {
 
 TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
     UseList({u"1,C:\\a.dll,0,G1,Desc"});
-    TWideXmlNode& site = AppendSubDirElement(*MachineElement, u"1", u"IIsWebServer");
+    TWideXmlNode& site = AppendSubDirElement(*Machine, u"1", u"IIsWebServer");
     TWideXmlNode& nested = AppendSubDirElement(site, u"Service Extensions", u"ServiceExtensions");
-    TWideXmlNode& other = AppendSubDirElement(*MachineElement, u"Service Extensions", u"IIsWebVirtualDir");
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
+    TWideXmlNode& other = AppendSubDirElement(*Machine, u"Service Extensions", u"IIsWebVirtualDir");
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
     EXPECT_EQ(nested.NodeCount(), 0);
     EXPECT_EQ(other.NodeCount(), 0);
-    ASSERT_EQ(MachineElement->NodeCount(), 3);
-    TWideXmlNode* own = MachineElement->Nodes(2);
+    ASSERT_EQ(Machine->NodeCount(), 3);
+    TWideXmlNode* own = Machine->Nodes(2);
     EXPECT_EQ(own->AttributeByName(u"className"), u"ServiceExtensions");
     EXPECT_EQ(own->NodeCount(), 1);
     // A second run reuses the subtree and its elements.
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
-    EXPECT_EQ(MachineElement->NodeCount(), 3);
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    EXPECT_EQ(Machine->NodeCount(), 3);
     EXPECT_EQ(own->NodeCount(), 1);
     EXPECT_EQ(own->Nodes(0)->NodeCount(), 2);
 }
@@ -494,8 +485,8 @@ TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
 TEST_F(ServiceExtensionsTest, UnreadableListIsLoggedAndSkipped) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Get|W3SVC|WebSvcExtRestrictionList|0x80070005\n");
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
-    EXPECT_EQ(MachineElement->NodeCount(), 0);
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    EXPECT_EQ(Machine->NodeCount(), 0);
     EXPECT_EQ(Sink.LinesIn(clLogRed),
               std::vector<std::string>{"Call GetObject EOleSysError error! Path=node; errornum=-2147024891; errortext=" +
                                        Ole(hr::E_ACCESSDENIED)});
