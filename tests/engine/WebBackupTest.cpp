@@ -335,6 +335,25 @@ TEST_F(WebBackupTest, FixtureMachines) {
     EXPECT_EQ(MachinesElement(*document).NodeCount(), 2);
 }
 
+TEST_F(WebBackupTest, SiteListWithoutRecursion) {
+    auto document = NewBackupDocument();
+    TWideXmlNode* service = document->Root();
+    service->SetName(u"Machine");
+    service->AttributeAdd(u"path", u"w3svc");
+    BackupSubDirectories(u"localhost", u"w3svc", *service, false);
+    std::vector<std::u16string> sites;
+    for (int i = 0; i < service->NodeCount(); ++i) {
+        TWideXmlNode* child = service->Nodes(i);
+        EXPECT_EQ(child->NodeCount(), 0);
+        if (child->AttributeByName(u"className") == u"IIsWebServer")
+            sites.push_back(child->AttributeByName(u"path") + u"=" + child->AttributeByName(u"siteName"));
+    }
+    EXPECT_EQ(sites, (std::vector<std::u16string>{u"1=Default Web Site", u"2=Intranet"}));
+    EXPECT_TRUE(Sink.Lines.empty());
+    BackupSubDirectories(u"localhost", u"w3svc/no such key", *service, true);  // not a container: nothing
+    EXPECT_TRUE(Sink.Lines.empty());
+}
+
 TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Bind|W3SVC/2||0x80070005\n"
