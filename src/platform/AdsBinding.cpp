@@ -9,9 +9,9 @@ namespace orvex {
 
 namespace {
 
-std::shared_ptr<TEmulatedMachine> OpenOrFail(std::u16string_view name) {
+std::shared_ptr<TEmulatedMachine> OpenOrFail(std::u16string_view name, bool checkDisk) {
     try {
-        return OpenMachine(name);
+        return checkDisk ? OpenMachine(name) : OpenMachineAsItStands(name);
     } catch (const EMachineError& e) {
         throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
     }
@@ -36,25 +36,30 @@ TMoniker MkParseDisplayName(const TBindCtx&, std::u16string_view displayName) {
     }
     if (moniker.Machine.empty())
         throw EOleSysError(hr::MkSyntax);
-    // The "IIS:" namespace exists only where IIS 6 is installed locally.
-    std::shared_ptr<TEmulatedMachine> local = OpenOrFail(u"");
-    if (!local || !local->Metabase())
-        throw EOleSysError(hr::MkSyntax);
     return moniker;
 }
 
 TOleVariant BindMonikerToObject(const TBindCtx&, const TMoniker& moniker) {
-    std::shared_ptr<TEmulatedMachine> machine = OpenOrFail(moniker.Machine);
+    std::u16string_view path = moniker.Path;
+    constexpr std::u16string_view schema = u"Schema";
+    // The schema never changes: its objects are bound against the machine as it
+    // stands, which spares a look at the disk for every property a backup reads.
+    const bool isSchema = path.size() >= schema.size() && SameName(path.substr(0, schema.size()), schema) &&
+                          (path.size() == schema.size() || path[schema.size()] == u'/');
+    // The "IIS:" namespace exists only where IIS 6 is installed locally.
+    if (!IsLocalMachineName(moniker.Machine)) {
+        std::shared_ptr<TEmulatedMachine> local = OpenOrFail(u"", false);
+        if (!local || !local->Metabase())
+            throw EOleSysError(hr::MkSyntax);
+    }
+    std::shared_ptr<TEmulatedMachine> machine = OpenOrFail(moniker.Machine, !isSchema);
     if (!machine)
         throw EOleSysError(hr::ServerUnavailable);
     if (!machine->Metabase())
         throw EOleSysError(hr::MkSyntax);
     machine->CheckFault(u"Bind", moniker.Path, u"");
     const std::u16string adsPath = u"IIS://" + moniker.Machine + u"/";
-    std::u16string_view path = moniker.Path;
-    constexpr std::u16string_view schema = u"Schema";
-    if (path.size() >= schema.size() && SameName(path.substr(0, schema.size()), schema) &&
-        (path.size() == schema.size() || path[schema.size()] == u'/')) {
+    if (isSchema) {
         if (path.size() == schema.size())
             return TAutoObjectPtr(std::make_shared<TSchemaContainerObject>(adsPath + u"Schema"));
         const std::u16string_view name = path.substr(schema.size() + 1);
@@ -80,8 +85,8 @@ int32_t ADsGetObject(std::u16string_view displayName, TOleVariant& container) {
         const TBindCtx context = CreateBindCtx();
         const TMoniker moniker = MkParseDisplayName(context, displayName);
         TOleVariant object = BindMonikerToObject(context, moniker);
-        if (const auto machine = OpenMachine(moniker.Machine))
-            machine->CheckFault(u"Enum", moniker.Path, u"");
+        if (const auto* metabaseObject = dynamic_cast<const TIIsObject*>(object.AsObject().get()))
+            metabaseObject->Machine()->CheckFault(u"Enum", metabaseObject->Path(), u"");
         container = std::move(object);
         return hr::S_OK;
     } catch (const EOleSysError& e) {

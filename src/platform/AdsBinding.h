@@ -4,8 +4,9 @@
 // ADsGetObject with the container interface.
 //
 // Errors (EOleSysError):
-//   hr::MkSyntax (0x800401E4) - the name is not an "IIS://machine[/path]" name, the
-//       local machine has no IIS 6 metabase (no provider), or the named machine has none;
+//   hr::MkSyntax (0x800401E4) - parsing: the name is not an "IIS://machine[/path]"
+//       name; binding: the local machine has no IIS 6 metabase (no provider) or the
+//       named machine has none;
 //   hr::ServerUnavailable (0x800706BA) - no such machine (an unreachable server);
 //   hr::PathNotFound (0x80070003) - no such key, schema class or schema property;
 //   hr::E_FAIL - a machine file is damaged (the message names it);
@@ -30,7 +31,7 @@ struct TMoniker {
 
 TBindCtx CreateBindCtx();
 
-// Parses a display name; raises hr::MkSyntax as described above.
+// Parses a display name; raises hr::MkSyntax for a malformed one.
 TMoniker MkParseDisplayName(const TBindCtx& context, std::u16string_view displayName);
 
 // Binds a parsed name to its object: a metabase object, a schema object

@@ -24,14 +24,36 @@ bool IsValidMachineName(std::u16string_view name) {
     return true;
 }
 
+// Folders found before, by machines folder and name; checked to still exist on use.
+std::map<std::pair<std::string, std::u16string>, std::filesystem::path> gFolders;
+
+std::u16string FoldedName(std::u16string_view name) {
+    std::u16string folded(name);
+    for (char16_t& c : folded)
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - 32);
+    return folded;
+}
+
 // The existing folder whose name equals name ignoring case, else machines/name.
 std::filesystem::path FindFolder(std::u16string_view name) {
     const std::filesystem::path root = MachinesFolder();
+    const auto key = std::make_pair(root.string(), FoldedName(name));
     std::error_code error;
+    {
+        std::lock_guard lock(gOpenMutex);
+        if (auto it = gFolders.find(key); it != gFolders.end() && std::filesystem::is_directory(it->second, error))
+            return it->second;
+    }
+    std::filesystem::path found = root / Utf16ToUtf8(name);
     for (const auto& entry : std::filesystem::directory_iterator(root, error))
-        if (SameName(Utf8ToUtf16(entry.path().filename().string()), name))
-            return entry.path();
-    return root / Utf16ToUtf8(name);
+        if (SameName(Utf8ToUtf16(entry.path().filename().string()), name)) {
+            found = entry.path();
+            std::lock_guard lock(gOpenMutex);
+            gFolders[key] = found;
+            break;
+        }
+    return found;
 }
 
 } // namespace
@@ -69,8 +91,8 @@ std::filesystem::path MachinesFolder() {
 }
 
 bool IsLocalMachineName(std::u16string_view name) {
-    return name.empty() || SameName(name, u"localhost") || name == u"127.0.0.1" || name == u"." ||
-           SameName(name, ComputerName());
+    static const std::u16string host = ComputerName();  // the host keeps its name while we run
+    return name.empty() || SameName(name, u"localhost") || name == u"127.0.0.1" || name == u"." || SameName(name, host);
 }
 
 std::filesystem::path MachineFolderOf(std::u16string_view name) {
@@ -81,13 +103,16 @@ std::filesystem::path MachineFolderOf(std::u16string_view name) {
     return FindFolder(name);
 }
 
-std::shared_ptr<TEmulatedMachine> OpenMachine(std::u16string_view name) {
+namespace {
+
+std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
     if (!IsLocalMachineName(name) && !IsValidMachineName(name))
         return nullptr;
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
-    const std::string key = std::filesystem::absolute(folder).lexically_normal().string();
-    if (auto it = gOpenMachines.find(key); it != gOpenMachines.end() && it->second->Stamp() == MachineStamp(folder))
+    const std::string key = folder.string();
+    if (auto it = gOpenMachines.find(key);
+        it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder)))
         return it->second;
     gOpenMachines.erase(key);
     if (!MachineExists(folder)) {
@@ -100,15 +125,22 @@ std::shared_ptr<TEmulatedMachine> OpenMachine(std::u16string_view name) {
     return machine;
 }
 
+} // namespace
+
+std::shared_ptr<TEmulatedMachine> OpenMachine(std::u16string_view name) { return Open(name, true); }
+
+std::shared_ptr<TEmulatedMachine> OpenMachineAsItStands(std::u16string_view name) { return Open(name, false); }
+
 void CloseMachines() {
     std::lock_guard lock(gOpenMutex);
     gOpenMachines.clear();
+    gFolders.clear();
 }
 
 void CreateMachine(std::u16string_view name, const TMachineState& state) {
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
-    gOpenMachines.erase(std::filesystem::absolute(folder).lexically_normal().string());
+    gOpenMachines.erase(folder.string());
     SaveMachineState(folder, state);
 }
 

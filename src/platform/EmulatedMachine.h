@@ -50,6 +50,10 @@ bool IsLocalMachineName(std::u16string_view name);
 // machine file raises EMachineError naming it.
 std::shared_ptr<TEmulatedMachine> OpenMachine(std::u16string_view name);
 
+// OpenMachine without looking for changes made on disk by others when the machine
+// is open already: for calls that read nothing that changes (the schema).
+std::shared_ptr<TEmulatedMachine> OpenMachineAsItStands(std::u16string_view name);
+
 // Writes a machine folder under MachinesFolder() (replacing its state files) and
 // drops any open copy. Test machines and generated machines are made this way.
 void CreateMachine(std::u16string_view name, const TMachineState& state);

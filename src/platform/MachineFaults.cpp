@@ -82,8 +82,9 @@ TMachineFaults TMachineFaults::Parse(std::string_view text, const std::string& f
         }
         int64_t code = 0, lastError = 0, times = 0;
         const bool good = fields.size() >= 4 && fields.size() <= 6 && !fields[0].empty() && ParseNumber(fields[3], code) &&
-                          (fields.size() < 5 || ParseNumber(fields[4], lastError)) &&
-                          (fields.size() < 6 || (ParseNumber(fields[5], times) && times >= 0)) && lastError >= 0;
+                          (fields.size() < 5 || fields[4].empty() || ParseNumber(fields[4], lastError)) &&
+                          (fields.size() < 6 || fields[5].empty() || ParseNumber(fields[5], times)) &&
+                          lastError >= 0 && times >= 0;
         if (!good)
             throw EMachineError("Faults file \"" + fileName + "\", line " + DecimalText(lineNumber) +
                                 ": expected Operation|Path|Name|HRESULT[|LastError[|Times]]");

@@ -15,7 +15,7 @@
 // Path "*" matches any path. Names and paths compare ignoring case.
 // HRESULT: hexadecimal ("0x80070005") or decimal. LastError: the OS error code left
 // for GetLastOsError (default 0). Times: how often the fault fires (default 0,
-// always). Blank lines and lines starting with '#' are ignored.
+// always); an empty LastError or Times field takes its default. Blank lines and lines starting with '#' are ignored.
 
 #include <cstdint>
 #include <string>

@@ -1,57 +1,377 @@
 #include "platform/MachineStorage.h"
 
+#include "platform/MetabaseSchema.h"
+#include "platform/MetabaseValues.h"
+#include "platform/base/Utf.h"
+#include "xml/WideXmlDocument.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
 #include <fstream>
-#include <map>
-#include <mutex>
 #include <sstream>
 
 namespace orvex {
 
-// Until the XML library lands, machine state lives in memory, keyed by folder; the
-// folder itself holds drives/ and Faults.txt on disk.
 namespace {
 
-struct TStoredMachine {
-    TMachineState State;
-    uint64_t Version = 0;
+const char* const kFactsFile = "Machine.xml";
+const char* const kMetabaseFile = "Metabase.xml";
+const char* const kPop3File = "Pop3.xml";
+const char* const kFaultsFile = "Faults.txt";
+
+// A file being read: every complaint names it.
+class TReader {
+public:
+    explicit TReader(std::filesystem::path file) : FFile(std::move(file)) {}
+
+    TWideXmlDocument& Load(std::u16string_view rootName) {
+        try {
+            FDocument.LoadFromFile(Utf8ToUtf16(FFile.string()));
+        } catch (const std::exception& e) {
+            Fail(e.what());
+        }
+        TWideXmlNode* root = FDocument.Root();
+        if (!root || root->Name() != rootName)
+            Fail("the root element is not " + Utf16ToUtf8(rootName));
+        return FDocument;
+    }
+
+    [[noreturn]] void Fail(const std::string& why) const {
+        throw EMachineError("Machine file \"" + FFile.string() + "\" is damaged: " + why);
+    }
+
+    std::u16string Text(const TWideXmlNode& node, std::u16string_view name) const {
+        if (!node.HasAttribute(name))
+            Fail("<" + Utf16ToUtf8(node.Name()) + "> lacks the attribute " + Utf16ToUtf8(name));
+        return node.AttributeByName(name);
+    }
+
+    int32_t Integer(const TWideXmlNode& node, std::u16string_view name) const {
+        const std::string text = Utf16ToUtf8(Text(node, name));
+        int32_t value = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
+            Fail(Utf16ToUtf8(name) + "=\"" + text + "\" is not a 32-bit integer");
+        return value;
+    }
+
+    bool Boolean(const TWideXmlNode& node, std::u16string_view name) const {
+        const std::u16string text = Text(node, name);
+        if (text == u"True")
+            return true;
+        if (text != u"False")
+            Fail(Utf16ToUtf8(name) + "=\"" + Utf16ToUtf8(text) + "\" is neither True nor False");
+        return false;
+    }
+
+    std::vector<std::u16string> Items(const TWideXmlNode& node, std::u16string_view element) const {
+        std::vector<std::u16string> items;
+        for (int i = 0; i < node.NodeCount(); ++i) {
+            const TWideXmlNode* child = node.Nodes(i);
+            if (child->ElementType() == xeNormal && child->Name() == element)
+                items.push_back(Text(*child, u"value"));
+        }
+        return items;
+    }
+
+private:
+    std::filesystem::path FFile;
+    TWideXmlDocument FDocument;
 };
 
-std::mutex gStoreMutex;
-std::map<std::string, TStoredMachine> gStore;
-uint64_t gNextVersion = 1;
+// The element children of a node, in order.
+template <class TVisit>
+void ForEachElement(const TWideXmlNode& node, TVisit visit) {
+    for (int i = 0; i < node.NodeCount(); ++i)
+        if (TWideXmlNode* child = node.Nodes(i); child->ElementType() == xeNormal)
+            visit(*child);
+}
 
-std::string Key(const std::filesystem::path& folder) { return std::filesystem::absolute(folder).lexically_normal().string(); }
+std::u16string DecimalText(int32_t value) {
+    char buffer[16];
+    return Utf8ToUtf16(std::string_view(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr));
+}
 
-TStoredMachine& Stored(const std::filesystem::path& folder) {
-    auto it = gStore.find(Key(folder));
-    if (it == gStore.end())
-        throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" does not exist");
-    return it->second;
+void Save(TWideXmlDocument& document, const std::filesystem::path& file) {
+    document.SetXmlFormat(xfReadable);
+    document.SaveToFile(Utf8ToUtf16(file.string()));
+}
+
+void AddItems(TWideXmlNode& node, std::u16string_view element, const std::vector<std::u16string>& items) {
+    for (const std::u16string& item : items)
+        node.NodeNew(element)->AttributeAdd(u"value", item);
+}
+
+// ---- facts ----
+
+TMachineFacts ReadFacts(const std::filesystem::path& folder) {
+    TReader reader(folder / kFactsFile);
+    TWideXmlNode& root = *reader.Load(u"Machine").Root();
+    TMachineFacts facts;
+    facts.ComputerName = reader.Text(root, u"computerName");
+    ForEachElement(root, [&](TWideXmlNode& node) {
+        if (node.Name() == u"Address") {
+            facts.IPv4Addresses.push_back(reader.Text(node, u"value"));
+        } else if (node.Name() == u"Registry") {
+            TRegistryValue value{reader.Text(node, u"key"), reader.Text(node, u"name"), {}};
+            const std::u16string type = reader.Text(node, u"type");
+            if (type == u"Integer")
+                value.Value = reader.Integer(node, u"value");
+            else if (type == u"String")
+                value.Value = reader.Text(node, u"value");
+            else
+                reader.Fail("registry type \"" + Utf16ToUtf8(type) + "\" is neither Integer nor String");
+            facts.Registry.push_back(std::move(value));
+        } else {
+            reader.Fail("unexpected element <" + Utf16ToUtf8(node.Name()) + ">");
+        }
+    });
+    return facts;
+}
+
+void WriteFacts(const std::filesystem::path& folder, const TMachineFacts& facts) {
+    TWideXmlDocument document(u"Machine");
+    TWideXmlNode& root = *document.Root();
+    root.AttributeAdd(u"computerName", facts.ComputerName);
+    for (const std::u16string& address : facts.IPv4Addresses)
+        root.NodeNew(u"Address")->AttributeAdd(u"value", address);
+    for (const TRegistryValue& value : facts.Registry) {
+        TWideXmlNode& node = *root.NodeNew(u"Registry");
+        node.AttributeAdd(u"key", value.Key);
+        node.AttributeAdd(u"name", value.Name);
+        const bool integer = value.Value.Kind() == TVariantKind::vkInteger;
+        node.AttributeAdd(u"type", integer ? u"Integer" : u"String");
+        node.AttributeAdd(u"value", value.Value.ToText());
+    }
+    Save(document, folder / kFactsFile);
+}
+
+// ---- metabase ----
+
+TOleVariant ReadValue(const TReader& reader, const TWideXmlNode& node, const TPropertyDef& def) {
+    switch (def.Syntax) {
+    case TMetaSyntax::msString:
+    case TMetaSyntax::msExpandSz:
+        return reader.Text(node, u"value");
+    case TMetaSyntax::msInteger:
+        return reader.Integer(node, u"value");
+    case TMetaSyntax::msBoolean:
+        return reader.Boolean(node, u"value");
+    case TMetaSyntax::msList:
+    case TMetaSyntax::msMimeMap:
+        return TextArray(reader.Items(node, u"Item"));
+    case TMetaSyntax::msBinary: {
+        std::vector<TOleVariant> bytes;
+        for (const std::u16string& item : reader.Items(node, u"Item")) {
+            const std::string text = Utf16ToUtf8(item);
+            int32_t value = -1;
+            const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || value < 0 || value > 255)
+                reader.Fail("byte \"" + text + "\" of " + Utf16ToUtf8(def.Name) + " is not 0 to 255");
+            bytes.emplace_back(value);
+        }
+        return TOleVariant(std::move(bytes));
+    }
+    case TMetaSyntax::msIPSec: {
+        auto ipsec = std::make_shared<TIPSecurityObject>();
+        ipsec->GrantByDefault = reader.Boolean(node, u"grantByDefault");
+        ipsec->IPDeny = reader.Items(node, u"IPDeny");
+        ipsec->IPGrant = reader.Items(node, u"IPGrant");
+        ipsec->DomainDeny = reader.Items(node, u"DomainDeny");
+        ipsec->DomainGrant = reader.Items(node, u"DomainGrant");
+        return TAutoObjectPtr(ipsec);
+    }
+    case TMetaSyntax::msNTAcl:
+        return TextArray({reader.Text(node, u"owner"), reader.Text(node, u"group")});
+    }
+    return {};
+}
+
+void WriteValue(TWideXmlNode& node, const TPropertyDef& def, const TOleVariant& value) {
+    switch (def.Syntax) {
+    case TMetaSyntax::msString:
+    case TMetaSyntax::msExpandSz:
+    case TMetaSyntax::msInteger:
+    case TMetaSyntax::msBoolean:
+        node.AttributeAdd(u"value", value.ToText());
+        break;
+    case TMetaSyntax::msList:
+    case TMetaSyntax::msMimeMap:
+    case TMetaSyntax::msBinary:
+        for (const TOleVariant& item : value.AsArray())
+            node.NodeNew(u"Item")->AttributeAdd(u"value", item.ToText());
+        break;
+    case TMetaSyntax::msIPSec: {
+        const auto& ipsec = dynamic_cast<const TIPSecurityObject&>(*value.AsObject());
+        node.AttributeAdd(u"grantByDefault", ipsec.GrantByDefault ? u"True" : u"False");
+        AddItems(node, u"IPDeny", ipsec.IPDeny);
+        AddItems(node, u"IPGrant", ipsec.IPGrant);
+        AddItems(node, u"DomainDeny", ipsec.DomainDeny);
+        AddItems(node, u"DomainGrant", ipsec.DomainGrant);
+        break;
+    }
+    case TMetaSyntax::msNTAcl:
+        node.AttributeAdd(u"owner", value[0].AsText());
+        node.AttributeAdd(u"group", value[1].AsText());
+        break;
+    }
+}
+
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key) {
+    ForEachElement(node, [&](TWideXmlNode& child) {
+        if (child.Name() == u"Value") {
+            const std::u16string id = reader.Text(child, u"id");
+            const TPropertyDef* def = FindPropertyDef(id);
+            if (!def)
+                reader.Fail("unknown property \"" + Utf16ToUtf8(id) + "\"");
+            if (!SameName(reader.Text(child, u"type"), SyntaxName(def->Syntax)))
+                reader.Fail("property \"" + Utf16ToUtf8(id) + "\" is not of type " + Utf16ToUtf8(SyntaxName(def->Syntax)));
+            key.SetValue(def->Name, ReadValue(reader, child, *def));
+        } else if (child.Name() == u"Key") {
+            const std::u16string name = reader.Text(child, u"name");
+            const std::u16string className = reader.Text(child, u"class");
+            if (name.empty() || name.find(u'/') != std::u16string::npos || key.FindChild(name))
+                reader.Fail("key name \"" + Utf16ToUtf8(name) + "\" is empty, holds \"/\" or is used twice");
+            ReadKey(reader, child, key.AddChild(name, className));
+        } else {
+            reader.Fail("unexpected element <" + Utf16ToUtf8(child.Name()) + ">");
+        }
+    });
+}
+
+void WriteKey(TWideXmlNode& node, const TMetaObject& key) {
+    for (const auto& [id, value] : key.Properties()) {
+        const TPropertyDef* def = FindPropertyDef(id);
+        if (!def)
+            continue;  // cannot happen: values pass through the schema
+        TWideXmlNode& child = *node.NodeNew(u"Value");
+        child.AttributeAdd(u"id", def->Name);
+        child.AttributeAdd(u"type", SyntaxName(def->Syntax));
+        WriteValue(child, *def, value);
+    }
+    for (const auto& child : key.Children()) {
+        TWideXmlNode& element = *node.NodeNew(u"Key");
+        element.AttributeAdd(u"name", child->Name());
+        element.AttributeAdd(u"class", child->ClassName());
+        WriteKey(element, *child);
+    }
+}
+
+std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
+    std::error_code error;
+    if (!std::filesystem::exists(folder / kMetabaseFile, error))
+        return nullptr;
+    TReader reader(folder / kMetabaseFile);
+    const TWideXmlNode& root = *reader.Load(u"Metabase").Root();
+    auto metabase = std::make_unique<TMetabase>();
+    ReadKey(reader, root, metabase->Root());
+    return metabase;
+}
+
+// ---- POP3 ----
+
+std::unique_ptr<TPop3State> ReadPop3(const std::filesystem::path& folder) {
+    std::error_code error;
+    if (!std::filesystem::exists(folder / kPop3File, error))
+        return nullptr;
+    TReader reader(folder / kPop3File);
+    const TWideXmlNode& root = *reader.Load(u"Pop3").Root();
+    auto pop3 = std::make_unique<TPop3State>();
+    pop3->LoggingLevel = reader.Integer(root, u"loggingLevel");
+    pop3->MailRoot = reader.Text(root, u"mailRoot");
+    pop3->ConfirmAddUser = reader.Integer(root, u"confirmAddUser");
+    pop3->ThreadCountPerCPU = reader.Integer(root, u"threadCountPerCPU");
+    pop3->Port = reader.Integer(root, u"port");
+    pop3->SPARequired = reader.Integer(root, u"spaRequired");
+    pop3->CurrentAuthMethod = reader.Integer(root, u"currentAuthMethod");
+    pop3->MinPasswordLength = reader.Integer(root, u"minPasswordLength");
+    ForEachElement(root, [&](TWideXmlNode& node) {
+        if (node.Name() == u"AuthMethod") {
+            pop3->AuthMethods.push_back({reader.Text(node, u"name"), reader.Text(node, u"id")});
+        } else if (node.Name() == u"Domain") {
+            TPop3Domain domain{reader.Text(node, u"name"), reader.Integer(node, u"lock"), {}};
+            ForEachElement(node, [&](TWideXmlNode& mailbox) {
+                if (mailbox.Name() != u"Mailbox")
+                    reader.Fail("unexpected element <" + Utf16ToUtf8(mailbox.Name()) + ">");
+                domain.Mailboxes.push_back({reader.Text(mailbox, u"name"), reader.Integer(mailbox, u"lock"),
+                                            reader.Boolean(mailbox, u"password")});
+            });
+            pop3->Domains.push_back(std::move(domain));
+        } else if (node.Name() == u"SmtpDomain") {
+            pop3->SmtpDomains.push_back(reader.Text(node, u"name"));
+        } else {
+            reader.Fail("unexpected element <" + Utf16ToUtf8(node.Name()) + ">");
+        }
+    });
+    if (pop3->CurrentAuthMethod < 1 || pop3->CurrentAuthMethod > static_cast<int32_t>(pop3->AuthMethods.size()))
+        reader.Fail("currentAuthMethod is not the number of an AuthMethod");
+    return pop3;
+}
+
+void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
+    TWideXmlDocument document(u"Pop3");
+    TWideXmlNode& root = *document.Root();
+    root.AttributeAdd(u"loggingLevel", DecimalText(pop3.LoggingLevel));
+    root.AttributeAdd(u"mailRoot", pop3.MailRoot);
+    root.AttributeAdd(u"confirmAddUser", DecimalText(pop3.ConfirmAddUser));
+    root.AttributeAdd(u"threadCountPerCPU", DecimalText(pop3.ThreadCountPerCPU));
+    root.AttributeAdd(u"port", DecimalText(pop3.Port));
+    root.AttributeAdd(u"spaRequired", DecimalText(pop3.SPARequired));
+    root.AttributeAdd(u"currentAuthMethod", DecimalText(pop3.CurrentAuthMethod));
+    root.AttributeAdd(u"minPasswordLength", DecimalText(pop3.MinPasswordLength));
+    for (const TPop3AuthMethod& method : pop3.AuthMethods) {
+        TWideXmlNode& node = *root.NodeNew(u"AuthMethod");
+        node.AttributeAdd(u"name", method.Name);
+        node.AttributeAdd(u"id", method.ID);
+    }
+    for (const TPop3Domain& domain : pop3.Domains) {
+        TWideXmlNode& node = *root.NodeNew(u"Domain");
+        node.AttributeAdd(u"name", domain.Name);
+        node.AttributeAdd(u"lock", DecimalText(domain.Lock));
+        for (const TPop3Mailbox& mailbox : domain.Mailboxes) {
+            TWideXmlNode& child = *node.NodeNew(u"Mailbox");
+            child.AttributeAdd(u"name", mailbox.Name);
+            child.AttributeAdd(u"lock", DecimalText(mailbox.Lock));
+            child.AttributeAdd(u"password", mailbox.HasPassword ? u"True" : u"False");
+        }
+    }
+    for (const std::u16string& smtp : pop3.SmtpDomains)
+        root.NodeNew(u"SmtpDomain")->AttributeAdd(u"name", smtp);
+    Save(document, folder / kPop3File);
 }
 
 std::string FileStamp(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error)
-        return "-";
-    const auto time = std::filesystem::last_write_time(file, error);
-    return std::to_string(size) + ":" + std::to_string(time.time_since_epoch().count());
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return "-;";
+    std::string stamp;
+    for (const long long number : {static_cast<long long>(info.st_ino), static_cast<long long>(info.st_size),
+                                   static_cast<long long>(info.st_mtim.tv_sec), static_cast<long long>(info.st_mtim.tv_nsec)}) {
+        char buffer[24];
+        stamp.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, number).ptr);
+        stamp.push_back(':');
+    }
+    return stamp;
 }
 
 } // namespace
 
 bool MachineExists(const std::filesystem::path& folder) {
-    std::lock_guard lock(gStoreMutex);
-    return gStore.count(Key(folder)) != 0;
+    std::error_code error;
+    return std::filesystem::is_regular_file(folder / kFactsFile, error);
 }
 
 TMachineState LoadMachineState(const std::filesystem::path& folder) {
-    std::lock_guard lock(gStoreMutex);
-    return Stored(folder).State.Clone();
+    TMachineState state;
+    state.Facts = ReadFacts(folder);
+    state.Metabase = ReadMetabase(folder);
+    state.Pop3 = ReadPop3(folder);
+    return state;
 }
 
 TMachineFaults LoadMachineFaults(const std::filesystem::path& folder) {
-    const std::filesystem::path file = folder / "Faults.txt";
+    const std::filesystem::path file = folder / kFaultsFile;
     std::ifstream in(file, std::ios::binary);
     if (!in)
         return {};
@@ -62,29 +382,30 @@ TMachineFaults LoadMachineFaults(const std::filesystem::path& folder) {
 
 void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state) {
     std::filesystem::create_directories(folder / "drives");
-    std::lock_guard lock(gStoreMutex);
-    gStore[Key(folder)] = {state.Clone(), gNextVersion++};
+    std::error_code error;
+    if (state.Metabase)
+        SaveMachineMetabase(folder, *state.Metabase);
+    else
+        std::filesystem::remove(folder / kMetabaseFile, error);
+    if (state.Pop3)
+        WritePop3(folder, *state.Pop3);
+    else
+        std::filesystem::remove(folder / kPop3File, error);
+    // Last: a machine exists once its facts file does.
+    WriteFacts(folder, state.Facts);
 }
 
 void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase) {
-    std::lock_guard lock(gStoreMutex);
-    TStoredMachine& stored = Stored(folder);
-    stored.State.Metabase = metabase.Clone();
-    stored.Version = gNextVersion++;
+    TWideXmlDocument document(u"Metabase");
+    WriteKey(*document.Root(), metabase.Root());
+    Save(document, folder / kMetabaseFile);
 }
 
-void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
-    std::lock_guard lock(gStoreMutex);
-    TStoredMachine& stored = Stored(folder);
-    stored.State.Pop3 = std::make_unique<TPop3State>(pop3);
-    stored.Version = gNextVersion++;
-}
+void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3) { WritePop3(folder, pop3); }
 
 std::string MachineStamp(const std::filesystem::path& folder) {
-    std::lock_guard lock(gStoreMutex);
-    auto it = gStore.find(Key(folder));
-    const std::string version = it == gStore.end() ? "-" : std::to_string(it->second.Version);
-    return version + "|" + FileStamp(folder / "Faults.txt");
+    return FileStamp(folder / kFactsFile) + FileStamp(folder / kMetabaseFile) + FileStamp(folder / kPop3File) +
+           FileStamp(folder / kFaultsFile);
 }
 
 } // namespace orvex

@@ -46,6 +46,7 @@ public:
     std::unique_ptr<TEnumVariant> NewEnum() override;
 
     const std::u16string& Path() const { return FPath; }
+    const std::shared_ptr<TEmulatedMachine>& Machine() const { return FMachine; }
 
 private:
     TMetaObject* Existing() const;  // raises PathNotFound when the key is gone

@@ -3,6 +3,8 @@
 #include "platform/MetabaseValues.h"
 
 #include <charconv>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace orvex {
 
@@ -546,26 +548,57 @@ const std::vector<TClassDef>& AllClassDefs() {
     return classes;
 }
 
+namespace {
+
+// Lookups run for every property of every object a backup reads: hash them.
+std::u16string Folded(std::u16string_view name) {
+    std::u16string folded(name);
+    for (char16_t& c : folded)
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - 32);
+    return folded;
+}
+
+struct TSchemaIndex {
+    std::unordered_map<std::u16string, const TPropertyDef*> Properties;
+    std::unordered_map<std::u16string, const TClassDef*> Classes;
+    std::unordered_map<const TClassDef*, std::unordered_set<std::u16string>> Members;
+
+    TSchemaIndex() {
+        for (const TPropertyDef& def : kProperties)
+            Properties.emplace(Folded(def.Name), &def);
+        for (const TClassDef& def : AllClassDefs()) {
+            Classes.emplace(Folded(def.Name), &def);
+            for (const auto* list : {&def.Mandatory, &def.Optional})
+                for (std::u16string_view name : *list)
+                    Members[&def].insert(Folded(name));
+        }
+    }
+};
+
+const TSchemaIndex& Index() {
+    static const TSchemaIndex index;
+    return index;
+}
+
+} // namespace
+
 const TPropertyDef* FindPropertyDef(std::u16string_view name) {
-    for (const TPropertyDef& def : kProperties)
-        if (SameName(def.Name, name))
-            return &def;
-    return nullptr;
+    const auto& properties = Index().Properties;
+    const auto it = properties.find(Folded(name));
+    return it == properties.end() ? nullptr : it->second;
 }
 
 const TClassDef* FindClassDef(std::u16string_view name) {
-    for (const TClassDef& def : AllClassDefs())
-        if (SameName(def.Name, name))
-            return &def;
-    return nullptr;
+    const auto& classes = Index().Classes;
+    const auto it = classes.find(Folded(name));
+    return it == classes.end() ? nullptr : it->second;
 }
 
 bool ClassHasProperty(const TClassDef& cls, std::u16string_view property) {
-    for (const auto* list : {&cls.Mandatory, &cls.Optional})
-        for (std::u16string_view name : *list)
-            if (SameName(name, property))
-                return true;
-    return false;
+    const auto& members = Index().Members;
+    const auto it = members.find(&cls);
+    return it != members.end() && it->second.count(Folded(property)) != 0;
 }
 
 TOleVariant DefaultPropertyValue(const TPropertyDef& def) {

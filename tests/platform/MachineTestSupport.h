@@ -10,12 +10,28 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <sstream>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 namespace orvex::testing {
+
+// Runs call and returns the HRESULT it raised (0 when it raised nothing).
+template <class TCall>
+int32_t ErrorOf(TCall call) {
+    try {
+        call();
+    } catch (const EOleSysError& e) {
+        return e.ErrorCode();
+    }
+    return 0;
+}
 
 class TMachinesFolderTest : public ::testing::Test {
 protected:
@@ -43,17 +59,6 @@ protected:
 
     void WriteFaults(const std::string& machineFolder, const std::string& text) {
         std::ofstream(FFolder / machineFolder / "Faults.txt", std::ios::binary) << text;
-    }
-
-    // Runs call and returns the HRESULT it raised (0 when it raised nothing).
-    template <class TCall>
-    static int32_t ErrorOf(TCall call) {
-        try {
-            call();
-        } catch (const EOleSysError& e) {
-            return e.ErrorCode();
-        }
-        return 0;
     }
 
 private:

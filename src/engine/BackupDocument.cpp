@@ -1,0 +1,102 @@
+#include "engine/BackupDocument.h"
+
+#include "engine/BackupGrammar.h"
+#include "engine/EngineState.h"
+#include "platform/base/CaseFold.h"
+#include "xml/XmlErrors.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace orvex {
+
+namespace {
+
+std::unique_ptr<TWideXmlDocument> CachedDocument;
+
+bool BackupFileExists() {
+    std::error_code error;
+    std::filesystem::path path(BackupFileName());
+    return !BackupFileName().empty() && std::filesystem::exists(path, error);
+}
+
+} // namespace
+
+std::unique_ptr<TWideXmlDocument> NewBackupDocument() {
+    auto document = std::make_unique<TWideXmlDocument>();
+    document->SetXmlFormat(xfReadable);
+    document->SetExternalEncoding(seUTF8);
+    return document;
+}
+
+std::unique_ptr<TWideXmlDocument> LoadBackupDocument() {
+    auto document = NewBackupDocument();
+    document->LoadFromFile(BackupFileName());
+    return document;
+}
+
+void SaveBackupDocument(TWideXmlDocument& document) {
+    document.SetXmlFormat(xfReadable);
+    document.SaveToFile(BackupFileName());
+    ResetCachedBackupDocument();
+}
+
+void EnsureBackupFile() {
+    if (BackupFileExists()) return;
+    auto document = NewBackupDocument();
+    TWideXmlNode* root = document->Root();
+    root->SetName(backupxml::ElemRoot);
+    root->NodeNew(backupxml::ElemMachines);
+    SaveBackupDocument(*document);
+}
+
+TWideXmlNode& MachinesElement(TWideXmlDocument& document) {
+    TWideXmlNode* root = document.Root();
+    TWideXmlNode* machines = root ? root->NodeByName(backupxml::ElemMachines) : nullptr;
+    if (!machines) throw EXmlError("The backup file has no Machines element");
+    return *machines;
+}
+
+TWideXmlNode* FindMachineElement(const TWideXmlNode& machines, std::u16string_view backupName) {
+    for (int i = 0; i < machines.NodeCount(); ++i) {
+        TWideXmlNode* child = machines.Nodes(i);
+        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), backupxml::ElemMachine) &&
+            SameTextIgnoreCase(child->AttributeByName(backupxml::AttrBackupName), backupName))
+            return child;
+    }
+    return nullptr;
+}
+
+TWideXmlNode& AppendSubDirElement(TWideXmlNode& parent, std::u16string_view path, std::u16string_view className) {
+    TWideXmlNode* element = parent.NodeNew(backupxml::ElemSubDir);
+    element->AttributeAdd(backupxml::AttrPath, path);
+    element->AttributeAdd(backupxml::AttrClassName, className);
+    return *element;
+}
+
+TWideXmlNode* FindSubDirElement(const TWideXmlNode& parent, std::u16string_view path, std::u16string_view className) {
+    for (int i = 0; i < parent.NodeCount(); ++i) {
+        TWideXmlNode* child = parent.Nodes(i);
+        if (child->ElementType() != xeNormal || !SameTextIgnoreCase(child->Name(), backupxml::ElemSubDir)) continue;
+        if (!SameTextIgnoreCase(child->AttributeByName(backupxml::AttrPath), path)) continue;
+        if (!className.empty() && !SameTextIgnoreCase(child->AttributeByName(backupxml::AttrClassName), className))
+            continue;
+        return child;
+    }
+    return nullptr;
+}
+
+void ResetCachedBackupDocument() { CachedDocument.reset(); }
+
+void LoadCachedBackupDocument() {
+    CachedDocument.reset();
+    if (!BackupFileExists()) return;
+    CachedDocument = LoadBackupDocument();
+}
+
+TWideXmlDocument* GetCachedBackupDocument() {
+    if (!CachedDocument) LoadCachedBackupDocument();
+    return CachedDocument.get();
+}
+
+} // namespace orvex

@@ -1,0 +1,51 @@
+#pragma once
+// Loading, saving and creating the backup file, and the cached read-only copy of
+// it that the wizard's trees read.
+
+#include "xml/WideXmlDocument.h"
+
+#include <memory>
+#include <string_view>
+
+namespace orvex {
+
+// A fresh document with the backup file's settings: readable layout, UTF-8.
+std::unique_ptr<TWideXmlDocument> NewBackupDocument();
+
+// A fresh document holding the file BackupFileName. Raises the XML library's
+// errors (missing file, malformed or truncated XML).
+std::unique_ptr<TWideXmlDocument> LoadBackupDocument();
+
+// Saves document to BackupFileName in the readable layout, atomically (a failed
+// save leaves the file as it was), then resets the cached copy.
+void SaveBackupDocument(TWideXmlDocument& document);
+
+// Creates BackupFileName as the empty skeleton (Root > Machines) unless a file of
+// that name exists, whatever it holds. File-system and XML errors pass.
+void EnsureBackupFile();
+
+// The `Machines` element of a backup document; raises EXmlError when the file has
+// none, so that nothing is written into a file of another kind.
+TWideXmlNode& MachinesElement(TWideXmlDocument& document);
+
+// The `Machine` element whose backupName equals backupName ignoring case, or nullptr.
+TWideXmlNode* FindMachineElement(const TWideXmlNode& machines, std::u16string_view backupName);
+
+// A new `SubDir` (path, className) appended to parent.
+TWideXmlNode& AppendSubDirElement(TWideXmlNode& parent, std::u16string_view path, std::u16string_view className);
+
+// The direct `SubDir` child of parent with this path (ignoring case) and, when
+// className is not empty, this class (ignoring case); nullptr when none.
+TWideXmlNode* FindSubDirElement(const TWideXmlNode& parent, std::u16string_view path,
+                                std::u16string_view className = {});
+
+// --- Cached backup document ---
+// Forgets the cached copy; the next GetCachedBackupDocument loads the file again.
+void ResetCachedBackupDocument();
+// Forgets the cached copy and, when BackupFileName exists, loads it anew.
+void LoadCachedBackupDocument();
+// The cached copy, loaded first when there is none; nullptr when the file does not
+// exist. Parse errors of the file pass.
+TWideXmlDocument* GetCachedBackupDocument();
+
+} // namespace orvex

@@ -1,0 +1,42 @@
+#include "engine/IIsBinding.h"
+
+#include "platform/AdsBinding.h"
+#include "platform/base/Utf.h"
+
+namespace orvex {
+
+std::u16string BuildIIsPath(std::u16string_view machine, std::u16string_view path) {
+    std::u16string name = u"IIS://";
+    name += machine.empty() ? std::u16string_view(u"localhost") : machine;
+    if (!path.empty()) {
+        name += u'/';
+        name += path;
+    }
+    return name;
+}
+
+TOleVariant BindToDispatchObject(std::u16string_view name) {
+    TBindCtx context = CreateBindCtx();
+    TMoniker moniker = MkParseDisplayName(context, name);
+    return BindMonikerToObject(context, moniker);
+}
+
+TOleVariant GetIIsObject(std::u16string_view machine, std::u16string_view path) {
+    return BindToDispatchObject(BuildIIsPath(machine, path));
+}
+
+bool IIsObjectExists(std::u16string_view machine, std::u16string_view path) {
+    try {
+        GetIIsObject(machine, path);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::u16string ExceptionMessage(const std::exception& error) {
+    if (const auto* ole = dynamic_cast<const EOleSysError*>(&error)) return ole->Message();
+    return Utf8ToUtf16(error.what());
+}
+
+} // namespace orvex

@@ -1,0 +1,105 @@
+#include "engine/Pop3Backup.h"
+
+#include "engine/BackupDocument.h"
+#include "engine/BackupGrammar.h"
+#include "engine/BackupPaths.h"
+#include "engine/EngineText.h"
+#include "keyedconfig/VeldarmarkMessages.h"
+#include "engine/IIsBinding.h"
+#include "engine/ProgressLog.h"
+#include "engine/PropertyValues.h"
+#include "platform/Pop3Admin.h"
+
+#include <initializer_list>
+
+namespace orvex {
+
+namespace {
+
+using namespace backupxml;
+
+TWideXmlNode& AppendPopElement(TWideXmlNode& parent, std::u16string_view path) {
+    TWideXmlNode& element = AppendSubDirElement(parent, path, ClassPop3);
+    LogLine(u"Process Sub Directory: Path=" + GetDisplayPath(element), clLogBlue);
+    return element;
+}
+
+void WritePopProps(const TOleVariant& object, TWideXmlNode& node, std::initializer_list<std::u16string_view> ids) {
+    for (auto id : ids) WriteVariantProperty(node, id, object.Property(id));
+}
+
+void BackupPopService(const TOleVariant& config, TWideXmlNode& node) {
+    TOleVariant service = config.Property(u"Service");
+    WritePopProps(service, AppendPopElement(node, u"Service"), {u"ThreadCountPerCPU", u"Port", u"SPARequired"});
+}
+
+void BackupPopAuthMethod(const TOleVariant& config, TWideXmlNode& node) {
+    try {
+        TOleVariant methods = config.Property(u"Authentication");
+        TOleVariant method = methods.Call(u"Item", methods.Property(u"CurrentAuthMethod"));
+        WritePopProps(method, AppendPopElement(node, u"CurrentAuthMethod"), {u"Name", u"ID"});
+    } catch (const std::exception& e) {
+        LogBackupException(u"Authentication not backed up. Error: " + ExceptionMessage(e), clLogRed);
+    }
+}
+
+void BackupPopUsers(const TOleVariant& domain, TWideXmlNode& node) {
+    std::unique_ptr<TEnumVariant> users = domain.Property(u"Users").NewEnum();
+    TWideXmlNode& usersElement = AppendPopElement(node, u"Users");
+    TOleVariant user;
+    while (users->Next(user)) {
+        TWideXmlNode& userElement = AppendPopElement(usersElement, user.Property(u"Name").ToText());
+        WritePopProps(user, userElement, {u"Lock"});
+    }
+}
+
+void BackupPopDomains(const TOleVariant& config, TWideXmlNode& node) {
+    std::unique_ptr<TEnumVariant> domains = config.Property(u"Domains").NewEnum();
+    TWideXmlNode& domainsElement = AppendPopElement(node, u"Domains");
+    TOleVariant domain;
+    while (domains->Next(domain)) {
+        TWideXmlNode& domainElement = AppendPopElement(domainsElement, domain.Property(u"Name").ToText());
+        WritePopProps(domain, domainElement, {u"Lock"});
+        BackupPopUsers(domain, domainElement);
+    }
+}
+
+} // namespace
+
+void WriteVariantProperty(TWideXmlNode& node, std::u16string_view id, const TOleVariant& value) {
+    std::u16string_view type;
+    switch (value.Kind()) {
+    case TVariantKind::vkInteger: type = TypeInteger; break;
+    case TVariantKind::vkText: type = TypeString; break;
+    case TVariantKind::vkBoolean: type = TypeBoolean; break;
+    default: break;
+    }
+    WritePropertyNode(node, id, type, value, false);
+}
+
+void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node) {
+    TOleVariant config;
+    try {
+        config = CreateP3Config();
+        config.SetProperty(u"MachineName", TOleVariant(machine));
+    } catch (const std::exception& e) {
+        uint32_t code = GetLastOsError();
+        std::u16string message = ExceptionMessage(e);
+        TraceMessage(FormatVeldarText(u"err=%s m=%s", {HexToText(code), message}));
+        if (code == 1008) LogLine(u"POP3 service not installed on this computer", clLogBlack);
+        else if (code == 997) LogLine(u"POP3 service not installed on remote computer", clLogBlack);
+        else LogLine(u"POP3 service not connected. Error=" + message, clLogBlack);
+        return;
+    }
+    try {
+        TWideXmlNode& pop = AppendPopElement(node, PathPop3Service);
+        WritePopProps(config, pop, {u"LoggingLevel", u"MailRoot", u"ConfirmAddUser"});
+        BackupPopService(config, pop);
+        BackupPopAuthMethod(config, pop);
+        BackupPopDomains(config, pop);
+    } catch (const std::exception& e) {
+        LogBackupException(ExceptionMessage(e), clLogRed);
+    }
+}
+
+} // namespace orvex

@@ -1,0 +1,20 @@
+#pragma once
+// The POP3 service configuration of a machine into the backup file.
+
+#include "platform/OleVariant.h"
+#include "xml/WideXmlNode.h"
+
+#include <string_view>
+
+namespace orvex {
+
+// Writes the "Pop3 Service" subtree under node (the `Machine` element). A machine
+// without the service gets a black note and no subtree; other failures are logged
+// in red and leave out the rest of the subtree.
+void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node);
+
+// One `Property` (Inherit "False") typed by the value's kind: integer "INTEGER",
+// text "STRING", boolean "BOOLEAN", anything else "UNSUPPORTED".
+void WriteVariantProperty(TWideXmlNode& node, std::u16string_view id, const TOleVariant& value);
+
+} // namespace orvex

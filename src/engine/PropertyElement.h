@@ -1,0 +1,49 @@
+#pragma once
+// Writing one `Property` element of the backup file from its finished text form.
+// The conversion from a metabase value happens before (PropertyValues.h), so a
+// failed conversion never leaves a half-written element.
+
+#include "xml/WideXmlNode.h"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace orvex {
+
+// A property value as the file holds it: `type`, `value` and, for "LIST", the
+// `value` of each `Item`.
+struct TPropertyText {
+    std::u16string Type;
+    std::u16string Value;
+    std::vector<std::u16string> Items;
+};
+
+// The `Property` children of one element by id (case folded), so that an object
+// with many properties is written in linear time. Built from the element's
+// existing children on first use.
+class TPropertyIndex {
+public:
+    explicit TPropertyIndex(TWideXmlNode& parent) : FParent(parent) {}
+    TWideXmlNode& Parent() const { return FParent; }
+    TWideXmlNode* Find(std::u16string_view id);
+    void Add(std::u16string_view id, TWideXmlNode& element);
+
+private:
+    void Build();
+    TWideXmlNode& FParent;
+    bool FBuilt = false;
+    std::unordered_map<std::u16string, TWideXmlNode*> FById;
+};
+
+// The `Property` child of parent with this id (ignoring case), or a new one
+// appended (attributes id, type, value, Inherit in this order). Its type and value
+// are set, a LIST element's `Item` children replaced by the new items, and Inherit
+// set to "True" or "False". Returns the element.
+TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
+                                   bool isInherit);
+// The same through an index of parent's properties.
+TWideXmlNode& WritePropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
+                                   bool isInherit);
+
+} // namespace orvex

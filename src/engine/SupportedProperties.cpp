@@ -1,0 +1,117 @@
+#include "engine/SupportedProperties.h"
+
+#include "engine/EngineText.h"
+#include "platform/base/CaseFold.h"
+#include "platform/base/EmbeddedResources.h"
+#include "platform/base/Module.h"
+#include "platform/base/Utf.h"
+#include "xml/WideXmlDocument.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlStreams.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace orvex {
+
+namespace {
+
+std::vector<TSupportedPropertyEntry> Table;
+
+std::u16string ListFileName() { return ExecutableFolder() + u"SupportedProperty.xml"; }
+
+bool ListFileExists() {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(ListFileName()), error);
+}
+
+std::unique_ptr<TWideXmlDocument> ParseList(std::string_view xmlText) {
+    auto document = std::make_unique<TWideXmlDocument>();
+    TxmUTF8StringStream stream{std::string(xmlText)};
+    document->LoadFromStream(stream);
+    return document;
+}
+
+std::unique_ptr<TWideXmlDocument> LoadBuiltInList() {
+    auto bytes = FindEmbeddedResource(u"SupportedProperty");
+    if (!bytes) throw EXmlError("The built-in supported-property list is missing");
+    return ParseList(*bytes);
+}
+
+// The file beside the executable when there is one and it reads; else the
+// built-in list, with the reason in error.
+std::unique_ptr<TWideXmlDocument> LoadListSource(std::u16string& error) {
+    if (ListFileExists()) {
+        try {
+            auto document = std::make_unique<TWideXmlDocument>();
+            document->LoadFromFile(ListFileName());
+            return document;
+        } catch (const std::exception& e) {
+            error = u"The supported-property list \"" + ListFileName() + u"\" cannot be read: " +
+                    Utf8ToUtf16(e.what()) + u". The built-in list is used.";
+        }
+    }
+    return LoadBuiltInList();
+}
+
+void LoadClass(const TWideXmlDocument& document, TSupportedPropertyList& list, std::u16string_view className) {
+    list.Clear();
+    const TWideXmlNode* root = document.Root();
+    const TWideXmlNode* element = root ? root->NodeByName(className) : nullptr;
+    if (!element) return;
+    for (int i = 0; i < element->NodeCount(); ++i) {
+        const TWideXmlNode* child = element->Nodes(i);
+        if (child->ElementType() == xeNormal) list.Add(child->AttributeByName(u"id"));
+    }
+}
+
+void FillFrom(const TWideXmlDocument& document) {
+    std::vector<TSupportedPropertyEntry> table(SupportedPropertyClasses.size());
+    for (size_t i = 0; i < table.size(); ++i) {
+        table[i].ClassName = SupportedPropertyClasses[i];
+        LoadClass(document, table[i].Properties, table[i].ClassName);
+    }
+    Table = std::move(table);
+}
+
+} // namespace
+
+void TSupportedPropertyList::Clear() {
+    FIds.clear();
+    FFolded.clear();
+}
+
+bool TSupportedPropertyList::Add(std::u16string_view id) {
+    if (id.empty() || !FFolded.insert(CaseFoldedKey(id)).second) return false;
+    FIds.emplace_back(id);
+    return true;
+}
+
+bool TSupportedPropertyList::Contains(std::u16string_view id) const {
+    return FFolded.count(CaseFoldedKey(id)) != 0;
+}
+
+const std::vector<TSupportedPropertyEntry>& SupportedPropertyTable() { return Table; }
+
+std::u16string InitSupportedPropertyTable() {
+    std::u16string error;
+    auto document = LoadListSource(error);
+    FillFrom(*document);
+    return error;
+}
+
+void FillSupportedPropertyTable(std::string_view xmlText) { FillFrom(*ParseList(xmlText)); }
+
+void LoadSupportedProperties(TSupportedPropertyList& list, std::u16string_view className) {
+    std::u16string ignored;
+    LoadClass(*LoadListSource(ignored), list, className);
+}
+
+bool IsSupportedProperty(std::u16string_view className, std::u16string_view id) {
+    for (const auto& entry : Table)
+        if (SameTextIgnoreCase(entry.ClassName, className)) return entry.Properties.Contains(id);
+    return false;
+}
+
+} // namespace orvex

@@ -1,0 +1,263 @@
+#include "engine/WebBackup.h"
+
+#include "engine/BackupDocument.h"
+#include "engine/BackupGrammar.h"
+#include "engine/BackupPaths.h"
+#include "engine/EngineHost.h"
+#include "engine/EngineState.h"
+#include "engine/EngineText.h"
+#include "keyedconfig/VeldarmarkMessages.h"
+#include "engine/IIsBinding.h"
+#include "engine/LocalMachineFacts.h"
+#include "engine/Pop3Backup.h"
+#include "engine/ProgressLog.h"
+#include "engine/PropertyText.h"
+#include "engine/PropertyValues.h"
+#include "platform/AdsBinding.h"
+
+#include <unordered_map>
+
+namespace orvex {
+
+namespace {
+
+using namespace backupxml;
+
+// Rows 1 to 3 of a failed bind, displayPath naming the object.
+void LogBindFailure(std::u16string_view machine, std::u16string_view displayPath, const std::exception& error) {
+    const auto* ole = dynamic_cast<const EOleSysError*>(&error);
+    std::u16string message = ExceptionMessage(error);
+    if (ole && ole->ErrorCode() == hr::MkSyntax)
+        LogBackupException(FormatVeldarText(u"Call GetObject EOleSysError error on %s! The cause could be the use of IIS7 "
+                                      u"without IIS6 compatibility tools. Path=%s; errornum=%d; errortext=%s",
+                                      {machine, displayPath, int64_t(ole->ErrorCode()), message}),
+                           clLogRed);
+    else if (ole)
+        LogBackupException(FormatVeldarText(u"Call GetObject EOleSysError error! Path=%s; errornum=%d; errortext=%s",
+                                      {displayPath, int64_t(ole->ErrorCode()), message}),
+                           clLogRed);
+    else
+        LogBackupException(FormatVeldarText(u"Path=%s; errortext=%s", {displayPath, message}), clLogRed);
+}
+
+bool IsTrueVariant(const TOleVariant& value) {
+    return value.Kind() == TVariantKind::vkBoolean && value.AsBoolean();
+}
+
+bool HasSslCertificate(std::u16string_view name, const TOleVariant& propSchema, const TOleVariant& object) {
+    if (!SameAsciiText(name, u"SecureBindings") || !SameAsciiText(propSchema.Property(u"Syntax").ToText(), TypeList))
+        return false;
+    TOleVariant bindings = object.Call(u"Get", name);
+    bool addressed = false;
+    if (bindings.IsArray())
+        for (const auto& binding : bindings.AsArray()) {
+            std::u16string text = binding.ToText();
+            if (!text.empty() && text[0] != u':') addressed = true;
+        }
+    if (!addressed) return false;
+    try {
+        return !object.Call(u"Get", u"SSLStoreName").ToText().empty();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void BackupProperty(std::u16string_view machine, const TOleVariant& object, std::u16string_view name,
+                    std::u16string_view displayPath, TPropertyIndex& index) {
+    TOleVariant attributes;
+    try {
+        attributes = object.Call(u"GetPropertyAttribObj", name);
+    } catch (const std::exception&) {
+        return;
+    }
+    bool inherited = false;
+    try {
+        inherited = IsTrueVariant(attributes.Property(u"IsInherit"));
+        if (inherited) {
+            WritePropertyNode(index, name, u"", TOleVariant(), true);
+            return;
+        }
+    } catch (const std::exception&) {
+        LogBackupException(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" +
+                               std::u16string(name),
+                           clLogRed);
+        return;
+    }
+    std::u16string schemaPath = u"Schema/" + std::u16string(name);
+    TOleVariant propSchema;
+    try {
+        propSchema = GetIIsObject(machine, schemaPath);
+    } catch (const std::exception& e) {
+        LogBackupException(FormatVeldarText(u"PropertyObjPath=%s; errortext=%s", {schemaPath, ExceptionMessage(e)}),
+                           clLogRed);
+        return;
+    }
+    std::u16string syntax;
+    try {
+        if (HasSslCertificate(name, propSchema, object)) {
+            LogLine(u"Warning: You should backup your certificate file manually!", clLogRed);
+            LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + std::u16string(name), clLogRed);
+        }
+        syntax = propSchema.Property(u"Syntax").ToText();
+        // A secret value never reaches the file.
+        bool secure = IsTrueVariant(propSchema.Property(u"Secure"));
+        WritePropertyNode(index, name, AsciiUpperCase(syntax), secure ? TOleVariant() : object.Call(u"Get", name),
+                          inherited);
+    } catch (const std::exception&) {
+        LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" +
+                               std::u16string(name) + u" PropertyType=" + syntax,
+                           clLogRed);
+    }
+}
+
+// Case-folded path -> element, for the direct SubDir children of one element.
+using TSubDirMap = std::unordered_map<std::u16string, TWideXmlNode*>;
+
+TSubDirMap SubDirsOf(TWideXmlNode& parent) {
+    TSubDirMap map;
+    for (int i = 0; i < parent.NodeCount(); ++i) {
+        TWideXmlNode* child = parent.Nodes(i);
+        if (child->ElementType() == xeNormal && SameAsciiText(child->Name(), ElemSubDir))
+            map.emplace(CaseFoldedKey(child->AttributeByName(AttrPath)), child);
+    }
+    return map;
+}
+
+TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const std::u16string& path) {
+    auto [it, added] = map.emplace(CaseFoldedKey(path), nullptr);
+    if (added) it->second = &AppendSubDirElement(parent, path, ClassServiceExtensions);
+    return *it->second;
+}
+
+} // namespace
+
+bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName) {
+    TraceMessage(u"BackupMachine");
+    try {
+        auto document = LoadBackupDocument();
+        TWideXmlNode& machines = MachinesElement(*document);
+        TWideXmlNode* old = FindMachineElement(machines, backupName);
+        if (old && !EngineHost().HasCmdLineSwitch(u"/o")) {
+            std::u16string question = FormatVeldarText(EngineHost().DialogText(u"DialogYesNo", u"backupexist"), {backupName}) +
+                                      EngineHost().DialogYesNoLastLine();
+            if (!EngineHost().AskYesNo(question)) return false;
+        }
+        if (old) machines.NodeRemove(old);
+        TWideXmlNode* machine = machines.NodeNew(ElemMachine);
+        machine->AttributeAdd(AttrBackupName, backupName);
+        machine->AttributeAdd(AttrMachineName, machineName);
+        machine->AttributeAdd(AttrPath, PathWebService);
+        machine->AttributeAdd(AttrClassName, ClassWebService);
+        std::u16string path = machine->AttributeByName(AttrPath);
+        TraceMessage(u"BackupMachine bef BackupDirectory");
+        BackupDirectory(machineName, path, *machine, true);
+        BackupPopDirectory(machineName, *machine);
+        BackupServiceExtensions(machineName, path, *machine);
+        SaveBackupDocument(*document);
+        return true;
+    } catch (const std::exception& e) {
+        LogBackupException(u"XML problem; " + ExceptionMessage(e), clLogRed);
+    } catch (...) {
+        LogBackupException(u"XML problem; unknown error", clLogRed);
+    }
+    return false;
+}
+
+void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive) {
+    std::u16string displayPath = GetDisplayPath(node);
+    TOleVariant object;
+    try {
+        object = GetIIsObject(machine, path);
+    } catch (const std::exception& e) {
+        LogBindFailure(machine, displayPath, e);
+        return;
+    }
+    try {
+        std::u16string schemaPath = u"Schema/" + object.Property(u"Class").ToText();
+        TOleVariant schema;
+        try {
+            schema = GetIIsObject(machine, schemaPath);
+        } catch (const std::exception& e) {
+            LogBackupException(FormatVeldarText(u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
+                                          {machine, schemaPath, ExceptionMessage(e)}),
+                               clLogRed);
+            return;
+        }
+        TPropertyIndex index(node);
+        for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
+            TOleVariant names = schema.Property(list);
+            for (const auto& item : names.AsArray()) {
+                std::u16string name = item.ToText();
+                if (!name.empty()) BackupProperty(machine, object, name, displayPath, index);
+            }
+        }
+        LogLine(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
+        BackupSubDirectories(machine, path, node, recursive);
+    } catch (const std::exception& e) {
+        LogBackupException(ExceptionMessage(e), clLogRed);
+    }
+}
+
+void BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
+                          bool recursive) {
+    TOleVariant container;
+    if (ADsGetObject(BuildIIsPath(machine, path), container) != hr::S_OK) return;
+    try {
+        std::unique_ptr<TEnumVariant> children = container.NewEnum();
+        TOleVariant child;
+        while (children->Next(child)) {
+            std::u16string name = child.Property(u"Name").ToText();
+            TWideXmlNode& element = AppendSubDirElement(node, name, child.Property(u"Class").ToText());
+            if (SameAsciiText(element.AttributeByName(AttrClassName), ClassWebServer)) {
+                std::u16string sitePath = GetXmlNodeADsPathOnly(element);
+                TOleVariant site;
+                bool bound = true;
+                try {
+                    site = GetIIsObject(machine, sitePath);
+                } catch (const std::exception&) {
+                    bound = false;
+                }
+                if (bound) element.AttributeAdd(AttrSiteName, site.Call(u"Get", u"ServerComment").ToText());
+            }
+            if (recursive) BackupDirectory(machine, std::u16string(path) + u"/" + name, element, recursive);
+        }
+    } catch (const std::exception& e) {
+        LogBackupException(ExceptionMessage(e), clLogRed);
+    }
+}
+
+void BackupServiceExtensions(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node) {
+    int32_t version = GetIISMajorVersion();
+    if (version == 0 || version == 4 || version == 5) return;
+    LogLine(u"Process Service Extensions...", clLogBlue);
+    std::vector<std::u16string> entries;
+    try {
+        TOleVariant service = GetIIsObject(machine, path);
+        TOleVariant list = service.Call(u"Get", u"WebSvcExtRestrictionList");
+        for (const auto& entry : list.AsArray()) entries.push_back(entry.ToText());
+    } catch (const EOleSysError& e) {
+        LogBindFailure(machine, u"node", e);
+        return;
+    }
+    // Only the Machine's own subtree of that class: a site or directory that happens
+    // to be named "Service Extensions" is not it.
+    TWideXmlNode* extensions = FindSubDirElement(node, PathServiceExtensions, ClassServiceExtensions);
+    if (!extensions) extensions = &AppendSubDirElement(node, PathServiceExtensions, ClassServiceExtensions);
+    TSubDirMap descriptions = SubDirsOf(*extensions);
+    std::unordered_map<TWideXmlNode*, TSubDirMap> filesOf;
+    for (std::u16string entry : entries) {
+        std::u16string fields[5];
+        for (auto& field : fields) field = NextToken(entry, u',');
+        const auto& [allow, file, deletable, groupId, description] = fields;
+        if (description.empty()) continue;
+        TWideXmlNode& descElement = FindOrAppendSubDir(*extensions, descriptions, description);
+        WritePropertyNode(descElement, u"GroupID", TypeString, TOleVariant(groupId), false);
+        auto [files, fresh] = filesOf.try_emplace(&descElement);
+        if (fresh) files->second = SubDirsOf(descElement);
+        TWideXmlNode& fileElement = FindOrAppendSubDir(descElement, files->second, file);
+        WritePropertyNode(fileElement, u"AllowDenyFlag", TypeBoolean, TOleVariant(allow == u"1"), false);
+        WritePropertyNode(fileElement, u"DeletableFlag", TypeBoolean, TOleVariant(deletable == u"1"), false);
+    }
+}
+
+} // namespace orvex

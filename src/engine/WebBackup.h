@@ -1,0 +1,32 @@
+#pragma once
+// The backup of one machine's web service tree, POP3 service and web service
+// extension list into the backup file BackupFileName.
+
+#include "xml/WideXmlNode.h"
+
+#include <string_view>
+
+namespace orvex {
+
+// Adds (or, after the "backupexist" question or with "/o", replaces) the `Machine`
+// element named backupName and saves the file. False when the user kept the old
+// backup or the file could not be read or written; the file is then byte for byte
+// as it was. Every failure is logged; the run is clean while BackupErrorFlag stays
+// clear. Nothing is thrown.
+bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName);
+
+// The metabase object at path ("w3svc/1") into node: every mandatory and optional
+// schema property as a `Property`, then its children. Failures are logged.
+void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive);
+
+// One `SubDir` under node per child object of path (web sites with their siteName),
+// each backed up with BackupDirectory when recursive. A path that cannot be opened
+// as a container adds nothing.
+void BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
+                          bool recursive);
+
+// The web service extension list of the web service at path under node, unless
+// the locally installed IIS has major version 0, 4 or 5.
+void BackupServiceExtensions(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node);
+
+} // namespace orvex

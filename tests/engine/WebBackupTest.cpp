@@ -1,0 +1,515 @@
+#include "engine/WebBackup.h"
+
+#include "BackupFixture.h"
+#include "engine/BackupGrammar.h"
+#include "engine/BackupPaths.h"
+#include "platform/OleVariant.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace orvex {
+namespace {
+
+using test::TBackupFixture;
+
+std::string Ole(int32_t code) { return Utf16ToUtf8(OleErrorMessage(code)); }
+
+void SetMajorVersion(TMachineState& state, std::optional<TOleVariant> value) {
+    auto& registry = state.Facts.Registry;
+    std::erase_if(registry, [](const TRegistryValue& v) { return v.Name == u"MajorVersion"; });
+    if (value) registry.push_back({u"Software\\Microsoft\\InetStp", u"MajorVersion", *value});
+}
+
+class WebBackupTest : public TBackupFixture {
+protected:
+    void SetUp() override {
+        TBackupFixture::SetUp();
+        EnsureBackupFile();
+    }
+
+    // The part of the file from the line holding start to the line holding end.
+    std::string Block(const std::string& start, const std::string& end) {
+        std::string bytes = FileBytes();
+        size_t from = bytes.rfind('\n', bytes.find(start)) + 1;
+        size_t to = bytes.find("\r\n", bytes.find(end, from)) + 2;
+        return bytes.substr(from, to - from);
+    }
+
+    std::unique_ptr<TWideXmlDocument> Reload() { return LoadBackupDocument(); }
+    TWideXmlNode* Machine(TWideXmlDocument& document, std::u16string_view name) {
+        return FindMachineElement(MachinesElement(document), name);
+    }
+    std::vector<std::string> RedLines() const { return Sink.LinesIn(clLogRed); }
+};
+
+TEST_F(WebBackupTest, DefaultMachineBacksUpCleanly) {
+    EXPECT_TRUE(BackupMachine(u"WEBSRV1Sites", u"localhost"));
+    EXPECT_FALSE(BackupErrorFlag());
+    EXPECT_TRUE(Sink.InfoLog.empty());
+    // The certificate warning is red but neither an error nor a log-file line.
+    EXPECT_EQ(RedLines(), (std::vector<std::string>{"Warning: You should backup your certificate file manually!",
+                                                    "Path=\\Intranet\\SecureBindings"}));
+    EXPECT_TRUE(Sink.LinesIn(clLogBlack).empty());
+    auto lines = Sink.AllLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Process Sub Directory: Path=\\");
+    EXPECT_EQ(lines.back(), "Process Service Extensions...");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Process Sub Directory: Path=\\Default Web Site\\ROOT\\images"),
+              lines.end());
+
+    std::string bytes = FileBytes();
+    EXPECT_EQ(bytes.find("Xq7!vR2p#Lm9"), std::string::npos);  // secret values stay out
+    EXPECT_EQ(bytes.find("Pool#Secret1"), std::string::npos);
+    EXPECT_NE(bytes.find(R"(<Property id="AnonymousUserPass" type="STRING" value="" Inherit="False"/>)"), std::string::npos);
+    EXPECT_NE(bytes.find(R"(<SubDir path="1" className="IIsWebServer" siteName="Default Web Site">)"), std::string::npos);
+    EXPECT_NE(bytes.find(R"(<Property id="WAMUserName" type="UNSUPPORTED" value="" Inherit="True"/>)"), std::string::npos);
+    EXPECT_EQ(bytes.find(R"(type="STRING" value="" Inherit="True")"), std::string::npos);
+
+    EXPECT_EQ(Block("<SubDir path=\"Pop3 Service\"", "<SubDir path=\"lists.example.com\""),
+              test::CrLfLines({
+                  R"(      <SubDir path="Pop3 Service" className="Pop3Svc">)",
+                  R"(        <Property id="LoggingLevel" type="INTEGER" value="2" Inherit="False"/>)",
+                  R"(        <Property id="MailRoot" type="STRING" value="C:\Inetpub\mailroot\Mailbox" Inherit="False"/>)",
+                  R"(        <Property id="ConfirmAddUser" type="INTEGER" value="0" Inherit="False"/>)",
+                  R"(        <SubDir path="Service" className="Pop3Svc">)",
+                  R"(          <Property id="ThreadCountPerCPU" type="INTEGER" value="16" Inherit="False"/>)",
+                  R"(          <Property id="Port" type="INTEGER" value="110" Inherit="False"/>)",
+                  R"(          <Property id="SPARequired" type="INTEGER" value="0" Inherit="False"/>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="CurrentAuthMethod" className="Pop3Svc">)",
+                  R"(          <Property id="Name" type="STRING" value="Local Windows Accounts" Inherit="False"/>)",
+                  R"(          <Property id="ID" type="STRING" value="{14F1665C-E3D3-46AA-884F-ED4CF19D7AD5}" Inherit="False"/>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="Domains" className="Pop3Svc">)",
+                  R"(          <SubDir path="example.com" className="Pop3Svc">)",
+                  R"(            <Property id="Lock" type="INTEGER" value="0" Inherit="False"/>)",
+                  R"(            <SubDir path="Users" className="Pop3Svc">)",
+                  R"(              <SubDir path="alice" className="Pop3Svc">)",
+                  R"(                <Property id="Lock" type="INTEGER" value="0" Inherit="False"/>)",
+                  R"(              </SubDir>)",
+                  R"(              <SubDir path="bob" className="Pop3Svc">)",
+                  R"(                <Property id="Lock" type="INTEGER" value="1" Inherit="False"/>)",
+                  R"(              </SubDir>)",
+                  R"(              <SubDir path="postmaster" className="Pop3Svc">)",
+                  R"(                <Property id="Lock" type="INTEGER" value="0" Inherit="False"/>)",
+                  R"(              </SubDir>)",
+                  R"(            </SubDir>)",
+                  R"(          </SubDir>)",
+                  R"(          <SubDir path="lists.example.com" className="Pop3Svc">)",
+              }));
+    EXPECT_EQ(Block("<SubDir path=\"lists.example.com\"", "</Machine>"),
+              test::CrLfLines({
+                  R"(          <SubDir path="lists.example.com" className="Pop3Svc">)",
+                  R"(            <Property id="Lock" type="INTEGER" value="1" Inherit="False"/>)",
+                  R"(            <SubDir path="Users" className="Pop3Svc"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(      </SubDir>)",
+                  R"(      <SubDir path="Service Extensions" className="ServiceExtensions">)",
+                  R"(        <SubDir path="Active Server Pages" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="ASP" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\asp.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="Internet Data Connector" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="HTTPODBC" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\httpodbc.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="Server Side Includes" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="SSINC" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\ssinc.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="WebDAV" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="WEBDAV" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\httpext.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="ASP.NET v2.0.50727" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="ASP.NET v2.0.50727" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\WINDOWS\Microsoft.NET\Framework\v2.0.50727\aspnet_isapi.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(      </SubDir>)",
+                  R"(    </Machine>)",
+              }));
+
+    // The saved file reads back and writes out unchanged.
+    auto document = Reload();
+    SaveBackupDocument(*document);
+    EXPECT_EQ(FileBytes(), bytes);
+}
+
+TEST_F(WebBackupTest, ReplacingAnExistingBackup) {
+    ASSERT_TRUE(BackupMachine(u"First", u""));
+    ASSERT_TRUE(BackupMachine(u"Second", u""));
+    std::string before = FileBytes();
+
+    // No: the file stays byte for byte.
+    Host.Answer = false;
+    EXPECT_FALSE(BackupMachine(u"FIRST", u"localhost"));
+    EXPECT_EQ(FileBytes(), before);
+    ASSERT_EQ(Host.Questions.size(), 1u);
+    EXPECT_EQ(Host.Questions[0],
+              u"A backup named FIRST already exists. Are you sure you want to overwrite it?\r\n\r\nYes or No?");
+
+    // Yes: the old element goes, the new one is last.
+    Host.Answer = true;
+    EXPECT_TRUE(BackupMachine(u"FIRST", u"localhost"));
+    EXPECT_EQ(Host.Questions.size(), 2u);
+    auto document = Reload();
+    TWideXmlNode& machines = MachinesElement(*document);
+    ASSERT_EQ(machines.NodeCount(), 2);
+    EXPECT_EQ(machines.Nodes(0)->AttributeByName(u"backupName"), u"Second");
+    EXPECT_EQ(machines.Nodes(1)->AttributeByName(u"backupName"), u"FIRST");
+    EXPECT_EQ(machines.Nodes(1)->AttributeByName(u"machineName"), u"localhost");
+
+    // "/o": replaced without a question.
+    Host.Answer = false;
+    Host.Switches = {u"/o"};
+    EXPECT_TRUE(BackupMachine(u"second", u""));
+    EXPECT_EQ(Host.Questions.size(), 2u);
+    document = Reload();
+    TWideXmlNode& again = MachinesElement(*document);
+    ASSERT_EQ(again.NodeCount(), 2);
+    EXPECT_EQ(again.Nodes(0)->AttributeByName(u"backupName"), u"FIRST");
+    EXPECT_EQ(again.Nodes(1)->AttributeByName(u"backupName"), u"second");
+    EXPECT_FALSE(BackupErrorFlag());
+}
+
+TEST_F(WebBackupTest, UnreadableFilesAreLeftAsTheyWere) {
+    struct Row {
+        std::string Content;
+        bool Exists;
+    };
+    const Row rows[] = {
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root/>\r\n", true},          // no Machines element
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root>\r\n  <Machines>", true},  // truncated
+        {"<Root><Machines></Root>", true},                                           // malformed
+        {"", true},
+        {"", false},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove(File);
+        if (row.Exists) test::WriteBytes(File, row.Content);
+        InitLog();
+        Sink.InfoLog.clear();
+        EXPECT_FALSE(BackupMachine(u"B", u"localhost")) << row.Content;
+        EXPECT_TRUE(BackupErrorFlag());
+        auto red = RedLines();
+        ASSERT_EQ(red.size(), 1u) << row.Content;
+        EXPECT_EQ(red[0].rfind("XML problem; ", 0), 0u) << red[0];
+        ASSERT_EQ(Sink.InfoLog.size(), 1u);
+        EXPECT_EQ(Utf16ToUtf8(Sink.InfoLog[0]), "EXCEPTION during backup of web1: " + red[0]);
+        EXPECT_EQ(std::filesystem::exists(File), row.Exists);
+        if (row.Exists) {
+            EXPECT_EQ(FileBytes(), row.Content);
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder.Path()), {}), row.Exists ? 2 : 1);
+    }
+}
+
+TEST_F(WebBackupTest, FileKeepsItsEncoding) {
+    std::u16string skeleton = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Root>\r\n  <Machines/>\r\n</Root>\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : skeleton) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    test::WriteBytes(File, bytes);
+    MakeMachine(u"localhost", [](TMachineState& state) { state.Metabase.reset(); });
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    std::string saved = FileBytes();
+    EXPECT_EQ(saved.substr(0, 4), std::string("\xFF\xFE<\0", 4));
+    auto document = Reload();
+    EXPECT_NE(Machine(*document, u"B"), nullptr);
+}
+
+TEST_F(WebBackupTest, UnsupportedEncodingLeavesTheFile) {
+    std::u16string skeleton = u"<?xml version=\"1.0\" encoding=\"UCS-4\"?>\r\n<Root>\r\n  <Machines/>\r\n</Root>\r\n";
+    std::string bytes("\xFF\xFE\0\0", 4);
+    for (char16_t c : skeleton) bytes += {static_cast<char>(c), '\0', '\0', '\0'};
+    test::WriteBytes(File, bytes);
+    EXPECT_FALSE(BackupMachine(u"B", u""));
+    EXPECT_EQ(FileBytes(), bytes);
+    EXPECT_EQ(RedLines(), std::vector<std::string>{"XML problem; Unsupported string encoding"});
+    EXPECT_TRUE(BackupErrorFlag());
+}
+
+TEST_F(WebBackupTest, UnreadablePropertyAttributesAreSkippedSilently) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Call|W3SVC/1|GetPropertyAttribObj|0x80004005\n");
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    auto document = Reload();
+    TWideXmlNode* site = FindSubDirElement(*Machine(*document, u"B"), u"1");
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(site->NodeIndexByName(u"Property"), -1);
+    EXPECT_NE(FindSubDirElement(*site, u"ROOT"), nullptr);
+    EXPECT_EQ(RedLines().size(), 2u);  // only the certificate warning of site 2
+    EXPECT_FALSE(BackupErrorFlag());
+}
+
+TEST_F(WebBackupTest, MissingMachinesElementIsNamed) {
+    test::WriteBytes(File, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root/>\r\n");
+    EXPECT_FALSE(BackupMachine(u"B", u""));
+    EXPECT_EQ(RedLines(), std::vector<std::string>{"XML problem; The backup file has no Machines element"});
+}
+
+TEST_F(WebBackupTest, ReadOnlyFolderLeavesTheFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    std::string before = FileBytes();
+    std::filesystem::permissions(Folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    bool result = BackupMachine(u"B", u"");
+    std::filesystem::permissions(Folder.Path(), std::filesystem::perms::owner_all);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(FileBytes(), before);
+    ASSERT_EQ(RedLines().size(), 3u);  // the two certificate lines, then the failure
+    EXPECT_EQ(RedLines()[2].rfind("XML problem; ", 0), 0u);
+}
+
+TEST_F(WebBackupTest, MachineWithoutIis6Provider) {
+    MakeMachine(u"localhost", [](TMachineState& state) { state.Metabase.reset(); });
+    EXPECT_TRUE(BackupMachine(u"B", u"localhost"));
+    EXPECT_TRUE(BackupErrorFlag());
+    EXPECT_EQ(RedLines()[0], "Call GetObject EOleSysError error on localhost! The cause could be the use of IIS7 "
+                             "without IIS6 compatibility tools. Path=\\; errornum=-2147221020; errortext=" +
+                                 Ole(hr::MkSyntax));
+    // The POP3 step still runs; the extension list cannot be bound either, so its
+    // subtree is not created.
+    EXPECT_EQ(RedLines()[1], "Call GetObject EOleSysError error on localhost! The cause could be the use of IIS7 "
+                             "without IIS6 compatibility tools. Path=node; errornum=-2147221020; errortext=" +
+                                 Ole(hr::MkSyntax));
+    EXPECT_EQ(RedLines().size(), 2u);
+    auto document = Reload();
+    TWideXmlNode* machine = Machine(*document, u"B");
+    ASSERT_NE(machine, nullptr);
+    ASSERT_EQ(machine->NodeCount(), 1);
+    EXPECT_EQ(machine->Nodes(0)->AttributeByName(u"path"), u"Pop3 Service");
+}
+
+TEST_F(WebBackupTest, UnknownRemoteMachine) {
+    EXPECT_TRUE(BackupMachine(u"B", u"nosuch"));
+    std::string message = Ole(hr::ServerUnavailable);
+    EXPECT_EQ(RedLines(),
+              (std::vector<std::string>{
+                  "Call GetObject EOleSysError error! Path=\\; errornum=-2147023174; errortext=" + message,
+                  "Call GetObject EOleSysError error! Path=node; errornum=-2147023174; errortext=" + message}));
+    EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not connected. Error=" + message});
+}
+
+TEST_F(WebBackupTest, FixtureMachines) {
+    std::filesystem::copy(std::filesystem::path(ORVEX_TEST_DATA) / "machines", Folder.File("machines"),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    CloseMachines();
+
+    EXPECT_TRUE(BackupMachine(u"Web2Sites", u"WEB2"));
+    EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not installed on remote computer"});
+    EXPECT_FALSE(BackupErrorFlag());
+    auto document = Reload();
+    TWideXmlNode* web2 = Machine(*document, u"web2sites");
+    ASSERT_NE(web2, nullptr);
+    EXPECT_EQ(web2->AttributeByName(u"machineName"), u"WEB2");
+    TWideXmlNode* shop = FindSubDirElement(*web2, u"3");
+    ASSERT_NE(shop, nullptr);
+    EXPECT_EQ(shop->AttributeByName(u"siteName"), u"Shop");
+    EXPECT_EQ(FindSubDirElement(*web2, u"Pop3 Service"), nullptr);
+    EXPECT_NE(FindSubDirElement(*web2, u"Service Extensions"), nullptr);  // the local IIS is version 6
+
+    InitLog();
+    EXPECT_TRUE(BackupMachine(u"Iis7", u"IIS7HOST"));
+    EXPECT_EQ(RedLines().front(), "Call GetObject EOleSysError error on IIS7HOST! The cause could be the use of IIS7 "
+                                  "without IIS6 compatibility tools. Path=\\; errornum=-2147221020; errortext=" +
+                                      Ole(hr::MkSyntax));
+    EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not installed on remote computer"});
+    document = Reload();
+    EXPECT_EQ(MachinesElement(*document).NodeCount(), 2);
+}
+
+TEST_F(WebBackupTest, SiteListWithoutRecursion) {
+    auto document = NewBackupDocument();
+    TWideXmlNode* service = document->Root();
+    service->SetName(u"Machine");
+    service->AttributeAdd(u"path", u"w3svc");
+    BackupSubDirectories(u"localhost", u"w3svc", *service, false);
+    std::vector<std::u16string> sites;
+    for (int i = 0; i < service->NodeCount(); ++i) {
+        TWideXmlNode* child = service->Nodes(i);
+        EXPECT_EQ(child->NodeCount(), 0);
+        if (child->AttributeByName(u"className") == u"IIsWebServer")
+            sites.push_back(child->AttributeByName(u"path") + u"=" + child->AttributeByName(u"siteName"));
+    }
+    EXPECT_EQ(sites, (std::vector<std::u16string>{u"1=Default Web Site", u"2=Intranet"}));
+    EXPECT_TRUE(Sink.Lines.empty());
+    BackupSubDirectories(u"localhost", u"w3svc/no such key", *service, true);  // not a container: nothing
+    EXPECT_TRUE(Sink.Lines.empty());
+}
+
+TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Bind|W3SVC/2||0x80070005\n"
+                             "Bind|Schema/IIsWebDirectory||0x80070005\n"
+                             "Bind|Schema/ServerSize||0x80070005\n"
+                             "Get|W3SVC/1|ServerBindings|0x80070005\n"
+                             "Enum|W3SVC/Filters||0x80070005\n");
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    EXPECT_TRUE(BackupErrorFlag());
+    std::string denied = Ole(hr::E_ACCESSDENIED);
+    EXPECT_EQ(RedLines(),
+              (std::vector<std::string>{
+                  "PropertyObjPath=Schema/ServerSize; errortext=" + denied,  // the web service
+                  "Call WriteData error! Path=\\Default Web Site PropertyName=ServerBindings PropertyType=List",
+                  "PropertyObjPath=Schema/ServerSize; errortext=" + denied,  // site 1
+                  "Unable to GetObject for machine name ! Schema Path=Schema/IIsWebDirectory; errortext=" + denied,
+                  // site 2 binds neither for its siteName nor for its own backup
+                  "Call GetObject EOleSysError error! Path=\\; errornum=-2147024891; errortext=" + denied,
+              }));
+    EXPECT_EQ(Sink.InfoLog.size(), 5u);
+    auto document = Reload();
+    TWideXmlNode* machine = Machine(*document, u"B");
+    TWideXmlNode* filters = FindSubDirElement(*machine, u"Filters");
+    ASSERT_NE(filters, nullptr);
+    EXPECT_EQ(FindSubDirElement(*filters, u"Compression"), nullptr);  // not listed, not logged
+    TWideXmlNode* site1 = FindSubDirElement(*machine, u"1");
+    EXPECT_EQ(site1->WriteToString().find(u"\"ServerBindings\""), std::u16string::npos);
+    EXPECT_EQ(site1->WriteToString().find(u"\"ServerSize\""), std::u16string::npos);
+    EXPECT_NE(site1->WriteToString().find(u"\"ServerAutoStart\""), std::u16string::npos);
+    TWideXmlNode* images = FindSubDirElement(*FindSubDirElement(*site1, u"ROOT"), u"images");
+    EXPECT_EQ(images->NodeCount(), 0);
+    TWideXmlNode* site2 = FindSubDirElement(*machine, u"2");
+    EXPECT_FALSE(site2->HasAttribute(u"siteName"));
+    EXPECT_EQ(site2->NodeCount(), 0);
+}
+
+TEST_F(WebBackupTest, ExtensionStepFollowsTheLocalIisVersion) {
+    struct Row {
+        std::optional<TOleVariant> Version;
+        bool Expected;
+        std::vector<std::string> Red;
+    };
+    const Row rows[] = {
+        {TOleVariant(int32_t(6)), true, {}},
+        {TOleVariant(int32_t(7)), true, {}},
+        {TOleVariant(int32_t(5)), false, {}},
+        {TOleVariant(int32_t(4)), false, {}},
+        {TOleVariant(int32_t(0)), false, {}},
+        {std::nullopt, false, {"Failed to get data for 'MajorVersion'"}},
+        {TOleVariant(u"6"), false, {"Invalid data type for 'MajorVersion'"}},
+    };
+    for (const auto& row : rows) {
+        MakeMachine(u"localhost", [&](TMachineState& state) {
+            SetMajorVersion(state, row.Version);
+            state.Facts.Registry.push_back({u"Software\\Microsoft\\InetStp", u"Other", TOleVariant(int32_t(1))});
+            // Keeps the run short: only the extension step matters.
+            TMetaObject* service = state.Metabase->Find(u"W3SVC");
+            while (!service->Children().empty()) service->RemoveChild(*service->Children().front());
+            state.Pop3.reset();
+        });
+        std::filesystem::remove(File);
+        EnsureBackupFile();
+        InitLog();
+        EXPECT_TRUE(BackupMachine(u"B", u""));
+        auto lines = Sink.AllLines();
+        bool ran = std::find(lines.begin(), lines.end(), "Process Service Extensions...") != lines.end();
+        EXPECT_EQ(ran, row.Expected);
+        EXPECT_EQ(RedLines(), row.Red);
+        EXPECT_EQ(BackupErrorFlag(), !row.Red.empty());
+        auto document = Reload();
+        EXPECT_EQ(FindSubDirElement(*Machine(*document, u"B"), u"Service Extensions") != nullptr, row.Expected);
+    }
+}
+
+TEST_F(WebBackupTest, MissingRegistryKeyIsAnError) {
+    MakeMachine(u"localhost", [](TMachineState& state) {
+        state.Facts.Registry.clear();
+        state.Metabase.reset();
+        state.Pop3.reset();
+    });
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    EXPECT_EQ(RedLines().back(), "Unable to open registry path: Software\\Microsoft\\InetStp");
+    EXPECT_EQ(Utf16ToUtf8(Sink.InfoLog.back()),
+              "ERROR during backup of web1: Unable to open registry path: Software\\Microsoft\\InetStp");
+}
+
+class ServiceExtensionsTest : public test::TMachineElementFixture {
+protected:
+    void UseList(std::vector<std::u16string> entries) {
+        MakeMachine(u"localhost", [&](TMachineState& state) {
+            state.Metabase->Find(u"W3SVC")->SetValue(u"WebSvcExtRestrictionList", TextArray(entries));
+        });
+    }
+    // The element's XML text with a line end, as it stands in the file.
+    std::string Xml(TWideXmlNode& node) { return Utf16ToUtf8(node.WriteToString()) + "\r\n"; }
+};
+
+TEST_F(ServiceExtensionsTest, EntriesGroupByDescription) {
+    UseList({u"0,*.dll", u"1,C:\\a.dll,0,G1,Desc", u"0,C:\\b.dll,1,G2,DESC", u"1,C:\\c.dll,1,G3,Other,extra",
+             u"1,C:\\a.dll,1,G4,desc", u"1,,1,G5", u""});
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    ASSERT_EQ(Machine->NodeCount(), 1);
+    EXPECT_EQ(Xml(*Machine->Nodes(0)),
+              test::CrLfLines({
+                  R"(      <SubDir path="Service Extensions" className="ServiceExtensions">)",
+                  R"(        <SubDir path="Desc" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="G4" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\a.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(          <SubDir path="C:\b.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="Other" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="G3" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\c.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(      </SubDir>)",
+              }));
+    EXPECT_FALSE(BackupErrorFlag());
+}
+
+TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
+    UseList({u"1,C:\\a.dll,0,G1,Desc"});
+    TWideXmlNode& site = AppendSubDirElement(*Machine, u"1", u"IIsWebServer");
+    TWideXmlNode& nested = AppendSubDirElement(site, u"Service Extensions", u"ServiceExtensions");
+    TWideXmlNode& other = AppendSubDirElement(*Machine, u"Service Extensions", u"IIsWebVirtualDir");
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    EXPECT_EQ(nested.NodeCount(), 0);
+    EXPECT_EQ(other.NodeCount(), 0);
+    ASSERT_EQ(Machine->NodeCount(), 3);
+    TWideXmlNode* own = Machine->Nodes(2);
+    EXPECT_EQ(own->AttributeByName(u"className"), u"ServiceExtensions");
+    EXPECT_EQ(own->NodeCount(), 1);
+    // A second run reuses the subtree and its elements.
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    EXPECT_EQ(Machine->NodeCount(), 3);
+    EXPECT_EQ(own->NodeCount(), 1);
+    EXPECT_EQ(own->Nodes(0)->NodeCount(), 2);
+}
+
+TEST_F(ServiceExtensionsTest, UnreadableListIsLoggedAndSkipped) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Get|W3SVC|WebSvcExtRestrictionList|0x80070005\n");
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    EXPECT_EQ(Machine->NodeCount(), 0);
+    EXPECT_EQ(Sink.LinesIn(clLogRed),
+              std::vector<std::string>{"Call GetObject EOleSysError error! Path=node; errornum=-2147024891; errortext=" +
+                                       Ole(hr::E_ACCESSDENIED)});
+}
+
+} // namespace
+} // namespace orvex
