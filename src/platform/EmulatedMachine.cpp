@@ -2,6 +2,7 @@
 
 #include "platform/DefaultMachine.h"
 #include "platform/MachineStorage.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/Module.h"
 #include "platform/base/Utf.h"
 
@@ -47,7 +48,7 @@ std::filesystem::path FindFolder(std::u16string_view name) {
     }
     std::filesystem::path found = root / Utf16ToUtf8(name);
     for (const auto& entry : std::filesystem::directory_iterator(root, error))
-        if (SameName(Utf8ToUtf16(entry.path().filename().string()), name)) {
+        if (SameTextIgnoreCase(Utf8ToUtf16(entry.path().filename().string()), name)) {
             found = entry.path();
             std::lock_guard lock(gOpenMutex);
             gFolders[key] = found;

@@ -2,12 +2,13 @@
 
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/CaseFold.h"
 
 #include <algorithm>
 
 namespace orvex {
 
-bool SameMetabaseName(std::u16string_view a, std::u16string_view b) { return SameName(a, b); }
+bool SameMetabaseName(std::u16string_view a, std::u16string_view b) { return SameTextIgnoreCase(a, b); }
 
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
     for (const auto& [name, value] : FProperties)
@@ -42,7 +43,7 @@ const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
 
 TMetaObject* TMetaObject::FindChild(std::u16string_view name) const {
     for (const auto& child : FChildren)
-        if (SameName(child->FName, name))
+        if (SameMetabaseName(child->FName, name))
             return child.get();
     return nullptr;
 }

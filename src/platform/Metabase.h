@@ -72,7 +72,7 @@ private:
     std::unique_ptr<TMetaObject> FRoot;
 };
 
-// Case-insensitive comparison of metabase names and paths (ASCII letters).
+// Case-insensitive comparison of metabase key names (Unicode simple case folding).
 bool SameMetabaseName(std::u16string_view a, std::u16string_view b);
 
 } // namespace orvex

@@ -1,6 +1,7 @@
 #include "platform/Pop3Admin.h"
 
 #include "platform/EmulatedMachine.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"
 
 namespace orvex {
@@ -75,14 +76,14 @@ bool IsValidMailboxName(std::u16string_view name) {
 
 TPop3Domain* FindDomain(TPop3State& state, std::u16string_view name) {
     for (TPop3Domain& domain : state.Domains)
-        if (SameName(domain.Name, name))
+        if (SameTextIgnoreCase(domain.Name, name))
             return &domain;
     return nullptr;
 }
 
 TPop3Mailbox* FindMailbox(TPop3Domain& domain, std::u16string_view name) {
     for (TPop3Mailbox& mailbox : domain.Mailboxes)
-        if (SameName(mailbox.Name, name))
+        if (SameTextIgnoreCase(mailbox.Name, name))
             return &mailbox;
     return nullptr;
 }
