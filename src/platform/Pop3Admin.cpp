@@ -454,6 +454,7 @@ public:
 
 private:
     void PointAt(const std::u16string& name) {
+        SetLastOsError(0);  // only the failures below leave a code
         TMachinePtr machine = OpenForPop3(name);
         if (!machine) {
             SetLastOsError(kRpcServerUnavailable);
@@ -473,6 +474,7 @@ private:
 } // namespace
 
 TOleVariant CreateP3Config() {
+    SetLastOsError(0);  // only the failures below leave a code
     TMachinePtr local = OpenForPop3(u"");
     local->CheckFault(u"Pop3", u"Config.Create", u"");
     if (!local->Pop3()) {

@@ -59,6 +59,11 @@ TEST_F(Pop3Admin, NotInstalledCodes) {
     EXPECT_EQ(GetLastOsError(), 997u);
     EXPECT_EQ(ErrorOf([&] { config.SetProperty(u"MachineName", u"ghost"); }), hr::ServerUnavailable);
     EXPECT_EQ(GetLastOsError(), 1722u);
+    SetLastOsError(1008);
+    MakeMachine(u"BROKEN", [](TMachineState&) {});
+    std::ofstream(Folder() / "BROKEN" / "Pop3.xml", std::ios::trunc) << "<Pop3";
+    EXPECT_EQ(ErrorOf([&] { config.SetProperty(u"MachineName", u"BROKEN"); }), hr::E_FAIL);
+    EXPECT_EQ(GetLastOsError(), 0u);  // no stale code to mislead the caller
     // Still pointed at the local machine.
     EXPECT_EQ(config.Property(u"MachineName").AsText(), u"localhost");
 
