@@ -67,9 +67,9 @@ void TEmulatedMachine::CheckFault(std::u16string_view operation, std::u16string_
         FFaults.Check(operation, path, name);
 }
 
-void TEmulatedMachine::SaveMetabase() {
+void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
     try {
-        SaveMachineMetabase(FFolder, *FState.Metabase);
+        SaveMachineMetabase(FFolder, *FState.Metabase, &changed, created);
     } catch (const std::exception& e) {
         throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
     }

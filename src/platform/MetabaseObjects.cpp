@@ -214,7 +214,7 @@ void TIIsObject::SetInfo() {
         object->SetValue(name, value);
     }
     try {
-        FMachine->SaveMetabase();
+        FMachine->SaveMetabase(*object, created != nullptr);
     } catch (...) {
         if (created) {
             parent->RemoveChild(*created);
@@ -289,7 +289,7 @@ void TIIsObject::ChangeRestrictionList(std::vector<std::u16string> entries) {
     std::optional<TOleVariant> old = current ? std::optional<TOleVariant>(*current) : std::nullopt;
     object->SetValue(u"WebSvcExtRestrictionList", TextArray(entries));
     try {
-        FMachine->SaveMetabase();
+        FMachine->SaveMetabase(*object);
     } catch (...) {
         old ? object->SetValue(u"WebSvcExtRestrictionList", std::move(*old)) : object->RemoveValue(u"WebSvcExtRestrictionList");
         throw;
