@@ -11,7 +11,9 @@
 #include "xml/XmlStringList.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <typeinfo>
 
 namespace orvex {
 
@@ -47,20 +49,33 @@ bool IsBlankOnly(std::string_view text) {
 }
 
 // Bytes that end a name or attribute name in the common tag form.
-constexpr bool IsNameStop(char c) {
-    return IsXmlBlank(c) || c == '=' || c == '"' || c == '\'' || c == '>' || c == '/' || c == '<';
-}
+constexpr std::array<bool, 256> kNameStops = [] {
+    std::array<bool, 256> stops{};
+    for (unsigned char c : std::string_view("\t\n\r =\"'>/<"))
+        stops[c] = true;
+    return stops;
+}();
+
+bool IsNameStop(char c) { return kNameStops[static_cast<unsigned char>(c)]; }
 
 } // namespace
 
 TXmlParser::TXmlParser(std::string_view text) : FText(text) {}
 
-TXmlParser::TXmlParser(TInput, std::string bytes) : FBytes(std::move(bytes)) {
+TXmlParser::TXmlParser(TInput, std::string bytes) : FOwnedBytes(std::move(bytes)) {
+    FBytes = FOwnedBytes;
+    StartOnBytes();
+}
+
+TXmlParser::TXmlParser(TInput, std::string_view bytes) : FBytes(bytes) { StartOnBytes(); }
+
+void TXmlParser::StartOnBytes() {
     const TEncodingDetection found = DetectEncoding(FBytes);
     CheckReadableEncoding(found.Encoding);
     FEncoding = found.Encoding;
-    FMarkLength = found.MarkLength;
-    const std::string_view body = std::string_view(FBytes).substr(FMarkLength);
+    // A mark cut short by the end of the input is skipped as far as it goes.
+    FMarkLength = std::min(found.MarkLength, FBytes.size());
+    const std::string_view body = FBytes.substr(FMarkLength);
     if (FEncoding == seUTF8) {
         FText = body;
     } else if (FEncoding == seAnsi) {
@@ -103,7 +118,7 @@ void TXmlParser::SwitchToUtf8() {
         text += byte < 0x80 ? 1 : Utf16ToUtf8(Cp1252ToUtf16(std::string_view(&FBytes[FMarkLength + raw], 1))).size();
         ++raw;
     }
-    FText = std::string_view(FBytes).substr(FMarkLength);
+    FText = FBytes.substr(FMarkLength);
     FPos = raw;
     FPassThrough = true;
     FDecoded = std::string();
@@ -196,7 +211,12 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
     const size_t lessThan = FPos++;
     if (FText[lessThan] != '<')
         return;
-    const TXmlTagRow& row = XmlTagTable[static_cast<size_t>(MatchTagType(FText.substr(lessThan)))];
+    // Every opening but the plain "<" goes on with "!" or "?".
+    const size_t next = lessThan + 1;
+    const bool plain = next < FText.size() && FText[next] != '!' && FText[next] != '?';
+    const TXmlTagRow& row =
+        XmlTagTable[plain ? XmlTagTable.size() - 1
+                          : static_cast<size_t>(MatchTagType(FText.substr(lessThan)))];
     FPos = lessThan + row.Opening.size();
     node.SetElementType(row.ElementType);
 
@@ -451,8 +471,9 @@ void TUtf8XmlNode::ReadFromString(std::string_view text) {
 }
 
 void TUtf8XmlNode::ReadFromStream(TStream& stream) {
-    if (auto* source = dynamic_cast<TXmlParseSource*>(&stream)) {
-        source->Parser().ReadInto(*this, TXmlParser::TNodeAccess{FName, FAttributes});
+    if (typeid(stream) == typeid(TXmlParseSource)) {
+        static_cast<TXmlParseSource&>(stream).Parser().ReadInto(
+            *this, TXmlParser::TNodeAccess{FName, FAttributes});
         return;
     }
     if (dynamic_cast<TxmCodecStream*>(&stream)) {
