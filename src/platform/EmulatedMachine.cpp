@@ -119,6 +119,12 @@ std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk)
     if (!MachineExists(folder)) {
         if (!IsLocalMachineName(name))
             return nullptr;
+        // Without its facts file the folder is no machine; files of one that lost it
+        // are damaged, not to be replaced by the default.
+        std::error_code error;
+        for (const char* file : {"Metabase.xml", "Pop3.xml"})
+            if (std::filesystem::exists(folder / file, error))
+                throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
         InstallDefaultMachine(folder);
     }
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));

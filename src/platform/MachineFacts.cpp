@@ -216,6 +216,12 @@ bool MachineDirectoryExists(std::u16string_view windowsPath) {
     return path && std::filesystem::is_directory(*path, error);
 }
 
+bool MachinePathExists(std::u16string_view windowsPath) {
+    std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
+    std::error_code error;
+    return path && std::filesystem::exists(*path, error);
+}
+
 std::optional<std::filesystem::path> DrivePathInFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
     auto split = SplitDrivePath(windowsPath);
     if (!split)

@@ -112,6 +112,7 @@ TEST_F(MachineFacts, DrivePathsExistIgnoringCase) {
     for (const TRow& row : rows) {
         EXPECT_EQ(MachineDirectoryExists(row.Path), row.Folder) << Utf16ToUtf8(row.Path);
         EXPECT_EQ(MachineFileExists(row.Path), row.File) << Utf16ToUtf8(row.Path);
+        EXPECT_EQ(MachinePathExists(row.Path), row.File || row.Folder) << Utf16ToUtf8(row.Path);
     }
 }
 

@@ -183,6 +183,21 @@ TEST_F(MachineStorage, ADamagedLocalMachineIsNeverReplaced) {
     EXPECT_EQ(Read(Folder() / "localhost" / "Metabase.xml"), "<Metabase>");
 }
 
+TEST_F(MachineStorage, ALocalMachineWithoutItsFactsFileIsNotReplaced) {
+    OpenMachine(u"");
+    CloseMachines();
+    std::filesystem::remove(Folder() / "localhost" / "Machine.xml");
+    const std::string metabase = Read(Folder() / "localhost" / "Metabase.xml");
+    try {
+        Bind(u"IIS://localhost/W3SVC");
+        ADD_FAILURE();
+    } catch (const EOleSysError& e) {
+        EXPECT_EQ(std::string(e.what()), "Machine file \"" + (Folder() / "localhost" / "Machine.xml").string() + "\" is missing");
+    }
+    EXPECT_EQ(Read(Folder() / "localhost" / "Metabase.xml"), metabase);
+    EXPECT_FALSE(std::filesystem::exists(Folder() / "localhost" / "Machine.xml"));
+}
+
 TEST_F(MachineStorage, FailedWritesLeaveTheMachineAsItWas) {
     OpenMachine(u"");
     const std::filesystem::path folder = Folder() / "localhost";
