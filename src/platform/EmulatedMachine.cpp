@@ -14,7 +14,17 @@ namespace orvex {
 namespace {
 
 std::mutex gOpenMutex;
-std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenMachines;
+std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenMachines;  // by folder
+// The same machines by machines folder and case-folded name, which spares the
+// folder lookup on every bind.
+std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenByName;
+
+std::string NameKey(std::u16string_view name) {
+    std::string key = MachinesFolder().string() + "|";
+    for (char16_t c : name)
+        AppendUtf8(key, c >= 0xD800 && c <= 0xDFFF ? c : FoldCase(c));
+    return key;
+}
 
 bool IsValidMachineName(std::u16string_view name) {
     if (name.empty() || name == u"." || name == u"..")
@@ -109,12 +119,23 @@ namespace {
 std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
     if (!IsLocalMachineName(name) && !IsValidMachineName(name))
         return nullptr;
+    const std::string nameKey = NameKey(IsLocalMachineName(name) ? u"localhost" : name);
+    {
+        std::lock_guard lock(gOpenMutex);
+        if (auto it = gOpenByName.find(nameKey); it != gOpenByName.end()) {
+            if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
+                return it->second;
+            gOpenByName.erase(it);
+        }
+    }
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
     const std::string key = folder.string();
     if (auto it = gOpenMachines.find(key);
-        it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder)))
+        it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder))) {
+        gOpenByName[nameKey] = it->second;
         return it->second;
+    }
     gOpenMachines.erase(key);
     if (!MachineExists(folder)) {
         if (!IsLocalMachineName(name))
@@ -129,6 +150,7 @@ std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk)
     }
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
     gOpenMachines[key] = machine;
+    gOpenByName[nameKey] = machine;
     return machine;
 }
 
@@ -141,6 +163,7 @@ std::shared_ptr<TEmulatedMachine> OpenMachineAsItStands(std::u16string_view name
 void CloseMachines() {
     std::lock_guard lock(gOpenMutex);
     gOpenMachines.clear();
+    gOpenByName.clear();
     gFolders.clear();
 }
 
@@ -148,6 +171,7 @@ void CreateMachine(std::u16string_view name, const TMachineState& state) {
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
     gOpenMachines.erase(folder.string());
+    gOpenByName.clear();
     SaveMachineState(folder, state);
 }
 
