@@ -152,6 +152,8 @@ public:
     }
 
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
+        if (!SameName(name, u"Item") && !SameName(name, u"Add") && !SameName(name, u"AddEx") && !SameName(name, u"Remove"))
+            return TAutoObject::CallMethod(name, args);
         const std::u16string& user = TextArgument(args, 0, SameName(name, u"AddEx") ? 2 : 1);
         Check(u"Users." + std::u16string(name), user);
         if (SameName(name, u"Item")) {
@@ -250,6 +252,8 @@ public:
     }
 
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
+        if (!SameName(name, u"Item") && !SameName(name, u"Add") && !SameName(name, u"Remove"))
+            return TAutoObject::CallMethod(name, args);
         const std::u16string& domainName = TextArgument(args, 0, 1);
         Check(u"Domains." + std::u16string(name), domainName);
         TPop3State& state = State();
