@@ -2,6 +2,7 @@
 
 #include "platform/DefaultMachine.h"
 #include "platform/MachineStorage.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/Module.h"
 #include "platform/base/Utf.h"
 
@@ -13,7 +14,17 @@ namespace orvex {
 namespace {
 
 std::mutex gOpenMutex;
-std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenMachines;
+std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenMachines;  // by folder
+// The same machines by machines folder and case-folded name, which spares the
+// folder lookup on every bind.
+std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenByName;
+
+std::string NameKey(std::u16string_view name) {
+    std::string key = MachinesFolder().string() + "|";
+    for (char16_t c : name)
+        AppendUtf8(key, c >= 0xD800 && c <= 0xDFFF ? c : FoldCase(c));
+    return key;
+}
 
 bool IsValidMachineName(std::u16string_view name) {
     if (name.empty() || name == u"." || name == u"..")
@@ -47,7 +58,7 @@ std::filesystem::path FindFolder(std::u16string_view name) {
     }
     std::filesystem::path found = root / Utf16ToUtf8(name);
     for (const auto& entry : std::filesystem::directory_iterator(root, error))
-        if (SameName(Utf8ToUtf16(entry.path().filename().string()), name)) {
+        if (SameTextIgnoreCase(Utf8ToUtf16(entry.path().filename().string()), name)) {
             found = entry.path();
             std::lock_guard lock(gOpenMutex);
             gFolders[key] = found;
@@ -66,9 +77,9 @@ void TEmulatedMachine::CheckFault(std::u16string_view operation, std::u16string_
         FFaults.Check(operation, path, name);
 }
 
-void TEmulatedMachine::SaveMetabase() {
+void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
     try {
-        SaveMachineMetabase(FFolder, *FState.Metabase);
+        SaveMachineMetabase(FFolder, *FState.Metabase, &changed, created);
     } catch (const std::exception& e) {
         throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
     }
@@ -108,20 +119,38 @@ namespace {
 std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
     if (!IsLocalMachineName(name) && !IsValidMachineName(name))
         return nullptr;
+    const std::string nameKey = NameKey(IsLocalMachineName(name) ? u"localhost" : name);
+    {
+        std::lock_guard lock(gOpenMutex);
+        if (auto it = gOpenByName.find(nameKey); it != gOpenByName.end()) {
+            if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
+                return it->second;
+            gOpenByName.erase(it);
+        }
+    }
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
     const std::string key = folder.string();
     if (auto it = gOpenMachines.find(key);
-        it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder)))
+        it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder))) {
+        gOpenByName[nameKey] = it->second;
         return it->second;
+    }
     gOpenMachines.erase(key);
     if (!MachineExists(folder)) {
         if (!IsLocalMachineName(name))
             return nullptr;
+        // Without its facts file the folder is no machine; files of one that lost it
+        // are damaged, not to be replaced by the default.
+        std::error_code error;
+        for (const char* file : {"Metabase.xml", "Pop3.xml"})
+            if (std::filesystem::exists(folder / file, error))
+                throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
         InstallDefaultMachine(folder);
     }
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
     gOpenMachines[key] = machine;
+    gOpenByName[nameKey] = machine;
     return machine;
 }
 
@@ -134,6 +163,7 @@ std::shared_ptr<TEmulatedMachine> OpenMachineAsItStands(std::u16string_view name
 void CloseMachines() {
     std::lock_guard lock(gOpenMutex);
     gOpenMachines.clear();
+    gOpenByName.clear();
     gFolders.clear();
 }
 
@@ -141,6 +171,7 @@ void CreateMachine(std::u16string_view name, const TMachineState& state) {
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
     gOpenMachines.erase(folder.string());
+    gOpenByName.clear();
     SaveMachineState(folder, state);
 }
 

@@ -26,9 +26,10 @@ public:
     // Raises the planted fault matching this call, if any (see MachineFaults.h).
     void CheckFault(std::u16string_view operation, std::u16string_view path, std::u16string_view name);
 
-    // Write the metabase or the POP3 state to the folder. A failure raises
+    // Write the metabase (the file holding changed, which was just created when
+    // created is set) or the POP3 state to the folder. A failure raises
     // EOleSysError(E_FAIL) with the storage's message; the caller undoes its change.
-    void SaveMetabase();
+    void SaveMetabase(const TMetaObject& changed, bool created = false);
     void SavePop3();
 
     const std::string& Stamp() const { return FStamp; }

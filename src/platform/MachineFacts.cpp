@@ -1,6 +1,7 @@
 #include "platform/MachineFacts.h"
 
 #include "platform/EmulatedMachine.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/CodePage1252.h"
 #include "platform/base/Utf.h"
 
@@ -69,7 +70,7 @@ std::optional<std::filesystem::path> FindIgnoringCase(std::filesystem::path curr
             return std::nullopt;
         std::optional<std::filesystem::path> next;
         for (const auto& entry : std::filesystem::directory_iterator(current, error))
-            if (SameName(Utf8ToUtf16(entry.path().filename().string()), step)) {
+            if (SameTextIgnoreCase(Utf8ToUtf16(entry.path().filename().string()), step)) {
                 next = entry.path();
                 break;
             }
@@ -213,6 +214,12 @@ bool MachineDirectoryExists(std::u16string_view windowsPath) {
     std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
     std::error_code error;
     return path && std::filesystem::is_directory(*path, error);
+}
+
+bool MachinePathExists(std::u16string_view windowsPath) {
+    std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
+    std::error_code error;
+    return path && std::filesystem::exists(*path, error);
 }
 
 std::optional<std::filesystem::path> DrivePathInFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {

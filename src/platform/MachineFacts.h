@@ -74,6 +74,8 @@ std::optional<TIPv4Address> ParseIPv4(std::u16string_view text);
 // paths, UNC paths and paths with "." or ".." steps or invalid characters give false.
 bool MachineFileExists(std::u16string_view windowsPath);
 bool MachineDirectoryExists(std::u16string_view windowsPath);
+// Either of the two.
+bool MachinePathExists(std::u16string_view windowsPath);
 
 // The host path of a drive path inside a machine folder
 // (machineFolder/drives/C/Inetpub/wwwroot), taken literally, for building machines;

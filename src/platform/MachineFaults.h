@@ -6,16 +6,19 @@
 //
 // Operation: Bind, Enum (opening as container), Get, Put, SetInfo, Create, Call
 // (a method such as AddExtensionFile; Name is the method) or Pop3.
-// Path: the metabase path ("W3SVC/1", "" for the machine key, "Schema/IIsWebServer")
-// or, for Pop3, the member ("Config.Create", "Config.MachineName", "Config.Service",
+// Path: the metabase path ("W3SVC/1", "Schema/IIsWebServer") or, for Pop3, the member ("Config.Create", "Config.MachineName", "Config.Service",
 // "Config.Authentication", "Config.Domains", "Config.LoggingLevel", "Domains.Item",
 // "Domains.Add", "Domain.Lock", "Users.Item", "Users.Add", "Users.AddEx",
 // "User.Lock", "Service.Port", "AuthMethods.CurrentAuthMethod", ...).
-// Name: the property, method, domain or mailbox concerned; "*" or empty matches any.
-// Path "*" matches any path. Names and paths compare ignoring case.
+// Name: the property, method, domain or mailbox concerned.
+// An empty or "*" Path or Name matches any. Names and paths compare ignoring case.
+// Schema objects are bound against the open machine as it stands: plant their
+// faults before the machine is first used (or call CloseMachines()).
 // HRESULT: hexadecimal ("0x80070005") or decimal. LastError: the OS error code left
 // for GetLastOsError (default 0). Times: how often the fault fires (default 0,
-// always); an empty LastError or Times field takes its default. Blank lines and lines starting with '#' are ignored.
+// always; counted while the machine stays open, so editing the file or
+// CloseMachines() starts afresh); an empty LastError or Times field takes its
+// default. Blank lines and lines starting with '#' are ignored.
 
 #include <cstdint>
 #include <string>

@@ -9,6 +9,7 @@
 
 #include <charconv>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace orvex {
@@ -19,6 +20,38 @@ const char* const kFactsFile = "Machine.xml";
 const char* const kMetabaseFile = "Metabase.xml";
 const char* const kPop3File = "Pop3.xml";
 const char* const kFaultsFile = "Faults.txt";
+const char* const kSitesFolder = "Sites";
+
+// A web site: a key of class IIsWebServer right below the root's W3SVC key.
+bool IsSite(const TMetaObject& key) {
+    const TMetaObject* service = key.Parent();
+    return service && service->Parent() && !service->Parent()->Parent() && SameMetabaseName(service->Name(), u"W3SVC") &&
+           SameName(key.ClassName(), u"IIsWebServer");
+}
+
+const TMetaObject* SiteOf(const TMetaObject* key) {
+    for (; key; key = key->Parent())
+        if (IsSite(*key))
+            return key;
+    return nullptr;
+}
+
+// "Sites/<name>.xml"; characters other than ASCII letters, digits, '-' and '_'
+// become "%" and four hex digits, so any key name makes a safe file name.
+std::string SiteFileName(std::u16string_view siteName) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string name = std::string(kSitesFolder) + "/";
+    for (char16_t c : siteName) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'_') {
+            name.push_back(static_cast<char>(c));
+        } else {
+            name.push_back('%');
+            for (int shift = 12; shift >= 0; shift -= 4)
+                name.push_back(kHex[(c >> shift) & 0xF]);
+        }
+    }
+    return name + ".xml";
+}
 
 // A file being read: every complaint names it.
 class TReader {
@@ -218,7 +251,22 @@ void WriteValue(TWideXmlNode& node, const TPropertyDef& def, const TOleVariant& 
     }
 }
 
-void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key) {
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder);
+
+// A site kept in a file of its own: the file named by the placeholder's "file".
+void ReadSiteFile(const TReader& reader, const TWideXmlNode& placeholder, TMetaObject& site,
+                  const std::filesystem::path& folder) {
+    const std::u16string file = reader.Text(placeholder, u"file");
+    if (Utf8ToUtf16(SiteFileName(site.Name())) != file)
+        reader.Fail("site \"" + Utf16ToUtf8(site.Name()) + "\" refers to \"" + Utf16ToUtf8(file) + "\"");
+    TReader siteReader(folder / Utf16ToUtf8(file));
+    const TWideXmlNode& root = *siteReader.Load(u"Site").Root();
+    if (siteReader.Text(root, u"name") != site.Name())
+        siteReader.Fail("it holds site \"" + Utf16ToUtf8(siteReader.Text(root, u"name")) + "\"");
+    ReadKey(siteReader, root, site, folder);
+}
+
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder) {
     ForEachElement(node, [&](TWideXmlNode& child) {
         if (child.Name() == u"Value") {
             const std::u16string id = reader.Text(child, u"id");
@@ -233,7 +281,11 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key) 
             const std::u16string className = reader.Text(child, u"class");
             if (name.empty() || name.find(u'/') != std::u16string::npos || key.FindChild(name))
                 reader.Fail("key name \"" + Utf16ToUtf8(name) + "\" is empty, holds \"/\" or is used twice");
-            ReadKey(reader, child, key.AddChild(name, className));
+            TMetaObject& added = key.AddChild(name, className);
+            if (child.HasAttribute(u"file"))
+                ReadSiteFile(reader, child, added, folder);
+            else
+                ReadKey(reader, child, added, folder);
         } else {
             reader.Fail("unexpected element <" + Utf16ToUtf8(child.Name()) + ">");
         }
@@ -241,6 +293,11 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key) 
 }
 
 void WriteKey(TWideXmlNode& node, const TMetaObject& key) {
+    // Sites go to files of their own (WriteSite); here they leave a placeholder.
+    if (IsSite(key)) {
+        node.AttributeAdd(u"file", Utf8ToUtf16(SiteFileName(key.Name())));
+        return;
+    }
     for (const auto& [id, value] : key.Properties()) {
         const TPropertyDef* def = FindPropertyDef(id);
         if (!def)
@@ -265,7 +322,7 @@ std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
     TReader reader(folder / kMetabaseFile);
     const TWideXmlNode& root = *reader.Load(u"Metabase").Root();
     auto metabase = std::make_unique<TMetabase>();
-    ReadKey(reader, root, metabase->Root());
+    ReadKey(reader, root, metabase->Root(), folder);
     return metabase;
 }
 
@@ -383,10 +440,12 @@ TMachineFaults LoadMachineFaults(const std::filesystem::path& folder) {
 void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state) {
     std::filesystem::create_directories(folder / "drives");
     std::error_code error;
-    if (state.Metabase)
+    if (state.Metabase) {
         SaveMachineMetabase(folder, *state.Metabase);
-    else
+    } else {
         std::filesystem::remove(folder / kMetabaseFile, error);
+        std::filesystem::remove_all(folder / kSitesFolder, error);
+    }
     if (state.Pop3)
         WritePop3(folder, *state.Pop3);
     else
@@ -395,17 +454,78 @@ void SaveMachineState(const std::filesystem::path& folder, const TMachineState& 
     WriteFacts(folder, state.Facts);
 }
 
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase) {
+namespace {
+
+void WriteMainFile(const std::filesystem::path& folder, const TMetabase& metabase) {
     TWideXmlDocument document(u"Metabase");
     WriteKey(*document.Root(), metabase.Root());
     Save(document, folder / kMetabaseFile);
+}
+
+// A site's file: its values and keys below a root element <Site name="...">.
+std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& site) {
+    TWideXmlDocument document(u"Site");
+    TWideXmlNode& root = *document.Root();
+    root.AttributeAdd(u"name", site.Name());
+    for (const auto& [id, value] : site.Properties())
+        if (const TPropertyDef* def = FindPropertyDef(id)) {
+            TWideXmlNode& child = *root.NodeNew(u"Value");
+            child.AttributeAdd(u"id", def->Name);
+            child.AttributeAdd(u"type", SyntaxName(def->Syntax));
+            WriteValue(child, *def, value);
+        }
+    for (const auto& child : site.Children()) {
+        TWideXmlNode& element = *root.NodeNew(u"Key");
+        element.AttributeAdd(u"name", child->Name());
+        element.AttributeAdd(u"class", child->ClassName());
+        WriteKey(element, *child);
+    }
+    const std::string file = SiteFileName(site.Name());
+    std::filesystem::create_directories(folder / kSitesFolder);
+    Save(document, folder / file);
+    return file;
+}
+
+} // namespace
+
+void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetaObject* changed,
+                         bool created) {
+    const TMetaObject* site = SiteOf(changed);
+    if (site) {
+        const std::string file = WriteSite(folder, *site);
+        if (created && site == changed) {
+            try {
+                WriteMainFile(folder, metabase);
+            } catch (...) {
+                std::error_code error;
+                std::filesystem::remove(folder / file, error);  // no file for a site that is not there
+                throw;
+            }
+        }
+        return;
+    }
+    if (changed) {
+        WriteMainFile(folder, metabase);
+        return;
+    }
+    // Everything: the sites, the main file, and away with files of sites gone.
+    std::set<std::string> written;
+    if (const TMetaObject* service = metabase.Find(u"W3SVC"))
+        for (const auto& child : service->Children())
+            if (IsSite(*child))
+                written.insert(WriteSite(folder, *child));
+    WriteMainFile(folder, metabase);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / kSitesFolder, error))
+        if (!written.count(std::string(kSitesFolder) + "/" + entry.path().filename().string()))
+            std::filesystem::remove(entry.path(), error);
 }
 
 void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3) { WritePop3(folder, pop3); }
 
 std::string MachineStamp(const std::filesystem::path& folder) {
     return FileStamp(folder / kFactsFile) + FileStamp(folder / kMetabaseFile) + FileStamp(folder / kPop3File) +
-           FileStamp(folder / kFaultsFile);
+           FileStamp(folder / kFaultsFile) + FileStamp(folder / kSitesFolder);
 }
 
 } // namespace orvex

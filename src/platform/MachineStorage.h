@@ -1,7 +1,10 @@
 #pragma once
 // Where emulated machines keep their state. A machine is a folder:
 //   Machine.xml   its facts (host name, IPv4 addresses, registry values)
-//   Metabase.xml  its IIS 6 metabase (absent: IIS 6 is not installed)
+//   Metabase.xml  its IIS 6 metabase (absent: IIS 6 is not installed), except the
+//                 web sites (IIsWebServer keys below W3SVC), each of which stands
+//                 there as <Key name="1" class="IIsWebServer" file="Sites/1.xml"/>
+//   Sites/        one file per web site, so that a change writes one small file
 //   Pop3.xml      its POP3 service (absent: the service is not installed)
 //   Faults.txt    planted failures (optional, see MachineFaults.h)
 //   drives/       its disks: drives/C/Inetpub/wwwroot stands for C:\Inetpub\wwwroot
@@ -27,10 +30,15 @@ TMachineFaults LoadMachineFaults(const std::filesystem::path& folder);
 
 // Writes every file of a machine (creating the folder and drives/).
 void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state);
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase);
+// Writes the whole metabase; or, given the key that changed, only the file that
+// holds it (and, for a site that was just created, Metabase.xml as well).
+void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase,
+                         const TMetaObject* changed = nullptr, bool created = false);
 void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3);
 
-// Changes whenever any file of the machine changes (for the cache of open machines).
+// Changes whenever a file of the machine changes (for the cache of open machines).
+// Site files count through their folder: replacing one is seen, editing one in
+// place by hand is not (CloseMachines() then).
 std::string MachineStamp(const std::filesystem::path& folder);
 
 } // namespace orvex

@@ -2,12 +2,30 @@
 
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/CaseFold.h"
 
 #include <algorithm>
 
 namespace orvex {
 
-bool SameMetabaseName(std::u16string_view a, std::u16string_view b) { return SameName(a, b); }
+bool SameMetabaseName(std::u16string_view a, std::u16string_view b) { return SameTextIgnoreCase(a, b); }
+
+namespace {
+
+// The name's code points, case-folded as SameTextIgnoreCase folds them.
+std::u32string FoldedKey(std::u16string_view name) {
+    std::u32string key;
+    key.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        char32_t c = name[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
+        key.push_back(FoldCase(c));
+    }
+    return key;
+}
+
+} // namespace
 
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
     for (const auto& [name, value] : FProperties)
@@ -41,20 +59,22 @@ const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
 }
 
 TMetaObject* TMetaObject::FindChild(std::u16string_view name) const {
-    for (const auto& child : FChildren)
-        if (SameName(child->FName, name))
-            return child.get();
-    return nullptr;
+    const auto it = FChildIndex.find(FoldedKey(name));
+    return it == FChildIndex.end() ? nullptr : it->second;
 }
 
 TMetaObject& TMetaObject::AddChild(std::u16string name, std::u16string className) {
     auto child = std::make_unique<TMetaObject>(std::move(name), std::move(className));
     child->FParent = this;
+    FChildIndex.emplace(FoldedKey(child->FName), child.get());  // the first of a name wins, as a scan would
     FChildren.push_back(std::move(child));
     return *FChildren.back();
 }
 
 void TMetaObject::RemoveChild(const TMetaObject& child) {
+    const auto it = FChildIndex.find(FoldedKey(child.FName));
+    if (it != FChildIndex.end() && it->second == &child)
+        FChildIndex.erase(it);
     std::erase_if(FChildren, [&](const auto& c) { return c.get() == &child; });
 }
 
@@ -84,6 +104,7 @@ std::unique_ptr<TMetaObject> TMetaObject::Clone() const {
     for (const auto& child : FChildren) {
         auto c = child->Clone();
         c->FParent = copy.get();
+        copy->FChildIndex.emplace(FoldedKey(c->FName), c.get());
         copy->FChildren.push_back(std::move(c));
     }
     return copy;

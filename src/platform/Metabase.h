@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,8 @@ private:
     TMetaObject* FParent = nullptr;
     std::vector<std::pair<std::u16string, TOleVariant>> FProperties;
     std::vector<std::unique_ptr<TMetaObject>> FChildren;
+    // Children by case-folded name: a web service may hold thousands of sites.
+    std::unordered_map<std::u32string, TMetaObject*> FChildIndex;
 };
 
 // The whole metabase: its root is the machine key (class "IIsComputer").
@@ -72,7 +75,7 @@ private:
     std::unique_ptr<TMetaObject> FRoot;
 };
 
-// Case-insensitive comparison of metabase names and paths (ASCII letters).
+// Case-insensitive comparison of metabase key names (Unicode simple case folding).
 bool SameMetabaseName(std::u16string_view a, std::u16string_view b);
 
 } // namespace orvex

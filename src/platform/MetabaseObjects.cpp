@@ -3,6 +3,7 @@
 #include "platform/Metabase.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/CaseFold.h"
 
 #include <optional>
 
@@ -213,7 +214,7 @@ void TIIsObject::SetInfo() {
         object->SetValue(name, value);
     }
     try {
-        FMachine->SaveMetabase();
+        FMachine->SaveMetabase(*object, created != nullptr);
     } catch (...) {
         if (created) {
             parent->RemoveChild(*created);
@@ -266,7 +267,7 @@ void TIIsObject::AddExtensionFile(std::span<const TOleVariant> args) {
     const TOleVariant* list = Existing()->FindValue(u"WebSvcExtRestrictionList");
     std::vector<std::u16string> entries = list ? TextsOfArray(*list) : std::vector<std::u16string>();
     for (const std::u16string& entry : entries)
-        if (SameName(ExtensionFileOf(entry), file))
+        if (SameTextIgnoreCase(ExtensionFileOf(entry), file))
             throw EOleSysError(hr::AlreadyExists);
     entries.push_back(std::u16string(allowed ? u"1," : u"0,") + file + (deletable ? u",1," : u",0,") + group + u"," + description);
     ChangeRestrictionList(std::move(entries));
@@ -276,7 +277,7 @@ void TIIsObject::DeleteExtensionFileRecord(std::u16string_view file) {
     const TOleVariant* list = Existing()->FindValue(u"WebSvcExtRestrictionList");
     std::vector<std::u16string> entries = list ? TextsOfArray(*list) : std::vector<std::u16string>();
     const size_t before = entries.size();
-    std::erase_if(entries, [&](const std::u16string& entry) { return SameName(ExtensionFileOf(entry), file); });
+    std::erase_if(entries, [&](const std::u16string& entry) { return SameTextIgnoreCase(ExtensionFileOf(entry), file); });
     if (entries.size() == before)
         throw EOleSysError(hr::FileNotFound);
     ChangeRestrictionList(std::move(entries));
@@ -288,7 +289,7 @@ void TIIsObject::ChangeRestrictionList(std::vector<std::u16string> entries) {
     std::optional<TOleVariant> old = current ? std::optional<TOleVariant>(*current) : std::nullopt;
     object->SetValue(u"WebSvcExtRestrictionList", TextArray(entries));
     try {
-        FMachine->SaveMetabase();
+        FMachine->SaveMetabase(*object);
     } catch (...) {
         old ? object->SetValue(u"WebSvcExtRestrictionList", std::move(*old)) : object->RemoveValue(u"WebSvcExtRestrictionList");
         throw;

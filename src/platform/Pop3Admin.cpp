@@ -1,6 +1,7 @@
 #include "platform/Pop3Admin.h"
 
 #include "platform/EmulatedMachine.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"
 
 namespace orvex {
@@ -75,14 +76,14 @@ bool IsValidMailboxName(std::u16string_view name) {
 
 TPop3Domain* FindDomain(TPop3State& state, std::u16string_view name) {
     for (TPop3Domain& domain : state.Domains)
-        if (SameName(domain.Name, name))
+        if (SameTextIgnoreCase(domain.Name, name))
             return &domain;
     return nullptr;
 }
 
 TPop3Mailbox* FindMailbox(TPop3Domain& domain, std::u16string_view name) {
     for (TPop3Mailbox& mailbox : domain.Mailboxes)
-        if (SameName(mailbox.Name, name))
+        if (SameTextIgnoreCase(mailbox.Name, name))
             return &mailbox;
     return nullptr;
 }
@@ -151,6 +152,8 @@ public:
     }
 
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
+        if (!SameName(name, u"Item") && !SameName(name, u"Add") && !SameName(name, u"AddEx") && !SameName(name, u"Remove"))
+            return TAutoObject::CallMethod(name, args);
         const std::u16string& user = TextArgument(args, 0, SameName(name, u"AddEx") ? 2 : 1);
         Check(u"Users." + std::u16string(name), user);
         if (SameName(name, u"Item")) {
@@ -249,6 +252,8 @@ public:
     }
 
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
+        if (!SameName(name, u"Item") && !SameName(name, u"Add") && !SameName(name, u"Remove"))
+            return TAutoObject::CallMethod(name, args);
         const std::u16string& domainName = TextArgument(args, 0, 1);
         Check(u"Domains." + std::u16string(name), domainName);
         TPop3State& state = State();
@@ -453,6 +458,7 @@ public:
 
 private:
     void PointAt(const std::u16string& name) {
+        SetLastOsError(0);  // only the failures below leave a code
         TMachinePtr machine = OpenForPop3(name);
         if (!machine) {
             SetLastOsError(kRpcServerUnavailable);
@@ -472,6 +478,7 @@ private:
 } // namespace
 
 TOleVariant CreateP3Config() {
+    SetLastOsError(0);  // only the failures below leave a code
     TMachinePtr local = OpenForPop3(u"");
     local->CheckFault(u"Pop3", u"Config.Create", u"");
     if (!local->Pop3()) {

@@ -353,6 +353,11 @@ void TxmUtf8Stream::WriteBuf(const uint8_t* buffer, int64_t offset, int64_t coun
     if (count <= 0)
         return;
     const std::string_view in(reinterpret_cast<const char*>(buffer + offset), size_t(count));
+    if (FEncoding == seUTF8) {
+        if (FStream->Write(in.data(), count) != count)
+            throw EStreamError(std::string(sxCannotWriteToOutput));
+        return;
+    }
     std::string out;
     if (FBuffer.empty()) {
         const size_t used = AppendEncoded(out, in, FEncoding);

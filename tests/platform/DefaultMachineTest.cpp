@@ -98,8 +98,23 @@ TEST_F(DefaultMachine, LargeMachineForBenchmarks) {
     EXPECT_EQ(Bind(u"IIS://BIG/W3SVC/1000/ROOT/dir10").Call(u"Get", u"Path").AsText(), u"D:\\Sites\\Site1000\\dir10");
     EXPECT_EQ(Bind(u"IIS://BIG/W3SVC/17").Call(u"Get", u"ServerBindings")[0].AsText(), u":80:site17.example.com");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(WalkLikeABackup(u"BIG", u"W3SVC/1"), 13u);
+    EXPECT_EQ(WalkLikeABackup(u"BIG", u"W3SVC/1000"), 13u);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
     std::cout << "one site of 13 keys: " << std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() << " us\n";
+}
+
+TEST_F(DefaultMachine, ASiteChangeOnALargeMachineWritesOneSmallFile) {
+    CreateMachine(u"BIG", BuildLargeMachineState(u"BIG", 1000, 10));
+    const std::filesystem::path folder = Folder() / "BIG";
+    const auto mainFile = std::filesystem::last_write_time(folder / "Metabase.xml");
+    const auto otherSite = std::filesystem::last_write_time(folder / "Sites" / "499.xml");
+    const TOleVariant dir = Bind(u"IIS://BIG/W3SVC/500/ROOT/dir3");
+    dir.Call(u"Put", u"Path", u"E:\\Moved");
+    dir.Call(u"SetInfo");
+    EXPECT_EQ(std::filesystem::last_write_time(folder / "Metabase.xml"), mainFile);
+    EXPECT_EQ(std::filesystem::last_write_time(folder / "Sites" / "499.xml"), otherSite);
+    EXPECT_LT(std::filesystem::file_size(folder / "Sites" / "500.xml"), 8000u);
+    CloseMachines();
+    EXPECT_EQ(Bind(u"IIS://BIG/W3SVC/500/ROOT/dir3").Call(u"Get", u"Path").AsText(), u"E:\\Moved");
 }

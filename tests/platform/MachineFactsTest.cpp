@@ -112,6 +112,7 @@ TEST_F(MachineFacts, DrivePathsExistIgnoringCase) {
     for (const TRow& row : rows) {
         EXPECT_EQ(MachineDirectoryExists(row.Path), row.Folder) << Utf16ToUtf8(row.Path);
         EXPECT_EQ(MachineFileExists(row.Path), row.File) << Utf16ToUtf8(row.Path);
+        EXPECT_EQ(MachinePathExists(row.Path), row.File || row.Folder) << Utf16ToUtf8(row.Path);
     }
 }
 
@@ -121,6 +122,8 @@ TEST_F(MachineFacts, DrivesCanBeBuiltForTestMachines) {
     CreateDriveFile(Folder() / "localhost", u"F:\\Data\\Web\\index.htm");
     EXPECT_TRUE(MachineDirectoryExists(u"f:\\data\\web"));
     EXPECT_TRUE(MachineFileExists(u"F:\\Data\\Web\\INDEX.htm"));
+    CreateDriveFolder(Folder() / "localhost", u"F:\\Donn\u00E9es");
+    EXPECT_TRUE(MachineDirectoryExists(u"f:\\DONN\u00C9ES"));
     EXPECT_THROW(CreateDriveFolder(Folder() / "localhost", u"F:\\..\\escape"), EMachineError);
     EXPECT_EQ(DrivePathInFolder("/m", u"c:\\a\\b"), std::filesystem::path("/m/drives/C/a/b"));
 }

@@ -51,7 +51,8 @@ TMachineState TinyMachine() {
 
 TEST_F(MachineStorage, FilesAreReadableXml) {
     CreateMachine(u"TINY", TinyMachine());
-    EXPECT_EQ(FileNames(Folder() / "TINY"), (std::vector<std::string>{"Machine.xml", "Metabase.xml", "drives"}));
+    EXPECT_EQ(FileNames(Folder() / "TINY"), (std::vector<std::string>{"Machine.xml", "Metabase.xml", "Sites", "drives"}));
+    EXPECT_EQ(FileNames(Folder() / "TINY" / "Sites"), std::vector<std::string>{"1.xml"});
     EXPECT_EQ(Read(Folder() / "TINY" / "Machine.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
               "<Machine computerName=\"TINY\">\r\n"
@@ -64,18 +65,21 @@ TEST_F(MachineStorage, FilesAreReadableXml) {
               "  <Key name=\"W3SVC\" class=\"IIsWebService\">\r\n"
               "    <Value id=\"KeyType\" type=\"String\" value=\"IIsWebService\"/>\r\n"
               "    <Value id=\"AuthAnonymous\" type=\"Boolean\" value=\"True\"/>\r\n"
-              "    <Key name=\"1\" class=\"IIsWebServer\">\r\n"
-              "      <Value id=\"ServerComment\" type=\"String\" value=\"A &amp; &quot;B&quot; &lt;C&gt;\"/>\r\n"
-              "      <Value id=\"ServerBindings\" type=\"List\">\r\n"
-              "        <Item value=\":80:\"/>\r\n"
-              "      </Value>\r\n"
-              "      <Value id=\"SSLCertHash\" type=\"Binary\">\r\n"
-              "        <Item value=\"0\"/>\r\n"
-              "        <Item value=\"255\"/>\r\n"
-              "      </Value>\r\n"
-              "    </Key>\r\n"
+              "    <Key name=\"1\" class=\"IIsWebServer\" file=\"Sites/1.xml\"/>\r\n"
               "  </Key>\r\n"
               "</Metabase>\r\n");
+    EXPECT_EQ(Read(Folder() / "TINY" / "Sites" / "1.xml"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<Site name=\"1\">\r\n"
+              "  <Value id=\"ServerComment\" type=\"String\" value=\"A &amp; &quot;B&quot; &lt;C&gt;\"/>\r\n"
+              "  <Value id=\"ServerBindings\" type=\"List\">\r\n"
+              "    <Item value=\":80:\"/>\r\n"
+              "  </Value>\r\n"
+              "  <Value id=\"SSLCertHash\" type=\"Binary\">\r\n"
+              "    <Item value=\"0\"/>\r\n"
+              "    <Item value=\"255\"/>\r\n"
+              "  </Value>\r\n"
+              "</Site>\r\n");
 }
 
 TEST_F(MachineStorage, DefaultMachineSurvivesAWriteAndARead) {
@@ -106,9 +110,16 @@ TEST_F(MachineStorage, ControlAndNonAsciiCharactersSurvive) {
 TEST_F(MachineStorage, ChangesOnDiskAreSeenByTheNextBind) {
     CreateMachine(u"TINY", TinyMachine());
     EXPECT_EQ(Bind(u"IIS://TINY/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"A & \"B\" <C>");
+    EXPECT_TRUE(Bind(u"IIS://TINY/W3SVC").Call(u"Get", u"AuthAnonymous").AsBoolean());
     std::string metabase = Read(Folder() / "TINY" / "Metabase.xml");
-    metabase.replace(metabase.find("A &amp; &quot;B&quot; &lt;C&gt;"), 31, "Edited by hand");
-    Write(Folder() / "TINY" / "Metabase.xml", metabase);
+    metabase.replace(metabase.find("value=\"True\""), 12, "value=\"False\"");
+    Write(Folder() / "TINY" / "Metabase.xml", metabase);  // edited in place
+    EXPECT_FALSE(Bind(u"IIS://TINY/W3SVC").Call(u"Get", u"AuthAnonymous").AsBoolean());
+    // A site file replaced by another one.
+    std::string site = Read(Folder() / "TINY" / "Sites" / "1.xml");
+    site.replace(site.find("A &amp; &quot;B&quot; &lt;C&gt;"), 31, "Edited by hand");
+    Write(Folder() / "TINY" / "Sites" / "new.tmp", site);
+    std::filesystem::rename(Folder() / "TINY" / "Sites" / "new.tmp", Folder() / "TINY" / "Sites" / "1.xml");
     EXPECT_EQ(Bind(u"IIS://TINY/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"Edited by hand");
 }
 
@@ -132,6 +143,11 @@ TEST_F(MachineStorage, DamagedFilesGiveAnErrorNamingThemAndStayUntouched) {
         {"Machine.xml", "<Machine computerName=\"X\"><Registry key=\"k\" name=\"n\" type=\"Binary\" value=\"\"/></Machine>",
          "registry type \"Binary\" is neither Integer nor String"},
         {"Machine.xml", "", ""},
+        {"Sites/1.xml", "", ""},
+        {"Sites/1.xml", "<Site name=\"2\"/>", "it holds site \"2\""},
+        {"Metabase.xml", "<Metabase><Key name=\"W3SVC\" class=\"IIsWebService\"><Key name=\"1\" class=\"IIsWebServer\" "
+                         "file=\"Sites/../Machine.xml\"/></Key></Metabase>",
+         "site \"1\" refers to \"Sites/../Machine.xml\""},
     };
     for (const TRow& row : rows) {
         CloseMachines();
@@ -167,6 +183,21 @@ TEST_F(MachineStorage, ADamagedLocalMachineIsNeverReplaced) {
     EXPECT_EQ(Read(Folder() / "localhost" / "Metabase.xml"), "<Metabase>");
 }
 
+TEST_F(MachineStorage, ALocalMachineWithoutItsFactsFileIsNotReplaced) {
+    OpenMachine(u"");
+    CloseMachines();
+    std::filesystem::remove(Folder() / "localhost" / "Machine.xml");
+    const std::string metabase = Read(Folder() / "localhost" / "Metabase.xml");
+    try {
+        Bind(u"IIS://localhost/W3SVC");
+        ADD_FAILURE();
+    } catch (const EOleSysError& e) {
+        EXPECT_EQ(std::string(e.what()), "Machine file \"" + (Folder() / "localhost" / "Machine.xml").string() + "\" is missing");
+    }
+    EXPECT_EQ(Read(Folder() / "localhost" / "Metabase.xml"), metabase);
+    EXPECT_FALSE(std::filesystem::exists(Folder() / "localhost" / "Machine.xml"));
+}
+
 TEST_F(MachineStorage, FailedWritesLeaveTheMachineAsItWas) {
     OpenMachine(u"");
     const std::filesystem::path folder = Folder() / "localhost";
@@ -176,8 +207,9 @@ TEST_F(MachineStorage, FailedWritesLeaveTheMachineAsItWas) {
     const TOleVariant w3 = Bind(u"IIS://localhost/w3svc");
     const TOleVariant fresh = w3.Call(u"Create", u"IIsWebServer", u"7");
     const TOleVariant domains = CreateP3Config().Property(u"Domains");
+    const std::string siteBefore = Read(folder / "Sites" / "1.xml");
     // A folder in the place of each file makes every save fail, for root as well.
-    for (const char* file : {"Metabase.xml", "Pop3.xml"}) {
+    for (const char* file : {"Metabase.xml", "Pop3.xml", "Sites/1.xml"}) {
         std::filesystem::remove(folder / file);
         std::filesystem::create_directories(folder / file / "blocker");
     }
@@ -190,7 +222,9 @@ TEST_F(MachineStorage, FailedWritesLeaveTheMachineAsItWas) {
     EXPECT_EQ(ErrorOf([&] { domains.Call(u"Item", u"new.example.net"); }), hr::NoSuchDomain);
     EXPECT_EQ(w3.Call(u"Get", u"WebSvcExtRestrictionList").HighBound(), 6);
     EXPECT_EQ(FileNames(folder / "Metabase.xml"), std::vector<std::string>{"blocker"});
-    for (const auto& [file, text] : {std::pair{"Metabase.xml", before}, std::pair{"Pop3.xml", pop3Before}}) {
+    EXPECT_EQ(FileNames(folder / "Sites"), (std::vector<std::string>{"1.xml", "2.xml"}));  // none for site 7
+    for (const auto& [file, text] : {std::pair{"Metabase.xml", before}, std::pair{"Pop3.xml", pop3Before},
+                                     std::pair{"Sites/1.xml", siteBefore}}) {
         std::filesystem::remove_all(folder / file);
         Write(folder / file, text);
     }
@@ -199,7 +233,20 @@ TEST_F(MachineStorage, FailedWritesLeaveTheMachineAsItWas) {
     EXPECT_EQ(Bind(u"IIS://localhost/w3svc").Call(u"Get", u"WebSvcExtRestrictionList").HighBound(), 6);
     EXPECT_EQ(Read(folder / "Metabase.xml"), before);
     EXPECT_EQ(Read(folder / "Pop3.xml"), pop3Before);
-    EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"Machine.xml", "Metabase.xml", "Pop3.xml", "drives"}));
+    EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"Machine.xml", "Metabase.xml", "Pop3.xml", "Sites", "drives"}));
+}
+
+TEST_F(MachineStorage, SitesOfAnyNameGetSafeFileNames) {
+    const TOleVariant site = Bind(u"IIS://localhost/W3SVC").Call(u"Create", u"IIsWebServer", u"x y:\u00E9..");
+    site.Call(u"Put", u"ServerComment", u"Odd");
+    site.Call(u"SetInfo");
+    EXPECT_EQ(FileNames(Folder() / "localhost" / "Sites"),
+              (std::vector<std::string>{"1.xml", "2.xml", "x%0020y%003A%00E9%002E%002E.xml"}));
+    CloseMachines();
+    EXPECT_EQ(Bind(u"IIS://localhost/W3SVC/x y:\u00E9..").Call(u"Get", u"ServerComment").AsText(), u"Odd");
+    // A whole new machine state drops the files of sites it does not have.
+    CreateMachine(u"localhost", BuildDefaultMachineState(u"HOST"));
+    EXPECT_EQ(FileNames(Folder() / "localhost" / "Sites"), (std::vector<std::string>{"1.xml", "2.xml"}));
 }
 
 TEST_F(MachineStorage, MachineWithoutServicesHasNoFilesForThem) {

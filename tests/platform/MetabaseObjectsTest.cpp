@@ -209,6 +209,13 @@ TEST_F(MetabaseObjects, CreatedChildExistsOnlyAfterItsSetInfo) {
     EXPECT_EQ(Bind(u"IIS://localhost/w3svc/3/root").Call(u"Get", u"Path").AsText(), u"C:\\Inetpub\\wwwroot");
 }
 
+TEST_F(MetabaseObjects, KeyNamesIgnoreCaseBeyondAscii) {
+    Bind(u"IIS://localhost/w3svc/1/ROOT").Call(u"Create", u"IIsWebVirtualDir", u"Donn\u00E9es").Call(u"SetInfo");
+    EXPECT_EQ(Bind(u"IIS://localhost/w3svc/1/root/DONN\u00C9ES").Property(u"Name").AsText(), u"Donn\u00E9es");
+    const TOleVariant again = Bind(u"IIS://localhost/w3svc/1/ROOT").Call(u"Create", u"IIsWebVirtualDir", u"donn\u00C9es");
+    EXPECT_EQ(ErrorOf([&] { again.Call(u"SetInfo"); }), hr::AlreadyExists);
+}
+
 TEST_F(MetabaseObjects, CreateFailures) {
     const TOleVariant w3 = Bind(u"IIS://localhost/w3svc");
     EXPECT_EQ(ErrorOf([&] { w3.Call(u"Create", u"IIsNothing", u"9"); }), hr::AdsUnknownObject);

@@ -59,6 +59,11 @@ TEST_F(Pop3Admin, NotInstalledCodes) {
     EXPECT_EQ(GetLastOsError(), 997u);
     EXPECT_EQ(ErrorOf([&] { config.SetProperty(u"MachineName", u"ghost"); }), hr::ServerUnavailable);
     EXPECT_EQ(GetLastOsError(), 1722u);
+    SetLastOsError(1008);
+    MakeMachine(u"BROKEN", [](TMachineState&) {});
+    std::ofstream(Folder() / "BROKEN" / "Pop3.xml", std::ios::trunc) << "<Pop3";
+    EXPECT_EQ(ErrorOf([&] { config.SetProperty(u"MachineName", u"BROKEN"); }), hr::E_FAIL);
+    EXPECT_EQ(GetLastOsError(), 0u);  // no stale code to mislead the caller
     // Still pointed at the local machine.
     EXPECT_EQ(config.Property(u"MachineName").AsText(), u"localhost");
 
@@ -83,6 +88,13 @@ TEST_F(Pop3Admin, DomainLookupErrors) {
     EXPECT_EQ(ErrorOf([&] { domains.Call(u"Add", u"example.com"); }), hr::AlreadyExists);
     EXPECT_EQ(ErrorOf([&] { domains.Call(u"Add", u"bad domain"); }), hr::E_INVALIDARG);
     EXPECT_EQ(ErrorOf([&] { domains.Call(u"Item"); }), hr::BadParamCount);
+    EXPECT_EQ(ErrorOf([&] { domains.Call(u"Frobnicate"); }), hr::UnknownName);
+    EXPECT_EQ(ErrorOf([&] { domains.Call(u"Item", u"example.com").Property(u"Users").Call(u"Purge"); }), hr::UnknownName);
+    domains.Call(u"Add", u"gone.example.com");
+    const TOleVariant gone = domains.Call(u"Item", u"gone.example.com");
+    domains.Call(u"Remove", u"GONE.example.com");
+    EXPECT_EQ(ErrorOf([&] { gone.Property(u"Lock"); }), hr::NoSuchDomain);
+    EXPECT_EQ(ErrorOf([&] { domains.Call(u"Remove", u"gone.example.com"); }), hr::NoSuchDomain);
 }
 
 TEST_F(Pop3Admin, ChangesAreWrittenAtOnce) {

@@ -41,6 +41,20 @@ void LoadBytes(TUtf8XmlDocument& doc, const std::string& bytes) {
     doc.LoadFromStream(in);
 }
 
+// Takes at most Limit bytes in all, like a full disk.
+class TFullStream : public TxmUTF8StringStream {
+public:
+    explicit TFullStream(int64_t limit) : FLimit(limit) {}
+    int64_t Write(const void* buffer, int64_t count) override {
+        const int64_t n = std::min(count, FLimit);
+        FLimit -= n;
+        return TxmUTF8StringStream::Write(buffer, n);
+    }
+
+private:
+    int64_t FLimit;
+};
+
 class XmlDocumentFiles : public testing::Test {
 protected:
     void SetUp() override {
@@ -250,6 +264,20 @@ TEST(XmlDocument, RoundTripsInEveryEncoding) {
     EXPECT_EQ(again.ExternalEncoding(), seAnsi);
     EXPECT_EQ(again.Root()->ValueDirect(), "\xE2\x82\xAC?");
     EXPECT_EQ(SaveBytes(again), saved);
+}
+
+TEST(XmlDocument, ShortWriteIsAnError) {
+    for (TStringEncodingType encoding : {seUTF8, seUTF16LE}) {
+        TUtf8XmlDocument doc("Root");
+        doc.SetExternalEncoding(encoding);
+        TFullStream full(10);
+        try {
+            doc.SaveToStream(full);
+            FAIL() << encoding;
+        } catch (const EStreamError& e) {
+            EXPECT_STREQ(e.what(), "Cannot write to output stream");
+        }
+    }
 }
 
 TEST(XmlDocument, UnwritableEncodingRaises) {
