@@ -96,7 +96,9 @@ public:
     // makes the node with it. An empty context value is no context: the plain node
     // is looked up (and created when asked) and no context counts as used.
     TNode* ZCNodeCommon(TNode* start, std::u16string_view xpath, TContextUsage usage,
-                        std::u16string_view contextValue, bool create) {
+                        std::u16string_view contextValueIn, bool create) {
+        // A copy: the caller may pass LastNodeContextValue, which the lookups reset.
+        const std::u16string contextValue(contextValueIn);
         if (xpath.empty() && usage != cxNone)
             Raise(FormatVeldarText(VeldarMessage(vmBlankXPathWithContext),
                                    {XPathOfNode(start), ContextUsageWord(usage)}),
@@ -121,7 +123,7 @@ public:
         }
         FState.LastNodeContextUsed = contextUsed;
         FState.LastNodeContextUsage = usage;
-        FState.LastNodeContextValue = std::u16string(contextValue);
+        FState.LastNodeContextValue = contextValue;
         if (result)
             FState.LastNode = result;
         return result;

@@ -77,6 +77,8 @@ std::u16string FloatText(double value) {
 int ParseDefinition(TXPathAttribute& attr) {
     const std::u16string_view def = attr.xaDefinition;
     const int start = attr.xaDefinitionStartAt;
+    if (def.empty()) // "[]" after a blank: the error is at the "]"
+        return start;
     size_t eq = def.find(u'=');
     if (eq == std::u16string_view::npos)
         return start + 1;

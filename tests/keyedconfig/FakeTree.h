@@ -12,7 +12,6 @@
 
 namespace orvex::fake {
 
-// A bare tree that stands for a document in these tests.
 struct TFakeNode {
     std::u16string name;
     std::vector<std::pair<std::u16string, std::u16string>> attributes;

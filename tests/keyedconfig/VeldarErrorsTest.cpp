@@ -2,21 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "RaisedText.h"
 #include "keyedconfig/VeldarProjectOptions.h"
 #include "keyedconfig/XPathText.h"
 
 namespace orvex {
 namespace {
-
-std::u16string RaisedText(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EVeldarException& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "nothing raised";
-    return {};
-}
+using fake::RaisedText;
 
 TEST(VeldarErrorsTest, ThreeTextForms) {
     TComponent named(nullptr, u"KeyMap1");

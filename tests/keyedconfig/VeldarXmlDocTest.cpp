@@ -3,24 +3,16 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "RaisedText.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlStreams.h"
 
 namespace orvex {
 namespace {
+using fake::RaisedText;
 
 const std::u16string kCatalogue =
     Utf8ToUtf16(ORVEX_TEST_DATA "/keyedconfig/CatalogueSample.xml");
-
-std::u16string Raised(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EVeldarException& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "nothing raised";
-    return {};
-}
 
 class VeldarXmlDocTest : public ::testing::Test {
 public:
@@ -121,17 +113,17 @@ TEST_F(VeldarXmlDocTest, CreatedValuesAreEscaped) {
 TEST_F(VeldarXmlDocTest, RefusedPathsChangeNothing) {
     TWideXmlNode* other = doc.ZNode(nullptr, {u"Other"}, cxNone, false);
     const int before = other->NodeCount();
-    EXPECT_EQ(Raised([&] { doc.ZNode(nullptr, {u"Other", u"Keyword", u"@name", u"x\"y"}, cxNone, true); }),
+    EXPECT_EQ(RaisedText([&] { doc.ZNode(nullptr, {u"Other", u"Keyword", u"@name", u"x\"y"}, cxNone, true); }),
               u"KX Error: Invalid Syntax in XPath \"Other/Keyword[@name=\"x\"y\"]\" at position \"23\"");
-    EXPECT_EQ(Raised([&] { doc.ZNodeCommon(nullptr, u"Other/New-Node", true); }),
+    EXPECT_EQ(RaisedText([&] { doc.ZNodeCommon(nullptr, u"Other/New-Node", true); }),
               u"KX Error: Invalid Syntax in XPath \"Other/New-Node\" at position \"10\"");
-    EXPECT_EQ(Raised([&] { doc.ZNodeCommon(nullptr, u"/Root/Other", true); }),
+    EXPECT_EQ(RaisedText([&] { doc.ZNodeCommon(nullptr, u"/Root/Other", true); }),
               u"KX Error: Error finding node because requested root \"Root\" is invalid. Correct root "
               u"is \"PelluxToolsSoftwareTolkara\". Requested XPath was \"/Root/Other\".");
-    EXPECT_EQ(Raised([&] { doc.ZNodeCommon(other, u"/Keyword", true); }),
+    EXPECT_EQ(RaisedText([&] { doc.ZNodeCommon(other, u"/Keyword", true); }),
               u"KX Error: Relative XPath required when StartNode is not nil. Do not start "
               u"\"/Keyword\" with \"/\".");
-    EXPECT_EQ(Raised([&] { doc.ZCNodeCommon(other, u"", cxRequired, u"cmd", true); }),
+    EXPECT_EQ(RaisedText([&] { doc.ZCNodeCommon(other, u"", cxRequired, u"cmd", true); }),
               u"KX Error: XPath cannot be blank when using context. Error occurred with "
               u"StartNode=\"/PelluxToolsSoftwareTolkara/Other\" XPath=\"[]\" "
               u"ContextUsage=\"cxRequired\".");
@@ -161,10 +153,10 @@ TEST(VeldarXmlDocStandaloneTest, FreshDocumentAndRefusedFileCalls) {
     EXPECT_EQ(doc.KeyIndex(), -1);
     EXPECT_EQ(doc.ErrorDetailAllowed(), TErrorDetailAllowedSet{});
     EXPECT_EQ(doc.ZNode(nullptr, {u"a"}, cxNone, false), nullptr);
-    EXPECT_EQ(Raised([&] { doc.LoadFromFile(u"/srv/cfg/KXContext.xml"); }),
+    EXPECT_EQ(RaisedText([&] { doc.LoadFromFile(u"/srv/cfg/KXContext.xml"); }),
               u"KX Error: \"LoadFromFile\" cannot be used with class  TVeldarXmlDocument. Use "
               u"\"LoadFile\" instead.");
-    EXPECT_EQ(Raised([&] { doc.SaveToFile(u"/tmp/never-written.xml"); }),
+    EXPECT_EQ(RaisedText([&] { doc.SaveToFile(u"/tmp/never-written.xml"); }),
               u"KX Error: \"SaveToFile\" cannot be used with class  TVeldarXmlDocument. Use "
               u"\"SaveFile\" instead.");
     // A standalone document shows no file name in its file errors.

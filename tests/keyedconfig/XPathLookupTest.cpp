@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "FakeTree.h"
+#include "RaisedText.h"
 
 namespace orvex {
 namespace {
 using fake::TFakeNode;
+using fake::RaisedText;
 using fake::TFakeOps;
 
 class XPathLookupTest : public ::testing::Test {
@@ -30,15 +32,6 @@ public:
                  std::u16string_view context, bool create = false) {
         return Lookup().ZNode(start, std::span<const TPiece>(pieces.begin(), pieces.size()), usage,
                               context, create);
-    }
-    static std::u16string Raised(const std::function<void()>& call) {
-        try {
-            call();
-        } catch (const EVeldarException& e) {
-            return e.Message();
-        }
-        ADD_FAILURE() << "nothing raised";
-        return {};
     }
 
     TFakeOps ops;
@@ -70,23 +63,23 @@ TEST_F(XPathLookupTest, EmptyAndRootPaths) {
 
 TEST_F(XPathLookupTest, RootAndStartNodeErrors) {
     auto lookup = Lookup();
-    EXPECT_EQ(Raised([&] { lookup.ZNodeCommon(nullptr, u"/Other/b", false); }),
+    EXPECT_EQ(RaisedText([&] { lookup.ZNodeCommon(nullptr, u"/Other/b", false); }),
               u"KX Error: Error finding node because requested root \"Other\" is invalid. Correct "
               u"root is \"PelluxToolsSoftwareTolkara\". Requested XPath was \"/Other/b\".");
     // Raised before the path is read, so the bad "-" is not what is reported.
-    EXPECT_EQ(Raised([&] { lookup.ZNodeCommon(other, u"/a-b", false); }),
+    EXPECT_EQ(RaisedText([&] { lookup.ZNodeCommon(other, u"/a-b", false); }),
               u"KX Error: Relative XPath required when StartNode is not nil. Do not start \"/a-b\" "
               u"with \"/\".");
-    EXPECT_EQ(Raised([&] { lookup.ZNodeCommon(other, u"[@a='1']", false); }),
+    EXPECT_EQ(RaisedText([&] { lookup.ZNodeCommon(other, u"[@a='1']", false); }),
               u"KX Error: Invalid Syntax in XPath \"[@a='1']\" at position \"1\"");
-    EXPECT_EQ(Raised([&] { lookup.ZNodeCommon(nullptr, u"Other/Key-word", false); }),
+    EXPECT_EQ(RaisedText([&] { lookup.ZNodeCommon(nullptr, u"Other/Key-word", false); }),
               u"KX Error: Invalid Syntax in XPath \"Other/Key-word\" at position \"10\"");
     auto detailed = Lookup(MakeDetailSet({edMethodNames}));
-    EXPECT_EQ(Raised([&] { detailed.ZNodeCommon(nullptr, u"/y/a", false); }),
+    EXPECT_EQ(RaisedText([&] { detailed.ZNodeCommon(nullptr, u"/y/a", false); }),
               u"Method \"ZNodeCommon\" reports: Error finding node because requested root \"y\" is "
               u"invalid. Correct root is \"PelluxToolsSoftwareTolkara\". Requested XPath was "
               u"\"/y/a\".");
-    EXPECT_EQ(Raised([&] { detailed.ZNodeCommon(nullptr, u"a.b", false); }),
+    EXPECT_EQ(RaisedText([&] { detailed.ZNodeCommon(nullptr, u"a.b", false); }),
               u"Method \"GetXPathElements\" reports: Invalid Syntax in XPath \"a.b\" at position "
               u"\"2\"");
 }
@@ -126,6 +119,15 @@ TEST_F(XPathLookupTest, ContextLookups) {
     EXPECT_TRUE(ops.created.empty());
 }
 
+TEST_F(XPathLookupTest, LastContextValueCanBePassedBack) {
+    Z(nullptr, {u"Other", u"Keyword", u"@name", u"y"}, cxOptional, u"c1");
+    auto lookup = Lookup();
+    EXPECT_EQ(lookup.ZCNodeCommon(nullptr, u"Other/Keyword[@name=\"y\"]", cxRequired,
+                                  state.LastNodeContextValue, false),
+              yCtx);
+    EXPECT_EQ(state.LastNodeContextValue, u"c1");
+}
+
 TEST_F(XPathLookupTest, RequiredContextCreates) {
     TFakeNode* made = Z(nullptr, {u"Other", u"Keyword", u"@name", u"y"}, cxRequired, u"c2", true);
     ASSERT_NE(made, nullptr);
@@ -150,11 +152,11 @@ TEST_F(XPathLookupTest, RequiredContextCreates) {
 
 TEST_F(XPathLookupTest, ContextErrors) {
     auto lookup = Lookup();
-    EXPECT_EQ(Raised([&] { lookup.ZCNodeCommon(nullptr, u"", cxOptional, u"c1", false); }),
+    EXPECT_EQ(RaisedText([&] { lookup.ZCNodeCommon(nullptr, u"", cxOptional, u"c1", false); }),
               u"KX Error: XPath cannot be blank when using context. Error occurred with "
               u"StartNode=\"/\" XPath=\"[]\" ContextUsage=\"cxOptional\".");
     auto detailed = Lookup(TErrorDetailAllowedSet::All());
-    EXPECT_EQ(Raised([&] { detailed.ZCNodeCommon(other, u"", cxRequired, u"", true); }),
+    EXPECT_EQ(RaisedText([&] { detailed.ZCNodeCommon(other, u"", cxRequired, u"", true); }),
               u"Method \"ZCNodeCommon\" reports: XPath cannot be blank when using context. Error "
               u"occurred with StartNode=\"/PelluxToolsSoftwareTolkara/Other\" XPath=\"[]\" "
               u"ContextUsage=\"cxRequired\".");

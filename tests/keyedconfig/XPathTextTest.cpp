@@ -2,19 +2,14 @@
 
 #include <clocale>
 #include <gtest/gtest.h>
+#include <random>
+
+#include "RaisedText.h"
+#include "platform/base/Utf.h"
 
 namespace orvex {
 namespace {
-
-std::u16string RaisedText(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EVeldarException& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "nothing raised";
-    return {};
-}
+using fake::RaisedText;
 
 TEST(XPathTextTest, BuilderJoinsPieces) {
     struct Row {
@@ -172,6 +167,7 @@ TEST(XPathTextTest, ParserErrorPositions) {
         {u"a[@n=\"x]", 8},              // group never closed
         {u"a[@n='x]']", 7},             // "]" in single quotes closes the group
         {u"a[@n]", 4},                  // no "="
+        {u"a []", 4},                   // empty group
         {u"a[@=\"x\"]", 4},             // empty name
         {u"a[@a b=\"x\"]", 5},          // blank in the name
         {u"a[@a'b=\"x\"]", 5},
@@ -221,6 +217,51 @@ TEST(XPathTextTest, CaseRules) {
     EXPECT_TRUE(SameNameIgnoringCase(u"Keyword", u"KEYWORD"));
     EXPECT_TRUE(SameNameIgnoringCase(u"\u00c4rger", u"\u00e4RGER")); // beyond ASCII too
     EXPECT_FALSE(SameTextIgnoringAsciiCase(u"\u00c4", u"\u00e4"));
+}
+
+TEST(XPathTextTest, ArbitraryPathsParseOrFailInRange) {
+    const std::u16string_view alphabet = u"ab_Z09/[]@=\"' \t-.\u00e9\xD83D<&";
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string path;
+        const size_t length = random() % 24;
+        for (size_t i = 0; i < length; ++i)
+            path += alphabet[random() % alphabet.size()];
+        std::vector<TXPathElement> steps;
+        const int error = ParseXPath(path, steps);
+        if (error) {
+            EXPECT_GE(error, 1);
+            EXPECT_LE(error, static_cast<int>(path.size())) << Utf16ToUtf8(path);
+            EXPECT_TRUE(steps.empty());
+            continue;
+        }
+        for (const TXPathElement& step : steps) {
+            EXPECT_FALSE(step.xeTagName.empty());
+            for (const TXPathAttribute& attr : step.xeAttributes)
+                EXPECT_FALSE(attr.xaAttributeID.empty());
+        }
+    }
+}
+
+TEST(XPathTextTest, BuiltPathsReadBackTheirPieces) {
+    const std::u16string_view valueAlphabet = u"aZ9 ]['/@=<>&\t\u00e9";
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::u16string> values(3);
+        for (std::u16string& value : values)
+            for (size_t i = random() % 6; i > 0; --i)
+                value += valueAlphabet[random() % valueAlphabet.size()];
+        const std::u16string path = BuildXPathFromPieces(
+            {u"Root", u"Item", u"@name", values[0], u"@id", values[1], u"Leaf", u"@v", values[2]});
+        std::vector<TXPathElement> steps;
+        ASSERT_EQ(ParseXPath(path, steps), 0) << std::string(path.begin(), path.end());
+        ASSERT_EQ(steps.size(), 3u);
+        ASSERT_EQ(steps[1].xeAttributes.size(), 2u);
+        EXPECT_EQ(steps[1].xeAttributes[0].xaAttributeValue, values[0]);
+        EXPECT_EQ(steps[1].xeAttributes[1].xaAttributeValue, values[1]);
+        ASSERT_EQ(steps[2].xeAttributes.size(), 1u);
+        EXPECT_EQ(steps[2].xeAttributes[0].xaAttributeValue, values[2]);
+    }
 }
 
 } // namespace
