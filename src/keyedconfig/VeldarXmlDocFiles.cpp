@@ -1,0 +1,202 @@
+// TVeldarXmlDoc: loading and saving its file and the guarded update cycle.
+
+#include <exception>
+
+#include "keyedconfig/VeldarXmlDoc.h"
+#include "keyedconfig/Veldarmark.h"
+#include "platform/base/AtomicFile.h"
+#include "platform/base/Utf.h"
+#include "xml/XmlStreams.h"
+
+namespace orvex {
+
+namespace {
+
+std::u16string ExceptionText(const std::exception& e) {
+    if (const auto* veldar = dynamic_cast<const EVeldarException*>(&e))
+        return veldar->Message();
+    return Utf8ToUtf16(e.what());
+}
+
+class EHeldFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace
+
+void TVeldarXmlDoc::TakeSnapshot() {
+    FContentBeforeChanges = TUtf8XmlDocument::WriteToString();
+    GetFileAge(FFilePathAndName, FFileAgeBeforeChanges);
+    FFileStampBeforeChanges = FileStampOf(FFilePathAndName);
+}
+
+bool TVeldarXmlDoc::HasChangedOnDisk() const {
+    if (FFilePathAndName.empty())
+        return false;
+    return FileChangedSince(FFilePathAndName, FFileAgeBeforeChanges) ||
+           FileStampOf(FFilePathAndName) != FFileStampBeforeChanges;
+}
+
+bool TVeldarXmlDoc::ReadFileContent(std::u16string& reason) {
+    try {
+        int error = 0;
+        TSharedFile file = TSharedFile::Open(FFilePathAndName, faRead, fsRead | fsWrite,
+                                             TFileDisposition::fdOpenExisting, error);
+        if (!file.IsOpen()) {
+            reason = Utf8ToUtf16(OsErrorMessage(error));
+            return false;
+        }
+        std::string bytes;
+        char buffer[65536];
+        for (;;) {
+            const int64_t got = file.Read(buffer, sizeof buffer);
+            if (got < 0) {
+                reason = Utf8ToUtf16(OsErrorMessage(errno));
+                return false;
+            }
+            if (got == 0)
+                break;
+            bytes.append(buffer, static_cast<size_t>(got));
+        }
+        TxmUTF8StringStream stream(std::move(bytes));
+        LoadFromStream(stream);
+        return true;
+    } catch (const std::exception& e) {
+        reason = ExceptionText(e);
+        return false;
+    }
+}
+
+bool TVeldarXmlDoc::LoadFile() {
+    FXmlOK = false;
+    FFileLoaded = false;
+    if (FUpdateInProgress)
+        RaiseErrorFmt(VeldarMessage(vmNotAllowedDuringUpdate), {u"LoadFile"}, u"LoadFile");
+    const std::u16string_view verb = VeldarMessage(vmVerbLoad);
+    // Stamped before reading: a change made while we read shows as a change later.
+    TDateTime age = 0;
+    GetFileAge(FFilePathAndName, age);
+    const TFileStamp stamp = FileStampOf(FFilePathAndName);
+    std::u16string reason;
+    if (!stamp.Exists) {
+        FLastError = FormatFileError(verb, VeldarMessage(vmFileNotFound));
+    } else if (!ReadFileContent(reason)) {
+        FLastError = FormatFileError(verb, reason);
+    } else if (std::u16string invalid; !ValidatesOK(invalid)) {
+        FLastError = FormatFileError(verb, invalid);
+    } else {
+        FXmlOK = true;
+        FFileLoaded = true;
+        FLastError.clear();
+    }
+    FContentBeforeChanges = TUtf8XmlDocument::WriteToString();
+    FFileAgeBeforeChanges = age;
+    FFileStampBeforeChanges = stamp;
+    return FFileLoaded;
+}
+
+bool TVeldarXmlDoc::WriteDocumentAtomically(std::u16string& reason) {
+    try {
+        // Serialised in full before the file is touched: a failure here changes nothing.
+        TxmUTF8StringStream bytes;
+        SaveToStream(bytes);
+        TSharedFile probe;
+        if (!FUpdateInProgress && FileExistsAt(FFilePathAndName)) {
+            // Another update holds the file against writers: wait for it, do not overwrite.
+            int error = 0;
+            probe = TSharedFile::Open(FFilePathAndName, faWrite, fsRead | fsWrite,
+                                      TFileDisposition::fdOpenExisting, error);
+            if (!probe.IsOpen()) {
+                reason = Utf8ToUtf16(OsErrorMessage(error));
+                return false;
+            }
+        }
+        WriteFileAtomically(FFilePathAndName, bytes.DataString());
+        return true;
+    } catch (const std::exception& e) {
+        reason = ExceptionText(e);
+        return false;
+    }
+}
+
+bool TVeldarXmlDoc::SaveFile() {
+    if (FUpdateInProgress)
+        RaiseErrorFmt(VeldarMessage(vmNotAllowedDuringUpdate), {u"SaveFile"}, u"SaveFile");
+    if (!FFileLoaded)
+        RaiseError(VeldarMessage(vmSaveFileBeforeLoadFile), u"SaveFile");
+    const std::u16string_view verb = VeldarMessage(vmVerbSave);
+    if (FDeleteEmptyNodesOnSave && Root())
+        Root()->DeleteEmptyNodes();
+    std::u16string reason;
+    if (!ValidatesOK(reason) || !WriteDocumentAtomically(reason)) {
+        FLastError = FormatFileError(verb, reason);
+        return false;
+    }
+    TakeSnapshot();
+    return true;
+}
+
+bool TVeldarXmlDoc::BeginUpdate(bool& fileReloaded) {
+    fileReloaded = false;
+    if (FUpdateInProgress)
+        RaiseError(VeldarMessage(vmBeginUpdateTwice), u"BeginUpdate");
+    if (TUtf8XmlDocument::WriteToString() != FContentBeforeChanges)
+        RaiseError(VeldarMessage(vmChangesBeforeBeginUpdate), u"BeginUpdate");
+    std::u16string verb = u"BeginUpdate";
+    try {
+        int error = 0;
+        auto held = std::make_unique<TSharedFile>(TSharedFile::Open(
+            FFilePathAndName, faRead | faWrite, fsRead, TFileDisposition::fdOpenExisting, error));
+        if (!held->IsOpen())
+            throw EHeldFileError(OsErrorMessage(error));
+        FFileStreamForUpdate = std::move(held);
+        // Looked at once the file is held, so no writer can slip in after the check.
+        if (HasChangedOnDisk()) {
+            if (!LoadFile()) {
+                ReleaseUpdateFile();
+                return false;
+            }
+            fileReloaded = true;
+        }
+        FUpdateInProgress = true;
+        if (fileReloaded && FVeldarmark && FVeldarmark->OnKeyedFileReloaded) {
+            verb = u"BeginUpdate (" + std::u16string(VeldarMessage(vmWordErrorIn)) +
+                   u" OnKeyedFileReloaded)";
+            FVeldarmark->OnKeyedFileReloaded(FVeldarKey);
+        }
+        return true;
+    } catch (const std::exception& e) {
+        FLastError = FormatFileError(verb, ExceptionText(e));
+        ReleaseUpdateFile();
+        FUpdateInProgress = false;
+        return false;
+    }
+}
+
+void TVeldarXmlDoc::CancelUpdate() {
+    if (!FUpdateInProgress)
+        RaiseError(VeldarMessage(vmCancelUpdateWithoutBegin), u"CancelUpdate");
+    FUpdateInProgress = false;
+    ReleaseUpdateFile();
+    TUtf8XmlDocument::ReadFromString(FContentBeforeChanges);
+}
+
+bool TVeldarXmlDoc::EndUpdate() {
+    if (!FUpdateInProgress)
+        RaiseError(VeldarMessage(vmEndUpdateWithoutBegin), u"EndUpdate");
+    if (FDeleteEmptyNodesOnSave && Root())
+        Root()->DeleteEmptyNodes();
+    std::u16string reason;
+    if (!ValidatesOK(reason) || !WriteDocumentAtomically(reason)) {
+        FLastError = FormatFileError(u"EndUpdate for", reason);
+        CancelUpdate();
+        return false;
+    }
+    TakeSnapshot();
+    FUpdateInProgress = false;
+    ReleaseUpdateFile();
+    return true;
+}
+
+} // namespace orvex
