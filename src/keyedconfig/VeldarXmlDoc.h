@@ -199,6 +199,8 @@ public:
     // Takes the content snapshot and the file's date now.
     void TakeSnapshot();
 
+    // What the last lookup found. Like every node a lookup returns, LastNode is
+    // valid only until that node is removed or the document is cleared or reloaded.
     TWideXmlNode* LastNode() const { return FLast.LastNode; }
     bool LastNodeAttrFound() const { return FLast.LastNodeAttrFound; }
     TContextUsage LastNodeContextUsage() const { return FLast.LastNodeContextUsage; }

@@ -1,6 +1,7 @@
 #include "xml/XmlBufferedStreams.h"
 
 #include "xml/XmlErrors.h"
+#include "xml/XmlMessages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -65,7 +66,7 @@ int64_t TxmBufferedReadStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TxmBufferedReadStream::Write(const void*, int64_t) {
-    throw EStreamError("Cannot write to an UTF stream opened for reading");
+    throw EStreamError(std::string(sxCannotWriteWhenReading));
 }
 
 int64_t TxmBufferedReadStream::Seek(int64_t offset, TSeekOrigin origin) {
@@ -97,7 +98,7 @@ TxmBufferedWriteStream::~TxmBufferedWriteStream() {
 }
 
 int64_t TxmBufferedWriteStream::Read(void*, int64_t) {
-    throw EStreamError("Cannot read from a conversion stream opened for writing");
+    throw EStreamError(std::string(sxCannotReadWhenWriting));
 }
 
 int64_t TxmBufferedWriteStream::Write(const void* buffer, int64_t count) {
@@ -123,14 +124,14 @@ void TxmBufferedWriteStream::Flush() {
     const int64_t pending = FBufPos;
     FBufPos = 0;
     if (FStream->Write(FBuffer.data(), pending) != pending)
-        throw EStreamError("Cannot write to output stream");
+        throw EStreamError(std::string(sxCannotWriteToOutput));
 }
 
 int64_t TxmBufferedWriteStream::Seek(int64_t offset, TSeekOrigin origin) {
     if ((offset == 0 && (origin == soCurrent || origin == soEnd)) ||
         (origin == soBeginning && offset == FPosition))
         return FPosition;
-    throw EStreamError("Cannot perform seek on codec stream");
+    throw EStreamError(std::string(sxCannotSeekCodec));
 }
 
 } // namespace orvex

@@ -3,6 +3,7 @@
 #include "platform/base/CodePage1252.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlErrors.h"
+#include "xml/XmlMessages.h"
 
 #include <array>
 #include <cstring>
@@ -43,7 +44,7 @@ bool IsSixteenBit(TStringEncodingType e) {
 }
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
-[[noreturn]] void Unsupported() { throw EStreamError("Unsupported string encoding"); }
+[[noreturn]] void Unsupported() { throw EStreamError(std::string(sxUnsupportedEncoding)); }
 
 // 16-bit units of an input, the missing half of a trailing odd byte taken as 0.
 std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
@@ -184,7 +185,7 @@ TxmCodecStream::TxmCodecStream(TStream* stream) : FStream(stream) {}
 void TxmCodecStream::StartReading() {
     FMode = umRead;
     if (!FStream)
-        throw EStreamError("Encoding stream unassigned");
+        throw EStreamError(std::string(sxEncodingStreamUnassigned));
     char head[4];
     const int64_t n = FStream->Read(head, 4);
     const TEncodingDetection found = DetectEncoding(std::string_view(head, static_cast<size_t>(n)));
@@ -204,9 +205,9 @@ int64_t TxmCodecStream::Read(void* buffer, int64_t count) {
     if (FMode == umUnknown)
         StartReading();
     if (FMode == umWrite)
-        throw EStreamError("Cannot read from a conversion stream opened for writing");
+        throw EStreamError(std::string(sxCannotReadWhenWriting));
     if (count != 1)
-        throw EStreamError("Cannot read multiple chars from conversion stream at once");
+        throw EStreamError(std::string(sxCannotReadMultipleChars));
     const int byte = ReadByte();
     if (byte < 0)
         return 0;
@@ -222,25 +223,25 @@ void TxmCodecStream::StartWriting() {
     FWriteBom = !mark.empty();
     if (FWriteBom && FStream->Write(mark.data(), static_cast<int64_t>(mark.size())) !=
                          static_cast<int64_t>(mark.size()))
-        throw EStreamError("Cannot write to output stream");
+        throw EStreamError(std::string(sxCannotWriteToOutput));
     FSwapByteOrder = IsBigEndian(FEncoding);
 }
 
 int64_t TxmCodecStream::Write(const void* buffer, int64_t count) {
     if (FMode == umUnknown) {
         if (!FStream)
-            throw EStreamError("Encoding stream unassigned");
+            throw EStreamError(std::string(sxEncodingStreamUnassigned));
         StartWriting();
     }
     if (FMode == umRead)
-        throw EStreamError("Cannot write to an UTF stream opened for reading");
+        throw EStreamError(std::string(sxCannotWriteWhenReading));
     WriteBuf(static_cast<const uint8_t*>(buffer), 0, count);
     return count;
 }
 
 int64_t TxmCodecStream::Seek(int64_t offset, TSeekOrigin origin) {
     if (FMode == umUnknown)
-        throw EStreamError("Cannot seek before reading or writing in conversion stream");
+        throw EStreamError(std::string(sxCannotSeekBeforeUse));
     if (origin == soCurrent && offset == 0)
         return FStream->Seek(0, soCurrent);
     if (origin == soCurrent && FMode == umRead && (offset == -1 || offset == -2)) {
@@ -253,7 +254,7 @@ int64_t TxmCodecStream::Seek(int64_t offset, TSeekOrigin origin) {
         return FStream->Size();
     if (origin == soBeginning)
         return 0;
-    throw EStreamError("Cannot perform seek on codec stream");
+    throw EStreamError(std::string(sxCannotSeekCodec));
 }
 
 int TxmCodecStream::ReadByte() { return 0; }
@@ -345,7 +346,7 @@ void TxmUtf8Stream::WriteOut(const std::string& bytes) {
         return;
     if (FStream->Write(bytes.data(), static_cast<int64_t>(bytes.size())) !=
         static_cast<int64_t>(bytes.size()))
-        throw EStreamError("Cannot write to output stream");
+        throw EStreamError(std::string(sxCannotWriteToOutput));
 }
 
 void TxmUtf8Stream::WriteBuf(const uint8_t* buffer, int64_t offset, int64_t count) {

@@ -117,6 +117,7 @@ void TUtf8XmlDocument::Parse(TXmlParser& parser) {
     DoProgress(0);
     do {
         TUtf8XmlNode* node = FRootNodes->NodeNew("");
+        parser.PrepareRootNode();
         parser.ReadNode(*node);
         if (FAbortParsing)
             return;
@@ -161,6 +162,17 @@ void TUtf8XmlDocument::Parse(TXmlParser& parser) {
 }
 
 void TUtf8XmlDocument::LoadFromStream(TStream& stream) {
+    // A memory stream's bytes are parsed where they are.
+    if (auto* memory = dynamic_cast<TxmUTF8StringStream*>(&stream)) {
+        const std::string_view bytes =
+            std::string_view(memory->DataString()).substr(static_cast<size_t>(
+                std::min(memory->Position(), memory->Size())));
+        memory->Seek(0, soEnd);
+        TXmlParser parser(TXmlParser::EncodedBytes, bytes);
+        Parse(parser);
+        FExternalEncoding = parser.Encoding();
+        return;
+    }
     TXmlParser parser(TXmlParser::EncodedBytes, stream.ReadRest());
     Parse(parser);
     FExternalEncoding = parser.Encoding();

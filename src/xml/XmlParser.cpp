@@ -10,7 +10,10 @@
 #include "xml/XmlScanners.h"
 #include "xml/XmlStringList.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <typeinfo>
 
 namespace orvex {
 
@@ -35,75 +38,54 @@ size_t FirstNonAsciiByte(std::string_view bytes) {
     return i;
 }
 
-// Fires DoProgress and DoNodeLoaded when a node is done, also when reading it
-// raised, unless the parse was aborted.
-class TNodeFinisher {
-public:
-    TNodeFinisher(TUtf8XmlNode& node, const TXmlParser& parser) : FNode(node), FParser(parser) {}
-    void Finish() {
-        TUtf8XmlDocument* document = FNode.Document();
-        if (document && !document->AbortParsing()) {
-            document->DoProgress(FParser.InputPosition());
-            document->DoNodeLoaded(&FNode);
-        }
-    }
+// Bytes that UTF8Trim removes: every control character and the space.
+bool IsTrimmedByte(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
-private:
-    TUtf8XmlNode& FNode;
-    const TXmlParser& FParser;
-};
-
-bool Aborted(const TUtf8XmlNode& node) {
-    const TUtf8XmlDocument* document = node.Document();
-    return document && document->AbortParsing();
-}
-
-// DoNodeNew; true when a handler aborted the parse.
-bool AnnounceNode(TUtf8XmlNode& node) {
-    TUtf8XmlDocument* document = node.Document();
-    if (!document)
-        return false;
-    document->DoNodeNew(&node);
-    return document->AbortParsing();
-}
-
-// Name from the first item of text, the rest of the items returned. Nothing
-// happens for text without items.
-bool SplitNameAndItems(TUtf8XmlNode& node, std::string_view text, std::vector<std::string>& rest) {
-    TxmUTF8StringList items;
-    Utf8ParseAttributes(text, items);
-    if (items.Count() == 0)
-        return false;
-    // ParseTag names the node after the first item without checking it as a name.
-    node.ParseTag(items.Items(0));
-    node.AttributesClear();
-    for (int i = 1; i < items.Count(); ++i)
-        rest.push_back(items.Items(i));
+bool IsBlankOnly(std::string_view text) {
+    for (char c : text)
+        if (!IsTrimmedByte(c))
+            return false;
     return true;
 }
+
+// Bytes that end a name or attribute name in the common tag form.
+constexpr std::array<bool, 256> kNameStops = [] {
+    std::array<bool, 256> stops{};
+    for (unsigned char c : std::string_view("\t\n\r =\"'>/<"))
+        stops[c] = true;
+    return stops;
+}();
+
+bool IsNameStop(char c) { return kNameStops[static_cast<unsigned char>(c)]; }
 
 } // namespace
 
 TXmlParser::TXmlParser(std::string_view text) : FText(text) {}
 
-TXmlParser::TXmlParser(TInput, std::string bytes) : FBytes(std::move(bytes)) {
+TXmlParser::TXmlParser(TInput, std::string bytes) : FOwnedBytes(std::move(bytes)) {
+    FBytes = FOwnedBytes;
+    StartOnBytes();
+}
+
+TXmlParser::TXmlParser(TInput, std::string_view bytes) : FBytes(bytes) { StartOnBytes(); }
+
+void TXmlParser::StartOnBytes() {
     const TEncodingDetection found = DetectEncoding(FBytes);
     CheckReadableEncoding(found.Encoding);
     FEncoding = found.Encoding;
-    FMarkLength = found.MarkLength;
-    const std::string_view body = std::string_view(FBytes).substr(FMarkLength);
+    // A mark cut short by the end of the input is skipped as far as it goes.
+    FMarkLength = std::min(found.MarkLength, FBytes.size());
+    const std::string_view body = FBytes.substr(FMarkLength);
     if (FEncoding == seUTF8) {
         FText = body;
     } else if (FEncoding == seAnsi) {
         FSwitchable = true;
         FAsciiPrefix = FirstNonAsciiByte(body);
-        if (FAsciiPrefix == body.size()) {
-            FText = body;
-        } else {
-            FDecoded = DecodeToUtf8(body, seAnsi);
-            FText = FDecoded;
-            FPassThrough = false;
-        }
+        // The ASCII prefix reads the same either way: the conversion waits until
+        // a node may reach beyond it, and is not needed at all once a declaration
+        // within the prefix switches the input to UTF-8.
+        FText = body;
+        FAnsiPending = FAsciiPrefix < body.size();
     } else {
         FDecoded = DecodeToUtf8(body, FEncoding);
         FText = FDecoded;
@@ -125,6 +107,7 @@ void TXmlParser::SwitchToUtf8() {
     if (!FSwitchable)
         return;
     FSwitchable = false;
+    FAnsiPending = false;
     FEncoding = seUTF8;
     // Text before the first non-ASCII byte is the same either way; beyond it, each
     // 1252 byte took as many UTF-8 bytes as its character needs.
@@ -135,10 +118,28 @@ void TXmlParser::SwitchToUtf8() {
         text += byte < 0x80 ? 1 : Utf16ToUtf8(Cp1252ToUtf16(std::string_view(&FBytes[FMarkLength + raw], 1))).size();
         ++raw;
     }
-    FText = std::string_view(FBytes).substr(FMarkLength);
+    FText = FBytes.substr(FMarkLength);
     FPos = raw;
     FPassThrough = true;
     FDecoded = std::string();
+}
+
+void TXmlParser::PrepareRootNode() {
+    if (!FAnsiPending)
+        return;
+    size_t at = FPos;
+    while (at < FText.size() && IsXmlBlank(FText[at]))
+        ++at;
+    const std::string_view rest = FText.substr(at);
+    if (rest.starts_with("<?xml") && !rest.starts_with("<?xml-stylesheet")) {
+        const size_t close = FindClosingText(FText, at + 5, "?>", true);
+        if (close != std::string_view::npos && close + 2 <= FAsciiPrefix)
+            return;
+    }
+    FDecoded = DecodeToUtf8(FText, seAnsi);
+    FText = FDecoded;
+    FPassThrough = false;
+    FAnsiPending = false;
 }
 
 bool TXmlParser::SkipBlanks() {
@@ -147,8 +148,62 @@ bool TXmlParser::SkipBlanks() {
     return FPos < FText.size();
 }
 
-void TXmlParser::ReadNode(TUtf8XmlNode& node) {
-    if (Aborted(node))
+void TXmlParser::ReadNode(TUtf8XmlNode& node) { node.ReadFromStream(FSource); }
+
+// The common start tag, name then name="value" pairs, read in one pass. False,
+// with nothing consumed or set, for anything else; the general path then
+// handles it exactly as written.
+bool TXmlParser::ReadSimpleTag(const TNodeAccess& access, bool& isShort) {
+    const char* const begin = FText.data();
+    const char* const end = begin + FText.size();
+    const char* p = begin + FPos;
+    while (p < end && IsXmlBlank(*p))
+        ++p;
+    const char* nameStart = p;
+    while (p < end && !IsNameStop(*p))
+        ++p;
+    if (p == nameStart)
+        return false;
+    const std::string_view name(nameStart, static_cast<size_t>(p - nameStart));
+    struct TItem {
+        const char* Start;
+        const char* End;
+    };
+    TItem items[16];
+    int count = 0;
+    for (;;) {
+        const char* blanks = p;
+        while (p < end && IsXmlBlank(*p))
+            ++p;
+        if (p == end)
+            return false;
+        if (*p == '>' || (*p == '/' && p + 1 < end && p[1] == '>'))
+            break;
+        if (p == blanks || count == 16)
+            return false;
+        const char* itemStart = p;
+        while (p < end && !IsNameStop(*p))
+            ++p;
+        if (p == itemStart || p + 1 >= end || *p != '=' || (p[1] != '"' && p[1] != '\''))
+            return false;
+        const char quote = p[1];
+        const auto* close = static_cast<const char*>(std::memchr(p + 2, quote, static_cast<size_t>(end - p - 2)));
+        if (!close)
+            return false;
+        p = close + 1;
+        items[count++] = {itemStart, p};
+    }
+    isShort = *p == '/';
+    FPos = static_cast<size_t>(p - begin) + (isShort ? 2 : 1);
+    access.Name.assign(name);
+    for (int i = 0; i < count; ++i)
+        access.Attributes.Add(std::string(items[i].Start, static_cast<size_t>(items[i].End - items[i].Start)));
+    return true;
+}
+
+void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
+    TUtf8XmlDocument* const document = node.Document();
+    if (document && document->AbortParsing())
         return;
     node.Clear();
     if (!SkipBlanks())
@@ -156,42 +211,63 @@ void TXmlParser::ReadNode(TUtf8XmlNode& node) {
     const size_t lessThan = FPos++;
     if (FText[lessThan] != '<')
         return;
-    const TXmlTagRow& row = XmlTagTable[static_cast<size_t>(MatchTagType(FText.substr(lessThan)))];
+    // Every opening but the plain "<" goes on with "!" or "?".
+    const size_t next = lessThan + 1;
+    const bool plain = next < FText.size() && FText[next] != '!' && FText[next] != '?';
+    const TXmlTagRow& row =
+        XmlTagTable[plain ? XmlTagTable.size() - 1
+                          : static_cast<size_t>(MatchTagType(FText.substr(lessThan)))];
     FPos = lessThan + row.Opening.size();
     node.SetElementType(row.ElementType);
 
-    TNodeFinisher finisher(node, *this);
+    // DoProgress and DoNodeLoaded fire when the node is done, also when reading it
+    // raised, unless the parse was aborted.
+    const auto finish = [&] {
+        if (document && !document->AbortParsing()) {
+            if (document->OnProgress)
+                document->DoProgress(InputPosition());
+            document->DoNodeLoaded(&node);
+        }
+    };
+    const auto announce = [&] {
+        if (!document)
+            return false;
+        document->DoNodeNew(&node);
+        return document->AbortParsing();
+    };
     try {
         switch (row.ElementType) {
         case xeNormal:
         case xeDeclaration:
         case xeStylesheet: {
-            const size_t close = FindClosingText(FText, FPos, row.Closing, true);
-            std::string_view tagText;
-            if (close == std::string_view::npos) {
-                FPos = FText.size();
-            } else {
-                tagText = FText.substr(FPos, close - FPos);
-                FPos = close + row.Closing.size();
-            }
             bool isShort = false;
-            if (row.ElementType == xeNormal && !tagText.empty() && tagText.back() == '/') {
-                isShort = true;
-                tagText.remove_suffix(1);
+            if (row.ElementType != xeNormal || !ReadSimpleTag(access, isShort)) {
+                const size_t close = FindClosingText(FText, FPos, row.Closing, true);
+                std::string_view tagText;
+                if (close == std::string_view::npos) {
+                    FPos = FText.size();
+                } else {
+                    tagText = FText.substr(FPos, close - FPos);
+                    FPos = close + row.Closing.size();
+                }
+                if (row.ElementType == xeNormal && !tagText.empty() && tagText.back() == '/') {
+                    isShort = true;
+                    tagText.remove_suffix(1);
+                }
+                node.ParseTag(tagText);
             }
-            node.ParseTag(tagText);
-            if (AnnounceNode(node))
+            if (announce())
                 return;
             if (!isShort && row.ElementType == xeNormal)
-                ReadElementBody(node);
+                ReadElementBody(node, document);
             break;
         }
         case xeDoctype:
-            node.SetName("DTD");
-            if (AnnounceNode(node))
+            access.Name = "DTD";
+            if (announce())
                 return;
-            if (node.Document())
-                ReadDoctype(node);
+            if (document)
+                ReadDoctype(node, access);
             break;
         case xeElement:
         case xeAttList:
@@ -205,22 +281,16 @@ void TXmlParser::ReadNode(TUtf8XmlNode& node) {
                 text = FText.substr(FPos, close - FPos);
                 FPos = close + 1;
             }
-            std::vector<std::string> rest;
-            if (SplitNameAndItems(node, text, rest)) {
-                std::string value;
-                for (const std::string& item : rest)
-                    value.append(item).append("\r\n");
-                node.SetValueDirect(UTF8Trim(value));
-            }
-            if (AnnounceNode(node))
+            SplitNameAndValue(node, access, text, false);
+            if (announce())
                 return;
             break;
         }
         default: {
-            node.SetName(row.ElementType == xeComment ? "Comment"
-                         : row.ElementType == xeCData ? "CData"
-                                                      : "Special");
-            if (AnnounceNode(node))
+            access.Name = row.ElementType == xeComment ? "Comment"
+                          : row.ElementType == xeCData ? "CData"
+                                                       : "Special";
+            if (announce())
                 return;
             const size_t close = FindClosingText(FText, FPos, row.Closing, false);
             if (close == std::string_view::npos) {
@@ -233,10 +303,23 @@ void TXmlParser::ReadNode(TUtf8XmlNode& node) {
         }
         }
     } catch (...) {
-        finisher.Finish();
+        finish();
         throw;
     }
-    finisher.Finish();
+    finish();
+}
+
+void TXmlParser::SplitNameAndValue(TUtf8XmlNode& node, const TNodeAccess& access,
+                                   std::string_view text, bool doctype) {
+    TxmUTF8StringList items;
+    Utf8ParseAttributes(text, items);
+    if (items.Count() == 0)
+        return;
+    access.Name = items.Items(0);
+    std::string value;
+    for (int i = 1; i < items.Count(); ++i)
+        value.append(items.Items(i)).append("\r\n");
+    node.SetValueDirect(doctype ? UTF8Trim(Utf8StringReplaceAll(value, "\r\n", " ")) : UTF8Trim(value));
 }
 
 void TXmlParser::ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child) {
@@ -244,7 +327,7 @@ void TXmlParser::ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child) {
         RaiseFiler(kNestingTooDeep, parent.Name());
     ++FDepth;
     try {
-        ReadNode(child);
+        child.ReadFromStream(FSource);
     } catch (...) {
         --FDepth;
         throw;
@@ -252,12 +335,12 @@ void TXmlParser::ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child) {
     --FDepth;
 }
 
-void TXmlParser::ReadElementBody(TUtf8XmlNode& node) {
+void TXmlParser::ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document) {
     size_t pendingStart = FPos;
     std::string_view pending;
     bool childRead = false;
     bool crSeen = false;
-    while (!Aborted(node)) {
+    while (!(document && document->AbortParsing())) {
         const size_t lessThan = FText.find('<', FPos);
         if (lessThan == std::string_view::npos) {
             FPos = FText.size();
@@ -271,18 +354,27 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node) {
             RaiseFiler(sxMissingDataAfterLessThan, node.Name());
         if (FText[FPos] == '/') {
             ++FPos;
+            const std::string& name = node.Name();
+            // The usual close tag names the element exactly.
+            if (FText.compare(FPos, name.size(), name) == 0 && FPos + name.size() < FText.size() &&
+                FText[FPos + name.size()] == '>') {
+                FPos += name.size() + 1;
+                break;
+            }
             const size_t greaterThan = FindClosingText(FText, FPos, ">", true);
             if (greaterThan == std::string_view::npos) {
                 FPos = FText.size();
-                RaiseFiler(sxMissingGreaterThanInCloseTag, node.Name());
+                RaiseFiler(sxMissingGreaterThanInCloseTag, name);
             }
             const std::string closeName = UTF8Trim(FText.substr(FPos, greaterThan - FPos));
             FPos = greaterThan + 1;
-            if (Utf8CompareText(closeName, node.Name()) != 0)
-                RaiseFiler(sxIncorrectCloseTag, node.Name());
+            if (Utf8CompareText(closeName, name) != 0)
+                RaiseFiler(sxIncorrectCloseTag, name);
             break;
         }
-        node.AddCharData(pending, false);
+        // Text that UTF8Trim would empty makes no child.
+        if (!IsBlankOnly(pending))
+            node.AddCharData(pending, false);
         pending = {};
         crSeen = false;
         childRead = true;
@@ -291,12 +383,12 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node) {
         TUtf8XmlNode* child = owned.get();
         node.NodeAdd(std::move(owned));
         ReadChild(node, *child);
-        const TUtf8XmlDocument* document = node.Document();
         if (document && document->DropCommentsOnParse() && child->ElementType() == xeComment)
             node.NodeRemove(child);
         pendingStart = FPos;
     }
-    node.AddCharData(pending, !childRead);
+    if (childRead ? !IsBlankOnly(pending) : !pending.empty())
+        node.AddCharData(pending, !childRead);
     if (childRead && crSeen) {
         for (int i = 0; i < node.NodeCount(); ++i) {
             TUtf8XmlNode* child = node.Nodes(i);
@@ -316,7 +408,7 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node) {
     }
 }
 
-void TXmlParser::ReadDoctype(TUtf8XmlNode& node) {
+void TXmlParser::ReadDoctype(TUtf8XmlNode& node, const TNodeAccess& access) {
     const size_t stop = FText.find_first_of(">[", FPos);
     if (stop == std::string_view::npos) {
         FPos = FText.size();
@@ -324,17 +416,12 @@ void TXmlParser::ReadDoctype(TUtf8XmlNode& node) {
     }
     const std::string_view head = FText.substr(FPos, stop - FPos);
     FPos = stop + 1;
-    std::vector<std::string> rest;
-    if (SplitNameAndItems(node, head, rest)) {
-        std::string value;
-        for (const std::string& item : rest)
-            value.append(item).append("\r\n");
-        node.SetValueDirect(UTF8Trim(Utf8StringReplaceAll(value, "\r\n", " ")));
-    }
+    SplitNameAndValue(node, access, head, true);
     if (FText[stop] != '[')
         return;
+    const TUtf8XmlDocument* document = node.Document();
     for (;;) {
-        if (Aborted(node))
+        if (document && document->AbortParsing())
             return;
         std::unique_ptr<TUtf8XmlNode> owned = node.NewNodeOfClass(node.DocumentHooks());
         TUtf8XmlNode* child = owned.get();
@@ -355,6 +442,27 @@ void TXmlParser::ReadDoctype(TUtf8XmlNode& node) {
     FPos = greaterThan == std::string_view::npos ? FText.size() : greaterThan + 1;
 }
 
+int64_t TXmlParseSource::Read(void* buffer, int64_t count) {
+    const std::string_view rest = FParser.FText.substr(FParser.FPos);
+    const size_t n = std::min(rest.size(), static_cast<size_t>(std::max<int64_t>(count, 0)));
+    std::memcpy(buffer, rest.data(), n);
+    FParser.FPos += n;
+    return static_cast<int64_t>(n);
+}
+
+int64_t TXmlParseSource::Write(const void*, int64_t) {
+    throw EStreamError(std::string(sxCannotWriteWhenReading));
+}
+
+int64_t TXmlParseSource::Seek(int64_t offset, TSeekOrigin origin) {
+    const auto size = static_cast<int64_t>(FParser.FText.size());
+    int64_t position = origin == soBeginning ? offset
+                       : origin == soCurrent ? static_cast<int64_t>(FParser.FPos) + offset
+                                             : size + offset;
+    FParser.FPos = static_cast<size_t>(std::clamp<int64_t>(position, 0, size));
+    return static_cast<int64_t>(FParser.FPos);
+}
+
 // ---- The node's own entry points -------------------------------------------
 
 void TUtf8XmlNode::ReadFromString(std::string_view text) {
@@ -363,6 +471,11 @@ void TUtf8XmlNode::ReadFromString(std::string_view text) {
 }
 
 void TUtf8XmlNode::ReadFromStream(TStream& stream) {
+    if (typeid(stream) == typeid(TXmlParseSource)) {
+        static_cast<TXmlParseSource&>(stream).Parser().ReadInto(
+            *this, TXmlParser::TNodeAccess{FName, FAttributes});
+        return;
+    }
     if (dynamic_cast<TxmCodecStream*>(&stream)) {
         // A codec hands out one byte a call and cannot seek forward again.
         std::string text;

@@ -2,6 +2,7 @@
 
 #include "platform/base/Utf.h"
 #include "xml/XmlErrors.h"
+#include "xml/XmlMessages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -108,7 +109,7 @@ int64_t TxmFileStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TxmFileStream::Write(const void*, int64_t) {
-    throw EStreamError("Cannot write to output stream");
+    throw EStreamError(std::string(sxCannotWriteToOutput));
 }
 
 int64_t TxmFileStream::Seek(int64_t offset, TSeekOrigin origin) {

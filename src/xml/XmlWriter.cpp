@@ -23,10 +23,13 @@ TXmlWriter::TXmlWriter(std::string& out, const TXmlDocumentHooks* document)
 }
 
 void TXmlWriter::AppendIndent(int depth) {
-    if (!FReadable || FIndentString.empty())
+    if (!FReadable || FIndentString.empty() || depth <= 0)
         return;
-    for (int i = 0; i < depth; ++i)
-        FOut += FIndentString;
+    // The indent of every depth is a prefix of the deepest one seen so far.
+    const size_t length = FIndentString.size() * static_cast<size_t>(depth);
+    while (FIndents.size() < length)
+        FIndents += FIndentString;
+    FOut.append(FIndents, 0, length);
 }
 
 namespace {
@@ -53,8 +56,14 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
         const bool isShort = value.empty() && count == 0 && !FUseFullNodes && depth > 0;
         AppendIndent(depth);
         FOut += '<';
+        // "<!" and "<?" would open another kind of node.
+        if (!name.empty() && (name[0] == '!' || name[0] == '?'))
+            FOut += ' ';
         FOut += name;
         AppendAttributes(FOut, node);
+        // A start tag whose text ends in "/" would read back as an empty element.
+        if (!isShort && FOut.back() == '/')
+            FOut += ' ';
         FOut += isShort ? "/>" : ">";
         FOut += value;
         if (count > 0)

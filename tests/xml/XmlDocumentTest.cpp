@@ -172,6 +172,15 @@ TEST(XmlDocument, EncodingDetectionOnLoad) {
         EXPECT_EQ(doc.ExternalEncoding(), c.encoding) << testing::PrintToString(c.bytes);
         EXPECT_EQ(doc.Root()->ValueDirect(), c.value) << testing::PrintToString(c.bytes);
     }
+    for (const std::string& cut : {"\xEF\xBB"s, "\xEF"s, "\xEF\xBB\xBF"s}) {
+        TUtf8XmlDocument doc;
+        try {
+            LoadBytes(doc, cut);
+            FAIL() << testing::PrintToString(cut);
+        } catch (const EFilerError& e) {
+            EXPECT_STREQ(e.what(), "No root element found in xml");
+        }
+    }
     const std::string unsupported[] = {""s, "<"s, "\x00\x00\x00<"s, "\x4C\x6F\xA7\x94"s,
                                        "\xFF\xFE\x00\x00"s};
     for (const std::string& bytes : unsupported) {

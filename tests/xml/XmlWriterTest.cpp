@@ -148,3 +148,15 @@ TEST(XmlWriter, ProgressRunsFromZeroToTheSize) {
     EXPECT_EQ(seen.back(), static_cast<int64_t>(text.size()));
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 }
+
+TEST(XmlWriter, OddNamesReadBackAsWritten) {
+    TUtf8XmlDocument doc;
+    doc.ReadFromString("<r x/ ><a/ >t</a/>< !b/></r>");
+    EXPECT_EQ(doc.Root()->AttributePair(0), "x/");
+    EXPECT_EQ(doc.Root()->Nodes(1)->Name(), "!b");
+    const std::string text = doc.WriteToString();
+    EXPECT_EQ(text, "<r x/ ><a/ >t</a/>< !b/></r>\n");
+    TUtf8XmlDocument again;
+    again.ReadFromString(text);
+    EXPECT_EQ(again.WriteToString(), text);
+}

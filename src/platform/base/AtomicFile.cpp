@@ -2,11 +2,11 @@
 
 #include "platform/base/Utf.h"
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -46,8 +46,8 @@ public:
 };
 
 std::string TemporaryNameFor(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    return target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    std::random_device random;
+    return target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(random());
 }
 
 } // namespace

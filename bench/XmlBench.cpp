@@ -1,0 +1,217 @@
+// Parse and write throughput of our XML library, pugixml and libxml2's DOM on
+// one backup-shaped document (Machine / SubDir / Property / Item elements with
+// attributes, readable layout, UTF-8 without mark, some non-ASCII values).
+
+#include "xml/XmlDocument.h"
+#include "xml/XmlStreams.h"
+
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace orvex;
+
+// Deterministic, so every run measures the same bytes.
+class TRandom {
+public:
+    uint32_t Next() {
+        FState ^= FState << 13;
+        FState ^= FState >> 17;
+        FState ^= FState << 5;
+        return FState;
+    }
+    uint32_t Below(uint32_t n) { return Next() % n; }
+
+private:
+    uint32_t FState = 2463534242u;
+};
+
+const char* const kTypes[] = {"STRING", "INTEGER", "BOOLEAN", "EXPANDSZ", "BINARY", "LIST"};
+const char* const kIds[] = {"AccessFlags", "AuthFlags", "DefaultDoc", "Path", "ServerComment",
+                            "ServerBindings", "HttpErrors", "ScriptMaps", "AppPoolId",
+                            "LogFileDirectory", "MimeMap", "ConnectionTimeout"};
+
+void AppendProperty(std::string& out, TRandom& random, const std::string& indent, int serial) {
+    const char* type = kTypes[random.Below(6)];
+    out += indent + "<Property id=\"" + kIds[random.Below(12)] + "\" type=\"" + type + "\" value=\"";
+    if (std::string(type) == "LIST") {
+        out += "\" Inherit=\"False\">\r\n";
+        const int items = 1 + static_cast<int>(random.Below(6));
+        for (int i = 0; i < items; ++i)
+            out += indent + "  <Item value=\".ext" + std::to_string(i) +
+                   ",C:\\WINDOWS\\system32\\inetsrv\\asp.dll,5,GET,HEAD,POST,TRACE\"/>\r\n";
+        out += indent + "</Property>\r\n";
+        return;
+    }
+    if (serial % 97 == 0)
+        out += "Gr\xC3\xBC\xC3\x9F" "e M\xC3\xBCnchen &amp; K\xC3\xB6ln";
+    else
+        out += "C:\\Inetpub\\wwwroot\\site" + std::to_string(serial) + "\\default.htm";
+    out += "\" Inherit=\"";
+    out += random.Below(4) == 0 ? "True" : "False";
+    out += "\"/>\r\n";
+}
+
+void AppendSubDir(std::string& out, TRandom& random, int depth, int& serial) {
+    const std::string indent(2 * static_cast<size_t>(depth), ' ');
+    out += indent + "<SubDir path=\"" + std::to_string(serial) + "\" className=\"IIsWebVirtualDir\">\r\n";
+    const int properties = 4 + static_cast<int>(random.Below(12));
+    for (int i = 0; i < properties; ++i)
+        AppendProperty(out, random, indent + "  ", ++serial);
+    if (depth < 7) {
+        const int children = static_cast<int>(random.Below(depth < 4 ? 5 : 3));
+        for (int i = 0; i < children; ++i)
+            AppendSubDir(out, random, depth + 1, serial);
+    }
+    out += indent + "</SubDir>\r\n";
+}
+
+const std::string& BackupDocument() {
+    static const std::string text = [] {
+        std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root>\r\n  <Machines>\r\n";
+        TRandom random;
+        int serial = 0;
+        for (int machine = 0; out.size() < 15u * 1024 * 1024; ++machine) {
+            out += "    <Machine backupName=\"Backup" + std::to_string(machine) +
+                   "\" machineName=\"WEB" + std::to_string(machine) +
+                   "\" path=\"w3svc\" className=\"IIsWebService\">\r\n";
+            for (int site = 0; site < 20; ++site)
+                AppendSubDir(out, random, 3, serial);
+            out += "    </Machine>\r\n";
+        }
+        out += "  </Machines>\r\n</Root>\r\n";
+        return out;
+    }();
+    return text;
+}
+
+void SetThroughput(benchmark::State& state, size_t bytes) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+    state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+
+// ---- Parse (load from memory; the tree is freed outside the timing) ---------
+
+void ParseOrvex(benchmark::State& state) {
+    const std::string& text = BackupDocument();
+    TxmUTF8StringStream stream(text);
+    for (auto _ : state) {
+        auto doc = std::make_unique<TUtf8XmlDocument>();
+        stream.SetPosition(0);
+        doc->LoadFromStream(stream);
+        benchmark::DoNotOptimize(doc->Root());
+        state.PauseTiming();
+        doc.reset();
+        state.ResumeTiming();
+    }
+    SetThroughput(state, BackupDocument().size());
+}
+
+void ParsePugixml(benchmark::State& state) {
+    const std::string& text = BackupDocument();
+    for (auto _ : state) {
+        auto doc = std::make_unique<pugi::xml_document>();
+        const pugi::xml_parse_result result = doc->load_buffer(text.data(), text.size());
+        if (!result)
+            state.SkipWithError("pugixml failed");
+        benchmark::DoNotOptimize(doc->first_child());
+        state.PauseTiming();
+        doc.reset();
+        state.ResumeTiming();
+    }
+    SetThroughput(state, text.size());
+}
+
+void ParseLibxml2(benchmark::State& state) {
+    const std::string& text = BackupDocument();
+    for (auto _ : state) {
+        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_HUGE);
+        if (!doc)
+            state.SkipWithError("libxml2 failed");
+        benchmark::DoNotOptimize(doc);
+        state.PauseTiming();
+        xmlFreeDoc(doc);
+        state.ResumeTiming();
+    }
+    SetThroughput(state, text.size());
+}
+
+// ---- Write (the whole tree into memory) --------------------------------------
+
+void WriteOrvex(benchmark::State& state, TXmlFormatType format) {
+    TUtf8XmlDocument doc;
+    doc.ReadFromString(BackupDocument());
+    doc.SetXmlFormat(format);
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string out = doc.WriteToString();
+        bytes = out.size();
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetThroughput(state, bytes);
+}
+void WriteOrvexReadable(benchmark::State& state) { WriteOrvex(state, xfReadable); }
+void WriteOrvexCompact(benchmark::State& state) { WriteOrvex(state, xfCompact); }
+
+struct TStringWriter : pugi::xml_writer {
+    std::string Out;
+    void write(const void* data, size_t size) override {
+        Out.append(static_cast<const char*>(data), size);
+    }
+};
+
+void WritePugixml(benchmark::State& state, unsigned flags) {
+    pugi::xml_document doc;
+    doc.load_buffer(BackupDocument().data(), BackupDocument().size());
+    size_t bytes = 0;
+    for (auto _ : state) {
+        TStringWriter writer;
+        doc.save(writer, "  ", flags, pugi::encoding_utf8);
+        bytes = writer.Out.size();
+        benchmark::DoNotOptimize(writer.Out.data());
+    }
+    SetThroughput(state, bytes);
+}
+void WritePugixmlReadable(benchmark::State& state) { WritePugixml(state, pugi::format_indent); }
+void WritePugixmlCompact(benchmark::State& state) { WritePugixml(state, pugi::format_raw); }
+
+void WriteLibxml2(benchmark::State& state, int format) {
+    xmlKeepBlanksDefault(0);
+    xmlDocPtr doc = xmlReadMemory(BackupDocument().data(), static_cast<int>(BackupDocument().size()),
+                                  nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOBLANKS);
+    size_t bytes = 0;
+    for (auto _ : state) {
+        xmlChar* out = nullptr;
+        int size = 0;
+        xmlDocDumpFormatMemory(doc, &out, &size, format);
+        bytes = static_cast<size_t>(size);
+        benchmark::DoNotOptimize(out);
+        xmlFree(out);
+    }
+    xmlFreeDoc(doc);
+    SetThroughput(state, bytes);
+}
+void WriteLibxml2Readable(benchmark::State& state) { WriteLibxml2(state, 1); }
+void WriteLibxml2Compact(benchmark::State& state) { WriteLibxml2(state, 0); }
+
+BENCHMARK(ParseOrvex)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParsePugixml)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParseLibxml2)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteOrvexReadable)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteOrvexCompact)->Unit(benchmark::kMillisecond);
+BENCHMARK(WritePugixmlReadable)->Unit(benchmark::kMillisecond);
+BENCHMARK(WritePugixmlCompact)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteLibxml2Readable)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteLibxml2Compact)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
