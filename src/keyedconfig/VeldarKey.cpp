@@ -17,7 +17,7 @@ TVeldarKey::TVeldarKey(TVeldarmark* owner, int keyIndex, std::u16string_view key
                                                     FKeyedDetail.ContextValue, u"context");
     document->SetOwners(FMap, this);
     document->SetXmlFormat(xfCompact);
-    document->TakeSnapshot();
+    document->SnapshotContent();
     FKeyedFile = std::move(document);
     if (!FileExistsAt(FKeyedFileName))
         FKeyedFile->SetLastError(FKeyedFile->FormatFileError(VeldarMessage(vmVerbLocate),

@@ -121,19 +121,37 @@ public:
     // The attribute (or the node's text) with variables expanded, converted to the
     // type of fallback; fallback when the node or attribute is missing. A failed
     // conversion adds a warning (65139 / 65138) and gives fallback.
-    TVeldarVariant ZNodeAttr(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+    TVeldarVariant ZNodeAttr(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                              TContextUsage contextUsage, const TVeldarVariant& fallback,
                              std::u16string_view attrName);
-    TVeldarVariant ZNodeValue(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+    TVeldarVariant ZNodeAttr(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+                             TContextUsage contextUsage, const TVeldarVariant& fallback,
+                             std::u16string_view attrName) {
+        return ZNodeAttr(startNode, Span(xpath), contextUsage, fallback, attrName);
+    }
+    TVeldarVariant ZNodeValue(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                               TContextUsage contextUsage, const TVeldarVariant& fallback);
+    TVeldarVariant ZNodeValue(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+                              TContextUsage contextUsage, const TVeldarVariant& fallback) {
+        return ZNodeValue(startNode, Span(xpath), contextUsage, fallback);
+    }
     // Sets the attribute (or the text) of the node, made when create; with create
     // and a context usage the context attribute goes last. True when the node was
     // found or made; false with LastError on an exception.
-    bool ZNodeAttrSave(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+    bool ZNodeAttrSave(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                        TContextUsage contextUsage, const TVeldarVariant& value,
                        std::u16string_view attrName, bool create);
-    bool ZNodeValueSave(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+    bool ZNodeAttrSave(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+                       TContextUsage contextUsage, const TVeldarVariant& value,
+                       std::u16string_view attrName, bool create) {
+        return ZNodeAttrSave(startNode, Span(xpath), contextUsage, value, attrName, create);
+    }
+    bool ZNodeValueSave(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                         TContextUsage contextUsage, const TVeldarVariant& value, bool create);
+    bool ZNodeValueSave(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+                        TContextUsage contextUsage, const TVeldarVariant& value, bool create) {
+        return ZNodeValueSave(startNode, Span(xpath), contextUsage, value, create);
+    }
 
     // --- Variables under <Variables begin=".." end=".."><Var name value/></Variables> ---
 
@@ -196,8 +214,9 @@ public:
     TDateTime FileAgeBeforeChanges() const { return FFileAgeBeforeChanges; }
     // The document's text after the last load or save (UTF-8).
     const std::string& ContentBeforeChanges() const { return FContentBeforeChanges; }
-    // Takes the content snapshot and the file's date now.
-    void TakeSnapshot();
+    // The content snapshot := the document's text now; the file's date is left
+    // alone, so a file never loaded still counts as changed at BeginUpdate.
+    void SnapshotContent();
 
     // What the last lookup found. Like every node a lookup returns, LastNode is
     // valid only until that node is removed or the document is cleared or reloaded.
@@ -244,6 +263,11 @@ private:
     bool FUpdateInProgress = false;
     std::u16string FXsdUrl;
 
+    static std::span<const TPiece> Span(std::initializer_list<TPiece> pieces) {
+        return {pieces.begin(), pieces.size()};
+    }
+    // The content snapshot and the file's date now.
+    void TakeSnapshot();
     bool ReadFileContent(std::u16string& reason);
     bool WriteDocumentAtomically(std::u16string& reason);
     void ReleaseUpdateFile() { FFileStreamForUpdate.reset(); }

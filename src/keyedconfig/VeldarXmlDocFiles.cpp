@@ -25,6 +25,8 @@ public:
 
 } // namespace
 
+void TVeldarXmlDoc::SnapshotContent() { FContentBeforeChanges = TUtf8XmlDocument::WriteToString(); }
+
 void TVeldarXmlDoc::TakeSnapshot() {
     FContentBeforeChanges = TUtf8XmlDocument::WriteToString();
     GetFileAge(FFilePathAndName, FFileAgeBeforeChanges);

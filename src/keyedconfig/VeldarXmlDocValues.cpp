@@ -48,7 +48,7 @@ bool HasElementChildren(const TWideXmlNode* node) {
 
 // --- Typed access ---
 
-TVeldarVariant TVeldarXmlDoc::ZNodeAttr(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+TVeldarVariant TVeldarXmlDoc::ZNodeAttr(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                                         TContextUsage contextUsage, const TVeldarVariant& fallback,
                                         std::u16string_view attrName) {
     TWideXmlNode* node = ZNode(startNode, xpath, contextUsage, false);
@@ -68,7 +68,7 @@ TVeldarVariant TVeldarXmlDoc::ZNodeAttr(TWideXmlNode* startNode, std::initialize
     return fallback;
 }
 
-TVeldarVariant TVeldarXmlDoc::ZNodeValue(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+TVeldarVariant TVeldarXmlDoc::ZNodeValue(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                                          TContextUsage contextUsage, const TVeldarVariant& fallback) {
     TWideXmlNode* node = ZNode(startNode, xpath, contextUsage, false);
     if (!node)
@@ -84,7 +84,7 @@ TVeldarVariant TVeldarXmlDoc::ZNodeValue(TWideXmlNode* startNode, std::initializ
     return fallback;
 }
 
-bool TVeldarXmlDoc::ZNodeAttrSave(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+bool TVeldarXmlDoc::ZNodeAttrSave(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                                   TContextUsage contextUsage, const TVeldarVariant& value,
                                   std::u16string_view attrName, bool create) {
     try {
@@ -101,7 +101,7 @@ bool TVeldarXmlDoc::ZNodeAttrSave(TWideXmlNode* startNode, std::initializer_list
     }
 }
 
-bool TVeldarXmlDoc::ZNodeValueSave(TWideXmlNode* startNode, std::initializer_list<TPiece> xpath,
+bool TVeldarXmlDoc::ZNodeValueSave(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                                    TContextUsage contextUsage, const TVeldarVariant& value,
                                    bool create) {
     try {

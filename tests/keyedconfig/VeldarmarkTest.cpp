@@ -354,6 +354,38 @@ TEST_F(VeldarmarkTest, LocationAndPrefix) {
     EXPECT_FALSE(service->LocalKeyboxPrefixEnabled());
 }
 
+TEST_F(VeldarmarkTest, KeyDocumentsLoadBeforeTheirFirstUpdate) {
+    const std::u16string file = Utf8ToUtf16(folder.Path() + "/data/doc.xml");
+    WriteBytes(file, "<Cfg><Kept/></Cfg>");
+    auto map = Map();
+    TVeldarKey* key = map->ActivateKey(u"App", u"Doc", cxNone, usrNone, u"Cfg", u"");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->KeyedFileLastError(), u"");
+    // Never loaded: the update reads the file first instead of writing the empty document over it.
+    TVeldarXmlDoc* doc = key->KeyedFile();
+    bool reloaded = false;
+    ASSERT_TRUE(doc->BeginUpdate(reloaded)) << Utf16ToUtf8(doc->LastError());
+    EXPECT_TRUE(reloaded);
+    ASSERT_TRUE(doc->ZNodeAttrSave(nullptr, {u"Added"}, cxNone, int32_t{1}, u"n", true));
+    ASSERT_TRUE(doc->EndUpdate());
+    EXPECT_EQ(fake::ReadBytes(file), "<Cfg><Kept/><Added n=\"1\"/></Cfg>\n");
+
+    map->DeactivateAllKeys();
+    TVeldarXmlDoc* loaded = map->ActivateKeyDoc(u"App", u"Doc", cxNone, usrNone, u"Cfg", u"");
+    ASSERT_NE(loaded, nullptr) << Utf16ToUtf8(map->KeyLastError());
+    EXPECT_EQ(loaded->ZNodeAttr(nullptr, {u"Added"}, cxNone, int32_t{0}, u"n"), TVeldarVariant(int32_t{1}));
+    EXPECT_EQ(map->ActivateKeyDoc(u"App", u"Doc", cxNone, usrNone, u"Cfg", u""), nullptr);
+    EXPECT_EQ(map->VeldarKeyCount(), 1);
+    // A wrong root: the key goes again and the reason stays.
+    map->DeactivateAllKeys();
+    EXPECT_EQ(map->ActivateKeyDoc(u"App", u"Doc", cxNone, usrNone, u"Other", u""), nullptr);
+    EXPECT_EQ(map->KeyLastError(),
+              u"Unable to load keyed file for key /KXKeybox/KeyGroups/KeyGroup[@name=\"App\"]/Keys/Key2File[@name=\"Doc\"]  "
+              u"\r\nReason: Validation failed\r\nInvalid root node found. Root node name is \"Cfg\" but should be "
+              u"\"Other\".\r\nFilename: \"" + file + u"\"");
+    EXPECT_EQ(map->VeldarKeyCount(), 0);
+}
+
 TEST_F(VeldarmarkTest, DestroyCallsItsEvent) {
     int called = 0;
     {
