@@ -11,10 +11,8 @@ TVeldarXmlDoc::TVeldarXmlDoc(std::u16string_view fileName, std::u16string_view r
     : FFilePathAndName(fileName), FContextAttributeID(contextAttributeID),
       FContextDefault(contextDefault), FRequiredRootNodeName(requiredRootNodeName) {}
 
-TVeldarXmlDoc::~TVeldarXmlDoc() {
-    if (FUpdateInProgress)
-        CancelUpdate();
-}
+// A running update ends with the document: only the held file needs releasing.
+TVeldarXmlDoc::~TVeldarXmlDoc() = default;
 
 TWideXmlNodeOps TVeldarXmlDoc::Ops() {
     return TWideXmlNodeOps(
