@@ -5,6 +5,7 @@
 #include <ctime>
 #include <sys/stat.h>
 
+#include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarKeyTypes.h"
 #include "platform/base/Utf.h"
 
@@ -22,6 +23,12 @@ bool StatOf(std::u16string_view fileName, struct stat& info) {
 }
 
 } // namespace
+
+std::u16string ExceptionMessage(const std::exception& e) {
+    if (const auto* veldar = dynamic_cast<const EVeldarException*>(&e))
+        return veldar->Message();
+    return Utf8ToUtf16(e.what());
+}
 
 void KeyTypeElementNames(TVeldarKeyType keyType, std::u16string& elementName,
                          std::u16string& answerAttribute) {

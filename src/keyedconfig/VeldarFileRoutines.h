@@ -2,6 +2,7 @@
 // File and node helpers of the keyed documents and the keybox map.
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,10 @@
 #include "xml/XmlTypes.h"
 
 namespace orvex {
+
+// The text of a caught failure: the UTF-16 message of an EVeldarException, else
+// the UTF-8 what() converted.
+std::u16string ExceptionMessage(const std::exception& e);
 
 // The file's modification time as a local TDateTime; 0 and false when it cannot
 // be read.

@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "keyedconfig/Veldarmark.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 
@@ -55,10 +54,8 @@ bool TVeldarKey::CreateKeyedFileFromString(std::u16string_view fileContents,
         parsed.TUtf8XmlDocument::SaveToFile(FKeyedFileName);
         return true;
     } catch (const std::exception& e) {
-        const auto* veldar = dynamic_cast<const EVeldarException*>(&e);
-        const std::u16string message = veldar ? veldar->Message() : Utf8ToUtf16(e.what());
         errorMessage = FormatVeldarText(VeldarMessage(vmUnableKeyedFile),
-                                        {create, FKeyedDetail.KeyDesc, fileDetail + u": " + message});
+                                        {create, FKeyedDetail.KeyDesc, fileDetail + u": " + ExceptionMessage(e)});
         return false;
     }
 }

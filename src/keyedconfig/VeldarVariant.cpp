@@ -1,24 +1,13 @@
 #include "keyedconfig/VeldarVariant.h"
 
-#include <charconv>
-#include <cmath>
-#include <limits>
-
 #include "keyedconfig/VeldarmarkMessages.h"
+#include "keyedconfig/XPathText.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlValueConversions.h"
 
 namespace orvex {
 
 namespace {
-
-std::u16string FloatText(double value) {
-    char buffer[40];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    if (ec != std::errc())
-        return {};
-    return Utf8ToUtf16(std::string_view(buffer, static_cast<size_t>(end - buffer)));
-}
 
 bool TextToBoolean(std::string_view text, bool& value) {
     std::string lower;
@@ -59,7 +48,7 @@ std::u16string TVeldarVariant::ToText() const {
     case vtInt64:
         return IntToText(AsInt64());
     case vtDouble:
-        return FloatText(AsDouble());
+        return TPiece(AsDouble()).ToText();
     case vtDate:
         return Utf8ToUtf16(DateTimeToIsoDate(false, AsDate()));
     case vtString:

@@ -37,7 +37,7 @@ public:
     const std::u16string& AsString() const { return std::get<std::u16string>(FValue); }
 
     // The text form: "" for empty, "True"/"False", decimal numbers with "." and
-    // up to 15 significant digits, dates as "yyyy-mm-dd" or "yyyy-mm-ddThh:nn:ss.zzz".
+    // up to 15 significant digits ("3.5", "1E20"), dates as "yyyy-mm-dd" or "yyyy-mm-ddThh:nn:ss.zzz".
     std::u16string ToText() const;
 
     friend bool operator==(const TVeldarVariant&, const TVeldarVariant&) = default;

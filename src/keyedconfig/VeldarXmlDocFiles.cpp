@@ -1,5 +1,6 @@
 // TVeldarXmlDoc: loading and saving its file and the guarded update cycle.
 
+#include <cerrno>
 #include <exception>
 
 #include "keyedconfig/VeldarXmlDoc.h"
@@ -11,12 +12,6 @@
 namespace orvex {
 
 namespace {
-
-std::u16string ExceptionText(const std::exception& e) {
-    if (const auto* veldar = dynamic_cast<const EVeldarException*>(&e))
-        return veldar->Message();
-    return Utf8ToUtf16(e.what());
-}
 
 class EHeldFileError : public std::runtime_error {
 public:
@@ -65,7 +60,7 @@ bool TVeldarXmlDoc::ReadFileContent(std::u16string& reason) {
         LoadFromStream(stream);
         return true;
     } catch (const std::exception& e) {
-        reason = ExceptionText(e);
+        reason = ExceptionMessage(e);
         return false;
     }
 }
@@ -117,7 +112,7 @@ bool TVeldarXmlDoc::WriteDocumentAtomically(std::u16string& reason) {
         WriteFileAtomically(FFilePathAndName, bytes.DataString());
         return true;
     } catch (const std::exception& e) {
-        reason = ExceptionText(e);
+        reason = ExceptionMessage(e);
         return false;
     }
 }
@@ -169,7 +164,7 @@ bool TVeldarXmlDoc::BeginUpdate(bool& fileReloaded) {
         }
         return true;
     } catch (const std::exception& e) {
-        FLastError = FormatFileError(verb, ExceptionText(e));
+        FLastError = FormatFileError(verb, ExceptionMessage(e));
         ReleaseUpdateFile();
         FUpdateInProgress = false;
         return false;

@@ -3,17 +3,10 @@
 #include <exception>
 
 #include "keyedconfig/VeldarXmlDoc.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 
 namespace {
-
-std::u16string MessageOf(const std::exception& e) {
-    if (const auto* veldar = dynamic_cast<const EVeldarException*>(&e))
-        return veldar->Message();
-    return Utf8ToUtf16(e.what());
-}
 
 bool Contains(std::u16string_view text, std::u16string_view part) {
     return text.find(part) != std::u16string_view::npos;
@@ -96,7 +89,7 @@ bool TVeldarXmlDoc::ZNodeAttrSave(TWideXmlNode* startNode, std::span<const TPiec
             MoveContextAttributeLast(node, FContextAttributeID);
         return true;
     } catch (const std::exception& e) {
-        FLastError = u"Error saving node attribute using method \"ZNodeAttrSave\":" + MessageOf(e);
+        FLastError = u"Error saving node attribute using method \"ZNodeAttrSave\":" + ExceptionMessage(e);
         return false;
     }
 }
@@ -113,7 +106,7 @@ bool TVeldarXmlDoc::ZNodeValueSave(TWideXmlNode* startNode, std::span<const TPie
             MoveContextAttributeLast(node, FContextAttributeID);
         return true;
     } catch (const std::exception& e) {
-        FLastError = u"Error saving node value using method \"ZNodeValueSave\":" + MessageOf(e);
+        FLastError = u"Error saving node value using method \"ZNodeValueSave\":" + ExceptionMessage(e);
         return false;
     }
 }

@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "platform/base/Module.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 
@@ -13,12 +12,6 @@ namespace {
 constexpr std::u16string_view kKeyboxName = u"KXKeybox.xml";
 constexpr std::u16string_view kKeyboxRoot = u"KXKeybox";
 constexpr std::u16string_view kContextAttribute = u"context";
-
-std::u16string MessageOf(const std::exception& e) {
-    if (const auto* veldar = dynamic_cast<const EVeldarException*>(&e))
-        return veldar->Message();
-    return Utf8ToUtf16(e.what());
-}
 
 std::u16string EnvironmentText(std::u16string_view name) {
     return EnvironmentVariable(name).value_or(std::u16string());
@@ -115,28 +108,32 @@ std::u16string TVeldarmark::ReadDefaultContext(std::u16string_view fileName,
         // An unreadable context file is no context, not a failure of the map.
         if (!FContextWarnings.empty())
             FContextWarnings += u"\r\n";
-        FContextWarnings += FormatFileError(VeldarMessage(vmVerbLoad), MessageOf(e),
+        FContextWarnings += FormatFileError(VeldarMessage(vmVerbLoad), ExceptionMessage(e),
                                             FileNameDetail(fileName, FErrorDetailAllowed));
         return {};
     }
 }
 
-std::unique_ptr<TVeldarXmlDoc> TVeldarmark::LoadKeyboxDocument(std::u16string_view fileName,
-                                                               bool& loaded, std::u16string& failure) {
-    loaded = false;
+bool TVeldarmark::LoadKeybox(std::u16string_view fileName, std::u16string_view warningFormat,
+                             std::unique_ptr<TVeldarXmlDoc>& document, TDateTime& fileAge,
+                             std::u16string& warnings) {
+    std::u16string failure;
     try {
-        auto document = std::make_unique<TVeldarXmlDoc>(fileName, kKeyboxRoot, FDefaultMapContext,
-                                                        kContextAttribute);
-        document->SetOwners(this, nullptr);
-        if (document->LoadFile()) {
-            loaded = true;
-            return document;
+        auto loaded = std::make_unique<TVeldarXmlDoc>(fileName, kKeyboxRoot, FDefaultMapContext,
+                                                      kContextAttribute);
+        loaded->SetOwners(this, nullptr);
+        if (loaded->LoadFile()) {
+            document = std::move(loaded);
+            GetFileAge(fileName, fileAge);
+            return true;
         }
-        failure = document->LastError();
+        failure = loaded->LastError();
     } catch (const std::exception& e) {
-        failure = MessageOf(e);
+        // A keybox that cannot be read is a warning, never a failure of the map.
+        failure = ExceptionMessage(e);
     }
-    return nullptr;
+    warnings = FormatVeldarText(warningFormat, {failure});
+    return false;
 }
 
 void TVeldarmark::LoadLocalKeybox() {
@@ -166,16 +163,8 @@ void TVeldarmark::LoadLocalKeybox() {
         FLocalKeyboxWarnings = FormatVeldarText(warning, {VeldarMessage(vmFileNotFound)});
         return;
     }
-    bool loaded = false;
-    std::u16string failure;
-    std::unique_ptr<TVeldarXmlDoc> document = LoadKeyboxDocument(FLocalKeybox, loaded, failure);
-    if (!loaded) {
-        FLocalKeyboxWarnings = FormatVeldarText(warning, {failure});
-        return;
-    }
-    FLocalKeyboxXml = std::move(document);
-    GetFileAge(FLocalKeybox, FLocalKeyboxFileAge);
-    FLocalKeyboxXmlOK = true;
+    FLocalKeyboxXmlOK = LoadKeybox(FLocalKeybox, warning, FLocalKeyboxXml, FLocalKeyboxFileAge,
+                                   FLocalKeyboxWarnings);
 }
 
 void TVeldarmark::LoadBranchKeybox() {
@@ -200,16 +189,8 @@ void TVeldarmark::LoadBranchKeybox() {
         FBranchKeyboxWarnings = FormatVeldarText(warning, {VeldarMessage(vmFileNotFound)});
         return;
     }
-    bool loaded = false;
-    std::u16string failure;
-    std::unique_ptr<TVeldarXmlDoc> document = LoadKeyboxDocument(FBranchKeybox, loaded, failure);
-    if (!loaded) {
-        FBranchKeyboxWarnings = FormatVeldarText(warning, {failure});
-        return;
-    }
-    FBranchKeyboxXml = std::move(document);
-    GetFileAge(FBranchKeybox, FBranchKeyboxFileAge);
-    FBranchKeyboxXmlOK = true;
+    FBranchKeyboxXmlOK = LoadKeybox(FBranchKeybox, warning, FBranchKeyboxXml, FBranchKeyboxFileAge,
+                                    FBranchKeyboxWarnings);
 }
 
 std::u16string TVeldarmark::WarningWithName(const std::u16string& warning,
@@ -441,7 +422,7 @@ TVeldarKey* TVeldarmark::AddKeyInternal(int& keyIndex, std::u16string_view keyGr
         keyIndex = index;
         return result;
     } catch (const std::exception& e) {
-        FKeyLastError = u"Error adding key: \r\n" + MessageOf(e);
+        FKeyLastError = u"Error adding key: \r\n" + ExceptionMessage(e);
         return nullptr;
     }
 }

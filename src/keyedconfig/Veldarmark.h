@@ -140,8 +140,10 @@ private:
     // The "value" of the DefaultContext element of a context file; empty when the
     // file is missing, has another root or cannot be read (then a context warning).
     std::u16string ReadDefaultContext(std::u16string_view fileName, std::u16string_view rootName);
-    std::unique_ptr<TVeldarXmlDoc> LoadKeyboxDocument(std::u16string_view fileName, bool& loaded,
-                                                      std::u16string& failure);
+    // Loads a keybox into document; false with the warning (warningFormat filled
+    // with the reason) when it cannot be loaded.
+    bool LoadKeybox(std::u16string_view fileName, std::u16string_view warningFormat,
+                    std::unique_ptr<TVeldarXmlDoc>& document, TDateTime& fileAge, std::u16string& warnings);
     TWideXmlNode* FindKeyNode(TVeldarXmlDoc& keybox, TVeldarKeyType keyType);
     TVeldarKey* AddKeyInternal(int& keyIndex, std::u16string_view keyGroupName,
                                std::u16string_view callingMethod, std::u16string_view fileName,

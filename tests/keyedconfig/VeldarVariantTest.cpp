@@ -65,7 +65,7 @@ TEST(VeldarVariantTest, TextForms) {
         {true, u"True", u"Boolean"},
         {int32_t{-7}, u"-7", u"Integer"},
         {int64_t{1} << 40, u"1099511627776", u"Int64"},
-        {1e20, u"1e+20", u"Double"},
+        {1e20, u"1E20", u"Double"},
         {TVeldarVariant::FromDate(45351), u"2024-02-29", u"Date"},
         {TVeldarVariant::FromDate(45351.25), u"2024-02-29T06:00:00.000Z", u"Date"},
         {u"t", u"t", u"UnicodeString"},
