@@ -269,6 +269,8 @@ private:
     // The content snapshot and the file's date now.
     void TakeSnapshot();
     bool ReadFileContent(std::u16string& reason);
+    // ValidatesOK for the file operations, which report rather than raise.
+    bool ValidatesForFile(std::u16string& reason);
     bool WriteDocumentAtomically(std::u16string& reason);
     void ReleaseUpdateFile() { FFileStreamForUpdate.reset(); }
 };

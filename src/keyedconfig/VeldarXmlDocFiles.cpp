@@ -35,6 +35,16 @@ bool TVeldarXmlDoc::HasChangedOnDisk() const {
            FileStampOf(FFilePathAndName) != FFileStampBeforeChanges;
 }
 
+bool TVeldarXmlDoc::ValidatesForFile(std::u16string& reason) {
+    try {
+        return ValidatesOK(reason);
+    } catch (const std::exception& e) {
+        // A report that cannot be built (a node path beyond its limit) still fails the file.
+        reason = ExceptionMessage(e);
+        return false;
+    }
+}
+
 bool TVeldarXmlDoc::ReadFileContent(std::u16string& reason) {
     try {
         int error = 0;
@@ -80,7 +90,7 @@ bool TVeldarXmlDoc::LoadFile() {
         FLastError = FormatFileError(verb, VeldarMessage(vmFileNotFound));
     } else if (!ReadFileContent(reason)) {
         FLastError = FormatFileError(verb, reason);
-    } else if (std::u16string invalid; !ValidatesOK(invalid)) {
+    } else if (std::u16string invalid; !ValidatesForFile(invalid)) {
         FLastError = FormatFileError(verb, invalid);
     } else {
         FXmlOK = true;
@@ -126,7 +136,7 @@ bool TVeldarXmlDoc::SaveFile() {
     if (FDeleteEmptyNodesOnSave && Root())
         Root()->DeleteEmptyNodes();
     std::u16string reason;
-    if (!ValidatesOK(reason) || !WriteDocumentAtomically(reason)) {
+    if (!ValidatesForFile(reason) || !WriteDocumentAtomically(reason)) {
         FLastError = FormatFileError(verb, reason);
         return false;
     }
@@ -185,7 +195,7 @@ bool TVeldarXmlDoc::EndUpdate() {
     if (FDeleteEmptyNodesOnSave && Root())
         Root()->DeleteEmptyNodes();
     std::u16string reason;
-    if (!ValidatesOK(reason) || !WriteDocumentAtomically(reason)) {
+    if (!ValidatesForFile(reason) || !WriteDocumentAtomically(reason)) {
         FLastError = FormatFileError(u"EndUpdate for", reason);
         CancelUpdate();
         return false;

@@ -190,7 +190,8 @@ bool TVeldarXmlDoc::ValidateNodeSequence(TWideXmlNode* docNode, TWideXmlNode* su
                               : u"after " + Quoted(summaryNode->Nodes(i - 1)->Name());
         return u"after Unknown";
     };
-    const std::u16string errorUnder = u" Error encountered under: " + Quoted(XPathOfNode(docNode));
+    // Built only when needed: a node's path costs its depth and may be too long to build.
+    auto errorUnder = [&] { return u" Error encountered under: " + Quoted(XPathOfNode(docNode)); };
 
     if (summaryCount > 0 && docCount > 0) {
         int position = 0;
@@ -222,7 +223,7 @@ bool TVeldarXmlDoc::ValidateNodeSequence(TWideXmlNode* docNode, TWideXmlNode* su
                     continue;
                 }
                 const std::u16string header = name + u"[" + IntToText(occurrence - 1) + u"]";
-                addLine(errorUnder);
+                addLine(errorUnder());
                 reportUnknownElements();
                 addLine(u"  The element " + Quoted(header) + u" is out of sequence");
                 addLine(u"  The element " + Quoted(header) + u" should occur " +
@@ -243,7 +244,7 @@ bool TVeldarXmlDoc::ValidateNodeSequence(TWideXmlNode* docNode, TWideXmlNode* su
         if (report.empty() && position < docCount) {
             reportUnknownElements();
             if (!report.empty())
-                report = errorUnder + std::u16string(kCrLf) + report;
+                report = errorUnder() + std::u16string(kCrLf) + report;
         }
     } else if (summaryCount == 0 && docCount > 0) {
         report = u"Child nodes not allowed for node: " + Quoted(XPathOfNode(docNode));

@@ -283,6 +283,22 @@ TEST_F(VeldarXmlDocFilesTest, DestroyingDuringAnUpdateReleasesTheFile) {
     EXPECT_TRUE(writer.IsOpen()) << error;
 }
 
+TEST_F(VeldarXmlDocFilesTest, ReportsBeyondThePathLimitFailTheFileWithoutRaising) {
+    const std::string name(300, 'N');
+    const std::string deep = "<" + name + "><" + name + "><" + name + "><" + name + ">";
+    const std::string close = "</" + name + "></" + name + "></" + name + "></" + name + ">";
+    WriteBytes(file, "<Cfg>" + deep + "<Extra/>" + close + "</Cfg>");
+    TVeldarXmlDoc doc(file, u"Cfg", u"", u"context");
+    std::u16string error;
+    ASSERT_TRUE(doc.SetXsdSummary(u"<S contextSupported=\"false\" deleteEmptyNodes=\"false\"><Cfg>" +
+                                      Utf8ToUtf16(deep + close) + u"</Cfg></S>",
+                                  error))
+        << Utf16ToUtf8(error);
+    EXPECT_FALSE(doc.LoadFile());
+    EXPECT_NE(doc.LastError().find(u"Method \"XPathOfNode\" reports: XPathOfNode too long: "), std::u16string::npos);
+    EXPECT_EQ(doc.LastError().rfind(u"Unable to load file: \r\nReason: ", 0), 0u);
+}
+
 TEST_F(VeldarXmlDocFilesTest, EmptyNodesGoWhenTheSummaryAsksForIt) {
     auto doc = Loaded();
     std::u16string error;
