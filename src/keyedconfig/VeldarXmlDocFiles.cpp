@@ -76,10 +76,11 @@ bool TVeldarXmlDoc::ReadFileContent(std::u16string& reason) {
 }
 
 bool TVeldarXmlDoc::LoadFile() {
-    FXmlOK = false;
-    FFileLoaded = false;
+    // Refused before anything changes, so the update keeps its loaded document.
     if (FUpdateInProgress)
         RaiseErrorFmt(VeldarMessage(vmNotAllowedDuringUpdate), {u"LoadFile"}, u"LoadFile");
+    FXmlOK = false;
+    FFileLoaded = false;
     const std::u16string_view verb = VeldarMessage(vmVerbLoad);
     // Stamped before reading: a change made while we read shows as a change later.
     TDateTime age = 0;

@@ -128,6 +128,7 @@ TEST_F(VeldarXmlDocFilesTest, UpdateCycleWritesAndGuards) {
     EXPECT_EQ(RaisedText([&] { doc->SaveFile(); }),
               u"KX Error: Invalid use of SaveFile - because BeginUpdate has been called and EndUpdate or "
               u"CancelUpdate has not.");
+    EXPECT_TRUE(doc->FileLoaded()); // the refused load changed nothing
     doc->Root()->Nodes(0)->SetAttributeByName(u"x", u"2");
     ASSERT_TRUE(doc->EndUpdate());
     EXPECT_FALSE(doc->UpdateInProgress());
