@@ -162,10 +162,18 @@ public:
     // Replaces each reference begin+name+end whose variable has a value; the end
     // delimiter is looked for after the begin delimiter. node is not consulted.
     std::u16string ExpandVarsIn(std::u16string_view value, TWideXmlNode* node = nullptr);
+    // Some attribute value or leaf text under the root holds both delimiters.
     bool VarDelimitersInUse();
+    // Some attribute value or leaf text below parentNode (the root for nullptr)
+    // holds begin+name+end.
     bool VarIsInUse(TWideXmlNode* parentNode, std::u16string_view varName);
+    // Sets both delimiters on the root's Variables element (made first among the
+    // root's children). False with 65141 in LastError while the old ones are in use.
     bool SaveVarDelimiters(std::u16string_view beginDelimiter, std::u16string_view endDelimiter);
+    // Sets Variables/Var[@name] below parentNode (the root for nullptr). False with
+    // 65149 in LastError while no delimiters are set.
     bool SaveVar(TWideXmlNode* parentNode, std::u16string_view varName, std::u16string_view value);
+    // True when deleted or missing; false with 65142 in LastError while in use.
     bool DeleteVar(TWideXmlNode* parentNode, std::u16string_view varName);
 
     // --- Summary schema (VeldarXmlDocSummary.cpp) ---

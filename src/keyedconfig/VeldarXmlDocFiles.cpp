@@ -67,6 +67,7 @@ bool TVeldarXmlDoc::ReadFileContent(std::u16string& reason) {
             bytes.append(buffer, static_cast<size_t>(got));
         }
         TxmUTF8StringStream stream(std::move(bytes));
+        FLast.Reset(); // its nodes go with the old tree
         LoadFromStream(stream);
         return true;
     } catch (const std::exception& e) {
@@ -187,6 +188,7 @@ void TVeldarXmlDoc::CancelUpdate() {
         RaiseError(VeldarMessage(vmCancelUpdateWithoutBegin), u"CancelUpdate");
     FUpdateInProgress = false;
     ReleaseUpdateFile();
+    FLast.Reset(); // its nodes go with the discarded tree
     TUtf8XmlDocument::ReadFromString(FContentBeforeChanges);
 }
 

@@ -152,8 +152,9 @@ TEST_F(VeldarXmlDocFilesTest, CancelAndFailedEndReturnToTheSnapshot) {
     auto doc = Loaded();
     bool reloaded = false;
     ASSERT_TRUE(doc->BeginUpdate(reloaded));
-    doc->Root()->NodeNew(u"Extra");
+    ASSERT_NE(doc->ZNode(nullptr, {u"Extra"}, cxNone, true), nullptr);
     doc->CancelUpdate();
+    EXPECT_EQ(doc->LastNode(), nullptr); // not left pointing into the discarded tree
     EXPECT_EQ(doc->TUtf8XmlDocument::WriteToString(), kSample);
     EXPECT_FALSE(doc->UpdateInProgress());
 
