@@ -7,6 +7,8 @@
 
 #include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarKeyTypes.h"
+#include "platform/base/AtomicFile.h"
+#include "platform/base/SharedFile.h"
 #include "platform/base/Utf.h"
 
 namespace orvex {
@@ -80,6 +82,28 @@ TFileStamp FileStampOf(std::u16string_view fileName) {
     stamp.Inode = info.st_ino;
     stamp.Device = info.st_dev;
     return stamp;
+}
+
+bool WriteFileRespectingHolds(std::u16string_view fileName, std::string_view bytes, bool heldByCaller,
+                              std::u16string& reason) {
+    try {
+        TSharedFile probe;
+        if (!heldByCaller && FileExistsAt(fileName)) {
+            // Kept open until the rename, so no update can take the file in between.
+            int error = 0;
+            probe = TSharedFile::Open(fileName, faWrite, fsRead | fsWrite, TFileDisposition::fdOpenExisting,
+                                      error);
+            if (!probe.IsOpen()) {
+                reason = Utf8ToUtf16(OsErrorMessage(error));
+                return false;
+            }
+        }
+        WriteFileAtomically(fileName, bytes);
+        return true;
+    } catch (const std::exception& e) {
+        reason = ExceptionMessage(e);
+        return false;
+    }
 }
 
 bool FileExistsAt(std::u16string_view fileName) {

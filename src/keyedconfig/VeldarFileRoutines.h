@@ -36,6 +36,12 @@ struct TFileStamp {
 };
 TFileStamp FileStampOf(std::u16string_view fileName);
 
+// Replaces the file's bytes atomically (temporary file + rename). Unless
+// heldByCaller, an existing file that an update holds against writers is left
+// alone: false with the system's text in reason, as for any failed write.
+bool WriteFileRespectingHolds(std::u16string_view fileName, std::string_view bytes, bool heldByCaller,
+                              std::u16string& reason);
+
 // A regular file (links followed) exists at the name.
 bool FileExistsAt(std::u16string_view fileName);
 bool FolderExistsAt(std::u16string_view folder);

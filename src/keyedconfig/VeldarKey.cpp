@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "keyedconfig/Veldarmark.h"
+#include "xml/XmlStreams.h"
 
 namespace orvex {
 
@@ -51,8 +52,14 @@ bool TVeldarKey::CreateKeyedFileFromString(std::u16string_view fileContents,
                  fileDetail + u": unable to create folders in path - " + folderError});
             return false;
         }
-        parsed.TUtf8XmlDocument::SaveToFile(FKeyedFileName);
-        return true;
+        TxmUTF8StringStream bytes;
+        parsed.SaveToStream(bytes);
+        std::u16string reason;
+        if (WriteFileRespectingHolds(FKeyedFileName, bytes.DataString(), false, reason))
+            return true;
+        errorMessage = FormatVeldarText(VeldarMessage(vmUnableKeyedFile),
+                                        {create, FKeyedDetail.KeyDesc, fileDetail + u": " + reason});
+        return false;
     } catch (const std::exception& e) {
         errorMessage = FormatVeldarText(VeldarMessage(vmUnableKeyedFile),
                                         {create, FKeyedDetail.KeyDesc, fileDetail + u": " + ExceptionMessage(e)});

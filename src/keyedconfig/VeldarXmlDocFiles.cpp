@@ -5,7 +5,6 @@
 
 #include "keyedconfig/VeldarXmlDoc.h"
 #include "keyedconfig/Veldarmark.h"
-#include "platform/base/AtomicFile.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlStreams.h"
 
@@ -106,27 +105,17 @@ bool TVeldarXmlDoc::LoadFile() {
 }
 
 bool TVeldarXmlDoc::WriteDocumentAtomically(std::u16string& reason) {
+    // Serialised in full before the file is touched: a failure here changes nothing.
+    std::string bytes;
     try {
-        // Serialised in full before the file is touched: a failure here changes nothing.
-        TxmUTF8StringStream bytes;
-        SaveToStream(bytes);
-        TSharedFile probe;
-        if (!FUpdateInProgress && FileExistsAt(FFilePathAndName)) {
-            // Another update holds the file against writers: wait for it, do not overwrite.
-            int error = 0;
-            probe = TSharedFile::Open(FFilePathAndName, faWrite, fsRead | fsWrite,
-                                      TFileDisposition::fdOpenExisting, error);
-            if (!probe.IsOpen()) {
-                reason = Utf8ToUtf16(OsErrorMessage(error));
-                return false;
-            }
-        }
-        WriteFileAtomically(FFilePathAndName, bytes.DataString());
-        return true;
+        TxmUTF8StringStream stream;
+        SaveToStream(stream);
+        bytes = stream.TakeDataString();
     } catch (const std::exception& e) {
         reason = ExceptionMessage(e);
         return false;
     }
+    return WriteFileRespectingHolds(FFilePathAndName, bytes, FUpdateInProgress, reason);
 }
 
 bool TVeldarXmlDoc::SaveFile() {

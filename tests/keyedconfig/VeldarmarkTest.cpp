@@ -370,6 +370,19 @@ TEST_F(VeldarmarkTest, KeyDocumentsLoadBeforeTheirFirstUpdate) {
     ASSERT_TRUE(doc->EndUpdate());
     EXPECT_EQ(fake::ReadBytes(file), "<Cfg><Kept/><Added n=\"1\"/></Cfg>\n");
 
+    // Another update holds the file: the key does not write over it.
+    TVeldarXmlDoc holder(file, u"Cfg", u"", u"context");
+    ASSERT_TRUE(holder.LoadFile());
+    ASSERT_TRUE(holder.BeginUpdate(reloaded));
+    std::u16string error;
+    EXPECT_FALSE(key->CreateKeyedFileFromString(u"<Cfg/>", error));
+    EXPECT_EQ(error.rfind(u"Unable to create keyed file for key /KXKeybox/KeyGroups/KeyGroup[@name=\"App\"]/Keys/"
+                          u"Key2File[@name=\"Doc\"]  \r\nReason: \"" + file + u"\": ", 0),
+              0u)
+        << Utf16ToUtf8(error);
+    holder.CancelUpdate();
+    EXPECT_EQ(fake::ReadBytes(file), "<Cfg><Kept/><Added n=\"1\"/></Cfg>\n");
+
     map->DeactivateAllKeys();
     TVeldarXmlDoc* loaded = map->ActivateKeyDoc(u"App", u"Doc", cxNone, usrNone, u"Cfg", u"");
     ASSERT_NE(loaded, nullptr) << Utf16ToUtf8(map->KeyLastError());
