@@ -1,5 +1,6 @@
 #include "keyedconfig/VeldarXmlDoc.h"
 
+#include "keyedconfig/Veldarmark.h"
 #include "keyedconfig/WideXmlNodeOps.h"
 
 namespace orvex {
@@ -10,6 +11,7 @@ TVeldarXmlDoc::TVeldarXmlDoc(std::u16string_view fileName, std::u16string_view r
     : FFilePathAndName(fileName), FContextAttributeID(contextAttributeID),
       FContextDefault(contextDefault), FRequiredRootNodeName(requiredRootNodeName) {}
 
+// A running update ends with the document: only the held file needs releasing.
 TVeldarXmlDoc::~TVeldarXmlDoc() = default;
 
 TWideXmlNodeOps TVeldarXmlDoc::Ops() {
@@ -73,12 +75,6 @@ std::u16string TVeldarXmlDoc::XPathOfNode(TWideXmlNode* node) {
     return XPathOfNodeText(ops, node);
 }
 
-int TVeldarXmlDoc::NewNodeIndex(TWideXmlNode*, std::span<const TXPathElement>, size_t) {
-    return -1;
-}
-
-void TVeldarXmlDoc::MapStepsOntoSummary(TWideXmlNode*, bool, std::vector<TXPathElement>&) {}
-
 void TVeldarXmlDoc::RaiseError(std::u16string_view msg, std::u16string_view methodName) const {
     RaiseDocumentError(msg, methodName, ErrorDetailAllowed());
 }
@@ -89,13 +85,23 @@ void TVeldarXmlDoc::RaiseErrorFmt(std::u16string_view fmt, std::initializer_list
 }
 
 std::u16string TVeldarXmlDoc::FileNameDetail() const {
-    return orvex::FileNameDetail(FFilePathAndName, ErrorDetailAllowed());
+    const std::u16string& file = FVeldarKey ? FVeldarKey->KeyedFileName() : FFilePathAndName;
+    return orvex::FileNameDetail(file, ErrorDetailAllowed());
 }
 
 std::u16string TVeldarXmlDoc::FormatFileError(std::u16string_view verb,
                                               std::u16string_view reason) const {
+    if (FVeldarKey)
+        return orvex::FormatFileError(verb, reason, FileNameDetail(),
+                                      std::u16string_view(FVeldarKey->KeyedDetail().KeyDesc));
     return orvex::FormatFileError(verb, reason, FileNameDetail());
 }
+
+TErrorDetailAllowedSet TVeldarXmlDoc::ErrorDetailAllowed() const {
+    return FVeldarmark ? FVeldarmark->ErrorDetailAllowed() : FErrorDetailAllowed;
+}
+
+int TVeldarXmlDoc::KeyIndex() const { return FVeldarKey ? FVeldarKey->KeyIndex() : -1; }
 
 void TVeldarXmlDoc::LoadFromFile(std::u16string_view) {
     RaiseErrorFmt(VeldarMessage(vmWrongClassMethod), {u"LoadFromFile", u"LoadFile"},
