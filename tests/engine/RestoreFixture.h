@@ -145,6 +145,16 @@ protected:
     std::vector<std::string> Black() const { return Sink.LinesIn(clLogBlack); }
     std::vector<std::string> Green() const { return Sink.LinesIn(clLogGreen); }
     std::vector<std::string> Blue() const { return Sink.LinesIn(clLogBlue); }
+    // Lines of one colour after the last "Restoring......" (all when there is none).
+    std::vector<std::string> Restored(TColor colour) const {
+        size_t from = 0;
+        for (size_t i = 0; i < Sink.Lines.size(); ++i)
+            if (Sink.Lines[i].Text == u"Restoring......") from = i + 1;
+        std::vector<std::string> out;
+        for (size_t i = from; i < Sink.Lines.size(); ++i)
+            if (Sink.Lines[i].Colour == colour) out.push_back(Utf16ToUtf8(Sink.Lines[i].Text));
+        return out;
+    }
     bool Logged(const std::string& line) const {
         auto all = Sink.AllLines();
         return std::find(all.begin(), all.end(), line) != all.end();
