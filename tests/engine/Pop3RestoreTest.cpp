@@ -194,7 +194,8 @@ TEST_F(Pop3RestoreTest, MailboxFallsBackToAddWithoutPassword) {
     MakeMachine(u"localhost", [](TMachineState& s) { s.Pop3->MinPasswordLength = 100; });
     Load(PopBackup(Pop("example.com", Lock("0") + Pop("Users", Pop("carol", Lock("1"))))));
     Restore();
-    const TPop3Mailbox* carol = Mailbox(State(), u"example.com", u"carol");
+    TPop3State state = State();
+    const TPop3Mailbox* carol = Mailbox(state, u"example.com", u"carol");
     ASSERT_NE(carol, nullptr);
     EXPECT_FALSE(carol->HasPassword);
     EXPECT_EQ(carol->Lock, 1);
@@ -208,7 +209,8 @@ TEST_F(Pop3RestoreTest, MailboxThatCannotBeAddedIsLogged) {
     Restore();
     EXPECT_EQ(Red(), Lines{"RestorePopUser: Path=\\Pop3 Service\\Domains\\example.com\\Users\\carol Error=Access is "
                            "denied."});
-    EXPECT_EQ(Mailbox(State(), u"example.com", u"alice")->Lock, 1);
+    TPop3State state = State();
+    EXPECT_EQ(Mailbox(state, u"example.com", u"alice")->Lock, 1);
 }
 
 TEST_F(Pop3RestoreTest, ServiceNotReachable) {
