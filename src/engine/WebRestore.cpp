@@ -66,9 +66,15 @@ void CheckBindingAddresses(const TWideXmlNode& property) {
     LogLine(u"Check IP Bindings finished.", clLogBlue);
 }
 
+// A property whose attributes cannot be read is taken as not secret: writing it
+// then reports the real failure.
 bool IsSecureProperty(const TOleVariant& object, std::u16string_view id) {
-    TOleVariant secure = object.Call(u"GetPropertyAttribObj", id).Property(u"Secure");
-    return secure.Kind() == TVariantKind::vkBoolean && secure.AsBoolean();
+    try {
+        TOleVariant secure = object.Call(u"GetPropertyAttribObj", id).Property(u"Secure");
+        return secure.Kind() == TVariantKind::vkBoolean && secure.AsBoolean();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 // The object of node: bound when it exists, else created under its parent. Nothing
