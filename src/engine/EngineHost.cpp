@@ -19,6 +19,8 @@ public:
     std::u16string DialogText(std::u16string_view, std::u16string_view) override { return {}; }
     std::u16string DialogYesNoLastLine() override { return {}; }
     bool AskYesNo(const std::u16string&) override { return false; }
+    int AskYesNoCancel(const std::u16string&) override { return -1; }
+    void ShowWarning(const std::u16string&) override {}
     bool HasCmdLineSwitch(std::u16string_view) override { return false; }
 };
 

@@ -42,8 +42,11 @@ public:
     virtual std::u16string DialogText(std::u16string_view type, std::u16string_view id) = 0;
     // The line the wizard adds below every yes/no question.
     virtual std::u16string DialogYesNoLastLine() = 0;
-    // The yes/no dialog front end; true on Yes.
+    // The dialog front ends: yes/no (true on Yes), yes/no/cancel (6 Yes, 7 No,
+    // 2 Cancel, -1 without a GUI) and the warning message.
     virtual bool AskYesNo(const std::u16string& text) = 0;
+    virtual int AskYesNoCancel(const std::u16string& text) = 0;
+    virtual void ShowWarning(const std::u16string& text) = 0;
     // The command-line switch test, as the support library answers it ("/o").
     virtual bool HasCmdLineSwitch(std::u16string_view name) = 0;
 };

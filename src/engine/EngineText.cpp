@@ -3,7 +3,6 @@
 #include "platform/base/CaseFold.h"
 
 #include <charconv>
-#include <vector>
 
 namespace orvex {
 
@@ -53,40 +52,10 @@ std::u16string CaseFoldedKey(std::u16string_view text) {
     return key;
 }
 
-std::u16string IntToText(int64_t value) {
-    char buffer[24];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return Widen(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)));
-}
-
 std::u16string HexToText(uint32_t value) {
     char buffer[16];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, 16);
     return Widen(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)));
-}
-
-std::u16string FormatText(std::u16string_view format, std::initializer_list<std::u16string_view> args) {
-    std::u16string out;
-    out.reserve(format.size());
-    auto next = args.begin();
-    for (size_t i = 0; i < format.size(); ++i) {
-        char16_t c = format[i];
-        if (c == u'%' && i + 1 < format.size()) {
-            char16_t spec = format[i + 1];
-            if (spec == u'%') {
-                out += u'%';
-                ++i;
-                continue;
-            }
-            if ((spec == u's' || spec == u'd') && next != args.end()) {
-                out += *next++;
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
 }
 
 } // namespace orvex

@@ -1,9 +1,9 @@
 #pragma once
-// Small text helpers of the engine: ASCII case rules of metabase names, locale-free
-// numbers, and the "%s"/"%d" filling of message texts.
+// Small text helpers of the engine: ASCII case rules of metabase names and
+// locale-free hexadecimal. Decimal text and the "%s"/"%d" filling of messages are
+// the keyed library's (keyedconfig/VeldarmarkMessages.h: IntToText, FormatVeldarText).
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -19,13 +19,7 @@ std::u16string AsciiLowerCase(std::u16string_view text);
 // code point simply case-folded.
 std::u16string CaseFoldedKey(std::u16string_view text);
 
-// Decimal text of a signed integer, "-2147221020" style.
-std::u16string IntToText(int64_t value);
 // Lower-case hexadecimal of an unsigned value, as "%x" formats it.
 std::u16string HexToText(uint32_t value);
-
-// Replaces each "%s" or "%d" of format, left to right, by the next argument; "%%"
-// gives "%". A placeholder without an argument stays as it is.
-std::u16string FormatText(std::u16string_view format, std::initializer_list<std::u16string_view> args);
 
 } // namespace orvex

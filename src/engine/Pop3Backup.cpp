@@ -4,6 +4,7 @@
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineText.h"
+#include "keyedconfig/VeldarmarkMessages.h"
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/PropertyValues.h"
@@ -84,7 +85,7 @@ void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node) {
     } catch (const std::exception& e) {
         uint32_t code = GetLastOsError();
         std::u16string message = ExceptionMessage(e);
-        TraceMessage(FormatText(u"err=%s m=%s", {HexToText(code), message}));
+        TraceMessage(FormatVeldarText(u"err=%s m=%s", {HexToText(code), message}));
         if (code == 1008) LogLine(u"POP3 service not installed on this computer", clLogBlack);
         else if (code == 997) LogLine(u"POP3 service not installed on remote computer", clLogBlack);
         else LogLine(u"POP3 service not connected. Error=" + message, clLogBlack);

@@ -1,6 +1,6 @@
 #include "engine/ProgressLog.h"
 
-#include "engine/EngineText.h"
+#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/Module.h"
 
 namespace orvex {
@@ -11,7 +11,7 @@ bool ErrorFlag = false;
 
 void LogToFile(std::u16string_view format, std::u16string_view text, TColor colour) {
     LogLine(text, colour);
-    LogSink().WriteInfoLog(FormatText(format, {EngineHost().BackupMachineName(), text}));
+    LogSink().WriteInfoLog(FormatVeldarText(format, {EngineHost().BackupMachineName(), text}));
     ErrorFlag = true;
 }
 

@@ -6,6 +6,7 @@
 #include "engine/EngineHost.h"
 #include "engine/EngineState.h"
 #include "engine/EngineText.h"
+#include "keyedconfig/VeldarmarkMessages.h"
 #include "engine/IIsBinding.h"
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Backup.h"
@@ -27,16 +28,16 @@ void LogBindFailure(std::u16string_view machine, std::u16string_view displayPath
     const auto* ole = dynamic_cast<const EOleSysError*>(&error);
     std::u16string message = ExceptionMessage(error);
     if (ole && ole->ErrorCode() == hr::MkSyntax)
-        LogBackupException(FormatText(u"Call GetObject EOleSysError error on %s! The cause could be the use of IIS7 "
+        LogBackupException(FormatVeldarText(u"Call GetObject EOleSysError error on %s! The cause could be the use of IIS7 "
                                       u"without IIS6 compatibility tools. Path=%s; errornum=%d; errortext=%s",
-                                      {machine, displayPath, IntToText(ole->ErrorCode()), message}),
+                                      {machine, displayPath, int64_t(ole->ErrorCode()), message}),
                            clLogRed);
     else if (ole)
-        LogBackupException(FormatText(u"Call GetObject EOleSysError error! Path=%s; errornum=%d; errortext=%s",
-                                      {displayPath, IntToText(ole->ErrorCode()), message}),
+        LogBackupException(FormatVeldarText(u"Call GetObject EOleSysError error! Path=%s; errornum=%d; errortext=%s",
+                                      {displayPath, int64_t(ole->ErrorCode()), message}),
                            clLogRed);
     else
-        LogBackupException(FormatText(u"Path=%s; errortext=%s", {displayPath, message}), clLogRed);
+        LogBackupException(FormatVeldarText(u"Path=%s; errortext=%s", {displayPath, message}), clLogRed);
 }
 
 bool IsTrueVariant(const TOleVariant& value) {
@@ -87,7 +88,7 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
     try {
         propSchema = GetIIsObject(machine, schemaPath);
     } catch (const std::exception& e) {
-        LogBackupException(FormatText(u"PropertyObjPath=%s; errortext=%s", {schemaPath, ExceptionMessage(e)}),
+        LogBackupException(FormatVeldarText(u"PropertyObjPath=%s; errortext=%s", {schemaPath, ExceptionMessage(e)}),
                            clLogRed);
         return;
     }
@@ -137,7 +138,7 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
         TWideXmlNode& machines = MachinesElement(*document);
         TWideXmlNode* old = FindMachineElement(machines, backupName);
         if (old && !EngineHost().HasCmdLineSwitch(u"/o")) {
-            std::u16string question = FormatText(EngineHost().DialogText(u"DialogYesNo", u"backupexist"), {backupName}) +
+            std::u16string question = FormatVeldarText(EngineHost().DialogText(u"DialogYesNo", u"backupexist"), {backupName}) +
                                       EngineHost().DialogYesNoLastLine();
             if (!EngineHost().AskYesNo(question)) return false;
         }
@@ -177,7 +178,7 @@ void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWid
         try {
             schema = GetIIsObject(machine, schemaPath);
         } catch (const std::exception& e) {
-            LogBackupException(FormatText(u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
+            LogBackupException(FormatVeldarText(u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
                                           {machine, schemaPath, ExceptionMessage(e)}),
                                clLogRed);
             return;

@@ -21,6 +21,7 @@ inline constexpr std::string_view sxIllegalNodeNameChar =
     "Illegal character in node name \"%s\""; // 65229
 inline constexpr std::string_view sxNotAnInteger = "'%s' is not a valid integer value";
 inline constexpr std::string_view sxNotADate = "'%s' is not a valid date and time";
+inline constexpr std::string_view sxDateOutOfRange = "Date and time value out of range";
 inline constexpr std::string_view sxNodeUnderItself =
     "Cannot add node \"%s\" under itself or its own descendant";
 
@@ -33,6 +34,7 @@ inline constexpr std::string_view sxMissingElementName = "Missing element name";
 inline constexpr std::string_view sxIllegalCharInBinaryStream =
     "Illegal character in binary stream";
 inline constexpr std::string_view sxRecursiveEntity = "Entity \"%s\" refers to itself";
+inline constexpr std::string_view sxEntityTooLarge = "Entity \"%s\" expands too far";
 inline constexpr std::string_view sxIllegalElementType = "Illegal element type";
 inline constexpr std::string_view sxRootElementNotDefined = "XML root element not defined.";
 

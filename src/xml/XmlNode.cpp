@@ -47,7 +47,7 @@ TUtf8XmlNode::TUtf8XmlNode(TXmlDocumentHooks* document, std::string_view name,
 TUtf8XmlNode::TUtf8XmlNode(TXmlDocumentHooks* document, TXmlElementType elementType)
     : FDocument(document), FElementType(elementType) {}
 
-TUtf8XmlNode::~TUtf8XmlNode() = default;
+TUtf8XmlNode::~TUtf8XmlNode() { NodesClear(); }
 
 std::unique_ptr<TUtf8XmlNode> TUtf8XmlNode::NewNodeOfClass(TXmlDocumentHooks* document) const {
     return std::make_unique<TUtf8XmlNode>(document);
@@ -88,6 +88,9 @@ TUtf8XmlNode* TUtf8XmlNode::Nodes(int index) const {
 }
 
 bool TUtf8XmlNode::CanHold(const TUtf8XmlNode* node) const {
+    // A childless node is nobody's ancestor: the parser's case, kept O(1).
+    if (node->FNodes.empty())
+        return node != this;
     for (const TUtf8XmlNode* p = this; p; p = p->FParent)
         if (p == node)
             return false;
@@ -154,8 +157,16 @@ void TUtf8XmlNode::NodeExchange(int index1, int index2) {
 }
 
 void TUtf8XmlNode::NodesClear() {
+    // Frees the subtree level by level, so a deep tree cannot exhaust the stack.
     std::vector<std::unique_ptr<TUtf8XmlNode>> doomed;
     doomed.swap(FNodes);
+    while (!doomed.empty()) {
+        std::unique_ptr<TUtf8XmlNode> node = std::move(doomed.back());
+        doomed.pop_back();
+        for (auto& child : node->FNodes)
+            doomed.push_back(std::move(child));
+        node->FNodes.clear();
+    }
 }
 
 void TUtf8XmlNode::Delete() {
@@ -277,13 +288,10 @@ int TUtf8XmlNode::TotalNodeCount() const {
 }
 
 std::string TUtf8XmlNode::FullPath() const {
-    // Nodes from this one up to the root level (depth 0); the container adds nothing.
-    std::vector<const TUtf8XmlNode*> chain;
-    for (const TUtf8XmlNode* p = this; p; p = p->FParent) {
-        chain.push_back(p);
-        if (p->TreeDepth() <= 0)
-            break;
-    }
+    // This node and its ancestors down to the root level; the container adds nothing.
+    std::vector<const TUtf8XmlNode*> chain{this};
+    for (const TUtf8XmlNode* p = this; p->FParent && p->FParent->FParent; p = p->FParent)
+        chain.push_back(p->FParent);
     std::string path;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         path.push_back('/');
@@ -398,8 +406,11 @@ void TUtf8XmlNode::Assign(const TUtf8XmlNode& source) {
     FValue = std::move(value);
     FTag = tag;
     FAttributes.Assign(attributes);
-    for (auto& copy : copies)
-        NodeAdd(std::move(copy));
+    // Fresh copies of this document: no ownership check or relinking needed.
+    for (auto& copy : copies) {
+        copy->FParent = this;
+        FNodes.push_back(std::move(copy));
+    }
 }
 
 void TUtf8XmlNode::Assign(TXmlDocumentHooks& document) {

@@ -33,6 +33,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -365,7 +366,8 @@ public:
     void BufferRead(char* buffer, size_t count) const;
 
     // Resolves the references to DOCTYPE entities in the values and attributes of
-    // this subtree. EFilerError when an entity expands into itself.
+    // this subtree. EFilerError when an entity expands into itself, or when the
+    // expansions would nest deeper than 10000 levels or add over 100000 nodes.
     void ResolveEntityReferences();
 
     // --- Parser and writer (defined in XmlParser.cpp / XmlWriter.cpp) ---
@@ -377,8 +379,12 @@ public:
 
 private:
     struct TEntityContext;
-    void ResolveEntities(TEntityContext& context, const std::vector<std::string>& chain);
-    bool ExpandValueEntity(TEntityContext& context, const std::vector<std::string>& chain);
+    struct TEntityChain;
+    using TEntityChainPtr = std::shared_ptr<const TEntityChain>;
+    // Both return how many nodes after this one in the parent they resolved.
+    int ResolveEntities(TEntityContext& context, const TEntityChainPtr& chain);
+    int ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
+                          int& childrenDone);
     bool CanHold(const TUtf8XmlNode* node) const;
     // Takes ownership of a checked node and inserts it at index; returns index.
     int AdoptAt(int index, TUtf8XmlNode* node);

@@ -6,87 +6,130 @@
 #include "xml/XmlMessages.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <utility>
 
 namespace orvex {
 
-// Nodes that came out of an entity remember the entities they lie inside, so an
-// entity met again inside its own expansion is caught instead of expanding forever.
-struct TUtf8XmlNode::TEntityContext {
-    std::unordered_map<const TUtf8XmlNode*, std::vector<std::string>> inside;
+namespace {
 
-    const std::vector<std::string>& ChainOf(const TUtf8XmlNode* node,
-                                            const std::vector<std::string>& fallback) const {
-        const auto it = inside.find(node);
-        return it == inside.end() ? fallback : it->second;
+// As deep as the parser reads; entities are rare in our files, so a hundred
+// thousand added nodes is far beyond any honest use.
+constexpr int kMaxEntityDepth = 10000;
+constexpr size_t kMaxEntityNodes = 100000;
+
+// Nodes and depth of a parsed fragment node, without recursion.
+void Measure(const TUtf8XmlNode& top, size_t& nodes, int& depth) {
+    std::vector<std::pair<const TUtf8XmlNode*, int>> stack{{&top, 1}};
+    while (!stack.empty()) {
+        const auto [node, level] = stack.back();
+        stack.pop_back();
+        ++nodes;
+        depth = std::max(depth, level);
+        for (int i = 0; i < node->NodeCount(); ++i)
+            stack.emplace_back(node->Nodes(i), level + 1);
     }
+}
+
+} // namespace
+
+// The entities the nodes in hand lie inside, innermost first. Nodes that come
+// out of an entity are resolved at once inside it, so an entity met again in
+// its own expansion is caught instead of expanding forever.
+struct TUtf8XmlNode::TEntityChain {
+    std::string name;
+    TEntityChainPtr outer;
+
+    static bool Holds(const TEntityChain* chain, const std::string& name) {
+        for (; chain; chain = chain->outer.get())
+            if (chain->name == name)
+                return true;
+        return false;
+    }
+};
+
+struct TUtf8XmlNode::TEntityContext {
+    // Nodes added by expansions so far; nested entities could otherwise
+    // multiply a small document into an enormous one.
+    size_t added = 0;
 };
 
 void TUtf8XmlNode::ResolveEntityReferences() {
     TEntityContext context;
-    ResolveEntities(context, {});
+    ResolveEntities(context, nullptr);
 }
 
-bool TUtf8XmlNode::ExpandValueEntity(TEntityContext& context,
-                                     const std::vector<std::string>& chain) {
+int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
+                                    int& childrenDone) {
     const size_t amp = FValue.find('&');
     if (amp == std::string::npos || !FDocument)
-        return false;
+        return 0;
     const size_t semi = FValue.find(';', amp + 1);
     if (semi == std::string::npos)
-        return false;
+        return 0;
     const std::string name = FValue.substr(amp + 1, semi - amp - 1);
     const std::string entity = FDocument->ResolveEntity(name);
     if (entity.empty() || entity.find('<') == std::string::npos)
-        return false;
-    if (std::find(chain.begin(), chain.end(), name) != chain.end())
+        return 0;
+
+    // An element takes the nodes as its first children; character data hands
+    // them to its parent, right after itself.
+    TUtf8XmlNode* target = this;
+    int first = 0;
+    if (FElementType == xeCharData && FParent) {
+        target = FParent;
+        first = FParent->NodeIndexOf(this) + 1;
+    } else if (FElementType != xeNormal) {
+        return 0;
+    }
+    if (TEntityChain::Holds(chain.get(), name))
         throw EFilerError(FormatXmlMessage(sxRecursiveEntity, name));
 
-    TUtf8XmlNode* target = this;
-    int index = 0;
-    if (FElementType == xeCharData) {
-        if (!FParent)
-            return false;
-        target = FParent;
-        index = FParent->NodeIndexOf(this) + 1;
-    } else if (FElementType != xeNormal) {
-        return false;
-    }
+    std::vector<std::unique_ptr<TUtf8XmlNode>> fragment = FDocument->ParseFragment(*this, entity);
+    size_t nodes = 0;
+    int depth = 0;
+    for (const auto& node : fragment)
+        Measure(*node, nodes, depth);
+    context.added += nodes;
+    if (context.added > kMaxEntityNodes || target->TreeDepth() + 1 + depth > kMaxEntityDepth)
+        throw EFilerError(FormatXmlMessage(sxEntityTooLarge, name));
 
-    std::vector<std::string> innerChain = chain;
-    innerChain.push_back(name);
-    bool inserted = false;
-    for (auto& node : FDocument->ParseFragment(*this, entity)) {
-        if (node->IsEmpty())
-            continue;
-        context.inside[node.get()] = innerChain;
-        if (target->NodeInsert(index, std::move(node))) {
-            ++index;
-            inserted = true;
-        }
+    int end = first;
+    for (auto& node : fragment)
+        if (!node->IsEmpty() && target->NodeInsert(end, std::move(node)))
+            ++end;
+    if (end == first)
+        return 0;
+
+    // The new nodes are resolved inside the entity.
+    const auto inner = std::make_shared<const TEntityChain>(TEntityChain{name, chain});
+    for (int i = first; i < end;) {
+        const int extra = target->Nodes(i)->ResolveEntities(context, inner);
+        end += extra;
+        i += 1 + extra;
     }
-    if (!inserted)
-        return false;
 
     const std::string before = FValue.substr(0, amp);
     const std::string rest = FValue.substr(semi + 1);
-    FValue = (FElementType == xeCharData && UTF8Trim(before).empty()) ? std::string() : before;
-    // An element keeps a blank rest out; character data hands on any rest.
-    const bool keepRest = FElementType == xeCharData ? !rest.empty() : !UTF8Trim(rest).empty();
-    if (keepRest) {
+    const bool isCharData = FElementType == xeCharData;
+    FValue = isCharData && UTF8Trim(before).empty() ? std::string() : before;
+    // An element drops a blank rest; character data hands on any rest, which is
+    // resolved later in this node's own scope.
+    if (isCharData ? !rest.empty() : !UTF8Trim(rest).empty()) {
         std::unique_ptr<TUtf8XmlNode> tail = NewNodeOfClass(FDocument);
         tail->FElementType = xeCharData;
         tail->FValue = rest;
-        context.inside[tail.get()] = chain;
-        target->NodeInsert(index, std::move(tail));
+        target->NodeInsert(end, std::move(tail));
     }
-    return true;
+    if (isCharData)
+        return end - first;
+    childrenDone = end;
+    return 0;
 }
 
-void TUtf8XmlNode::ResolveEntities(TEntityContext& context, const std::vector<std::string>& chain) {
+int TUtf8XmlNode::ResolveEntities(TEntityContext& context, const TEntityChainPtr& chain) {
     // 1. The first reference of the value, when its entity holds markup.
-    if (!FValue.empty())
-        ExpandValueEntity(context, chain);
+    int childrenDone = 0;
+    const int siblingsDone = FValue.empty() ? 0 : ExpandValueEntity(context, chain, childrenDone);
 
     // 2. Every reference in the attribute values.
     for (int i = 0; i < AttributeCount(); ++i) {
@@ -112,11 +155,9 @@ void TUtf8XmlNode::ResolveEntities(TEntityContext& context, const std::vector<st
         SetAttributeValue(i, resolved);
     }
 
-    // 3. The children, including those step 1 of a child adds after it.
-    for (int i = 0; i < NodeCount(); ++i) {
-        TUtf8XmlNode* child = FNodes[static_cast<size_t>(i)].get();
-        child->ResolveEntities(context, context.ChainOf(child, chain));
-    }
+    // 3. The children, including those that character data among them adds.
+    for (int i = childrenDone; i < NodeCount();)
+        i += 1 + FNodes[static_cast<size_t>(i)]->ResolveEntities(context, chain);
 
     // 4. Character data left empty goes.
     for (int i = NodeCount() - 1; i >= 0; --i) {
@@ -124,6 +165,7 @@ void TUtf8XmlNode::ResolveEntities(TEntityContext& context, const std::vector<st
         if (child.FElementType == xeCharData && child.FValue.empty())
             NodeDelete(i);
     }
+    return siblingsDone;
 }
 
 } // namespace orvex

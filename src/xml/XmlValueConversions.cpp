@@ -42,6 +42,8 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 }
 
 const int64_t kDelphiEpoch = DaysFromCivil(1899, 12, 30);
+const double kFirstDay = static_cast<double>(DaysFromCivil(1, 1, 1) - kDelphiEpoch);
+const double kLastDay = static_cast<double>(DaysFromCivil(9999, 12, 31) - kDelphiEpoch);
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -270,6 +272,9 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 }
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
+    // Only 0001-01-01 up to 9999-12-31 have a text form.
+    if (!(value >= kFirstDay && value < kLastDay + 1))
+        throw EXmlError(std::string(sxDateOutOfRange));
     TDateTimeParts parts{};
     double dayPart = std::floor(value);
     int64_t ms = std::llround((value - dayPart) * kMsPerDay);

@@ -46,6 +46,8 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 struct TDateTimeParts {
     int Year, Month, Day, Hour, Minute, Second, Millisecond;
 };
+// EXmlError "Date and time value out of range" outside the years 1 to 9999
+// (and for NaN or infinities).
 TDateTimeParts DecodeDateTime(TDateTime value);
 
 // "yyyy-mm-dd" for a value without time; otherwise "yyyy-mm-ddThh:nn:ss.zzz"

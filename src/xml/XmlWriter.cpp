@@ -23,10 +23,13 @@ TXmlWriter::TXmlWriter(std::string& out, const TXmlDocumentHooks* document)
 }
 
 void TXmlWriter::AppendIndent(int depth) {
-    if (!FReadable || FIndentString.empty())
+    if (!FReadable || FIndentString.empty() || depth <= 0)
         return;
-    for (int i = 0; i < depth; ++i)
-        FOut += FIndentString;
+    // The indent of every depth is a prefix of the deepest one seen so far.
+    const size_t length = FIndentString.size() * static_cast<size_t>(depth);
+    while (FIndents.size() < length)
+        FIndents += FIndentString;
+    FOut.append(FIndents, 0, length);
 }
 
 namespace {

@@ -29,6 +29,7 @@ private:
     std::string& FOut;
     TUtf8XmlDocument* FProgress = nullptr;
     std::string FIndentString;
+    std::string FIndents;
     std::string_view FLineEnd;
     bool FReadable;
     bool FUseFullNodes;

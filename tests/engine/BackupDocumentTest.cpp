@@ -50,6 +50,16 @@ TEST_F(BackupDocumentTest, EnsureBackupFileLeavesAnyExistingFile) {
     }
 }
 
+TEST_F(BackupDocumentTest, NonAsciiFileName) {
+    SetBackupFileName(Folder.File16("M\xC3\xA9tabase \xE4\xB8\xAD.xml"));
+    EnsureBackupFile();
+    std::filesystem::path file = Folder.File("M\xC3\xA9tabase \xE4\xB8\xAD.xml");
+    EXPECT_EQ(ReadBytes(file), Skeleton);
+    WriteBytes(file, "kept");
+    EnsureBackupFile();
+    EXPECT_EQ(ReadBytes(file), "kept");
+}
+
 TEST_F(BackupDocumentTest, EnsureBackupFileInMissingFolderRaisesAndLeavesNothing) {
     SetBackupFileName(Folder.File16("no/such/folder/Metabase.xml"));
     EXPECT_THROW(EnsureBackupFile(), std::exception);

@@ -57,4 +57,18 @@ protected:
     std::string FileBytes() const { return ReadBytes(File); }
 };
 
+// A fixture with a document in memory holding one empty `Machine` element.
+class TMachineElementFixture : public TBackupFixture {
+protected:
+    std::unique_ptr<TWideXmlDocument> Document = NewBackupDocument();
+    TWideXmlNode* Machine = nullptr;
+
+    void SetUp() override {
+        TBackupFixture::SetUp();
+        Document->Root()->SetName(u"Root");
+        Machine = Document->Root()->NodeNew(u"Machines")->NodeNew(u"Machine");
+        Machine->AttributeAdd(u"path", u"w3svc");
+    }
+};
+
 } // namespace orvex::test

@@ -48,6 +48,7 @@ public:
     std::u16string MachineName = u"web1";
     std::vector<std::u16string> Switches;
     std::vector<std::u16string> Questions;
+    std::vector<std::u16string> Warnings;
     bool Answer = false;
     int PendingPasses = 0;
 
@@ -63,6 +64,11 @@ public:
         Questions.push_back(text);
         return Answer;
     }
+    int AskYesNoCancel(const std::u16string& text) override {
+        Questions.push_back(text);
+        return Answer ? 6 : 7;
+    }
+    void ShowWarning(const std::u16string& text) override { Warnings.push_back(text); }
     bool HasCmdLineSwitch(std::u16string_view name) override {
         for (const auto& s : Switches)
             if (s == name) return true;

@@ -13,20 +13,18 @@ TEST(EngineTextTest, AsciiCaseRules) {
     EXPECT_EQ(AsciiLowerCase(u"MaxConnections"), u"maxconnections");
 }
 
-TEST(EngineTextTest, Numbers) {
-    EXPECT_EQ(IntToText(-2147221020), u"-2147221020");
-    EXPECT_EQ(IntToText(0), u"0");
+TEST(EngineTextTest, Hexadecimal) {
     EXPECT_EQ(HexToText(1008), u"3f0");
     EXPECT_EQ(HexToText(0x800401E4u), u"800401e4");
+    EXPECT_EQ(HexToText(0), u"0");
 }
 
-TEST(EngineTextTest, FormatFillsPlaceholdersInOrder) {
-    EXPECT_EQ(FormatText(u"Path=%s; errornum=%d; errortext=%s", {u"\\", u"-1", u"bad"}),
-              u"Path=\\; errornum=-1; errortext=bad");
-    EXPECT_EQ(FormatText(u"100%% of %s", {u"%s"}), u"100% of %s");
-    EXPECT_EQ(FormatText(u"%s and %s", {u"one"}), u"one and %s");
-    EXPECT_EQ(FormatText(u"trailing %", {}), u"trailing %");
-    EXPECT_EQ(FormatText(u"%x stays", {u"a"}), u"%x stays");
+TEST(EngineTextTest, CaseFoldedKeys) {
+    EXPECT_EQ(CaseFoldedKey(u"ServerBindings"), CaseFoldedKey(u"SERVERBINDINGS"));
+    EXPECT_EQ(CaseFoldedKey(u"\u00c9tat"), CaseFoldedKey(u"\u00e9TAT"));
+    EXPECT_NE(CaseFoldedKey(u"a"), CaseFoldedKey(u"b"));
+    EXPECT_EQ(CaseFoldedKey(u"\U00010400"), CaseFoldedKey(u"\U00010428"));  // Deseret, beyond the BMP
+    EXPECT_EQ(CaseFoldedKey(std::u16string(1, u'\xD800')), std::u16string(1, u'\xD800'));
 }
 
 } // namespace

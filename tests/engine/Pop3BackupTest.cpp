@@ -13,16 +13,10 @@ using test::TBackupFixture;
 
 std::string Ole(int32_t code) { return Utf16ToUtf8(OleErrorMessage(code)); }
 
-class Pop3BackupTest : public TBackupFixture {
+class Pop3BackupTest : public test::TMachineElementFixture {
 protected:
-    std::unique_ptr<TWideXmlDocument> Document = NewBackupDocument();
-    TWideXmlNode* Machine = nullptr;
-
     void SetUp() override {
-        TBackupFixture::SetUp();
-        Document->Root()->SetName(u"Root");
-        Machine = Document->Root()->NodeNew(u"Machines")->NodeNew(u"Machine");
-        Machine->AttributeAdd(u"path", u"w3svc");
+        TMachineElementFixture::SetUp();
         MakeMachine(u"localhost", [](TMachineState&) {});
     }
 

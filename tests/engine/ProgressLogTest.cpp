@@ -77,6 +77,11 @@ TEST(ProgressLogConsoleTest, WithoutSinkNothingFails) {
     EXPECT_TRUE(BackupErrorFlag());
     InitLog();
     EXPECT_FALSE(BackupErrorFlag());
+    // Questions are answered as a console program answers them.
+    EXPECT_FALSE(EngineHost().AskYesNo(u"q"));
+    EXPECT_EQ(EngineHost().AskYesNoCancel(u"q"), -1);
+    EXPECT_FALSE(EngineHost().HasCmdLineSwitch(u"/o"));
+    EXPECT_EQ(EngineHost().BackupMachineName(), u"");
 }
 
 } // namespace

@@ -235,6 +235,17 @@ TEST_F(WebBackupTest, FileKeepsItsEncoding) {
     EXPECT_NE(Machine(*document, u"B"), nullptr);
 }
 
+TEST_F(WebBackupTest, UnsupportedEncodingLeavesTheFile) {
+    std::u16string skeleton = u"<?xml version=\"1.0\" encoding=\"UCS-4\"?>\r\n<Root>\r\n  <Machines/>\r\n</Root>\r\n";
+    std::string bytes("\xFF\xFE\0\0", 4);
+    for (char16_t c : skeleton) bytes += {static_cast<char>(c), '\0', '\0', '\0'};
+    test::WriteBytes(File, bytes);
+    EXPECT_FALSE(BackupMachine(u"B", u""));
+    EXPECT_EQ(FileBytes(), bytes);
+    EXPECT_EQ(RedLines(), std::vector<std::string>{"XML problem; Unsupported string encoding"});
+    EXPECT_TRUE(BackupErrorFlag());
+}
+
 TEST_F(WebBackupTest, UnreadablePropertyAttributesAreSkippedSilently) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Call|W3SVC/1|GetPropertyAttribObj|0x80004005\n");
@@ -294,6 +305,53 @@ TEST_F(WebBackupTest, UnknownRemoteMachine) {
                   "Call GetObject EOleSysError error! Path=\\; errornum=-2147023174; errortext=" + message,
                   "Call GetObject EOleSysError error! Path=node; errornum=-2147023174; errortext=" + message}));
     EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not connected. Error=" + message});
+}
+
+TEST_F(WebBackupTest, FixtureMachines) {
+    std::filesystem::copy(std::filesystem::path(ORVEX_TEST_DATA) / "machines", Folder.File("machines"),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    CloseMachines();
+
+    EXPECT_TRUE(BackupMachine(u"Web2Sites", u"WEB2"));
+    EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not installed on remote computer"});
+    EXPECT_FALSE(BackupErrorFlag());
+    auto document = Reload();
+    TWideXmlNode* web2 = Machine(*document, u"web2sites");
+    ASSERT_NE(web2, nullptr);
+    EXPECT_EQ(web2->AttributeByName(u"machineName"), u"WEB2");
+    TWideXmlNode* shop = FindSubDirElement(*web2, u"3");
+    ASSERT_NE(shop, nullptr);
+    EXPECT_EQ(shop->AttributeByName(u"siteName"), u"Shop");
+    EXPECT_EQ(FindSubDirElement(*web2, u"Pop3 Service"), nullptr);
+    EXPECT_NE(FindSubDirElement(*web2, u"Service Extensions"), nullptr);  // the local IIS is version 6
+
+    InitLog();
+    EXPECT_TRUE(BackupMachine(u"Iis7", u"IIS7HOST"));
+    EXPECT_EQ(RedLines().front(), "Call GetObject EOleSysError error on IIS7HOST! The cause could be the use of IIS7 "
+                                  "without IIS6 compatibility tools. Path=\\; errornum=-2147221020; errortext=" +
+                                      Ole(hr::MkSyntax));
+    EXPECT_EQ(Sink.LinesIn(clLogBlack), std::vector<std::string>{"POP3 service not installed on remote computer"});
+    document = Reload();
+    EXPECT_EQ(MachinesElement(*document).NodeCount(), 2);
+}
+
+TEST_F(WebBackupTest, SiteListWithoutRecursion) {
+    auto document = NewBackupDocument();
+    TWideXmlNode* service = document->Root();
+    service->SetName(u"Machine");
+    service->AttributeAdd(u"path", u"w3svc");
+    BackupSubDirectories(u"localhost", u"w3svc", *service, false);
+    std::vector<std::u16string> sites;
+    for (int i = 0; i < service->NodeCount(); ++i) {
+        TWideXmlNode* child = service->Nodes(i);
+        EXPECT_EQ(child->NodeCount(), 0);
+        if (child->AttributeByName(u"className") == u"IIsWebServer")
+            sites.push_back(child->AttributeByName(u"path") + u"=" + child->AttributeByName(u"siteName"));
+    }
+    EXPECT_EQ(sites, (std::vector<std::u16string>{u"1=Default Web Site", u"2=Intranet"}));
+    EXPECT_TRUE(Sink.Lines.empty());
+    BackupSubDirectories(u"localhost", u"w3svc/no such key", *service, true);  // not a container: nothing
+    EXPECT_TRUE(Sink.Lines.empty());
 }
 
 TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
@@ -382,17 +440,8 @@ TEST_F(WebBackupTest, MissingRegistryKeyIsAnError) {
               "ERROR during backup of web1: Unable to open registry path: Software\\Microsoft\\InetStp");
 }
 
-class ServiceExtensionsTest : public TBackupFixture {
+class ServiceExtensionsTest : public test::TMachineElementFixture {
 protected:
-    std::unique_ptr<TWideXmlDocument> Document = NewBackupDocument();
-    TWideXmlNode* MachineElement = nullptr;
-
-    void SetUp() override {
-        TBackupFixture::SetUp();
-        Document->Root()->SetName(u"Root");
-        MachineElement = Document->Root()->NodeNew(u"Machines")->NodeNew(u"Machine");
-        MachineElement->AttributeAdd(u"path", u"w3svc");
-    }
     void UseList(std::vector<std::u16string> entries) {
         MakeMachine(u"localhost", [&](TMachineState& state) {
             state.Metabase->Find(u"W3SVC")->SetValue(u"WebSvcExtRestrictionList", TextArray(entries));
@@ -405,9 +454,9 @@ protected:
 TEST_F(ServiceExtensionsTest, EntriesGroupByDescription) {
     UseList({u"0,*.dll", u"1,C:\\a.dll,0,G1,Desc", u"0,C:\\b.dll,1,G2,DESC", u"1,C:\\c.dll,1,G3,Other,extra",
              u"1,C:\\a.dll,1,G4,desc", u"1,,1,G5", u""});
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
-    ASSERT_EQ(MachineElement->NodeCount(), 1);
-    EXPECT_EQ(Xml(*MachineElement->Nodes(0)),
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    ASSERT_EQ(Machine->NodeCount(), 1);
+    EXPECT_EQ(Xml(*Machine->Nodes(0)),
               test::CrLfLines({
                   R"(      <SubDir path="Service Extensions" className="ServiceExtensions">)",
                   R"(        <SubDir path="Desc" className="ServiceExtensions">)",
@@ -435,19 +484,19 @@ TEST_F(ServiceExtensionsTest, EntriesGroupByDescription) {
 
 TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
     UseList({u"1,C:\\a.dll,0,G1,Desc"});
-    TWideXmlNode& site = AppendSubDirElement(*MachineElement, u"1", u"IIsWebServer");
+    TWideXmlNode& site = AppendSubDirElement(*Machine, u"1", u"IIsWebServer");
     TWideXmlNode& nested = AppendSubDirElement(site, u"Service Extensions", u"ServiceExtensions");
-    TWideXmlNode& other = AppendSubDirElement(*MachineElement, u"Service Extensions", u"IIsWebVirtualDir");
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
+    TWideXmlNode& other = AppendSubDirElement(*Machine, u"Service Extensions", u"IIsWebVirtualDir");
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
     EXPECT_EQ(nested.NodeCount(), 0);
     EXPECT_EQ(other.NodeCount(), 0);
-    ASSERT_EQ(MachineElement->NodeCount(), 3);
-    TWideXmlNode* own = MachineElement->Nodes(2);
+    ASSERT_EQ(Machine->NodeCount(), 3);
+    TWideXmlNode* own = Machine->Nodes(2);
     EXPECT_EQ(own->AttributeByName(u"className"), u"ServiceExtensions");
     EXPECT_EQ(own->NodeCount(), 1);
     // A second run reuses the subtree and its elements.
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
-    EXPECT_EQ(MachineElement->NodeCount(), 3);
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    EXPECT_EQ(Machine->NodeCount(), 3);
     EXPECT_EQ(own->NodeCount(), 1);
     EXPECT_EQ(own->Nodes(0)->NodeCount(), 2);
 }
@@ -455,8 +504,8 @@ TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
 TEST_F(ServiceExtensionsTest, UnreadableListIsLoggedAndSkipped) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Get|W3SVC|WebSvcExtRestrictionList|0x80070005\n");
-    BackupServiceExtensions(u"", u"w3svc", *MachineElement);
-    EXPECT_EQ(MachineElement->NodeCount(), 0);
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    EXPECT_EQ(Machine->NodeCount(), 0);
     EXPECT_EQ(Sink.LinesIn(clLogRed),
               std::vector<std::string>{"Call GetObject EOleSysError error! Path=node; errornum=-2147024891; errortext=" +
                                        Ole(hr::E_ACCESSDENIED)});

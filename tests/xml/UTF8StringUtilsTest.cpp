@@ -55,6 +55,7 @@ TEST(ByteStrings, LineBreaksAfterEveryWidthBytes) {
     EXPECT_EQ(Utf8InsertLineBreaks("", "|", 76), "|");
     EXPECT_EQ(Utf8InsertLineBreaks("abc", "", 76), "abc");
     EXPECT_EQ(Utf8InsertLineBreaks("abc", "|", 0), "abc");
+    EXPECT_EQ(Utf8InsertLineBreaks("ab", "|", 1), "|a|b|"); // never two at the end
     EXPECT_EQ(Utf8InsertLineBreaks(std::string(76, 'y'), "|", 76), "|" + std::string(76, 'y') + "|");
 }
 

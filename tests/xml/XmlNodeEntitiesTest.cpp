@@ -106,3 +106,22 @@ TEST(EntityResolution, WithoutADocumentValuesStay) {
     EXPECT_EQ(node.ValueDirect(), "&e;");
     EXPECT_EQ(node.AttributeByName("a"), "x");
 }
+
+TEST(EntityResolution, ExpansionsThatMultiplyStopAtALimit) {
+    TTestDocument doc;
+    doc.Entities["l0"] = "<x>1</x>";
+    for (int level = 1; level <= 6; ++level) {
+        std::string refs;
+        for (int i = 0; i < 10; ++i)
+            refs += "&l" + std::to_string(level - 1) + ";";
+        doc.Entities["l" + std::to_string(level)] = "<y>" + refs + "</y>";
+    }
+    TUtf8XmlNode* root = doc.Container.NodeNew("r");
+    root->SetValueDirect("&l6;");
+    try {
+        root->ResolveEntityReferences();
+        FAIL();
+    } catch (const EFilerError& e) {
+        EXPECT_NE(std::string(e.what()).find("expands too far"), std::string::npos);
+    }
+}

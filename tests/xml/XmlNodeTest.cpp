@@ -240,6 +240,9 @@ TEST(Lookups, PathsDepthsAndCounts) {
     EXPECT_EQ(t.root->TreeDepth(), 0);
     EXPECT_EQ(t.a->TreeDepth(), 2);
     EXPECT_EQ(t.root->FullPath(), "/Root");
+    EXPECT_EQ(t.doc.Container.FullPath(), "/");
+    TUtf8XmlNode loose(nullptr, "Loose");
+    EXPECT_EQ(loose.FullPath(), "/Loose");
     EXPECT_EQ(t.b->FullPath(), "/Root/Machines/Machine");
     EXPECT_EQ(t.doc.Container.TotalNodeCount(), 5);
     EXPECT_EQ(t.root->CascadedName(), "0000_Root0000");
@@ -456,4 +459,34 @@ TEST(Layout, SettingsWithoutADocumentUseTheDefaults) {
     node.SetDocument(&doc);
     node.SetBinaryEncoding(xbeBinHex);
     EXPECT_EQ(doc.Binary, xbeBinHex);
+}
+
+TEST(TreeOperations, DeepTreesDoNotExhaustTheStack) {
+    // As deep as the parser allows.
+    constexpr int kDepth = 10000;
+    TTestDocument doc;
+    auto top = std::make_unique<TUtf8XmlNode>(nullptr, "n");
+    TUtf8XmlNode* deepest = top.get();
+    for (int i = 0; i < kDepth; ++i)
+        deepest = deepest->NodeNew("n");
+    deepest->SetValueDirect("leaf");
+    TUtf8XmlNode* topRaw = top.get();
+    doc.Container.NodeAdd(std::move(top));
+    EXPECT_EQ(deepest->DocumentHooks(), &doc);
+    EXPECT_EQ(deepest->TreeDepth(), kDepth);
+    EXPECT_EQ(topRaw->TotalNodeCount(), kDepth);
+    EXPECT_EQ(doc.Container.FindNode("absent"), nullptr);
+    TUtf8XmlNodeList all;
+    doc.Container.FindNodes("n", all);
+    EXPECT_EQ(all.Count(), kDepth + 1);
+    TUtf8XmlNode copy(&doc);
+    copy.Assign(*topRaw);
+    EXPECT_TRUE(copy.IsEqualTo(topRaw, xcNodeName | xcRecursive));
+    copy.DeleteEmptyNodes();
+    EXPECT_EQ(copy.TotalNodeCount(), kDepth);
+    topRaw->ResolveEntityReferences();
+    EXPECT_EQ(topRaw->NodeByAttributeValue("n", "a", "b", true), nullptr);
+    deepest->SetValueDirect("");
+    doc.Container.DeleteEmptyNodes();
+    EXPECT_EQ(doc.Container.NodeCount(), 0);
 }

@@ -131,6 +131,13 @@ TEST_P(ValueConversions, DatesByFixedPositions) {
                             "2024-01-01T25:00:00", "2024-01-01Txx:00:00"})
         EXPECT_EQ(IsoDateToDateTimeDef(bad, false, -1.0), -1.0) << bad;
     EXPECT_THROW(IsoDateToDateTime("2024-02-30", false), EXmlError);
+    EXPECT_EQ(DateTimeToIsoDate(false, EncodeDateTime(9999, 12, 31, 23, 59, 59, 999)),
+              "9999-12-31T23:59:59.999Z");
+    EXPECT_EQ(DateTimeToIsoDate(false, EncodeDateTime(1, 1, 1, 0, 0, 0, 0)), "0001-01-01");
+    for (double bad : {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(),
+                       std::numeric_limits<double>::infinity()})
+        EXPECT_EQ(ErrorText<EXmlError>([&] { DateTimeToIsoDate(false, bad); }),
+                  "Date and time value out of range");
 }
 
 TEST_P(ValueConversions, DatesWithTheLocalBias) {

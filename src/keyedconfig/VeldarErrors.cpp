@@ -1,0 +1,59 @@
+#include "keyedconfig/VeldarErrors.h"
+
+#include "keyedconfig/VeldarProjectOptions.h"
+#include "keyedconfig/VeldarmarkMessages.h"
+#include "platform/base/Utf.h"
+
+namespace orvex {
+
+EVeldarException::EVeldarException(std::u16string message)
+    : std::runtime_error(Utf16ToUtf8(message)), FMessage(std::move(message)) {}
+
+std::u16string VeldarErrorText(std::u16string_view msg, std::u16string_view methodName,
+                               const TComponent* component) {
+    if (component && !component->Name().empty() && !methodName.empty())
+        return FormatVeldarText(u"%s.%s: %s", {component->Name(), methodName, msg});
+    if (!methodName.empty())
+        return FormatVeldarText(u"Method \"%s\" reports: %s", {methodName, msg});
+    return FormatVeldarText(u"KX Error: %s", {msg});
+}
+
+void RaiseVeldarError(std::u16string_view msg, std::u16string_view methodName,
+                      const TComponent* component) {
+    throw EVeldarException(VeldarErrorText(msg, methodName, component));
+}
+
+void RaiseDocumentError(std::u16string_view msg, std::u16string_view methodName,
+                        TErrorDetailAllowedSet governing) {
+    RaiseVeldarError(msg, governing.Has(edMethodNames) ? methodName : std::u16string_view{},
+                     nullptr);
+}
+
+std::u16string FileNameDetail(std::u16string_view filePathAndName, TErrorDetailAllowedSet governing) {
+    std::u16string_view shown;
+    if (governing.Has(edFilePathsAndNames)) {
+        shown = filePathAndName;
+    } else if (governing.Has(edFileNames)) {
+        size_t slash = filePathAndName.find_last_of(u'/');
+        shown = slash == std::u16string_view::npos ? filePathAndName
+                                                   : filePathAndName.substr(slash + 1);
+    }
+    if (shown.empty())
+        return {};
+    return u"\"" + std::u16string(shown) + u"\"";
+}
+
+std::u16string FormatFileError(std::u16string_view verb, std::u16string_view reason,
+                               std::u16string_view fileNameDetail,
+                               std::optional<std::u16string_view> keyDesc) {
+    std::u16string fullReason(reason);
+    if (!fileNameDetail.empty()) {
+        fullReason += u"\r\nFilename: ";
+        fullReason += fileNameDetail;
+    }
+    if (keyDesc)
+        return FormatVeldarText(VeldarMessage(vmUnableKeyedFile), {verb, *keyDesc, fullReason});
+    return FormatVeldarText(VeldarMessage(vmUnableFile), {verb, fullReason});
+}
+
+} // namespace orvex

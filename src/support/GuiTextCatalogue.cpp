@@ -1,0 +1,48 @@
+#include "support/GuiTextCatalogue.h"
+
+#include <string>
+#include <sys/stat.h>
+
+#include "platform/base/EmbeddedResources.h"
+#include "platform/base/Module.h"
+#include "platform/base/Utf.h"
+#include "support/StringUtils.h"
+#include "support/TextFile.h"
+#include "xml/XmlStreams.h"
+
+namespace orvex {
+
+namespace {
+
+bool IsFile(const std::u16string& fileName) {
+    struct stat info {};
+    return stat(Utf16ToUtf8(fileName).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+std::unique_ptr<TVeldarXmlDoc> NewGuiTextDocument() {
+    return std::make_unique<TVeldarXmlDoc>(u"", kGuiTextRootName, u"", kGuiTextContextAttribute);
+}
+
+void LoadGuiTextCatalogue(TVeldarXmlDoc& doc, std::u16string_view folder) {
+    // Parsed aside first: a broken file must not leave the window with half a catalogue.
+    TWideXmlDocument loaded;
+    std::u16string fileName(folder);
+    if (!fileName.empty() && fileName.back() != u'/')
+        fileName += u'/';
+    fileName += kGuiTextFileName;
+    if (IsFile(fileName)) {
+        std::string bytes = LoadUtf8TextFile(fileName);
+        StripUtf8Bom(bytes);
+        loaded.ReadFromString(Utf8ToUtf16(bytes));
+    } else {
+        TxmUTF8StringStream stream(std::string(FindEmbeddedResource(kGuiTextResourceName).value_or("")));
+        loaded.LoadFromStream(stream);
+    }
+    doc.Assign(loaded);
+}
+
+void LoadGuiTextCatalogue(TVeldarXmlDoc& doc) { LoadGuiTextCatalogue(doc, ExecutableFolder()); }
+
+} // namespace orvex

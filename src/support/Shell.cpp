@@ -1,0 +1,16 @@
+#include "support/Shell.h"
+
+#include "platform/base/DesktopLauncher.h"
+#include "support/StringUtils.h"
+
+namespace orvex {
+
+bool ShellExecuteVerb(std::u16string_view verb, std::u16string_view fileName) {
+    if (verb.size() != 4 || PosCI(u"open", verb) != 1 || fileName.empty())
+        return false;
+    return LaunchDesktopHandler(fileName);
+}
+
+bool ShellOpen(std::u16string_view fileName) { return ShellExecuteVerb(u"open", fileName); }
+
+} // namespace orvex
