@@ -10,6 +10,7 @@
 #include "engine/PropertyValues.h"
 #include "engine/RestoreTree.h"
 #include "engine/SupportedProperties.h"
+#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/Pop3Admin.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"
@@ -119,7 +120,7 @@ void RestorePopAuthMethods(const TOleVariant& methods, const TWideXmlNode& eleme
 
 void LogUserLookupFailure(const std::exception& error) {
     if (const auto* ole = dynamic_cast<const EOleSysError*>(&error))
-        TraceMessage(FormatText(u"ErrorCode=%s Message=%s",
+        TraceMessage(FormatVeldarText(u"ErrorCode=%s Message=%s",
                                 {HexToText(static_cast<uint32_t>(ole->ErrorCode())), ole->Message()}));
 }
 

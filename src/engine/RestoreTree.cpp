@@ -4,23 +4,6 @@
 
 namespace orvex {
 
-namespace {
-
-class TConsoleDialogs : public TRestoreDialogs {
-public:
-    void ShowWarning(const std::u16string&) override {}
-    int AskYesNoCancel(const std::u16string&) override { return -1; }
-};
-
-TConsoleDialogs ConsoleDialogs;
-TRestoreDialogs* InstalledDialogs = nullptr;
-
-} // namespace
-
-void SetRestoreDialogs(TRestoreDialogs* dialogs) { InstalledDialogs = dialogs; }
-
-TRestoreDialogs& RestoreDialogs() { return InstalledDialogs ? *InstalledDialogs : ConsoleDialogs; }
-
 bool IsNodeChecked(const TTreeNode& node) {
     const TreeNodeData* data = node.Data();
     return data && data->Checked;

@@ -1,6 +1,6 @@
 #pragma once
-// The restore tree as the engine sees it, and the two dialogs a restore may show.
-// The wizard implements both over its tree view and its dialog front ends.
+// The restore tree as the engine sees it; the wizard implements it over its tree
+// view.
 
 #include "engine/TreeNodeData.h"
 
@@ -17,22 +17,8 @@ public:
     virtual TTreeNode* TopLevelNode(int index) const = 0;
 };
 
-// Buttons AskYesNoCancel answers with.
+// Buttons the host's AskYesNoCancel answers with (no choice made: 0).
 enum : int { mrNone = 0, mrCancel = 2, mrYes = 6, mrNo = 7 };
-
-class TRestoreDialogs {
-public:
-    virtual ~TRestoreDialogs() = default;
-    // The warning dialog front end ("MsgWarningOk").
-    virtual void ShowWarning(const std::u16string& text) = 0;
-    // The yes/no/cancel front end ("DialogYesNoCancel"): the button pressed.
-    virtual int AskYesNoCancel(const std::u16string& text) = 0;
-};
-
-// Installs the dialogs (nullptr: a console answer, nothing shown and -1 returned).
-// The caller keeps ownership and keeps them alive while installed.
-void SetRestoreDialogs(TRestoreDialogs* dialogs);
-TRestoreDialogs& RestoreDialogs();
 
 // The node's record, or nullptr; the flags read as clear without one.
 bool IsNodeChecked(const TTreeNode& node);

@@ -8,6 +8,7 @@
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
+#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/CaseFold.h"
 
 namespace orvex {
@@ -78,8 +79,8 @@ TSiteDecision DecideExistingSite(const TSiteLine& site, std::vector<std::u16stri
         return TSiteDecision::sdOverwrite;
     case scmAsk: {
         std::u16string question =
-            FormatText(EngineHost().DialogText(u"DialogYesNoCancel", u"websiteexist"), {site.Name, site.Id});
-        int answer = RestoreDialogs().AskYesNoCancel(question);
+            FormatVeldarText(EngineHost().DialogText(u"DialogYesNoCancel", u"websiteexist"), {site.Name, site.Id});
+        int answer = EngineHost().AskYesNoCancel(question);
         if (answer == mrNone)
             LogLine(u"you do not make the choice of website conflict!we will choose another identifier for your "
                     u"website",

@@ -123,7 +123,7 @@ void RestoreMachine(std::u16string_view machine, std::u16string_view iisVersion,
     for (int i = 0; i < tree.TopLevelCount(); ++i)
         if (IsNodeChecked(*tree.TopLevelNode(i))) ++checked;
     if (checked >= 2) {
-        RestoreDialogs().ShowWarning(EngineHost().DialogText(u"MsgWarningOk", u"restoremachinecount"));
+        EngineHost().ShowWarning(EngineHost().DialogText(u"MsgWarningOk", u"restoremachinecount"));
         return;
     }
     LogLine(u"Check sites......", clLogBlue);

@@ -106,13 +106,11 @@ inline std::unique_ptr<TMemoryTree> BuildRestoreTree(const TWideXmlDocument& doc
     return tree;
 }
 
-class TMemoryDialogs : public TRestoreDialogs {
+// A host whose yes/no/cancel answers are set one by one.
+class TRestoreHost : public TMemoryHost {
 public:
-    std::vector<std::u16string> Warnings;
-    std::vector<std::u16string> Questions;
     std::vector<int> Answers;  // taken in turn; mrNo when used up
 
-    void ShowWarning(const std::u16string& text) override { Warnings.push_back(text); }
     int AskYesNoCancel(const std::u16string& text) override {
         Questions.push_back(text);
         if (Answers.empty()) return mrNo;
@@ -124,16 +122,15 @@ public:
 
 class TRestoreFixture : public TBackupFixture {
 protected:
-    TMemoryDialogs Dialogs;
+    TRestoreHost Dialogs;
+    TEngineHostScope RestoreScope{&Sink, &Dialogs};
 
     void SetUp() override {
         TBackupFixture::SetUp();
         FillSupportedPropertyTable(std::string(*FindEmbeddedResource(u"SupportedProperty")));
-        SetRestoreDialogs(&Dialogs);
         SetSiteConflictMode(scmUnset);
     }
     void TearDown() override {
-        SetRestoreDialogs(nullptr);
         SetSiteConflictMode(scmUnset);
         TBackupFixture::TearDown();
     }

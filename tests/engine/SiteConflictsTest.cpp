@@ -145,20 +145,21 @@ TEST_F(SiteConflictsTest, SameNameAndIdentifierByMode) {
 }
 
 TEST_F(SiteConflictsTest, AskFillsNameAndIdentifierIntoTheQuestion) {
-    struct THost : test::TMemoryHost {
+    struct THost : test::TRestoreHost {
         std::u16string DialogText(std::u16string_view type, std::u16string_view id) override {
             return std::u16string(type) + u"/" + std::u16string(id) + u": Web site: %s (identifier = %s) exists!";
         }
     } host;
     TEngineHostScope scope(&Sink, &host);
     SetSiteConflictMode(scmAsk);
-    Dialogs.Answers = {mrYes};
+    host.Answers = {mrYes};
     WriteBackupFile(BackupXml(Site("2", "Intranet")));
     auto tree = TreeChoosing({u"2"});
     std::vector<std::u16string> skip;
     ASSERT_TRUE(CheckSites(u"localhost", *tree, skip));
-    ASSERT_EQ(Dialogs.Questions.size(), 1u);
-    EXPECT_EQ(Dialogs.Questions[0], u"DialogYesNoCancel/websiteexist: Web site: Intranet (identifier = 2) exists!");
+    EXPECT_EQ(Path(*tree, 0), "2");
+    ASSERT_EQ(host.Questions.size(), 1u);
+    EXPECT_EQ(host.Questions[0], u"DialogYesNoCancel/websiteexist: Web site: Intranet (identifier = 2) exists!");
 }
 
 TEST_F(SiteConflictsTest, IdentifierHeldByAnotherNameAlwaysRenumbers) {
