@@ -4,7 +4,6 @@
 #include "engine/BackupGrammar.h"
 #include "engine/EngineHost.h"
 #include "engine/EngineState.h"
-#include "engine/EngineText.h"
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
