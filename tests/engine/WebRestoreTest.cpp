@@ -274,5 +274,35 @@ TEST_F(WebRestoreTest, ServiceExtensionFailureIsLogged) {
                            Utf16ToUtf8(OleErrorMessage(hr::FileNotFound))});
 }
 
+TEST_F(WebRestoreTest, BindingCheckEndsItsLinesEvenWhenItFails) {
+    WriteBackupFile(BackupFile(Machine("B", SubDir("9", "IIsWebServer", Prop("ServerBindings", "STRING", "10.0.0.5:80:"), "Nine"))));
+    auto tree = TreeOfFile();
+    Restore(*tree);
+    auto all = Sink.AllLines();
+    auto from = std::find(all.begin(), all.end(), "Check IP Bindings......");
+    ASSERT_NE(from, all.end());
+    EXPECT_EQ(*(from + 1), "Check IP Bindings finished.");
+    EXPECT_EQ(Red(), Lines{"Problem in RestoreProperty: path=\\Nine name=ServerBindings type=STRING value=10.0.0.5:80: "
+                           "Error:" + Utf16ToUtf8(OleErrorMessage(hr::TypeMismatch))});
+}
+
+TEST_F(WebRestoreTest, SkipLinesAreUsedUpAndApplyToTheTopLevelOnly) {
+    WriteBackupFile(BackupFile(Machine(
+        "B", SubDir("9", "IIsWebServer", SubDir("9", "IIsWebVirtualDir", Prop("Path", "STRING", "C:\\nine")), "Nine") +
+                 SubDir("7", "IIsWebServer", Prop("ServerSize", "INTEGER", "2"), "Seven"))));
+    auto document = LoadBackupDocument();
+    auto tree = test::BuildRestoreTree(*document);
+    std::vector<std::u16string> skip{u"9", u"9", u"x"};
+    RestoreDirectory(u"localhost", u"IIS6", *FindMachineElement(MachinesElement(*document), u"B"), &skip,
+                     tree->Node(u"B"));
+    EXPECT_EQ(skip, (std::vector<std::u16string>{u"9", u"x"}));
+    EXPECT_FALSE(Exists(u"W3SVC/9"));
+    EXPECT_EQ(Get(u"W3SVC/7", u"ServerSize"), TOleVariant(int32_t(2)));
+    skip = {u"9"};
+    RestoreDirectory(u"localhost", u"IIS6", *FindSubDirElement(*FindMachineElement(MachinesElement(*document), u"B"), u"9"),
+                     nullptr, tree->Node(u"B", u"9"));
+    EXPECT_TRUE(Exists(u"W3SVC/9/9"));  // below the top level nothing is skipped
+}
+
 } // namespace
 } // namespace orvex
