@@ -19,8 +19,36 @@ std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenMachines;  // by f
 // folder lookup on every bind.
 std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenByName;
 
+// The machines folder and the $ORVEX_MACHINES it was made from: every bind asks
+// for it, and the variable seldom changes.
+struct TFolderMemo {
+    bool Valid = false;
+    bool Set = false;
+    std::string Variable;
+    std::string Folder;
+};
+thread_local TFolderMemo gFolderMemo;
+
+const std::string& MachinesFolderText() {
+    const char* variable = EnvironmentVariableUtf8("ORVEX_MACHINES");
+    const bool set = variable && *variable;
+    TFolderMemo& memo = gFolderMemo;
+    if (!memo.Valid || memo.Set != set || (set && memo.Variable != variable)) {
+        // Through UTF-16 and back, as the environment is read everywhere else.
+        const std::filesystem::path folder =
+            set ? std::filesystem::path(Utf16ToUtf8(Utf8ToUtf16(variable)))
+                : std::filesystem::path(Utf16ToUtf8(ExecutableFolder())) / "machines";
+        memo = {true, set, set ? std::string(variable) : std::string(), folder.string()};
+    }
+    return memo.Folder;
+}
+
 std::string NameKey(std::u16string_view name) {
-    std::string key = MachinesFolder().string() + "|";
+    const std::string& folder = MachinesFolderText();
+    std::string key;
+    key.reserve(folder.size() + 1 + name.size());
+    key += folder;
+    key += '|';
     for (char16_t c : name)
         AppendUtf8(key, c >= 0xD800 && c <= 0xDFFF ? c : FoldCase(c));
     return key;
@@ -95,11 +123,7 @@ void TEmulatedMachine::SavePop3() {
     FStamp = MachineStamp(FFolder);
 }
 
-std::filesystem::path MachinesFolder() {
-    if (std::optional<std::u16string> folder = EnvironmentVariable(u"ORVEX_MACHINES"); folder && !folder->empty())
-        return std::filesystem::path(Utf16ToUtf8(*folder));
-    return std::filesystem::path(Utf16ToUtf8(ExecutableFolder())) / "machines";
-}
+std::filesystem::path MachinesFolder() { return std::filesystem::path(MachinesFolderText()); }
 
 bool IsLocalMachineName(std::u16string_view name) {
     static const std::u16string host = ComputerName();  // the host keeps its name while we run

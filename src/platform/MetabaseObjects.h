@@ -68,6 +68,11 @@ private:
     std::u16string FPath;
     std::u16string FPendingClass;
     std::vector<std::pair<std::u16string, TOleVariant>> FCache;
+    // The key and its class as last found: a backup asks an object for every
+    // property of its class. The key is looked up again once any key was removed.
+    mutable TMetaObject* FKey = nullptr;
+    mutable uint64_t FKeyRemovals = 0;
+    mutable const TClassDef* FClass = nullptr;
 };
 
 class TSchemaClassObject : public TAutoObject {
