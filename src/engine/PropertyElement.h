@@ -28,6 +28,8 @@ public:
     TWideXmlNode& Parent() const { return FParent; }
     TWideXmlNode* Find(std::u16string_view id);
     void Add(std::u16string_view id, TWideXmlNode& element);
+    // The entry for id, made empty (nullptr) when there is none.
+    TWideXmlNode*& Slot(std::u16string_view id);
 
 private:
     void Build();

@@ -18,11 +18,11 @@ size_t HashFolded(std::u16string_view name) {
     for (size_t i = 0; i < name.size(); ++i) {
         char32_t c = name[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = name[i];  // a lone surrogate compares as it is
-        else
-            c = c < 0x80 ? (c >= U'A' && c <= U'Z' ? c + 32 : c) : FoldCase(c);
+            c = FoldCase(0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00));
+        else if (c < 0x80)
+            c = c >= U'A' && c <= U'Z' ? c + 32 : c;
+        else if (c < 0xD800 || c > 0xDFFF)
+            c = FoldCase(c);  // a lone surrogate compares as it is
         hash = (hash ^ c) * 1099511628211ull;
     }
     return static_cast<size_t>(hash);
