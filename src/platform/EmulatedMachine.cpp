@@ -15,9 +15,14 @@ namespace {
 
 std::mutex gOpenMutex;
 std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenMachines;  // by folder
-// The same machines by machines folder and case-folded name, which spares the
-// folder lookup on every bind.
-std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenByName;
+// The same machines by machines folder and name ignoring case, which spares the
+// folder lookup on every bind; looked up without building a key.
+struct TNameLess {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const { return CompareTextIgnoreCase(a, b) < 0; }
+};
+using TMachinesByName = std::map<std::u16string, std::shared_ptr<TEmulatedMachine>, TNameLess>;
+std::map<std::string, TMachinesByName, std::less<>> gOpenByName;
 
 // The machines folder and the $ORVEX_MACHINES it was made from: every bind asks
 // for it, and the variable seldom changes.
@@ -41,17 +46,6 @@ const std::string& MachinesFolderText() {
         memo = {true, set, set ? std::string(variable) : std::string(), folder.string()};
     }
     return memo.Folder;
-}
-
-std::string NameKey(std::u16string_view name) {
-    const std::string& folder = MachinesFolderText();
-    std::string key;
-    key.reserve(folder.size() + 1 + name.size());
-    key += folder;
-    key += '|';
-    for (char16_t c : name)
-        AppendUtf8(key, c >= 0xD800 && c <= 0xDFFF ? c : FoldCase(c));
-    return key;
 }
 
 bool IsValidMachineName(std::u16string_view name) {
@@ -141,28 +135,32 @@ std::filesystem::path MachineFolderOf(std::u16string_view name) {
 namespace {
 
 std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
-    if (!IsLocalMachineName(name) && !IsValidMachineName(name))
+    const bool local = IsLocalMachineName(name);
+    if (!local && !IsValidMachineName(name))
         return nullptr;
-    const std::string nameKey = NameKey(IsLocalMachineName(name) ? u"localhost" : name);
+    const std::u16string_view nameKey = local ? u"localhost" : name;
+    const std::string& machinesFolder = MachinesFolderText();
     {
         std::lock_guard lock(gOpenMutex);
-        if (auto it = gOpenByName.find(nameKey); it != gOpenByName.end()) {
-            if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
-                return it->second;
-            gOpenByName.erase(it);
-        }
+        if (auto folder = gOpenByName.find(machinesFolder); folder != gOpenByName.end())
+            if (auto it = folder->second.find(nameKey); it != folder->second.end()) {
+                if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
+                    return it->second;
+                folder->second.erase(it);
+            }
     }
+    const std::string machinesFolderKey = machinesFolder;  // the memo may change from here on
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
     const std::string key = folder.string();
     if (auto it = gOpenMachines.find(key);
         it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder))) {
-        gOpenByName[nameKey] = it->second;
+        gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), it->second);
         return it->second;
     }
     gOpenMachines.erase(key);
     if (!MachineExists(folder)) {
-        if (!IsLocalMachineName(name))
+        if (!local)
             return nullptr;
         // Without its facts file the folder is no machine; files of one that lost it
         // are damaged, not to be replaced by the default.
@@ -174,7 +172,7 @@ std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk)
     }
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
     gOpenMachines[key] = machine;
-    gOpenByName[nameKey] = machine;
+    gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
     return machine;
 }
 

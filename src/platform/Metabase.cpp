@@ -34,10 +34,21 @@ size_t TFoldedNameHash::operator()(std::u16string_view name) const { return Hash
 
 bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return SameTextIgnoreCase(a, b); }
 
+// Property ids are looked up several times per property a backup reads (once per
+// ancestor for inherited ones): the length and the first and last four characters
+// tell the schema's names apart well enough.
 size_t TAsciiNameHash::operator()(std::u16string_view name) const {
-    uint64_t hash = 14695981039346656037ull;
-    for (char16_t c : name)
-        hash = (hash ^ (c >= u'a' && c <= u'z' ? c - 32 : c)) * 1099511628211ull;
+    uint64_t hash = 14695981039346656037ull ^ name.size();
+    auto mix = [&](char16_t c) { hash = (hash ^ (c >= u'a' && c <= u'z' ? c - 32 : c)) * 1099511628211ull; };
+    if (name.size() <= 8) {
+        for (char16_t c : name)
+            mix(c);
+    } else {
+        for (size_t i = 0; i < 4; ++i)
+            mix(name[i]);
+        for (size_t i = name.size() - 4; i < name.size(); ++i)
+            mix(name[i]);
+    }
     return static_cast<size_t>(hash);
 }
 
