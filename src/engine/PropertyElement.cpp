@@ -74,26 +74,27 @@ TWideXmlNode& AppendPropertyElement(TWideXmlNode& parent, std::u16string_view id
 
 TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
     if (!FBuilt) Build();
-    return FById[CaseFoldedKey(id)];
+    if (auto it = FById.find(id); it != FById.end()) return it->second;
+    return FById.try_emplace(std::u16string(id), nullptr).first->second;
 }
 
 void TPropertyIndex::Build() {
     FBuilt = true;
     for (int i = 0; i < FParent.NodeCount(); ++i) {
         TWideXmlNode* child = FParent.Nodes(i);
-        if (IsPropertyElement(*child)) FById.emplace(CaseFoldedKey(child->AttributeByName(backupxml::AttrId)), child);
+        if (IsPropertyElement(*child)) FById.emplace(child->AttributeByName(backupxml::AttrId), child);
     }
 }
 
 TWideXmlNode* TPropertyIndex::Find(std::u16string_view id) {
     if (!FBuilt) Build();
-    auto it = FById.find(CaseFoldedKey(id));
+    auto it = FById.find(id);
     return it == FById.end() ? nullptr : it->second;
 }
 
 void TPropertyIndex::Add(std::u16string_view id, TWideXmlNode& element) {
     if (!FBuilt) Build();
-    FById.emplace(CaseFoldedKey(id), &element);
+    FById.emplace(std::u16string(id), &element);
 }
 
 TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
