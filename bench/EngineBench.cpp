@@ -46,6 +46,7 @@ public:
         setenv("ORVEX_MACHINES", (FPath / "machines").c_str(), 1);
         CloseMachines();
         CreateMachine(u"BIG", BuildLargeMachineState(u"BIG", SiteCount(), kDirsPerSite));
+        OpenMachine(u"");  // the local machine (the namespace of "IIS:") is installed here
     }
     ~TBenchFolder() {
         CloseMachines();
