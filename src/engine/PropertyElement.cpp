@@ -74,7 +74,6 @@ TWideXmlNode& AppendPropertyElement(TWideXmlNode& parent, std::u16string_view id
 
 TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
     if (!FBuilt) Build();
-    if (auto it = FById.find(id); it != FById.end()) return it->second;
     return FById.try_emplace(std::u16string(id), nullptr).first->second;
 }
 

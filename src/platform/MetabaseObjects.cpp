@@ -92,15 +92,19 @@ std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
 }
 
 const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
-    const TPropertyDef* def = FindPropertyDef(id);
     if (FPendingClass.empty())
         Existing();  // a key that is gone raises PathNotFound first
+    if (FLastDef && id == FLastId)
+        return *FLastDef;
+    const TPropertyDef* def = FindPropertyDef(id);
     // A key keeps its class; a pending one has the class it will be created with.
     if (!FClass)
         FClass = FindClassDef(ClassName());
     const TClassDef* cls = FClass;
     if (!def || (cls && !ClassHasProperty(*cls, def->Name)))
         throw EOleSysError(hr::AdsPropertyNotSupported);
+    FLastId = id;
+    FLastDef = def;
     return *def;
 }
 

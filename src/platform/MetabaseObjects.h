@@ -73,6 +73,10 @@ private:
     mutable TMetaObject* FKey = nullptr;
     mutable uint64_t FKeyRemovals = 0;
     mutable const TClassDef* FClass = nullptr;
+    // The property last found for the class: a backup asks for its attributes,
+    // then for its value.
+    mutable std::u16string FLastId;
+    mutable const TPropertyDef* FLastDef = nullptr;
 };
 
 class TSchemaClassObject : public TAutoObject {
