@@ -52,9 +52,15 @@ size_t TAsciiNameHash::operator()(std::u16string_view name) const {
     return static_cast<size_t>(hash);
 }
 
-bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return SameName(a, b); }
+// Ids are mostly asked as the schema spells them: an exact match first.
+bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameName(a, b); }
 
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
+    const auto it = FPropertyIndex.find(id);
+    return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
+}
+
+const TOleVariant* TMetaObject::FindValue(const TAsciiHashedName& id) const {
     const auto it = FPropertyIndex.find(id);
     return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
 }
@@ -80,12 +86,13 @@ void TMetaObject::IndexProperties() {
 }
 
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
-    if (const TOleVariant* own = FindValue(def.Name))
+    const TAsciiHashedName id{def.Name, TAsciiNameHash()(def.Name)};  // hashed once for every level
+    if (const TOleVariant* own = FindValue(id))
         return own;
     if (!def.Inherit)
         return nullptr;
     for (const TMetaObject* up = FParent; up; up = up->FParent)
-        if (const TOleVariant* value = up->FindValue(def.Name))
+        if (const TOleVariant* value = up->FindValue(id))
             return value;
     return nullptr;
 }

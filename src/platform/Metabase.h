@@ -24,13 +24,21 @@ struct TFoldedNameEqual {
     using is_transparent = void;
     bool operator()(std::u16string_view a, std::u16string_view b) const;
 };
+// A name with its TAsciiNameHash, for looking the same name up in many maps.
+struct TAsciiHashedName {
+    std::u16string_view Name;
+    size_t Hash;
+};
 struct TAsciiNameHash {
     using is_transparent = void;
     size_t operator()(std::u16string_view name) const;
+    size_t operator()(const TAsciiHashedName& name) const { return name.Hash; }
 };
 struct TAsciiNameEqual {
     using is_transparent = void;
     bool operator()(std::u16string_view a, std::u16string_view b) const;
+    bool operator()(const TAsciiHashedName& a, std::u16string_view b) const { return (*this)(a.Name, b); }
+    bool operator()(std::u16string_view a, const TAsciiHashedName& b) const { return (*this)(a, b.Name); }
 };
 
 class TMetaObject {
@@ -75,6 +83,7 @@ private:
     std::u16string FClassName;
     TMetaObject* FParent = nullptr;
     void IndexProperties();
+    const TOleVariant* FindValue(const TAsciiHashedName& id) const;
 
     std::vector<std::pair<std::u16string, TOleVariant>> FProperties;
     // Positions in FProperties by id: a backup reads every property of a key.
