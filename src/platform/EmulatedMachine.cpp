@@ -6,6 +6,7 @@
 #include "platform/base/Module.h"
 #include "platform/base/Utf.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -134,7 +135,13 @@ std::filesystem::path MachineFolderOf(std::u16string_view name) {
 
 namespace {
 
-std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
+// Changes whenever an open machine is added or dropped, so that the answers kept
+// below are only used while the maps above would give the same.
+std::atomic<uint64_t> gOpenGeneration{1};
+
+void MachinesChanged() { gOpenGeneration.fetch_add(1); }
+
+std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool checkDisk) {
     const bool local = IsLocalMachineName(name);
     if (!local && !IsValidMachineName(name))
         return nullptr;
@@ -147,6 +154,7 @@ std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk)
                 if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
                     return it->second;
                 folder->second.erase(it);
+                MachinesChanged();
             }
     }
     const std::string machinesFolderKey = machinesFolder;  // the memo may change from here on
@@ -156,9 +164,11 @@ std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk)
     if (auto it = gOpenMachines.find(key);
         it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder))) {
         gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), it->second);
+        MachinesChanged();
         return it->second;
     }
     gOpenMachines.erase(key);
+    MachinesChanged();
     if (!MachineExists(folder)) {
         if (!local)
             return nullptr;
@@ -173,6 +183,35 @@ std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk)
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
     gOpenMachines[key] = machine;
     gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
+    MachinesChanged();
+    return machine;
+}
+
+// The last two machines this thread opened by name: a backup binds a schema object
+// for every property it reads, each bind opening the local machine and the one named.
+struct TLastOpen {
+    uint64_t Generation = 0;
+    std::string MachinesFolder;
+    std::u16string Name;
+    std::weak_ptr<TEmulatedMachine> Machine;
+};
+thread_local TLastOpen gLastOpens[2];
+thread_local size_t gLastOpenNext = 0;
+
+std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
+    const uint64_t generation = gOpenGeneration.load();
+    if (!checkDisk) {
+        const std::string& machinesFolder = MachinesFolderText();
+        for (const TLastOpen& last : gLastOpens)
+            if (last.Generation == generation && last.Name == name && last.MachinesFolder == machinesFolder)
+                if (std::shared_ptr<TEmulatedMachine> machine = last.Machine.lock())
+                    return machine;
+    }
+    std::shared_ptr<TEmulatedMachine> machine = OpenUncached(name, checkDisk);
+    if (machine) {
+        TLastOpen& last = gLastOpens[gLastOpenNext++ % 2];
+        last = {generation, MachinesFolderText(), std::u16string(name), machine};
+    }
     return machine;
 }
 
@@ -187,6 +226,7 @@ void CloseMachines() {
     gOpenMachines.clear();
     gOpenByName.clear();
     gFolders.clear();
+    MachinesChanged();
 }
 
 void CreateMachine(std::u16string_view name, const TMachineState& state) {
@@ -194,6 +234,7 @@ void CreateMachine(std::u16string_view name, const TMachineState& state) {
     std::lock_guard lock(gOpenMutex);
     gOpenMachines.erase(folder.string());
     gOpenByName.clear();
+    MachinesChanged();
     SaveMachineState(folder, state);
 }
 

@@ -181,3 +181,24 @@ TEST_F(AdsBinding, AFolderChangedAfterCloseMachinesIsReadAgain) {
     // An object bound before keeps the machine it was bound on.
     EXPECT_EQ(before.Call(u"Get", u"ServerComment").AsText(), u"Default Web Site");
 }
+
+// Schema objects are bound against the open machine as it stands, until the open
+// machines are dropped.
+TEST_F(AdsBinding, SchemaBindsFollowCloseMachines) {
+    MakeMachine(u"Web2", [](TMachineState&) {});
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Bind(u"IIS://Web2/Schema/ServerComment").Property(u"Syntax").AsText(), u"String");
+    std::filesystem::remove_all(Folder() / "Web2");
+    EXPECT_EQ(Bind(u"IIS://web2/Schema/ServerComment").Property(u"Name").AsText(), u"ServerComment");
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://Web2/W3SVC"); }), hr::ServerUnavailable);
+    CloseMachines();
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://Web2/Schema/ServerComment"); }), hr::ServerUnavailable);
+    // Made again under another machines folder.
+    const std::filesystem::path other = Folder() / "other";
+    std::filesystem::create_directories(other);
+    setenv("ORVEX_MACHINES", other.c_str(), 1);
+    MakeMachine(u"Web2", [](TMachineState&) {});
+    EXPECT_EQ(Bind(u"IIS://Web2/Schema/ServerComment").Property(u"Secure").AsBoolean(), false);
+    setenv("ORVEX_MACHINES", Folder().c_str(), 1);
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://Web2/Schema/ServerComment"); }), hr::ServerUnavailable);
+}
