@@ -94,7 +94,7 @@ std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
 const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
     if (FPendingClass.empty())
         Existing();  // a key that is gone raises PathNotFound first
-    if (FLastDef && id == FLastId)
+    if (FLastDef && id == FLastDef->Name)
         return *FLastDef;
     const TPropertyDef* def = FindPropertyDef(id);
     // A key keeps its class; a pending one has the class it will be created with.
@@ -103,7 +103,6 @@ const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
     const TClassDef* cls = FClass;
     if (!def || (cls && !ClassHasProperty(*cls, def->Name)))
         throw EOleSysError(hr::AdsPropertyNotSupported);
-    FLastId = id;
     FLastDef = def;
     return *def;
 }

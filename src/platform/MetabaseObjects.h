@@ -74,8 +74,7 @@ private:
     mutable uint64_t FKeyRemovals = 0;
     mutable const TClassDef* FClass = nullptr;
     // The property last found for the class: a backup asks for its attributes,
-    // then for its value.
-    mutable std::u16string FLastId;
+    // then for its value (by the schema's spelling, matched exactly).
     mutable const TPropertyDef* FLastDef = nullptr;
 };
 
