@@ -13,6 +13,7 @@
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/Pop3Admin.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 
 #include <functional>
@@ -120,8 +121,10 @@ void RestorePopAuthMethods(const TOleVariant& methods, const TWideXmlNode& eleme
 
 void LogUserLookupFailure(const std::exception& error) {
     if (const auto* ole = dynamic_cast<const EOleSysError*>(&error))
-        TraceMessage(FormatVeldarText(u"ErrorCode=%s Message=%s",
-                                {HexToText(static_cast<uint32_t>(ole->ErrorCode())), ole->Message()}));
+        TraceMessage(
+            FormatTolerant(u"ErrorCode=%s Message=%s",
+                           {HexToText(static_cast<uint32_t>(ole->ErrorCode())), ole->Message()},
+                           TMissingValue::StaysVisible));
 }
 
 // Looks the mailbox up, or adds it first with add; any failure is traced only.

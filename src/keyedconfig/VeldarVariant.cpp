@@ -2,6 +2,7 @@
 
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "keyedconfig/XPathText.h"
+#include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlValueConversions.h"
 
@@ -122,7 +123,8 @@ TVeldarVariant TextToVariantOfType(std::u16string_view text, TVeldarVarType type
     }
     if (ok)
         return result;
-    errorText = FormatVeldarText(VeldarMessage(vmErrorConvertingValue), {text, VarTypeName(type)});
+    errorText = FormatTolerant(VeldarMessage(vmErrorConvertingValue), {text, VarTypeName(type)},
+                               TMissingValue::StaysVisible);
     return {};
 }
 

@@ -1,9 +1,10 @@
 // TVeldarXmlDoc: the summary schema, validation against it, and the place of new
 // nodes in its order.
 
-#include <exception>
-
 #include "keyedconfig/VeldarXmlDoc.h"
+#include "platform/base/TextFormat.h"
+
+#include <exception>
 
 namespace orvex {
 
@@ -136,7 +137,8 @@ bool TVeldarXmlDoc::ValidatesOK(std::u16string& errorMsg) {
     const std::u16string location =
         root ? root->AttributeByName(u"xsi:noNamespaceSchemaLocation") : std::u16string();
     if (!root || rootName != FRequiredRootNodeName)
-        errorMsg = FormatVeldarText(VeldarMessage(vmInvalidRootNode), {rootName, FRequiredRootNodeName});
+        errorMsg = FormatTolerant(VeldarMessage(vmInvalidRootNode),
+                                  {rootName, FRequiredRootNodeName}, TMissingValue::StaysVisible);
     else if (!FXsdUrl.empty() && !SameTextIgnoringAsciiCase(location, FXsdUrl))
         errorMsg = u"Invalid value in root node attribute \"xsi:noNamespaceSchemaLocation\". "
                    u"Attribute value is " + Quoted(location) + u" but should be " + Quoted(FXsdUrl) + u".";
