@@ -9,6 +9,8 @@
 #include "engine/PropertyValues.h"
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/Pop3Admin.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 #include <initializer_list>

@@ -12,7 +12,10 @@
 #include "engine/SupportedProperties.h"
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/Pop3Admin.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 

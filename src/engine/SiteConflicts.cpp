@@ -9,6 +9,8 @@
 #include "engine/WebBackup.h"
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 namespace orvex {

@@ -14,6 +14,8 @@
 #include "engine/PropertyValues.h"
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/AdsBinding.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/TextFormat.h"
 
 #include <unordered_map>

@@ -12,7 +12,9 @@
 #include "engine/PropertyValues.h"
 #include "engine/SiteConflicts.h"
 #include "engine/SupportedProperties.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/Utf.h"
 
 #include <algorithm>

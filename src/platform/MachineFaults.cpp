@@ -2,6 +2,7 @@
 
 #include "platform/MachineState.h"
 #include "platform/OleVariant.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/Utf.h"
 
 #include <charconv>
@@ -11,7 +12,7 @@ namespace orvex {
 namespace {
 
 bool Matches(std::u16string_view pattern, std::u16string_view value) {
-    return pattern.empty() || pattern == u"*" || SameName(pattern, value);
+    return pattern.empty() || pattern == u"*" || SameAsciiText(pattern, value);
 }
 
 std::string_view Trim(std::string_view text) {
@@ -50,7 +51,8 @@ std::string DecimalText(size_t value) {
 
 void TMachineFaults::Check(std::u16string_view operation, std::u16string_view path, std::u16string_view name) {
     for (TFault& fault : FFaults) {
-        if (!SameName(fault.Operation, operation) || !Matches(fault.Path, path) || !Matches(fault.Name, name))
+        if (!SameAsciiText(fault.Operation, operation) || !Matches(fault.Path, path) ||
+            !Matches(fault.Name, name))
             continue;
         if (fault.Times < 0)
             continue;  // used up

@@ -2,6 +2,7 @@
 
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 
 #include <algorithm>
@@ -29,14 +30,14 @@ std::u32string FoldedKey(std::u16string_view name) {
 
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
     for (const auto& [name, value] : FProperties)
-        if (SameName(name, id))
+        if (SameAsciiText(name, id))
             return &value;
     return nullptr;
 }
 
 void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
     for (auto& [name, stored] : FProperties)
-        if (SameName(name, id)) {
+        if (SameAsciiText(name, id)) {
             stored = std::move(value);
             return;
         }
@@ -44,7 +45,7 @@ void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
 }
 
 void TMetaObject::RemoveValue(std::u16string_view id) {
-    std::erase_if(FProperties, [&](const auto& entry) { return SameName(entry.first, id); });
+    std::erase_if(FProperties, [&](const auto& entry) { return SameAsciiText(entry.first, id); });
 }
 
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {

@@ -1,6 +1,7 @@
 #include "platform/MetabaseSchema.h"
 
 #include "platform/MetabaseValues.h"
+#include "platform/base/AsciiText.h"
 
 #include <charconv>
 #include <unordered_map>
@@ -551,14 +552,6 @@ const std::vector<TClassDef>& AllClassDefs() {
 namespace {
 
 // Lookups run for every property of every object a backup reads: hash them.
-std::u16string Folded(std::u16string_view name) {
-    std::u16string folded(name);
-    for (char16_t& c : folded)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - 32);
-    return folded;
-}
-
 struct TSchemaIndex {
     std::unordered_map<std::u16string, const TPropertyDef*> Properties;
     std::unordered_map<std::u16string, const TClassDef*> Classes;
@@ -566,12 +559,12 @@ struct TSchemaIndex {
 
     TSchemaIndex() {
         for (const TPropertyDef& def : kProperties)
-            Properties.emplace(Folded(def.Name), &def);
+            Properties.emplace(AsciiUpperCase(def.Name), &def);
         for (const TClassDef& def : AllClassDefs()) {
-            Classes.emplace(Folded(def.Name), &def);
+            Classes.emplace(AsciiUpperCase(def.Name), &def);
             for (const auto* list : {&def.Mandatory, &def.Optional})
                 for (std::u16string_view name : *list)
-                    Members[&def].insert(Folded(name));
+                    Members[&def].insert(AsciiUpperCase(name));
         }
     }
 };
@@ -585,20 +578,20 @@ const TSchemaIndex& Index() {
 
 const TPropertyDef* FindPropertyDef(std::u16string_view name) {
     const auto& properties = Index().Properties;
-    const auto it = properties.find(Folded(name));
+    const auto it = properties.find(AsciiUpperCase(name));
     return it == properties.end() ? nullptr : it->second;
 }
 
 const TClassDef* FindClassDef(std::u16string_view name) {
     const auto& classes = Index().Classes;
-    const auto it = classes.find(Folded(name));
+    const auto it = classes.find(AsciiUpperCase(name));
     return it == classes.end() ? nullptr : it->second;
 }
 
 bool ClassHasProperty(const TClassDef& cls, std::u16string_view property) {
     const auto& members = Index().Members;
     const auto it = members.find(&cls);
-    return it != members.end() && it->second.count(Folded(property)) != 0;
+    return it != members.end() && it->second.count(AsciiUpperCase(property)) != 0;
 }
 
 TOleVariant DefaultPropertyValue(const TPropertyDef& def) {

@@ -1,5 +1,6 @@
 #include "platform/base/CaseFold.h"
 
+#include "platform/base/AsciiText.h"
 #include "platform/base/Utf.h"
 
 #include <algorithm>
@@ -225,8 +226,6 @@ constexpr TFoldRun kFoldRuns[] = {
     {0x1E900, 0x1E921, 34, 1},
 };
 
-char32_t FoldAscii(char32_t c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
 // Reads one code point from UTF-16, joining a well-formed surrogate pair.
 char32_t NextCodePoint(std::u16string_view text, size_t& i) {
     char32_t unit = text[i++];
@@ -241,7 +240,7 @@ char32_t NextCodePoint(std::u16string_view text, size_t& i) {
 
 char32_t FoldCase(char32_t cp) {
     if (cp < 0x80)
-        return FoldAscii(cp);
+        return AsciiLower(cp);
     const auto* end = std::end(kFoldRuns);
     const auto* run = std::upper_bound(std::begin(kFoldRuns), end, cp,
                                        [](char32_t c, const TFoldRun& r) { return c < r.first; });
@@ -275,8 +274,8 @@ int CompareUtf8IgnoreCase(std::string_view a, std::string_view b) {
         const auto y = static_cast<unsigned char>(b[i]);
         if (x >= 0x80 || y >= 0x80)
             break;
-        const char32_t fx = FoldAscii(x);
-        const char32_t fy = FoldAscii(y);
+        const char32_t fx = AsciiLower(x);
+        const char32_t fy = AsciiLower(y);
         if (fx != fy)
             return fx < fy ? -1 : 1;
     }
