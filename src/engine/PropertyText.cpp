@@ -1,8 +1,7 @@
 #include "engine/PropertyText.h"
 
-#include "engine/EngineText.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/AsciiText.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"
 
 #include <charconv>

@@ -1,9 +1,9 @@
 #include "engine/PropertyValues.h"
 
 #include "engine/BackupGrammar.h"
-#include "engine/EngineText.h"
 #include "engine/PropertyText.h"
 #include "platform/base/AsciiText.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/NumberText.h"
 
 namespace orvex {

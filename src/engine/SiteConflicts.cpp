@@ -7,7 +7,6 @@
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
 #include "platform/base/NumberText.h"

@@ -4,7 +4,6 @@
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineHost.h"
-#include "engine/EngineText.h"
 #include "engine/IIsBinding.h"
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Restore.h"

@@ -252,6 +252,21 @@ char32_t FoldCase(char32_t cp) {
     return static_cast<char32_t>(static_cast<int>(cp) + run->delta);
 }
 
+std::u16string CaseFoldedKey(std::u16string_view text) {
+    std::u16string key;
+    key.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const char32_t folded = FoldCase(NextCodePoint(text, i));
+        if (folded >= 0x10000) {
+            key += static_cast<char16_t>(0xD800 + ((folded - 0x10000) >> 10));
+            key += static_cast<char16_t>(0xDC00 + ((folded - 0x10000) & 0x3FF));
+        } else {
+            key += static_cast<char16_t>(folded);
+        }
+    }
+    return key;
+}
+
 int CompareTextIgnoreCase(std::u16string_view a, std::u16string_view b) {
     size_t i = 0;
     size_t j = 0;
