@@ -3,6 +3,7 @@
 #include "engine/BackupGrammar.h"
 #include "engine/PropertyText.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/Utf.h"
 
 namespace orvex {
 
@@ -35,25 +36,63 @@ void FillPropertyElement(TWideXmlNode& element, const TPropertyText& text, bool 
     element.SetAttributeByName(backupxml::AttrInherit, BoolToText(isInherit));
 }
 
+// The element names and attribute names in UTF-8, converted once: a backup writes
+// every property of every object through the UTF-8 face of the node.
+struct TUtf8Names {
+    std::string Property = Utf16ToUtf8(backupxml::ElemProperty);
+    std::string Item = Utf16ToUtf8(backupxml::ElemItem);
+    std::string Id = Utf16ToUtf8(backupxml::AttrId);
+    std::string Type = Utf16ToUtf8(backupxml::AttrType);
+    std::string Value = Utf16ToUtf8(backupxml::AttrValue);
+    std::string Inherit = Utf16ToUtf8(backupxml::AttrInherit);
+    std::string True = Utf16ToUtf8(BoolToText(true));
+    std::string False = Utf16ToUtf8(BoolToText(false));
+};
+
+const TUtf8Names& Utf8Names() {
+    static const TUtf8Names names;
+    return names;
+}
+
+// A new `Property` element, its attributes in the order FillPropertyElement gives
+// an element that had none.
+TWideXmlNode& AppendPropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
+                                    bool isInherit) {
+    const TUtf8Names& names = Utf8Names();
+    TWideXmlNode& element = *TWideXmlNode::Cast(parent.TUtf8XmlNode::NodeNew(names.Property));
+    element.TUtf8XmlNode::AttributeAdd(names.Id, Utf16ToUtf8(id));
+    element.TUtf8XmlNode::AttributeAdd(names.Type, Utf16ToUtf8(text.Type));
+    element.TUtf8XmlNode::AttributeAdd(names.Value, Utf16ToUtf8(text.Value));
+    for (const auto& item : text.Items)
+        element.TUtf8XmlNode::NodeNew(names.Item)->AttributeAdd(names.Value, Utf16ToUtf8(item));
+    element.TUtf8XmlNode::AttributeAdd(names.Inherit, isInherit ? names.True : names.False);
+    return element;
+}
+
 } // namespace
+
+TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
+    if (!FBuilt) Build();
+    return FById.try_emplace(std::u16string(id), nullptr).first->second;
+}
 
 void TPropertyIndex::Build() {
     FBuilt = true;
     for (int i = 0; i < FParent.NodeCount(); ++i) {
         TWideXmlNode* child = FParent.Nodes(i);
-        if (IsPropertyElement(*child)) FById.emplace(CaseFoldedKey(child->AttributeByName(backupxml::AttrId)), child);
+        if (IsPropertyElement(*child)) FById.emplace(child->AttributeByName(backupxml::AttrId), child);
     }
 }
 
 TWideXmlNode* TPropertyIndex::Find(std::u16string_view id) {
     if (!FBuilt) Build();
-    auto it = FById.find(CaseFoldedKey(id));
+    auto it = FById.find(id);
     return it == FById.end() ? nullptr : it->second;
 }
 
 void TPropertyIndex::Add(std::u16string_view id, TWideXmlNode& element) {
     if (!FBuilt) Build();
-    FById.emplace(CaseFoldedKey(id), &element);
+    FById.emplace(std::u16string(id), &element);
 }
 
 TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
@@ -66,13 +105,13 @@ TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id,
 
 TWideXmlNode& WritePropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
                                    bool isInherit) {
-    TWideXmlNode* element = index.Find(id);
-    if (!element) {
-        element = &NewPropertyChild(index.Parent(), id);
-        index.Add(id, *element);
+    TWideXmlNode*& slot = index.Slot(id);
+    if (!slot) {
+        slot = &AppendPropertyElement(index.Parent(), id, text, isInherit);
+        return *slot;
     }
-    FillPropertyElement(*element, text, isInherit);
-    return *element;
+    FillPropertyElement(*slot, text, isInherit);
+    return *slot;
 }
 
 } // namespace orvex

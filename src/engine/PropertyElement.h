@@ -3,6 +3,7 @@
 // The conversion from a metabase value happens before (PropertyValues.h), so a
 // failed conversion never leaves a half-written element.
 
+#include "platform/Metabase.h"
 #include "xml/WideXmlNode.h"
 
 #include <string>
@@ -28,12 +29,15 @@ public:
     TWideXmlNode& Parent() const { return FParent; }
     TWideXmlNode* Find(std::u16string_view id);
     void Add(std::u16string_view id, TWideXmlNode& element);
+    // The entry for id, made empty (nullptr) when there is none.
+    TWideXmlNode*& Slot(std::u16string_view id);
 
 private:
     void Build();
     TWideXmlNode& FParent;
     bool FBuilt = false;
-    std::unordered_map<std::u16string, TWideXmlNode*> FById;
+    // Ids compared ignoring case (simple case folding), looked up without a copy.
+    std::unordered_map<std::u16string, TWideXmlNode*, TFoldedNameHash, TFoldedNameEqual> FById;
 };
 
 // The `Property` child of parent with this id (ignoring case), or a new one

@@ -61,15 +61,20 @@ TOleVariant BindMonikerToObject(const TBindCtx&, const TMoniker& moniker) {
     if (!machine->Metabase())
         throw EOleSysError(hr::MkSyntax);
     machine->CheckFault(u"Bind", moniker.Path, u"");
-    const std::u16string adsPath = u"IIS://" + moniker.Machine + u"/";
     if (isSchema) {
+        auto adsPath = [&](std::u16string_view below) {
+            std::u16string text;
+            text.reserve(6 + moniker.Machine.size() + 1 + below.size());
+            text.append(u"IIS://").append(moniker.Machine).append(u"/").append(below);
+            return text;
+        };
         if (path.size() == schema.size())
-            return TAutoObjectPtr(std::make_shared<TSchemaContainerObject>(adsPath + u"Schema"));
+            return TAutoObjectPtr(std::make_shared<TSchemaContainerObject>(adsPath(u"Schema")));
         const std::u16string_view name = path.substr(schema.size() + 1);
         if (const TClassDef* cls = FindClassDef(name))
-            return TAutoObjectPtr(std::make_shared<TSchemaClassObject>(*cls, adsPath + std::u16string(path)));
+            return TAutoObjectPtr(std::make_shared<TSchemaClassObject>(*cls, adsPath(path)));
         if (const TPropertyDef* property = FindPropertyDef(name))
-            return TAutoObjectPtr(std::make_shared<TSchemaPropertyObject>(*property, adsPath + std::u16string(path)));
+            return TAutoObjectPtr(std::make_shared<TSchemaPropertyObject>(*property, adsPath(path)));
         throw EOleSysError(hr::PathNotFound);
     }
     TMetaObject* object = machine->Metabase()->Find(path);

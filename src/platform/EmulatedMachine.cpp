@@ -7,6 +7,7 @@
 #include "platform/base/Module.h"
 #include "platform/base/Utf.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -16,15 +17,37 @@ namespace {
 
 std::mutex gOpenMutex;
 std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenMachines;  // by folder
-// The same machines by machines folder and case-folded name, which spares the
-// folder lookup on every bind.
-std::map<std::string, std::shared_ptr<TEmulatedMachine>> gOpenByName;
+// The same machines by machines folder and name ignoring case, which spares the
+// folder lookup on every bind; looked up without building a key.
+struct TNameLess {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const { return CompareTextIgnoreCase(a, b) < 0; }
+};
+using TMachinesByName = std::map<std::u16string, std::shared_ptr<TEmulatedMachine>, TNameLess>;
+std::map<std::string, TMachinesByName, std::less<>> gOpenByName;
 
-std::string NameKey(std::u16string_view name) {
-    std::string key = MachinesFolder().string() + "|";
-    for (char16_t c : name)
-        AppendUtf8(key, c >= 0xD800 && c <= 0xDFFF ? c : FoldCase(c));
-    return key;
+// The machines folder and the $ORVEX_MACHINES it was made from: every bind asks
+// for it, and the variable seldom changes.
+struct TFolderMemo {
+    bool Valid = false;
+    bool Set = false;
+    std::string Variable;
+    std::string Folder;
+};
+thread_local TFolderMemo gFolderMemo;
+
+const std::string& MachinesFolderText() {
+    const char* variable = EnvironmentVariableUtf8("ORVEX_MACHINES");
+    const bool set = variable && *variable;
+    TFolderMemo& memo = gFolderMemo;
+    if (!memo.Valid || memo.Set != set || (set && memo.Variable != variable)) {
+        // Through UTF-16 and back, as the environment is read everywhere else.
+        const std::filesystem::path folder =
+            set ? std::filesystem::path(Utf16ToUtf8(Utf8ToUtf16(variable)))
+                : std::filesystem::path(Utf16ToUtf8(ExecutableFolder())) / "machines";
+        memo = {true, set, set ? std::string(variable) : std::string(), folder.string()};
+    }
+    return memo.Folder;
 }
 
 bool IsValidMachineName(std::u16string_view name) {
@@ -88,11 +111,7 @@ void TEmulatedMachine::SavePop3() {
     FStamp = MachineStamp(FFolder);
 }
 
-std::filesystem::path MachinesFolder() {
-    if (std::optional<std::u16string> folder = EnvironmentVariable(u"ORVEX_MACHINES"); folder && !folder->empty())
-        return std::filesystem::path(Utf16ToUtf8(*folder));
-    return std::filesystem::path(Utf16ToUtf8(ExecutableFolder())) / "machines";
-}
+std::filesystem::path MachinesFolder() { return std::filesystem::path(MachinesFolderText()); }
 
 bool IsLocalMachineName(std::u16string_view name) {
     static const std::u16string host = ComputerName();  // the host keeps its name while we run
@@ -110,29 +129,42 @@ std::filesystem::path MachineFolderOf(std::u16string_view name) {
 
 namespace {
 
-std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
-    if (!IsLocalMachineName(name) && !IsValidMachineName(name))
+// Changes whenever an open machine is added or dropped, so that the answers kept
+// below are only used while the maps above would give the same.
+std::atomic<uint64_t> gOpenGeneration{1};
+
+void MachinesChanged() { gOpenGeneration.fetch_add(1); }
+
+std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool checkDisk) {
+    const bool local = IsLocalMachineName(name);
+    if (!local && !IsValidMachineName(name))
         return nullptr;
-    const std::string nameKey = NameKey(IsLocalMachineName(name) ? u"localhost" : name);
+    const std::u16string_view nameKey = local ? u"localhost" : name;
+    const std::string& machinesFolder = MachinesFolderText();
     {
         std::lock_guard lock(gOpenMutex);
-        if (auto it = gOpenByName.find(nameKey); it != gOpenByName.end()) {
-            if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
-                return it->second;
-            gOpenByName.erase(it);
-        }
+        if (auto folder = gOpenByName.find(machinesFolder); folder != gOpenByName.end())
+            if (auto it = folder->second.find(nameKey); it != folder->second.end()) {
+                if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
+                    return it->second;
+                folder->second.erase(it);
+                MachinesChanged();
+            }
     }
+    const std::string machinesFolderKey = machinesFolder;  // the memo may change from here on
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
     const std::string key = folder.string();
     if (auto it = gOpenMachines.find(key);
         it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder))) {
-        gOpenByName[nameKey] = it->second;
+        gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), it->second);
+        MachinesChanged();
         return it->second;
     }
     gOpenMachines.erase(key);
+    MachinesChanged();
     if (!MachineExists(folder)) {
-        if (!IsLocalMachineName(name))
+        if (!local)
             return nullptr;
         // Without its facts file the folder is no machine; files of one that lost it
         // are damaged, not to be replaced by the default.
@@ -144,7 +176,36 @@ std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk)
     }
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
     gOpenMachines[key] = machine;
-    gOpenByName[nameKey] = machine;
+    gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
+    MachinesChanged();
+    return machine;
+}
+
+// The last two machines this thread opened by name: a backup binds a schema object
+// for every property it reads, each bind opening the local machine and the one named.
+struct TLastOpen {
+    uint64_t Generation = 0;
+    std::string MachinesFolder;
+    std::u16string Name;
+    std::weak_ptr<TEmulatedMachine> Machine;
+};
+thread_local TLastOpen gLastOpens[2];
+thread_local size_t gLastOpenNext = 0;
+
+std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
+    const uint64_t generation = gOpenGeneration.load();
+    if (!checkDisk) {
+        const std::string& machinesFolder = MachinesFolderText();
+        for (const TLastOpen& last : gLastOpens)
+            if (last.Generation == generation && last.Name == name && last.MachinesFolder == machinesFolder)
+                if (std::shared_ptr<TEmulatedMachine> machine = last.Machine.lock())
+                    return machine;
+    }
+    std::shared_ptr<TEmulatedMachine> machine = OpenUncached(name, checkDisk);
+    if (machine) {
+        TLastOpen& last = gLastOpens[gLastOpenNext++ % 2];
+        last = {generation, MachinesFolderText(), std::u16string(name), machine};
+    }
     return machine;
 }
 
@@ -159,6 +220,7 @@ void CloseMachines() {
     gOpenMachines.clear();
     gOpenByName.clear();
     gFolders.clear();
+    MachinesChanged();
 }
 
 void CreateMachine(std::u16string_view name, const TMachineState& state) {
@@ -166,6 +228,7 @@ void CreateMachine(std::u16string_view name, const TMachineState& state) {
     std::lock_guard lock(gOpenMutex);
     gOpenMachines.erase(folder.string());
     gOpenByName.clear();
+    MachinesChanged();
     SaveMachineState(folder, state);
 }
 

@@ -395,7 +395,7 @@ void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
     Save(document, folder / kPop3File);
 }
 
-std::string FileStamp(const std::filesystem::path& file) {
+std::string FileStamp(const std::string& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0)
         return "-;";
@@ -521,8 +521,14 @@ void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& m
 void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3) { WritePop3(folder, pop3); }
 
 std::string MachineStamp(const std::filesystem::path& folder) {
-    return FileStamp(folder / kFactsFile) + FileStamp(folder / kMetabaseFile) + FileStamp(folder / kPop3File) +
-           FileStamp(folder / kFaultsFile) + FileStamp(folder / kSitesFolder);
+    // Asked on every bind that looks at the disk: plain text paths, one buffer.
+    std::string base = folder.string();
+    if (!base.empty() && base.back() != '/')
+        base.push_back('/');
+    std::string stamp;
+    for (const char* file : {kFactsFile, kMetabaseFile, kPop3File, kFaultsFile, kSitesFolder})
+        stamp += FileStamp(base + file);
+    return stamp;
 }
 
 } // namespace orvex

@@ -13,69 +13,112 @@ bool SameMetabaseName(std::u16string_view a, std::u16string_view b) { return Sam
 
 namespace {
 
-// The name's code points, case-folded as SameTextIgnoreCase folds them.
-std::u32string FoldedKey(std::u16string_view name) {
-    std::u32string key;
-    key.reserve(name.size());
+// FNV-1a over the folded code points (the same folding as SameTextIgnoreCase).
+size_t HashFolded(std::u16string_view name) {
+    uint64_t hash = 14695981039346656037ull;
     for (size_t i = 0; i < name.size(); ++i) {
         char32_t c = name[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-        key.push_back(FoldCase(c));
+            c = FoldCase(0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00));
+        else if (c < 0x80)
+            c = AsciiLower(c);
+        else if (c < 0xD800 || c > 0xDFFF)
+            c = FoldCase(c);  // a lone surrogate compares as it is
+        hash = (hash ^ c) * 1099511628211ull;
     }
-    return key;
+    return static_cast<size_t>(hash);
 }
 
 } // namespace
 
+size_t TFoldedNameHash::operator()(std::u16string_view name) const { return HashFolded(name); }
+
+bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return SameTextIgnoreCase(a, b); }
+
+// Property ids are looked up several times per property a backup reads (once per
+// ancestor for inherited ones): the length and the first and last four characters
+// tell the schema's names apart well enough.
+size_t TAsciiNameHash::operator()(std::u16string_view name) const {
+    uint64_t hash = 14695981039346656037ull ^ name.size();
+    auto mix = [&](char16_t c) { hash = (hash ^ AsciiUpper(c)) * 1099511628211ull; };
+    if (name.size() <= 8) {
+        for (char16_t c : name)
+            mix(c);
+    } else {
+        for (size_t i = 0; i < 4; ++i)
+            mix(name[i]);
+        for (size_t i = name.size() - 4; i < name.size(); ++i)
+            mix(name[i]);
+    }
+    return static_cast<size_t>(hash);
+}
+
+// Ids are mostly asked as the schema spells them: an exact match first.
+bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameAsciiText(a, b); }
+
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
-    for (const auto& [name, value] : FProperties)
-        if (SameAsciiText(name, id))
-            return &value;
-    return nullptr;
+    const auto it = FPropertyIndex.find(id);
+    return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
+}
+
+const TOleVariant* TMetaObject::FindValue(const TAsciiHashedName& id) const {
+    const auto it = FPropertyIndex.find(id);
+    return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
 }
 
 void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
-    for (auto& [name, stored] : FProperties)
-        if (SameAsciiText(name, id)) {
-            stored = std::move(value);
-            return;
-        }
+    if (const auto it = FPropertyIndex.find(id); it != FPropertyIndex.end()) {
+        FProperties[it->second].second = std::move(value);
+        return;
+    }
+    FPropertyIndex.emplace(std::u16string(id), FProperties.size());
     FProperties.emplace_back(std::u16string(id), std::move(value));
 }
 
 void TMetaObject::RemoveValue(std::u16string_view id) {
-    std::erase_if(FProperties, [&](const auto& entry) { return SameAsciiText(entry.first, id); });
+    if (std::erase_if(FProperties, [&](const auto& entry) { return SameAsciiText(entry.first, id); }) != 0)
+        IndexProperties();
+}
+
+void TMetaObject::IndexProperties() {
+    FPropertyIndex.clear();
+    for (size_t i = 0; i < FProperties.size(); ++i)
+        FPropertyIndex.emplace(FProperties[i].first, i);
 }
 
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
-    if (const TOleVariant* own = FindValue(def.Name))
+    const TAsciiHashedName id{def.Name, TAsciiNameHash()(def.Name)};  // hashed once for every level
+    if (const TOleVariant* own = FindValue(id))
         return own;
     if (!def.Inherit)
         return nullptr;
     for (const TMetaObject* up = FParent; up; up = up->FParent)
-        if (const TOleVariant* value = up->FindValue(def.Name))
+        if (const TOleVariant* value = up->FindValue(id))
             return value;
     return nullptr;
 }
 
 TMetaObject* TMetaObject::FindChild(std::u16string_view name) const {
-    const auto it = FChildIndex.find(FoldedKey(name));
+    const auto it = FChildIndex.find(name);
     return it == FChildIndex.end() ? nullptr : it->second;
 }
 
 TMetaObject& TMetaObject::AddChild(std::u16string name, std::u16string className) {
     auto child = std::make_unique<TMetaObject>(std::move(name), std::move(className));
     child->FParent = this;
-    FChildIndex.emplace(FoldedKey(child->FName), child.get());  // the first of a name wins, as a scan would
+    FChildIndex.emplace(child->FName, child.get());  // the first of a name wins, as a scan would
     FChildren.push_back(std::move(child));
     return *FChildren.back();
 }
 
 void TMetaObject::RemoveChild(const TMetaObject& child) {
-    const auto it = FChildIndex.find(FoldedKey(child.FName));
+    const auto it = FChildIndex.find(child.FName);
     if (it != FChildIndex.end() && it->second == &child)
         FChildIndex.erase(it);
+    TMetaObject* root = this;
+    while (root->FParent)
+        root = root->FParent;
+    ++root->FRemovals;
     std::erase_if(FChildren, [&](const auto& c) { return c.get() == &child; });
 }
 
@@ -102,10 +145,11 @@ std::unique_ptr<TMetaObject> TMetaObject::Clone() const {
                 v = TAutoObjectPtr(ipsec->Clone());
         copy->FProperties.emplace_back(name, std::move(v));
     }
+    copy->IndexProperties();
     for (const auto& child : FChildren) {
         auto c = child->Clone();
         c->FParent = copy.get();
-        copy->FChildIndex.emplace(FoldedKey(c->FName), c.get());
+        copy->FChildIndex.emplace(c->FName, c.get());
         copy->FChildren.push_back(std::move(c));
     }
     return copy;

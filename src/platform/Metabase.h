@@ -14,6 +14,33 @@ namespace orvex {
 
 struct TPropertyDef;
 
+// Hash and equality of names ignoring case: Unicode simple case folding for key
+// names (as SameMetabaseName), ASCII only for property ids (as SameName).
+struct TFoldedNameHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view name) const;
+};
+struct TFoldedNameEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const;
+};
+// A name with its TAsciiNameHash, for looking the same name up in many maps.
+struct TAsciiHashedName {
+    std::u16string_view Name;
+    size_t Hash;
+};
+struct TAsciiNameHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view name) const;
+    size_t operator()(const TAsciiHashedName& name) const { return name.Hash; }
+};
+struct TAsciiNameEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const;
+    bool operator()(const TAsciiHashedName& a, std::u16string_view b) const { return (*this)(a.Name, b); }
+    bool operator()(std::u16string_view a, const TAsciiHashedName& b) const { return (*this)(a, b.Name); }
+};
+
 class TMetaObject {
 public:
     TMetaObject(std::u16string name, std::u16string className) : FName(std::move(name)), FClassName(std::move(className)) {}
@@ -50,13 +77,23 @@ public:
     std::unique_ptr<TMetaObject> Clone() const;
 
 private:
+    friend class TMetabase;
+
     std::u16string FName;
     std::u16string FClassName;
     TMetaObject* FParent = nullptr;
+    void IndexProperties();
+    const TOleVariant* FindValue(const TAsciiHashedName& id) const;
+
     std::vector<std::pair<std::u16string, TOleVariant>> FProperties;
+    // Positions in FProperties by id: a backup reads every property of a key.
+    std::unordered_map<std::u16string, size_t, TAsciiNameHash, TAsciiNameEqual> FPropertyIndex;
     std::vector<std::unique_ptr<TMetaObject>> FChildren;
-    // Children by case-folded name: a web service may hold thousands of sites.
-    std::unordered_map<std::u32string, TMetaObject*> FChildIndex;
+    // Children by name ignoring case: a web service may hold thousands of sites.
+    // The views point into the children's own names, which never move.
+    std::unordered_map<std::u16string_view, TMetaObject*, TFoldedNameHash, TFoldedNameEqual> FChildIndex;
+    // Keys removed anywhere below the root (counted on the root only).
+    uint64_t FRemovals = 0;
 };
 
 // The whole metabase: its root is the machine key (class "IIsComputer").
@@ -70,6 +107,10 @@ public:
     TMetaObject* Find(std::u16string_view path) const;
 
     std::unique_ptr<TMetabase> Clone() const;
+
+    // Changes whenever a key is removed: a pointer to a key found before stays
+    // valid while this stays the same.
+    uint64_t Removals() const { return FRoot->FRemovals; }
 
 private:
     std::unique_ptr<TMetaObject> FRoot;

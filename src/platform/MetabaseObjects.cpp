@@ -73,10 +73,14 @@ TIIsObject::TIIsObject(std::shared_ptr<TEmulatedMachine> machine, std::u16string
       FPendingClass(std::move(pendingClass)) {}
 
 TMetaObject* TIIsObject::Existing() const {
-    TMetaObject* object = FMachine->Metabase()->Find(FPath);
-    if (!object)
-        throw EOleSysError(hr::PathNotFound);
-    return object;
+    const TMetabase& metabase = *FMachine->Metabase();
+    if (!FKey || FKeyRemovals != metabase.Removals()) {
+        FKey = metabase.Find(FPath);
+        FKeyRemovals = metabase.Removals();
+        if (!FKey)
+            throw EOleSysError(hr::PathNotFound);
+    }
+    return FKey;
 }
 
 std::u16string TIIsObject::ClassName() const { return FPendingClass.empty() ? Existing()->ClassName() : FPendingClass; }
@@ -89,10 +93,18 @@ std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
 }
 
 const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
+    if (FPendingClass.empty())
+        Existing();  // a key that is gone raises PathNotFound first
+    if (FLastDef && id == FLastDef->Name)
+        return *FLastDef;
     const TPropertyDef* def = FindPropertyDef(id);
-    const TClassDef* cls = FindClassDef(ClassName());
+    // A key keeps its class; a pending one has the class it will be created with.
+    if (!FClass)
+        FClass = FindClassDef(ClassName());
+    const TClassDef* cls = FClass;
     if (!def || (cls && !ClassHasProperty(*cls, def->Name)))
         throw EOleSysError(hr::AdsPropertyNotSupported);
+    FLastDef = def;
     return *def;
 }
 

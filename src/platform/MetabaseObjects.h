@@ -68,6 +68,14 @@ private:
     std::u16string FPath;
     std::u16string FPendingClass;
     std::vector<std::pair<std::u16string, TOleVariant>> FCache;
+    // The key and its class as last found: a backup asks an object for every
+    // property of its class. The key is looked up again once any key was removed.
+    mutable TMetaObject* FKey = nullptr;
+    mutable uint64_t FKeyRemovals = 0;
+    mutable const TClassDef* FClass = nullptr;
+    // The property last found for the class: a backup asks for its attributes,
+    // then for its value (by the schema's spelling, matched exactly).
+    mutable const TPropertyDef* FLastDef = nullptr;
 };
 
 class TSchemaClassObject : public TAutoObject {

@@ -1,5 +1,6 @@
 #include "platform/MetabaseSchema.h"
 
+#include "platform/Metabase.h"
 #include "platform/MetabaseValues.h"
 #include "platform/base/AsciiText.h"
 
@@ -551,20 +552,24 @@ const std::vector<TClassDef>& AllClassDefs() {
 
 namespace {
 
-// Lookups run for every property of every object a backup reads: hash them.
+// Lookups run for every property of every object a backup reads: hash them, and
+// look up without copying the name.
+template <class T>
+using TByName = std::unordered_map<std::u16string_view, T, TAsciiNameHash, TAsciiNameEqual>;
+
 struct TSchemaIndex {
-    std::unordered_map<std::u16string, const TPropertyDef*> Properties;
-    std::unordered_map<std::u16string, const TClassDef*> Classes;
-    std::unordered_map<const TClassDef*, std::unordered_set<std::u16string>> Members;
+    TByName<const TPropertyDef*> Properties;
+    TByName<const TClassDef*> Classes;
+    std::unordered_map<const TClassDef*, std::unordered_set<std::u16string_view, TAsciiNameHash, TAsciiNameEqual>> Members;
 
     TSchemaIndex() {
         for (const TPropertyDef& def : kProperties)
-            Properties.emplace(AsciiUpperCase(def.Name), &def);
+            Properties.emplace(def.Name, &def);
         for (const TClassDef& def : AllClassDefs()) {
-            Classes.emplace(AsciiUpperCase(def.Name), &def);
+            Classes.emplace(def.Name, &def);
             for (const auto* list : {&def.Mandatory, &def.Optional})
                 for (std::u16string_view name : *list)
-                    Members[&def].insert(AsciiUpperCase(name));
+                    Members[&def].insert(name);
         }
     }
 };
@@ -578,20 +583,20 @@ const TSchemaIndex& Index() {
 
 const TPropertyDef* FindPropertyDef(std::u16string_view name) {
     const auto& properties = Index().Properties;
-    const auto it = properties.find(AsciiUpperCase(name));
+    const auto it = properties.find(name);
     return it == properties.end() ? nullptr : it->second;
 }
 
 const TClassDef* FindClassDef(std::u16string_view name) {
     const auto& classes = Index().Classes;
-    const auto it = classes.find(AsciiUpperCase(name));
+    const auto it = classes.find(name);
     return it == classes.end() ? nullptr : it->second;
 }
 
 bool ClassHasProperty(const TClassDef& cls, std::u16string_view property) {
     const auto& members = Index().Members;
     const auto it = members.find(&cls);
-    return it != members.end() && it->second.count(AsciiUpperCase(property)) != 0;
+    return it != members.end() && it->second.contains(property);
 }
 
 TOleVariant DefaultPropertyValue(const TPropertyDef& def) {

@@ -143,6 +143,34 @@ TEST_F(PropertyElementTest, IndexFindsExistingAndNewElements) {
     EXPECT_EQ(added.AttributeByName(u"value"), u"b");
 }
 
+// A new element written through the index is the same, byte for byte, as one
+// written on its parent directly.
+TEST_F(PropertyElementTest, NewElementsThroughTheIndexMatchTheDirectOnes) {
+    struct TRow {
+        std::u16string Id;
+        TPropertyText Text;
+        bool Inherit;
+    };
+    const TRow rows[] = {
+        {u"ServerComment", Text(u"STRING", u"Default Web Site"), false},
+        {u"ServerBindings", Text(u"LIST", u"", {u":80:", u"10.0.0.1:443:a&b"}), false},
+        {u"HttpErrors", Text(u"LIST", u"", {}), true},
+        {u"Path", Text(u"EXPANDSZ", u"say \"<&>\" caf\u00e9 \U0001F600\t"), false},
+        {u"\u00c9tat", Text(u"UNSUPPORTED", u""), true},
+        {u"AccessFlags", Text(u"INTEGER", u"-1"), false},
+    };
+    auto document = NewBackupDocument();
+    TWideXmlNode& other = *document->Root();
+    other.SetName(u"SubDir");
+    TPropertyIndex index(Parent);
+    for (const TRow& row : rows) {
+        TWideXmlNode& indexed = WritePropertyElement(index, row.Id, row.Text, row.Inherit);
+        TWideXmlNode& direct = WritePropertyElement(other, row.Id, row.Text, row.Inherit);
+        EXPECT_EQ(Xml(indexed), Xml(direct));
+    }
+    EXPECT_EQ(Parent.WriteToString(), other.WriteToString());
+}
+
 TEST_F(PropertyElementTest, ValuesAreEscapedByTheWriter) {
     TWideXmlNode& element =
         WritePropertyElement(Parent, u"HttpErrors", Text(u"EXPANDSZ", u"say \"<&>\" caf\u00e9"), false);

@@ -134,3 +134,71 @@ TEST_F(AdsBinding, SchemaObjects) {
     }
     EXPECT_EQ(Bind(u"IIS://localhost/Schema").Property(u"Class").AsText(), u"Schema");
 }
+
+// The machines folder follows the environment between binds.
+TEST_F(AdsBinding, AnotherMachinesFolderIsSeenByTheNextBind) {
+    MakeMachine(u"Web2", [](TMachineState& state) {
+        state.Metabase->Find(u"W3SVC/1")->SetValue(u"ServerComment", std::u16string(u"first folder"));
+    });
+    EXPECT_EQ(Bind(u"IIS://web2/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"first folder");
+    const std::filesystem::path other = Folder() / "other";
+    std::filesystem::create_directories(other);
+    setenv("ORVEX_MACHINES", other.c_str(), 1);
+    EXPECT_EQ(MachinesFolder(), other);
+    MakeMachine(u"Web2", [](TMachineState& state) {
+        state.Metabase->Find(u"W3SVC/1")->SetValue(u"ServerComment", std::u16string(u"second folder"));
+    });
+    EXPECT_EQ(Bind(u"IIS://WEB2/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"second folder");
+    setenv("ORVEX_MACHINES", Folder().c_str(), 1);
+    EXPECT_EQ(Bind(u"IIS://Web2/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"first folder");
+    // Unset or empty: beside the executable.
+    const std::filesystem::path beside = std::filesystem::path(Utf16ToUtf8(ExecutableFolder())) / "machines";
+    setenv("ORVEX_MACHINES", "", 1);
+    EXPECT_EQ(MachinesFolder(), beside);
+    unsetenv("ORVEX_MACHINES");
+    EXPECT_EQ(MachinesFolder(), beside);
+    setenv("ORVEX_MACHINES", Folder().c_str(), 1);
+    EXPECT_EQ(MachinesFolder(), Folder());
+}
+
+// A site file edited in place (which the open machine does not notice) is read
+// again after CloseMachines().
+TEST_F(AdsBinding, AFolderChangedAfterCloseMachinesIsReadAgain) {
+    MakeMachine(u"Web2", [](TMachineState&) {});
+    const TOleVariant before = Bind(u"IIS://Web2/W3SVC/1");
+    EXPECT_EQ(before.Call(u"Get", u"ServerComment").AsText(), u"Default Web Site");
+    const std::filesystem::path site = Folder() / "Web2" / "Sites" / "1.xml";
+    std::string text;
+    {
+        std::ifstream in(site, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    text.replace(text.find("Default Web Site"), 16, "Changed");
+    std::ofstream(site, std::ios::binary | std::ios::trunc) << text;
+    CloseMachines();
+    EXPECT_EQ(Bind(u"IIS://Web2/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"Changed");
+    EXPECT_EQ(Bind(u"IIS://Web2/Schema/ServerComment").Property(u"Syntax").AsText(), u"String");
+    // An object bound before keeps the machine it was bound on.
+    EXPECT_EQ(before.Call(u"Get", u"ServerComment").AsText(), u"Default Web Site");
+}
+
+// Schema objects are bound against the open machine as it stands, until the open
+// machines are dropped.
+TEST_F(AdsBinding, SchemaBindsFollowCloseMachines) {
+    MakeMachine(u"Web2", [](TMachineState&) {});
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Bind(u"IIS://Web2/Schema/ServerComment").Property(u"Syntax").AsText(), u"String");
+    std::filesystem::remove_all(Folder() / "Web2");
+    EXPECT_EQ(Bind(u"IIS://web2/Schema/ServerComment").Property(u"Name").AsText(), u"ServerComment");
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://Web2/W3SVC"); }), hr::ServerUnavailable);
+    CloseMachines();
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://Web2/Schema/ServerComment"); }), hr::ServerUnavailable);
+    // Made again under another machines folder.
+    const std::filesystem::path other = Folder() / "other";
+    std::filesystem::create_directories(other);
+    setenv("ORVEX_MACHINES", other.c_str(), 1);
+    MakeMachine(u"Web2", [](TMachineState&) {});
+    EXPECT_EQ(Bind(u"IIS://Web2/Schema/ServerComment").Property(u"Secure").AsBoolean(), false);
+    setenv("ORVEX_MACHINES", Folder().c_str(), 1);
+    EXPECT_EQ(ErrorOf([] { Bind(u"IIS://Web2/Schema/ServerComment"); }), hr::ServerUnavailable);
+}

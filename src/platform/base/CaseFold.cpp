@@ -268,8 +268,18 @@ std::u16string CaseFoldedKey(std::u16string_view text) {
 }
 
 int CompareTextIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    // Names are mostly ASCII: compare those in place, up to the first other unit.
+    const size_t common = std::min(a.size(), b.size());
     size_t i = 0;
-    size_t j = 0;
+    for (; i < common && a[i] < 0x80 && b[i] < 0x80; ++i) {
+        const char32_t x = AsciiLower(a[i]);
+        const char32_t y = AsciiLower(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (i == common)
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    size_t j = i;
     while (i < a.size() && j < b.size()) {
         const char32_t x = FoldCase(NextCodePoint(a, i));
         const char32_t y = FoldCase(NextCodePoint(b, j));

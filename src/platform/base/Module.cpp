@@ -39,4 +39,6 @@ std::optional<std::u16string> EnvironmentVariable(std::u16string_view name) {
     return Utf8ToUtf16(value);
 }
 
+const char* EnvironmentVariableUtf8(const char* name) { return std::getenv(name); }
+
 } // namespace orvex

@@ -23,4 +23,8 @@ uint32_t CurrentProcessId();
 // The value of an environment variable, or nullopt when it is not set.
 std::optional<std::u16string> EnvironmentVariable(std::u16string_view name);
 
+// The same as the bytes the environment holds (UTF-8), nullptr when not set: for
+// callers that ask often and only compare. Valid until the environment changes.
+const char* EnvironmentVariableUtf8(const char* name);
+
 } // namespace orvex

@@ -29,10 +29,17 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 std::u16string Utf8ToUtf16(std::string_view in) {
-    std::u16string out;
+    size_t ascii = 0;
+    while (ascii < in.size() && static_cast<unsigned char>(in[ascii]) < 0x80)
+        ++ascii;
+    std::u16string out(ascii, u'\0');
+    for (size_t i = 0; i < ascii; ++i)
+        out[i] = static_cast<char16_t>(in[i]);
+    if (ascii == in.size())
+        return out;
     out.reserve(in.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    const auto* end = p + in.size();
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data()) + ascii;
+    const auto* end = reinterpret_cast<const unsigned char*>(in.data()) + in.size();
     while (p < end) {
         const unsigned char lead = *p;
         if (lead < 0x80) {
@@ -87,9 +94,17 @@ std::u16string Utf8ToUtf16(std::string_view in) {
 }
 
 std::string Utf16ToUtf8(std::u16string_view in) {
-    std::string out;
+    // Text is mostly ASCII: the leading run is copied unit for unit.
+    size_t ascii = 0;
+    while (ascii < in.size() && in[ascii] < 0x80)
+        ++ascii;
+    std::string out(ascii, '\0');
+    for (size_t i = 0; i < ascii; ++i)
+        out[i] = static_cast<char>(in[i]);
+    if (ascii == in.size())
+        return out;
     out.reserve(in.size() + in.size() / 2);
-    for (size_t i = 0; i < in.size(); ++i) {
+    for (size_t i = ascii; i < in.size(); ++i) {
         char32_t unit = in[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 &&
             in[i + 1] <= 0xDFFF) {

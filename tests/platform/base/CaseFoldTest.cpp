@@ -40,6 +40,16 @@ TEST(CaseFold, ComparesIgnoringCaseInBothEncodings) {
         {u"b", u"A", 1},
         {u"", u"", 0},
         {u"\u00E9", u"f", 1}, // code point order after folding
+        // ASCII first, then the rest from the first other character on.
+        {u"x\u212A", u"XK", 0},   // the Kelvin sign folds to k
+        {u"k", u"\u212A", 0},
+        {u"[", u"a", -1},          // 'A'..'Z' fold down, so '[' sorts before them
+        {u"Z", u"[", 1},
+        {u"ab\u00E9", u"AB", 1},
+        {u"AB", u"ab\u00C9x", -1},
+        {u"w3svc/\U00010400", u"W3SVC/\U00010428", 0},
+        {u"a\xD800", u"A\xD800", 0},  // a lone surrogate as it is
+        {u"a\xD800", u"a\xD801", -1},
     };
     for (const auto& c : cases) {
         const int utf16 = CompareTextIgnoreCase(c.a, c.b);

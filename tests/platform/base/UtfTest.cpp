@@ -28,3 +28,27 @@ TEST(Utf, MalformedBytesBecomeReplacementAndKeepTheRest) {
     EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"); // > U+10FFFF
     EXPECT_EQ(Utf8ToUtf16("\xC3\xA9t\xC3\xA9"), u"\u00E9t\u00E9");
 }
+
+// Runs of ASCII before, between and after other characters, and the boundary
+// between U+007F and U+0080, in both directions.
+TEST(Utf, AsciiRunsAroundOtherCharacters) {
+    struct TRow {
+        std::u16string Utf16;
+        std::string Utf8;
+    };
+    const TRow rows[] = {
+        {u"", ""},
+        {u"plain ASCII \x7F", "plain ASCII \x7F"},
+        {u"\u0080", "\xC2\x80"},
+        {u"\u00E9t\u00E9", "\xC3\xA9t\xC3\xA9"},
+        {u"C:\\Sites\\Caf\u00E9\\\u20AC\U0001F600.htm", "C:\\Sites\\Caf\xC3\xA9\\\xE2\x82\xAC\xF0\x9F\x98\x80.htm"},
+        {u"\U0001F600tail", "\xF0\x9F\x98\x80tail"},
+        {std::u16string(1, u'\0') + u"x", std::string(1, '\0') + "x"},
+    };
+    for (const TRow& row : rows) {
+        EXPECT_EQ(Utf16ToUtf8(row.Utf16), row.Utf8);
+        EXPECT_EQ(Utf8ToUtf16(row.Utf8), row.Utf16);
+    }
+    EXPECT_EQ(Utf8ToUtf16("abc\xFF"), u"abc\uFFFD");
+    EXPECT_EQ(Utf8ToUtf16("abc\xE2\x82"), u"abc\uFFFD\uFFFD");
+}

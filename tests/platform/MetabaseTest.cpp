@@ -1,0 +1,128 @@
+#include "platform/Metabase.h"
+
+#include "platform/MetabaseSchema.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace orvex;
+
+namespace {
+
+std::vector<std::u16string> Ids(const TMetaObject& key) {
+    std::vector<std::u16string> ids;
+    for (const auto& [id, value] : key.Properties())
+        ids.push_back(id + u"=" + value.ToText());
+    return ids;
+}
+
+} // namespace
+
+// Property ids compare ignoring ASCII case only; the first spelling and the order
+// of first setting stay.
+TEST(Metabase, PropertyIdsIgnoreAsciiCaseAndKeepTheirOrder) {
+    TMetaObject key(u"1", u"IIsWebServer");
+    key.SetValue(u"ServerComment", std::u16string(u"a"));
+    key.SetValue(u"Path", std::u16string(u"b"));
+    key.SetValue(u"\u00E9t\u00E9", std::u16string(u"c"));
+    key.SetValue(u"SERVERCOMMENT", std::u16string(u"d"));
+    EXPECT_EQ(Ids(key), (std::vector<std::u16string>{u"ServerComment=d", u"Path=b", u"\u00E9t\u00E9=c"}));
+    ASSERT_NE(key.FindValue(u"servercomment"), nullptr);
+    EXPECT_EQ(key.FindValue(u"PATH")->ToText(), u"b");
+    EXPECT_EQ(key.FindValue(u"\u00C9T\u00C9"), nullptr);  // beyond ASCII, as written
+    EXPECT_EQ(key.FindValue(u"Path "), nullptr);
+    EXPECT_EQ(key.FindValue(u""), nullptr);
+
+    // The values after a removed one are still found, and setting again appends.
+    key.RemoveValue(u"servercomment");
+    EXPECT_EQ(key.FindValue(u"ServerComment"), nullptr);
+    EXPECT_EQ(key.FindValue(u"Path")->ToText(), u"b");
+    EXPECT_EQ(key.FindValue(u"\u00E9t\u00E9")->ToText(), u"c");
+    key.RemoveValue(u"NotThere");
+    key.SetValue(u"ServerComment", std::u16string(u"e"));
+    key.SetValue(u"path", std::u16string(u"f"));
+    EXPECT_EQ(Ids(key), (std::vector<std::u16string>{u"Path=f", u"\u00E9t\u00E9=c", u"ServerComment=e"}));
+}
+
+TEST(Metabase, InheritedValuesComeFromTheNearestAncestor) {
+    TMetabase metabase;
+    TMetaObject& w3 = metabase.Root().AddChild(u"W3SVC", u"IIsWebService");
+    TMetaObject& site = w3.AddChild(u"1", u"IIsWebServer");
+    TMetaObject& root = site.AddChild(u"ROOT", u"IIsWebVirtualDir");
+    w3.SetValue(u"AccessFlags", 1);
+    site.SetValue(u"accessflags", 2);
+    w3.SetValue(u"AppFriendlyName", std::u16string(u"W3"));
+    const TPropertyDef& access = *FindPropertyDef(u"AccessFlags");
+    const TPropertyDef& friendly = *FindPropertyDef(u"AppFriendlyName");  // not inherited
+    EXPECT_EQ(root.EffectiveValue(access)->AsInteger(), 2);
+    site.RemoveValue(u"AccessFlags");
+    EXPECT_EQ(root.EffectiveValue(access)->AsInteger(), 1);
+    EXPECT_EQ(root.EffectiveValue(friendly), nullptr);
+    EXPECT_EQ(w3.EffectiveValue(friendly)->AsText(), u"W3");
+}
+
+// Key names compare with Unicode simple case folding, surrogate pairs as one code
+// point, lone surrogates as they are.
+TEST(Metabase, ChildNamesIgnoreCaseBeyondAscii) {
+    TMetabase metabase;
+    TMetaObject& w3 = metabase.Root().AddChild(u"W3SVC", u"IIsWebService");
+    struct TRow {
+        std::u16string Stored, Asked;
+        bool Found;
+    };
+    const TRow rows[] = {
+        {u"ROOT", u"root", true},
+        {u"Donn\u00E9es", u"DONN\u00C9ES", true},
+        {u"\u212Aelvin", u"kELVIN", true},           // the Kelvin sign folds to k
+        {u"\u0394elta", u"\u03B4ELTA", true},         // Greek
+        {u"\U00010400x", u"\U00010428X", true},       // Deseret, beyond U+FFFF
+        {u"a\xD800", u"A\xD800", true},               // lone surrogate, kept
+        {u"b\xD801", u"B\xD802", false},
+        {u"Stra\u00DFe", u"STRASSE", false},          // no full folding
+        {u"dir", u"dir ", false},
+    };
+    for (const TRow& row : rows)
+        w3.AddChild(row.Stored, u"IIsWebVirtualDir");
+    for (const TRow& row : rows) {
+        const TMetaObject* found = w3.FindChild(row.Asked);
+        EXPECT_EQ(found != nullptr, row.Found) << std::string(row.Asked.begin(), row.Asked.end());
+        if (found && row.Found) {
+            EXPECT_EQ(found->Name(), row.Stored);
+        }
+    }
+    EXPECT_EQ(metabase.Find(u"w3svc/DONN\u00C9ES")->Name(), u"Donn\u00E9es");
+    EXPECT_EQ(metabase.Find(u"w3svc//root"), nullptr);
+    EXPECT_EQ(metabase.Find(u"/w3svc"), nullptr);
+    EXPECT_EQ(metabase.Find(u""), &metabase.Root());
+}
+
+TEST(Metabase, ManyChildrenAndRemovals) {
+    TMetabase metabase;
+    TMetaObject& w3 = metabase.Root().AddChild(u"W3SVC", u"IIsWebService");
+    for (int i = 1; i <= 5000; ++i) {
+        const std::string name = std::to_string(i);
+        w3.AddChild(std::u16string(name.begin(), name.end()), u"IIsWebServer").AddChild(u"ROOT", u"IIsWebVirtualDir");
+    }
+    EXPECT_EQ(metabase.Find(u"W3SVC/4999/root")->Path(), u"W3SVC/4999/ROOT");
+    EXPECT_EQ(metabase.Find(u"W3SVC/5001"), nullptr);
+
+    // Removing a key anywhere changes the count seen from the whole metabase.
+    const uint64_t before = metabase.Removals();
+    TMetaObject* root = metabase.Find(u"W3SVC/17/ROOT");
+    metabase.Find(u"W3SVC/17")->RemoveChild(*root);
+    EXPECT_NE(metabase.Removals(), before);
+    EXPECT_EQ(metabase.Find(u"W3SVC/17/ROOT"), nullptr);
+    w3.RemoveChild(*metabase.Find(u"W3SVC/18"));
+    EXPECT_EQ(metabase.Find(u"W3SVC/18"), nullptr);
+    EXPECT_EQ(metabase.Find(u"W3SVC/19")->Name(), u"19");
+    EXPECT_EQ(w3.Children().size(), 4999u);
+
+    // A copy answers lookups of its own.
+    w3.SetValue(u"AccessFlags", 513);
+    const std::unique_ptr<TMetabase> copy = metabase.Clone();
+    EXPECT_EQ(copy->Find(u"w3svc/4999/ROOT")->Parent()->Name(), u"4999");
+    EXPECT_NE(copy->Find(u"w3svc/4999"), metabase.Find(u"w3svc/4999"));
+    EXPECT_EQ(copy->Find(u"W3SVC")->FindValue(u"accessflags")->AsInteger(), 513);
+}
