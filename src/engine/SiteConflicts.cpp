@@ -7,8 +7,10 @@
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/NumberText.h"
+#include "platform/base/TextFormat.h"
 
 namespace orvex {
 
@@ -78,7 +80,8 @@ TSiteDecision DecideExistingSite(const TSiteLine& site, std::vector<std::u16stri
         return TSiteDecision::sdOverwrite;
     case scmAsk: {
         std::u16string question =
-            FormatVeldarText(EngineHost().DialogText(u"DialogYesNoCancel", u"websiteexist"), {site.Name, site.Id});
+            FormatTolerant(EngineHost().DialogText(u"DialogYesNoCancel", u"websiteexist"),
+                           {site.Name, site.Id}, TMissingValue::StaysVisible);
         int answer = EngineHost().AskYesNoCancel(question);
         if (answer == mrNone)
             LogLine(u"you do not make the choice of website conflict!we will choose another identifier for your "

@@ -1,9 +1,11 @@
 #include "keyedconfig/VeldarKey.h"
 
-#include <exception>
-
 #include "keyedconfig/Veldarmark.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/TextFormat.h"
 #include "xml/XmlStreams.h"
+
+#include <exception>
 
 namespace orvex {
 
@@ -46,10 +48,11 @@ bool TVeldarKey::CreateKeyedFileFromString(std::u16string_view fileContents,
         parsed.SetXmlFormat(xfCompact);
         std::u16string folderError;
         if (!ForceFolderOf(FKeyedFileName, folderError)) {
-            errorMessage = FormatVeldarText(
+            errorMessage = FormatTolerant(
                 VeldarMessage(vmUnableKeyedFile),
                 {create, FKeyedDetail.KeyDesc,
-                 fileDetail + u": unable to create folders in path - " + folderError});
+                 fileDetail + u": unable to create folders in path - " + folderError},
+                TMissingValue::StaysVisible);
             return false;
         }
         TxmUTF8StringStream bytes;
@@ -57,12 +60,15 @@ bool TVeldarKey::CreateKeyedFileFromString(std::u16string_view fileContents,
         std::u16string reason;
         if (WriteFileRespectingHolds(FKeyedFileName, bytes.DataString(), false, reason))
             return true;
-        errorMessage = FormatVeldarText(VeldarMessage(vmUnableKeyedFile),
-                                        {create, FKeyedDetail.KeyDesc, fileDetail + u": " + reason});
+        errorMessage = FormatTolerant(VeldarMessage(vmUnableKeyedFile),
+                                      {create, FKeyedDetail.KeyDesc, fileDetail + u": " + reason},
+                                      TMissingValue::StaysVisible);
         return false;
     } catch (const std::exception& e) {
-        errorMessage = FormatVeldarText(VeldarMessage(vmUnableKeyedFile),
-                                        {create, FKeyedDetail.KeyDesc, fileDetail + u": " + ExceptionMessage(e)});
+        errorMessage =
+            FormatTolerant(VeldarMessage(vmUnableKeyedFile),
+                           {create, FKeyedDetail.KeyDesc, fileDetail + u": " + ExceptionMessage(e)},
+                           TMissingValue::StaysVisible);
         return false;
     }
 }

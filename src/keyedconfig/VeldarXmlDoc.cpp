@@ -2,6 +2,7 @@
 
 #include "keyedconfig/Veldarmark.h"
 #include "keyedconfig/WideXmlNodeOps.h"
+#include "platform/base/TextFormat.h"
 
 namespace orvex {
 
@@ -79,9 +80,9 @@ void TVeldarXmlDoc::RaiseError(std::u16string_view msg, std::u16string_view meth
     RaiseDocumentError(msg, methodName, ErrorDetailAllowed());
 }
 
-void TVeldarXmlDoc::RaiseErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatArg> args,
+void TVeldarXmlDoc::RaiseErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatValue> args,
                                   std::u16string_view methodName) const {
-    RaiseError(FormatVeldarText(fmt, args), methodName);
+    RaiseError(FormatTolerant(fmt, args, TMissingValue::StaysVisible), methodName);
 }
 
 std::u16string TVeldarXmlDoc::FileNameDetail() const {

@@ -4,13 +4,6 @@
 // nodes by paths given as text or as a list of pieces. A missing node is answered
 // with nullptr (or made on request); a malformed path raises EVeldarException.
 
-#include <initializer_list>
-#include <memory>
-#include <span>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarFileRoutines.h"
 #include "keyedconfig/VeldarVariant.h"
@@ -19,7 +12,15 @@
 #include "keyedconfig/XPathLookup.h"
 #include "keyedconfig/XPathText.h"
 #include "platform/base/SharedFile.h"
+#include "platform/base/TextFormat.h"
 #include "xml/WideXmlDocument.h"
+
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace orvex {
 
@@ -73,7 +74,8 @@ public:
     // Raises with the method name only when the detail set allows it; never names
     // a component.
     [[noreturn]] void RaiseError(std::u16string_view msg, std::u16string_view methodName) const;
-    [[noreturn]] void RaiseErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatArg> args,
+    [[noreturn]] void RaiseErrorFmt(std::u16string_view fmt,
+                                    std::initializer_list<TFormatValue> args,
                                     std::u16string_view methodName) const;
     // The file name as errors may show it (between double quotes), or empty.
     std::u16string FileNameDetail() const;

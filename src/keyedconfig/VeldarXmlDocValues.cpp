@@ -1,8 +1,10 @@
 // TVeldarXmlDoc: typed reads and writes by pieces, and document variables.
 
-#include <exception>
-
 #include "keyedconfig/VeldarXmlDoc.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/TextFormat.h"
+
+#include <exception>
 
 namespace orvex {
 
@@ -56,8 +58,9 @@ TVeldarVariant TVeldarXmlDoc::ZNodeAttr(TWideXmlNode* startNode, std::span<const
     if (error.empty())
         return value;
     const std::u16string path = BuildXPathFromPieces(xpath, ErrorDetailAllowed());
-    FWarnings.push_back(FormatVeldarText(VeldarMessage(vmErrorReadingAttributeValue),
-                                         {attrName, FullXPath(startNode, path), error}));
+    FWarnings.push_back(FormatTolerant(VeldarMessage(vmErrorReadingAttributeValue),
+                                       {attrName, FullXPath(startNode, path), error},
+                                       TMissingValue::StaysVisible));
     return fallback;
 }
 
@@ -72,8 +75,9 @@ TVeldarVariant TVeldarXmlDoc::ZNodeValue(TWideXmlNode* startNode, std::span<cons
     if (error.empty())
         return value;
     const std::u16string path = BuildXPathFromPieces(xpath, ErrorDetailAllowed());
-    FWarnings.push_back(FormatVeldarText(VeldarMessage(vmErrorReadingNodeValue),
-                                         {FullXPath(startNode, path), error}));
+    FWarnings.push_back(FormatTolerant(VeldarMessage(vmErrorReadingNodeValue),
+                                       {FullXPath(startNode, path), error},
+                                       TMissingValue::StaysVisible));
     return fallback;
 }
 
@@ -206,8 +210,9 @@ bool TVeldarXmlDoc::SaveVarDelimiters(std::u16string_view beginDelimiter,
     if (oldBegin == beginDelimiter && oldEnd == endDelimiter)
         return true;
     if (VarDelimitersInUse()) {
-        FLastError = FormatVeldarText(VeldarMessage(vmVarDelimitersInUse),
-                                      {beginDelimiter, endDelimiter, oldBegin, oldEnd});
+        FLastError = FormatTolerant(VeldarMessage(vmVarDelimitersInUse),
+                                    {beginDelimiter, endDelimiter, oldBegin, oldEnd},
+                                    TMissingValue::StaysVisible);
         return false;
     }
     TWideXmlNode* variables = ZNode(nullptr, {u"Variables"}, cxNone, true);
@@ -223,7 +228,8 @@ bool TVeldarXmlDoc::SaveVar(TWideXmlNode* parentNode, std::u16string_view varNam
                             std::u16string_view value) {
     std::u16string beginDelim, endDelim;
     if (!VarGetDelimiters(beginDelim, endDelim)) {
-        FLastError = FormatVeldarText(VeldarMessage(vmVarDelimitersUndefined), {varName});
+        FLastError = FormatTolerant(VeldarMessage(vmVarDelimitersUndefined), {varName},
+                                    TMissingValue::StaysVisible);
         return false;
     }
     TWideXmlNode* var = ZNode(parentNode, {u"Variables", u"Var", u"@name", varName}, cxNone, true);
@@ -239,7 +245,8 @@ bool TVeldarXmlDoc::DeleteVar(TWideXmlNode* parentNode, std::u16string_view varN
     if (!var)
         return true;
     if (VarIsInUse(parentNode, varName)) {
-        FLastError = FormatVeldarText(VeldarMessage(vmVarInUse), {varName, XPathOfNode(parentNode)});
+        FLastError = FormatTolerant(VeldarMessage(vmVarInUse), {varName, XPathOfNode(parentNode)},
+                                    TMissingValue::StaysVisible);
         return false;
     }
     var->Delete();

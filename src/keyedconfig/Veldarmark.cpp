@@ -1,9 +1,13 @@
 #include "keyedconfig/Veldarmark.h"
 
+#include "platform/base/AsciiText.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/Module.h"
+#include "platform/base/NumberText.h"
+#include "platform/base/TextFormat.h"
+
 #include <algorithm>
 #include <exception>
-
-#include "platform/base/Module.h"
 
 namespace orvex {
 
@@ -100,7 +104,7 @@ std::u16string TVeldarmark::ReadDefaultContext(std::u16string_view fileName,
         TWideXmlDocument document;
         document.TUtf8XmlDocument::LoadFromFile(fileName);
         TWideXmlNode* root = document.Root();
-        if (!root || !SameTextIgnoringAsciiCase(root->Name(), rootName))
+        if (!root || !SameAsciiText(root->Name(), rootName))
             return {};
         TWideXmlNode* context = root->NodeByName(u"DefaultContext");
         return context ? context->AttributeByName(u"value") : std::u16string();
@@ -132,7 +136,7 @@ bool TVeldarmark::LoadKeybox(std::u16string_view fileName, std::u16string_view w
         // A keybox that cannot be read is a warning, never a failure of the map.
         failure = ExceptionMessage(e);
     }
-    warnings = FormatVeldarText(warningFormat, {failure});
+    warnings = FormatTolerant(warningFormat, {failure}, TMissingValue::StaysVisible);
     return false;
 }
 
@@ -160,7 +164,8 @@ void TVeldarmark::LoadLocalKeybox() {
     FLocalKeyboxExists = FileExistsAt(FLocalKeybox);
     const std::u16string_view warning = VeldarMessage(vmErrorLoadingLocalKeybox);
     if (!FLocalKeyboxExists) {
-        FLocalKeyboxWarnings = FormatVeldarText(warning, {VeldarMessage(vmFileNotFound)});
+        FLocalKeyboxWarnings =
+            FormatTolerant(warning, {VeldarMessage(vmFileNotFound)}, TMissingValue::StaysVisible);
         return;
     }
     FLocalKeyboxXmlOK = LoadKeybox(FLocalKeybox, warning, FLocalKeyboxXml, FLocalKeyboxFileAge,
@@ -176,17 +181,20 @@ void TVeldarmark::LoadBranchKeybox() {
     FBranchKeyboxExists = false;
     const std::u16string_view warning = VeldarMessage(vmErrorLoadingBranchKeybox);
     if (FVeldarBranch.empty()) {
-        FBranchKeyboxWarnings = FormatVeldarText(warning, {VeldarMessage(vmBranchNotSpecified)});
+        FBranchKeyboxWarnings = FormatTolerant(warning, {VeldarMessage(vmBranchNotSpecified)},
+                                               TMissingValue::StaysVisible);
         return;
     }
     if (!FVeldarmarkEnvVarExists || !FolderExistsAt(FVeldarmarkRoot)) {
-        FBranchKeyboxWarnings = FormatVeldarText(warning, {VeldarMessage(vmEnvironmentVariableMissing)});
+        FBranchKeyboxWarnings = FormatTolerant(
+            warning, {VeldarMessage(vmEnvironmentVariableMissing)}, TMissingValue::StaysVisible);
         return;
     }
     FBranchKeybox = FVeldarmarkRoot + FVeldarBranch + std::u16string(kKeyboxName);
     FBranchKeyboxExists = FileExistsAt(FBranchKeybox);
     if (!FBranchKeyboxExists) {
-        FBranchKeyboxWarnings = FormatVeldarText(warning, {VeldarMessage(vmFileNotFound)});
+        FBranchKeyboxWarnings =
+            FormatTolerant(warning, {VeldarMessage(vmFileNotFound)}, TMissingValue::StaysVisible);
         return;
     }
     FBranchKeyboxXmlOK = LoadKeybox(FBranchKeybox, warning, FBranchKeyboxXml, FBranchKeyboxFileAge,
@@ -246,7 +254,7 @@ TWideXmlNode* TVeldarmark::FindKeyNode(TVeldarXmlDoc& keybox, TVeldarKeyType key
         return nullptr;
     if (withUserName)
         request.UserNameUsed =
-            SameTextIgnoringAsciiCase(found->AttributeByName(u"username"), request.UserNameValue);
+            SameAsciiText(found->AttributeByName(u"username"), request.UserNameValue);
 
     std::u16string desc = u"/" + (keybox.Root() ? keybox.Root()->Name() : std::u16string()) +
                           u"/KeyGroups/KeyGroup[@name=\"" + request.KeyGroupName + u"\"]/Keys/" +
@@ -580,9 +588,10 @@ void TVeldarmark::RaiseMapError(std::u16string_view msg, std::u16string_view met
                      FErrorDetailAllowed.Has(edComponentNames) ? this : nullptr);
 }
 
-void TVeldarmark::RaiseMapErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatArg> args,
+void TVeldarmark::RaiseMapErrorFmt(std::u16string_view fmt,
+                                   std::initializer_list<TFormatValue> args,
                                    std::u16string_view methodName) const {
-    RaiseMapError(FormatVeldarText(fmt, args), methodName);
+    RaiseMapError(FormatTolerant(fmt, args, TMissingValue::StaysVisible), methodName);
 }
 
 } // namespace orvex

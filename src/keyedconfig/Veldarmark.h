@@ -5,18 +5,19 @@
 // custom folder) answers first, then the branch keybox below the folder named by
 // the environment variable "Veldarmark". Activated keys own their keyed documents.
 
+#include "keyedconfig/VeldarErrors.h"
+#include "keyedconfig/VeldarKey.h"
+#include "keyedconfig/VeldarKeyTypes.h"
+#include "keyedconfig/VeldarProjectOptions.h"
+#include "keyedconfig/VeldarXmlDoc.h"
+#include "platform/base/TextFormat.h"
+
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "keyedconfig/VeldarErrors.h"
-#include "keyedconfig/VeldarKey.h"
-#include "keyedconfig/VeldarKeyTypes.h"
-#include "keyedconfig/VeldarProjectOptions.h"
-#include "keyedconfig/VeldarXmlDoc.h"
 
 namespace orvex {
 
@@ -131,7 +132,8 @@ public:
 
     // Raises with the map as component and the method name as the detail set allows.
     [[noreturn]] void RaiseMapError(std::u16string_view msg, std::u16string_view methodName) const;
-    [[noreturn]] void RaiseMapErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatArg> args,
+    [[noreturn]] void RaiseMapErrorFmt(std::u16string_view fmt,
+                                       std::initializer_list<TFormatValue> args,
                                        std::u16string_view methodName) const;
 
 private:

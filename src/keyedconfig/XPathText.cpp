@@ -1,11 +1,13 @@
 #include "keyedconfig/XPathText.h"
 
+#include "keyedconfig/VeldarmarkMessages.h"
+#include "platform/base/CaseFold.h"
+#include "platform/base/NumberText.h"
+#include "platform/base/TextFormat.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
-
-#include "keyedconfig/VeldarmarkMessages.h"
-#include "platform/base/CaseFold.h"
 
 namespace orvex {
 
@@ -31,8 +33,6 @@ std::u16string_view Trimmed(std::u16string_view text, size_t* leading = nullptr)
         *leading = begin;
     return text.substr(begin, end - begin);
 }
-
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 
 // Decimal integer with an optional sign; -1 for anything else, as an index reads it.
 int IndexValue(std::u16string_view text) {
@@ -153,7 +153,7 @@ std::u16string TPiece::ToText() const {
 }
 
 std::u16string AttributePredicateText(std::u16string_view name, std::u16string_view value) {
-    return FormatVeldarText(u"[@%s=\"%s\"]", {name, value});
+    return FormatTolerant(u"[@%s=\"%s\"]", {name, value}, TMissingValue::StaysVisible);
 }
 
 std::u16string BuildXPathFromPieces(std::span<const TPiece> pieces, TErrorDetailAllowedSet governing) {
@@ -297,7 +297,8 @@ int ParseXPath(std::u16string_view path, std::vector<TXPathElement>& elements) {
 }
 
 std::u16string XPathSyntaxErrorText(std::u16string_view path, int position) {
-    return FormatVeldarText(VeldarMessage(vmInvalidXPathSyntax), {path, position});
+    return FormatTolerant(VeldarMessage(vmInvalidXPathSyntax), {path, position},
+                          TMissingValue::StaysVisible);
 }
 
 void GetXPathElements(std::u16string_view path, std::vector<TXPathElement>& elements,
@@ -315,15 +316,6 @@ bool HasContextPredicate(const TXPathElement& step, std::u16string_view contextA
 
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return SameTextIgnoreCase(a, b);
-}
-
-bool SameTextIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
 }
 
 } // namespace orvex
