@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+
+#include <unistd.h>
 
 using namespace orvex;
 
@@ -34,7 +37,8 @@ protected:
 TEST_F(BackupExample, SavesBackByteForByte) {
     EXPECT_EQ(Doc.WriteToString(), ReadBytes(kExample));
 
-    const auto copy = std::filesystem::temp_directory_path() / "orvex-backup-example.xml";
+    const auto copy = std::filesystem::temp_directory_path() /
+                      ("orvex-backup-example-" + std::to_string(::getpid()) + ".xml");
     Doc.SaveToFile(copy.u16string());
     EXPECT_EQ(ReadBytes(copy), ReadBytes(kExample));
     std::filesystem::remove(copy);
