@@ -504,14 +504,12 @@ void TUtf8XmlNode::ParseTag(std::string_view tagText) {
     }
     // The name is the first word as it stands: it never joins what follows, so
     // any attribute text after it reads back the same under any name.
-    while (!tagText.empty() && IsXmlBlank(tagText.back()))
-        tagText.remove_suffix(1);
-    size_t pos = 0;
-    const std::string_view name = NextTagWord(tagText, pos);
+    std::string_view rest;
+    const std::string_view name = SplitTagName(tagText, rest);
     if (name.empty())
         throw EFilerError(std::string(sxMissingElementName));
     FName = name;
-    AddParsedAttributes(tagText.substr(pos));
+    AddParsedAttributes(rest);
 }
 
 void TUtf8XmlNode::AddParsedAttributes(std::string_view text) {

@@ -87,6 +87,16 @@ std::string_view NextTagWord(std::string_view text, size_t& pos) {
     return text.substr(start, pos - start);
 }
 
+std::string_view SplitTagName(std::string_view text, std::string_view& rest) {
+    // Trailing blanks stay out of a word whose quote is left open.
+    while (!text.empty() && IsXmlBlank(text.back()))
+        text.remove_suffix(1);
+    size_t pos = 0;
+    const std::string_view name = NextTagWord(text, pos);
+    rest = text.substr(pos);
+    return name;
+}
+
 namespace {
 
 // An attribute name: no blank, no quote and no "=".
@@ -125,7 +135,7 @@ void Utf8ParseAttributes(std::string_view text, TxmUTF8StringList& list) {
             used = 2;
         }
         if (used == 1) {
-            list.Add(std::string(first));
+            list.Add(first);
         } else {
             std::string item;
             item.reserve(first.size() + pieces[1].size() + pieces[2].size());

@@ -55,6 +55,10 @@ bool Utf8TrimPos(std::string_view text, int& start, int& close);
 // blank outside quotes. pos ends after it; empty at the end of the text.
 std::string_view NextTagWord(std::string_view text, size_t& pos);
 
+// The first word of a tag's text, taken as it stands (it never joins what
+// follows); rest becomes the text after it. Empty when the text is all blanks.
+std::string_view SplitTagName(std::string_view text, std::string_view& rest);
+
 // Splits a tag's text into its words and joins the words of one attribute
 // written with blanks around its "=": name = "v", name= "v" and name ="v" each
 // give the item name="v" (the quote may be either). No other words join, so

@@ -239,3 +239,18 @@ TEST(XmlWriter, DoctypeNameWithAnOpenQuoteReadsBack) {
     EXPECT_EQ(again.RootNodeList()->Nodes(0)->Name(), "a\"");
     EXPECT_EQ(again.WriteToString(), text);
 }
+
+TEST(XmlWriter, DeclarationNamesNeverJoinTheirValue) {
+    // The trimmed value begins with "=" and a quote; the name must not take it.
+    TUtf8XmlDocument doc;
+    doc.ReadFromString("<!DOCTYPE r [<!ENTITY e \x01=\"2\">]><r/>");
+    const TUtf8XmlNode* entity = doc.RootNodeList()->Nodes(0)->Nodes(0);
+    ASSERT_EQ(entity->ElementType(), xeEntity);
+    EXPECT_EQ(entity->Name(), "e");
+    EXPECT_EQ(entity->ValueDirect(), "=\"2\"");
+    const std::string text = doc.WriteToString();
+    TUtf8XmlDocument again;
+    again.ReadFromString(text);
+    EXPECT_EQ(again.RootNodeList()->Nodes(0)->Nodes(0)->Name(), "e");
+    EXPECT_EQ(again.WriteToString(), text);
+}
