@@ -283,7 +283,8 @@ public:
 
     // --- Parser support ---
     // Splits a tag's text (between "<" and ">", without a trailing "/") into name
-    // and attributes. EFilerError "Missing element name" for an element without one.
+    // (its first word, as it stands) and attribute items (Utf8ParseAttributes).
+    // EFilerError "Missing element name" for an element without one.
     void ParseTag(std::string_view tagText);
     // Adds pending text as an xeCharData child unless it is empty (or, without
     // keepBlanks, blank only).
