@@ -14,7 +14,10 @@ namespace orvex {
 
 namespace {
 
+// An empty name cannot be read back: "=" would join the item before it.
 std::string QuotedAttribute(std::string_view name, std::string_view value) {
+    if (name.empty())
+        throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
     std::string item(name);
     item.push_back('=');
     item.append(Utf8QuoteText(Utf8EscapeText(value)));
@@ -314,7 +317,24 @@ std::string TUtf8XmlNode::CascadedName() const {
 
 // --- Attributes ---
 
+void TUtf8XmlNode::CheckAttributeName(std::string_view name) {
+    if (!IsValidAttributeName(name))
+        throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
+}
+
+bool TUtf8XmlNode::IsValidAttributeName(std::string_view name) {
+    if (name.empty())
+        return false;
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F || c == '<' || c == '>' || c == '=' || IsXmlQuote(c))
+            return false;
+    }
+    return true;
+}
+
 void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) {
+    CheckAttributeName(name);
     FAttributes.Add(QuotedAttribute(name, value));
 }
 
@@ -331,6 +351,7 @@ std::string TUtf8XmlNode::AttributeByName(std::string_view name) const {
 }
 
 void TUtf8XmlNode::SetAttributeByName(std::string_view name, std::string_view value) {
+    CheckAttributeName(name);
     const int index = FAttributes.IndexOfName(name);
     if (index < 0)
         FAttributes.Add(QuotedAttribute(name, value));
@@ -472,21 +493,34 @@ void TUtf8XmlNode::SetBinaryEncoding(TBinaryEncodingType encoding) {
 // --- Parser support ---
 
 void TUtf8XmlNode::ParseTag(std::string_view tagText) {
-    TxmUTF8StringList items;
-    Utf8ParseAttributes(tagText, items);
-    int first = 0;
-    if (FElementType == xeDeclaration) {
-        FName = "xml";
-    } else if (FElementType == xeStylesheet) {
-        FName = "xml-stylesheet";
-        FValue = UTF8Trim(tagText);
-    } else {
-        if (items.Count() == 0)
-            throw EFilerError(std::string(sxMissingElementName));
-        FName = items.Items(0);
-        first = 1;
+    if (FElementType == xeDeclaration || FElementType == xeStylesheet) {
+        if (FElementType == xeDeclaration) {
+            FName = "xml";
+        } else {
+            FName = "xml-stylesheet";
+            FValue = UTF8Trim(tagText);
+        }
+        AddParsedAttributes(tagText);
+        return;
     }
-    for (int i = first; i < items.Count(); ++i)
+    // The name is the first word as it stands: it never joins what follows, so
+    // any attribute text after it reads back the same under any name.
+    std::string_view rest;
+    const std::string_view name = SplitTagName(tagText, rest);
+    if (name.empty())
+        throw EFilerError(std::string(sxMissingElementName));
+    FName = name;
+    AddParsedAttributes(rest);
+}
+
+void TUtf8XmlNode::AddParsedAttributes(std::string_view text) {
+    if (FAttributes.Count() == 0) {
+        Utf8ParseAttributes(text, FAttributes);
+        return;
+    }
+    TxmUTF8StringList items;
+    Utf8ParseAttributes(text, items);
+    for (int i = 0; i < items.Count(); ++i)
         FAttributes.Add(items.Items(i));
 }
 

@@ -214,6 +214,11 @@ public:
     std::string CascadedName() const;
 
     // --- Attributes; items are name="escaped value" ---
+    // True for a name that reads back in a start tag: not empty, and no blank or
+    // other control character, quote, "=", "<" or ">". Adding or setting an
+    // attribute by another name raises EXmlError "Illegal character in node name
+    // "%s"" and changes nothing.
+    static bool IsValidAttributeName(std::string_view name);
     int AttributeCount() const { return FAttributes.Count(); }
     const TxmUTF8StringList& Attributes() const { return FAttributes; }
     // Appends without looking for an existing attribute of that name.
@@ -227,6 +232,7 @@ public:
     std::string AttributeName(int index) const;
     std::string AttributePair(int index) const;
     std::string AttributeValue(int index) const;
+    // Raises as above when the item at index has no name (it holds no "=").
     void SetAttributeValue(int index, std::string_view value);
     int AttributeIndexByName(std::string_view name) const;
     bool HasAttribute(std::string_view name) const { return AttributeIndexByName(name) >= 0; }
@@ -277,7 +283,8 @@ public:
 
     // --- Parser support ---
     // Splits a tag's text (between "<" and ">", without a trailing "/") into name
-    // and attributes. EFilerError "Missing element name" for an element without one.
+    // (its first word, as it stands) and attribute items (Utf8ParseAttributes).
+    // EFilerError "Missing element name" for an element without one.
     void ParseTag(std::string_view tagText);
     // Adds pending text as an xeCharData child unless it is empty (or, without
     // keepBlanks, blank only).
@@ -386,6 +393,9 @@ private:
     int ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
                           int& childrenDone);
     bool CanHold(const TUtf8XmlNode* node) const;
+    static void CheckAttributeName(std::string_view name);
+    // Appends the attribute items of a tag's text.
+    void AddParsedAttributes(std::string_view text);
     // Takes ownership of a checked node and inserts it at index; returns index.
     int AdoptAt(int index, TUtf8XmlNode* node);
     int CompareChildren(int i, int j, TXmlNodeCompareFunction compare, void* info);

@@ -20,6 +20,8 @@ namespace orvex {
 
 namespace {
 
+constexpr size_t kFirstChildCapacity = 8;
+
 constexpr std::string_view kNestingTooDeep = "Elements nested too deeply in element %s";
 
 [[noreturn]] void RaiseFiler(std::string_view message, std::string_view name) {
@@ -197,8 +199,9 @@ bool TXmlParser::ReadSimpleTag(const TNodeAccess& access, bool& isShort) {
     isShort = *p == '/';
     FPos = static_cast<size_t>(p - begin) + (isShort ? 2 : 1);
     access.Name.assign(name);
+    access.Attributes.Reserve(count);
     for (int i = 0; i < count; ++i)
-        access.Attributes.Add(std::string(items[i].Start, static_cast<size_t>(items[i].End - items[i].Start)));
+        access.Attributes.Add(std::string_view(items[i].Start, static_cast<size_t>(items[i].End - items[i].Start)));
     return true;
 }
 
@@ -260,7 +263,7 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
             if (announce())
                 return;
             if (!isShort && row.ElementType == xeNormal)
-                ReadElementBody(node, document);
+                ReadElementBody(node, access, document);
             break;
         }
         case xeDoctype:
@@ -312,13 +315,17 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
 
 void TXmlParser::SplitNameAndValue(TUtf8XmlNode& node, const TNodeAccess& access,
                                    std::string_view text, bool doctype) {
-    TxmUTF8StringList items;
-    Utf8ParseAttributes(text, items);
-    if (items.Count() == 0)
+    // The name never joins the words after it, as in a start tag, so the value
+    // written after it reads back the same.
+    std::string_view rest;
+    const std::string_view name = SplitTagName(text, rest);
+    if (name.empty())
         return;
-    access.Name = items.Items(0);
+    access.Name = name;
+    TxmUTF8StringList items;
+    Utf8ParseAttributes(rest, items);
     std::string value;
-    for (int i = 1; i < items.Count(); ++i)
+    for (int i = 0; i < items.Count(); ++i)
         value.append(items.Items(i)).append("\r\n");
     node.SetValueDirect(doctype ? UTF8Trim(Utf8StringReplaceAll(value, "\r\n", " ")) : UTF8Trim(value));
 }
@@ -336,7 +343,8 @@ void TXmlParser::ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child) {
     --FDepth;
 }
 
-void TXmlParser::ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document) {
+void TXmlParser::ReadElementBody(TUtf8XmlNode& node, const TNodeAccess& access,
+                                 TUtf8XmlDocument* document) {
     size_t pendingStart = FPos;
     std::string_view pending;
     bool childRead = false;
@@ -380,6 +388,9 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document)
         crSeen = false;
         childRead = true;
         FPos = lessThan;
+        // Room for the usual handful of children in one block.
+        if (access.Nodes.capacity() == 0)
+            access.Nodes.reserve(kFirstChildCapacity);
         std::unique_ptr<TUtf8XmlNode> owned = node.NewNodeOfClass(node.DocumentHooks());
         TUtf8XmlNode* child = owned.get();
         node.NodeAdd(std::move(owned));
@@ -474,7 +485,7 @@ void TUtf8XmlNode::ReadFromString(std::string_view text) {
 void TUtf8XmlNode::ReadFromStream(TStream& stream) {
     if (typeid(stream) == typeid(TXmlParseSource)) {
         static_cast<TXmlParseSource&>(stream).Parser().ReadInto(
-            *this, TXmlParser::TNodeAccess{FName, FAttributes});
+            *this, TXmlParser::TNodeAccess{FName, FAttributes, FNodes});
         return;
     }
     if (dynamic_cast<TxmCodecStream*>(&stream)) {

@@ -7,8 +7,10 @@
 #include "xml/XmlCodecStream.h"
 #include "xml/XmlStringList.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvex {
 
@@ -38,6 +40,7 @@ public:
     struct TNodeAccess {
         std::string& Name;
         TxmUTF8StringList& Attributes;
+        std::vector<std::unique_ptr<TUtf8XmlNode>>& Nodes;
     };
 
     // Deeper nesting is refused with EFilerError, so that crafted input cannot
@@ -88,7 +91,7 @@ private:
     friend class TXmlParseSource;
     bool SkipBlanks();
     bool ReadSimpleTag(const TNodeAccess& access, bool& isShort);
-    void ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document);
+    void ReadElementBody(TUtf8XmlNode& node, const TNodeAccess& access, TUtf8XmlDocument* document);
     void ReadDoctype(TUtf8XmlNode& node, const TNodeAccess& access);
     void ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child);
     void SplitNameAndValue(TUtf8XmlNode& node, const TNodeAccess& access, std::string_view text,

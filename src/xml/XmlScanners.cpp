@@ -3,7 +3,6 @@
 #include "xml/UTF8StringUtils.h"
 
 #include <string>
-#include <vector>
 
 namespace orvex {
 
@@ -69,59 +68,84 @@ bool Utf8TrimPos(std::string_view text, int& start, int& close) {
     return start < close;
 }
 
-void Utf8ParseAttributes(std::string_view text, TxmUTF8StringList& list) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && IsXmlBlank(text[first]))
-        ++first;
-    while (last > first && IsXmlBlank(text[last - 1]))
-        --last;
-    if (first == last)
-        return;
-    list.Clear();
-
-    std::vector<std::string_view> pieces;
-    size_t itemStart = first;
+std::string_view NextTagWord(std::string_view text, size_t& pos) {
+    while (pos < text.size() && IsXmlBlank(text[pos]))
+        ++pos;
+    const size_t start = pos;
     char quote = 0;
-    for (size_t i = first; i < last; ++i) {
-        const char c = text[i];
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
         if (quote) {
             if (c == quote)
                 quote = 0;
         } else if (IsXmlQuote(c)) {
             quote = c;
         } else if (IsXmlBlank(c)) {
-            if (i > itemStart)
-                pieces.push_back(text.substr(itemStart, i - itemStart));
-            itemStart = i + 1;
+            break;
         }
     }
-    if (itemStart < last)
-        pieces.push_back(text.substr(itemStart, last - itemStart));
+    return text.substr(start, pos - start);
+}
 
-    // Both joining passes run from the last item down; since a join never changes
-    // the first byte of an item, one forward pass each gives the same result.
-    std::vector<std::string> joined;
-    joined.reserve(pieces.size());
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0 && pieces[i][0] == '=')
-            joined.back().append(pieces[i]);
-        else
-            joined.emplace_back(pieces[i]);
+std::string_view SplitTagName(std::string_view text, std::string_view& rest) {
+    // Trailing blanks stay out of a word whose quote is left open.
+    while (!text.empty() && IsXmlBlank(text.back()))
+        text.remove_suffix(1);
+    size_t pos = 0;
+    const std::string_view name = NextTagWord(text, pos);
+    rest = text.substr(pos);
+    return name;
+}
+
+namespace {
+
+// An attribute name: no blank, no quote and no "=".
+bool IsPlainName(std::string_view piece) {
+    return !piece.empty() && piece.find_first_of("=\"'") == std::string_view::npos;
+}
+
+bool StartsWithQuote(std::string_view piece) { return !piece.empty() && IsXmlQuote(piece[0]); }
+
+} // namespace
+
+void Utf8ParseAttributes(std::string_view text, TxmUTF8StringList& list) {
+    // Trailing blanks stay out of a word whose quote is left open.
+    while (!text.empty() && IsXmlBlank(text.back()))
+        text.remove_suffix(1);
+    size_t pos = 0;
+    std::string_view pieces[3];
+    pieces[0] = NextTagWord(text, pos);
+    if (pieces[0].empty())
+        return;
+    list.Clear();
+    pieces[1] = NextTagWord(text, pos);
+    pieces[2] = NextTagWord(text, pos);
+    // Only name = "value" (blanks around "=" optional) makes one item of several
+    // pieces, so every item written back separated by blanks reads back as itself.
+    while (!pieces[0].empty()) {
+        int used = 1;
+        const std::string_view first = pieces[0];
+        if (IsPlainName(first)) {
+            if (pieces[1] == "=" && StartsWithQuote(pieces[2]))
+                used = 3;
+            else if (pieces[1].size() > 1 && pieces[1][0] == '=' && IsXmlQuote(pieces[1][1]))
+                used = 2;
+        } else if (first.size() > 1 && first.back() == '=' && IsPlainName(first.substr(0, first.size() - 1)) &&
+                   StartsWithQuote(pieces[1])) {
+            used = 2;
+        }
+        if (used == 1) {
+            list.Add(first);
+        } else {
+            std::string item;
+            item.reserve(first.size() + pieces[1].size() + pieces[2].size());
+            for (int i = 0; i < used; ++i)
+                item.append(pieces[i]);
+            list.Add(std::move(item));
+        }
+        for (int i = 0; i < 3; ++i)
+            pieces[i] = i + used < 3 ? pieces[i + used] : NextTagWord(text, pos);
     }
-    std::vector<std::string> items;
-    items.reserve(joined.size());
-    bool previousHoldsEquals = false;
-    for (size_t i = 0; i < joined.size(); ++i) {
-        const bool holdsEquals = joined[i].find('=') != std::string::npos;
-        if (i > 0 && IsXmlQuote(joined[i][0]) && previousHoldsEquals)
-            items.back().append(joined[i]);
-        else
-            items.push_back(std::move(joined[i]));
-        previousHoldsEquals = holdsEquals;
-    }
-    for (std::string& item : items)
-        list.Add(std::move(item));
 }
 
 } // namespace orvex

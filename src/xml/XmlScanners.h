@@ -51,10 +51,19 @@ size_t FindClosingText(std::string_view text, size_t from, std::string_view clos
 // non-empty range remains.
 bool Utf8TrimPos(std::string_view text, int& start, int& close);
 
-// Splits a tag's text into items at blanks outside quotes, then joins the pieces
-// of one attribute: an item starting with "=" joins the one before it, and a
-// quoted item joins the one before it when that holds "=". So a=1, a = "x" and
-// a ="x" each give one item. list is cleared first, unless text is all blanks.
+// The next word of a tag's text from pos on (blanks skipped): the bytes up to a
+// blank outside quotes. pos ends after it; empty at the end of the text.
+std::string_view NextTagWord(std::string_view text, size_t& pos);
+
+// The first word of a tag's text, taken as it stands (it never joins what
+// follows); rest becomes the text after it. Empty when the text is all blanks.
+std::string_view SplitTagName(std::string_view text, std::string_view& rest);
+
+// Splits a tag's text into its words and joins the words of one attribute
+// written with blanks around its "=": name = "v", name= "v" and name ="v" each
+// give the item name="v" (the quote may be either). No other words join, so
+// the items written back separated by blanks read back as the same items.
+// list is cleared first, unless text is all blanks.
 void Utf8ParseAttributes(std::string_view text, TxmUTF8StringList& list);
 
 } // namespace orvex

@@ -2,6 +2,7 @@
 // TxmUTF8StringList: the ordered list of UTF-8 strings that holds a node's
 // attributes, one "name=value" item per attribute.
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,13 +11,18 @@ namespace orvex {
 
 class TxmUTF8StringList {
 public:
-    int Count() const { return static_cast<int>(FItems.size()); }
+    int Count() const { return FCount; }
 
     // Appends; returns the new index.
     int Add(std::string text);
-    void Assign(const TxmUTF8StringList& source) { FItems = source.FItems; }
-    // Count becomes 0; the storage is kept for reuse.
-    void Clear() { FItems.clear(); }
+    int Add(std::string_view text);
+    int Add(const char* text) { return Add(std::string_view(text)); }
+    // Makes room for count items in all, so that adding them allocates no more
+    // than the items' own text.
+    void Reserve(int count);
+    void Assign(const TxmUTF8StringList& source);
+    // Count becomes 0.
+    void Clear();
     // Ignored unless 0 <= index < Count.
     void Delete(int index);
     // Swaps two items when both indexes are in range.
@@ -43,9 +49,25 @@ public:
     std::string Text() const;
 
 private:
-    bool InRange(int index) const { return index >= 0 && index < Count(); }
+    // Most elements carry a few attributes: those live in the node itself, and
+    // only longer lists take a block of their own.
+    static constexpr int kInline = 4;
 
-    std::vector<std::string> FItems;
+    bool InRange(int index) const { return index >= 0 && index < FCount; }
+    std::string& At(int index) {
+        return index < kInline ? FInline[static_cast<size_t>(index)]
+                               : FMore[static_cast<size_t>(index - kInline)];
+    }
+    const std::string& At(int index) const {
+        return index < kInline ? FInline[static_cast<size_t>(index)]
+                               : FMore[static_cast<size_t>(index - kInline)];
+    }
+    // The slot for a new last item.
+    std::string& NewSlot();
+
+    std::array<std::string, kInline> FInline;
+    std::vector<std::string> FMore;
+    int FCount = 0;
 };
 
 } // namespace orvex

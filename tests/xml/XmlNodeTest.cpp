@@ -184,6 +184,49 @@ TEST(Names, IllegalNamesAreRefusedAndTheOldNameStays) {
     EXPECT_EQ(parent.NodeCount(), 0);
 }
 
+TEST(Names, AttributeNamesThatCannotBeReadBackAreRefused) {
+    TUtf8XmlNode node(nullptr, "n");
+    node.AttributeAdd("keep", "1");
+    const auto expectRefused = [&](const std::string& bad, const auto& action) {
+        try {
+            action();
+            ADD_FAILURE() << bad;
+        } catch (const EXmlError& e) {
+            EXPECT_EQ(std::string(e.what()), "Illegal character in node name \"" + bad + "\"");
+        }
+        ASSERT_EQ(node.AttributeCount(), 1) << bad;
+        EXPECT_EQ(node.AttributePair(0), "keep=\"1\"");
+    };
+    for (const char* bad : {"", "a b", "a\tb", "a\r\nb", "a=b", "=", "a\"b", "'", "<a", "a>",
+                            "\x01", "a\x7F"}) {
+        expectRefused(bad, [&] { node.AttributeAdd(bad, "v"); });
+        expectRefused(bad, [&] { node.AttributeAdd(bad, 7); });
+        expectRefused(bad, [&] { node.SetAttributeByName(bad, "v"); });
+        expectRefused(bad, [&] { node.WriteAttributeString(bad, "v"); });
+        expectRefused(bad, [&] { node.WriteAttributeInteger(bad, 5); });
+    }
+    for (const char* good : {"ns:a", "a/b", "/", "a&b", "x-y.z", "\xC3\xA9t\xC3\xA9"}) {
+        node.AttributeAdd(good, "v");
+        EXPECT_EQ(node.AttributeByName(good), "v") << good;
+        node.AttributeDelete(1);
+    }
+
+    // A parsed item without a name cannot take a value under no name.
+    TUtf8XmlNode parsed;
+    parsed.ParseTag("p c =x");
+    ASSERT_EQ(parsed.AttributeCount(), 2);
+    for (int index : {0, 1}) {
+        try {
+            parsed.SetAttributeValue(index, "v");
+            ADD_FAILURE() << index;
+        } catch (const EXmlError& e) {
+            EXPECT_STREQ(e.what(), "Illegal character in node name \"\"");
+        }
+    }
+    EXPECT_EQ(parsed.AttributePair(0), "c");
+    EXPECT_EQ(parsed.AttributePair(1), "=x");
+}
+
 TEST(Lookups, ByNameIgnoreCaseInTheUsersSense) {
     TTree t;
     EXPECT_EQ(t.doc.Container.NodeByName("ROOT"), t.root);

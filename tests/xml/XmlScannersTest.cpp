@@ -58,6 +58,47 @@ TEST(Scanners, AttributesJoinAroundTheEqualsSign) {
     EXPECT_EQ(kept.Count(), 1);
 }
 
+namespace {
+
+std::vector<std::string> Split(std::string_view text) {
+    TxmUTF8StringList list;
+    Utf8ParseAttributes(text, list);
+    std::vector<std::string> items;
+    for (int i = 0; i < list.Count(); ++i)
+        items.emplace_back(list.Items(i));
+    return items;
+}
+
+} // namespace
+
+TEST(Scanners, OnlyNameEqualsQuotedValueJoinsAndItemsReadBackAsThemselves) {
+    const struct {
+        const char* text;
+        std::vector<std::string> items;
+    } cases[] = {
+        {"a = \"x\" b= 'y' c ='z'", {"a=\"x\"", "b='y'", "c='z'"}},
+        {"a ='x'y", {"a='x'y"}},               // the quoted word is taken whole
+        {"a =x b= y c = z", {"a", "=x", "b=", "y", "c", "=", "z"}}, // no quote, no join
+        {"b=\"1\" \"c\"", {"b=\"1\"", "\"c\""}}, // a value never takes a second one
+        {"a=1 \"x\" \"y\"", {"a=1", "\"x\"", "\"y\""}},
+        {"a== \"x\"", {"a==", "\"x\""}},
+        {"a = = \"x\"", {"a", "=", "=", "\"x\""}},
+        {"a\"b\" = \"x\"", {"a\"b\"", "=", "\"x\""}},
+        {"= \"x\" =\"y\"", {"=", "\"x\"", "=\"y\""}},
+        {"'a b'= \"x\"", {"'a b'=", "\"x\""}},
+        {"a=b= \"x\"", {"a=b=", "\"x\""}},
+        {"\xC3\xA9 =\t\"v\"", {"\xC3\xA9=\"v\""}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> items = Split(c.text);
+        EXPECT_EQ(items, c.items) << c.text;
+        std::string written;
+        for (const std::string& item : items)
+            written += ' ' + item;
+        EXPECT_EQ(Split(written), items) << c.text;
+    }
+}
+
 TEST(Scanners, AttributeSplittingIsLinear) {
     std::string text = "e";
     for (int i = 0; i < 20000; ++i)

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace orvex;
 
 TEST(AttributeStorage, NamesValuesAndLookups) {
@@ -50,4 +53,45 @@ TEST(AttributeStorage, OutOfRangeIsIgnored) {
     list.Clear();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(copy.Count(), 2);
+}
+
+TEST(AttributeStorage, ShortAndLongListsBehaveAlike) {
+    // Lists below, at and beyond the items kept inside the node, against a plain model.
+    for (int count = 0; count <= 9; ++count) {
+        std::vector<std::string> model;
+        TxmUTF8StringList list;
+        if (count % 2)
+            list.Reserve(count);
+        for (int i = 0; i < count; ++i) {
+            model.push_back("a" + std::to_string(i) + "=\"a value long enough for a block\"");
+            EXPECT_EQ(list.Add(model.back()), i);
+        }
+        const auto expectModel = [&](const TxmUTF8StringList& got, const std::vector<std::string>& want) {
+            ASSERT_EQ(got.Count(), static_cast<int>(want.size())) << count;
+            for (size_t i = 0; i < want.size(); ++i)
+                EXPECT_EQ(got.Items(static_cast<int>(i)), want[i]) << count;
+            EXPECT_EQ(got.Items(static_cast<int>(want.size())), "");
+        };
+        expectModel(list, model);
+        TxmUTF8StringList copy;
+        copy.Add("old");
+        copy.Assign(list);
+        expectModel(copy, model);
+        if (count >= 2) {
+            list.Exchange(0, count - 1);
+            std::swap(model.front(), model.back());
+            expectModel(list, model);
+        }
+        for (int index = count - 1; index >= 0; index -= 2) {
+            list.Delete(index);
+            model.erase(model.begin() + index);
+            expectModel(list, model);
+        }
+        list.Add("tail=1");
+        model.push_back("tail=1");
+        expectModel(list, model);
+        EXPECT_EQ(list.IndexOfName("TAIL"), static_cast<int>(model.size()) - 1);
+        list.Clear();
+        expectModel(list, {});
+    }
 }

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace orvex;
 
 namespace {
@@ -158,5 +161,96 @@ TEST(XmlWriter, OddNamesReadBackAsWritten) {
     EXPECT_EQ(text, "<r x/ ><a/ >t</a/>< !b/></r>\n");
     TUtf8XmlDocument again;
     again.ReadFromString(text);
+    EXPECT_EQ(again.WriteToString(), text);
+}
+
+TEST(XmlWriter, OddAttributeTextReadsBackAtOnce) {
+    // Each tag as read keeps its items; written and read again, nothing changes.
+    const struct {
+        const char* text;
+        std::vector<std::string> items;
+    } cases[] = {
+        {"<r a = \"1\" b= '2' c =\"3\"/>", {"a=\"1\"", "b='2'", "c=\"3\""}},
+        {"<r a=1 \"x\" \"y\"/>", {"a=1", "\"x\"", "\"y\""}},
+        {"<r b=\"1\" \"c\"/>", {"b=\"1\"", "\"c\""}},
+        {"<r ='x' = \"y\" c/>", {"='x'", "=", "\"y\"", "c"}}, // the name takes none of them
+        {"<r= \"x\" a==\"y\"/>", {"\"x\"", "a==\"y\""}},
+        {"<r a =b c\t=\r\n'd'/>", {"a", "=b", "c='d'"}},
+    };
+    for (const auto& c : cases) {
+        const std::string input = std::string("<top>") + c.text + "</top>";
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(input);
+        const TUtf8XmlNode* r = doc.Root()->Nodes(0);
+        ASSERT_NE(r, nullptr) << c.text;
+        std::vector<std::string> items;
+        for (int i = 0; i < r->AttributeCount(); ++i)
+            items.push_back(r->AttributePair(i));
+        EXPECT_EQ(items, c.items) << c.text;
+        const std::string text = doc.WriteToString();
+        TUtf8XmlDocument again;
+        again.ReadFromString(text);
+        EXPECT_EQ(again.WriteToString(), text) << c.text;
+        const TUtf8XmlNode* reread = again.Root()->Nodes(0);
+        ASSERT_EQ(reread->AttributeCount(), r->AttributeCount()) << c.text;
+        for (int i = 0; i < r->AttributeCount(); ++i)
+            EXPECT_EQ(reread->AttributePair(i), items[static_cast<size_t>(i)]) << c.text;
+    }
+}
+
+TEST(XmlWriter, RenamedElementsReadBackWhateverTheirAttributes) {
+    // Names holding "=", and plain names after attribute text that once joined
+    // them, load again under the same name.
+    const struct {
+        const char* input;
+        const char* name;
+        const char* written;
+    } cases[] = {
+        {"<r \"q\"><c/></r>", "n=", "<n= \"q\"><c/></n=>\n"},
+        {"<a=b ='y'><c/></a=b>", "c", "<c ='y'><c/></c>\n"},
+        {"<r = \"y\"></r>", "x=", "<x= = \"y\"></x=>\n"},
+        {"<r a=\"1\"/>", "=", "<= a=\"1\"></=>\n"},
+    };
+    for (const auto& c : cases) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(c.input);
+        doc.Root()->SetName(c.name);
+        const std::string text = doc.WriteToString();
+        EXPECT_EQ(text, c.written);
+        TUtf8XmlDocument again;
+        again.ReadFromString(text);
+        EXPECT_EQ(again.Root()->Name(), c.name);
+        EXPECT_EQ(again.Root()->AttributeCount(), doc.Root()->AttributeCount()) << c.input;
+        EXPECT_EQ(again.WriteToString(), text);
+    }
+}
+
+TEST(XmlWriter, DoctypeNameWithAnOpenQuoteReadsBack) {
+    // The blank the writer puts after the name is not taken into the open quote.
+    TUtf8XmlDocument doc;
+    doc.ReadFromString("<!DOCTYPE a\">\n<r/>");
+    const TUtf8XmlNode* doctype = doc.RootNodeList()->Nodes(0);
+    ASSERT_EQ(doctype->ElementType(), xeDoctype);
+    EXPECT_EQ(doctype->Name(), "a\"");
+    const std::string text = doc.WriteToString();
+    EXPECT_EQ(text, "<!DOCTYPE a\" >\n<r></r>\n");
+    TUtf8XmlDocument again;
+    again.ReadFromString(text);
+    EXPECT_EQ(again.RootNodeList()->Nodes(0)->Name(), "a\"");
+    EXPECT_EQ(again.WriteToString(), text);
+}
+
+TEST(XmlWriter, DeclarationNamesNeverJoinTheirValue) {
+    // The trimmed value begins with "=" and a quote; the name must not take it.
+    TUtf8XmlDocument doc;
+    doc.ReadFromString("<!DOCTYPE r [<!ENTITY e \x01=\"2\">]><r/>");
+    const TUtf8XmlNode* entity = doc.RootNodeList()->Nodes(0)->Nodes(0);
+    ASSERT_EQ(entity->ElementType(), xeEntity);
+    EXPECT_EQ(entity->Name(), "e");
+    EXPECT_EQ(entity->ValueDirect(), "=\"2\"");
+    const std::string text = doc.WriteToString();
+    TUtf8XmlDocument again;
+    again.ReadFromString(text);
+    EXPECT_EQ(again.RootNodeList()->Nodes(0)->Nodes(0)->Name(), "e");
     EXPECT_EQ(again.WriteToString(), text);
 }
