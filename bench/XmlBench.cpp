@@ -10,9 +10,11 @@
 #include <libxml/tree.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -202,15 +204,21 @@ void WriteLibxml2(benchmark::State& state, int format) {
 void WriteLibxml2Readable(benchmark::State& state) { WriteLibxml2(state, 1); }
 void WriteLibxml2Compact(benchmark::State& state) { WriteLibxml2(state, 0); }
 
-BENCHMARK(ParseOrvex)->Unit(benchmark::kMillisecond);
-BENCHMARK(ParsePugixml)->Unit(benchmark::kMillisecond);
-BENCHMARK(ParseLibxml2)->Unit(benchmark::kMillisecond);
-BENCHMARK(WriteOrvexReadable)->Unit(benchmark::kMillisecond);
-BENCHMARK(WriteOrvexCompact)->Unit(benchmark::kMillisecond);
-BENCHMARK(WritePugixmlReadable)->Unit(benchmark::kMillisecond);
-BENCHMARK(WritePugixmlCompact)->Unit(benchmark::kMillisecond);
-BENCHMARK(WriteLibxml2Readable)->Unit(benchmark::kMillisecond);
-BENCHMARK(WriteLibxml2Compact)->Unit(benchmark::kMillisecond);
+// The machine is shared: the fastest repetition is the figure least disturbed
+// by other work.
+double Fastest(const std::vector<double>& times) {
+    return *std::min_element(times.begin(), times.end());
+}
+
+BENCHMARK(ParseOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParsePugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseLibxml2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(WriteOrvexReadable)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(WriteOrvexCompact)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(WritePugixmlReadable)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(WritePugixmlCompact)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(WriteLibxml2Readable)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(WriteLibxml2Compact)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "platform/base/Utf.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
+#include "xml/XmlNode.h"
 #include "xml/XmlStreams.h"
 
 #include <cstdint>
@@ -32,6 +33,19 @@ void Print(const std::string& bytes) {
     std::abort();
 }
 
+// An element name holding a quote or "=" (which no name set through the API
+// can hold) is split off its tag by the same rule that joins attribute items,
+// so such a tree need not read back as written.
+bool HasAmbiguousName(const TUtf8XmlNode& node) {
+    if (node.ElementType() == xeNormal &&
+        node.Name().find_first_of("\"'=") != std::string::npos)
+        return true;
+    for (int i = 0; i < node.NodeCount(); ++i)
+        if (HasAmbiguousName(*node.Nodes(i)))
+            return true;
+    return false;
+}
+
 std::string Compact(TUtf8XmlDocument& doc) {
     doc.SetXmlFormat(xfCompact);
     return doc.WriteToString();
@@ -48,6 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0; // refused with a clear error: fine
     }
     const std::string first = Compact(doc);
+    if (HasAmbiguousName(*doc.RootNodeList()))
+        return 0;
 
     // The text the writer makes reads back. Splitting tag items is not stable for
     // every odd input (a quoted item joins an earlier item holding "=", and the

@@ -1,7 +1,7 @@
 #pragma once
 // Small text helpers of the engine: ASCII case rules of metabase names and
-// locale-free hexadecimal. Decimal text and the "%s"/"%d" filling of messages are
-// the keyed library's (keyedconfig/VeldarmarkMessages.h: IntToText, FormatVeldarText).
+// locale-free hexadecimal. Messages are filled by FormatTolerant
+// (platform/base/TextFormat.h).
 
 #include <cstdint>
 #include <string>

@@ -4,11 +4,12 @@
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineText.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/PropertyValues.h"
+#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/Pop3Admin.h"
+#include "platform/base/TextFormat.h"
 
 #include <initializer_list>
 
@@ -85,7 +86,8 @@ void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node) {
     } catch (const std::exception& e) {
         uint32_t code = GetLastOsError();
         std::u16string message = ExceptionMessage(e);
-        TraceMessage(FormatVeldarText(u"err=%s m=%s", {HexToText(code), message}));
+        TraceMessage(FormatTolerant(u"err=%s m=%s", {HexToText(code), message},
+                                    TMissingValue::StaysVisible));
         if (code == 1008) LogLine(u"POP3 service not installed on this computer", clLogBlack);
         else if (code == 997) LogLine(u"POP3 service not installed on remote computer", clLogBlack);
         else LogLine(u"POP3 service not connected. Error=" + message, clLogBlack);

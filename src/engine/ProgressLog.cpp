@@ -2,6 +2,7 @@
 
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/Module.h"
+#include "platform/base/TextFormat.h"
 
 namespace orvex {
 
@@ -11,7 +12,8 @@ bool ErrorFlag = false;
 
 void LogToFile(std::u16string_view format, std::u16string_view text, TColor colour) {
     LogLine(text, colour);
-    LogSink().WriteInfoLog(FormatVeldarText(format, {EngineHost().BackupMachineName(), text}));
+    LogSink().WriteInfoLog(FormatTolerant(format, {EngineHost().BackupMachineName(), text},
+                                          TMissingValue::StaysVisible));
     ErrorFlag = true;
 }
 

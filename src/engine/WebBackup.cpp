@@ -6,14 +6,15 @@
 #include "engine/EngineHost.h"
 #include "engine/EngineState.h"
 #include "engine/EngineText.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "engine/IIsBinding.h"
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Backup.h"
 #include "engine/ProgressLog.h"
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
+#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/AdsBinding.h"
+#include "platform/base/TextFormat.h"
 
 #include <unordered_map>
 
@@ -28,16 +29,23 @@ void LogBindFailure(std::u16string_view machine, std::u16string_view displayPath
     const auto* ole = dynamic_cast<const EOleSysError*>(&error);
     std::u16string message = ExceptionMessage(error);
     if (ole && ole->ErrorCode() == hr::MkSyntax)
-        LogBackupException(FormatVeldarText(u"Call GetObject EOleSysError error on %s! The cause could be the use of IIS7 "
-                                      u"without IIS6 compatibility tools. Path=%s; errornum=%d; errortext=%s",
-                                      {machine, displayPath, int64_t(ole->ErrorCode()), message}),
-                           clLogRed);
+        LogBackupException(
+            FormatTolerant(
+                u"Call GetObject EOleSysError error on %s! The cause could be the use of IIS7 "
+                u"without IIS6 compatibility tools. Path=%s; errornum=%d; errortext=%s",
+                {machine, displayPath, int64_t(ole->ErrorCode()), message},
+                TMissingValue::StaysVisible),
+            clLogRed);
     else if (ole)
-        LogBackupException(FormatVeldarText(u"Call GetObject EOleSysError error! Path=%s; errornum=%d; errortext=%s",
-                                      {displayPath, int64_t(ole->ErrorCode()), message}),
-                           clLogRed);
+        LogBackupException(
+            FormatTolerant(u"Call GetObject EOleSysError error! Path=%s; errornum=%d; errortext=%s",
+                           {displayPath, int64_t(ole->ErrorCode()), message},
+                           TMissingValue::StaysVisible),
+            clLogRed);
     else
-        LogBackupException(FormatVeldarText(u"Path=%s; errortext=%s", {displayPath, message}), clLogRed);
+        LogBackupException(FormatTolerant(u"Path=%s; errortext=%s", {displayPath, message},
+                                          TMissingValue::StaysVisible),
+                           clLogRed);
 }
 
 bool IsTrueVariant(const TOleVariant& value) {
@@ -88,7 +96,9 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
     try {
         propSchema = GetIIsObject(machine, schemaPath);
     } catch (const std::exception& e) {
-        LogBackupException(FormatVeldarText(u"PropertyObjPath=%s; errortext=%s", {schemaPath, ExceptionMessage(e)}),
+        LogBackupException(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
+                                          {schemaPath, ExceptionMessage(e)},
+                                          TMissingValue::StaysVisible),
                            clLogRed);
         return;
     }
@@ -138,8 +148,10 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
         TWideXmlNode& machines = MachinesElement(*document);
         TWideXmlNode* old = FindMachineElement(machines, backupName);
         if (old && !EngineHost().HasCmdLineSwitch(u"/o")) {
-            std::u16string question = FormatVeldarText(EngineHost().DialogText(u"DialogYesNo", u"backupexist"), {backupName}) +
-                                      EngineHost().DialogYesNoLastLine();
+            std::u16string question =
+                FormatTolerant(EngineHost().DialogText(u"DialogYesNo", u"backupexist"),
+                               {backupName}, TMissingValue::StaysVisible) +
+                EngineHost().DialogYesNoLastLine();
             if (!EngineHost().AskYesNo(question)) return false;
         }
         if (old) machines.NodeRemove(old);
@@ -178,9 +190,11 @@ void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWid
         try {
             schema = GetIIsObject(machine, schemaPath);
         } catch (const std::exception& e) {
-            LogBackupException(FormatVeldarText(u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
-                                          {machine, schemaPath, ExceptionMessage(e)}),
-                               clLogRed);
+            LogBackupException(
+                FormatTolerant(
+                    u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
+                    {machine, schemaPath, ExceptionMessage(e)}, TMissingValue::StaysVisible),
+                clLogRed);
             return;
         }
         TPropertyIndex index(node);

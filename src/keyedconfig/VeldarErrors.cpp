@@ -2,6 +2,7 @@
 
 #include "keyedconfig/VeldarProjectOptions.h"
 #include "keyedconfig/VeldarmarkMessages.h"
+#include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 
 namespace orvex {
@@ -12,10 +13,12 @@ EVeldarException::EVeldarException(std::u16string message)
 std::u16string VeldarErrorText(std::u16string_view msg, std::u16string_view methodName,
                                const TComponent* component) {
     if (component && !component->Name().empty() && !methodName.empty())
-        return FormatVeldarText(u"%s.%s: %s", {component->Name(), methodName, msg});
+        return FormatTolerant(u"%s.%s: %s", {component->Name(), methodName, msg},
+                              TMissingValue::StaysVisible);
     if (!methodName.empty())
-        return FormatVeldarText(u"Method \"%s\" reports: %s", {methodName, msg});
-    return FormatVeldarText(u"KX Error: %s", {msg});
+        return FormatTolerant(u"Method \"%s\" reports: %s", {methodName, msg},
+                              TMissingValue::StaysVisible);
+    return FormatTolerant(u"KX Error: %s", {msg}, TMissingValue::StaysVisible);
 }
 
 void RaiseVeldarError(std::u16string_view msg, std::u16string_view methodName,
@@ -52,8 +55,10 @@ std::u16string FormatFileError(std::u16string_view verb, std::u16string_view rea
         fullReason += fileNameDetail;
     }
     if (keyDesc)
-        return FormatVeldarText(VeldarMessage(vmUnableKeyedFile), {verb, *keyDesc, fullReason});
-    return FormatVeldarText(VeldarMessage(vmUnableFile), {verb, fullReason});
+        return FormatTolerant(VeldarMessage(vmUnableKeyedFile), {verb, *keyDesc, fullReason},
+                              TMissingValue::StaysVisible);
+    return FormatTolerant(VeldarMessage(vmUnableFile), {verb, fullReason},
+                          TMissingValue::StaysVisible);
 }
 
 } // namespace orvex

@@ -1,6 +1,8 @@
 #include "keyedconfig/VeldarXmlDoc.h"
 
+#include "keyedconfig/Veldarmark.h"
 #include "keyedconfig/WideXmlNodeOps.h"
+#include "platform/base/TextFormat.h"
 
 namespace orvex {
 
@@ -10,6 +12,7 @@ TVeldarXmlDoc::TVeldarXmlDoc(std::u16string_view fileName, std::u16string_view r
     : FFilePathAndName(fileName), FContextAttributeID(contextAttributeID),
       FContextDefault(contextDefault), FRequiredRootNodeName(requiredRootNodeName) {}
 
+// A running update ends with the document: only the held file needs releasing.
 TVeldarXmlDoc::~TVeldarXmlDoc() = default;
 
 TWideXmlNodeOps TVeldarXmlDoc::Ops() {
@@ -73,29 +76,33 @@ std::u16string TVeldarXmlDoc::XPathOfNode(TWideXmlNode* node) {
     return XPathOfNodeText(ops, node);
 }
 
-int TVeldarXmlDoc::NewNodeIndex(TWideXmlNode*, std::span<const TXPathElement>, size_t) {
-    return -1;
-}
-
-void TVeldarXmlDoc::MapStepsOntoSummary(TWideXmlNode*, bool, std::vector<TXPathElement>&) {}
-
 void TVeldarXmlDoc::RaiseError(std::u16string_view msg, std::u16string_view methodName) const {
     RaiseDocumentError(msg, methodName, ErrorDetailAllowed());
 }
 
-void TVeldarXmlDoc::RaiseErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatArg> args,
+void TVeldarXmlDoc::RaiseErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatValue> args,
                                   std::u16string_view methodName) const {
-    RaiseError(FormatVeldarText(fmt, args), methodName);
+    RaiseError(FormatTolerant(fmt, args, TMissingValue::StaysVisible), methodName);
 }
 
 std::u16string TVeldarXmlDoc::FileNameDetail() const {
-    return orvex::FileNameDetail(FFilePathAndName, ErrorDetailAllowed());
+    const std::u16string& file = FVeldarKey ? FVeldarKey->KeyedFileName() : FFilePathAndName;
+    return orvex::FileNameDetail(file, ErrorDetailAllowed());
 }
 
 std::u16string TVeldarXmlDoc::FormatFileError(std::u16string_view verb,
                                               std::u16string_view reason) const {
+    if (FVeldarKey)
+        return orvex::FormatFileError(verb, reason, FileNameDetail(),
+                                      std::u16string_view(FVeldarKey->KeyedDetail().KeyDesc));
     return orvex::FormatFileError(verb, reason, FileNameDetail());
 }
+
+TErrorDetailAllowedSet TVeldarXmlDoc::ErrorDetailAllowed() const {
+    return FVeldarmark ? FVeldarmark->ErrorDetailAllowed() : FErrorDetailAllowed;
+}
+
+int TVeldarXmlDoc::KeyIndex() const { return FVeldarKey ? FVeldarKey->KeyIndex() : -1; }
 
 void TVeldarXmlDoc::LoadFromFile(std::u16string_view) {
     RaiseErrorFmt(VeldarMessage(vmWrongClassMethod), {u"LoadFromFile", u"LoadFile"},

@@ -69,13 +69,6 @@ constexpr TMessageRow kMessages[] = {
     {vmErrorLoadingLocalKeybox, u"Error loading Veldar Local Keybox: Reason: %s"},
 };
 
-void AppendArg(std::u16string& out, const TFormatArg& arg) {
-    if (const auto* text = std::get_if<std::u16string_view>(&arg))
-        out += *text;
-    else
-        out += IntToText(std::get<int64_t>(arg));
-}
-
 } // namespace
 
 std::u16string_view VeldarMessage(int id) {
@@ -90,30 +83,6 @@ std::u16string IntToText(int64_t value) {
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
     (void)ec; // 24 bytes hold every int64_t
     return std::u16string(buffer, end);
-}
-
-std::u16string FormatVeldarText(std::u16string_view fmt, std::initializer_list<TFormatArg> args) {
-    std::u16string out;
-    out.reserve(fmt.size() + 32);
-    auto next = args.begin();
-    for (size_t i = 0; i < fmt.size(); ++i) {
-        char16_t c = fmt[i];
-        if (c != u'%' || i + 1 == fmt.size()) {
-            out += c;
-            continue;
-        }
-        char16_t kind = fmt[i + 1];
-        if (kind == u'%') {
-            out += u'%';
-            ++i;
-        } else if ((kind == u's' || kind == u'd') && next != args.end()) {
-            AppendArg(out, *next++);
-            ++i;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 } // namespace orvex

@@ -1,12 +1,11 @@
 #pragma once
-// The keyed-configuration library's message table (string-table ids 65120-65183)
-// and the small formatter that fills its "%s" and "%d" placeholders.
+// The keyed-configuration library's message table (string-table ids 65120-65183).
+// Its "%s" and "%d" placeholders are filled by FormatTolerant (platform/base/TextFormat.h)
+// with TMissingValue::StaysVisible.
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
-#include <variant>
 
 namespace orvex {
 
@@ -60,14 +59,6 @@ enum TVeldarMessageId : int {
 // The text of a message id; empty for an id outside the table (65125-65135 and
 // 65168-65177 belong to others).
 std::u16string_view VeldarMessage(int id);
-
-// One argument of FormatVeldarText: a text or an integer.
-using TFormatArg = std::variant<std::u16string_view, int64_t>;
-
-// Fills "%s" and "%d" in order from args and turns "%%" into "%". A text given for
-// "%d" or a number for "%s" is written as it is; a placeholder without an argument
-// stays in the text, so a wrong call still shows the message.
-std::u16string FormatVeldarText(std::u16string_view fmt, std::initializer_list<TFormatArg> args);
 
 // Decimal text of an integer, locale-independent.
 std::u16string IntToText(int64_t value);

@@ -4,11 +4,12 @@
 // Root(), the document's root element, and MapOntoSummary(start, absolute, steps),
 // which ties the steps to a summary schema when the document has one.
 
+#include "keyedconfig/XPathWalk.h"
+#include "platform/base/TextFormat.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "keyedconfig/XPathWalk.h"
 
 namespace orvex {
 
@@ -62,7 +63,9 @@ public:
         std::u16string_view path = xpath;
         if (start) {
             if (!path.empty() && path[0] == u'/')
-                Raise(FormatVeldarText(VeldarMessage(vmRelativeXPathRequired), {path}), u"ZNodeCommon");
+                Raise(FormatTolerant(VeldarMessage(vmRelativeXPathRequired), {path},
+                                     TMissingValue::StaysVisible),
+                      u"ZNodeCommon");
             if (!path.empty() && path[0] == u'[')
                 Raise(XPathSyntaxErrorText(path, 1), u"ZNodeCommon");
         } else {
@@ -80,8 +83,9 @@ public:
         if (absolute && !steps.empty()) {
             const std::u16string rootName(FOps.Name(current));
             if (!SameTextIgnoringAsciiCase(steps[0].xeTagName, rootName))
-                Raise(FormatVeldarText(VeldarMessage(vmInvalidRequestedRoot),
-                                       {steps[0].xeTagName, rootName, FullXPath(start, xpath)}),
+                Raise(FormatTolerant(VeldarMessage(vmInvalidRequestedRoot),
+                                     {steps[0].xeTagName, rootName, FullXPath(start, xpath)},
+                                     TMissingValue::StaysVisible),
                       u"ZNodeCommon");
             walk = walk.subspan(1);
         }
@@ -100,8 +104,9 @@ public:
         // A copy: the caller may pass LastNodeContextValue, which the lookups reset.
         const std::u16string contextValue(contextValueIn);
         if (xpath.empty() && usage != cxNone)
-            Raise(FormatVeldarText(VeldarMessage(vmBlankXPathWithContext),
-                                   {XPathOfNode(start), ContextUsageWord(usage)}),
+            Raise(FormatTolerant(VeldarMessage(vmBlankXPathWithContext),
+                                 {XPathOfNode(start), ContextUsageWord(usage)},
+                                 TMissingValue::StaysVisible),
                   u"ZCNodeCommon");
         const std::u16string contextPiece = u"@" + std::u16string(FContextAttributeID);
         TNode* result = nullptr;

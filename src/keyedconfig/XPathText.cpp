@@ -1,11 +1,12 @@
 #include "keyedconfig/XPathText.h"
 
+#include "keyedconfig/VeldarmarkMessages.h"
+#include "platform/base/CaseFold.h"
+#include "platform/base/TextFormat.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
-
-#include "keyedconfig/VeldarmarkMessages.h"
-#include "platform/base/CaseFold.h"
 
 namespace orvex {
 
@@ -153,7 +154,7 @@ std::u16string TPiece::ToText() const {
 }
 
 std::u16string AttributePredicateText(std::u16string_view name, std::u16string_view value) {
-    return FormatVeldarText(u"[@%s=\"%s\"]", {name, value});
+    return FormatTolerant(u"[@%s=\"%s\"]", {name, value}, TMissingValue::StaysVisible);
 }
 
 std::u16string BuildXPathFromPieces(std::span<const TPiece> pieces, TErrorDetailAllowedSet governing) {
@@ -297,7 +298,8 @@ int ParseXPath(std::u16string_view path, std::vector<TXPathElement>& elements) {
 }
 
 std::u16string XPathSyntaxErrorText(std::u16string_view path, int position) {
-    return FormatVeldarText(VeldarMessage(vmInvalidXPathSyntax), {path, position});
+    return FormatTolerant(VeldarMessage(vmInvalidXPathSyntax), {path, position},
+                          TMissingValue::StaysVisible);
 }
 
 void GetXPathElements(std::u16string_view path, std::vector<TXPathElement>& elements,

@@ -2,15 +2,16 @@
 // Walking a parsed path over a node tree, and the path of a node. Written against a
 // small set of node operations so the keyed document and the tests share one walk.
 
+#include "keyedconfig/VeldarErrors.h"
+#include "keyedconfig/VeldarmarkMessages.h"
+#include "keyedconfig/XPathText.h"
+#include "platform/base/TextFormat.h"
+
 #include <concepts>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "keyedconfig/VeldarErrors.h"
-#include "keyedconfig/VeldarmarkMessages.h"
-#include "keyedconfig/XPathText.h"
 
 namespace orvex {
 
@@ -120,7 +121,8 @@ std::u16string XPathOfNodeText(TOps& ops, typename TOps::TNode* node) {
         }
         path.insert(0, u"/" + step);
         if (path.size() > kMaxXPathOfNodeLength)
-            RaiseVeldarError(FormatVeldarText(VeldarMessage(vmXPathOfNodeTooLong), {path}),
+            RaiseVeldarError(FormatTolerant(VeldarMessage(vmXPathOfNodeTooLong), {path},
+                                            TMissingValue::StaysVisible),
                              u"XPathOfNode", nullptr);
     }
     return path;

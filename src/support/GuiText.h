@@ -16,14 +16,14 @@
 // or a container name that is no path name, raises its path error (EVeldarException).
 // The Qt translators over these halves are in support/gui/GuiTextTranslators.h.
 
+#include "keyedconfig/VeldarXmlDoc.h"
+#include "platform/base/TextFormat.h"
+
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "keyedconfig/VeldarXmlDoc.h"
-#include "support/TextFormat.h"
 
 namespace orvex {
 

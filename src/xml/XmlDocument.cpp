@@ -209,7 +209,7 @@ std::vector<std::unique_ptr<TUtf8XmlNode>> TUtf8XmlDocument::ParseFragment(
 
 // ---- Saving -----------------------------------------------------------------
 
-void TUtf8XmlDocument::WriteToStreamEx(TStream& stream) {
+std::string TUtf8XmlDocument::BuildText() {
     if (!Root() && FParserWarnings)
         throw EFilerError(std::string(sxRootElementNotDefined));
     DoProgress(0);
@@ -220,14 +220,20 @@ void TUtf8XmlDocument::WriteToStreamEx(TStream& stream) {
         writer.WriteNode(*FRootNodes->Nodes(i), 0);
         out += lineFeed;
     }
+    return out;
+}
+
+void TUtf8XmlDocument::WriteToStreamEx(TStream& stream) {
+    const std::string out = BuildText();
     stream.Write(out.data(), static_cast<int64_t>(out.size()));
     DoProgress(stream.Size());
 }
 
 std::string TUtf8XmlDocument::WriteToString() {
-    TxmUTF8StringStream stream;
-    WriteToStreamEx(stream);
-    return stream.TakeDataString();
+    // The text is the string itself: no stream to copy it through.
+    std::string out = BuildText();
+    DoProgress(static_cast<int64_t>(out.size()));
+    return out;
 }
 
 void TUtf8XmlDocument::SaveToStream(TStream& stream) {

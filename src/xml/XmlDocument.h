@@ -163,6 +163,8 @@ private:
     void Construct(const TContainerFactory& makeContainer);
     // The parse proper, shared by every load path.
     void Parse(TXmlParser& parser);
+    // The UTF-8 text of the whole document.
+    std::string BuildText();
     TUtf8XmlNode* DeclarationNode() const;
 
     bool FAbortParsing = false;

@@ -1,13 +1,13 @@
 #pragma once
 // The XML library's message table. Texts are fixed English and are raised as
-// they stand; "%s" is filled with FormatXmlMessage. The number after a text is
-// its id in the program's string table (65184-65231) where the id is fixed.
+// they stand; "%s" is filled with FormatTolerant (platform/base/TextFormat.h).
+// The number after a text is its id in the program's string table (65184-65231)
+// where the id is fixed.
 //
 // Exception classes (XmlErrors.h): EXmlError for value conversions and names,
 // EFilerError for structure, parse and binary-data errors, EStreamError for
 // the encoding and buffered streams.
 
-#include <string>
 #include <string_view>
 
 namespace orvex {
@@ -73,8 +73,5 @@ inline constexpr std::string_view sxCannotWriteToOutput = "Cannot write to outpu
 // UTF-16 document.
 inline constexpr std::string_view sxUtf8EncodingRequired =
     "Encoding attribute of \"UTF-8\" required in ?xml tag";
-
-// The message with its first "%s" replaced by the argument.
-std::string FormatXmlMessage(std::string_view message, std::string_view argument);
 
 } // namespace orvex

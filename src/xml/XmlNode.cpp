@@ -1,5 +1,6 @@
 #include "xml/XmlNode.h"
 
+#include "platform/base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
@@ -71,7 +72,7 @@ void TUtf8XmlNode::SetName(std::string_view name) {
     if (name == FName)
         return;
     if (!IsValidNodeName(name))
-        throw EXmlError(FormatXmlMessage(sxIllegalNodeNameChar, name));
+        throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
     FName = name;
 }
 

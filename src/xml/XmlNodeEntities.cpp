@@ -1,9 +1,9 @@
 // Resolution of references to entities declared in the document's DOCTYPE.
-#include "xml/XmlNode.h"
-
+#include "platform/base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
+#include "xml/XmlNode.h"
 
 #include <algorithm>
 #include <utility>
@@ -82,7 +82,7 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
         return 0;
     }
     if (TEntityChain::Holds(chain.get(), name))
-        throw EFilerError(FormatXmlMessage(sxRecursiveEntity, name));
+        throw EFilerError(FormatTolerant(sxRecursiveEntity, {name}));
 
     std::vector<std::unique_ptr<TUtf8XmlNode>> fragment = FDocument->ParseFragment(*this, entity);
     size_t nodes = 0;
@@ -91,7 +91,7 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
         Measure(*node, nodes, depth);
     context.added += nodes;
     if (context.added > kMaxEntityNodes || target->TreeDepth() + 1 + depth > kMaxEntityDepth)
-        throw EFilerError(FormatXmlMessage(sxEntityTooLarge, name));
+        throw EFilerError(FormatTolerant(sxEntityTooLarge, {name}));
 
     int end = first;
     for (auto& node : fragment)

@@ -1,6 +1,7 @@
 #include "xml/XmlParser.h"
 
 #include "platform/base/CodePage1252.h"
+#include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlDocument.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr std::string_view kNestingTooDeep = "Elements nested too deeply in element %s";
 
 [[noreturn]] void RaiseFiler(std::string_view message, std::string_view name) {
-    throw EFilerError(FormatXmlMessage(message, name));
+    throw EFilerError(FormatTolerant(message, {name}));
 }
 
 size_t FirstNonAsciiByte(std::string_view bytes) {

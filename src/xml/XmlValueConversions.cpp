@@ -1,5 +1,6 @@
 #include "xml/XmlValueConversions.h"
 
+#include "platform/base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
@@ -64,11 +65,11 @@ void AppendPadded(std::string& out, int64_t value, int width) {
 }
 
 [[noreturn]] void RaiseNotAnInteger(std::string_view text) {
-    throw EXmlError(FormatXmlMessage(sxNotAnInteger, text));
+    throw EXmlError(FormatTolerant(sxNotAnInteger, {text}));
 }
 
 [[noreturn]] void RaiseNotADate(std::string_view text) {
-    throw EXmlError(FormatXmlMessage(sxNotADate, text));
+    throw EXmlError(FormatTolerant(sxNotADate, {text}));
 }
 
 // Reads a whole text as an integer that fits [minimum, maximum]; hexadecimal

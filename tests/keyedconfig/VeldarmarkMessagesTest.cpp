@@ -1,5 +1,7 @@
 #include "keyedconfig/VeldarmarkMessages.h"
 
+#include "platform/base/TextFormat.h"
+
 #include <gtest/gtest.h>
 
 namespace orvex {
@@ -42,7 +44,7 @@ TEST(VeldarmarkMessagesTest, QuirkyTextsStayAsWritten) {
 TEST(VeldarmarkMessagesTest, FormatFillsPlaceholdersInOrder) {
     struct Row {
         std::u16string_view fmt;
-        std::initializer_list<TFormatArg> args;
+        std::initializer_list<TFormatValue> args;
         std::u16string_view expected;
     };
     const Row rows[] = {
@@ -56,14 +58,16 @@ TEST(VeldarmarkMessagesTest, FormatFillsPlaceholdersInOrder) {
         {u"", {u"a"}, u""},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(FormatVeldarText(row.fmt, row.args), row.expected);
+        EXPECT_EQ(FormatTolerant(row.fmt, row.args, TMissingValue::StaysVisible), row.expected);
 }
 
 TEST(VeldarmarkMessagesTest, FormattedTableTexts) {
-    EXPECT_EQ(FormatVeldarText(VeldarMessage(vmVarDelimitersInUse), {u"[", u"]", u"$(", u")"}),
+    EXPECT_EQ(FormatTolerant(VeldarMessage(vmVarDelimitersInUse), {u"[", u"]", u"$(", u")"},
+                             TMissingValue::StaysVisible),
               u"Cannot save the new Var Delimeters (\"[\" and \"]) as the existing delimiters "
               u"(\"$(\" and \")) are already in use");
-    EXPECT_EQ(FormatVeldarText(VeldarMessage(vmWrongClassMethod), {u"LoadFromFile", u"LoadFile"}),
+    EXPECT_EQ(FormatTolerant(VeldarMessage(vmWrongClassMethod), {u"LoadFromFile", u"LoadFile"},
+                             TMissingValue::StaysVisible),
               u"\"LoadFromFile\" cannot be used with class  TVeldarXmlDocument. Use \"LoadFile\" "
               u"instead.");
 }

@@ -21,10 +21,10 @@ public:
     TFormatValue(const char16_t* text) : FText(text ? text : u"") {}
     TFormatValue(const std::u16string& text) : FText(text) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, char8_t> &&
-                 !std::same_as<T, char16_t> && !std::same_as<T, char32_t> &&
-                 !std::same_as<T, wchar_t>)
-    TFormatValue(T value) : FKind(std::is_signed_v<T> ? fkSigned : fkUnsigned) {
+    requires(!std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, char8_t> &&
+             !std::same_as<T, char16_t> && !std::same_as<T, char32_t> && !std::same_as<T, wchar_t>)
+        TFormatValue(T value)
+        : FKind(std::is_signed_v<T> ? fkSigned : fkUnsigned) {
         if constexpr (std::is_signed_v<T>)
             FSigned = value;
         else
@@ -42,13 +42,26 @@ private:
     uint64_t FUnsigned = 0;
 };
 
+// What a placeholder without a value left becomes: nothing, or itself as written
+// (the keyed library's messages keep it so a wrong call still shows the text).
+enum class TMissingValue { ReadsEmpty, StaysVisible };
+
 // Replaces, left to right, each "%s" or "%d" (either letter case) with the next
 // value, whatever its kind, and "%%" with "%". A placeholder without a value left
-// reads as empty; values left over are ignored; any other "%" stays as it stands.
-std::u16string FormatTolerant(std::u16string_view format, std::span<const TFormatValue> values);
+// is handled as missing says; values left over are ignored; any other "%" stays
+// as it stands.
+std::u16string FormatTolerant(std::u16string_view format, std::span<const TFormatValue> values,
+                              TMissingValue missing = TMissingValue::ReadsEmpty);
 inline std::u16string FormatTolerant(std::u16string_view format,
-                                     std::initializer_list<TFormatValue> values) {
-    return FormatTolerant(format, std::span<const TFormatValue>(values.begin(), values.size()));
+                                     std::initializer_list<TFormatValue> values,
+                                     TMissingValue missing = TMissingValue::ReadsEmpty) {
+    return FormatTolerant(format, std::span<const TFormatValue>(values.begin(), values.size()),
+                          missing);
 }
+
+// The same over UTF-8 bytes with text values; bytes are copied as they stand, so
+// text that is not valid UTF-8 loses nothing.
+std::string FormatTolerant(std::string_view format, std::initializer_list<std::string_view> values,
+                           TMissingValue missing = TMissingValue::ReadsEmpty);
 
 } // namespace orvex

@@ -1,0 +1,82 @@
+#include "engine/BackupFileEdits.h"
+
+#include "engine/BackupDocument.h"
+#include "engine/BackupGrammar.h"
+#include "engine/IIsBinding.h"
+#include "engine/NodeKeys.h"
+#include "engine/ProgressLog.h"
+#include "platform/base/CaseFold.h"
+
+namespace orvex {
+
+namespace {
+
+using namespace backupxml;
+
+TWideXmlNode* FindPropertyChild(const TWideXmlNode& element, std::u16string_view id) {
+    for (int i = 0; i < element.NodeCount(); ++i) {
+        TWideXmlNode* child = element.Nodes(i);
+        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), ElemProperty) &&
+            SameTextIgnoreCase(child->AttributeByName(AttrId), id))
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool DeleteXmlNode(std::u16string_view backupName, std::u16string_view path) {
+    try {
+        auto document = LoadBackupDocument();
+        TWideXmlNode* element = FindBackupNode(*document, backupName, path);
+        if (!element || !element->Parent()) return false;
+        element->Parent()->NodeRemove(element);
+        SaveBackupDocument(*document);
+        return true;
+    } catch (const std::exception& e) {
+        LogBackupException(u"DeleteXmlNode: " + ExceptionMessage(e), clLogRed);
+    }
+    return false;
+}
+
+bool UpdateProperty(std::u16string_view backupName, std::u16string_view path, std::u16string_view id,
+                    std::u16string_view type, std::u16string_view value) {
+    try {
+        auto document = LoadBackupDocument();
+        TWideXmlNode* element = FindBackupNode(*document, backupName, path);
+        if (!element) return false;
+        if (TWideXmlNode* property = FindPropertyChild(*element, id)) {
+            property->SetAttributeByName(AttrId, id);
+            property->SetAttributeByName(AttrType, type);
+            property->SetAttributeByName(AttrValue, value);
+        } else {
+            TWideXmlNode* added = element->NodeNew(ElemProperty);
+            added->AttributeAdd(AttrId, id);
+            added->AttributeAdd(AttrType, type);
+            added->AttributeAdd(AttrValue, value);
+            added->AttributeAdd(AttrInherit, u"False");
+        }
+        SaveBackupDocument(*document);
+        return true;
+    } catch (const std::exception& e) {
+        LogBackupException(u"UpdateProperty: " + ExceptionMessage(e), clLogRed);
+    }
+    return false;
+}
+
+bool DeleteProperty(std::u16string_view backupName, std::u16string_view path, std::u16string_view id) {
+    try {
+        auto document = LoadBackupDocument();
+        TWideXmlNode* element = FindBackupNode(*document, backupName, path);
+        TWideXmlNode* property = element ? FindPropertyChild(*element, id) : nullptr;
+        if (!property) return false;
+        element->NodeRemove(property);
+        SaveBackupDocument(*document);
+        return true;
+    } catch (const std::exception& e) {
+        LogBackupException(u"DeleteProperty: " + ExceptionMessage(e), clLogRed);
+    }
+    return false;
+}
+
+} // namespace orvex

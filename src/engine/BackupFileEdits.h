@@ -1,0 +1,25 @@
+#pragma once
+// Edits of the backup file BackupFileName from the wizard: delete a node, add or
+// change a property, delete a property. Each loads the file, changes one element,
+// saves atomically and resets the cached copy; a failed edit leaves the file byte
+// for byte as it was. Paths are metabase-style ("w3svc/1/ROOT").
+
+#include <string_view>
+
+namespace orvex {
+
+// Deletes the element (with its subtree). False, and the file untouched, when the
+// element is not found (after FindBackupNode's black line) or on a failure (red).
+bool DeleteXmlNode(std::u16string_view backupName, std::u16string_view path);
+
+// Sets id, type and value of the element's `Property` with this id (Inherit is
+// kept), or appends a new one (id, type, value, Inherit "False") after all
+// children. False, without saving, when the element is not found or on a failure.
+bool UpdateProperty(std::u16string_view backupName, std::u16string_view path, std::u16string_view id,
+                    std::u16string_view type, std::u16string_view value);
+
+// Deletes the element's `Property` with this id. False, without saving, when the
+// element or the property is not found or on a failure.
+bool DeleteProperty(std::u16string_view backupName, std::u16string_view path, std::u16string_view id);
+
+} // namespace orvex

@@ -1,0 +1,32 @@
+#pragma once
+// The restore tree as the engine sees it; the wizard implements it over its tree
+// view.
+
+#include "engine/TreeNodeData.h"
+
+#include <string>
+#include <string_view>
+
+namespace orvex {
+
+// The top-level nodes (one per backup) of the wizard's restore tree, in order.
+class TRestoreTree {
+public:
+    virtual ~TRestoreTree() = default;
+    virtual int TopLevelCount() const = 0;
+    virtual TTreeNode* TopLevelNode(int index) const = 0;
+};
+
+// Buttons the host's AskYesNoCancel answers with (no choice made: 0).
+enum : int { mrNone = 0, mrCancel = 2, mrYes = 6, mrNo = 7 };
+
+// The node's record, or nullptr; the flags read as clear without one.
+bool IsNodeChecked(const TTreeNode& node);
+bool ArePropertiesChecked(const TTreeNode& node);
+std::u16string NodePath(const TTreeNode& node);
+std::u16string NodeClassName(const TTreeNode& node);
+
+// Replaces the record's Path (cut at 255 units like NewTreeNodeData).
+void SetNodePath(TreeNodeData& data, std::u16string_view path);
+
+} // namespace orvex

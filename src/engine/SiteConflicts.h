@@ -1,0 +1,44 @@
+#pragma once
+// Web sites of a backup that already exist on the destination machine: overwrite,
+// skip, or give the site the smallest free identifier (in the backup file and in
+// the restore tree) before anything is restored.
+
+#include "engine/RestoreTree.h"
+#include "xml/WideXmlNode.h"
+
+#include <string>
+#include <vector>
+
+namespace orvex {
+
+// Lines "identifier=site name", split at the first "=".
+using TSiteList = std::vector<std::u16string>;
+
+// The first checked top-level node of the tree, or nullptr.
+TTreeNode* FindSelectedMachineNode(const TRestoreTree& tree);
+
+// Clears list and fills it with the web sites of machine. An enumeration failure is
+// logged in red and leaves the sites listed so far.
+void ListDestinationSites(std::u16string_view machine, TSiteList& list);
+
+// Clears both lists and fills them with the web sites of the selected backup: all
+// of them, and those whose tree nodes are checked. No selected backup: both empty.
+// The backup file's errors pass.
+void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites);
+
+// Settles every checked site of the selected backup against the sites of machine,
+// by SiteConflictMode, and appends the IDENTIFIER of every site to skip to
+// skipList. False when a new identifier could not be written into the backup file
+// (the restore must stop). Other exceptions pass.
+bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList);
+
+// Gives the selected backup's site oldId the identifier newId in the backup file
+// (its path and the AppRoot values below it; saved atomically) and in the tree's
+// records. False, after a red line for an exception, when it cannot.
+bool ChangeSitePath(std::u16string_view oldId, std::u16string_view newId, const TRestoreTree& tree);
+
+// Rewrites "/LM/W3SVC/<oldId>" at the start of every AppRoot value in element's
+// subtree to "/LM/W3SVC/<newId>", where "/" or the end of the value follows it.
+void RewriteAppRoot(std::u16string_view oldId, std::u16string_view newId, TWideXmlNode& element);
+
+} // namespace orvex

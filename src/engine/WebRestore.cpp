@@ -1,0 +1,263 @@
+#include "engine/WebRestore.h"
+
+#include "engine/BackupDocument.h"
+#include "engine/BackupGrammar.h"
+#include "engine/BackupPaths.h"
+#include "engine/EngineHost.h"
+#include "engine/EngineText.h"
+#include "engine/IIsBinding.h"
+#include "engine/LocalMachineFacts.h"
+#include "engine/Pop3Restore.h"
+#include "engine/ProgressLog.h"
+#include "engine/PropertyValues.h"
+#include "engine/SiteConflicts.h"
+#include "engine/SupportedProperties.h"
+#include "platform/base/CaseFold.h"
+#include "platform/base/Utf.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace orvex {
+
+namespace {
+
+using namespace backupxml;
+
+bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
+    return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
+}
+
+bool IsKnownType(std::u16string_view type) {
+    for (auto known : {TypeString, TypeExpandSz, TypeBinary, TypeInteger, TypeBoolean, TypeList, TypeIPSec})
+        if (type == known) return true;
+    return false;
+}
+
+std::runtime_error RestoreFailure(std::u16string_view text) { return std::runtime_error(Utf16ToUtf8(text)); }
+
+void CheckBindingAddresses(const TWideXmlNode& property) {
+    LogLine(u"Check IP Bindings......", clLogBlue);
+    try {
+        std::vector<std::u16string> local;
+        GetLocalIPAddresses(local);
+        if (std::find(local.begin(), local.end(), u"127.0.0.1") == local.end()) local.push_back(u"127.0.0.1");
+        TOleVariant bindings = TextToPropertyValue(property.AttributeByName(AttrType),
+                                                   property.AttributeByName(AttrValue), &property);
+        for (int32_t i = 0; i <= bindings.HighBound(); ++i) {
+            std::u16string entry = bindings[static_cast<size_t>(i)].ToText();
+            size_t colon = entry.find(u':');
+            if (colon == std::u16string::npos || colon == 0) continue;
+            std::u16string address = entry.substr(0, colon);
+            bool known = std::any_of(local.begin(), local.end(),
+                                     [&](const std::u16string& a) { return SameTextIgnoreCase(a, address); });
+            if (known) {
+                LogLine(u"Check IP \"" + address + u"\"......ok.", clLogBlue);
+            } else {
+                LogBackupError(u"Check ip \"" + address + u"\"......does not exist!", clLogRed);
+                LogBackupWarning(u"Can not find IP\"" + address + u"\" on your machine. Remember to add it!",
+                                 clLogBlack);
+            }
+        }
+    } catch (...) {
+        LogLine(u"Check IP Bindings finished.", clLogBlue);
+        throw;
+    }
+    LogLine(u"Check IP Bindings finished.", clLogBlue);
+}
+
+// A property whose attributes cannot be read is taken as not secret: writing it
+// then reports the real failure.
+bool IsSecureProperty(const TOleVariant& object, std::u16string_view id) {
+    try {
+        TOleVariant secure = object.Call(u"GetPropertyAttribObj", id).Property(u"Secure");
+        return secure.Kind() == TVariantKind::vkBoolean && secure.AsBoolean();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The object of node: bound when it exists, else created under its parent. Nothing
+// (an empty variant) when that failed, after the failure was logged.
+TOleVariant OpenOrCreateObject(std::u16string_view machine, const TWideXmlNode& element, const TTreeNode& node) {
+    std::u16string path = GetTreeNodeADsPathOnly(node);
+    std::u16string display = GetDisplayPath(element);
+    if (IIsObjectExists(machine, path)) {
+        LogLine(u"Restore directory: " + display, clLogBlue);
+        try {
+            return GetIIsObject(machine, path);
+        } catch (const std::exception& e) {
+            LogBackupException(u"Call GetObject error! Path=" + path + u" error=" + ExceptionMessage(e), clLogRed);
+            return {};
+        }
+    }
+    LogLine(u"Restore directory: " + display, clLogGreen);
+    try {
+        std::u16string parentPath = node.Parent() ? GetTreeNodeADsPathOnly(*node.Parent()) : std::u16string(PathWebService);
+        TOleVariant container = GetIIsObject(machine, parentPath);
+        TOleVariant object = container.Call(u"Create", NodeClassName(node), NodePath(node));
+        object.Call(u"SetInfo");
+        return object;
+    } catch (const std::exception&) {
+        LogBackupException(u"Call CreateObject error! Path=" + display + u".", clLogRed);
+        LogBackupWarning(u"Hint: Virtual path cannot be restored unless web site exists. Try restoring the complete "
+                         u"web site node!",
+                         clLogBlack);
+        return {};
+    }
+}
+
+} // namespace
+
+std::u16string PropertyValueOf(const TWideXmlNode& element, std::u16string_view id) {
+    for (int i = 0; i < element.NodeCount(); ++i) {
+        const TWideXmlNode& child = *element.Nodes(i);
+        if (IsElementNamed(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), id))
+            return child.AttributeByName(AttrValue);
+    }
+    throw RestoreFailure(u"Can not find property " + std::u16string(id) + u" at " + GetDisplayPath(element));
+}
+
+void RestoreMachine(std::u16string_view machine, std::u16string_view iisVersion, const TRestoreTree& tree) {
+    int checked = 0;
+    for (int i = 0; i < tree.TopLevelCount(); ++i)
+        if (IsNodeChecked(*tree.TopLevelNode(i))) ++checked;
+    if (checked >= 2) {
+        EngineHost().ShowWarning(EngineHost().DialogText(u"MsgWarningOk", u"restoremachinecount"));
+        return;
+    }
+    LogLine(u"Check sites......", clLogBlue);
+    std::vector<std::u16string> skipList;
+    try {
+        if (!CheckSites(machine, tree, skipList)) return;
+        LogLine(u"Check sites finished.", clLogBlue);
+        LogLine(u"Restoring......", clLogBlue);
+        auto document = LoadBackupDocument();
+        TTreeNode* machineNode = FindSelectedMachineNode(tree);
+        if (!machineNode) return;
+        TWideXmlNode* machineElement = FindMachineElement(MachinesElement(*document), machineNode->Text());
+        if (!machineElement) throw RestoreFailure(u"Can not find backupName=" + machineNode->Text() + u"!");
+        RestoreDirectory(machine, iisVersion, *machineElement, &skipList, *machineNode);
+    } catch (const std::exception& e) {
+        LogBackupException(u"RestoreMachine: " + ExceptionMessage(e), clLogRed);
+    }
+}
+
+void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersion, const TWideXmlNode& element,
+                      std::vector<std::u16string>* skipList, const TTreeNode& node) {
+    if (!IsNodeChecked(node)) return;
+    std::u16string className = NodeClassName(node);
+    if (className == ClassPop3) {
+        RestorePopDirectory(machine, iisVersion, element, node);
+        return;
+    }
+    if (className == ClassServiceExtensions) {
+        RestoreServiceExtensions(machine, iisVersion, element, node);
+        return;
+    }
+    std::u16string display;
+    try {
+        display = GetDisplayPath(element);
+        TOleVariant object = OpenOrCreateObject(machine, element, node);
+        if (object.IsEmpty()) return;
+        if (ArePropertiesChecked(node)) RestoreProperties(object, element);
+        for (int i = 0; i < node.ChildCount(); ++i) {
+            const TTreeNode& child = *node.Child(i);
+            if (!IsNodeChecked(child)) continue;
+            std::u16string childPath = NodePath(child);
+            const TWideXmlNode* childElement = FindSubDirElement(element, childPath);
+            if (!childElement) {
+                LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=Can not find path=" + childPath,
+                                   clLogRed);
+                continue;
+            }
+            if (skipList) {
+                // Sites are skipped by identifier: names need not be unique or present.
+                auto skipped = std::find(skipList->begin(), skipList->end(), childElement->AttributeByName(AttrPath));
+                if (skipped != skipList->end()) {
+                    skipList->erase(skipped);
+                    continue;
+                }
+            }
+            RestoreDirectory(machine, iisVersion, *childElement, nullptr, child);
+        }
+    } catch (const std::exception& e) {
+        LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
+    }
+}
+
+void RestoreProperties(const TOleVariant& object, const TWideXmlNode& element) {
+    for (int i = 0; i < element.NodeCount(); ++i) {
+        const TWideXmlNode& child = *element.Nodes(i);
+        if (IsElementNamed(child, ElemProperty)) RestoreProperty(object, child);
+    }
+}
+
+void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
+    if (!IsElementNamed(property, ElemProperty)) return;
+    std::u16string id = property.AttributeByName(AttrId);
+    std::u16string type = property.AttributeByName(AttrType);
+    std::u16string value = property.AttributeByName(AttrValue);
+    try {
+        if (!IsSupportedProperty(object.Property(u"Class").ToText(), id) || SameAsciiText(type, TypeUnsupported))
+            return;
+        if (!IsKnownType(type)) throw RestoreFailure(u"Unknown property type " + type);
+        // A secret is never in the file: writing the empty text would wipe the password.
+        if (value.empty() && type != TypeList && IsSecureProperty(object, id)) {
+            LogLine(u"  Skip secure property: " + id + u" (no value in the backup)", clLogBlack);
+            return;
+        }
+        if (SameAsciiText(id, u"ServerBindings") || SameAsciiText(id, u"SecureBindings"))
+            CheckBindingAddresses(property);
+        if (type == TypeIPSec) {
+            WriteIPSecurityToObject(object, property);
+        } else {
+            object.Call(u"Put", id, TextToPropertyValue(type, value, &property));
+            object.Call(u"SetInfo");
+        }
+        LogLine(u"  Restore property: " + id + u"=" + value, clLogGreen);
+    } catch (const std::exception& e) {
+        const TWideXmlNode* parent = property.Parent();
+        LogBackupException(u"Problem in RestoreProperty: path=" + (parent ? GetDisplayPath(*parent) : std::u16string()) +
+                               u" name=" + id + u" type=" + type + u" value=" + value + u" Error:" +
+                               ExceptionMessage(e),
+                           clLogRed);
+    }
+}
+
+void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, const TWideXmlNode& element,
+                              const TTreeNode& node) {
+    try {
+        TOleVariant service = GetIIsObject(machine, u"W3SVC");
+        for (int g = 0; g < node.ChildCount(); ++g) {
+            const TTreeNode& groupNode = *node.Child(g);
+            if (!IsNodeChecked(groupNode)) continue;
+            std::u16string description = NodePath(groupNode);
+            const TWideXmlNode* group = FindSubDirElement(element, description);
+            if (!group) throw RestoreFailure(u"Can not find path=" + description);
+            std::u16string groupId = PropertyValueOf(*group, u"GroupID");
+            for (int f = 0; f < groupNode.ChildCount(); ++f) {
+                const TTreeNode& fileNode = *groupNode.Child(f);
+                if (!IsNodeChecked(fileNode)) continue;
+                std::u16string file = NodePath(fileNode);
+                const TWideXmlNode* fileElement = FindSubDirElement(*group, file);
+                if (!fileElement) throw RestoreFailure(u"Can not find path=" + file);
+                bool allow = PropertyValueOf(*fileElement, u"AllowDenyFlag") == u"True";
+                bool deletable = PropertyValueOf(*fileElement, u"DeletableFlag") == u"True";
+                try {
+                    service.Call(u"AddExtensionFile", file, allow, groupId, deletable, description);
+                } catch (const std::exception&) {
+                    service.Call(u"DeleteExtensionFileRecord", file);
+                    service.Call(u"AddExtensionFile", file, allow, groupId, deletable, description);
+                }
+                LogLine(u"Restore Service Extention: " + file, clLogGreen);
+            }
+        }
+    } catch (const std::exception& e) {
+        LogBackupException(u"RestoreServiceExtensions: Path=" + GetDisplayPath(element) + u" Error=" +
+                               ExceptionMessage(e),
+                           clLogRed);
+    }
+}
+
+} // namespace orvex

@@ -1,0 +1,122 @@
+#include "engine/BackupFileEdits.h"
+
+#include "RestoreFixture.h"
+#include "engine/BackupDocument.h"
+
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+using test::CrLfLines;
+using test::TRestoreFixture;
+using Lines = std::vector<std::string>;
+
+// The file as the backup writes it.
+const std::string Saved = CrLfLines({
+    R"(<?xml version="1.0" encoding="UTF-8"?>)",
+    R"(<Root>)",
+    R"(  <Machines>)",
+    R"(    <Machine backupName="Default" machineName="web1" path="w3svc" className="IIsWebService">)",
+    R"(      <SubDir path="1" className="IIsWebServer" siteName="Default Web Site">)",
+    R"(        <Property id="ServerComment" type="STRING" value="Default Web Site" Inherit="True"/>)",
+    R"(        <SubDir path="ROOT" className="IIsWebVirtualDir">)",
+    R"(          <Property id="Path" type="STRING" value="C:\Inetpub\wwwroot" Inherit="False"/>)",
+    R"(        </SubDir>)",
+    R"(      </SubDir>)",
+    R"(    </Machine>)",
+    R"(  </Machines>)",
+    R"(</Root>)",
+});
+
+class BackupFileEditsTest : public TRestoreFixture {
+protected:
+    void SetUp() override {
+        TRestoreFixture::SetUp();
+        WriteBackupFile(Saved);
+        // A reader's cached copy must be dropped by every edit.
+        ASSERT_NE(GetCachedBackupDocument(), nullptr);
+    }
+    std::string With(const std::string& from, const std::string& to) {
+        std::string bytes = Saved;
+        size_t at = bytes.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return bytes.replace(at, from.size(), to);
+    }
+};
+
+TEST_F(BackupFileEditsTest, UpdateChangesAnExistingPropertyAndKeepsInherit) {
+    EXPECT_TRUE(UpdateProperty(u"default", u"w3svc/1", u"servercomment", u"EXPANDSZ", u"New <site> & \"more\""));
+    EXPECT_EQ(FileBytes(),
+              With(R"(<Property id="ServerComment" type="STRING" value="Default Web Site" Inherit="True"/>)",
+                   R"(<Property id="servercomment" type="EXPANDSZ" value="New &lt;site&gt; &amp; &quot;more&quot;" Inherit="True"/>)"));
+    EXPECT_TRUE(Sink.Lines.empty());
+    auto* machine = FindMachineElement(MachinesElement(*GetCachedBackupDocument()), u"Default");
+    EXPECT_EQ(FindSubDirElement(*machine, u"1")->Nodes(0)->AttributeByName(u"value"), u"New <site> & \"more\"");
+}
+
+TEST_F(BackupFileEditsTest, UpdateAppendsANewPropertyAfterTheSubDirs) {
+    EXPECT_TRUE(UpdateProperty(u"Default", u"w3svc/1", u"ConnectionTimeout", u"INTEGER", u"300"));
+    EXPECT_EQ(FileBytes(), With("        </SubDir>\r\n      </SubDir>",
+                                "        </SubDir>\r\n"
+                                R"(        <Property id="ConnectionTimeout" type="INTEGER" value="300" Inherit="False"/>)"
+                                "\r\n      </SubDir>"));
+    EXPECT_TRUE(UpdateProperty(u"Default", u"", u"MaxConnections", u"INTEGER", u"5"));
+    EXPECT_NE(FileBytes().find("    </SubDir>\r\n      <Property id=\"MaxConnections\""), std::string::npos);
+}
+
+TEST_F(BackupFileEditsTest, DeletePropertyAndNode) {
+    EXPECT_TRUE(DeleteProperty(u"Default", u"w3svc/1/ROOT", u"PATH"));
+    EXPECT_EQ(FileBytes(), With(">\r\n          <Property id=\"Path\" type=\"STRING\" value=\"C:\\Inetpub\\wwwroot\" "
+                                "Inherit=\"False\"/>\r\n        </SubDir>",
+                                "/>"));
+    EXPECT_TRUE(DeleteXmlNode(u"Default", u"w3svc/1/ROOT"));
+    EXPECT_EQ(FileBytes().find("ROOT"), std::string::npos);
+    EXPECT_TRUE(DeleteXmlNode(u"Default", u""));  // the whole backup
+    EXPECT_EQ(FileBytes(), CrLfLines({R"(<?xml version="1.0" encoding="UTF-8"?>)", "<Root>", "  <Machines/>", "</Root>"}));
+}
+
+TEST_F(BackupFileEditsTest, NothingFoundLeavesTheFileAlone) {
+    struct Row {
+        std::function<bool()> Edit;
+        Lines Black;
+    };
+    const Row rows[] = {
+        {[] { return DeleteXmlNode(u"Default", u"w3svc/1/gone"); }, {"Error: Can not find path=w3svc/1/gone!"}},
+        {[] { return DeleteXmlNode(u"Other", u"w3svc"); }, {"Error: Can not find backupName=Other!"}},
+        {[] { return UpdateProperty(u"Default", u"w3svc/9", u"X", u"STRING", u"y"); },
+         {"Error: Can not find path=w3svc/9!"}},
+        {[] { return DeleteProperty(u"Default", u"w3svc/1", u"NoSuchId"); }, {}},
+        {[] { return DeleteProperty(u"Default", u"w3svc/1/x", u"Path"); }, {"Error: Can not find path=w3svc/1/x!"}},
+    };
+    for (const auto& row : rows) {
+        Sink.Lines.clear();
+        EXPECT_FALSE(row.Edit());
+        EXPECT_EQ(FileBytes(), Saved);
+        EXPECT_EQ(Black(), row.Black);
+        EXPECT_EQ(Red(), Lines{});
+    }
+}
+
+TEST_F(BackupFileEditsTest, BadFilesAreLoggedAndLeftByteIdentical) {
+    const std::string damaged[] = {Saved.substr(0, Saved.size() / 2), "<Root><Other/></Root>", "\xFF\xFEgarbage"};
+    for (const auto& bytes : damaged) {
+        WriteBackupFile(bytes);
+        Sink.Lines.clear();
+        EXPECT_FALSE(DeleteXmlNode(u"Default", u"w3svc/1"));
+        EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"X", u"STRING", u"y"));
+        EXPECT_FALSE(DeleteProperty(u"Default", u"w3svc/1", u"ServerComment"));
+        EXPECT_EQ(FileBytes(), bytes);
+        Lines red = Red();
+        ASSERT_EQ(red.size(), 3u);
+        EXPECT_EQ(red[0].rfind("DeleteXmlNode: ", 0), 0u);
+        EXPECT_EQ(red[1].rfind("UpdateProperty: ", 0), 0u);
+        EXPECT_EQ(red[2].rfind("DeleteProperty: ", 0), 0u);
+    }
+    std::filesystem::remove(File);
+    EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"X", u"STRING", u"y"));
+    EXPECT_FALSE(std::filesystem::exists(File));
+}
+
+} // namespace
+} // namespace orvex
