@@ -104,11 +104,12 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
     }
     std::u16string syntax;
     try {
+        // Read first, so that any later failure names the type.
+        syntax = propSchema.Property(u"Syntax").ToText();
         if (HasSslCertificate(name, propSchema, object)) {
             LogLine(u"Warning: You should backup your certificate file manually!", clLogRed);
             LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + std::u16string(name), clLogRed);
         }
-        syntax = propSchema.Property(u"Syntax").ToText();
         // A secret value never reaches the file.
         bool secure = IsTrueVariant(propSchema.Property(u"Secure"));
         WritePropertyNode(index, name, AsciiUpperCase(syntax), secure ? TOleVariant() : object.Call(u"Get", name),

@@ -390,6 +390,14 @@ TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
     EXPECT_EQ(site2->NodeCount(), 0);
 }
 
+TEST_F(WebBackupTest, FailedCertificateCheckNamesThePropertyType) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Get|W3SVC/2|SecureBindings|0x80070005\n");
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    EXPECT_EQ(RedLines(), std::vector<std::string>{
+                              "Call WriteData error! Path=\\Intranet PropertyName=SecureBindings PropertyType=List"});
+}
+
 TEST_F(WebBackupTest, ExtensionStepFollowsTheLocalIisVersion) {
     struct Row {
         std::optional<TOleVariant> Version;
