@@ -107,7 +107,7 @@ TTreeNode* FindSelectedMachineNode(const TRestoreTree& tree) {
     return nullptr;
 }
 
-void ListDestinationSites(std::u16string_view machine, TSiteList& list) {
+bool ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     list.clear();
     auto scratch = NewBackupDocument();
     TWideXmlNode* root = scratch->Root();
@@ -117,12 +117,13 @@ void ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     machineElement->AttributeAdd(AttrMachineName, machine);
     machineElement->AttributeAdd(AttrPath, PathWebService);
     machineElement->AttributeAdd(AttrClassName, ClassWebService);
-    BackupSubDirectories(machine, machineElement->AttributeByName(AttrPath), *machineElement, false);
+    bool complete = BackupSubDirectories(machine, machineElement->AttributeByName(AttrPath), *machineElement, false);
     for (int i = 0; i < machineElement->NodeCount(); ++i) {
         const TWideXmlNode& child = *machineElement->Nodes(i);
         if (IsElementNamed(child, ElemSubDir) && SameTextIgnoreCase(child.AttributeByName(AttrClassName), ClassWebServer))
             list.push_back(child.AttributeByName(AttrPath) + u"=" + child.AttributeByName(AttrSiteName));
     }
+    return complete;
 }
 
 void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites) {
@@ -145,7 +146,13 @@ void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& s
 
 bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList) {
     TSiteList destination, backup, selected;
-    ListDestinationSites(machine, destination);
+    // A site left out would look free and be overwritten whatever the mode.
+    if (!ListDestinationSites(machine, destination)) {
+        LogBackupError(u"CheckSites: the web sites of " + std::u16string(machine) +
+                           u" could not all be listed; nothing is restored",
+                       clLogRed);
+        return false;
+    }
     ListBackupSites(tree, backup, selected);
     LogSiteList(u"backup package", backup);
     LogSiteList(u"destination machine", destination);

@@ -213,10 +213,10 @@ void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWid
     }
 }
 
-void BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
+bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
                           bool recursive) {
     TOleVariant container;
-    if (ADsGetObject(BuildIIsPath(machine, path), container) != hr::S_OK) return;
+    if (ADsGetObject(BuildIIsPath(machine, path), container) != hr::S_OK) return false;
     try {
         std::unique_ptr<TEnumVariant> children = container.NewEnum();
         TOleVariant child;
@@ -225,20 +225,22 @@ void BackupSubDirectories(std::u16string_view machine, std::u16string_view path,
             TWideXmlNode& element = AppendSubDirElement(node, name, child.Property(u"Class").ToText());
             if (SameAsciiText(element.AttributeByName(AttrClassName), ClassWebServer)) {
                 std::u16string sitePath = GetXmlNodeADsPathOnly(element);
-                TOleVariant site;
-                bool bound = true;
+                // A site whose comment cannot be read is still listed: the conflict
+                // check needs every identifier of the destination.
                 try {
-                    site = GetIIsObject(machine, sitePath);
+                    std::u16string comment =
+                        GetIIsObject(machine, sitePath).Call(u"Get", u"ServerComment").ToText();
+                    element.AttributeAdd(AttrSiteName, comment);
                 } catch (const std::exception&) {
-                    bound = false;
                 }
-                if (bound) element.AttributeAdd(AttrSiteName, site.Call(u"Get", u"ServerComment").ToText());
             }
             if (recursive) BackupDirectory(machine, std::u16string(path) + u"/" + name, element, recursive);
         }
     } catch (const std::exception& e) {
         LogBackupException(ExceptionMessage(e), clLogRed);
+        return false;
     }
+    return true;
 }
 
 void BackupServiceExtensions(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node) {

@@ -212,6 +212,42 @@ TEST_F(SiteConflictsTest, SiteMissingFromFileStopsTheCheck) {
     EXPECT_TRUE(BackupErrorFlag());
 }
 
+TEST_F(SiteConflictsTest, DestinationThatCannotBeListedStopsTheRestore) {
+    PlantFaults("localhost", "Enum|W3SVC||0x80070005\n");
+    for (int mode : {scmSkip, scmOverwrite, scmAsk, scmCreateNew}) {
+        SCOPED_TRACE(mode);
+        SetSiteConflictMode(mode);
+        InitLog();
+        Sink.Lines.clear();
+        WriteBackupFile(BackupXml(Site("1", "Default Web Site") + Site("3", "Gamma")));
+        std::string before = FileBytes();
+        auto tree = TreeOfFile();
+        std::vector<std::u16string> skip;
+        EXPECT_FALSE(CheckSites(u"localhost", *tree, skip));
+        EXPECT_EQ(Red(), Lines{"CheckSites: the web sites of localhost could not all be listed; nothing is restored"});
+        EXPECT_FALSE(Logged("Check site: 1=Default Web Site......"));
+        EXPECT_TRUE(skip.empty());
+        EXPECT_TRUE(Dialogs.Questions.empty());
+        EXPECT_EQ(FileBytes(), before);
+        EXPECT_TRUE(BackupErrorFlag());
+    }
+    TSiteList destination{u"stale"};
+    EXPECT_FALSE(ListDestinationSites(u"localhost", destination));
+    EXPECT_TRUE(destination.empty());
+}
+
+TEST_F(SiteConflictsTest, SiteWithUnreadableCommentStillConflicts) {
+    PlantFaults("localhost", "Get|W3SVC/1|ServerComment|0x80070005\n");
+    WriteBackupFile(BackupXml(Site("1", "Alpha") + Site("2", "Beta")));
+    auto tree = TreeOfFile();
+    std::vector<std::u16string> skip;
+    ASSERT_TRUE(CheckSites(u"localhost", *tree, skip));
+    EXPECT_TRUE(Logged("  1="));
+    EXPECT_EQ(Path(*tree, 0), "3");
+    EXPECT_EQ(Path(*tree, 1), "4");
+    EXPECT_TRUE(Red().empty());
+}
+
 TEST_F(SiteConflictsTest, ChangeSitePathFailuresLeaveFileAsItWas) {
     WriteBackupFile(BackupXml(Site("1", "Alpha")));
     auto tree = TreeOfFile();
@@ -234,7 +270,7 @@ TEST_F(SiteConflictsTest, ListsSplitAtTheFirstEquals) {
     EXPECT_EQ(all, (TSiteList{u"1=a=b", u"3="}));
     EXPECT_EQ(selected, TSiteList{u"3="});
     TSiteList destination{u"stale"};
-    ListDestinationSites(u"localhost", destination);
+    EXPECT_TRUE(ListDestinationSites(u"localhost", destination));
     EXPECT_EQ(destination, (TSiteList{u"1=Default Web Site", u"2=Intranet"}));
 }
 

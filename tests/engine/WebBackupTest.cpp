@@ -354,6 +354,33 @@ TEST_F(WebBackupTest, SiteListWithoutRecursion) {
     EXPECT_TRUE(Sink.Lines.empty());
 }
 
+TEST_F(WebBackupTest, SiteWithUnreadableCommentIsStillListed) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Get|W3SVC/1|ServerComment|0x80070005\n");
+    auto document = NewBackupDocument();
+    TWideXmlNode* service = document->Root();
+    service->SetName(u"Machine");
+    service->AttributeAdd(u"path", u"w3svc");
+    EXPECT_TRUE(BackupSubDirectories(u"localhost", u"w3svc", *service, false));
+    std::vector<std::u16string> sites;
+    for (int i = 0; i < service->NodeCount(); ++i) {
+        TWideXmlNode* child = service->Nodes(i);
+        if (child->AttributeByName(u"className") == u"IIsWebServer")
+            sites.push_back(child->AttributeByName(u"path") + u"=" + child->AttributeByName(u"siteName"));
+    }
+    EXPECT_EQ(sites, (std::vector<std::u16string>{u"1=", u"2=Intranet"}));
+    EXPECT_FALSE(FindSubDirElement(*service, u"1")->HasAttribute(u"siteName"));
+    EXPECT_TRUE(RedLines().empty());
+}
+
+TEST_F(WebBackupTest, ListingReportsAPathThatCannotBeOpened) {
+    auto document = NewBackupDocument();
+    TWideXmlNode* service = document->Root();
+    EXPECT_FALSE(BackupSubDirectories(u"localhost", u"w3svc/no such key", *service, false));
+    EXPECT_EQ(service->NodeCount(), 0);
+    EXPECT_TRUE(Sink.Lines.empty());
+}
+
 TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Bind|W3SVC/2||0x80070005\n"
