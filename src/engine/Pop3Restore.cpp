@@ -244,8 +244,12 @@ bool ReadPopProperty(const TWideXmlNode& element, std::u16string_view id, TOleVa
         const TWideXmlNode& child = *element.Nodes(i);
         if (child.ElementType() != xeNormal || !SameTextIgnoreCase(child.Name(), ElemProperty)) continue;
         if (!SameTextIgnoreCase(child.AttributeByName(AttrId), id) || !IsSupportedProperty(ClassPop3, id)) continue;
+        std::u16string type = child.AttributeByName(AttrType);
+        // Anything else would become an empty text that looks restored.
+        if (!IsKnownPropertyType(type))
+            throw std::runtime_error(Utf16ToUtf8(u"Unknown property type " + type));
         std::u16string text = child.AttributeByName(AttrValue);
-        value = TextToPropertyValue(child.AttributeByName(AttrType), text, nullptr);
+        value = TextToPropertyValue(type, text, nullptr);
         LogLine(u"  Restore property: " + std::u16string(id) + u"=" + text, clLogGreen);
         return true;
     }

@@ -28,12 +28,6 @@ bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
     return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
 }
 
-bool IsKnownType(std::u16string_view type) {
-    for (auto known : {TypeString, TypeExpandSz, TypeBinary, TypeInteger, TypeBoolean, TypeList, TypeIPSec})
-        if (type == known) return true;
-    return false;
-}
-
 std::runtime_error RestoreFailure(std::u16string_view text) { return std::runtime_error(Utf16ToUtf8(text)); }
 
 void CheckBindingAddresses(const TWideXmlNode& property) {
@@ -201,7 +195,7 @@ void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
     try {
         if (!IsSupportedProperty(object.Property(u"Class").ToText(), id) || SameAsciiText(type, TypeUnsupported))
             return;
-        if (!IsKnownType(type)) throw RestoreFailure(u"Unknown property type " + type);
+        if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
         // A secret is never in the file: writing the empty text would wipe the password.
         if (value.empty() && type != TypeList && IsSecureProperty(object, id)) {
             LogLine(u"  Skip secure property: " + id + u" (no value in the backup)", clLogBlack);
