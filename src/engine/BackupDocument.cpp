@@ -2,6 +2,7 @@
 
 #include "engine/BackupGrammar.h"
 #include "engine/EngineState.h"
+#include "engine/EngineText.h"
 #include "platform/base/CaseFold.h"
 #include "xml/XmlErrors.h"
 
@@ -84,6 +85,21 @@ TWideXmlNode* FindSubDirElement(const TWideXmlNode& parent, std::u16string_view 
         return child;
     }
     return nullptr;
+}
+
+TSubDirMap SubDirsOf(const TWideXmlNode& parent) {
+    TSubDirMap map;
+    for (int i = 0; i < parent.NodeCount(); ++i) {
+        TWideXmlNode* child = parent.Nodes(i);
+        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), backupxml::ElemSubDir))
+            map.emplace(CaseFoldedKey(child->AttributeByName(backupxml::AttrPath)), child);
+    }
+    return map;
+}
+
+TWideXmlNode* FindSubDir(const TSubDirMap& map, std::u16string_view path) {
+    auto it = map.find(CaseFoldedKey(path));
+    return it == map.end() ? nullptr : it->second;
 }
 
 void ResetCachedBackupDocument() { CachedDocument.reset(); }

@@ -65,10 +65,11 @@ std::runtime_error MissingElement(std::u16string_view path) {
     return std::runtime_error(Utf16ToUtf8(u"Can not find path=" + std::u16string(path)));
 }
 
-// The `SubDir` of element that node stands for; raises when the file lacks it.
-const TWideXmlNode& ElementOf(const TWideXmlNode& element, const TTreeNode& node) {
+// The `SubDir` among children (SubDirsOf the element) that node stands for; raises
+// when the file lacks it.
+const TWideXmlNode& ElementOf(const TSubDirMap& children, const TTreeNode& node) {
     std::u16string path = NodePath(node);
-    const TWideXmlNode* child = FindSubDirElement(element, path);
+    const TWideXmlNode* child = FindSubDir(children, path);
     if (!child) throw MissingElement(path);
     return *child;
 }
@@ -176,9 +177,10 @@ void RestorePopUsers(const TWideXmlNode& element, const TTreeNode& node, const T
     std::u16string display = GetDisplayPath(element);
     LogLine(u"Restore directory: " + display, clLogBlue);
     try {
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
-            if (IsNodeChecked(child)) RestorePopUser(ElementOf(element, child), child, users, NodePath(child));
+            if (IsNodeChecked(child)) RestorePopUser(ElementOf(children, child), child, users, NodePath(child));
         }
     } catch (const std::exception& e) {
         LogBackupException(u"RestorePopUsers: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
@@ -214,9 +216,10 @@ void RestorePopDomain(const TWideXmlNode& element, const TTreeNode& node, const 
             domain = domains.Call(u"Item", name);
         }
         if (ArePropertiesChecked(node)) WritePopValue(domain, element, u"Lock", TPopKind::pkInteger);
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
-            if (IsNodeChecked(child)) RestorePopUsers(ElementOf(element, child), child, domain.Property(u"Users"));
+            if (IsNodeChecked(child)) RestorePopUsers(ElementOf(children, child), child, domain.Property(u"Users"));
         }
     } catch (const std::exception& e) {
         LogBackupException(u"RestorePopDomain: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
@@ -228,9 +231,10 @@ void RestorePopDomains(const TOleVariant& domains, const TWideXmlNode& element, 
     std::u16string display = GetDisplayPath(element);
     LogLine(u"Restore directory: " + display, clLogBlue);
     try {
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
-            if (IsNodeChecked(child)) RestorePopDomain(ElementOf(element, child), child, domains, NodePath(child));
+            if (IsNodeChecked(child)) RestorePopDomain(ElementOf(children, child), child, domains, NodePath(child));
         }
     } catch (const std::exception& e) {
         LogBackupException(u"RestorePopDomains: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
@@ -293,16 +297,17 @@ void RestorePopDirectory(std::u16string_view machine, std::u16string_view, const
                                       u" not restored. Errorr: " + std::u16string(message);
                            });
         }
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
             if (!IsNodeChecked(child)) continue;
             std::u16string path = NodePath(child);
             if (SameTextIgnoreCase(path, u"Service"))
-                RestorePopService(config.Property(u"Service"), ElementOf(element, child), child);
+                RestorePopService(config.Property(u"Service"), ElementOf(children, child), child);
             else if (SameTextIgnoreCase(path, u"CurrentAuthMethod"))
-                RestorePopAuthMethods(config.Property(u"Authentication"), ElementOf(element, child), child);
+                RestorePopAuthMethods(config.Property(u"Authentication"), ElementOf(children, child), child);
             else if (SameTextIgnoreCase(path, u"Domains"))
-                RestorePopDomains(config.Property(u"Domains"), ElementOf(element, child), child);
+                RestorePopDomains(config.Property(u"Domains"), ElementOf(children, child), child);
         }
     } catch (const std::exception& e) {
         LogBackupException(u"RestorePopDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);

@@ -121,19 +121,6 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
     }
 }
 
-// Case-folded path -> element, for the direct SubDir children of one element.
-using TSubDirMap = std::unordered_map<std::u16string, TWideXmlNode*>;
-
-TSubDirMap SubDirsOf(TWideXmlNode& parent) {
-    TSubDirMap map;
-    for (int i = 0; i < parent.NodeCount(); ++i) {
-        TWideXmlNode* child = parent.Nodes(i);
-        if (child->ElementType() == xeNormal && SameAsciiText(child->Name(), ElemSubDir))
-            map.emplace(CaseFoldedKey(child->AttributeByName(AttrPath)), child);
-    }
-    return map;
-}
-
 TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const std::u16string& path) {
     auto [it, added] = map.emplace(CaseFoldedKey(path), nullptr);
     if (added) it->second = &AppendSubDirElement(parent, path, ClassServiceExtensions);
