@@ -247,6 +247,9 @@ void BackupServiceExtensions(std::u16string_view machine, std::u16string_view pa
     // to be named "Service Extensions" is not it.
     TWideXmlNode* extensions = FindSubDirElement(node, PathServiceExtensions, ClassServiceExtensions);
     if (!extensions) extensions = &AppendSubDirElement(node, PathServiceExtensions, ClassServiceExtensions);
+    // Descriptions are looked up among the direct children of the extensions element
+    // and files among the direct children of their description only: a description
+    // text equal to a file path elsewhere must not give that file a GroupID and files.
     TSubDirMap descriptions = SubDirsOf(*extensions);
     std::unordered_map<TWideXmlNode*, TSubDirMap> filesOf;
     for (std::u16string entry : entries) {

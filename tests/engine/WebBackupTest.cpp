@@ -517,6 +517,31 @@ TEST_F(ServiceExtensionsTest, EntriesGroupByDescription) {
     EXPECT_FALSE(BackupErrorFlag());
 }
 
+TEST_F(ServiceExtensionsTest, DescriptionNamedLikeAFileIsItsOwnGroup) {
+    UseList({u"1,C:\\a.dll,0,G1,Desc", u"0,C:\\b.dll,1,G2,C:\\a.dll"});
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    ASSERT_EQ(Machine->NodeCount(), 1);
+    EXPECT_EQ(Xml(*Machine->Nodes(0)),
+              test::CrLfLines({
+                  R"(      <SubDir path="Service Extensions" className="ServiceExtensions">)",
+                  R"(        <SubDir path="Desc" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="G1" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\a.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="C:\a.dll" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="G2" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\b.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(      </SubDir>)",
+              }));
+}
+
 TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
     UseList({u"1,C:\\a.dll,0,G1,Desc"});
     TWideXmlNode& site = AppendSubDirElement(*Machine, u"1", u"IIsWebServer");
