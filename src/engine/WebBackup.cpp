@@ -251,17 +251,21 @@ void BackupServiceExtensions(std::u16string_view machine, std::u16string_view pa
     // and files among the direct children of their description only: a description
     // text equal to a file path elsewhere must not give that file a GroupID and files.
     TSubDirMap descriptions = SubDirsOf(*extensions);
-    std::unordered_map<TWideXmlNode*, TSubDirMap> filesOf;
+    struct TDescriptionIndex {
+        explicit TDescriptionIndex(TWideXmlNode& element) : Properties(element), Files(SubDirsOf(element)) {}
+        TPropertyIndex Properties;
+        TSubDirMap Files;
+    };
+    std::unordered_map<TWideXmlNode*, TDescriptionIndex> indexOf;
     for (std::u16string entry : entries) {
         std::u16string fields[5];
         for (auto& field : fields) field = NextToken(entry, u',');
         const auto& [allow, file, deletable, groupId, description] = fields;
         if (description.empty()) continue;
         TWideXmlNode& descElement = FindOrAppendSubDir(*extensions, descriptions, description);
-        WritePropertyNode(descElement, u"GroupID", TypeString, TOleVariant(groupId), false);
-        auto [files, fresh] = filesOf.try_emplace(&descElement);
-        if (fresh) files->second = SubDirsOf(descElement);
-        TWideXmlNode& fileElement = FindOrAppendSubDir(descElement, files->second, file);
+        TDescriptionIndex& index = indexOf.try_emplace(&descElement, descElement).first->second;
+        WritePropertyNode(index.Properties, u"GroupID", TypeString, TOleVariant(groupId), false);
+        TWideXmlNode& fileElement = FindOrAppendSubDir(descElement, index.Files, file);
         WritePropertyNode(fileElement, u"AllowDenyFlag", TypeBoolean, TOleVariant(allow == u"1"), false);
         WritePropertyNode(fileElement, u"DeletableFlag", TypeBoolean, TOleVariant(deletable == u"1"), false);
     }

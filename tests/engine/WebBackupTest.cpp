@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include <chrono>
+
 namespace orvex {
 namespace {
 
@@ -540,6 +542,25 @@ TEST_F(ServiceExtensionsTest, DescriptionNamedLikeAFileIsItsOwnGroup) {
                   R"(        </SubDir>)",
                   R"(      </SubDir>)",
               }));
+}
+
+// GroupID is found through an index of its description: a scan of the description's
+// children per file would take minutes here.
+TEST_F(ServiceExtensionsTest, ManyFilesOfOneDescriptionInLinearTime) {
+    const int count = 40000;
+    std::vector<std::u16string> entries;
+    for (int i = 0; i < count; ++i)
+        entries.push_back(u"1,C:\\f" + Utf8ToUtf16(std::to_string(i)) + u".dll,0,G" + Utf8ToUtf16(std::to_string(i)) +
+                          u",Desc");
+    UseList(entries);
+    const auto start = std::chrono::steady_clock::now();
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    TWideXmlNode* desc = FindSubDirElement(*FindSubDirElement(*Machine, u"Service Extensions"), u"Desc");
+    ASSERT_NE(desc, nullptr);
+    EXPECT_EQ(desc->NodeCount(), count + 1);
+    EXPECT_EQ(desc->Nodes(0)->AttributeByName(u"value"), u"G39999");
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 3000);
 }
 
 TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
