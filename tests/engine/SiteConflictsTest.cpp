@@ -3,8 +3,11 @@
 #include "RestoreFixture.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
+#include "platform/DefaultMachine.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 namespace orvex {
 namespace {
@@ -246,6 +249,28 @@ TEST_F(SiteConflictsTest, SiteWithUnreadableCommentStillConflicts) {
     EXPECT_EQ(Path(*tree, 0), "3");
     EXPECT_EQ(Path(*tree, 1), "4");
     EXPECT_TRUE(Red().empty());
+}
+
+// Free identifiers are found through one set kept up to date, and the file is
+// loaded and saved once: a search restarted at 1 over both lists, and a save, per
+// site would take far longer here.
+TEST_F(SiteConflictsTest, ManyConflictingSitesInReasonableTime) {
+    const int count = 1000;
+    CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), count, 0));
+    std::string sites;
+    for (int i = 1; i <= count; ++i) sites += Site(std::to_string(i), "New " + std::to_string(i));
+    WriteBackupFile(BackupXml(sites));
+    auto tree = TreeOfFile();
+    std::vector<std::u16string> skip;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(CheckSites(u"localhost", *tree, skip));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    TSiteList destination;
+    ASSERT_TRUE(ListDestinationSites(u"localhost", destination));
+    const int first = static_cast<int>(destination.size()) + 1;  // every backup number is taken there
+    EXPECT_EQ(Path(*tree, 0), std::to_string(first));
+    EXPECT_EQ(Path(*tree, count - 1), std::to_string(first + count - 1));
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 5000);
 }
 
 TEST_F(SiteConflictsTest, ChangeSitePathFailuresLeaveFileAsItWas) {
