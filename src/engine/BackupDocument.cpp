@@ -2,7 +2,6 @@
 
 #include "engine/BackupGrammar.h"
 #include "engine/EngineState.h"
-#include "engine/EngineText.h"
 #include "platform/base/CaseFold.h"
 #include "xml/XmlErrors.h"
 

@@ -6,6 +6,7 @@
 #include "engine/NodeKeys.h"
 #include "engine/ProgressLog.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
 
 namespace orvex {
 

@@ -9,6 +9,7 @@
 #include "engine/SiteConflicts.h"
 #include "platform/MachineFacts.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
 
 namespace orvex {
 

@@ -34,9 +34,4 @@ bool IIsObjectExists(std::u16string_view machine, std::u16string_view path) {
     }
 }
 
-std::u16string ExceptionMessage(const std::exception& error) {
-    if (const auto* ole = dynamic_cast<const EOleSysError*>(&error)) return ole->Message();
-    return Utf8ToUtf16(error.what());
-}
-
 } // namespace orvex

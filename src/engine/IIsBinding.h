@@ -22,7 +22,4 @@ TOleVariant GetIIsObject(std::u16string_view machine, std::u16string_view path);
 // True when GetIIsObject succeeds; any failure gives false, unlogged.
 bool IIsObjectExists(std::u16string_view machine, std::u16string_view path);
 
-// The text of an exception for log lines: an OLE error's message, else what().
-std::u16string ExceptionMessage(const std::exception& error);
-
 } // namespace orvex

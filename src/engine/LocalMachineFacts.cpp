@@ -5,6 +5,7 @@
 #include "engine/ProgressLog.h"
 #include "platform/MachineFacts.h"
 #include "platform/base/CodePage1252.h"
+#include "platform/base/ExceptionText.h"
 
 namespace orvex {
 

@@ -3,12 +3,13 @@
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
-#include "engine/EngineText.h"
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/PropertyValues.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/Pop3Admin.h"
+#include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 #include <initializer_list>
@@ -78,6 +79,14 @@ void WriteVariantProperty(TWideXmlNode& node, std::u16string_view id, const TOle
     WritePropertyNode(node, id, type, value, false);
 }
 
+std::u16string Pop3ConnectFailureText(uint32_t osError, std::u16string_view message) {
+    if (osError == 1008)
+        return u"POP3 service not installed on this computer";
+    if (osError == 997)
+        return u"POP3 service not installed on remote computer";
+    return u"POP3 service not connected. Error=" + std::u16string(message);
+}
+
 void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node) {
     TOleVariant config;
     try {
@@ -88,9 +97,7 @@ void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node) {
         std::u16string message = ExceptionMessage(e);
         TraceMessage(FormatTolerant(u"err=%s m=%s", {HexToText(code), message},
                                     TMissingValue::StaysVisible));
-        if (code == 1008) LogLine(u"POP3 service not installed on this computer", clLogBlack);
-        else if (code == 997) LogLine(u"POP3 service not installed on remote computer", clLogBlack);
-        else LogLine(u"POP3 service not connected. Error=" + message, clLogBlack);
+        LogLine(Pop3ConnectFailureText(code, message), clLogBlack);
         return;
     }
     try {

@@ -3,16 +3,18 @@
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
-#include "engine/EngineText.h"
 #include "engine/IIsBinding.h"
+#include "engine/Pop3Backup.h"
 #include "engine/ProgressLog.h"
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
 #include "engine/RestoreTree.h"
 #include "engine/SupportedProperties.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/Pop3Admin.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 
@@ -172,7 +174,11 @@ void RestorePopUser(const TWideXmlNode& element, const TTreeNode& node, const TO
     }
 }
 
-void RestorePopUsers(const TWideXmlNode& element, const TTreeNode& node, const TOleVariant& users) {
+// Restores each checked child of a Users or Domains element with restoreChild(element,
+// node, name); a failure ends the list and is logged under routine.
+template <class RestoreChild>
+void RestorePopList(std::u16string_view routine, const TWideXmlNode& element, const TTreeNode& node,
+                    RestoreChild restoreChild) {
     if (!IsNodeChecked(node)) return;
     std::u16string display = GetDisplayPath(element);
     LogLine(u"Restore directory: " + display, clLogBlue);
@@ -180,11 +186,22 @@ void RestorePopUsers(const TWideXmlNode& element, const TTreeNode& node, const T
         const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
-            if (IsNodeChecked(child)) RestorePopUser(ElementOf(children, child), child, users, NodePath(child));
+            if (IsNodeChecked(child))
+                restoreChild(ElementOf(children, child), child, NodePath(child));
         }
     } catch (const std::exception& e) {
-        LogBackupException(u"RestorePopUsers: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
+        LogBackupException(std::u16string(routine) + u": Path=" + display + u" Error=" +
+                               ExceptionMessage(e),
+                           clLogRed);
     }
+}
+
+void RestorePopUsers(const TWideXmlNode& element, const TTreeNode& node, const TOleVariant& users) {
+    RestorePopList(
+        u"RestorePopUsers", element, node,
+        [&](const TWideXmlNode& userElement, const TTreeNode& userNode, std::u16string_view name) {
+            RestorePopUser(userElement, userNode, users, name);
+        });
 }
 
 void RestorePopDomain(const TWideXmlNode& element, const TTreeNode& node, const TOleVariant& domains,
@@ -227,18 +244,11 @@ void RestorePopDomain(const TWideXmlNode& element, const TTreeNode& node, const 
 }
 
 void RestorePopDomains(const TOleVariant& domains, const TWideXmlNode& element, const TTreeNode& node) {
-    if (!IsNodeChecked(node)) return;
-    std::u16string display = GetDisplayPath(element);
-    LogLine(u"Restore directory: " + display, clLogBlue);
-    try {
-        const TSubDirMap children = SubDirsOf(element);
-        for (int i = 0; i < node.ChildCount(); ++i) {
-            const TTreeNode& child = *node.Child(i);
-            if (IsNodeChecked(child)) RestorePopDomain(ElementOf(children, child), child, domains, NodePath(child));
-        }
-    } catch (const std::exception& e) {
-        LogBackupException(u"RestorePopDomains: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
-    }
+    RestorePopList(u"RestorePopDomains", element, node,
+                   [&](const TWideXmlNode& domainElement, const TTreeNode& domainNode,
+                       std::u16string_view name) {
+                       RestorePopDomain(domainElement, domainNode, domains, name);
+                   });
 }
 
 } // namespace
@@ -279,10 +289,7 @@ void RestorePopDirectory(std::u16string_view machine, std::u16string_view, const
         config = CreateP3Config();
         config.SetProperty(u"MachineName", TOleVariant(machine));
     } catch (const std::exception& e) {
-        uint32_t code = GetLastOsError();
-        if (code == 1008) LogBackupError(u"POP3 service not installed on this computer", clLogRed);
-        else if (code == 997) LogBackupError(u"POP3 service not installed on remote computer", clLogRed);
-        else LogBackupError(u"POP3 service not connected. Error=" + ExceptionMessage(e), clLogRed);
+        LogBackupError(Pop3ConnectFailureText(GetLastOsError(), ExceptionMessage(e)), clLogRed);
         return;
     }
     try {

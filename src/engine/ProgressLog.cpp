@@ -1,6 +1,5 @@
 #include "engine/ProgressLog.h"
 
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/Module.h"
 #include "platform/base/TextFormat.h"
 

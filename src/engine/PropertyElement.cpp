@@ -1,7 +1,6 @@
 #include "engine/PropertyElement.h"
 
 #include "engine/BackupGrammar.h"
-#include "engine/EngineText.h"
 #include "engine/PropertyText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"

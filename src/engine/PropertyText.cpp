@@ -1,7 +1,7 @@
 #include "engine/PropertyText.h"
 
-#include "engine/EngineText.h"
-#include "keyedconfig/VeldarmarkMessages.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"
 
 #include <charconv>
@@ -23,8 +23,6 @@ std::u16string NextToken(std::u16string& source, char16_t delimiter) {
     source.erase(0, at + 1);
     return token;
 }
-
-std::u16string IntegerToText(int32_t value) { return IntToText(value); }
 
 int32_t TextToInteger(std::u16string_view text) {
     std::string ascii;

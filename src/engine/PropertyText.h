@@ -25,8 +25,6 @@ std::u16string BoolToText(bool value);
 // Without a delimiter the whole source is the token and source becomes empty.
 std::u16string NextToken(std::u16string& source, char16_t delimiter);
 
-// Signed 32-bit decimal, locale-free.
-std::u16string IntegerToText(int32_t value);
 // An optional sign and decimal digits in the signed 32-bit range; anything else
 // raises EPropertyValueError.
 int32_t TextToInteger(std::u16string_view text);

@@ -1,8 +1,10 @@
 #include "engine/PropertyValues.h"
 
 #include "engine/BackupGrammar.h"
-#include "engine/EngineText.h"
 #include "engine/PropertyText.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/CaseFold.h"
+#include "platform/base/NumberText.h"
 
 namespace orvex {
 
@@ -22,9 +24,11 @@ std::vector<std::u16string> ElementTexts(const TOleVariant& value) {
 
 std::u16string IntegerText(const TOleVariant& value) {
     switch (value.Kind()) {
-    case TVariantKind::vkText: return IntegerToText(TextToInteger(value.AsText()));
+    case TVariantKind::vkText:
+        return IntToText(TextToInteger(value.AsText()));
     case TVariantKind::vkBoolean: return value.AsBoolean() ? u"-1" : u"0";
-    default: return IntegerToText(value.AsInteger());
+    default:
+        return IntToText(value.AsInteger());
     }
 }
 

@@ -4,12 +4,12 @@
 #include "engine/BackupGrammar.h"
 #include "engine/EngineHost.h"
 #include "engine/EngineState.h"
-#include "engine/EngineText.h"
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 #include <memory>

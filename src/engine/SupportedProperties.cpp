@@ -1,6 +1,5 @@
 #include "engine/SupportedProperties.h"
 
-#include "engine/EngineText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/EmbeddedResources.h"
 #include "platform/base/Module.h"

@@ -5,15 +5,16 @@
 #include "engine/BackupPaths.h"
 #include "engine/EngineHost.h"
 #include "engine/EngineState.h"
-#include "engine/EngineText.h"
 #include "engine/IIsBinding.h"
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Backup.h"
 #include "engine/ProgressLog.h"
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
-#include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/AdsBinding.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/TextFormat.h"
 
 #include <unordered_map>

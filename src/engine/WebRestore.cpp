@@ -4,7 +4,6 @@
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineHost.h"
-#include "engine/EngineText.h"
 #include "engine/IIsBinding.h"
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Restore.h"
@@ -12,7 +11,9 @@
 #include "engine/PropertyValues.h"
 #include "engine/SiteConflicts.h"
 #include "engine/SupportedProperties.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/Utf.h"
 
 #include <algorithm>

@@ -7,9 +7,6 @@
 
 namespace orvex {
 
-EVeldarException::EVeldarException(std::u16string message)
-    : std::runtime_error(Utf16ToUtf8(message)), FMessage(std::move(message)) {}
-
 std::u16string VeldarErrorText(std::u16string_view msg, std::u16string_view methodName,
                                const TComponent* component) {
     if (component && !component->Name().empty() && !methodName.empty())

@@ -2,6 +2,8 @@
 // The library's one exception class and the routines that build its texts: the
 // three error forms, the detail switches and the file-error text.
 
+#include "platform/base/ExceptionText.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -14,13 +16,9 @@ class TComponent;
 
 // Every failure of the keyed-configuration library. what() is the UTF-8 form of
 // Message().
-class EVeldarException : public std::runtime_error {
+class EVeldarException : public ETextError {
 public:
-    explicit EVeldarException(std::u16string message);
-    const std::u16string& Message() const { return FMessage; }
-
-private:
-    std::u16string FMessage;
+    using ETextError::ETextError;
 };
 
 // How much an error text may show.

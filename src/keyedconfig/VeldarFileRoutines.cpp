@@ -1,15 +1,16 @@
 #include "keyedconfig/VeldarFileRoutines.h"
 
+#include "keyedconfig/VeldarErrors.h"
+#include "keyedconfig/VeldarKeyTypes.h"
+#include "platform/base/AtomicFile.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/SharedFile.h"
+#include "platform/base/Utf.h"
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
-
-#include "keyedconfig/VeldarErrors.h"
-#include "keyedconfig/VeldarKeyTypes.h"
-#include "platform/base/AtomicFile.h"
-#include "platform/base/SharedFile.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 
@@ -25,12 +26,6 @@ bool StatOf(std::u16string_view fileName, struct stat& info) {
 }
 
 } // namespace
-
-std::u16string ExceptionMessage(const std::exception& e) {
-    if (const auto* veldar = dynamic_cast<const EVeldarException*>(&e))
-        return veldar->Message();
-    return Utf8ToUtf16(e.what());
-}
 
 void KeyTypeElementNames(TVeldarKeyType keyType, std::u16string& elementName,
                          std::u16string& answerAttribute) {

@@ -1,19 +1,14 @@
 #pragma once
 // File and node helpers of the keyed documents and the keybox map.
 
-#include <cstdint>
-#include <exception>
-#include <string>
-#include <string_view>
-
 #include "xml/WideXmlNode.h"
 #include "xml/XmlTypes.h"
 
-namespace orvex {
+#include <cstdint>
+#include <string>
+#include <string_view>
 
-// The text of a caught failure: the UTF-16 message of an EVeldarException, else
-// the UTF-8 what() converted.
-std::u16string ExceptionMessage(const std::exception& e);
+namespace orvex {
 
 // The file's modification time as a local TDateTime; 0 and false when it cannot
 // be read.

@@ -1,6 +1,7 @@
 #include "keyedconfig/VeldarKey.h"
 
 #include "keyedconfig/Veldarmark.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/TextFormat.h"
 #include "xml/XmlStreams.h"
 

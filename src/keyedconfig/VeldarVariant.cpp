@@ -2,6 +2,8 @@
 
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "keyedconfig/XPathText.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlValueConversions.h"
@@ -14,7 +16,7 @@ bool TextToBoolean(std::string_view text, bool& value) {
     std::string lower;
     for (char c : text)
         if (c != ' ' && c != '\t')
-            lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+            lower += AsciiLower(c);
     if (lower == "true" || lower == "false") {
         value = lower == "true";
         return true;

@@ -1,12 +1,13 @@
 // TVeldarXmlDoc: loading and saving its file and the guarded update cycle.
 
-#include <cerrno>
-#include <exception>
-
 #include "keyedconfig/VeldarXmlDoc.h"
 #include "keyedconfig/Veldarmark.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlStreams.h"
+
+#include <cerrno>
+#include <exception>
 
 namespace orvex {
 

@@ -2,6 +2,8 @@
 // nodes in its order.
 
 #include "keyedconfig/VeldarXmlDoc.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 #include <exception>
@@ -11,13 +13,6 @@ namespace orvex {
 namespace {
 
 constexpr std::u16string_view kCrLf = u"\r\n";
-
-std::u16string LowerAscii(std::u16string text) {
-    for (char16_t& c : text)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-    return text;
-}
 
 std::u16string Quoted(std::u16string_view text) { return u"\"" + std::u16string(text) + u"\""; }
 
@@ -57,8 +52,10 @@ bool TVeldarXmlDoc::LoadXsdSummary(TWideXmlNode* summaryElement, std::u16string&
         return false;
     }
     const std::u16string xsd = summaryElement->AttributeByName(u"xsd");
-    const std::u16string contextSupported = LowerAscii(summaryElement->AttributeByName(u"contextSupported"));
-    const std::u16string deleteEmptyNodes = LowerAscii(summaryElement->AttributeByName(u"deleteEmptyNodes"));
+    const std::u16string contextSupported =
+        AsciiLowerCase(summaryElement->AttributeByName(u"contextSupported"));
+    const std::u16string deleteEmptyNodes =
+        AsciiLowerCase(summaryElement->AttributeByName(u"deleteEmptyNodes"));
     if (contextSupported != u"true" && contextSupported != u"false")
         errorMsg = u"contextSupported=\"true|false\" must be specified in root node of XsdSummary";
     if (deleteEmptyNodes != u"true" && deleteEmptyNodes != u"false") {
@@ -139,7 +136,7 @@ bool TVeldarXmlDoc::ValidatesOK(std::u16string& errorMsg) {
     if (!root || rootName != FRequiredRootNodeName)
         errorMsg = FormatTolerant(VeldarMessage(vmInvalidRootNode),
                                   {rootName, FRequiredRootNodeName}, TMissingValue::StaysVisible);
-    else if (!FXsdUrl.empty() && !SameTextIgnoringAsciiCase(location, FXsdUrl))
+    else if (!FXsdUrl.empty() && !SameAsciiText(location, FXsdUrl))
         errorMsg = u"Invalid value in root node attribute \"xsi:noNamespaceSchemaLocation\". "
                    u"Attribute value is " + Quoted(location) + u" but should be " + Quoted(FXsdUrl) + u".";
     else if (FXsdSummary && FXsdSummary->Nodes(0))
@@ -187,7 +184,7 @@ bool TVeldarXmlDoc::ValidateNodeSequence(TWideXmlNode* docNode, TWideXmlNode* su
     };
     auto sequencePositionText = [&](std::u16string_view name) -> std::u16string {
         for (int i = 0; i < summaryCount; ++i)
-            if (SameTextIgnoringAsciiCase(summaryNode->Nodes(i)->Name(), name))
+            if (SameAsciiText(summaryNode->Nodes(i)->Name(), name))
                 return i == 0 ? std::u16string(u"first")
                               : u"after " + Quoted(summaryNode->Nodes(i - 1)->Name());
         return u"after Unknown";

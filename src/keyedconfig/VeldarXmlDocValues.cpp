@@ -1,6 +1,7 @@
 // TVeldarXmlDoc: typed reads and writes by pieces, and document variables.
 
 #include "keyedconfig/VeldarXmlDoc.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/TextFormat.h"
 
 #include <exception>

@@ -1,6 +1,9 @@
 #include "keyedconfig/Veldarmark.h"
 
+#include "platform/base/AsciiText.h"
+#include "platform/base/ExceptionText.h"
 #include "platform/base/Module.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 #include <algorithm>
@@ -101,7 +104,7 @@ std::u16string TVeldarmark::ReadDefaultContext(std::u16string_view fileName,
         TWideXmlDocument document;
         document.TUtf8XmlDocument::LoadFromFile(fileName);
         TWideXmlNode* root = document.Root();
-        if (!root || !SameTextIgnoringAsciiCase(root->Name(), rootName))
+        if (!root || !SameAsciiText(root->Name(), rootName))
             return {};
         TWideXmlNode* context = root->NodeByName(u"DefaultContext");
         return context ? context->AttributeByName(u"value") : std::u16string();
@@ -251,7 +254,7 @@ TWideXmlNode* TVeldarmark::FindKeyNode(TVeldarXmlDoc& keybox, TVeldarKeyType key
         return nullptr;
     if (withUserName)
         request.UserNameUsed =
-            SameTextIgnoringAsciiCase(found->AttributeByName(u"username"), request.UserNameValue);
+            SameAsciiText(found->AttributeByName(u"username"), request.UserNameValue);
 
     std::u16string desc = u"/" + (keybox.Root() ? keybox.Root()->Name() : std::u16string()) +
                           u"/KeyGroups/KeyGroup[@name=\"" + request.KeyGroupName + u"\"]/Keys/" +

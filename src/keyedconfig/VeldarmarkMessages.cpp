@@ -1,7 +1,5 @@
 #include "keyedconfig/VeldarmarkMessages.h"
 
-#include <charconv>
-
 namespace orvex {
 
 namespace {
@@ -76,13 +74,6 @@ std::u16string_view VeldarMessage(int id) {
         if (row.id == id)
             return row.text;
     return {};
-}
-
-std::u16string IntToText(int64_t value) {
-    char buffer[24];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    (void)ec; // 24 bytes hold every int64_t
-    return std::u16string(buffer, end);
 }
 
 } // namespace orvex

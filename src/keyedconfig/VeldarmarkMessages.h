@@ -60,7 +60,4 @@ enum TVeldarMessageId : int {
 // 65168-65177 belong to others).
 std::u16string_view VeldarMessage(int id);
 
-// Decimal text of an integer, locale-independent.
-std::u16string IntToText(int64_t value);
-
 } // namespace orvex

@@ -5,6 +5,7 @@
 // which ties the steps to a summary schema when the document has one.
 
 #include "keyedconfig/XPathWalk.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/TextFormat.h"
 
 #include <string>
@@ -82,7 +83,7 @@ public:
         std::span<const TXPathElement> walk(steps);
         if (absolute && !steps.empty()) {
             const std::u16string rootName(FOps.Name(current));
-            if (!SameTextIgnoringAsciiCase(steps[0].xeTagName, rootName))
+            if (!SameAsciiText(steps[0].xeTagName, rootName))
                 Raise(FormatTolerant(VeldarMessage(vmInvalidRequestedRoot),
                                      {steps[0].xeTagName, rootName, FullXPath(start, xpath)},
                                      TMissingValue::StaysVisible),

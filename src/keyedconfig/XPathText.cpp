@@ -2,6 +2,7 @@
 
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 #include <charconv>
@@ -32,8 +33,6 @@ std::u16string_view Trimmed(std::u16string_view text, size_t* leading = nullptr)
         *leading = begin;
     return text.substr(begin, end - begin);
 }
-
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 
 // Decimal integer with an optional sign; -1 for anything else, as an index reads it.
 int IndexValue(std::u16string_view text) {
@@ -317,15 +316,6 @@ bool HasContextPredicate(const TXPathElement& step, std::u16string_view contextA
 
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return SameTextIgnoreCase(a, b);
-}
-
-bool SameTextIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
 }
 
 } // namespace orvex

@@ -108,7 +108,4 @@ bool HasContextPredicate(const TXPathElement& step, std::u16string_view contextA
 // Equality of names ignoring case, as element names of a document compare.
 bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
 
-// Equality ignoring the case of the letters a-z only (the root name of an absolute path).
-bool SameTextIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
-
 } // namespace orvex

@@ -5,6 +5,7 @@
 #include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "keyedconfig/XPathText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
 #include <concepts>

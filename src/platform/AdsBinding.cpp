@@ -3,6 +3,7 @@
 #include "platform/EmulatedMachine.h"
 #include "platform/MetabaseObjects.h"
 #include "platform/MetabaseSchema.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/Utf.h"
 
 namespace orvex {
@@ -23,7 +24,8 @@ TBindCtx CreateBindCtx() { return {}; }
 
 TMoniker MkParseDisplayName(const TBindCtx&, std::u16string_view displayName) {
     constexpr std::u16string_view prefix = u"IIS://";
-    if (displayName.size() <= prefix.size() || !SameName(displayName.substr(0, prefix.size()), prefix))
+    if (displayName.size() <= prefix.size() ||
+        !SameAsciiText(displayName.substr(0, prefix.size()), prefix))
         throw EOleSysError(hr::MkSyntax);
     std::u16string_view rest = displayName.substr(prefix.size());
     const size_t slash = rest.find(u'/');
@@ -44,7 +46,8 @@ TOleVariant BindMonikerToObject(const TBindCtx&, const TMoniker& moniker) {
     constexpr std::u16string_view schema = u"Schema";
     // The schema never changes: its objects are bound against the machine as it
     // stands, which spares a look at the disk for every property a backup reads.
-    const bool isSchema = path.size() >= schema.size() && SameName(path.substr(0, schema.size()), schema) &&
+    const bool isSchema = path.size() >= schema.size() &&
+                          SameAsciiText(path.substr(0, schema.size()), schema) &&
                           (path.size() == schema.size() || path[schema.size()] == u'/');
     // The "IIS:" namespace exists only where IIS 6 is installed locally.
     if (!IsLocalMachineName(moniker.Machine)) {

@@ -4,6 +4,7 @@
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
 #include "platform/base/Module.h"
+#include "platform/base/NumberText.h"
 
 #include <string_view>
 
@@ -12,15 +13,6 @@ namespace orvex {
 namespace {
 
 using TTexts = std::vector<std::u16string>;
-
-std::u16string Decimal(int value) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-        value /= 10;
-    } while (value > 0);
-    return digits;
-}
 
 TOleVariant Bytes(std::initializer_list<int> values) {
     std::vector<TOleVariant> items;
@@ -222,12 +214,13 @@ TMachineState BuildLargeMachineState(const std::u16string& computerName, int sit
     TMachineState state = BuildBaseMachine(computerName);
     TMetaObject& w3 = *state.Metabase->Find(u"W3SVC");
     for (int s = 1; s <= siteCount; ++s) {
-        const std::u16string id = Decimal(s);
+        const std::u16string id = IntToText(s);
         TMetaObject& site = Site(w3, id, u"Site " + id, {u":80:site" + id + u".example.com"});
         TMetaObject& root = Application(VirtualDir(site, u"ROOT", u"D:\\Sites\\Site" + id), u"/LM/W3SVC/" + id + u"/ROOT",
                                         u"Site " + id, u"DefaultAppPool");
         for (int d = 1; d <= dirsPerSite; ++d)
-            VirtualDir(root, u"dir" + Decimal(d), u"D:\\Sites\\Site" + id + u"\\dir" + Decimal(d));
+            VirtualDir(root, u"dir" + IntToText(d),
+                       u"D:\\Sites\\Site" + id + u"\\dir" + IntToText(d));
     }
     return state;
 }

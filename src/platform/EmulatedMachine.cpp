@@ -2,6 +2,7 @@
 
 #include "platform/DefaultMachine.h"
 #include "platform/MachineStorage.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/Module.h"
 #include "platform/base/Utf.h"
@@ -61,18 +62,10 @@ bool IsValidMachineName(std::u16string_view name) {
 // Folders found before, by machines folder and name; checked to still exist on use.
 std::map<std::pair<std::string, std::u16string>, std::filesystem::path> gFolders;
 
-std::u16string FoldedName(std::u16string_view name) {
-    std::u16string folded(name);
-    for (char16_t& c : folded)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - 32);
-    return folded;
-}
-
 // The existing folder whose name equals name ignoring case, else machines/name.
 std::filesystem::path FindFolder(std::u16string_view name) {
     const std::filesystem::path root = MachinesFolder();
-    const auto key = std::make_pair(root.string(), FoldedName(name));
+    const auto key = std::make_pair(root.string(), AsciiUpperCase(name));
     std::error_code error;
     {
         std::lock_guard lock(gOpenMutex);
@@ -122,7 +115,8 @@ std::filesystem::path MachinesFolder() { return std::filesystem::path(MachinesFo
 
 bool IsLocalMachineName(std::u16string_view name) {
     static const std::u16string host = ComputerName();  // the host keeps its name while we run
-    return name.empty() || SameName(name, u"localhost") || name == u"127.0.0.1" || name == u"." || SameName(name, host);
+    return name.empty() || SameAsciiText(name, u"localhost") || name == u"127.0.0.1" ||
+           name == u"." || SameAsciiText(name, host);
 }
 
 std::filesystem::path MachineFolderOf(std::u16string_view name) {

@@ -1,6 +1,7 @@
 #include "platform/MachineFacts.h"
 
 #include "platform/EmulatedMachine.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/CodePage1252.h"
 #include "platform/base/Utf.h"
@@ -25,7 +26,7 @@ std::shared_ptr<TEmulatedMachine> LocalMachineOrNull() {
 }
 
 bool KeyIsOrContains(std::u16string_view key, std::u16string_view path) {
-    if (key.size() < path.size() || !SameName(key.substr(0, path.size()), path))
+    if (key.size() < path.size() || !SameAsciiText(key.substr(0, path.size()), path))
         return false;
     return key.size() == path.size() || key[path.size()] == u'\\';
 }
@@ -106,7 +107,7 @@ std::optional<TRegistryKey> TRegistryKey::OpenLocalMachineKey(std::u16string_vie
 bool TRegistryKey::ValueExists(std::u16string_view name) const {
     const auto machine = LocalMachine();
     for (const TRegistryValue& value : machine->Facts().Registry)
-        if (SameName(value.Key, FPath) && SameName(value.Name, name))
+        if (SameAsciiText(value.Key, FPath) && SameAsciiText(value.Name, name))
             return true;
     return false;
 }
@@ -114,7 +115,7 @@ bool TRegistryKey::ValueExists(std::u16string_view name) const {
 int32_t TRegistryKey::ReadInteger(std::u16string_view name) const {
     const auto machine = LocalMachine();
     for (const TRegistryValue& value : machine->Facts().Registry)
-        if (SameName(value.Key, FPath) && SameName(value.Name, name)) {
+        if (SameAsciiText(value.Key, FPath) && SameAsciiText(value.Name, name)) {
             if (value.Value.Kind() != TVariantKind::vkInteger)
                 throw ERegistryException("Invalid data type for " + Quoted(name));
             return value.Value.AsInteger();
@@ -125,7 +126,7 @@ int32_t TRegistryKey::ReadInteger(std::u16string_view name) const {
 std::u16string TRegistryKey::ReadString(std::u16string_view name) const {
     const auto machine = LocalMachine();
     for (const TRegistryValue& value : machine->Facts().Registry)
-        if (SameName(value.Key, FPath) && SameName(value.Name, name)) {
+        if (SameAsciiText(value.Key, FPath) && SameAsciiText(value.Name, name)) {
             if (value.Value.Kind() != TVariantKind::vkText)
                 throw ERegistryException("Invalid data type for " + Quoted(name));
             return value.Value.AsText();
@@ -150,11 +151,11 @@ int GetHostName(char* buffer, int length) {
 
 std::optional<THostEntry> GetHostByName(std::string_view name) {
     const std::u16string wide = Cp1252ToUtf16(name);
-    if (SameName(wide, u"localhost"))
+    if (SameAsciiText(wide, u"localhost"))
         return THostEntry{std::string(name), {TIPv4Address{127, 0, 0, 1}}};
     std::shared_ptr<TEmulatedMachine> machine = LocalMachineOrNull();
     try {
-        if (machine && !SameName(wide, machine->Facts().ComputerName))
+        if (machine && !SameAsciiText(wide, machine->Facts().ComputerName))
             machine = wide.empty() ? nullptr : OpenMachine(wide);
     } catch (const std::exception&) {
         machine = nullptr;

@@ -2,7 +2,9 @@
 
 #include "platform/MachineState.h"
 #include "platform/OleVariant.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/Utf.h"
+#include "xml/UTF8StringUtils.h"
 
 #include <charconv>
 
@@ -11,7 +13,7 @@ namespace orvex {
 namespace {
 
 bool Matches(std::u16string_view pattern, std::u16string_view value) {
-    return pattern.empty() || pattern == u"*" || SameName(pattern, value);
+    return pattern.empty() || pattern == u"*" || SameAsciiText(pattern, value);
 }
 
 std::string_view Trim(std::string_view text) {
@@ -41,16 +43,12 @@ bool ParseNumber(std::string_view text, int64_t& value) {
     return true;
 }
 
-std::string DecimalText(size_t value) {
-    char buffer[24];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
-
 } // namespace
 
 void TMachineFaults::Check(std::u16string_view operation, std::u16string_view path, std::u16string_view name) {
     for (TFault& fault : FFaults) {
-        if (!SameName(fault.Operation, operation) || !Matches(fault.Path, path) || !Matches(fault.Name, name))
+        if (!SameAsciiText(fault.Operation, operation) || !Matches(fault.Path, path) ||
+            !Matches(fault.Name, name))
             continue;
         if (fault.Times < 0)
             continue;  // used up
@@ -63,7 +61,7 @@ void TMachineFaults::Check(std::u16string_view operation, std::u16string_view pa
 
 TMachineFaults TMachineFaults::Parse(std::string_view text, const std::string& fileName) {
     TMachineFaults faults;
-    size_t lineNumber = 0;
+    int64_t lineNumber = 0;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         std::string_view line = Trim(text.substr(0, end));
@@ -86,7 +84,8 @@ TMachineFaults TMachineFaults::Parse(std::string_view text, const std::string& f
                           (fields.size() < 6 || fields[5].empty() || ParseNumber(fields[5], times)) &&
                           lastError >= 0 && times >= 0;
         if (!good)
-            throw EMachineError("Faults file \"" + fileName + "\", line " + DecimalText(lineNumber) +
+            throw EMachineError("Faults file \"" + fileName + "\", line " +
+                                Int64ToUtf8(lineNumber) +
                                 ": expected Operation|Path|Name|HRESULT[|LastError[|Times]]");
         faults.Add({Utf8ToUtf16(fields[0]), Utf8ToUtf16(fields[1]), Utf8ToUtf16(fields[2]),
                     static_cast<int32_t>(static_cast<uint32_t>(code)), static_cast<uint32_t>(lastError),

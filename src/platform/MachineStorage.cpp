@@ -2,15 +2,16 @@
 
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/Utf.h"
 #include "xml/WideXmlDocument.h"
-
-#include <sys/stat.h>
 
 #include <charconv>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace orvex {
 
@@ -25,8 +26,9 @@ const char* const kSitesFolder = "Sites";
 // A web site: a key of class IIsWebServer right below the root's W3SVC key.
 bool IsSite(const TMetaObject& key) {
     const TMetaObject* service = key.Parent();
-    return service && service->Parent() && !service->Parent()->Parent() && SameMetabaseName(service->Name(), u"W3SVC") &&
-           SameName(key.ClassName(), u"IIsWebServer");
+    return service && service->Parent() && !service->Parent()->Parent() &&
+           SameMetabaseName(service->Name(), u"W3SVC") &&
+           SameAsciiText(key.ClassName(), u"IIsWebServer");
 }
 
 const TMetaObject* SiteOf(const TMetaObject* key) {
@@ -119,11 +121,6 @@ void ForEachElement(const TWideXmlNode& node, TVisit visit) {
     for (int i = 0; i < node.NodeCount(); ++i)
         if (TWideXmlNode* child = node.Nodes(i); child->ElementType() == xeNormal)
             visit(*child);
-}
-
-std::u16string DecimalText(int32_t value) {
-    char buffer[16];
-    return Utf8ToUtf16(std::string_view(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr));
 }
 
 void Save(TWideXmlDocument& document, const std::filesystem::path& file) {
@@ -273,7 +270,7 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
             const TPropertyDef* def = FindPropertyDef(id);
             if (!def)
                 reader.Fail("unknown property \"" + Utf16ToUtf8(id) + "\"");
-            if (!SameName(reader.Text(child, u"type"), SyntaxName(def->Syntax)))
+            if (!SameAsciiText(reader.Text(child, u"type"), SyntaxName(def->Syntax)))
                 reader.Fail("property \"" + Utf16ToUtf8(id) + "\" is not of type " + Utf16ToUtf8(SyntaxName(def->Syntax)));
             key.SetValue(def->Name, ReadValue(reader, child, *def));
         } else if (child.Name() == u"Key") {
@@ -369,14 +366,14 @@ std::unique_ptr<TPop3State> ReadPop3(const std::filesystem::path& folder) {
 void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
     TWideXmlDocument document(u"Pop3");
     TWideXmlNode& root = *document.Root();
-    root.AttributeAdd(u"loggingLevel", DecimalText(pop3.LoggingLevel));
+    root.AttributeAdd(u"loggingLevel", IntToText(pop3.LoggingLevel));
     root.AttributeAdd(u"mailRoot", pop3.MailRoot);
-    root.AttributeAdd(u"confirmAddUser", DecimalText(pop3.ConfirmAddUser));
-    root.AttributeAdd(u"threadCountPerCPU", DecimalText(pop3.ThreadCountPerCPU));
-    root.AttributeAdd(u"port", DecimalText(pop3.Port));
-    root.AttributeAdd(u"spaRequired", DecimalText(pop3.SPARequired));
-    root.AttributeAdd(u"currentAuthMethod", DecimalText(pop3.CurrentAuthMethod));
-    root.AttributeAdd(u"minPasswordLength", DecimalText(pop3.MinPasswordLength));
+    root.AttributeAdd(u"confirmAddUser", IntToText(pop3.ConfirmAddUser));
+    root.AttributeAdd(u"threadCountPerCPU", IntToText(pop3.ThreadCountPerCPU));
+    root.AttributeAdd(u"port", IntToText(pop3.Port));
+    root.AttributeAdd(u"spaRequired", IntToText(pop3.SPARequired));
+    root.AttributeAdd(u"currentAuthMethod", IntToText(pop3.CurrentAuthMethod));
+    root.AttributeAdd(u"minPasswordLength", IntToText(pop3.MinPasswordLength));
     for (const TPop3AuthMethod& method : pop3.AuthMethods) {
         TWideXmlNode& node = *root.NodeNew(u"AuthMethod");
         node.AttributeAdd(u"name", method.Name);
@@ -385,11 +382,11 @@ void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
     for (const TPop3Domain& domain : pop3.Domains) {
         TWideXmlNode& node = *root.NodeNew(u"Domain");
         node.AttributeAdd(u"name", domain.Name);
-        node.AttributeAdd(u"lock", DecimalText(domain.Lock));
+        node.AttributeAdd(u"lock", IntToText(domain.Lock));
         for (const TPop3Mailbox& mailbox : domain.Mailboxes) {
             TWideXmlNode& child = *node.NodeNew(u"Mailbox");
             child.AttributeAdd(u"name", mailbox.Name);
-            child.AttributeAdd(u"lock", DecimalText(mailbox.Lock));
+            child.AttributeAdd(u"lock", IntToText(mailbox.Lock));
             child.AttributeAdd(u"password", mailbox.HasPassword ? u"True" : u"False");
         }
     }

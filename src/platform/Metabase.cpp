@@ -2,6 +2,7 @@
 
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ size_t HashFolded(std::u16string_view name) {
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
             c = FoldCase(0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00));
         else if (c < 0x80)
-            c = c >= U'A' && c <= U'Z' ? c + 32 : c;
+            c = AsciiLower(c);
         else if (c < 0xD800 || c > 0xDFFF)
             c = FoldCase(c);  // a lone surrogate compares as it is
         hash = (hash ^ c) * 1099511628211ull;
@@ -39,7 +40,7 @@ bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) 
 // tell the schema's names apart well enough.
 size_t TAsciiNameHash::operator()(std::u16string_view name) const {
     uint64_t hash = 14695981039346656037ull ^ name.size();
-    auto mix = [&](char16_t c) { hash = (hash ^ (c >= u'a' && c <= u'z' ? c - 32 : c)) * 1099511628211ull; };
+    auto mix = [&](char16_t c) { hash = (hash ^ AsciiUpper(c)) * 1099511628211ull; };
     if (name.size() <= 8) {
         for (char16_t c : name)
             mix(c);
@@ -53,7 +54,7 @@ size_t TAsciiNameHash::operator()(std::u16string_view name) const {
 }
 
 // Ids are mostly asked as the schema spells them: an exact match first.
-bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameName(a, b); }
+bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameAsciiText(a, b); }
 
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
     const auto it = FPropertyIndex.find(id);
@@ -75,7 +76,7 @@ void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
 }
 
 void TMetaObject::RemoveValue(std::u16string_view id) {
-    if (std::erase_if(FProperties, [&](const auto& entry) { return SameName(entry.first, id); }) != 0)
+    if (std::erase_if(FProperties, [&](const auto& entry) { return SameAsciiText(entry.first, id); }) != 0)
         IndexProperties();
 }
 

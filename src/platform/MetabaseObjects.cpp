@@ -3,6 +3,7 @@
 #include "platform/Metabase.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 
 #include <optional>
@@ -15,11 +16,11 @@ class TPropertyAttribObject : public TAutoObject {
 public:
     TPropertyAttribObject(bool isInherit, const TPropertyDef& def) : FIsInherit(isInherit), FDef(def) {}
     TOleVariant GetProperty(std::u16string_view name) override {
-        if (SameName(name, u"IsInherit"))
+        if (SameAsciiText(name, u"IsInherit"))
             return FIsInherit;
-        if (SameName(name, u"Secure"))
+        if (SameAsciiText(name, u"Secure"))
             return FDef.Secure;
-        if (SameName(name, u"Inherit"))
+        if (SameAsciiText(name, u"Inherit"))
             return FDef.Inherit;
         return TAutoObject::GetProperty(name);
     }
@@ -31,7 +32,7 @@ private:
 
 const TOleVariant* FindCached(const std::vector<std::pair<std::u16string, TOleVariant>>& cache, std::u16string_view id) {
     for (const auto& [name, value] : cache)
-        if (SameName(name, id))
+        if (SameAsciiText(name, id))
             return &value;
     return nullptr;
 }
@@ -108,15 +109,15 @@ const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
 }
 
 TOleVariant TIIsObject::GetProperty(std::u16string_view name) {
-    if (SameName(name, u"Class"))
+    if (SameAsciiText(name, u"Class"))
         return ClassName();
-    if (SameName(name, u"Name"))
+    if (SameAsciiText(name, u"Name"))
         return FPath.empty() ? FMachineName : LeafName(FPath);
-    if (SameName(name, u"ADsPath"))
+    if (SameAsciiText(name, u"ADsPath"))
         return AdsPathOf(FPath);
-    if (SameName(name, u"Parent"))
+    if (SameAsciiText(name, u"Parent"))
         return FPath.empty() ? std::u16string(u"IIS:") : AdsPathOf(ParentPath(FPath));
-    if (SameName(name, u"Schema"))
+    if (SameAsciiText(name, u"Schema"))
         return AdsPathOf(u"Schema/" + ClassName());
     if (FindPropertyDef(name))
         return Get(name);
@@ -131,35 +132,36 @@ void TIIsObject::SetProperty(std::u16string_view name, const TOleVariant& value)
 
 TOleVariant TIIsObject::CallMethod(std::u16string_view name, std::span<const TOleVariant> args) {
     FMachine->CheckFault(u"Call", FPath, name);
-    if (SameName(name, u"Get"))
+    if (SameAsciiText(name, u"Get"))
         return Get(NameArgument(args, 1));
-    if (SameName(name, u"Put")) {
+    if (SameAsciiText(name, u"Put")) {
         RequireArgs(args, 2);
         Put(args[0].AsText(), args[1]);
         return {};
     }
-    if (SameName(name, u"SetInfo")) {
+    if (SameAsciiText(name, u"SetInfo")) {
         RequireArgs(args, 0);
         SetInfo();
         return {};
     }
-    if (SameName(name, u"GetInfo")) {
+    if (SameAsciiText(name, u"GetInfo")) {
         RequireArgs(args, 0);
         FCache.clear();
         return {};
     }
-    if (SameName(name, u"Create")) {
+    if (SameAsciiText(name, u"Create")) {
         RequireArgs(args, 2);
         return Create(args[0].AsText(), args[1].AsText());
     }
-    if (SameName(name, u"GetPropertyAttribObj"))
+    if (SameAsciiText(name, u"GetPropertyAttribObj"))
         return GetPropertyAttribObj(NameArgument(args, 1));
-    const bool webService = FPendingClass.empty() && SameName(Existing()->ClassName(), u"IIsWebService");
-    if (webService && SameName(name, u"AddExtensionFile")) {
+    const bool webService =
+        FPendingClass.empty() && SameAsciiText(Existing()->ClassName(), u"IIsWebService");
+    if (webService && SameAsciiText(name, u"AddExtensionFile")) {
         AddExtensionFile(args);
         return {};
     }
-    if (webService && SameName(name, u"DeleteExtensionFileRecord")) {
+    if (webService && SameAsciiText(name, u"DeleteExtensionFileRecord")) {
         DeleteExtensionFileRecord(NameArgument(args, 1));
         return {};
     }
@@ -194,7 +196,7 @@ void TIIsObject::Put(std::u16string_view id, const TOleVariant& value) {
     FMachine->CheckFault(u"Put", FPath, def.Name);
     TOleVariant stored = NormalisePropertyValue(def, value);
     for (auto& [name, cached] : FCache)
-        if (SameName(name, id)) {
+        if (SameAsciiText(name, id)) {
             cached = std::move(stored);
             return;
         }
@@ -315,43 +317,43 @@ TOleVariant TSchemaClassObject::GetProperty(std::u16string_view name) {
             items.emplace_back(n);
         return TOleVariant(std::move(items));
     };
-    if (SameName(name, u"Name"))
+    if (SameAsciiText(name, u"Name"))
         return FDef.Name;
-    if (SameName(name, u"Class"))
+    if (SameAsciiText(name, u"Class"))
         return u"Class";
-    if (SameName(name, u"ADsPath"))
+    if (SameAsciiText(name, u"ADsPath"))
         return FAdsPath;
-    if (SameName(name, u"MandatoryProperties"))
+    if (SameAsciiText(name, u"MandatoryProperties"))
         return texts(FDef.Mandatory);
-    if (SameName(name, u"OptionalProperties"))
+    if (SameAsciiText(name, u"OptionalProperties"))
         return texts(FDef.Optional);
-    if (SameName(name, u"Container"))
+    if (SameAsciiText(name, u"Container"))
         return FDef.Container;
     return TAutoObject::GetProperty(name);
 }
 
 TOleVariant TSchemaPropertyObject::GetProperty(std::u16string_view name) {
-    if (SameName(name, u"Name"))
+    if (SameAsciiText(name, u"Name"))
         return FDef.Name;
-    if (SameName(name, u"Class"))
+    if (SameAsciiText(name, u"Class"))
         return u"Property";
-    if (SameName(name, u"ADsPath"))
+    if (SameAsciiText(name, u"ADsPath"))
         return FAdsPath;
-    if (SameName(name, u"Syntax"))
+    if (SameAsciiText(name, u"Syntax"))
         return SyntaxName(FDef.Syntax);
-    if (SameName(name, u"Secure"))
+    if (SameAsciiText(name, u"Secure"))
         return FDef.Secure;
-    if (SameName(name, u"Inherit"))
+    if (SameAsciiText(name, u"Inherit"))
         return FDef.Inherit;
     return TAutoObject::GetProperty(name);
 }
 
 TOleVariant TSchemaContainerObject::GetProperty(std::u16string_view name) {
-    if (SameName(name, u"Name"))
+    if (SameAsciiText(name, u"Name"))
         return u"Schema";
-    if (SameName(name, u"Class"))
+    if (SameAsciiText(name, u"Class"))
         return u"Schema";
-    if (SameName(name, u"ADsPath"))
+    if (SameAsciiText(name, u"ADsPath"))
         return FAdsPath;
     return TAutoObject::GetProperty(name);
 }

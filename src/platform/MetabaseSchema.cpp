@@ -2,6 +2,7 @@
 
 #include "platform/Metabase.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/AsciiText.h"
 
 #include <charconv>
 #include <unordered_map>

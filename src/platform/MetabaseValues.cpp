@@ -1,5 +1,7 @@
 #include "platform/MetabaseValues.h"
 
+#include "platform/base/AsciiText.h"
+
 namespace orvex {
 
 std::vector<std::u16string> TextsOfArray(const TOleVariant& value) {
@@ -12,63 +14,63 @@ std::vector<std::u16string> TextsOfArray(const TOleVariant& value) {
 }
 
 TOleVariant TIPSecurityObject::GetProperty(std::u16string_view name) {
-    if (SameName(name, u"GrantByDefault"))
+    if (SameAsciiText(name, u"GrantByDefault"))
         return GrantByDefault;
-    if (SameName(name, u"IPDeny"))
+    if (SameAsciiText(name, u"IPDeny"))
         return TextArray(IPDeny);
-    if (SameName(name, u"IPGrant"))
+    if (SameAsciiText(name, u"IPGrant"))
         return TextArray(IPGrant);
-    if (SameName(name, u"DomainDeny"))
+    if (SameAsciiText(name, u"DomainDeny"))
         return TextArray(DomainDeny);
-    if (SameName(name, u"DomainGrant"))
+    if (SameAsciiText(name, u"DomainGrant"))
         return TextArray(DomainGrant);
     return TAutoObject::GetProperty(name);
 }
 
 void TIPSecurityObject::SetProperty(std::u16string_view name, const TOleVariant& value) {
-    if (SameName(name, u"GrantByDefault"))
+    if (SameAsciiText(name, u"GrantByDefault"))
         GrantByDefault = value.AsBoolean();
-    else if (SameName(name, u"IPDeny"))
+    else if (SameAsciiText(name, u"IPDeny"))
         IPDeny = TextsOfArray(value);
-    else if (SameName(name, u"IPGrant"))
+    else if (SameAsciiText(name, u"IPGrant"))
         IPGrant = TextsOfArray(value);
-    else if (SameName(name, u"DomainDeny"))
+    else if (SameAsciiText(name, u"DomainDeny"))
         DomainDeny = TextsOfArray(value);
-    else if (SameName(name, u"DomainGrant"))
+    else if (SameAsciiText(name, u"DomainGrant"))
         DomainGrant = TextsOfArray(value);
     else
         TAutoObject::SetProperty(name, value);
 }
 
 TOleVariant TMimeTypeObject::GetProperty(std::u16string_view name) {
-    if (SameName(name, u"Extension"))
+    if (SameAsciiText(name, u"Extension"))
         return Extension;
-    if (SameName(name, u"MimeType"))
+    if (SameAsciiText(name, u"MimeType"))
         return MimeType;
     return TAutoObject::GetProperty(name);
 }
 
 void TMimeTypeObject::SetProperty(std::u16string_view name, const TOleVariant& value) {
-    if (SameName(name, u"Extension"))
+    if (SameAsciiText(name, u"Extension"))
         Extension = value.AsText();
-    else if (SameName(name, u"MimeType"))
+    else if (SameAsciiText(name, u"MimeType"))
         MimeType = value.AsText();
     else
         TAutoObject::SetProperty(name, value);
 }
 
 TOleVariant TAdminAclObject::GetProperty(std::u16string_view name) {
-    if (SameName(name, u"Owner"))
+    if (SameAsciiText(name, u"Owner"))
         return Owner;
-    if (SameName(name, u"Group"))
+    if (SameAsciiText(name, u"Group"))
         return Group;
     return TAutoObject::GetProperty(name);
 }
 
 void TAdminAclObject::SetProperty(std::u16string_view name, const TOleVariant& value) {
-    if (SameName(name, u"Owner"))
+    if (SameAsciiText(name, u"Owner"))
         Owner = value.AsText();
-    else if (SameName(name, u"Group"))
+    else if (SameAsciiText(name, u"Group"))
         Group = value.AsText();
     else
         TAutoObject::SetProperty(name, value);

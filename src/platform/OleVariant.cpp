@@ -1,5 +1,6 @@
 #include "platform/OleVariant.h"
 
+#include "platform/base/NumberText.h"
 #include "platform/base/Utf.h"
 
 #include <charconv>
@@ -42,8 +43,6 @@ const TMessageRow kMessages[] = {
 
 [[noreturn]] void ThrowTypeMismatch() { throw EOleSysError(hr::TypeMismatch); }
 
-char16_t FoldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
 } // namespace
 
 std::u16string OleErrorMessage(int32_t code) {
@@ -59,8 +58,7 @@ void SetLastOsError(uint32_t code) { tLastOsError = code; }
 EOleSysError::EOleSysError(int32_t code) : EOleSysError(code, OleErrorMessage(code)) {}
 
 EOleSysError::EOleSysError(int32_t code, std::u16string message)
-    : std::runtime_error(Utf16ToUtf8(message)), FErrorCode(code), FMessage(std::move(message)),
-      FLastOsError(tLastOsError) {}
+    : ETextError(std::move(message)), FErrorCode(code), FLastOsError(tLastOsError) {}
 
 bool TOleVariant::AsBoolean() const {
     if (const bool* value = std::get_if<bool>(&FValue))
@@ -99,11 +97,8 @@ std::u16string TOleVariant::ToText() const {
         return {};
     case TVariantKind::vkBoolean:
         return AsBoolean() ? u"True" : u"False";
-    case TVariantKind::vkInteger: {
-        char buffer[16];
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, AsInteger()).ptr;
-        return std::u16string(buffer, end);
-    }
+    case TVariantKind::vkInteger:
+        return IntToText(AsInteger());
     case TVariantKind::vkText:
         return AsText();
     default:
@@ -153,15 +148,6 @@ TOleVariant TAutoObject::CallMethod(std::u16string_view, std::span<const TOleVar
 }
 
 std::unique_ptr<TEnumVariant> TAutoObject::NewEnum() { throw EOleSysError(hr::MemberNotFound); }
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    return true;
-}
 
 void RequireArgs(std::span<const TOleVariant> args, size_t count) {
     if (args.size() != count)

@@ -4,6 +4,8 @@
 // administration objects) answers property reads, property writes and method calls
 // by name; names are compared ignoring ASCII case, as IDispatch does.
 
+#include "platform/base/ExceptionText.h"
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -53,19 +55,17 @@ uint32_t GetLastOsError();
 void SetLastOsError(uint32_t code);
 
 // An automation call failed. what() is the UTF-8 message.
-class EOleSysError : public std::runtime_error {
+class EOleSysError : public ETextError {
 public:
     // Message from OleErrorMessage; LastOsError is the thread's code at this moment.
     explicit EOleSysError(int32_t code);
     EOleSysError(int32_t code, std::u16string message);
 
     int32_t ErrorCode() const { return FErrorCode; }
-    const std::u16string& Message() const { return FMessage; }
     uint32_t LastOsError() const { return FLastOsError; }
 
 private:
     int32_t FErrorCode;
-    std::u16string FMessage;
     uint32_t FLastOsError;
 };
 
@@ -152,9 +152,6 @@ public:
     // Collections and containers answer with their items; others raise MemberNotFound.
     virtual std::unique_ptr<TEnumVariant> NewEnum();
 };
-
-// Name comparison of automation members: ASCII letters ignoring case.
-bool SameName(std::u16string_view a, std::u16string_view b);
 
 // Raises BadParamCount unless args holds exactly count values.
 void RequireArgs(std::span<const TOleVariant> args, size_t count);

@@ -1,6 +1,7 @@
 #include "platform/Pop3Admin.h"
 
 #include "platform/EmulatedMachine.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"
 
@@ -109,18 +110,18 @@ public:
     TOleVariant GetProperty(std::u16string_view name) override {
         Check(u"User." + std::u16string(name), FName);
         TPop3Mailbox& mailbox = Mailbox(State());
-        if (SameName(name, u"Name"))
+        if (SameAsciiText(name, u"Name"))
             return mailbox.Name;
-        if (SameName(name, u"EmailName"))
+        if (SameAsciiText(name, u"EmailName"))
             return mailbox.Name + u"@" + FDomain;
-        if (SameName(name, u"Lock"))
+        if (SameAsciiText(name, u"Lock"))
             return mailbox.Lock;
         return TAutoObject::GetProperty(name);
     }
 
     void SetProperty(std::u16string_view name, const TOleVariant& value) override {
         Check(u"User." + std::u16string(name), FName);
-        if (!SameName(name, u"Lock"))
+        if (!SameAsciiText(name, u"Lock"))
             TAutoObject::SetProperty(name, value);
         const int32_t lock = RangeArgument(value, 0, 1);
         Mailbox(State());
@@ -146,24 +147,25 @@ public:
 
     TOleVariant GetProperty(std::u16string_view name) override {
         Check(u"Users." + std::u16string(name));
-        if (SameName(name, u"Count"))
+        if (SameAsciiText(name, u"Count"))
             return static_cast<int32_t>(Domain(State()).Mailboxes.size());
         return TAutoObject::GetProperty(name);
     }
 
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
-        if (!SameName(name, u"Item") && !SameName(name, u"Add") && !SameName(name, u"AddEx") && !SameName(name, u"Remove"))
+        if (!SameAsciiText(name, u"Item") && !SameAsciiText(name, u"Add") &&
+            !SameAsciiText(name, u"AddEx") && !SameAsciiText(name, u"Remove"))
             return TAutoObject::CallMethod(name, args);
-        const std::u16string& user = TextArgument(args, 0, SameName(name, u"AddEx") ? 2 : 1);
+        const std::u16string& user = TextArgument(args, 0, SameAsciiText(name, u"AddEx") ? 2 : 1);
         Check(u"Users." + std::u16string(name), user);
-        if (SameName(name, u"Item")) {
+        if (SameAsciiText(name, u"Item")) {
             TPop3Mailbox* mailbox = FindMailbox(Domain(State()), user);
             if (!mailbox)
                 throw EOleSysError(hr::NoSuchUser);
             return Wrap(mailbox->Name);
         }
-        if (SameName(name, u"Add") || SameName(name, u"AddEx")) {
-            const bool withPassword = SameName(name, u"AddEx");
+        if (SameAsciiText(name, u"Add") || SameAsciiText(name, u"AddEx")) {
+            const bool withPassword = SameAsciiText(name, u"AddEx");
             if (!IsValidMailboxName(user))
                 throw EOleSysError(hr::E_INVALIDARG);
             if (FindMailbox(Domain(State()), user))
@@ -173,11 +175,12 @@ public:
             Change(FMachine, [&](TPop3State& state) { Domain(state).Mailboxes.push_back({user, 0, withPassword}); });
             return {};
         }
-        if (SameName(name, u"Remove")) {
+        if (SameAsciiText(name, u"Remove")) {
             if (!FindMailbox(Domain(State()), user))
                 throw EOleSysError(hr::NoSuchUser);
             Change(FMachine, [&](TPop3State& state) {
-                std::erase_if(Domain(state).Mailboxes, [&](const TPop3Mailbox& m) { return SameName(m.Name, user); });
+                std::erase_if(Domain(state).Mailboxes,
+                              [&](const TPop3Mailbox& m) { return SameAsciiText(m.Name, user); });
             });
             return {};
         }
@@ -212,18 +215,18 @@ public:
     TOleVariant GetProperty(std::u16string_view name) override {
         Check(u"Domain." + std::u16string(name), FName);
         TPop3Domain& domain = Domain(State());
-        if (SameName(name, u"Name"))
+        if (SameAsciiText(name, u"Name"))
             return domain.Name;
-        if (SameName(name, u"Lock"))
+        if (SameAsciiText(name, u"Lock"))
             return domain.Lock;
-        if (SameName(name, u"Users"))
+        if (SameAsciiText(name, u"Users"))
             return TAutoObjectPtr(std::make_shared<TP3Users>(FMachine, domain.Name));
         return TAutoObject::GetProperty(name);
     }
 
     void SetProperty(std::u16string_view name, const TOleVariant& value) override {
         Check(u"Domain." + std::u16string(name), FName);
-        if (!SameName(name, u"Lock"))
+        if (!SameAsciiText(name, u"Lock"))
             TAutoObject::SetProperty(name, value);
         const int32_t lock = RangeArgument(value, 0, 1);
         Domain(State());
@@ -246,41 +249,46 @@ public:
 
     TOleVariant GetProperty(std::u16string_view name) override {
         Check(u"Domains." + std::u16string(name));
-        if (SameName(name, u"Count"))
+        if (SameAsciiText(name, u"Count"))
             return static_cast<int32_t>(State().Domains.size());
         return TAutoObject::GetProperty(name);
     }
 
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
-        if (!SameName(name, u"Item") && !SameName(name, u"Add") && !SameName(name, u"Remove"))
+        if (!SameAsciiText(name, u"Item") && !SameAsciiText(name, u"Add") &&
+            !SameAsciiText(name, u"Remove"))
             return TAutoObject::CallMethod(name, args);
         const std::u16string& domainName = TextArgument(args, 0, 1);
         Check(u"Domains." + std::u16string(name), domainName);
         TPop3State& state = State();
-        if (SameName(name, u"Item")) {
+        if (SameAsciiText(name, u"Item")) {
             if (TPop3Domain* domain = FindDomain(state, domainName))
                 return TAutoObjectPtr(std::make_shared<TP3Domain>(FMachine, domain->Name));
             for (const std::u16string& smtp : state.SmtpDomains)
-                if (SameName(smtp, domainName))
+                if (SameAsciiText(smtp, domainName))
                     throw EOleSysError(hr::PathNotFound);
             throw EOleSysError(hr::NoSuchDomain);
         }
-        if (SameName(name, u"Add")) {
+        if (SameAsciiText(name, u"Add")) {
             if (!IsValidDomainName(domainName))
                 throw EOleSysError(hr::E_INVALIDARG);
             if (FindDomain(state, domainName))
                 throw EOleSysError(hr::AlreadyExists);
             Change(FMachine, [&](TPop3State& s) {
-                std::erase_if(s.SmtpDomains, [&](const std::u16string& smtp) { return SameName(smtp, domainName); });
+                std::erase_if(s.SmtpDomains, [&](const std::u16string& smtp) {
+                    return SameAsciiText(smtp, domainName);
+                });
                 s.Domains.push_back({domainName, 0, {}});
             });
             return {};
         }
-        if (SameName(name, u"Remove")) {
+        if (SameAsciiText(name, u"Remove")) {
             if (!FindDomain(state, domainName))
                 throw EOleSysError(hr::NoSuchDomain);
             Change(FMachine, [&](TPop3State& s) {
-                std::erase_if(s.Domains, [&](const TPop3Domain& d) { return SameName(d.Name, domainName); });
+                std::erase_if(s.Domains, [&](const TPop3Domain& d) {
+                    return SameAsciiText(d.Name, domainName);
+                });
             });
             return {};
         }
@@ -303,11 +311,11 @@ public:
     TOleVariant GetProperty(std::u16string_view name) override {
         Check(u"AuthMethod." + std::u16string(name));
         const TPop3AuthMethod& method = State().AuthMethods.at(static_cast<size_t>(FIndex - 1));
-        if (SameName(name, u"Name"))
+        if (SameAsciiText(name, u"Name"))
             return method.Name;
-        if (SameName(name, u"ID"))
+        if (SameAsciiText(name, u"ID"))
             return method.ID;
-        if (SameName(name, u"Valid"))
+        if (SameAsciiText(name, u"Valid"))
             return true;
         return TAutoObject::GetProperty(name);
     }
@@ -324,16 +332,16 @@ public:
 
     TOleVariant GetProperty(std::u16string_view name) override {
         Check(u"AuthMethods." + std::u16string(name));
-        if (SameName(name, u"Count"))
+        if (SameAsciiText(name, u"Count"))
             return static_cast<int32_t>(State().AuthMethods.size());
-        if (SameName(name, u"CurrentAuthMethod"))
+        if (SameAsciiText(name, u"CurrentAuthMethod"))
             return State().CurrentAuthMethod;
         return TAutoObject::GetProperty(name);
     }
 
     void SetProperty(std::u16string_view name, const TOleVariant& value) override {
         Check(u"AuthMethods." + std::u16string(name));
-        if (!SameName(name, u"CurrentAuthMethod"))
+        if (!SameAsciiText(name, u"CurrentAuthMethod"))
             TAutoObject::SetProperty(name, value);
         const int32_t index = IndexOf(value);
         Change(FMachine, [&](TPop3State& state) { state.CurrentAuthMethod = index; });
@@ -341,7 +349,7 @@ public:
 
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
         Check(u"AuthMethods." + std::u16string(name));
-        if (SameName(name, u"Item")) {
+        if (SameAsciiText(name, u"Item")) {
             RequireArgs(args, 1);
             return TAutoObjectPtr(std::make_shared<TP3AuthMethod>(FMachine, IndexOf(args[0])));
         }
@@ -367,7 +375,8 @@ private:
                 return method->Index();
         if (value.Kind() == TVariantKind::vkText)
             for (size_t i = 0; i < methods.size(); ++i)
-                if (SameName(methods[i].Name, value.AsText()) || SameName(methods[i].ID, value.AsText()))
+                if (SameAsciiText(methods[i].Name, value.AsText()) ||
+                    SameAsciiText(methods[i].ID, value.AsText()))
                     return static_cast<int32_t>(i + 1);
         throw EOleSysError(hr::E_INVALIDARG);
     }
@@ -389,9 +398,9 @@ public:
         if (!Field(State(), name))
             TAutoObject::SetProperty(name, value);
         int32_t low = 0, high = 1;
-        if (SameName(name, u"ThreadCountPerCPU"))
+        if (SameAsciiText(name, u"ThreadCountPerCPU"))
             low = 1, high = 32;
-        else if (SameName(name, u"Port"))
+        else if (SameAsciiText(name, u"Port"))
             low = 1, high = 65535;
         const int32_t number = RangeArgument(value, low, high);
         Change(FMachine, [&](TPop3State& state) { *Field(state, name) = number; });
@@ -399,11 +408,11 @@ public:
 
 private:
     static int32_t* Field(TPop3State& state, std::u16string_view name) {
-        if (SameName(name, u"ThreadCountPerCPU"))
+        if (SameAsciiText(name, u"ThreadCountPerCPU"))
             return &state.ThreadCountPerCPU;
-        if (SameName(name, u"Port"))
+        if (SameAsciiText(name, u"Port"))
             return &state.Port;
-        if (SameName(name, u"SPARequired"))
+        if (SameAsciiText(name, u"SPARequired"))
             return &state.SPARequired;
         return nullptr;
     }
@@ -416,39 +425,39 @@ public:
 
     TOleVariant GetProperty(std::u16string_view name) override {
         Check(u"Config." + std::u16string(name));
-        if (SameName(name, u"MachineName"))
+        if (SameAsciiText(name, u"MachineName"))
             return FMachineName;
         TPop3State& state = State();
-        if (SameName(name, u"LoggingLevel"))
+        if (SameAsciiText(name, u"LoggingLevel"))
             return state.LoggingLevel;
-        if (SameName(name, u"MailRoot"))
+        if (SameAsciiText(name, u"MailRoot"))
             return state.MailRoot;
-        if (SameName(name, u"ConfirmAddUser"))
+        if (SameAsciiText(name, u"ConfirmAddUser"))
             return state.ConfirmAddUser;
-        if (SameName(name, u"Service"))
+        if (SameAsciiText(name, u"Service"))
             return TAutoObjectPtr(std::make_shared<TP3Service>(FMachine));
-        if (SameName(name, u"Authentication"))
+        if (SameAsciiText(name, u"Authentication"))
             return TAutoObjectPtr(std::make_shared<TP3AuthMethods>(FMachine));
-        if (SameName(name, u"Domains"))
+        if (SameAsciiText(name, u"Domains"))
             return TAutoObjectPtr(std::make_shared<TP3Domains>(FMachine));
         return TAutoObject::GetProperty(name);
     }
 
     void SetProperty(std::u16string_view name, const TOleVariant& value) override {
-        if (SameName(name, u"MachineName")) {
+        if (SameAsciiText(name, u"MachineName")) {
             PointAt(value.AsText());
             return;
         }
         Check(u"Config." + std::u16string(name));
-        if (SameName(name, u"LoggingLevel")) {
+        if (SameAsciiText(name, u"LoggingLevel")) {
             const int32_t level = RangeArgument(value, 0, 3);
             Change(FMachine, [&](TPop3State& state) { state.LoggingLevel = level; });
-        } else if (SameName(name, u"MailRoot")) {
+        } else if (SameAsciiText(name, u"MailRoot")) {
             const std::u16string& root = value.AsText();
             if (root.empty())
                 throw EOleSysError(hr::E_INVALIDARG);
             Change(FMachine, [&](TPop3State& state) { state.MailRoot = root; });
-        } else if (SameName(name, u"ConfirmAddUser")) {
+        } else if (SameAsciiText(name, u"ConfirmAddUser")) {
             const int32_t confirm = RangeArgument(value, 0, 1);
             Change(FMachine, [&](TPop3State& state) { state.ConfirmAddUser = confirm; });
         } else {

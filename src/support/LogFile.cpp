@@ -2,6 +2,7 @@
 
 #include "platform/base/LocalClock.h"
 #include "platform/base/Module.h"
+#include "platform/base/NumberText.h"
 #include "support/DateTimeText.h"
 #include "support/HostInfo.h"
 #include "support/TextFile.h"
@@ -48,9 +49,7 @@ std::u16string LogFileName(std::u16string_view suffix) {
 
 void WriteInfoLog(std::u16string_view text) {
     try {
-        char digits[16];
-        const auto end = std::to_chars(digits, digits + sizeof digits, GetCurrentProcessIdValue()).ptr;
-        std::u16string line(digits, end);
+        std::u16string line = IntToText(GetCurrentProcessIdValue());
         line += u'\t';
         line += text;
         AppendTimestampedLine(LogFileName(u".info.log"), line);

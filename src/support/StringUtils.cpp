@@ -1,13 +1,13 @@
 #include "support/StringUtils.h"
 
+#include "platform/base/AsciiText.h"
+
 #include <algorithm>
 #include <climits>
 
 namespace orvex {
 
 namespace {
-
-char16_t FoldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; }
 
 std::u16string_view Remainder(std::u16string_view source, int64_t firstPosition) {
     const int64_t start = std::max<int64_t>(firstPosition, 1) - 1;
@@ -25,7 +25,7 @@ int PosCIFrom(std::u16string_view sub, std::u16string_view s, int from) {
     const size_t last = s.size() - sub.size();
     for (size_t start = static_cast<size_t>(from) - 1; start <= last; ++start) {
         size_t i = 0;
-        while (i < sub.size() && FoldAscii(s[start + i]) == FoldAscii(sub[i]))
+        while (i < sub.size() && AsciiUpper(s[start + i]) == AsciiUpper(sub[i]))
             ++i;
         if (i == sub.size())
             return static_cast<int>(start + 1);

@@ -1,6 +1,7 @@
 #include "support/VersionInfo.h"
 
 #include "platform/base/CommandLine.h"
+#include "platform/base/NumberText.h"
 #include "support/HostInfo.h"
 #include "support/Version.h"
 
@@ -47,12 +48,6 @@ std::vector<uint8_t> BuiltInVersionBlock(const std::u16string&) {
     const uint32_t ms = (uint32_t(ORVEX_VERSION_MAJOR) << 16) | uint32_t(ORVEX_VERSION_MINOR);
     const uint32_t ls = (uint32_t(ORVEX_VERSION_PATCH) << 16) | uint32_t(ORVEX_VERSION_BUILD);
     return MakeVersionBlock(ms, ls, ms, ls);
-}
-
-void AppendNumber(std::u16string& out, uint32_t value) {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end);
 }
 
 } // namespace
@@ -106,14 +101,14 @@ std::u16string GetVersionString(bool shortForm, uint8_t selector) {
     if (block.empty() || !QueryFileVersion(block, ms, ls))
         return u"Unknown";
     std::u16string text;
-    AppendNumber(text, ms >> 16);
+    text += IntToText(ms >> 16);
     text += u'.';
-    AppendNumber(text, ms & 0xFFFF);
+    text += IntToText(ms & 0xFFFF);
     if (!shortForm) {
         text += u'.';
-        AppendNumber(text, ls >> 16);
+        text += IntToText(ls >> 16);
         text += u'.';
-        AppendNumber(text, ls & 0xFFFF);
+        text += IntToText(ls & 0xFFFF);
     }
     return text;
 }

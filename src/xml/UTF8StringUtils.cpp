@@ -1,5 +1,6 @@
 #include "xml/UTF8StringUtils.h"
 
+#include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/CodePage1252.h"
 #include "platform/base/Utf.h"
@@ -193,7 +194,7 @@ bool Utf8MatchAt(std::string_view pattern, std::string_view text, int position) 
     if (start > text.size() || text.size() - start < pattern.size())
         return false;
     for (size_t i = 0; i < pattern.size(); ++i)
-        if (UpCaseAscii(pattern[i]) != UpCaseAscii(text[start + i]))
+        if (AsciiUpper(pattern[i]) != AsciiUpper(text[start + i]))
             return false;
     return true;
 }

@@ -51,7 +51,6 @@ std::string xmExtractQuotedStr(std::string_view text, char quote);
 std::string Utf8StringReplaceAll(std::string_view text, std::string_view oldPattern,
                                  std::string_view newPattern);
 std::string Utf8RemoveBlanks(std::string_view text);
-constexpr char UpCaseAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 // True when text holds pattern at the 1-based byte position, ASCII letters
 // compared without case, all other bytes exact.
 bool Utf8MatchAt(std::string_view pattern, std::string_view text, int position);

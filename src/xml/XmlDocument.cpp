@@ -1,5 +1,6 @@
 #include "xml/XmlDocument.h"
 
+#include "platform/base/AsciiText.h"
 #include "platform/base/AtomicFile.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlBufferedStreams.h"
@@ -21,7 +22,7 @@ bool EqualsUtf8Name(std::string_view value) {
         return false;
     std::string upper(value);
     for (char& c : upper)
-        c = UpCaseAscii(c);
+        c = AsciiUpper(c);
     return upper == "UTF-8";
 }
 

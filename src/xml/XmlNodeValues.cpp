@@ -1,10 +1,10 @@
 // Typed values of a node, of its named children and of its attributes, and its
 // binary content.
-#include "xml/XmlNode.h"
-
+#include "platform/base/AsciiText.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
+#include "xml/XmlNode.h"
 #include "xml/XmlValueConversions.h"
 
 namespace orvex {
@@ -97,7 +97,7 @@ void TUtf8XmlNode::SetBinaryString(std::string_view bytes) {
 bool TUtf8XmlNode::ValueAsBoolDef(bool fallback) const {
     if (FValue.empty())
         return fallback;
-    switch (UpCaseAscii(FValue[0])) {
+    switch (AsciiUpper(FValue[0])) {
     case 'T': case 'Y': return true;
     case 'F': case 'N': return false;
     default: return fallback;

@@ -1,5 +1,6 @@
 #include "xml/XmlValueConversions.h"
 
+#include "platform/base/AsciiText.h"
 #include "platform/base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
@@ -229,7 +230,7 @@ double Utf8ToFloat(std::string_view text) {
 
 bool Utf8ToBool(std::string_view text) {
     if (!text.empty()) {
-        switch (UpCaseAscii(text[0])) {
+        switch (AsciiUpper(text[0])) {
         case '1': case 'T': case 'Y': return true;
         case '0': case 'F': case 'N': return false;
         default: break;
@@ -417,8 +418,8 @@ void DecodeBinHex(std::string_view text, char* buffer, size_t count) {
     if (text.size() < 2 * count)
         throw EFilerError(std::string(sxMissingDataInBinaryStream));
     for (size_t i = 0; i < count; ++i) {
-        const int high = DigitValue(UpCaseAscii(text[2 * i]), kHexDigits);
-        const int low = DigitValue(UpCaseAscii(text[2 * i + 1]), kHexDigits);
+        const int high = DigitValue(AsciiUpper(text[2 * i]), kHexDigits);
+        const int low = DigitValue(AsciiUpper(text[2 * i + 1]), kHexDigits);
         if (high < 0 || low < 0)
             throw EFilerError(std::string(sxIllegalCharInBinaryStream));
         buffer[i] = static_cast<char>(high << 4 | low);

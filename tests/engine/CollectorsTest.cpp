@@ -11,6 +11,7 @@
 namespace orvex {
 namespace {
 
+using test::Prop;
 using test::TRestoreFixture;
 using Texts = std::vector<std::u16string>;
 
@@ -38,10 +39,6 @@ TEST(ExtractPathFromValueTest, FieldHoldingTheFirstDrivePath) {
         EXPECT_EQ(path.Start, row.Start) << Utf16ToUtf8(row.Value);
         EXPECT_EQ(path.End, row.End) << Utf16ToUtf8(row.Value);
     }
-}
-
-std::string Prop(const std::string& id, const std::string& type, const std::string& value) {
-    return "<Property id=\"" + id + "\" type=\"" + type + "\" value=\"" + value + "\" Inherit=\"False\"/>";
 }
 
 const std::string CollectorFixture =

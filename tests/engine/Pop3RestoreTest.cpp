@@ -11,12 +11,10 @@
 namespace orvex {
 namespace {
 
+using test::Prop;
 using test::TRestoreFixture;
 using Lines = std::vector<std::string>;
 
-std::string Prop(const std::string& id, const std::string& type, const std::string& value) {
-    return "<Property id=\"" + id + "\" type=\"" + type + "\" value=\"" + value + "\" Inherit=\"False\"/>";
-}
 std::string Pop(const std::string& path, const std::string& inner) {
     return "<SubDir path=\"" + path + "\" className=\"Pop3Svc\">" + inner + "</SubDir>";
 }

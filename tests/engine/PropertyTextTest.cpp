@@ -1,10 +1,10 @@
 #include "engine/PropertyText.h"
 
+#include "platform/base/NumberText.h"
 #include "platform/base/Utf.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
+#include <gtest/gtest.h>
 
 namespace orvex {
 namespace {
@@ -34,9 +34,9 @@ TEST(PropertyTextTest, IntegerFormsAreLocaleFree) {
     const char* old = std::setlocale(LC_ALL, nullptr);
     std::string saved = old ? old : "C";
     std::setlocale(LC_ALL, "de_DE.UTF-8");
-    EXPECT_EQ(IntegerToText(1000), u"1000");
-    EXPECT_EQ(IntegerToText(-2147483647 - 1), u"-2147483648");
-    EXPECT_EQ(IntegerToText(2147483647), u"2147483647");
+    EXPECT_EQ(IntToText(1000), u"1000");
+    EXPECT_EQ(IntToText(-2147483647 - 1), u"-2147483648");
+    EXPECT_EQ(IntToText(2147483647), u"2147483647");
     EXPECT_EQ(TextToInteger(u"1000"), 1000);
     EXPECT_EQ(TextToInteger(u"+7"), 7);
     EXPECT_EQ(TextToInteger(u"-2147483648"), -2147483647 - 1);

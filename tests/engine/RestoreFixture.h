@@ -16,6 +16,12 @@
 
 namespace orvex::test {
 
+// One `Property` element of a backup file, not inherited.
+inline std::string Prop(const std::string& id, const std::string& type, const std::string& value) {
+    return "<Property id=\"" + id + "\" type=\"" + type + "\" value=\"" + value +
+           "\" Inherit=\"False\"/>";
+}
+
 class TMemoryTreeNode : public TTreeNode {
 public:
     TMemoryTreeNode(std::u16string text, TMemoryTreeNode* parent, std::u16string_view path, std::u16string_view className)

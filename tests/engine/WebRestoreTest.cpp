@@ -11,12 +11,9 @@
 namespace orvex {
 namespace {
 
+using test::Prop;
 using test::TRestoreFixture;
 using Lines = std::vector<std::string>;
-
-std::string Prop(const std::string& id, const std::string& type, const std::string& value) {
-    return "<Property id=\"" + id + "\" type=\"" + type + "\" value=\"" + value + "\" Inherit=\"False\"/>";
-}
 
 std::string ListProp(const std::string& id, std::initializer_list<std::string> items) {
     std::string out = "<Property id=\"" + id + "\" type=\"LIST\" value=\"\" Inherit=\"False\">";

@@ -2,13 +2,14 @@
 // A bare node tree with the node operations of the path walk, standing for a
 // document in the keyed-configuration tests.
 
+#include "keyedconfig/XPathText.h"
+#include "platform/base/AsciiText.h"
+
 #include <memory>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "keyedconfig/XPathText.h"
 
 namespace orvex::fake {
 
@@ -29,7 +30,7 @@ struct TFakeNode {
     }
     const std::u16string* Find(std::u16string_view attr) const {
         for (const auto& [key, value] : attributes)
-            if (SameTextIgnoringAsciiCase(key, attr))
+            if (SameAsciiText(key, attr))
                 return &value;
         return nullptr;
     }

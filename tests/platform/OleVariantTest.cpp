@@ -1,5 +1,7 @@
 #include "platform/OleVariant.h"
 
+#include "platform/base/AsciiText.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -9,19 +11,19 @@ namespace {
 class TEcho : public TAutoObject {
 public:
     TOleVariant GetProperty(std::u16string_view name) override {
-        if (SameName(name, u"Value"))
+        if (SameAsciiText(name, u"Value"))
             return Value;
         return TAutoObject::GetProperty(name);
     }
     void SetProperty(std::u16string_view name, const TOleVariant& value) override {
-        if (!SameName(name, u"Value"))
+        if (!SameAsciiText(name, u"Value"))
             TAutoObject::SetProperty(name, value);
         Value = value;
     }
     TOleVariant CallMethod(std::u16string_view name, std::span<const TOleVariant> args) override {
-        if (SameName(name, u"Count"))
+        if (SameAsciiText(name, u"Count"))
             return static_cast<int32_t>(args.size());
-        if (SameName(name, u"First")) {
+        if (SameAsciiText(name, u"First")) {
             RequireArgs(args, 1);
             return args[0];
         }
@@ -129,7 +131,7 @@ TEST(OleSysError, CarriesCodeMessageAndLastOsError) {
 }
 
 TEST(OleVariant, SameNameFoldsAsciiLettersOnly) {
-    EXPECT_TRUE(SameName(u"GrantByDefault", u"grantbydefault"));
-    EXPECT_FALSE(SameName(u"\u00E9", u"\u00C9"));
-    EXPECT_FALSE(SameName(u"Name", u"Names"));
+    EXPECT_TRUE(SameAsciiText(u"GrantByDefault", u"grantbydefault"));
+    EXPECT_FALSE(SameAsciiText(u"\u00E9", u"\u00C9"));
+    EXPECT_FALSE(SameAsciiText(u"Name", u"Names"));
 }

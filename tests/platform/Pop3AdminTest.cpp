@@ -1,6 +1,7 @@
 #include "platform/Pop3Admin.h"
 
 #include "MachineTestSupport.h"
+#include "platform/base/AsciiText.h"
 
 using namespace orvex;
 using namespace orvex::testing;
@@ -120,7 +121,7 @@ TEST_F(Pop3Admin, ChangesAreWrittenAtOnce) {
         auto items = methods.NewEnum();
         TOleVariant method;
         while (items->Next(method))
-            if (SameName(method.Property(u"Name").AsText(), u"encrypted password file"))
+            if (SameAsciiText(method.Property(u"Name").AsText(), u"encrypted password file"))
                 methods.SetProperty(u"CurrentAuthMethod", method);
     }
     CloseMachines();

@@ -1,7 +1,7 @@
 #pragma once
 // A temporary folder per test and byte-exact file access.
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,8 +17,18 @@ public:
             path_ = pattern;
     }
     ~TTempFolder() {
-        if (!path_.empty())
-            std::system(("chmod -R u+w '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'").c_str());
+        if (path_.empty())
+            return;
+        // Tests make files and folders read-only; give write access back before removing.
+        namespace fs = std::filesystem;
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::recursive_directory_iterator it(path_, fs::directory_options::skip_permission_denied,
+                                            ignored);
+        for (; it != fs::recursive_directory_iterator(); it.increment(ignored))
+            fs::permissions(it->path(), fs::perms::owner_write,
+                            fs::perm_options::add | fs::perm_options::nofollow, ignored);
+        fs::remove_all(path_, ignored);
     }
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;

@@ -1,5 +1,6 @@
 #include "xml/XmlBufferedStreams.h"
 
+#include "FullStream.h"
 #include "xml/XmlErrors.h"
 
 #include <gtest/gtest.h>
@@ -14,20 +15,6 @@ std::string Pattern(size_t n) {
         s[i] = static_cast<char>('a' + i * 7 % 26);
     return s;
 }
-
-// Accepts at most Limit bytes in all, like a full disk.
-class TShortStream : public TxmUTF8StringStream {
-public:
-    explicit TShortStream(int64_t limit) : FLimit(limit) {}
-    int64_t Write(const void* buffer, int64_t count) override {
-        const int64_t n = std::min(count, FLimit);
-        FLimit -= n;
-        return TxmUTF8StringStream::Write(buffer, n);
-    }
-
-private:
-    int64_t FLimit;
-};
 
 } // namespace
 
@@ -104,7 +91,7 @@ TEST(BufferedWriteStream, GathersAndFlushes) {
 }
 
 TEST(BufferedWriteStream, ShortWriteOfTheTargetIsAnError) {
-    TShortStream target(5);
+    test::TFullStream target(5);
     TxmBufferedWriteStream stream(&target, false);
     stream.Write("0123456789", 10);
     try {

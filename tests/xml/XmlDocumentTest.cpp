@@ -1,13 +1,13 @@
 #include "xml/XmlDocument.h"
 
+#include "FullStream.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlNode.h"
 #include "xml/XmlStreams.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -40,20 +40,6 @@ void LoadBytes(TUtf8XmlDocument& doc, const std::string& bytes) {
     TxmUTF8StringStream in(bytes);
     doc.LoadFromStream(in);
 }
-
-// Takes at most Limit bytes in all, like a full disk.
-class TFullStream : public TxmUTF8StringStream {
-public:
-    explicit TFullStream(int64_t limit) : FLimit(limit) {}
-    int64_t Write(const void* buffer, int64_t count) override {
-        const int64_t n = std::min(count, FLimit);
-        FLimit -= n;
-        return TxmUTF8StringStream::Write(buffer, n);
-    }
-
-private:
-    int64_t FLimit;
-};
 
 class XmlDocumentFiles : public testing::Test {
 protected:
@@ -270,7 +256,7 @@ TEST(XmlDocument, ShortWriteIsAnError) {
     for (TStringEncodingType encoding : {seUTF8, seUTF16LE}) {
         TUtf8XmlDocument doc("Root");
         doc.SetExternalEncoding(encoding);
-        TFullStream full(10);
+        test::TFullStream full(10);
         try {
             doc.SaveToStream(full);
             FAIL() << encoding;

@@ -1,5 +1,6 @@
 #include "platform/base/CaseFold.h"
 
+#include "platform/base/AsciiText.h"
 #include "platform/base/Utf.h"
 
 #include <algorithm>
@@ -225,8 +226,6 @@ constexpr TFoldRun kFoldRuns[] = {
     {0x1E900, 0x1E921, 34, 1},
 };
 
-char32_t FoldAscii(char32_t c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
 // Reads one code point from UTF-16, joining a well-formed surrogate pair.
 char32_t NextCodePoint(std::u16string_view text, size_t& i) {
     char32_t unit = text[i++];
@@ -241,7 +240,7 @@ char32_t NextCodePoint(std::u16string_view text, size_t& i) {
 
 char32_t FoldCase(char32_t cp) {
     if (cp < 0x80)
-        return FoldAscii(cp);
+        return AsciiLower(cp);
     const auto* end = std::end(kFoldRuns);
     const auto* run = std::upper_bound(std::begin(kFoldRuns), end, cp,
                                        [](char32_t c, const TFoldRun& r) { return c < r.first; });
@@ -253,13 +252,28 @@ char32_t FoldCase(char32_t cp) {
     return static_cast<char32_t>(static_cast<int>(cp) + run->delta);
 }
 
+std::u16string CaseFoldedKey(std::u16string_view text) {
+    std::u16string key;
+    key.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const char32_t folded = FoldCase(NextCodePoint(text, i));
+        if (folded >= 0x10000) {
+            key += static_cast<char16_t>(0xD800 + ((folded - 0x10000) >> 10));
+            key += static_cast<char16_t>(0xDC00 + ((folded - 0x10000) & 0x3FF));
+        } else {
+            key += static_cast<char16_t>(folded);
+        }
+    }
+    return key;
+}
+
 int CompareTextIgnoreCase(std::u16string_view a, std::u16string_view b) {
     // Names are mostly ASCII: compare those in place, up to the first other unit.
     const size_t common = std::min(a.size(), b.size());
     size_t i = 0;
     for (; i < common && a[i] < 0x80 && b[i] < 0x80; ++i) {
-        const char32_t x = FoldAscii(a[i]);
-        const char32_t y = FoldAscii(b[i]);
+        const char32_t x = AsciiLower(a[i]);
+        const char32_t y = AsciiLower(b[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -285,8 +299,8 @@ int CompareUtf8IgnoreCase(std::string_view a, std::string_view b) {
         const auto y = static_cast<unsigned char>(b[i]);
         if (x >= 0x80 || y >= 0x80)
             break;
-        const char32_t fx = FoldAscii(x);
-        const char32_t fy = FoldAscii(y);
+        const char32_t fx = AsciiLower(x);
+        const char32_t fy = AsciiLower(y);
         if (fx != fy)
             return fx < fy ? -1 : 1;
     }

@@ -1,6 +1,6 @@
 #include "platform/base/TextFormat.h"
 
-#include <charconv>
+#include "platform/base/NumberText.h"
 
 namespace orvex {
 
@@ -47,11 +47,7 @@ std::basic_string<Char> FormatWith(std::basic_string_view<Char> format, size_t c
 std::u16string TFormatValue::ToText() const {
     if (FKind == fkText)
         return std::u16string(FText);
-    char digits[24];
-    const auto result = FKind == fkSigned
-                            ? std::to_chars(digits, digits + sizeof digits, FSigned)
-                            : std::to_chars(digits, digits + sizeof digits, FUnsigned);
-    return std::u16string(digits, result.ptr);
+    return FKind == fkSigned ? IntToText(FSigned) : IntToText(FUnsigned);
 }
 
 std::u16string FormatTolerant(std::u16string_view format, std::span<const TFormatValue> values,

@@ -73,3 +73,12 @@ TEST(CaseFold, DoesNotDependOnTheProcessLocale) {
     EXPECT_EQ(CompareTextIgnoreCase(u"\u00D6L", u"\u00F6l"), 0);
     std::setlocale(LC_ALL, restore.c_str());
 }
+
+TEST(CaseFold, FoldedKeysMatchWhatCompareCallsEqual) {
+    EXPECT_EQ(CaseFoldedKey(u"ServerBindings"), CaseFoldedKey(u"SERVERBINDINGS"));
+    EXPECT_EQ(CaseFoldedKey(u"\u00c9tat"), CaseFoldedKey(u"\u00e9TAT"));
+    EXPECT_NE(CaseFoldedKey(u"a"), CaseFoldedKey(u"b"));
+    EXPECT_EQ(CaseFoldedKey(u"\U00010400"),
+              CaseFoldedKey(u"\U00010428")); // Deseret, beyond the BMP
+    EXPECT_EQ(CaseFoldedKey(std::u16string(1, u'\xD800')), std::u16string(1, u'\xD800'));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Case rules for names that are ASCII by definition (metabase and automation
+// names, property ids, type names, XML tags of our own files): only the letters
+// A-Z and a-z fold, the same under every process locale. Text in general is
+// compared with CaseFold.h.
+
+#include <string>
+#include <string_view>
+
+namespace orvex {
+
+template <class Char> constexpr Char AsciiLower(Char c) {
+    return c >= Char('A') && c <= Char('Z') ? Char(c + 32) : c;
+}
+
+template <class Char> constexpr Char AsciiUpper(Char c) {
+    return c >= Char('a') && c <= Char('z') ? Char(c - 32) : c;
+}
+
+// True when a and b have the same length and differ only in ASCII letter case.
+bool SameAsciiText(std::u16string_view a, std::u16string_view b);
+
+// The text with its ASCII letters in upper (lower) case, everything else kept.
+std::u16string AsciiUpperCase(std::u16string_view text);
+std::u16string AsciiLowerCase(std::u16string_view text);
+
+} // namespace orvex
