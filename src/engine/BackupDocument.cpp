@@ -86,6 +86,21 @@ TWideXmlNode* FindSubDirElement(const TWideXmlNode& parent, std::u16string_view 
     return nullptr;
 }
 
+TSubDirMap SubDirsOf(const TWideXmlNode& parent) {
+    TSubDirMap map;
+    for (int i = 0; i < parent.NodeCount(); ++i) {
+        TWideXmlNode* child = parent.Nodes(i);
+        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), backupxml::ElemSubDir))
+            map.emplace(CaseFoldedKey(child->AttributeByName(backupxml::AttrPath)), child);
+    }
+    return map;
+}
+
+TWideXmlNode* FindSubDir(const TSubDirMap& map, std::u16string_view path) {
+    auto it = map.find(CaseFoldedKey(path));
+    return it == map.end() ? nullptr : it->second;
+}
+
 void ResetCachedBackupDocument() { CachedDocument.reset(); }
 
 void LoadCachedBackupDocument() {

@@ -5,7 +5,9 @@
 #include "xml/WideXmlDocument.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace orvex {
 
@@ -38,6 +40,13 @@ TWideXmlNode& AppendSubDirElement(TWideXmlNode& parent, std::u16string_view path
 // className is not empty, this class (ignoring case); nullptr when none.
 TWideXmlNode* FindSubDirElement(const TWideXmlNode& parent, std::u16string_view path,
                                 std::u16string_view className = {});
+
+// Case-folded path -> element, for the direct `SubDir` children of one element:
+// the first child of each path, as FindSubDirElement finds it.
+using TSubDirMap = std::unordered_map<std::u16string, TWideXmlNode*>;
+TSubDirMap SubDirsOf(const TWideXmlNode& parent);
+// The element of path in map (ignoring case), or nullptr.
+TWideXmlNode* FindSubDir(const TSubDirMap& map, std::u16string_view path);
 
 // --- Cached backup document ---
 // Forgets the cached copy; the next GetCachedBackupDocument loads the file again.

@@ -35,6 +35,13 @@ inline constexpr std::u16string_view TypeList = u"LIST";
 inline constexpr std::u16string_view TypeIPSec = u"IPSEC";
 inline constexpr std::u16string_view TypeUnsupported = u"UNSUPPORTED";
 
+// True for the types a value can be restored from, written exactly in this case.
+inline bool IsKnownPropertyType(std::u16string_view type) {
+    for (auto known : {TypeString, TypeExpandSz, TypeBinary, TypeInteger, TypeBoolean, TypeList, TypeIPSec})
+        if (type == known) return true;
+    return false;
+}
+
 // Fixed paths and classes
 inline constexpr std::u16string_view PathWebService = u"w3svc";
 inline constexpr std::u16string_view ClassWebService = u"IIsWebService";

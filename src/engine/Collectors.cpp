@@ -29,10 +29,11 @@ void VisitSelectedSites(std::vector<std::u16string>& list, const TRestoreTree& t
     if (!machineNode) return;
     TWideXmlNode* machine = FindMachineElement(MachinesElement(*document), machineNode->Text());
     if (!machine) return;
+    const TSubDirMap sites = SubDirsOf(*machine);
     for (int i = 0; i < machineNode->ChildCount(); ++i) {
         const TTreeNode& child = *machineNode->Child(i);
         if (!accept(child)) continue;
-        if (const TWideXmlNode* site = FindSubDirElement(*machine, NodePath(child))) visit(list, *site);
+        if (const TWideXmlNode* site = FindSubDir(sites, NodePath(child))) visit(list, *site);
     }
 }
 

@@ -67,10 +67,11 @@ std::runtime_error MissingElement(std::u16string_view path) {
     return std::runtime_error(Utf16ToUtf8(u"Can not find path=" + std::u16string(path)));
 }
 
-// The `SubDir` of element that node stands for; raises when the file lacks it.
-const TWideXmlNode& ElementOf(const TWideXmlNode& element, const TTreeNode& node) {
+// The `SubDir` among children (SubDirsOf the element) that node stands for; raises
+// when the file lacks it.
+const TWideXmlNode& ElementOf(const TSubDirMap& children, const TTreeNode& node) {
     std::u16string path = NodePath(node);
-    const TWideXmlNode* child = FindSubDirElement(element, path);
+    const TWideXmlNode* child = FindSubDir(children, path);
     if (!child) throw MissingElement(path);
     return *child;
 }
@@ -182,10 +183,11 @@ void RestorePopList(std::u16string_view routine, const TWideXmlNode& element, co
     std::u16string display = GetDisplayPath(element);
     LogLine(u"Restore directory: " + display, clLogBlue);
     try {
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
             if (IsNodeChecked(child))
-                restoreChild(ElementOf(element, child), child, NodePath(child));
+                restoreChild(ElementOf(children, child), child, NodePath(child));
         }
     } catch (const std::exception& e) {
         LogBackupException(std::u16string(routine) + u": Path=" + display + u" Error=" +
@@ -231,9 +233,10 @@ void RestorePopDomain(const TWideXmlNode& element, const TTreeNode& node, const 
             domain = domains.Call(u"Item", name);
         }
         if (ArePropertiesChecked(node)) WritePopValue(domain, element, u"Lock", TPopKind::pkInteger);
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
-            if (IsNodeChecked(child)) RestorePopUsers(ElementOf(element, child), child, domain.Property(u"Users"));
+            if (IsNodeChecked(child)) RestorePopUsers(ElementOf(children, child), child, domain.Property(u"Users"));
         }
     } catch (const std::exception& e) {
         LogBackupException(u"RestorePopDomain: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
@@ -255,8 +258,12 @@ bool ReadPopProperty(const TWideXmlNode& element, std::u16string_view id, TOleVa
         const TWideXmlNode& child = *element.Nodes(i);
         if (child.ElementType() != xeNormal || !SameTextIgnoreCase(child.Name(), ElemProperty)) continue;
         if (!SameTextIgnoreCase(child.AttributeByName(AttrId), id) || !IsSupportedProperty(ClassPop3, id)) continue;
+        std::u16string type = child.AttributeByName(AttrType);
+        // Anything else would become an empty text that looks restored.
+        if (!IsKnownPropertyType(type))
+            throw std::runtime_error(Utf16ToUtf8(u"Unknown property type " + type));
         std::u16string text = child.AttributeByName(AttrValue);
-        value = TextToPropertyValue(child.AttributeByName(AttrType), text, nullptr);
+        value = TextToPropertyValue(type, text, nullptr);
         LogLine(u"  Restore property: " + std::u16string(id) + u"=" + text, clLogGreen);
         return true;
     }
@@ -297,16 +304,17 @@ void RestorePopDirectory(std::u16string_view machine, std::u16string_view, const
                                       u" not restored. Errorr: " + std::u16string(message);
                            });
         }
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
             if (!IsNodeChecked(child)) continue;
             std::u16string path = NodePath(child);
             if (SameTextIgnoreCase(path, u"Service"))
-                RestorePopService(config.Property(u"Service"), ElementOf(element, child), child);
+                RestorePopService(config.Property(u"Service"), ElementOf(children, child), child);
             else if (SameTextIgnoreCase(path, u"CurrentAuthMethod"))
-                RestorePopAuthMethods(config.Property(u"Authentication"), ElementOf(element, child), child);
+                RestorePopAuthMethods(config.Property(u"Authentication"), ElementOf(children, child), child);
             else if (SameTextIgnoreCase(path, u"Domains"))
-                RestorePopDomains(config.Property(u"Domains"), ElementOf(element, child), child);
+                RestorePopDomains(config.Property(u"Domains"), ElementOf(children, child), child);
         }
     } catch (const std::exception& e) {
         LogBackupException(u"RestorePopDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);

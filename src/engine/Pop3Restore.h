@@ -19,6 +19,8 @@ void RestorePopDirectory(std::u16string_view machine, std::u16string_view iisVer
 
 // The value of element's supported `Property` with this id as its type gives it;
 // logs the "  Restore property: " line. False (nothing logged) when there is none.
+// Raises "Unknown property type <type>", before any line, for a type that is not
+// one of the file's value types (exact case).
 bool ReadPopProperty(const TWideXmlNode& element, std::u16string_view id, TOleVariant& value);
 
 // A fresh random mailbox password: 16 characters of letters, digits and signs.

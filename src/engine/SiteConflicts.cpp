@@ -12,6 +12,10 @@
 #include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
 
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+
 namespace orvex {
 
 namespace {
@@ -27,19 +31,6 @@ TSiteLine SplitSiteLine(std::u16string_view line) {
     size_t equals = line.find(u'=');
     if (equals == std::u16string_view::npos) return {std::u16string(line), {}};
     return {std::u16string(line.substr(0, equals)), std::u16string(line.substr(equals + 1))};
-}
-
-bool HasSiteId(const TSiteList& list, std::u16string_view id) {
-    for (const auto& line : list)
-        if (SameTextIgnoreCase(SplitSiteLine(line).Id, id)) return true;
-    return false;
-}
-
-// The first line whose name equals name ignoring case, or nullptr.
-const std::u16string* FindSiteName(const TSiteList& list, std::u16string_view name) {
-    for (const auto& line : list)
-        if (SameTextIgnoreCase(SplitSiteLine(line).Name, name)) return &line;
-    return nullptr;
 }
 
 void ReplaceSiteId(TSiteList& list, std::u16string_view oldId, std::u16string_view newId) {
@@ -66,6 +57,64 @@ bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
 TWideXmlNode* SelectedMachineElement(TWideXmlDocument& document, const TTreeNode& machineNode) {
     return FindMachineElement(MachinesElement(document), machineNode.Text());
 }
+
+// New identifiers for sites of the selected backup, made in one loaded copy of the
+// backup file, which is saved once; the tree's records follow only a saved file.
+class TSiteRenumbering {
+public:
+    explicit TSiteRenumbering(const TRestoreTree& tree) : FTree(tree) {}
+
+    // Renames the site oldId in the copy (its path and AppRoot values). False, after
+    // a red line for an exception, when it cannot; nothing is saved then.
+    bool Add(std::u16string_view oldId, std::u16string_view newId) {
+        try {
+            if (!FDocument) {
+                FMachineNode = FindSelectedMachineNode(FTree);
+                if (!FMachineNode) return false;
+                FDocument = LoadBackupDocument();
+                FMachineElement = SelectedMachineElement(*FDocument, *FMachineNode);
+            }
+            if (!FMachineElement) return false;
+            TWideXmlNode* site = FindSubDirElement(*FMachineElement, oldId);
+            if (!site) return false;
+            site->SetAttributeByName(AttrPath, newId);
+            RewriteAppRoot(oldId, newId, *site);
+            FRenamed.emplace_back(oldId, newId);
+            return true;
+        } catch (const std::exception& e) {
+            LogBackupException(u"Problem in ChangeSitePath: " + ExceptionMessage(e), clLogRed);
+        }
+        return false;
+    }
+
+    // Saves the copy (atomically) when anything was renamed, then renames the
+    // tree's records. False, after a red line, when the file could not be saved.
+    bool Finish() {
+        if (FRenamed.empty()) return true;
+        try {
+            SaveBackupDocument(*FDocument);
+        } catch (const std::exception& e) {
+            LogBackupException(u"Problem in ChangeSitePath: " + ExceptionMessage(e), clLogRed);
+            return false;
+        }
+        std::unordered_map<std::u16string, std::u16string> newIdOf;
+        for (const auto& [oldId, newId] : FRenamed) newIdOf.emplace(oldId, newId);
+        for (int i = 0; i < FMachineNode->ChildCount(); ++i) {
+            TreeNodeData* data = FMachineNode->Child(i)->Data();
+            if (!data) continue;
+            auto renamed = newIdOf.find(std::u16string(data->PathText()));
+            if (renamed != newIdOf.end()) SetNodePath(*data, renamed->second);
+        }
+        return true;
+    }
+
+private:
+    const TRestoreTree& FTree;
+    std::unique_ptr<TWideXmlDocument> FDocument;
+    TTreeNode* FMachineNode = nullptr;
+    TWideXmlNode* FMachineElement = nullptr;
+    std::vector<std::pair<std::u16string, std::u16string>> FRenamed;
+};
 
 enum class TSiteDecision { sdOverwrite, sdSkip, sdNewId };
 
@@ -108,7 +157,7 @@ TTreeNode* FindSelectedMachineNode(const TRestoreTree& tree) {
     return nullptr;
 }
 
-void ListDestinationSites(std::u16string_view machine, TSiteList& list) {
+bool ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     list.clear();
     auto scratch = NewBackupDocument();
     TWideXmlNode* root = scratch->Root();
@@ -118,12 +167,13 @@ void ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     machineElement->AttributeAdd(AttrMachineName, machine);
     machineElement->AttributeAdd(AttrPath, PathWebService);
     machineElement->AttributeAdd(AttrClassName, ClassWebService);
-    BackupSubDirectories(machine, machineElement->AttributeByName(AttrPath), *machineElement, false);
+    bool complete = BackupSubDirectories(machine, machineElement->AttributeByName(AttrPath), *machineElement, false);
     for (int i = 0; i < machineElement->NodeCount(); ++i) {
         const TWideXmlNode& child = *machineElement->Nodes(i);
         if (IsElementNamed(child, ElemSubDir) && SameTextIgnoreCase(child.AttributeByName(AttrClassName), ClassWebServer))
             list.push_back(child.AttributeByName(AttrPath) + u"=" + child.AttributeByName(AttrSiteName));
     }
+    return complete;
 }
 
 void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites) {
@@ -146,61 +196,64 @@ void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& s
 
 bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList) {
     TSiteList destination, backup, selected;
-    ListDestinationSites(machine, destination);
+    // A site left out would look free and be overwritten whatever the mode.
+    if (!ListDestinationSites(machine, destination)) {
+        LogBackupError(u"CheckSites: the web sites of " + std::u16string(machine) +
+                           u" could not all be listed; nothing is restored",
+                       clLogRed);
+        return false;
+    }
     ListBackupSites(tree, backup, selected);
     LogSiteList(u"backup package", backup);
     LogSiteList(u"destination machine", destination);
     LogSiteList(u"selected list", selected);
     EngineHost().ProcessPendingEvents();
 
+    // Built once and kept up to date, so that many sites cost no repeated scans:
+    // the destination's identifiers, the first destination identifier of each name,
+    // and every identifier in use in backup or destination (all case-folded).
+    std::unordered_set<std::u16string> destinationIds, usedIds;
+    std::unordered_map<std::u16string, std::u16string> destinationIdOfName;
+    for (const auto& line : destination) {
+        TSiteLine site = SplitSiteLine(line);
+        destinationIds.insert(CaseFoldedKey(site.Id));
+        usedIds.insert(CaseFoldedKey(site.Id));
+        destinationIdOfName.emplace(CaseFoldedKey(site.Name), site.Id);
+    }
+    for (const auto& line : backup) usedIds.insert(CaseFoldedKey(SplitSiteLine(line).Id));
+    int64_t lowestCandidate = 1;  // every smaller number is in use
+    TSiteRenumbering renumbering(tree);
+
     const size_t count = selected.size();
     for (size_t i = 0; i < count; ++i) {
         LogLine(u"Check site: " + selected[i] + u"......", clLogBlue);
         TSiteLine site = SplitSiteLine(selected[i]);
-        if (!HasSiteId(destination, site.Id)) continue;
-        const std::u16string* sameName = FindSiteName(destination, site.Name);
-        if (sameName && SplitSiteLine(*sameName).Id == site.Id) {
+        if (!destinationIds.contains(CaseFoldedKey(site.Id))) continue;
+        auto sameName = destinationIdOfName.find(CaseFoldedKey(site.Name));
+        if (sameName != destinationIdOfName.end() && sameName->second == site.Id) {
             LogLine(u"same name and path" + site.Name + u"=" + site.Id, clLogBlue);
             if (DecideExistingSite(site, skipList) != TSiteDecision::sdNewId) continue;
         }
         LogLine(u"destPath: 1", clLogBlue);
-        int64_t n = 1;
-        while (HasSiteId(backup, IntToText(n)) || HasSiteId(destination, IntToText(n))) ++n;
-        std::u16string newId = IntToText(n);
-        destination.push_back(newId + u"=" + site.Name);
+        while (usedIds.contains(IntToText(lowestCandidate))) ++lowestCandidate;
+        std::u16string newId = IntToText(lowestCandidate);
+        destinationIds.insert(newId);
+        usedIds.insert(newId);
+        destinationIdOfName.emplace(CaseFoldedKey(site.Name), newId);
         LogLine(u"Changed site path from " + site.Id + u" to " + newId, clLogBlue);
-        ReplaceSiteId(backup, site.Id, newId);
         ReplaceSiteId(selected, site.Id, newId);
-        if (!ChangeSitePath(site.Id, newId, tree)) {
+        if (!renumbering.Add(site.Id, newId)) {
             LogBackupError(u"Problem in ChangeSitePath: from " + site.Id + u" to " + newId, clLogRed);
             return false;
         }
     }
-    return true;
+    return renumbering.Finish();
 }
 
 bool ChangeSitePath(std::u16string_view oldId, std::u16string_view newId, const TRestoreTree& tree) {
     if (SameTextIgnoreCase(oldId, newId)) return true;
-    try {
-        TTreeNode* machineNode = FindSelectedMachineNode(tree);
-        if (!machineNode) return false;
-        auto document = LoadBackupDocument();
-        TWideXmlNode* machineElement = SelectedMachineElement(*document, *machineNode);
-        if (!machineElement) return false;
-        TWideXmlNode* site = FindSubDirElement(*machineElement, oldId);
-        if (!site) return false;
-        site->SetAttributeByName(AttrPath, newId);
-        RewriteAppRoot(oldId, newId, *site);
-        SaveBackupDocument(*document);
-        for (int i = 0; i < machineNode->ChildCount(); ++i) {
-            TreeNodeData* data = machineNode->Child(i)->Data();
-            if (data && data->PathText() == oldId) SetNodePath(*data, newId);
-        }
-        return true;
-    } catch (const std::exception& e) {
-        LogBackupException(u"Problem in ChangeSitePath: " + ExceptionMessage(e), clLogRed);
-    }
-    return false;
+    TSiteRenumbering renumbering(tree);
+    return renumbering.Add(oldId, newId) && renumbering.Finish();
 }
 
 void RewriteAppRoot(std::u16string_view oldId, std::u16string_view newId, TWideXmlNode& element) {

@@ -17,9 +17,10 @@ using TSiteList = std::vector<std::u16string>;
 // The first checked top-level node of the tree, or nullptr.
 TTreeNode* FindSelectedMachineNode(const TRestoreTree& tree);
 
-// Clears list and fills it with the web sites of machine. An enumeration failure is
-// logged in red and leaves the sites listed so far.
-void ListDestinationSites(std::u16string_view machine, TSiteList& list);
+// Clears list and fills it with the web sites of machine. False when they could
+// not all be listed (an enumeration failure is logged in red); list then holds the
+// sites listed so far.
+bool ListDestinationSites(std::u16string_view machine, TSiteList& list);
 
 // Clears both lists and fills them with the web sites of the selected backup: all
 // of them, and those whose tree nodes are checked. No selected backup: both empty.
@@ -28,8 +29,9 @@ void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& s
 
 // Settles every checked site of the selected backup against the sites of machine,
 // by SiteConflictMode, and appends the IDENTIFIER of every site to skip to
-// skipList. False when a new identifier could not be written into the backup file
-// (the restore must stop). Other exceptions pass.
+// skipList. False when the sites of machine could not all be listed or a new
+// identifier could not be written into the backup file (the restore must stop).
+// Other exceptions pass.
 bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList);
 
 // Gives the selected backup's site oldId the identifier newId in the backup file

@@ -105,11 +105,12 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
     }
     std::u16string syntax;
     try {
+        // Read first, so that any later failure names the type.
+        syntax = propSchema.Property(u"Syntax").ToText();
         if (HasSslCertificate(name, propSchema, object)) {
             LogLine(u"Warning: You should backup your certificate file manually!", clLogRed);
             LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + std::u16string(name), clLogRed);
         }
-        syntax = propSchema.Property(u"Syntax").ToText();
         // A secret value never reaches the file.
         bool secure = IsTrueVariant(propSchema.Property(u"Secure"));
         WritePropertyNode(index, name, AsciiUpperCase(syntax), secure ? TOleVariant() : object.Call(u"Get", name),
@@ -119,19 +120,6 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
                                std::u16string(name) + u" PropertyType=" + syntax,
                            clLogRed);
     }
-}
-
-// Case-folded path -> element, for the direct SubDir children of one element.
-using TSubDirMap = std::unordered_map<std::u16string, TWideXmlNode*>;
-
-TSubDirMap SubDirsOf(TWideXmlNode& parent) {
-    TSubDirMap map;
-    for (int i = 0; i < parent.NodeCount(); ++i) {
-        TWideXmlNode* child = parent.Nodes(i);
-        if (child->ElementType() == xeNormal && SameAsciiText(child->Name(), ElemSubDir))
-            map.emplace(CaseFoldedKey(child->AttributeByName(AttrPath)), child);
-    }
-    return map;
 }
 
 TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const std::u16string& path) {
@@ -213,10 +201,10 @@ void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWid
     }
 }
 
-void BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
+bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
                           bool recursive) {
     TOleVariant container;
-    if (ADsGetObject(BuildIIsPath(machine, path), container) != hr::S_OK) return;
+    if (ADsGetObject(BuildIIsPath(machine, path), container) != hr::S_OK) return false;
     try {
         std::unique_ptr<TEnumVariant> children = container.NewEnum();
         TOleVariant child;
@@ -225,20 +213,22 @@ void BackupSubDirectories(std::u16string_view machine, std::u16string_view path,
             TWideXmlNode& element = AppendSubDirElement(node, name, child.Property(u"Class").ToText());
             if (SameAsciiText(element.AttributeByName(AttrClassName), ClassWebServer)) {
                 std::u16string sitePath = GetXmlNodeADsPathOnly(element);
-                TOleVariant site;
-                bool bound = true;
+                // A site whose comment cannot be read is still listed: the conflict
+                // check needs every identifier of the destination.
                 try {
-                    site = GetIIsObject(machine, sitePath);
+                    std::u16string comment =
+                        GetIIsObject(machine, sitePath).Call(u"Get", u"ServerComment").ToText();
+                    element.AttributeAdd(AttrSiteName, comment);
                 } catch (const std::exception&) {
-                    bound = false;
                 }
-                if (bound) element.AttributeAdd(AttrSiteName, site.Call(u"Get", u"ServerComment").ToText());
             }
             if (recursive) BackupDirectory(machine, std::u16string(path) + u"/" + name, element, recursive);
         }
     } catch (const std::exception& e) {
         LogBackupException(ExceptionMessage(e), clLogRed);
+        return false;
     }
+    return true;
 }
 
 void BackupServiceExtensions(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node) {
@@ -258,18 +248,25 @@ void BackupServiceExtensions(std::u16string_view machine, std::u16string_view pa
     // to be named "Service Extensions" is not it.
     TWideXmlNode* extensions = FindSubDirElement(node, PathServiceExtensions, ClassServiceExtensions);
     if (!extensions) extensions = &AppendSubDirElement(node, PathServiceExtensions, ClassServiceExtensions);
+    // Descriptions are looked up among the direct children of the extensions element
+    // and files among the direct children of their description only: a description
+    // text equal to a file path elsewhere must not give that file a GroupID and files.
     TSubDirMap descriptions = SubDirsOf(*extensions);
-    std::unordered_map<TWideXmlNode*, TSubDirMap> filesOf;
+    struct TDescriptionIndex {
+        explicit TDescriptionIndex(TWideXmlNode& element) : Properties(element), Files(SubDirsOf(element)) {}
+        TPropertyIndex Properties;
+        TSubDirMap Files;
+    };
+    std::unordered_map<TWideXmlNode*, TDescriptionIndex> indexOf;
     for (std::u16string entry : entries) {
         std::u16string fields[5];
         for (auto& field : fields) field = NextToken(entry, u',');
         const auto& [allow, file, deletable, groupId, description] = fields;
         if (description.empty()) continue;
         TWideXmlNode& descElement = FindOrAppendSubDir(*extensions, descriptions, description);
-        WritePropertyNode(descElement, u"GroupID", TypeString, TOleVariant(groupId), false);
-        auto [files, fresh] = filesOf.try_emplace(&descElement);
-        if (fresh) files->second = SubDirsOf(descElement);
-        TWideXmlNode& fileElement = FindOrAppendSubDir(descElement, files->second, file);
+        TDescriptionIndex& index = indexOf.try_emplace(&descElement, descElement).first->second;
+        WritePropertyNode(index.Properties, u"GroupID", TypeString, TOleVariant(groupId), false);
+        TWideXmlNode& fileElement = FindOrAppendSubDir(descElement, index.Files, file);
         WritePropertyNode(fileElement, u"AllowDenyFlag", TypeBoolean, TOleVariant(allow == u"1"), false);
         WritePropertyNode(fileElement, u"DeletableFlag", TypeBoolean, TOleVariant(deletable == u"1"), false);
     }

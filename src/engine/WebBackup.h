@@ -19,10 +19,12 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
 // schema property as a `Property`, then its children. Failures are logged.
 void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive);
 
-// One `SubDir` under node per child object of path (web sites with their siteName),
-// each backed up with BackupDirectory when recursive. A path that cannot be opened
-// as a container adds nothing.
-void BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
+// One `SubDir` under node per child object of path (web sites with their siteName
+// when it can be read), each backed up with BackupDirectory when recursive. False
+// when the children could not all be listed: a path that cannot be opened as a
+// container adds nothing; an enumeration failure is logged in red and keeps the
+// children listed so far.
+bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
                           bool recursive);
 
 // The web service extension list of the web service at path under node, unless

@@ -29,12 +29,6 @@ bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
     return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
 }
 
-bool IsKnownType(std::u16string_view type) {
-    for (auto known : {TypeString, TypeExpandSz, TypeBinary, TypeInteger, TypeBoolean, TypeList, TypeIPSec})
-        if (type == known) return true;
-    return false;
-}
-
 std::runtime_error RestoreFailure(std::u16string_view text) { return std::runtime_error(Utf16ToUtf8(text)); }
 
 void CheckBindingAddresses(const TWideXmlNode& property) {
@@ -162,11 +156,12 @@ void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersio
         TOleVariant object = OpenOrCreateObject(machine, element, node);
         if (object.IsEmpty()) return;
         if (ArePropertiesChecked(node)) RestoreProperties(object, element);
+        const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
             if (!IsNodeChecked(child)) continue;
             std::u16string childPath = NodePath(child);
-            const TWideXmlNode* childElement = FindSubDirElement(element, childPath);
+            const TWideXmlNode* childElement = FindSubDir(children, childPath);
             if (!childElement) {
                 LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=Can not find path=" + childPath,
                                    clLogRed);
@@ -202,7 +197,7 @@ void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
     try {
         if (!IsSupportedProperty(object.Property(u"Class").ToText(), id) || SameAsciiText(type, TypeUnsupported))
             return;
-        if (!IsKnownType(type)) throw RestoreFailure(u"Unknown property type " + type);
+        if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
         // A secret is never in the file: writing the empty text would wipe the password.
         if (value.empty() && type != TypeList && IsSecureProperty(object, id)) {
             LogLine(u"  Skip secure property: " + id + u" (no value in the backup)", clLogBlack);
@@ -230,18 +225,20 @@ void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, 
                               const TTreeNode& node) {
     try {
         TOleVariant service = GetIIsObject(machine, u"W3SVC");
+        const TSubDirMap groups = SubDirsOf(element);
         for (int g = 0; g < node.ChildCount(); ++g) {
             const TTreeNode& groupNode = *node.Child(g);
             if (!IsNodeChecked(groupNode)) continue;
             std::u16string description = NodePath(groupNode);
-            const TWideXmlNode* group = FindSubDirElement(element, description);
+            const TWideXmlNode* group = FindSubDir(groups, description);
             if (!group) throw RestoreFailure(u"Can not find path=" + description);
             std::u16string groupId = PropertyValueOf(*group, u"GroupID");
+            const TSubDirMap files = SubDirsOf(*group);
             for (int f = 0; f < groupNode.ChildCount(); ++f) {
                 const TTreeNode& fileNode = *groupNode.Child(f);
                 if (!IsNodeChecked(fileNode)) continue;
                 std::u16string file = NodePath(fileNode);
-                const TWideXmlNode* fileElement = FindSubDirElement(*group, file);
+                const TWideXmlNode* fileElement = FindSubDir(files, file);
                 if (!fileElement) throw RestoreFailure(u"Can not find path=" + file);
                 bool allow = PropertyValueOf(*fileElement, u"AllowDenyFlag") == u"True";
                 bool deletable = PropertyValueOf(*fileElement, u"DeletableFlag") == u"True";

@@ -2,6 +2,7 @@
 
 #include "TempFolder.h"
 #include "engine/EngineState.h"
+#include "platform/base/Utf.h"
 #include "xml/XmlErrors.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,31 @@ TEST_F(BackupDocumentTest, FindSubDirLooksAtDirectChildrenOnly) {
     EXPECT_EQ(FindSubDirElement(site, u"SERVICE EXTENSIONS", u"serviceextensions"), &deep);
     EXPECT_EQ(FindSubDirElement(site, u"Service Extensions", u"Pop3Svc"), nullptr);
     EXPECT_EQ(FindSubDirElement(*root, u"1"), &site);
+}
+
+TEST(SubDirMapTest, FirstDirectSubDirOfEachPathIgnoringCase) {
+    TWideXmlDocument document(u"Machine");
+    TWideXmlNode* root = document.Root();
+    auto add = [](TWideXmlNode& parent, std::u16string_view name, std::u16string_view path) {
+        TWideXmlNode* child = parent.NodeNew(name);
+        child->AttributeAdd(u"path", path);
+        return child;
+    };
+    TWideXmlNode* first = add(*root, u"SubDir", u"Straße");
+    add(*root, u"SubDir", u"STRASSE");  // not a simple fold of the first
+    TWideXmlNode* upper = root->Nodes(1);
+    add(*root, u"subdir", u"straße");   // a later duplicate
+    add(*root, u"Property", u"prop");
+    TWideXmlNode* nested = add(*first, u"SubDir", u"inner");
+    const TSubDirMap map = SubDirsOf(*root);
+    const std::pair<std::u16string, TWideXmlNode*> rows[] = {
+        {u"STRAßE", first}, {u"strasse", upper}, {u"prop", nullptr}, {u"inner", nullptr}, {u"", nullptr},
+    };
+    for (const auto& [path, expected] : rows) {
+        EXPECT_EQ(FindSubDir(map, path), expected) << Utf16ToUtf8(path);
+        EXPECT_EQ(FindSubDirElement(*root, path), expected) << Utf16ToUtf8(path);
+    }
+    EXPECT_EQ(FindSubDir(SubDirsOf(*first), u"INNER"), nested);
 }
 
 TEST_F(BackupDocumentTest, CachedDocumentFollowsTheFile) {

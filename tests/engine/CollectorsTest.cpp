@@ -1,10 +1,13 @@
 #include "engine/Collectors.h"
 
 #include "RestoreFixture.h"
+#include "TimeBudget.h"
 #include "engine/BackupDocument.h"
 #include "platform/MachineFacts.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 namespace orvex {
 namespace {
@@ -127,6 +130,31 @@ TEST_F(CollectorsTest, FailuresKeepWhatWasGathered) {
     WriteBackupFile("<Root><Machines>");
     GetAllIP(list, *Tree, true);
     EXPECT_EQ(Red().size(), 3u);
+}
+
+// Each site's element is looked up once through a map of the machine's children:
+// a scan per site would take minutes here.
+TEST_F(CollectorsTest, ManySitesAreGatheredInLinearTime) {
+    const int count = 20000;
+    std::string sites;
+    for (int i = 1; i <= count; ++i) {
+        std::string id = std::to_string(i);
+        sites += "<SubDir path=\"" + id + "\" className=\"IIsWebServer\" siteName=\"S" + id + "\">" +
+                 Prop("ServerBindings", "LIST", "") + "</SubDir>";
+    }
+    WriteBackupFile("<Root><Machines><Machine backupName=\"B\" path=\"w3svc\" className=\"IIsWebService\">" +
+                    sites + "<SubDir path=\"20000\" className=\"IIsWebServer\"><Property id=\"ServerBindings\" "
+                            "type=\"LIST\" value=\"\" Inherit=\"False\"><Item value=\"10.0.0.9:80:\"/></Property>"
+                            "</SubDir></Machine></Machines></Root>");
+    Tree = TreeOfFile();
+    // The last site's element is the first of its path, so the duplicate adds nothing.
+    Tree->Node(u"B").Add(u"late", u"20000", u"IIsWebServer");
+    Texts list;
+    const auto start = std::chrono::steady_clock::now();
+    GetAllIP(list, *Tree, false);
+    const int64_t elapsed = test::MillisecondsSince(start);
+    EXPECT_TRUE(list.empty());
+    EXPECT_LT(elapsed, test::TimeBudgetMs(3000));
 }
 
 } // namespace

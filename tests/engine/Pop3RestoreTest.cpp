@@ -250,6 +250,48 @@ TEST_F(Pop3RestoreTest, UnknownAuthMethodAndFailingSettings) {
                             "Authmethod Kerberos not found"}));
 }
 
+TEST_F(Pop3RestoreTest, UnknownTypeIsRefusedBeforeTheGreenLine) {
+    struct Row {
+        std::string Good;
+        std::string Bad;
+        std::string Green;  // the line that must not appear
+        std::string Red;
+    };
+    const std::string auth = "Active Directory Integrated";
+    const Row rows[] = {
+        {Prop("LoggingLevel", "INTEGER", "3"), Prop("LoggingLevel", "integer", "3"), "  Restore property: LoggingLevel=3",
+         "RestorePopDirectory: Property LoggingLevel at w3svc/Pop3 Service not restored. Errorr: Unknown property "
+         "type integer"},
+        {Prop("MailRoot", "STRING", "D:\\Mail"), Prop("MailRoot", "string", "D:\\Mail"),
+         "  Restore property: MailRoot=D:\\Mail",
+         "RestorePopDirectory: Property MailRoot at w3svc/Pop3 Service not restored. Errorr: Unknown property type "
+         "string"},
+        {Prop("Port", "INTEGER", "995"), Prop("Port", "", "995"), "  Restore property: Port=995",
+         "Property Port at w3svc/Pop3 Service/Service not restored. Errorr: Unknown property type "},
+        {Prop("Name", "STRING", auth), Prop("Name", "TEXT", auth), "  Restore property: Name=" + auth,
+         "RestoreDirectory: Path=\\Pop3 Service\\CurrentAuthMethod Error=Unknown property type TEXT"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Bad);
+        MakeMachine(u"localhost", [](TMachineState&) {});
+        CloseMachines();
+        TPop3State before = State();
+        Sink.Lines.clear();
+        std::string xml = PopBackup("");
+        size_t at = xml.find(row.Good);
+        ASSERT_NE(at, std::string::npos);
+        Load(xml.replace(at, row.Good.size(), row.Bad));
+        Restore();
+        EXPECT_EQ(Red(), Lines{row.Red});
+        auto green = Green();
+        EXPECT_EQ(std::find(green.begin(), green.end(), row.Green), green.end());
+        TPop3State after = State();
+        EXPECT_EQ(after.LoggingLevel, row.Bad.find("LoggingLevel") != std::string::npos ? before.LoggingLevel : 3);
+        EXPECT_EQ(after.MailRoot, row.Bad.find("MailRoot") != std::string::npos ? before.MailRoot : u"D:\\Mail");
+        EXPECT_EQ(after.Port, row.Bad.find("Port") != std::string::npos ? before.Port : 995);
+    }
+}
+
 TEST(RandomMailboxPasswordTest, SixteenCharactersDifferentEachTime) {
     std::set<std::u16string> seen;
     for (int i = 0; i < 50; ++i) {

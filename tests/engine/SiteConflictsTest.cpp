@@ -1,10 +1,14 @@
 #include "engine/SiteConflicts.h"
 
 #include "RestoreFixture.h"
+#include "TimeBudget.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
+#include "platform/DefaultMachine.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 namespace orvex {
 namespace {
@@ -212,6 +216,64 @@ TEST_F(SiteConflictsTest, SiteMissingFromFileStopsTheCheck) {
     EXPECT_TRUE(BackupErrorFlag());
 }
 
+TEST_F(SiteConflictsTest, DestinationThatCannotBeListedStopsTheRestore) {
+    PlantFaults("localhost", "Enum|W3SVC||0x80070005\n");
+    for (int mode : {scmSkip, scmOverwrite, scmAsk, scmCreateNew}) {
+        SCOPED_TRACE(mode);
+        SetSiteConflictMode(mode);
+        InitLog();
+        Sink.Lines.clear();
+        WriteBackupFile(BackupXml(Site("1", "Default Web Site") + Site("3", "Gamma")));
+        std::string before = FileBytes();
+        auto tree = TreeOfFile();
+        std::vector<std::u16string> skip;
+        EXPECT_FALSE(CheckSites(u"localhost", *tree, skip));
+        EXPECT_EQ(Red(), Lines{"CheckSites: the web sites of localhost could not all be listed; nothing is restored"});
+        EXPECT_FALSE(Logged("Check site: 1=Default Web Site......"));
+        EXPECT_TRUE(skip.empty());
+        EXPECT_TRUE(Dialogs.Questions.empty());
+        EXPECT_EQ(FileBytes(), before);
+        EXPECT_TRUE(BackupErrorFlag());
+    }
+    TSiteList destination{u"stale"};
+    EXPECT_FALSE(ListDestinationSites(u"localhost", destination));
+    EXPECT_TRUE(destination.empty());
+}
+
+TEST_F(SiteConflictsTest, SiteWithUnreadableCommentStillConflicts) {
+    PlantFaults("localhost", "Get|W3SVC/1|ServerComment|0x80070005\n");
+    WriteBackupFile(BackupXml(Site("1", "Alpha") + Site("2", "Beta")));
+    auto tree = TreeOfFile();
+    std::vector<std::u16string> skip;
+    ASSERT_TRUE(CheckSites(u"localhost", *tree, skip));
+    EXPECT_TRUE(Logged("  1="));
+    EXPECT_EQ(Path(*tree, 0), "3");
+    EXPECT_EQ(Path(*tree, 1), "4");
+    EXPECT_TRUE(Red().empty());
+}
+
+// Free identifiers are found through one set kept up to date, and the file is
+// loaded and saved once: a search restarted at 1 over both lists, and a save, per
+// site would take far longer here.
+TEST_F(SiteConflictsTest, ManyConflictingSitesInReasonableTime) {
+    const int count = 1000;
+    CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), count, 0));
+    std::string sites;
+    for (int i = 1; i <= count; ++i) sites += Site(std::to_string(i), "New " + std::to_string(i));
+    WriteBackupFile(BackupXml(sites));
+    auto tree = TreeOfFile();
+    std::vector<std::u16string> skip;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(CheckSites(u"localhost", *tree, skip));
+    const int64_t elapsed = test::MillisecondsSince(start);
+    TSiteList destination;
+    ASSERT_TRUE(ListDestinationSites(u"localhost", destination));
+    const int first = static_cast<int>(destination.size()) + 1;  // every backup number is taken there
+    EXPECT_EQ(Path(*tree, 0), std::to_string(first));
+    EXPECT_EQ(Path(*tree, count - 1), std::to_string(first + count - 1));
+    EXPECT_LT(elapsed, test::TimeBudgetMs(5000));
+}
+
 TEST_F(SiteConflictsTest, ChangeSitePathFailuresLeaveFileAsItWas) {
     WriteBackupFile(BackupXml(Site("1", "Alpha")));
     auto tree = TreeOfFile();
@@ -234,7 +296,7 @@ TEST_F(SiteConflictsTest, ListsSplitAtTheFirstEquals) {
     EXPECT_EQ(all, (TSiteList{u"1=a=b", u"3="}));
     EXPECT_EQ(selected, TSiteList{u"3="});
     TSiteList destination{u"stale"};
-    ListDestinationSites(u"localhost", destination);
+    EXPECT_TRUE(ListDestinationSites(u"localhost", destination));
     EXPECT_EQ(destination, (TSiteList{u"1=Default Web Site", u"2=Intranet"}));
 }
 

@@ -1,6 +1,7 @@
 #include "engine/WebBackup.h"
 
 #include "BackupFixture.h"
+#include "TimeBudget.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "platform/OleVariant.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <chrono>
 
 namespace orvex {
 namespace {
@@ -354,6 +357,33 @@ TEST_F(WebBackupTest, SiteListWithoutRecursion) {
     EXPECT_TRUE(Sink.Lines.empty());
 }
 
+TEST_F(WebBackupTest, SiteWithUnreadableCommentIsStillListed) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Get|W3SVC/1|ServerComment|0x80070005\n");
+    auto document = NewBackupDocument();
+    TWideXmlNode* service = document->Root();
+    service->SetName(u"Machine");
+    service->AttributeAdd(u"path", u"w3svc");
+    EXPECT_TRUE(BackupSubDirectories(u"localhost", u"w3svc", *service, false));
+    std::vector<std::u16string> sites;
+    for (int i = 0; i < service->NodeCount(); ++i) {
+        TWideXmlNode* child = service->Nodes(i);
+        if (child->AttributeByName(u"className") == u"IIsWebServer")
+            sites.push_back(child->AttributeByName(u"path") + u"=" + child->AttributeByName(u"siteName"));
+    }
+    EXPECT_EQ(sites, (std::vector<std::u16string>{u"1=", u"2=Intranet"}));
+    EXPECT_FALSE(FindSubDirElement(*service, u"1")->HasAttribute(u"siteName"));
+    EXPECT_TRUE(RedLines().empty());
+}
+
+TEST_F(WebBackupTest, ListingReportsAPathThatCannotBeOpened) {
+    auto document = NewBackupDocument();
+    TWideXmlNode* service = document->Root();
+    EXPECT_FALSE(BackupSubDirectories(u"localhost", u"w3svc/no such key", *service, false));
+    EXPECT_EQ(service->NodeCount(), 0);
+    EXPECT_TRUE(Sink.Lines.empty());
+}
+
 TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
     MakeMachine(u"localhost", [](TMachineState&) {});
     PlantFaults("localhost", "Bind|W3SVC/2||0x80070005\n"
@@ -388,6 +418,14 @@ TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
     TWideXmlNode* site2 = FindSubDirElement(*machine, u"2");
     EXPECT_FALSE(site2->HasAttribute(u"siteName"));
     EXPECT_EQ(site2->NodeCount(), 0);
+}
+
+TEST_F(WebBackupTest, FailedCertificateCheckNamesThePropertyType) {
+    MakeMachine(u"localhost", [](TMachineState&) {});
+    PlantFaults("localhost", "Get|W3SVC/2|SecureBindings|0x80070005\n");
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    EXPECT_EQ(RedLines(), std::vector<std::string>{
+                              "Call WriteData error! Path=\\Intranet PropertyName=SecureBindings PropertyType=List"});
 }
 
 TEST_F(WebBackupTest, ExtensionStepFollowsTheLocalIisVersion) {
@@ -480,6 +518,50 @@ TEST_F(ServiceExtensionsTest, EntriesGroupByDescription) {
                   R"(      </SubDir>)",
               }));
     EXPECT_FALSE(BackupErrorFlag());
+}
+
+TEST_F(ServiceExtensionsTest, DescriptionNamedLikeAFileIsItsOwnGroup) {
+    UseList({u"1,C:\\a.dll,0,G1,Desc", u"0,C:\\b.dll,1,G2,C:\\a.dll"});
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    ASSERT_EQ(Machine->NodeCount(), 1);
+    EXPECT_EQ(Xml(*Machine->Nodes(0)),
+              test::CrLfLines({
+                  R"(      <SubDir path="Service Extensions" className="ServiceExtensions">)",
+                  R"(        <SubDir path="Desc" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="G1" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\a.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(        <SubDir path="C:\a.dll" className="ServiceExtensions">)",
+                  R"(          <Property id="GroupID" type="STRING" value="G2" Inherit="False"/>)",
+                  R"(          <SubDir path="C:\b.dll" className="ServiceExtensions">)",
+                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
+                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
+                  R"(          </SubDir>)",
+                  R"(        </SubDir>)",
+                  R"(      </SubDir>)",
+              }));
+}
+
+// GroupID is found through an index of its description: a scan of the description's
+// children per file would take minutes here.
+TEST_F(ServiceExtensionsTest, ManyFilesOfOneDescriptionInLinearTime) {
+    const int count = 40000;
+    std::vector<std::u16string> entries;
+    for (int i = 0; i < count; ++i)
+        entries.push_back(u"1,C:\\f" + Utf8ToUtf16(std::to_string(i)) + u".dll,0,G" + Utf8ToUtf16(std::to_string(i)) +
+                          u",Desc");
+    UseList(entries);
+    const auto start = std::chrono::steady_clock::now();
+    BackupServiceExtensions(u"", u"w3svc", *Machine);
+    const int64_t elapsed = test::MillisecondsSince(start);
+    TWideXmlNode* desc = FindSubDirElement(*FindSubDirElement(*Machine, u"Service Extensions"), u"Desc");
+    ASSERT_NE(desc, nullptr);
+    EXPECT_EQ(desc->NodeCount(), count + 1);
+    EXPECT_EQ(desc->Nodes(0)->AttributeByName(u"value"), u"G39999");
+    EXPECT_LT(elapsed, test::TimeBudgetMs(3000));
 }
 
 TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {
