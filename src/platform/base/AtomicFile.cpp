@@ -16,34 +16,12 @@ namespace orvex {
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& path, int error) {
-    throw EAtomicFileError("Cannot create file \"" + path + "\". " +
-                           std::generic_category().message(error));
-}
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
-
-// Removes the temporary file unless it was renamed into place.
-class TTemporaryFile {
-public:
-    explicit TTemporaryFile(std::string name) : FName(std::move(name)) {}
-    ~TTemporaryFile() {
-        if (FHandle >= 0)
-            ::close(FHandle);
-        if (!FName.empty())
-            ::unlink(FName.c_str());
-    }
-    TTemporaryFile(const TTemporaryFile&) = delete;
-    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
-
-    int FHandle = -1;
-    std::string FName;
-};
 
 std::string TemporaryNameFor(const std::string& target) {
     std::random_device random;
@@ -52,60 +30,86 @@ std::string TemporaryNameFor(const std::string& target) {
 
 } // namespace
 
-void WriteFileAtomically(std::u16string_view path16, std::string_view bytes) {
-    const std::string path = Utf16ToUtf8(path16);
-    std::string target = path;
+void TAtomicFileWriter::Fail(int error) {
+    throw EAtomicFileError("Cannot create file \"" + FPath + "\". " + std::generic_category().message(error));
+}
+
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16)
+    : FPath(Utf16ToUtf8(path16)), FTarget(FPath) {
     struct stat info {};
     bool exists = false;
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (::lstat(FPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved))
-            target = resolved;
+        if (::realpath(FPath.c_str(), resolved))
+            FTarget = resolved;
     }
-    if (::stat(target.c_str(), &info) == 0) {
+    if (::stat(FTarget.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode))
-            Fail(path, EISDIR);
+            Fail(EISDIR);
         exists = true;
     }
-
-    TTemporaryFile temp(TemporaryNameFor(target));
     for (int attempt = 0;; ++attempt) {
-        temp.FHandle = ::open(temp.FName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (temp.FHandle >= 0)
+        const std::string name = TemporaryNameFor(FTarget);
+        FHandle = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (FHandle >= 0) {
+            FTemporary = name;
             break;
-        if (errno != EEXIST || attempt > 100) {
-            const int error = errno;
-            temp.FName.clear(); // not ours to remove
-            Fail(path, error);
         }
-        temp.FName = TemporaryNameFor(target);
+        if (errno != EEXIST || attempt > 100)
+            Fail(errno);
     }
-    if (exists && ::fchmod(temp.FHandle, info.st_mode & 07777) != 0)
-        Fail(path, errno);
+    if (exists && ::fchmod(FHandle, info.st_mode & 07777) != 0) {
+        const int error = errno;
+        Abandon(); // no destructor runs for a constructor that raises
+        Fail(error);
+    }
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() { Abandon(); }
+
+void TAtomicFileWriter::Abandon() {
+    if (FHandle >= 0)
+        ::close(std::exchange(FHandle, -1));
+    if (!FTemporary.empty())
+        ::unlink(FTemporary.c_str());
+    FTemporary.clear();
+}
+
+void TAtomicFileWriter::Write(const void* data, size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
     size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(temp.FHandle, bytes.data() + written, bytes.size() - written);
+    while (written < size) {
+        const ssize_t n = ::write(FHandle, bytes + written, size - written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            Fail(path, n < 0 ? errno : EIO);
+            Fail(n < 0 ? errno : EIO);
         written += static_cast<size_t>(n);
     }
-    if (::fsync(temp.FHandle) != 0)
-        Fail(path, errno);
-    const int handle = std::exchange(temp.FHandle, -1);
+}
+
+void TAtomicFileWriter::Commit() {
+    if (::fsync(FHandle) != 0)
+        Fail(errno);
+    const int handle = std::exchange(FHandle, -1);
     if (::close(handle) != 0)
-        Fail(path, errno);
-    if (::rename(temp.FName.c_str(), target.c_str()) != 0)
-        Fail(path, errno);
-    temp.FName.clear();
+        Fail(errno);
+    if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0)
+        Fail(errno);
+    FTemporary.clear();
 
     // Make the rename itself durable; the new contents are in place either way.
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
     }
+}
+
+void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+    TAtomicFileWriter file(path);
+    file.Write(bytes.data(), bytes.size());
+    file.Commit();
 }
 
 } // namespace orvex

@@ -15,9 +15,33 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Writes bytes to a temporary file in the folder of path, flushes it to disk,
-// gives it the permissions of the file it replaces and renames it over path.
-// A symbolic link at path is followed: its target gets the new contents.
+// New contents for a file, written piece by piece into a temporary file in its
+// folder (with the permissions of the file it replaces); Commit flushes them to
+// disk and renames them over the file. Without a Commit the temporary file goes
+// and the file stays as it was. A symbolic link at the path is followed: its
+// target gets the new contents. Every failure raises EAtomicFileError.
+class TAtomicFileWriter {
+public:
+    explicit TAtomicFileWriter(std::u16string_view path);
+    ~TAtomicFileWriter();
+    TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+    TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+    void Write(const void* data, size_t size);
+    void Commit();
+
+private:
+    [[noreturn]] void Fail(int error);
+    // Closes and removes the temporary file.
+    void Abandon();
+
+    std::string FPath;   // as given, for the error text
+    std::string FTarget; // the file replaced (a link's target)
+    std::string FTemporary;
+    int FHandle = -1;
+};
+
+// The whole of bytes as the file's new contents, through TAtomicFileWriter.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
 } // namespace orvex
