@@ -3,16 +3,13 @@
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
-#include "engine/EngineState.h"
 #include "engine/NodeKeys.h"
 #include "engine/SupportedProperties.h"
 #include "platform/base/CaseFold.h"
-#include "platform/base/Utf.h"
 
 #include <QIcon>
 #include <QTableWidget>
 
-#include <filesystem>
 
 namespace orvex {
 
@@ -67,9 +64,7 @@ void BuildBackupTree(TCheckTreeWidget& tree, TTreeItem* parent, const TWideXmlNo
 }
 
 void RefreshBackupTree(TCheckTreeWidget& tree) {
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::path(Utf16ToUtf8(BackupFileName())), error))
-        EnsureBackupFile();
+    EnsureBackupFile();
     const std::unique_ptr<TWideXmlDocument> document = LoadBackupDocument();
     const TWideXmlNode& machines = MachinesElement(*document);
     tree.clear();

@@ -24,8 +24,6 @@ public:
     // Deletes the file; a failure is ignored.
     void RemoveFile();
 
-    const std::u16string& FileName() const { return FFileName; }
-
 private:
     std::u16string FFileName;
     bool FLoaded = false;

@@ -15,7 +15,6 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
-#include <QMenu>
 #include <QTabBar>
 #include <QTimer>
 

@@ -35,14 +35,19 @@ void TMainForm::SetActivePage(int index) {
 }
 
 void TMainForm::RunShowHandler(int index) {
-    using THandler = void (TMainForm::*)();
-    static constexpr THandler handlers[] = {
-        &TMainForm::tabMainShow,     &TMainForm::tabBackup1Show,  &TMainForm::tabBackup2Show,
-        &TMainForm::tabBackup3Show,  &TMainForm::tabBackup4Show,  &TMainForm::tabRestore1Show,
-        &TMainForm::tabRestore2Show, &TMainForm::tabRestore3Show, &TMainForm::tabRestore4Show,
-        &TMainForm::tabRestore5Show};
-    if (index >= 0 && index < static_cast<int>(std::size(handlers)))
-        (this->*handlers[index])();
+    switch (index) {
+    case wpMain: return tabMainShow();
+    case wpBackup1: return tabBackup1Show();
+    case wpBackup2: return tabBackup2Show();
+    case wpBackup3: return tabBackup3Show();
+    case wpBackup4: return tabBackup4Show();
+    case wpRestore1: return tabRestore1Show();
+    case wpRestore2: return tabRestore2Show();
+    case wpRestore3: return tabRestore3Show();
+    case wpRestore4: return tabRestore4Show();
+    case wpRestore5: return tabRestore5Show();
+    default: return;
+    }
 }
 
 void TMainForm::ShowBarLabel(int index) {

@@ -7,7 +7,6 @@
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
 #include "engine/WebRestore.h"
-#include "platform/base/Utf.h"
 #include "support/CmdLineSwitch.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
@@ -16,16 +15,13 @@
 #include <QTextCursor>
 #include <QTimer>
 
-#include <filesystem>
 
 namespace orvex {
 
 bool TMainForm::BackupExecute() {
     TBusyScope busy(*this);
     SetBackupFileName(BackupMetaFileName);
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::path(Utf16ToUtf8(BackupMetaFileName)), error))
-        EnsureBackupFile();
+    EnsureBackupFile();
     SetButtonsEnabled(false);
     ui->BackupBar->show();
     ui->BackupBar->setValue(10);

@@ -15,6 +15,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QApplication>
 #include <QTest>
 #include <QTextEdit>
@@ -146,6 +148,30 @@ protected:
     }
 
     std::string LogText() { return U8(Find<QTextEdit>("rtLog")->toPlainText()); }
+
+    // The error sound was asked for since the window was made (its file is
+    // written by the first request of each window).
+    static bool SoundPlayed() { return std::filesystem::exists(Beside("MetalClang.wav")); }
+
+    // A copy of a fixture backup file in the test's folder.
+    std::u16string CopyFixture(const std::string& name) {
+        std::filesystem::copy_file(std::filesystem::path(ORVEX_TEST_DATA) / "wizard" / name, Temp(name),
+                                   std::filesystem::copy_options::overwrite_existing);
+        return Temp16(name);
+    }
+
+    void SetText(const char* edit, std::u16string_view text) {
+        Find<QLineEdit>(edit)->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    }
+
+    // From the mode page through restore page 1 with this file, to restore page 2.
+    void LoadRestoreFile(const std::u16string& fileName) {
+        Find<QRadioButton>("rbRestore")->setChecked(true);
+        Click("btnnext");
+        SetText("editRestoreMetafile", fileName);
+        Click("btnnext");
+        ASSERT_EQ(Form().ActivePage(), wpRestore2);
+    }
 
     static std::vector<std::string>& Warnings() {
         static std::vector<std::string> warnings;
