@@ -152,16 +152,6 @@ TEST_F(TMainFormTest, GermanTranslatesCaptionsHintsPopupsTitleAndNestedLabels) {
     EXPECT_EQ(U8(Find<QPushButton>("btnnext")->text()), "Weiter \u21E8");
 }
 
-TEST_F(TMainFormTest, ComboNameOutsideTheListSelectsEnglish) {
-    Trigger("miLingvoDeutsch");
-    auto* combo = Find<QComboBox>("CboxLingvo");
-    combo->addItem(QStringLiteral("Klingon"));
-    combo->setCurrentText(QStringLiteral("Klingon"));
-    emit combo->activated(combo->currentIndex());
-    EXPECT_EQ(Form().Getlingvo(), u"eng");
-    EXPECT_EQ(U8(Find<QLabel>("Labelmain")->text()), "main screen");
-}
-
 TEST_F(TMainFormTest, AboutBoxTextsFollowTheLanguage) {
     SetLocalClockForTesting([] { return TLocalDateTime{2031, 5, 6}; });
     Trigger("miLingvoDeutsch");
