@@ -5,6 +5,7 @@
 #include "engine/IIsBinding.h"
 #include "engine/NodeKeys.h"
 #include "engine/ProgressLog.h"
+#include "engine/PropertyText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
 
@@ -28,11 +29,11 @@ TWideXmlNode* FindPropertyChild(const TWideXmlNode& element, std::u16string_view
 
 bool DeleteXmlNode(std::u16string_view backupName, std::u16string_view path) {
     try {
-        auto document = LoadBackupDocument();
-        TWideXmlNode* element = FindBackupNode(*document, backupName, path);
+        TBackupFileEdit edit;
+        TWideXmlNode* element = FindBackupNode(edit.Document(), backupName, path);
         if (!element || !element->Parent()) return false;
         element->Parent()->NodeRemove(element);
-        SaveBackupDocument(*document);
+        edit.Save();
         return true;
     } catch (const std::exception& e) {
         LogBackupException(u"DeleteXmlNode: " + ExceptionMessage(e), clLogRed);
@@ -43,8 +44,16 @@ bool DeleteXmlNode(std::u16string_view backupName, std::u16string_view path) {
 bool UpdateProperty(std::u16string_view backupName, std::u16string_view path, std::u16string_view id,
                     std::u16string_view type, std::u16string_view value) {
     try {
-        auto document = LoadBackupDocument();
-        TWideXmlNode* element = FindBackupNode(*document, backupName, path);
+        for (auto [what, text] : {std::pair{u"id", id}, {u"type", type}, {u"value", value}}) {
+            std::u16string problem = XmlTextProblem(text, TLineControls::lcRefused);
+            if (problem.empty()) continue;
+            LogBackupError(u"UpdateProperty: the " + std::u16string(what) + u" of property " + std::u16string(id) +
+                               u" holds " + problem + u"; the file is left as it was",
+                           clLogRed);
+            return false;
+        }
+        TBackupFileEdit edit;
+        TWideXmlNode* element = FindBackupNode(edit.Document(), backupName, path);
         if (!element) return false;
         if (TWideXmlNode* property = FindPropertyChild(*element, id)) {
             property->SetAttributeByName(AttrId, id);
@@ -57,7 +66,7 @@ bool UpdateProperty(std::u16string_view backupName, std::u16string_view path, st
             added->AttributeAdd(AttrValue, value);
             added->AttributeAdd(AttrInherit, u"False");
         }
-        SaveBackupDocument(*document);
+        edit.Save();
         return true;
     } catch (const std::exception& e) {
         LogBackupException(u"UpdateProperty: " + ExceptionMessage(e), clLogRed);
@@ -67,12 +76,12 @@ bool UpdateProperty(std::u16string_view backupName, std::u16string_view path, st
 
 bool DeleteProperty(std::u16string_view backupName, std::u16string_view path, std::u16string_view id) {
     try {
-        auto document = LoadBackupDocument();
-        TWideXmlNode* element = FindBackupNode(*document, backupName, path);
+        TBackupFileEdit edit;
+        TWideXmlNode* element = FindBackupNode(edit.Document(), backupName, path);
         TWideXmlNode* property = element ? FindPropertyChild(*element, id) : nullptr;
         if (!property) return false;
         element->NodeRemove(property);
-        SaveBackupDocument(*document);
+        edit.Save();
         return true;
     } catch (const std::exception& e) {
         LogBackupException(u"DeleteProperty: " + ExceptionMessage(e), clLogRed);

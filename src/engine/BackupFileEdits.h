@@ -1,8 +1,8 @@
 #pragma once
 // Edits of the backup file BackupFileName from the wizard: delete a node, add or
-// change a property, delete a property. Each loads the file, changes one element,
-// saves atomically and resets the cached copy; a failed edit leaves the file byte
-// for byte as it was. Paths are metabase-style ("w3svc/1/ROOT").
+// change a property, delete a property. Each locks and loads the file, changes one
+// element, saves atomically and resets the cached copy; a failed edit leaves the
+// file byte for byte as it was. Paths are metabase-style ("w3svc/1/ROOT").
 
 #include <string_view>
 
@@ -14,7 +14,10 @@ bool DeleteXmlNode(std::u16string_view backupName, std::u16string_view path);
 
 // Sets id, type and value of the element's `Property` with this id (Inherit is
 // kept), or appends a new one (id, type, value, Inherit "False") after all
-// children. False, without saving, when the element is not found or on a failure.
+// children. False, without saving, when the element is not found, when a text
+// holds a character that does not read back from XML (XmlTextProblem: NUL and
+// the other control characters, lone surrogates; a red line names it) or on a
+// failure.
 bool UpdateProperty(std::u16string_view backupName, std::u16string_view path, std::u16string_view id,
                     std::u16string_view type, std::u16string_view value);
 

@@ -2,6 +2,7 @@
 
 #include "RestoreFixture.h"
 #include "engine/BackupDocument.h"
+#include "engine/NodeKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,56 @@ TEST_F(BackupFileEditsTest, BadFilesAreLoggedAndLeftByteIdentical) {
     std::filesystem::remove(File);
     EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"X", u"STRING", u"y"));
     EXPECT_FALSE(std::filesystem::exists(File));
+}
+
+// A text that no XML reader gives back as it was is refused before the file is
+// touched, with a line naming the character; anything XML holds goes in.
+TEST_F(BackupFileEditsTest, ValuesThatDoNotReadBackAreRefused) {
+    const std::string crafted = test::ReadBytes(std::string(ORVEX_TEST_DATA) + "/engine/EditValues.xml");
+    WriteBackupFile(crafted);
+    struct TRow {
+        std::u16string Value;
+        std::string Character;
+    } refused[] = {
+        {std::u16string(u"a\0b", 3), "U+0000 at position 2"}, {u"\u0001", "U+0001 at position 1"},
+        {u"x\u001F", "U+001F at position 2"}, {u"tab\there", "U+0009 at position 4"},
+        {u"line\nbreak", "U+000A at position 5"}, {u"cr\r", "U+000D at position 3"},
+        {std::u16string(1, char16_t(0xD800)) + u"x", "U+D800 at position 1"},
+        {u"x" + std::u16string(1, char16_t(0xDC00)), "U+DC00 at position 2"},
+        {u"\uFFFE", "U+FFFE at position 1"}, {u"\uFFFF", "U+FFFF at position 1"},
+    };
+    for (const TRow& row : refused) {
+        Sink.Lines.clear();
+        EXPECT_FALSE(UpdateProperty(u"Edit", u"w3svc/1", u"ServerComment", u"STRING", row.Value)) << row.Character;
+        EXPECT_EQ(Red(), Lines{"UpdateProperty: the value of property ServerComment holds the character " +
+                               row.Character + ", which cannot be written to the backup file; the file is left as it was"});
+        EXPECT_EQ(FileBytes(), crafted);
+    }
+    Sink.Lines.clear();
+    EXPECT_FALSE(UpdateProperty(u"Edit", u"w3svc/1", u"Server\u0001", u"STRING", u"x"));
+    EXPECT_FALSE(UpdateProperty(u"Edit", u"w3svc/1", u"ServerComment", u"STRING\u0002", u"x"));
+    EXPECT_EQ(Red().size(), 2u);
+    EXPECT_EQ(FileBytes(), crafted);
+
+    for (std::u16string value : {u"del\u007F", u"caf\u00E9 \U0001F600", u"<&>\"'", u"\u0085\uFFFD"}) {
+        ASSERT_TRUE(UpdateProperty(u"Edit", u"w3svc/1", u"ServerComment", u"STRING", value));
+        auto document = LoadBackupDocument();
+        EXPECT_EQ(FindBackupNode(*document, u"Edit", u"w3svc/1")->NodeByName(u"Property")->AttributeByName(u"value"),
+                  value);
+    }
+}
+
+// A read-only backup file stays as it was, mode and all, whatever edits it.
+TEST_F(BackupFileEditsTest, ReadOnlyFileIsLeftAlone) {
+    std::filesystem::permissions(File, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"ServerComment", u"STRING", u"x"));
+    EXPECT_FALSE(DeleteProperty(u"Default", u"w3svc/1", u"ServerComment"));
+    EXPECT_FALSE(DeleteXmlNode(u"Default", u"w3svc/1"));
+    const std::string refused = "Cannot create file \"" + File.string() + "\". Permission denied";
+    EXPECT_EQ(Red(), (Lines{"UpdateProperty: " + refused, "DeleteProperty: " + refused, "DeleteXmlNode: " + refused}));
+    EXPECT_EQ(FileBytes(), Saved);
+    EXPECT_EQ(std::filesystem::status(File).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -15,6 +17,8 @@
 namespace orvex {
 
 namespace {
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
 
 [[noreturn]] void Fail(const std::string& path, int error) {
     throw EAtomicFileError("Cannot create file \"" + path + "\". " +
@@ -47,7 +51,94 @@ public:
 
 std::string TemporaryNameFor(const std::string& target) {
     std::random_device random;
-    return target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(random());
+    return std::string(target).append(kTemporaryMark) + std::to_string(::getpid()) + "-" + std::to_string(random());
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The process id of a name "<file>.tmp-<pid>-<number>", or 0 for any other name.
+pid_t TemporaryOwner(std::string_view name) {
+    const size_t mark = name.rfind(kTemporaryMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return 0;
+    const std::string_view rest = name.substr(mark + kTemporaryMark.size());
+    const size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || !AllDigits(rest.substr(0, dash)) || !AllDigits(rest.substr(dash + 1)) ||
+        dash > 9)
+        return 0;
+    return static_cast<pid_t>(std::atol(std::string(rest.substr(0, dash)).c_str()));
+}
+
+// A program killed while it saved leaves its temporary file behind, as large as
+// the file it wrote: such files of processes that are gone go.
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory)
+        return;
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(directory)) {
+        const pid_t owner = TemporaryOwner(entry->d_name);
+        if (owner > 0 && owner != self && ::kill(owner, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(directory), entry->d_name, 0);
+    }
+    ::closedir(directory);
+}
+
+// A file that we may not write: the Windows read-only attribute. Root passes every
+// permission check, so for root a file without any write bit counts as read-only.
+bool IsReadOnly(const std::string& target, const struct stat& info) {
+    if (::geteuid() == 0)
+        return (info.st_mode & 0222) == 0;
+    return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+// Writes bytes to a new temporary file beside target and flushes it; the file
+// takes the mode and owner of existing when given.
+void WriteTemporary(TTemporaryFile& temp, const std::string& path, const std::string& target,
+                    std::string_view bytes, const struct stat* existing) {
+    for (int attempt = 0;; ++attempt) {
+        temp.FHandle = ::open(temp.FName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (temp.FHandle >= 0)
+            break;
+        if (errno != EEXIST || attempt > 100) {
+            const int error = errno;
+            temp.FName.clear(); // not ours to remove
+            Fail(path, error);
+        }
+        temp.FName = TemporaryNameFor(target);
+    }
+    if (existing) {
+        if (::fchmod(temp.FHandle, existing->st_mode & 07777) != 0)
+            Fail(path, errno);
+        // Only root may give a file away; anyone may keep a group they belong to.
+        if (::fchown(temp.FHandle, existing->st_uid, existing->st_gid) != 0)
+            (void)::fchown(temp.FHandle, static_cast<uid_t>(-1), existing->st_gid);
+    }
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(temp.FHandle, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail(path, n < 0 ? errno : EIO);
+        written += static_cast<size_t>(n);
+    }
+    if (::fsync(temp.FHandle) != 0)
+        Fail(path, errno);
+    const int handle = std::exchange(temp.FHandle, -1);
+    if (::close(handle) != 0)
+        Fail(path, errno);
+}
+
+// Makes the rename or link itself durable; the new contents are in place either way.
+void SyncFolder(const std::string& target) {
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
 }
 
 } // namespace
@@ -65,47 +156,36 @@ void WriteFileAtomically(std::u16string_view path16, std::string_view bytes) {
     if (::stat(target.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode))
             Fail(path, EISDIR);
+        if (IsReadOnly(target, info))
+            Fail(path, EACCES);
         exists = true;
     }
+    RemoveStaleTemporaries(FolderOf(target));
 
     TTemporaryFile temp(TemporaryNameFor(target));
-    for (int attempt = 0;; ++attempt) {
-        temp.FHandle = ::open(temp.FName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (temp.FHandle >= 0)
-            break;
-        if (errno != EEXIST || attempt > 100) {
-            const int error = errno;
-            temp.FName.clear(); // not ours to remove
-            Fail(path, error);
-        }
-        temp.FName = TemporaryNameFor(target);
-    }
-    if (exists && ::fchmod(temp.FHandle, info.st_mode & 07777) != 0)
-        Fail(path, errno);
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(temp.FHandle, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(path, n < 0 ? errno : EIO);
-        written += static_cast<size_t>(n);
-    }
-    if (::fsync(temp.FHandle) != 0)
-        Fail(path, errno);
-    const int handle = std::exchange(temp.FHandle, -1);
-    if (::close(handle) != 0)
-        Fail(path, errno);
+    WriteTemporary(temp, path, target, bytes, exists ? &info : nullptr);
     if (::rename(temp.FName.c_str(), target.c_str()) != 0)
         Fail(path, errno);
     temp.FName.clear();
+    SyncFolder(target);
+}
 
-    // Make the rename itself durable; the new contents are in place either way.
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) {
+    const std::string path = Utf16ToUtf8(path16);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0)
+        return false;
+    RemoveStaleTemporaries(FolderOf(path));
+    TTemporaryFile temp(TemporaryNameFor(path));
+    WriteTemporary(temp, path, path, bytes, nullptr);
+    // Unlike a rename, a link never replaces a file that appeared meanwhile.
+    if (::link(temp.FName.c_str(), path.c_str()) != 0) {
+        if (errno == EEXIST)
+            return false;
+        Fail(path, errno);
     }
+    SyncFolder(path);
+    return true;
 }
 
 } // namespace orvex

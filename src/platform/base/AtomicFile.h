@@ -16,8 +16,15 @@ public:
 };
 
 // Writes bytes to a temporary file in the folder of path, flushes it to disk,
-// gives it the permissions of the file it replaces and renames it over path.
-// A symbolic link at path is followed: its target gets the new contents.
+// gives it the permissions and owner of the file it replaces and renames it over
+// path. A file without write permission is refused (as a read-only file: also for
+// root). A symbolic link at path is followed: its target gets the new contents.
+// Temporary files of earlier saves into the same folder whose process is gone (a
+// killed program leaves them) are removed first.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// The same for a file that must not exist yet: false, writing nothing, when path
+// exists (whatever it is), so that two processes never both create it.
+bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
 
 } // namespace orvex
