@@ -3,6 +3,7 @@
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
+#include "engine/EngineState.h"
 #include "engine/NodeKeys.h"
 #include "engine/SupportedProperties.h"
 #include "platform/base/CaseFold.h"
@@ -69,6 +70,7 @@ void RefreshBackupTree(TCheckTreeWidget& tree) {
     const TWideXmlNode& machines = MachinesElement(*document);
     tree.clear();
     BuildBackupTree(tree, nullptr, machines);
+    tree.SetBackupFile(BackupFileName());
     if (tree.topLevelItemCount() > 0)
         tree.setCurrentItem(tree.topLevelItem(0));
 }

@@ -22,7 +22,8 @@ std::u16string NodeText(const TWideXmlNode& element);
 void BuildBackupTree(TCheckTreeWidget& tree, TTreeItem* parent, const TWideXmlNode& element);
 
 // Rebuilds the tree from the file BackupFileName, which is created as the empty
-// skeleton when it does not exist, and selects the first node. A file that cannot
+// skeleton when it does not exist, notes the file in the tree and selects the
+// first node. A file that cannot
 // be parsed or holds no Machines element raises the XML library's error and leaves
 // the tree as it was.
 void RefreshBackupTree(TCheckTreeWidget& tree);
