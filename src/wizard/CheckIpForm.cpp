@@ -16,6 +16,8 @@
 #include "wizard/HandlerGuard.h"
 #include "wizard/MainForm.h"
 
+#include <QHeaderView>
+
 #include <algorithm>
 
 namespace orvex {
@@ -68,6 +70,8 @@ std::u16string BindingAddress(std::u16string_view binding) { return std::u16stri
 TFormCheckIP::TFormCheckIP(TMainForm& mainForm)
     : QDialog(&mainForm), FMainForm(mainForm), ui(std::make_unique<Ui::FormCheckIP>()) {
     ui->setupUi(this);
+    ui->lvIpList->header()->resizeSection(rcAddress, 250);
+    ui->lvIpList->header()->resizeSection(rcOldValue, 180);
 }
 
 TFormCheckIP::~TFormCheckIP() = default;

@@ -82,6 +82,8 @@ std::u16string ReplacePathInValue(std::u16string_view value, std::u16string_view
 TFormCheckPath::TFormCheckPath(TMainForm& mainForm)
     : QDialog(&mainForm), FMainForm(mainForm), ui(std::make_unique<Ui::FormCheckPath>()) {
     ui->setupUi(this);
+    ui->lvNonexistPath->header()->resizeSection(rcAddress, 260);
+    ui->lvNonexistPath->header()->resizeSection(rcOldValue, 240);
     // The header is no widget of the form: its clicks are bound here.
     ui->lvNonexistPath->header()->setSectionsClickable(true);
     connect(ui->lvNonexistPath->header(), &QHeaderView::sectionClicked, this,

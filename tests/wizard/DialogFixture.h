@@ -78,7 +78,7 @@ protected:
     }
 
     // The rows of a check dialog's list: "key|old|new|mark".
-    static std::vector<std::string> Rows(QWidget& dialog, const char* listName) {
+    static std::vector<std::string> ListRows(QWidget& dialog, const char* listName) {
         std::vector<std::string> rows;
         auto* list = In<QTreeWidget>(dialog, listName);
         for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
