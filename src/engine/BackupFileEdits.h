@@ -1,8 +1,8 @@
 #pragma once
 // Edits of the backup file BackupFileName from the wizard: delete a node, add or
-// change a property, delete a property, rewrite values by node key. Each loads the
-// file, changes it, saves atomically and resets the cached copy; a failed edit
-// leaves the file byte for byte as it was. Paths are metabase-style ("w3svc/1/ROOT").
+// change a property, delete a property. Each loads the file, changes one element,
+// saves atomically and resets the cached copy; a failed edit leaves the file byte
+// for byte as it was. Paths are metabase-style ("w3svc/1/ROOT").
 
 #include <optional>
 #include <string>

@@ -22,14 +22,6 @@ bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
     return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
 }
 
-void AppendRow(QTableWidget& list, const std::u16string& id, const std::u16string& type, const std::u16string& value) {
-    const int row = list.rowCount();
-    list.insertRow(row);
-    int column = 0;
-    for (const std::u16string* text : {&id, &type, &value})
-        list.setItem(row, column++, new QTableWidgetItem(QString::fromStdU16String(*text)));
-}
-
 const QIcon& MarkImage(int index) {
     static const QIcon images[] = {QIcon(QStringLiteral(":/ImageList1/0.png")),
                                    QIcon(QStringLiteral(":/ImageList1/1.png")),
@@ -38,6 +30,14 @@ const QIcon& MarkImage(int index) {
 }
 
 } // namespace
+
+void AppendRow(QTableWidget& list, const std::u16string& id, const std::u16string& type, const std::u16string& value) {
+    const int row = list.rowCount();
+    list.insertRow(row);
+    int column = 0;
+    for (const std::u16string* text : {&id, &type, &value})
+        list.setItem(row, column++, new QTableWidgetItem(QString::fromStdU16String(*text)));
+}
 
 std::u16string NodeText(const TWideXmlNode& element) {
     if (SameTextIgnoreCase(element.Name(), ElemMachine))

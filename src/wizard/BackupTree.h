@@ -33,6 +33,9 @@ void RefreshBackupTree(TCheckTreeWidget& tree);
 // ("", "Item", value) per item after it. Empty when the node is not found.
 void FillPropertyList(TTreeItem* node, QTableWidget& list);
 
+// Appends a row (id, type, value) to a property list.
+void AppendRow(QTableWidget& list, const std::u16string& id, const std::u16string& type, const std::u16string& value);
+
 // Deletes node with its descendants and their records.
 void DeleteTreeNode(TTreeItem* node);
 

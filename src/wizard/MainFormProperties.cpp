@@ -7,6 +7,7 @@
 #include "engine/BackupFileEdits.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineState.h"
+#include "platform/base/CaseFold.h"
 #include "support/Dialogs.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
@@ -42,15 +43,10 @@ int SelectedEditableRow(const QTableWidget& list) {
 void ShowPropertyRows(TTreeItem* node, QTableWidget& list, const TFormProperty& dialog) {
     FillPropertyList(node, list);
     for (int row = 0; row < list.rowCount(); ++row)
-        if (QString::fromStdU16String(Cell(list, row, pcId)).compare(QString::fromStdU16String(dialog.PropertyName),
-                                                                      Qt::CaseInsensitive) == 0)
+        if (SameTextIgnoreCase(Cell(list, row, pcId), dialog.PropertyName))
             return list.selectRow(row);
-    const int row = list.rowCount();
-    list.insertRow(row);
-    int column = 0;
-    for (const std::u16string* text : {&dialog.PropertyName, &dialog.PropertyType, &dialog.PropertyValue})
-        list.setItem(row, column++, new QTableWidgetItem(QString::fromStdU16String(*text)));
-    list.selectRow(row);
+    AppendRow(list, dialog.PropertyName, dialog.PropertyType, dialog.PropertyValue);
+    list.selectRow(list.rowCount() - 1);
 }
 
 // The file of the tree is the one it was built from.
