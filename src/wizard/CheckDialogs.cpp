@@ -60,7 +60,8 @@ void TranslateCheckDialog(TMainForm& mainForm, QDialog& dialog, QWidget& replace
     dialog.setWindowTitle(Q(GetKeywordText(catalogue, lingvo, dialog.objectName().toStdU16String())));
 }
 
-std::optional<std::vector<QTreeWidgetItem*>> SaveNewValues(const QTreeWidget& list, std::u16string_view keySuffix) {
+bool SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
+                   const std::function<std::optional<bool>(const std::u16string& newValue)>& fits) {
     std::vector<QTreeWidgetItem*> rows;
     std::vector<TValueRewrite> rewrites;
     for (QTreeWidgetItem* row : AllRows(list)) {
@@ -71,19 +72,30 @@ std::optional<std::vector<QTreeWidgetItem*>> SaveNewValues(const QTreeWidget& li
             {RowText(*row, rcAddress) + std::u16string(keySuffix), RowText(*row, rcOldValue), RowText(*row, rcNewValue)});
     }
     if (rewrites.empty())
-        return rows;
+        return false;
     const std::optional<std::vector<bool>> written = RewriteValuesByKey(rewrites);
     if (!written) {
         ShowError(u"The changes could not be saved in \"" + BackupFileName() +
                   u"\"; the file is left as it was and the log tells why.");
-        return std::nullopt;
+        return false;
     }
-    std::vector<QTreeWidgetItem*> saved;
+    bool saved = false;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if ((*written)[i])
-            saved.push_back(rows[i]);
-        else
-            LogLine(u"Save node error! address=" + RowText(*rows[i], rcAddress), clLogBlack);
+        QTreeWidgetItem* row = rows[i];
+        if (!(*written)[i]) {
+            LogLine(u"Save node error! address=" + RowText(*row, rcAddress), clLogBlack);
+            continue;
+        }
+        saved = true;
+        const std::u16string value = RowText(*row, rcNewValue);
+        const std::optional<bool> done = fits(value);
+        if (done && *done) {
+            delete row;
+        } else if (done) {
+            SetRowText(*row, rcOldValue, value);
+            SetRowText(*row, rcNewValue, u"");
+            SetRowImage(*row, kRowMissing);
+        }
     }
     return saved;
 }

@@ -179,20 +179,10 @@ void TFormCheckIP::btnSaveClick() {
         if (ShowCatalogueDialog(*FMainForm.Catalogue(), FMainForm.Getlingvo(), u"DialogYesNo", u"restoresaveip",
                                 {FileNameOnly(BackupFileName())}, FMainForm.DialogYesNoLastLine()) != mrYes)
             return;
-        const std::optional<std::vector<QTreeWidgetItem*>> saved = SaveNewValues(*ui->lvIpList, u"@@Item");
-        if (!saved)
-            return;
-        for (QTreeWidgetItem* row : *saved) {
-            const std::u16string binding = RowText(*row, rcNewValue);
-            if (IsLocalAddress(BindingAddress(binding))) {
-                delete row;
-                continue;
-            }
-            SetRowText(*row, rcOldValue, binding);
-            SetRowText(*row, rcNewValue, u"");
-            SetRowImage(*row, kRowMissing);
-        }
-        if (!saved->empty())
+        // The key names the binding list; the old binding finds its item.
+        if (SaveNewValues(*ui->lvIpList, u"@@Item", [this](const std::u16string& binding) {
+                return std::optional<bool>(IsLocalAddress(BindingAddress(binding)));
+            }))
             FIpsSaved = true;
     });
 }

@@ -220,23 +220,11 @@ void TFormCheckPath::btnBrowseClick() {
 
 void TFormCheckPath::btnSaveClick() {
     RunHandler([this] {
-        const std::optional<std::vector<QTreeWidgetItem*>> saved = SaveNewValues(*ui->lvNonexistPath, u"");
-        if (!saved)
-            return;
-        for (QTreeWidgetItem* row : *saved) {
-            const std::u16string value = RowText(*row, rcNewValue);
-            const std::u16string path = PathOf(value);
-            if (path.empty())
-                continue;
-            if (MachinePathExists(path)) {
-                delete row;
-                continue;
-            }
-            SetRowText(*row, rcOldValue, value);
-            SetRowText(*row, rcNewValue, u"");
-            SetRowImage(*row, kRowMissing);
-        }
-        if (!saved->empty())
+        // A value without a path stays as it is.
+        if (SaveNewValues(*ui->lvNonexistPath, u"", [](const std::u16string& value) -> std::optional<bool> {
+                const std::u16string path = PathOf(value);
+                return path.empty() ? std::nullopt : std::optional<bool>(MachinePathExists(path));
+            }))
             FPathsSaved = true;
     });
 }

@@ -5,6 +5,7 @@
 
 #include <QTreeWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,9 +34,12 @@ void TranslateCheckDialog(TMainForm& mainForm, QDialog& dialog, QWidget& replace
 
 // Writes the new value of every row that has one into BackupFileName in one save,
 // each by its key with keySuffix behind it. A row that cannot be written is logged
-// ("Save node error! address=" and its key) and left out of the result. nullopt,
-// after an error message, when the file could not be loaded or saved: it is then
-// left as it was.
-std::optional<std::vector<QTreeWidgetItem*>> SaveNewValues(const QTreeWidget& list, std::u16string_view keySuffix);
+// ("Save node error! address=" and its key) and stays. A written row whose new
+// value fits this machine (fits gives true) is done and removed; one that does not
+// (false) keeps its new value as its old one, marked missing; nullopt leaves it
+// as it is. When the file cannot be loaded or saved it is left as it was, an
+// error message says so and no row changes. True when a row was written.
+bool SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
+                   const std::function<std::optional<bool>(const std::u16string& newValue)>& fits);
 
 } // namespace orvex
