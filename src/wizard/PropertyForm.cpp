@@ -38,13 +38,14 @@ std::optional<std::u16string> CanonicalPropertyType(std::u16string_view typeName
 TFormProperty::TFormProperty(TMainForm& mainForm, std::u16string_view openMode)
     : QDialog(&mainForm), OpenMode(openMode), FMainForm(mainForm), ui(std::make_unique<Ui::FormProperty>()) {
     ui->setupUi(this);
-    // Fixed before the window exists: the platform is not asked to resize it later.
-    setFixedSize(sizeHint());
     TVeldarXmlDoc& catalogue = *mainForm.Catalogue();
     TranslateControls(u"Restore", catalogue, mainForm.Getlingvo(), this, u"", u"Caption");
     setWindowTitle(Q(GetKeywordText(catalogue, mainForm.Getlingvo(), u"FormProperty")));
     if (IsAdd())
         ui->Cancel->setText(Q(mainForm.KeywordCancel()));
+    // Fixed before the window exists, for its texts: the platform is not asked to
+    // resize it later.
+    setFixedSize(sizeHint());
 }
 
 TFormProperty::~TFormProperty() = default;
