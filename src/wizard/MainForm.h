@@ -58,7 +58,13 @@ public:
     // CR LF CR LF and the catalogue's "DialogYesNo" keyword, or empty.
     const std::u16string& DialogYesNoLastLine() const { return FKeywordDialogYesNoLastLine; }
     const std::u16string& BackupMachineName() const { return FBackupMachineName; }
+    // The catalogue's "Cancel" keyword.
+    const std::u16string& KeywordCancel() const { return FKeywordCancel; }
     QTextEdit& LogView() const;
+    TCheckTreeWidget& RestoreTree() const;
+    // The check dialogs saved the restore file: the property list of the selected
+    // restore node shows the file again; the tree and its check marks stay.
+    void RestoreFileSaved();
 
     // Plays the error sound; the caller stays on its page.
     void NoiseForError();
@@ -83,6 +89,11 @@ public slots:
     void actionSelectAllSitesRExecute();
     void actionDeleteNodeRExecute();
     void actionDeleteNodeBExecute();
+    void actionPropertyAddRExecute();
+    void actionPropertyEditRExecute();
+    void actionPropertyDeleteRExecute();
+    void lvPropertyDblClick();
+    void lvPropertyRContextPopup(const QPoint& position);
     void btnCancelClick();
     void btnfinishClick();
     void btnaboutClick();
@@ -150,6 +161,12 @@ private:
     void ReloadXml(TCheckTreeWidget& tree, QTableWidget& list);
     int SelectedSiteCount(TCheckTreeWidget& tree);
     void DeleteNode(TCheckTreeWidget& tree);
+
+    // Property edits of one side (a tree and its list) in the file the tree was
+    // built from; the list changes only when the file did.
+    void AddPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
+    void EditPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
+    void DeletePropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
 
     // Runs and command line.
     bool BackupExecute();

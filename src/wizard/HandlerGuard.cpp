@@ -1,0 +1,28 @@
+#include "wizard/HandlerGuard.h"
+
+#include "platform/base/ExceptionText.h"
+#include "support/Dialogs.h"
+
+#include <string>
+
+namespace orvex {
+
+bool RunHandler(const std::function<void()>& handler) {
+    std::u16string failure;
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& error) {
+        failure = ExceptionMessage(error);
+    } catch (...) {
+        failure = u"An unexpected error occurred.";
+    }
+    try {
+        ShowError(failure);
+    } catch (...) {
+        // The message cannot be shown either; the window stays usable.
+    }
+    return false;
+}
+
+} // namespace orvex
