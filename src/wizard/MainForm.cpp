@@ -93,6 +93,10 @@ void TMainForm::FormShow() {
     ui->btnnext->show();
     Restoreskip4flag = false;
     InitFromCommandLine();
+    // The command-line backup starts at activation, which a display without a
+    // window manager never gives by itself.
+    if (HasCmdLineSwitch(u"/backup"))
+        activateWindow();
 }
 
 bool TMainForm::event(QEvent* event) {
@@ -151,7 +155,11 @@ void TMainForm::Guarded(const std::function<void()>& handler, bool allowWhileBus
     for (size_t i = 0; i < std::size(buttons); ++i)
         buttons[i]->setEnabled(enabled[i]);
     try {
-        ShowError(failure);
+        // Nobody would close the message: the failure goes to the logs and marks the run.
+        if (IsUnattendedRun())
+            LogBackupException(failure, clLogRed);
+        else
+            ShowError(failure);
     } catch (...) {
         // The message cannot be shown either; the window stays usable.
     }
