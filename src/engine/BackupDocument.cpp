@@ -57,7 +57,8 @@ TWideXmlNode& MachinesElement(TWideXmlDocument& document) {
     if (!machines) throw EXmlError("The backup file has no Machines element");
     // A file of another kind may hold a Machines element too.
     if (!SameTextIgnoreCase(root->Name(), backupxml::ElemRoot))
-        throw EXmlError("The backup file's root element is " + Utf16ToUtf8(root->Name()) + ", not Root");
+        throw EXmlError("The backup file's root element is " + Utf16ToUtf8(root->Name()) +
+                        ", not Root");
     return *machines;
 }
 

@@ -22,15 +22,19 @@ namespace {
 
 std::u16string Trimmed(const QString& text) { return text.trimmed().toStdU16String(); }
 
+bool HoldsKeySeparator(std::u16string_view name) {
+    return name.find(u'/') != std::u16string_view::npos || name.find(u"@@") != std::u16string_view::npos;
+}
+
 } // namespace
 
 bool IsUsableBackupName(std::u16string_view name) {
-    return !QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())).trimmed().isEmpty() &&
-           name.find(u'/') == std::u16string_view::npos && name.find(u"@@") == std::u16string_view::npos;
+    const auto length = static_cast<qsizetype>(name.size());
+    return !Trimmed(QString::fromUtf16(name.data(), length)).empty() && !HoldsKeySeparator(name);
 }
 
 std::u16string UnusableBackupNameText(std::u16string_view name) {
-    if (name.find(u'/') == std::u16string_view::npos && name.find(u"@@") == std::u16string_view::npos)
+    if (!HoldsKeySeparator(name))
         return u"A backup needs a name.";
     return u"The backup name \"" + std::u16string(name) +
            u"\" cannot be used: \"/\" and \"@@\" separate the parts of the paths in a backup file.";

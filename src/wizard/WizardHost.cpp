@@ -42,13 +42,16 @@ bool TWizardHost::AnsweredUnattended(const std::u16string& text) {
     if (!IsUnattendedRun())
         return false;
     std::u16string question = text;
-    if (const std::u16string& lastLine = FForm.DialogYesNoLastLine(); !lastLine.empty() && question.ends_with(lastLine))
+    const std::u16string& lastLine = FForm.DialogYesNoLastLine();
+    if (!lastLine.empty() && question.ends_with(lastLine))
         question.resize(question.size() - lastLine.size());
     LogBackupWarning(u"Answered No, as nobody can answer in an unattended run: " + question, clLogBlack);
     return true;
 }
 
-bool TWizardHost::AskYesNo(const std::u16string& text) { return !AnsweredUnattended(text) && orvex::AskYesNo(text); }
+bool TWizardHost::AskYesNo(const std::u16string& text) {
+    return !AnsweredUnattended(text) && orvex::AskYesNo(text);
+}
 
 int TWizardHost::AskYesNoCancel(const std::u16string& text) {
     if (AnsweredUnattended(text))

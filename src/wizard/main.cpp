@@ -24,11 +24,12 @@ bool HasEnvironmentValue(const char* name) {
 // Nobody is there to close a message of an unattended run: its text goes to the
 // info log and the console's answer is taken (No to every question).
 void InstallUnattendedDialogHooks() {
-    orvex::MessageDialogHook = [](const std::u16string& text, orvex::TMsgDlgType, orvex::TMsgDlgButtons, int32_t) {
-        orvex::WriteInfoLog(u"Not shown in an unattended run: " + text);
+    using namespace orvex;
+    MessageDialogHook = [](const std::u16string& text, TMsgDlgType, TMsgDlgButtons, int32_t) {
+        WriteInfoLog(u"Not shown in an unattended run: " + text);
         return -1;
     };
-    orvex::OpenFileDialogHook = nullptr;
+    OpenFileDialogHook = nullptr;
 }
 
 } // namespace
