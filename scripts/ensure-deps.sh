@@ -6,7 +6,7 @@ orvex_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libxml2-dev libicu-dev
   clang libclang-rt-14-dev
-  locales
+  locales xvfb
 )
 
 orvex_missing=()

@@ -1,11 +1,15 @@
 #include "wizard/HandlerGuard.h"
 
+#include "engine/ProgressLog.h"
 #include "platform/base/ExceptionText.h"
+#include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 
 #include <string>
 
 namespace orvex {
+
+bool IsUnattendedRun() { return HasCmdLineSwitch(u"/backup") && HasCmdLineSwitch(u"/q"); }
 
 bool RunHandler(const std::function<void()>& handler) {
     std::u16string failure;
@@ -18,7 +22,10 @@ bool RunHandler(const std::function<void()>& handler) {
         failure = u"An unexpected error occurred.";
     }
     try {
-        ShowError(failure);
+        if (IsUnattendedRun())
+            LogBackupException(failure, clLogRed);
+        else
+            ShowError(failure);
     } catch (...) {
         // The message cannot be shown either; the window stays usable.
     }

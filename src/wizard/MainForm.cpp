@@ -93,6 +93,10 @@ void TMainForm::FormShow() {
     ui->btnnext->show();
     Restoreskip4flag = false;
     InitFromCommandLine();
+    // The command-line backup starts at activation, which a display without a
+    // window manager never gives by itself.
+    if (HasCmdLineSwitch(u"/backup"))
+        activateWindow();
 }
 
 bool TMainForm::event(QEvent* event) {

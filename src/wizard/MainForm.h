@@ -172,6 +172,9 @@ private:
     bool BackupExecute();
     void RestoreExecute();
     void InitFromCommandLine();
+    // The backup of the command-line mode: BackupExecute after the name's check;
+    // false when it did not run clean.
+    bool RunCommandLineBackup();
 
     // Writes one key of "config.ini"; a failure is logged, never raised.
     void WriteSetting(std::u16string_view key, std::u16string_view value);
@@ -211,8 +214,16 @@ private:
     std::u16string FKeywordDialogYesNoLastLine;
     std::unique_ptr<TErrorSound> FMetalClangAudio;
     QTimer* FTimer1 = nullptr;
+    // Set by the command-line timer's first tick: a later activation runs no second backup.
+    bool FCommandLineDone = false;
     std::unique_ptr<TVeldarXmlDoc> ZDoc;
 };
+
+// Node keys join a backup name to the paths below it with "/" and "@@", so a name
+// holding either cannot be used; nor can a blank one.
+bool IsUsableBackupName(std::u16string_view name);
+// Why IsUsableBackupName refused name.
+std::u16string UnusableBackupNameText(std::u16string_view name);
 
 // The program's windows in start-up order: the main window, then the check-IP and
 // check-path dialogs (hidden). The caller owns the main window; the dialogs are
