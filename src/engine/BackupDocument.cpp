@@ -2,7 +2,11 @@
 
 #include "engine/BackupGrammar.h"
 #include "engine/EngineState.h"
+#include "engine/PropertyText.h"
+#include "platform/base/AtomicFile.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/Utf.h"
+#include "xml/XmlStreams.h"
 #include "xml/XmlErrors.h"
 
 #include <filesystem>
@@ -47,13 +51,25 @@ void EnsureBackupFile() {
     TWideXmlNode* root = document->Root();
     root->SetName(backupxml::ElemRoot);
     root->NodeNew(backupxml::ElemMachines);
-    SaveBackupDocument(*document);
+    TxmUTF8StringStream bytes;
+    document->SaveToStream(bytes);
+    WriteNewFileAtomically(BackupFileName(), bytes.DataString());
+    ResetCachedBackupDocument();
+}
+
+TBackupFileEdit::TBackupFileEdit() {
+    FLock.Acquire(Utf16ToUtf8(BackupFileName()));  // a missing file is left to the load to report
+    FDocument = LoadBackupDocument();
 }
 
 TWideXmlNode& MachinesElement(TWideXmlDocument& document) {
     TWideXmlNode* root = document.Root();
     TWideXmlNode* machines = root ? root->NodeByName(backupxml::ElemMachines) : nullptr;
     if (!machines) throw EXmlError("The backup file has no Machines element");
+    // A file of another kind may hold a Machines element too.
+    if (!SameTextIgnoreCase(root->Name(), backupxml::ElemRoot))
+        throw EXmlError("The backup file's root element is " + Utf16ToUtf8(root->Name()) +
+                        ", not Root");
     return *machines;
 }
 
@@ -67,7 +83,22 @@ TWideXmlNode* FindMachineElement(const TWideXmlNode& machines, std::u16string_vi
     return nullptr;
 }
 
+TWideXmlNode* MachineElementAt(const TWideXmlNode& machines, int index) {
+    for (int i = 0; i < machines.NodeCount(); ++i) {
+        TWideXmlNode* child = machines.Nodes(i);
+        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), backupxml::ElemMachine) &&
+            index-- == 0)
+            return child;
+    }
+    return nullptr;
+}
+
 TWideXmlNode& AppendSubDirElement(TWideXmlNode& parent, std::u16string_view path, std::u16string_view className) {
+    for (std::u16string_view text : {path, className}) {
+        std::u16string problem = XmlTextProblem(text, TLineControls::lcAllowed);
+        if (!problem.empty())
+            throw EPropertyValueError(Utf16ToUtf8(u"The name " + std::u16string(text) + u" holds " + problem));
+    }
     TWideXmlNode* element = parent.NodeNew(backupxml::ElemSubDir);
     element->AttributeAdd(backupxml::AttrPath, path);
     element->AttributeAdd(backupxml::AttrClassName, className);

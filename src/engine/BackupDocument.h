@@ -2,6 +2,7 @@
 // Loading, saving and creating the backup file, and the cached read-only copy of
 // it that the wizard's trees read.
 
+#include "platform/base/FileLock.h"
 #include "xml/WideXmlDocument.h"
 
 #include <memory>
@@ -23,17 +24,37 @@ std::unique_ptr<TWideXmlDocument> LoadBackupDocument();
 void SaveBackupDocument(TWideXmlDocument& document);
 
 // Creates BackupFileName as the empty skeleton (Root > Machines) unless a file of
-// that name exists, whatever it holds. File-system and XML errors pass.
+// that name exists, whatever it holds (also one that another process creates at the
+// same moment). File-system and XML errors pass.
 void EnsureBackupFile();
 
+// One change of the backup file BackupFileName by this process: the file is locked
+// (another writer is waited for a bounded time, then EFileLockError says so) and
+// loaded; Save() writes it atomically. Nothing else writes the file in between, so
+// no change of another process is lost. The lock ends with the object.
+class TBackupFileEdit {
+public:
+    TBackupFileEdit();
+    TWideXmlDocument& Document() { return *FDocument; }
+    void Save() { SaveBackupDocument(*FDocument); }
+
+private:
+    TFileLock FLock;
+    std::unique_ptr<TWideXmlDocument> FDocument;
+};
+
 // The `Machines` element of a backup document; raises EXmlError when the file has
-// none, so that nothing is written into a file of another kind.
+// none or its root is not `Root`, so that nothing is written into a file of another kind.
 TWideXmlNode& MachinesElement(TWideXmlDocument& document);
 
 // The `Machine` element whose backupName equals backupName ignoring case, or nullptr.
 TWideXmlNode* FindMachineElement(const TWideXmlNode& machines, std::u16string_view backupName);
 
-// A new `SubDir` (path, className) appended to parent.
+// The index-th `Machine` element of machines (0 is the first), or nullptr.
+TWideXmlNode* MachineElementAt(const TWideXmlNode& machines, int index);
+
+// A new `SubDir` (path, className) appended to parent. A name that the file
+// cannot hold (XmlTextProblem) raises EPropertyValueError and appends nothing.
 TWideXmlNode& AppendSubDirElement(TWideXmlNode& parent, std::u16string_view path, std::u16string_view className);
 
 // The direct `SubDir` child of parent with this path (ignoring case) and, when

@@ -27,7 +27,7 @@ void VisitSelectedSites(std::vector<std::u16string>& list, const TRestoreTree& t
     auto document = LoadBackupDocument();
     TTreeNode* machineNode = FindSelectedMachineNode(tree);
     if (!machineNode) return;
-    TWideXmlNode* machine = FindMachineElement(MachinesElement(*document), machineNode->Text());
+    TWideXmlNode* machine = SelectedMachineElement(*document, tree);
     if (!machine) return;
     const TSubDirMap sites = SubDirsOf(*machine);
     for (int i = 0; i < machineNode->ChildCount(); ++i) {

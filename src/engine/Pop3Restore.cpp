@@ -3,6 +3,7 @@
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
+#include "engine/EngineOperation.h"
 #include "engine/IIsBinding.h"
 #include "engine/Pop3Backup.h"
 #include "engine/ProgressLog.h"
@@ -58,6 +59,7 @@ void WritePopValues(const TOleVariant& object, const TWideXmlNode& element,
         try {
             WritePopValue(object, element, id, kind);
         } catch (const std::exception& e) {
+            PassMachineFilesError(e);
             LogBackupException(failure(id, ExceptionMessage(e)), clLogRed);
         }
     }
@@ -91,6 +93,7 @@ void RestorePopService(const TOleVariant& service, const TWideXmlNode& element, 
                                   std::u16string(message);
                        });
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"Problem in RestoreDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
     }
 }
@@ -118,6 +121,7 @@ void RestorePopAuthMethods(const TOleVariant& methods, const TWideXmlNode& eleme
                            u" not found",
                        clLogRed);
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
     }
 }
@@ -136,6 +140,7 @@ TOleVariant TryUser(const TOleVariant& users, std::u16string_view name, const st
         if (add) add();
         return users.Call(u"Item", name);
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogUserLookupFailure(e);
     }
     return {};
@@ -164,12 +169,14 @@ void RestorePopUser(const TWideXmlNode& element, const TTreeNode& node, const TO
                 users.Call(u"Add", name);
                 user = users.Call(u"Item", name);
             } catch (const std::exception& e) {
+                PassMachineFilesError(e);
                 LogUserLookupFailure(e);
                 throw;
             }
         }
         if (ArePropertiesChecked(node)) WritePopValue(user, element, u"Lock", TPopKind::pkInteger);
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"RestorePopUser: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
     }
 }
@@ -190,6 +197,7 @@ void RestorePopList(std::u16string_view routine, const TWideXmlNode& element, co
                 restoreChild(ElementOf(children, child), child, NodePath(child));
         }
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(std::u16string(routine) + u": Path=" + display + u" Error=" +
                                ExceptionMessage(e),
                            clLogRed);
@@ -214,6 +222,7 @@ void RestorePopDomain(const TWideXmlNode& element, const TTreeNode& node, const 
         try {
             domain = domains.Call(u"Item", name);
         } catch (const EOleSysError& e) {
+            PassMachineFilesError(e);
             if (e.ErrorCode() == hr::PathNotFound) {
                 LogBackupException(u"RestorePopDomain: Path=" + display + u" Problem: Domain " + std::u16string(name) +
                                        u" registered for SMTP, not POP3",
@@ -239,6 +248,7 @@ void RestorePopDomain(const TWideXmlNode& element, const TTreeNode& node, const 
             if (IsNodeChecked(child)) RestorePopUsers(ElementOf(children, child), child, domain.Property(u"Users"));
         }
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"RestorePopDomain: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
     }
 }
@@ -289,6 +299,7 @@ void RestorePopDirectory(std::u16string_view machine, std::u16string_view, const
         config = CreateP3Config();
         config.SetProperty(u"MachineName", TOleVariant(machine));
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupError(Pop3ConnectFailureText(GetLastOsError(), ExceptionMessage(e)), clLogRed);
         return;
     }
@@ -317,6 +328,7 @@ void RestorePopDirectory(std::u16string_view machine, std::u16string_view, const
                 RestorePopDomains(config.Property(u"Domains"), ElementOf(children, child), child);
         }
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"RestorePopDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
     }
 }

@@ -28,6 +28,19 @@ TWideXmlNode& NewPropertyChild(TWideXmlNode& parent, std::u16string_view id) {
     return *element;
 }
 
+// Refuses, before anything is written, a text that would make the file unreadable.
+void CheckWritable(std::u16string_view id, const TPropertyText& text) {
+    auto check = [&](std::u16string_view what) {
+        std::u16string problem = XmlTextProblem(what, TLineControls::lcAllowed);
+        if (!problem.empty())
+            throw EPropertyValueError(Utf16ToUtf8(u"The value of " + std::u16string(id) + u" holds " + problem));
+    };
+    check(id);
+    check(text.Type);
+    check(text.Value);
+    for (const auto& item : text.Items) check(item);
+}
+
 void FillPropertyElement(TWideXmlNode& element, const TPropertyText& text, bool isInherit) {
     element.SetAttributeByName(backupxml::AttrType, text.Type);
     element.SetAttributeByName(backupxml::AttrValue, text.Value);
@@ -97,6 +110,7 @@ void TPropertyIndex::Add(std::u16string_view id, TWideXmlNode& element) {
 
 TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
                                    bool isInherit) {
+    CheckWritable(id, text);
     TWideXmlNode* element = FindPropertyChild(parent, id);
     if (!element) element = &NewPropertyChild(parent, id);
     FillPropertyElement(*element, text, isInherit);
@@ -105,6 +119,7 @@ TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id,
 
 TWideXmlNode& WritePropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
                                    bool isInherit) {
+    CheckWritable(id, text);
     TWideXmlNode*& slot = index.Slot(id);
     if (!slot) {
         slot = &AppendPropertyElement(index.Parent(), id, text, isInherit);

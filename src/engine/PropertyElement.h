@@ -43,7 +43,8 @@ private:
 // The `Property` child of parent with this id (ignoring case), or a new one
 // appended (attributes id, type, value, Inherit in this order). Its type and value
 // are set, a LIST element's `Item` children replaced by the new items, and Inherit
-// set to "True" or "False". Returns the element.
+// set to "True" or "False". Returns the element. A text that the file cannot hold
+// (XmlTextProblem) raises EPropertyValueError and writes nothing.
 TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
                                    bool isInherit);
 // The same through an index of parent's properties.

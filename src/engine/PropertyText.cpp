@@ -2,6 +2,7 @@
 
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/Utf.h"
 
 #include <charconv>
@@ -71,10 +72,39 @@ std::u16string FilterExpandSzText(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size());
     for (char16_t c : text) {
-        bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        bool control = c < 0x20 || (c >= 0x80 && c <= 0x9F);
         if (!control) out += c;
     }
     return out;
+}
+
+namespace {
+
+// "U+0001": the way characters are named to the user.
+std::u16string CodePointText(char16_t c) {
+    static const char16_t digits[] = u"0123456789ABCDEF";
+    std::u16string out = u"U+";
+    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(c >> shift) & 0xF];
+    return out;
+}
+
+} // namespace
+
+std::u16string XmlTextProblem(std::u16string_view text, TLineControls lineControls) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        bool allowed = c >= 0x20 && c < 0xFFFE;
+        if (c == u'\t' || c == u'\n' || c == u'\r') allowed = lineControls == TLineControls::lcAllowed;
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            ++i;  // a pair stands for one character beyond U+FFFF
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) allowed = false;
+        if (!allowed)
+            return u"the character " + CodePointText(c) + u" at position " + IntToText(int64_t(i) + 1) +
+                   u", which cannot be written to the backup file";
+    }
+    return {};
 }
 
 std::u16string IPSecurityToText(const TIPSecurityText& value) {

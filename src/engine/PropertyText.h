@@ -35,9 +35,17 @@ std::u16string BinaryToText(const std::vector<std::u16string>& elements);
 // adjacent blanks give an empty piece. Every piece is kept, however many.
 std::vector<std::u16string> TextToBinary(std::u16string_view text);
 
-// EXPANDSZ: the text without its control characters (C0, DEL, C1). Everything else,
-// double quotes and non-ASCII letters included, stays for the XML writer to escape.
+// EXPANDSZ: the text without its control characters (C0 and C1). Everything else,
+// DEL, double quotes and non-ASCII letters included, stays for the XML writer.
 std::u16string FilterExpandSzText(std::u16string_view text);
+
+// Why text cannot go into the backup file, or empty when it can: a character XML
+// does not allow (the C0 controls, a lone surrogate, U+FFFE, U+FFFF) makes the
+// file unreadable. TAB, LF and CR keep it readable but come back from other XML
+// readers as blanks: the backup keeps what the metabase holds (lcAllowed), an
+// edit refuses them (lcRefused).
+enum class TLineControls { lcRefused, lcAllowed };
+std::u16string XmlTextProblem(std::u16string_view text, TLineControls lineControls);
 
 // IPSEC: "GrantByDefault=True;" or "GrantByDefault=False;", then each entry of the
 // list in force (deny list when granted by default, else grant list) and ";".

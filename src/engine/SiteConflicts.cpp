@@ -11,8 +11,10 @@
 #include "platform/base/ExceptionText.h"
 #include "platform/base/NumberText.h"
 #include "platform/base/TextFormat.h"
+#include "platform/base/Utf.h"
 
 #include <memory>
+#include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -53,13 +55,9 @@ bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
     return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
 }
 
-// The selected backup's `Machine` element in document, or nullptr.
-TWideXmlNode* SelectedMachineElement(TWideXmlDocument& document, const TTreeNode& machineNode) {
-    return FindMachineElement(MachinesElement(document), machineNode.Text());
-}
-
 // New identifiers for sites of the selected backup, made in one loaded copy of the
-// backup file, which is saved once; the tree's records follow only a saved file.
+// backup file, which stays locked until it is saved once; the tree's records
+// follow only a saved file.
 class TSiteRenumbering {
 public:
     explicit TSiteRenumbering(const TRestoreTree& tree) : FTree(tree) {}
@@ -68,11 +66,11 @@ public:
     // a red line for an exception, when it cannot; nothing is saved then.
     bool Add(std::u16string_view oldId, std::u16string_view newId) {
         try {
-            if (!FDocument) {
+            if (!FEdit) {
                 FMachineNode = FindSelectedMachineNode(FTree);
                 if (!FMachineNode) return false;
-                FDocument = LoadBackupDocument();
-                FMachineElement = SelectedMachineElement(*FDocument, *FMachineNode);
+                FEdit = std::make_unique<TBackupFileEdit>();
+                FMachineElement = SelectedMachineElement(FEdit->Document(), FTree);
             }
             if (!FMachineElement) return false;
             TWideXmlNode* site = FindSubDirElement(*FMachineElement, oldId);
@@ -92,7 +90,8 @@ public:
     bool Finish() {
         if (FRenamed.empty()) return true;
         try {
-            SaveBackupDocument(*FDocument);
+            FEdit->Save();
+            FEdit.reset();
         } catch (const std::exception& e) {
             LogBackupException(u"Problem in ChangeSitePath: " + ExceptionMessage(e), clLogRed);
             return false;
@@ -110,7 +109,7 @@ public:
 
 private:
     const TRestoreTree& FTree;
-    std::unique_ptr<TWideXmlDocument> FDocument;
+    std::unique_ptr<TBackupFileEdit> FEdit;
     TTreeNode* FMachineNode = nullptr;
     TWideXmlNode* FMachineElement = nullptr;
     std::vector<std::pair<std::u16string, std::u16string>> FRenamed;
@@ -157,6 +156,19 @@ TTreeNode* FindSelectedMachineNode(const TRestoreTree& tree) {
     return nullptr;
 }
 
+TWideXmlNode* SelectedMachineElement(TWideXmlDocument& document, const TRestoreTree& tree) {
+    for (int i = 0; i < tree.TopLevelCount(); ++i) {
+        TTreeNode* node = tree.TopLevelNode(i);
+        if (!node || !IsNodeChecked(*node)) continue;
+        TWideXmlNode* element = MachineElementAt(MachinesElement(document), i);
+        if (!element || element->AttributeByName(AttrBackupName) != node->Text())
+            throw std::runtime_error(Utf16ToUtf8(u"The backup file changed since it was loaded: backup " +
+                                                 node->Text() + u" is no longer where the tree shows it"));
+        return element;
+    }
+    return nullptr;
+}
+
 bool ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     list.clear();
     auto scratch = NewBackupDocument();
@@ -176,13 +188,14 @@ bool ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     return complete;
 }
 
-void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites) {
+void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites,
+                     const TRefusedNodes* refused) {
     allSites.clear();
     selectedSites.clear();
     TTreeNode* machineNode = FindSelectedMachineNode(tree);
     if (!machineNode) return;
     auto document = LoadBackupDocument();
-    TWideXmlNode* machineElement = SelectedMachineElement(*document, *machineNode);
+    TWideXmlNode* machineElement = SelectedMachineElement(*document, tree);
     for (int i = 0; i < machineNode->ChildCount(); ++i) {
         const TTreeNode& child = *machineNode->Child(i);
         if (!SameTextIgnoreCase(NodeClassName(child), ClassWebServer)) continue;
@@ -190,11 +203,12 @@ void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& s
         const TWideXmlNode* site = machineElement ? FindSubDirElement(*machineElement, id) : nullptr;
         std::u16string line = id + u"=" + (site ? site->AttributeByName(AttrSiteName) : std::u16string());
         allSites.push_back(line);
-        if (IsNodeChecked(child)) selectedSites.push_back(line);
+        if (IsNodeChecked(child) && !(refused && refused->contains(&child))) selectedSites.push_back(line);
     }
 }
 
-bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList) {
+bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList,
+                const TRefusedNodes* refused) {
     TSiteList destination, backup, selected;
     // A site left out would look free and be overwritten whatever the mode.
     if (!ListDestinationSites(machine, destination)) {
@@ -203,7 +217,7 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
                        clLogRed);
         return false;
     }
-    ListBackupSites(tree, backup, selected);
+    ListBackupSites(tree, backup, selected, refused);
     LogSiteList(u"backup package", backup);
     LogSiteList(u"destination machine", destination);
     LogSiteList(u"selected list", selected);
@@ -263,7 +277,7 @@ void RewriteAppRoot(std::u16string_view oldId, std::u16string_view newId, TWideX
         if (IsElementNamed(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), u"AppRoot")) {
             std::u16string value = child.AttributeByName(AttrValue);
             // "/LM/W3SVC/12" is another site than "/LM/W3SVC/1".
-            if (value.size() >= prefix.size() &&
+            if (value.size() >= prefix.size() && !HasDotSteps(value) &&
                 SameTextIgnoreCase(std::u16string_view(value).substr(0, prefix.size()), prefix) &&
                 (value.size() == prefix.size() || value[prefix.size()] == u'/'))
                 child.SetAttributeByName(AttrValue, u"/LM/W3SVC/" + std::u16string(newId) + value.substr(prefix.size()));

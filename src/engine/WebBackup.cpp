@@ -12,10 +12,12 @@
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
 #include "platform/AdsBinding.h"
+#include "platform/EmulatedMachine.h"
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
 #include "platform/base/TextFormat.h"
+#include "platform/base/Utf.h"
 
 #include <unordered_map>
 
@@ -123,9 +125,11 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
 }
 
 TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const std::u16string& path) {
-    auto [it, added] = map.emplace(CaseFoldedKey(path), nullptr);
-    if (added) it->second = &AppendSubDirElement(parent, path, ClassServiceExtensions);
-    return *it->second;
+    std::u16string key = CaseFoldedKey(path);
+    if (auto it = map.find(key); it != map.end()) return *it->second;
+    TWideXmlNode& element = AppendSubDirElement(parent, path, ClassServiceExtensions);
+    map.emplace(std::move(key), &element);
+    return element;
 }
 
 } // namespace
@@ -133,28 +137,54 @@ TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const st
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName) {
     TraceMessage(u"BackupMachine");
     try {
-        auto document = LoadBackupDocument();
-        TWideXmlNode& machines = MachinesElement(*document);
-        TWideXmlNode* old = FindMachineElement(machines, backupName);
-        if (old && !EngineHost().HasCmdLineSwitch(u"/o")) {
+        for (std::u16string_view name : {backupName, machineName})
+            if (std::u16string problem = XmlTextProblem(name, TLineControls::lcRefused); !problem.empty())
+                throw EPropertyValueError(Utf16ToUtf8(u"The name " + std::u16string(name) + u" holds " + problem));
+        bool replace = EngineHost().HasCmdLineSwitch(u"/o");
+        if (!replace && FindMachineElement(MachinesElement(*LoadBackupDocument()), backupName)) {
             std::u16string question =
                 FormatTolerant(EngineHost().DialogText(u"DialogYesNo", u"backupexist"),
                                {backupName}, TMissingValue::StaysVisible) +
                 EngineHost().DialogYesNoLastLine();
             if (!EngineHost().AskYesNo(question)) return false;
+            replace = true;
         }
-        if (old) machines.NodeRemove(old);
-        TWideXmlNode* machine = machines.NodeNew(ElemMachine);
+        // Built apart from the file, which is locked only while it is read and changed.
+        auto scratch = NewBackupDocument();
+        TWideXmlNode& scratchMachines = *scratch->Root()->NodeNew(ElemMachines);
+        TWideXmlNode* machine = scratchMachines.NodeNew(ElemMachine);
         machine->AttributeAdd(AttrBackupName, backupName);
         machine->AttributeAdd(AttrMachineName, machineName);
         machine->AttributeAdd(AttrPath, PathWebService);
         machine->AttributeAdd(AttrClassName, ClassWebService);
         std::u16string path = machine->AttributeByName(AttrPath);
         TraceMessage(u"BackupMachine bef BackupDirectory");
-        BackupDirectory(machineName, path, *machine, true);
-        BackupPopDirectory(machineName, *machine);
-        BackupServiceExtensions(machineName, path, *machine);
-        SaveBackupDocument(*document);
+        bool readable;
+        {
+            TMachineOperation operation;
+            readable = BackupDirectory(machineName, path, *machine, true);
+            BackupPopDirectory(machineName, *machine);
+            BackupServiceExtensions(machineName, path, *machine);
+        }
+        TBackupFileEdit edit;
+        TWideXmlNode& machines = MachinesElement(edit.Document());
+        TWideXmlNode* old = FindMachineElement(machines, backupName);
+        if (old && !readable) {
+            LogBackupError(u"BackupMachine: the web service of machine \"" + std::u16string(machineName) +
+                               u"\" could not be read; the backup \"" + old->AttributeByName(AttrBackupName) +
+                               u"\" in the file is kept as it was",
+                           clLogRed);
+            return false;
+        }
+        if (old && !replace) {
+            LogBackupError(u"BackupMachine: another program added a backup named \"" + std::u16string(backupName) +
+                               u"\" meanwhile; it is kept and this backup is not saved",
+                           clLogRed);
+            return false;
+        }
+        if (old) machines.NodeRemove(old);
+        machines.NodeAdd(scratchMachines.NodeExtract(machine));
+        edit.Save();
         return true;
     } catch (const std::exception& e) {
         LogBackupException(u"XML problem; " + ExceptionMessage(e), clLogRed);
@@ -164,14 +194,14 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
     return false;
 }
 
-void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive) {
+bool BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive) {
     std::u16string displayPath = GetDisplayPath(node);
     TOleVariant object;
     try {
         object = GetIIsObject(machine, path);
     } catch (const std::exception& e) {
         LogBindFailure(machine, displayPath, e);
-        return;
+        return false;
     }
     try {
         std::u16string schemaPath = u"Schema/" + object.Property(u"Class").ToText();
@@ -184,7 +214,7 @@ void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWid
                     u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
                     {machine, schemaPath, ExceptionMessage(e)}, TMissingValue::StaysVisible),
                 clLogRed);
-            return;
+            return false;
         }
         TPropertyIndex index(node);
         for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
@@ -199,6 +229,7 @@ void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWid
     } catch (const std::exception& e) {
         LogBackupException(ExceptionMessage(e), clLogRed);
     }
+    return true;
 }
 
 bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
@@ -210,7 +241,14 @@ bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path,
         TOleVariant child;
         while (children->Next(child)) {
             std::u16string name = child.Property(u"Name").ToText();
-            TWideXmlNode& element = AppendSubDirElement(node, name, child.Property(u"Class").ToText());
+            TWideXmlNode* added = nullptr;
+            try {
+                added = &AppendSubDirElement(node, name, child.Property(u"Class").ToText());
+            } catch (const EPropertyValueError& e) {
+                LogBackupException(u"Path=" + std::u16string(path) + u"; errortext=" + ExceptionMessage(e), clLogRed);
+                continue;
+            }
+            TWideXmlNode& element = *added;
             if (SameAsciiText(element.AttributeByName(AttrClassName), ClassWebServer)) {
                 std::u16string sitePath = GetXmlNodeADsPathOnly(element);
                 // A site whose comment cannot be read is still listed: the conflict
@@ -218,8 +256,13 @@ bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path,
                 try {
                     std::u16string comment =
                         GetIIsObject(machine, sitePath).Call(u"Get", u"ServerComment").ToText();
+                    std::u16string problem = XmlTextProblem(comment, TLineControls::lcAllowed);
+                    if (!problem.empty()) throw EPropertyValueError(Utf16ToUtf8(u"The comment holds " + problem));
                     element.AttributeAdd(AttrSiteName, comment);
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
+                    LogBackupException(u"Call Get ServerComment error! Path=" + sitePath + u"; errortext=" +
+                                           ExceptionMessage(e),
+                                       clLogRed);
                 }
             }
             if (recursive) BackupDirectory(machine, std::u16string(path) + u"/" + name, element, recursive);
@@ -263,12 +306,16 @@ void BackupServiceExtensions(std::u16string_view machine, std::u16string_view pa
         for (auto& field : fields) field = NextToken(entry, u',');
         const auto& [allow, file, deletable, groupId, description] = fields;
         if (description.empty()) continue;
-        TWideXmlNode& descElement = FindOrAppendSubDir(*extensions, descriptions, description);
-        TDescriptionIndex& index = indexOf.try_emplace(&descElement, descElement).first->second;
-        WritePropertyNode(index.Properties, u"GroupID", TypeString, TOleVariant(groupId), false);
-        TWideXmlNode& fileElement = FindOrAppendSubDir(descElement, index.Files, file);
-        WritePropertyNode(fileElement, u"AllowDenyFlag", TypeBoolean, TOleVariant(allow == u"1"), false);
-        WritePropertyNode(fileElement, u"DeletableFlag", TypeBoolean, TOleVariant(deletable == u"1"), false);
+        try {
+            TWideXmlNode& descElement = FindOrAppendSubDir(*extensions, descriptions, description);
+            TDescriptionIndex& index = indexOf.try_emplace(&descElement, descElement).first->second;
+            WritePropertyNode(index.Properties, u"GroupID", TypeString, TOleVariant(groupId), false);
+            TWideXmlNode& fileElement = FindOrAppendSubDir(descElement, index.Files, file);
+            WritePropertyNode(fileElement, u"AllowDenyFlag", TypeBoolean, TOleVariant(allow == u"1"), false);
+            WritePropertyNode(fileElement, u"DeletableFlag", TypeBoolean, TOleVariant(deletable == u"1"), false);
+        } catch (const EPropertyValueError& e) {
+            LogBackupException(u"Service extension " + file + u" not backed up: " + ExceptionMessage(e), clLogRed);
+        }
     }
 }
 

@@ -9,18 +9,23 @@
 namespace orvex {
 
 // Adds (or, after the "backupexist" question or with "/o", replaces) the `Machine`
-// element named backupName and saves the file. False when the user kept the old
-// backup or the file could not be read or written; the file is then byte for byte
-// as it was. Every failure is logged; the run is clean while BackupErrorFlag stays
-// clear. Nothing is thrown.
+// element named backupName and saves the file. The machine is read first; the file
+// is then locked, read again, changed and saved, so that a backup or edit of
+// another process at the same time is never lost. False when the user kept the
+// old backup, when the web service could not be read and a backup of that name
+// exists (a good backup is never replaced by an empty one), or when the file
+// could not be read or written; the file is then byte for byte as it was. Every
+// failure is logged; the run is clean while BackupErrorFlag stays clear. Nothing
+// is thrown.
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName);
 
 // The metabase object at path ("w3svc/1") into node: every mandatory and optional
-// schema property as a `Property`, then its children. Failures are logged.
-void BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive);
+// schema property as a `Property`, then its children. Failures are logged. False
+// when the object itself or its class could not be read (nothing was added).
+bool BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive);
 
 // One `SubDir` under node per child object of path (web sites with their siteName
-// when it can be read), each backed up with BackupDirectory when recursive. False
+// when it can be read, else after a red line), each backed up with BackupDirectory when recursive. False
 // when the children could not all be listed: a path that cannot be opened as a
 // container adds nothing; an enumeration failure is logged in red and keeps the
 // children listed so far.

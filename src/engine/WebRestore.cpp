@@ -4,13 +4,16 @@
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineHost.h"
+#include "engine/EngineOperation.h"
 #include "engine/IIsBinding.h"
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Restore.h"
 #include "engine/ProgressLog.h"
+#include "engine/RestoreChecks.h"
 #include "engine/PropertyValues.h"
 #include "engine/SiteConflicts.h"
 #include "engine/SupportedProperties.h"
+#include "platform/EmulatedMachine.h"
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
@@ -67,7 +70,8 @@ bool IsSecureProperty(const TOleVariant& object, std::u16string_view id) {
     try {
         TOleVariant secure = object.Call(u"GetPropertyAttribObj", id).Property(u"Secure");
         return secure.Kind() == TVariantKind::vkBoolean && secure.AsBoolean();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         return false;
     }
 }
@@ -82,6 +86,7 @@ TOleVariant OpenOrCreateObject(std::u16string_view machine, const TWideXmlNode& 
         try {
             return GetIIsObject(machine, path);
         } catch (const std::exception& e) {
+            PassMachineFilesError(e);
             LogBackupException(u"Call GetObject error! Path=" + path + u" error=" + ExceptionMessage(e), clLogRed);
             return {};
         }
@@ -93,7 +98,8 @@ TOleVariant OpenOrCreateObject(std::u16string_view machine, const TWideXmlNode& 
         TOleVariant object = container.Call(u"Create", NodeClassName(node), NodePath(node));
         object.Call(u"SetInfo");
         return object;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"Call CreateObject error! Path=" + display + u".", clLogRed);
         LogBackupWarning(u"Hint: Virtual path cannot be restored unless web site exists. Try restoring the complete "
                          u"web site node!",
@@ -122,25 +128,34 @@ void RestoreMachine(std::u16string_view machine, std::u16string_view iisVersion,
         return;
     }
     LogLine(u"Check sites......", clLogBlue);
+    // No other process writes the machine until the restore ends.
+    TMachineOperation operation;
     std::vector<std::u16string> skipList;
     try {
-        if (!CheckSites(machine, tree, skipList)) return;
+        TMachineOperation::LockMachine(machine);
+        TTreeNode* machineNode = FindSelectedMachineNode(tree);
+        TRefusedNodes refused;
+        if (machineNode) {
+            // Everything refused is known before anything is written.
+            auto document = LoadBackupDocument();
+            refused = CheckRestoreSelection(machine, *SelectedMachineElement(*document, tree), *machineNode);
+            if (refused.contains(machineNode)) return;
+        }
+        if (!CheckSites(machine, tree, skipList, &refused)) return;
         LogLine(u"Check sites finished.", clLogBlue);
         LogLine(u"Restoring......", clLogBlue);
-        auto document = LoadBackupDocument();
-        TTreeNode* machineNode = FindSelectedMachineNode(tree);
         if (!machineNode) return;
-        TWideXmlNode* machineElement = FindMachineElement(MachinesElement(*document), machineNode->Text());
-        if (!machineElement) throw RestoreFailure(u"Can not find backupName=" + machineNode->Text() + u"!");
-        RestoreDirectory(machine, iisVersion, *machineElement, &skipList, *machineNode);
+        auto document = LoadBackupDocument();  // as CheckSites left it
+        RestoreDirectory(machine, iisVersion, *SelectedMachineElement(*document, tree), &skipList, *machineNode,
+                         &refused);
     } catch (const std::exception& e) {
         LogBackupException(u"RestoreMachine: " + ExceptionMessage(e), clLogRed);
     }
 }
 
 void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersion, const TWideXmlNode& element,
-                      std::vector<std::u16string>* skipList, const TTreeNode& node) {
-    if (!IsNodeChecked(node)) return;
+                      std::vector<std::u16string>* skipList, const TTreeNode& node, const TRefusedNodes* refused) {
+    if (!IsNodeChecked(node) || (refused && refused->contains(&node))) return;
     std::u16string className = NodeClassName(node);
     if (className == ClassPop3) {
         RestorePopDirectory(machine, iisVersion, element, node);
@@ -159,7 +174,7 @@ void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersio
         const TSubDirMap children = SubDirsOf(element);
         for (int i = 0; i < node.ChildCount(); ++i) {
             const TTreeNode& child = *node.Child(i);
-            if (!IsNodeChecked(child)) continue;
+            if (!IsNodeChecked(child) || (refused && refused->contains(&child))) continue;
             std::u16string childPath = NodePath(child);
             const TWideXmlNode* childElement = FindSubDir(children, childPath);
             if (!childElement) {
@@ -175,9 +190,10 @@ void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersio
                     continue;
                 }
             }
-            RestoreDirectory(machine, iisVersion, *childElement, nullptr, child);
+            RestoreDirectory(machine, iisVersion, *childElement, nullptr, child, refused);
         }
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
     }
 }
@@ -198,6 +214,9 @@ void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
         if (!IsSupportedProperty(object.Property(u"Class").ToText(), id) || SameAsciiText(type, TypeUnsupported))
             return;
         if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
+        if (SameAsciiText(id, u"AppRoot") && HasDotSteps(value))
+            throw RestoreFailure(u"the application root holds a \".\" or \"..\" step, which would reach a key "
+                                 u"outside its place");
         // A secret is never in the file: writing the empty text would wipe the password.
         if (value.empty() && type != TypeList && IsSecureProperty(object, id)) {
             LogLine(u"  Skip secure property: " + id + u" (no value in the backup)", clLogBlack);
@@ -213,6 +232,7 @@ void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
         }
         LogLine(u"  Restore property: " + id + u"=" + value, clLogGreen);
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         const TWideXmlNode* parent = property.Parent();
         LogBackupException(u"Problem in RestoreProperty: path=" + (parent ? GetDisplayPath(*parent) : std::u16string()) +
                                u" name=" + id + u" type=" + type + u" value=" + value + u" Error:" +
@@ -244,7 +264,8 @@ void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, 
                 bool deletable = PropertyValueOf(*fileElement, u"DeletableFlag") == u"True";
                 try {
                     service.Call(u"AddExtensionFile", file, allow, groupId, deletable, description);
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
+                    PassMachineFilesError(e);
                     service.Call(u"DeleteExtensionFileRecord", file);
                     service.Call(u"AddExtensionFile", file, allow, groupId, deletable, description);
                 }
@@ -252,6 +273,7 @@ void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, 
             }
         }
     } catch (const std::exception& e) {
+        PassMachineFilesError(e);
         LogBackupException(u"RestoreServiceExtensions: Path=" + GetDisplayPath(element) + u" Error=" +
                                ExceptionMessage(e),
                            clLogRed);

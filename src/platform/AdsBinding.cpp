@@ -14,7 +14,7 @@ std::shared_ptr<TEmulatedMachine> OpenOrFail(std::u16string_view name, bool chec
     try {
         return checkDisk ? OpenMachine(name) : OpenMachineAsItStands(name);
     } catch (const EMachineError& e) {
-        throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
+        throw EMachineFilesError(e.what());
     }
 }
 

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <set>
+#include <vector>
 
 namespace orvex {
 
@@ -83,7 +85,38 @@ std::filesystem::path FindFolder(std::u16string_view name) {
     return found;
 }
 
+// Changes whenever an open machine is added or dropped, so that the answers kept
+// below are only used while the maps above would give the same.
+std::atomic<uint64_t> gOpenGeneration{1};
+
+void MachinesChanged() { gOpenGeneration.fetch_add(1); }
+
+// Folders of the machines this run has opened or made: one of them that is gone
+// was removed or moved, and is not made again.
+std::set<std::string> gSeenFolders;
+
+std::string MissingFolderText(const std::filesystem::path& folder) {
+    return "Machine folder \"" + folder.string() + "\" is missing: it was removed or moved while the program ran";
+}
+
+// Drops the open copy of a machine, so that nothing reaches it again by name.
+void ForgetMachine(const TEmulatedMachine& machine) {
+    std::lock_guard lock(gOpenMutex);
+    std::erase_if(gOpenMachines, [&](const auto& entry) { return entry.second.get() == &machine; });
+    for (auto& [folder, byName] : gOpenByName)
+        std::erase_if(byName, [&](const auto& entry) { return entry.second.get() == &machine; });
+    MachinesChanged();
+}
+
+// The running operations (nested ones count) and the machines they locked.
+int gOperationDepth = 0;
+std::vector<std::shared_ptr<TEmulatedMachine>> gOperationMachines;
+
+void JoinOperation(std::shared_ptr<TEmulatedMachine> machine) { gOperationMachines.push_back(std::move(machine)); }
+
 } // namespace
+
+EMachineFilesError::EMachineFilesError(const std::string& message) : EOleSysError(hr::E_FAIL, Utf8ToUtf16(message)) {}
 
 TEmulatedMachine::TEmulatedMachine(std::filesystem::path folder, TMachineState state, TMachineFaults faults)
     : FFolder(std::move(folder)), FState(std::move(state)), FFaults(std::move(faults)), FStamp(MachineStamp(FFolder)) {}
@@ -93,22 +126,62 @@ void TEmulatedMachine::CheckFault(std::u16string_view operation, std::u16string_
         FFaults.Check(operation, path, name);
 }
 
-void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
+void TEmulatedMachine::CheckFolderStillThere() const {
+    if (FOperationLock.Held() ? !FOperationLock.StillAt(FFolder.string()) : !MachineExists(FFolder)) {
+        ForgetMachine(*this);
+        throw EMachineFilesError(MissingFolderText(FFolder));
+    }
+}
+
+void TEmulatedMachine::BeginWrite(TFileLock& lock) {
+    if (FOperationLock.Held()) {
+        CheckFolderStillThere();
+        return;
+    }
     try {
-        SaveMachineMetabase(FFolder, *FState.Metabase, &changed, created);
+        if (!lock.Acquire(FFolder.string()) || !MachineExists(FFolder)) {
+            ForgetMachine(*this);
+            throw EMachineFilesError(MissingFolderText(FFolder));
+        }
+    } catch (const EFileLockError& e) {
+        throw EMachineFilesError(e.what());
+    }
+    // Never write from a copy older than the files: another process changed them.
+    if (MachineStamp(FFolder) != FStamp) {
+        lock.Release();
+        ForgetMachine(*this);
+        throw EMachineFilesError("Machine folder \"" + FFolder.string() +
+                                 "\" was changed by another program since it was read; nothing was written");
+    }
+}
+
+void TEmulatedMachine::LockForOperation() {
+    if (FOperationLock.Held())
+        return;
+    BeginWrite(FOperationLock);
+    JoinOperation(shared_from_this());
+}
+
+template <class TWrite>
+void TEmulatedMachine::Write(TWrite write) {
+    if (TMachineOperation::Active())
+        LockForOperation();
+    TFileLock lock;
+    BeginWrite(lock);
+    try {
+        write();
     } catch (const std::exception& e) {
-        throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
+        throw EMachineFilesError(e.what());
     }
     FStamp = MachineStamp(FFolder);
 }
 
+void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
+    Write([&] { SaveMachineMetabase(FFolder, *FState.Metabase, &changed, created); });
+}
+
 void TEmulatedMachine::SavePop3() {
-    try {
-        SaveMachinePop3(FFolder, *FState.Pop3);
-    } catch (const std::exception& e) {
-        throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
-    }
-    FStamp = MachineStamp(FFolder);
+    Write([&] { SaveMachinePop3(FFolder, *FState.Pop3); });
 }
 
 std::filesystem::path MachinesFolder() { return std::filesystem::path(MachinesFolderText()); }
@@ -129,11 +202,11 @@ std::filesystem::path MachineFolderOf(std::u16string_view name) {
 
 namespace {
 
-// Changes whenever an open machine is added or dropped, so that the answers kept
-// below are only used while the maps above would give the same.
-std::atomic<uint64_t> gOpenGeneration{1};
-
-void MachinesChanged() { gOpenGeneration.fetch_add(1); }
+// An open copy may be used while its files did not change; one that an operation
+// of ours holds locked is used as it is, for nobody else writes it.
+bool IsCurrent(const TEmulatedMachine& machine, bool checkDisk) {
+    return !checkDisk || machine.LockedByOperation() || machine.Stamp() == MachineStamp(machine.Folder());
+}
 
 std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool checkDisk) {
     const bool local = IsLocalMachineName(name);
@@ -141,22 +214,29 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
         return nullptr;
     const std::u16string_view nameKey = local ? u"localhost" : name;
     const std::string& machinesFolder = MachinesFolderText();
+    std::shared_ptr<TEmulatedMachine> cached;
     {
         std::lock_guard lock(gOpenMutex);
         if (auto folder = gOpenByName.find(machinesFolder); folder != gOpenByName.end())
-            if (auto it = folder->second.find(nameKey); it != folder->second.end()) {
-                if (!checkDisk || it->second->Stamp() == MachineStamp(it->second->Folder()))
-                    return it->second;
+            if (auto it = folder->second.find(nameKey); it != folder->second.end())
+                cached = it->second;
+    }
+    if (cached) {
+        if (checkDisk && cached->LockedByOperation())
+            cached->CheckFolderStillThere();
+        if (IsCurrent(*cached, checkDisk))
+            return cached;
+        std::lock_guard lock(gOpenMutex);
+        if (auto folder = gOpenByName.find(machinesFolder); folder != gOpenByName.end())
+            if (auto it = folder->second.find(nameKey); it != folder->second.end() && it->second == cached)
                 folder->second.erase(it);
-                MachinesChanged();
-            }
+        MachinesChanged();
     }
     const std::string machinesFolderKey = machinesFolder;  // the memo may change from here on
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
     const std::string key = folder.string();
-    if (auto it = gOpenMachines.find(key);
-        it != gOpenMachines.end() && (!checkDisk || it->second->Stamp() == MachineStamp(folder))) {
+    if (auto it = gOpenMachines.find(key); it != gOpenMachines.end() && IsCurrent(*it->second, checkDisk)) {
         gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), it->second);
         MachinesChanged();
         return it->second;
@@ -164,17 +244,21 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
     gOpenMachines.erase(key);
     MachinesChanged();
     if (!MachineExists(folder)) {
-        if (!local)
-            return nullptr;
         // Without its facts file the folder is no machine; files of one that lost it
         // are damaged, not to be replaced by the default.
         std::error_code error;
-        for (const char* file : {"Metabase.xml", "Pop3.xml"})
-            if (std::filesystem::exists(folder / file, error))
-                throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
+        if (local)
+            for (const char* file : {"Metabase.xml", "Pop3.xml"})
+                if (std::filesystem::exists(folder / file, error))
+                    throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
+        if (gSeenFolders.count(key))
+            throw EMachineFilesError(MissingFolderText(folder));
+        if (!local)
+            return nullptr;
         InstallDefaultMachine(folder);
     }
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
+    gSeenFolders.insert(key);
     gOpenMachines[key] = machine;
     gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
     MachinesChanged();
@@ -226,10 +310,37 @@ void CloseMachines() {
 void CreateMachine(std::u16string_view name, const TMachineState& state) {
     const std::filesystem::path folder = MachineFolderOf(name);
     std::lock_guard lock(gOpenMutex);
+    gSeenFolders.insert(folder.string());
     gOpenMachines.erase(folder.string());
     gOpenByName.clear();
     MachinesChanged();
     SaveMachineState(folder, state);
+}
+
+TMachineOperation::TMachineOperation() { ++gOperationDepth; }
+
+TMachineOperation::~TMachineOperation() {
+    if (--gOperationDepth > 0)
+        return;
+    for (const auto& machine : gOperationMachines)
+        machine->ReleaseOperationLock();
+    gOperationMachines.clear();
+}
+
+bool TMachineOperation::Active() { return gOperationDepth > 0; }
+
+void TMachineOperation::LockMachine(std::u16string_view name) {
+    std::shared_ptr<TEmulatedMachine> machine;
+    try {
+        machine = OpenMachine(name);
+    } catch (const EMachineFilesError&) {
+        throw;
+    } catch (const EMachineError& e) {
+        throw EMachineFilesError(e.what());
+    }
+    if (!machine)
+        return;  // no such machine: every later call says so
+    machine->LockForOperation();
 }
 
 } // namespace orvex

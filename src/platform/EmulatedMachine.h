@@ -6,6 +6,7 @@
 
 #include "platform/MachineFaults.h"
 #include "platform/MachineState.h"
+#include "platform/base/FileLock.h"
 
 #include <filesystem>
 #include <memory>
@@ -13,8 +14,19 @@
 
 namespace orvex {
 
-// One open machine. Changes are written through to its folder at once.
-class TEmulatedMachine {
+// A machine's own files failed: its folder is missing or was moved, it is locked by
+// another process for longer than a writer waits, it was changed on disk since it
+// was read, or a file could not be read or written. The message names the folder
+// or file. An operation that meets it stops: going on would fail the same way for
+// everything that follows.
+class EMachineFilesError : public EOleSysError {
+public:
+    explicit EMachineFilesError(const std::string& message);
+};
+
+// One open machine. Outside an operation (TMachineOperation) a change is written
+// through to its folder at once, under the machine's lock.
+class TEmulatedMachine : public std::enable_shared_from_this<TEmulatedMachine> {
 public:
     TEmulatedMachine(std::filesystem::path folder, TMachineState state, TMachineFaults faults);
 
@@ -28,17 +40,50 @@ public:
 
     // Write the metabase (the file holding changed, which was just created when
     // created is set) or the POP3 state to the folder. A failure raises
-    // EOleSysError(E_FAIL) with the storage's message; the caller undoes its change.
+    // EMachineFilesError; the caller undoes its change.
     void SaveMetabase(const TMetaObject& changed, bool created = false);
     void SavePop3();
 
     const std::string& Stamp() const { return FStamp; }
 
+    // True while an operation of this process holds the machine's lock: nobody
+    // else writes its files, so they need not be looked at again.
+    bool LockedByOperation() const { return FOperationLock.Held(); }
+    // Takes the lock for the rest of the operation (see TMachineOperation).
+    void LockForOperation();
+    // Raises EMachineFilesError when the folder was removed or moved away.
+    void CheckFolderStillThere() const;
+    void ReleaseOperationLock() { FOperationLock.Release(); }
+
 private:
+    // Locks the machine (or checks the operation's lock) and makes sure the files
+    // are still those this copy was read from.
+    void BeginWrite(TFileLock& lock);
+    template <class TWrite>
+    void Write(TWrite write);
+
     std::filesystem::path FFolder;
     TMachineState FState;
     TMachineFaults FFaults;
     std::string FStamp;
+    TFileLock FOperationLock;
+};
+
+// An engine operation on the emulated machines (a backup, a restore, a backup-file
+// edit, a site renumbering). A machine that the operation changes is locked by its
+// first change and stays locked until the operation ends, so that no other process
+// writes it meanwhile. Operations nest; the outermost one releases the locks.
+class TMachineOperation {
+public:
+    TMachineOperation();
+    ~TMachineOperation();
+    TMachineOperation(const TMachineOperation&) = delete;
+    TMachineOperation& operator=(const TMachineOperation&) = delete;
+
+    // Locks the named machine now (waiting as for a write) and drops an open copy
+    // that is older than its files. Raises EMachineFilesError.
+    static void LockMachine(std::u16string_view name);
+    static bool Active();
 };
 
 // The folder of all machines: $ORVEX_MACHINES, or "machines/" beside the executable.
@@ -48,7 +93,9 @@ bool IsLocalMachineName(std::u16string_view name);
 
 // The open machine of this name, or nullptr when there is none (an unknown or
 // malformed name: the caller answers as for an unreachable server). A damaged
-// machine file raises EMachineError naming it.
+// machine file raises EMachineError naming it. A machine opened before in this run
+// whose folder is gone raises EMachineFilesError: it is never made again, and the
+// local machine is installed from the default only when this run never had it.
 std::shared_ptr<TEmulatedMachine> OpenMachine(std::u16string_view name);
 
 // OpenMachine without looking for changes made on disk by others when the machine

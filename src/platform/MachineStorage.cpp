@@ -276,8 +276,9 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
         } else if (child.Name() == u"Key") {
             const std::u16string name = reader.Text(child, u"name");
             const std::u16string className = reader.Text(child, u"class");
-            if (name.empty() || name.find(u'/') != std::u16string::npos || key.FindChild(name))
-                reader.Fail("key name \"" + Utf16ToUtf8(name) + "\" is empty, holds \"/\" or is used twice");
+            if (name.empty() || name == u"." || name == u".." || name.find(u'/') != std::u16string::npos ||
+                key.FindChild(name))
+                reader.Fail("key name \"" + Utf16ToUtf8(name) + "\" is empty, \".\" or \"..\", holds \"/\" or is used twice");
             TMetaObject& added = key.AddChild(name, className);
             if (child.HasAttribute(u"file"))
                 ReadSiteFile(reader, child, added, folder);
@@ -478,7 +479,7 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
         WriteKey(element, *child);
     }
     const std::string file = SiteFileName(site.Name());
-    std::filesystem::create_directories(folder / kSitesFolder);
+    std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
     Save(document, folder / file);
     return file;
 }

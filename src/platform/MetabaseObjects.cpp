@@ -246,7 +246,9 @@ TOleVariant TIIsObject::Create(std::u16string_view className, std::u16string_vie
     FMachine->CheckFault(u"Create", FPath, name);
     if (!FindClassDef(className))
         throw EOleSysError(hr::AdsUnknownObject);
-    if (name.empty() || name.find(u'/') != std::u16string_view::npos || name.find(u'\\') != std::u16string_view::npos)
+    // "." and ".." would name a key beside or above this one in every path.
+    if (name.empty() || name == u"." || name == u".." || name.find(u'/') != std::u16string_view::npos ||
+        name.find(u'\\') != std::u16string_view::npos)
         throw EOleSysError(hr::AdsBadPathname);
     if (!FPendingClass.empty())
         throw EOleSysError(hr::PathNotFound);

@@ -19,7 +19,7 @@ std::shared_ptr<TEmulatedMachine> OpenForPop3(std::u16string_view name) {
     try {
         return OpenMachine(name);
     } catch (const EMachineError& e) {
-        throw EOleSysError(hr::E_FAIL, Utf8ToUtf16(e.what()));
+        throw EMachineFilesError(e.what());
     }
 }
 

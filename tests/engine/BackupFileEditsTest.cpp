@@ -2,6 +2,7 @@
 
 #include "RestoreFixture.h"
 #include "engine/BackupDocument.h"
+#include "engine/NodeKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,102 @@ TEST_F(BackupFileEditsTest, BadFilesAreLoggedAndLeftByteIdentical) {
     std::filesystem::remove(File);
     EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"X", u"STRING", u"y"));
     EXPECT_FALSE(std::filesystem::exists(File));
+}
+
+// A text that no XML reader gives back as it was is refused before the file is
+// touched, with a line naming the character; anything XML holds goes in.
+TEST_F(BackupFileEditsTest, ValuesThatDoNotReadBackAreRefused) {
+    const std::string crafted = test::ReadBytes(std::string(ORVEX_TEST_DATA) + "/engine/EditValues.xml");
+    WriteBackupFile(crafted);
+    struct TRow {
+        std::u16string Value;
+        std::string Character;
+    } refused[] = {
+        {std::u16string(u"a\0b", 3), "U+0000 at position 2"}, {u"\u0001", "U+0001 at position 1"},
+        {u"x\u001F", "U+001F at position 2"}, {u"tab\there", "U+0009 at position 4"},
+        {u"line\nbreak", "U+000A at position 5"}, {u"cr\r", "U+000D at position 3"},
+        {std::u16string(1, char16_t(0xD800)) + u"x", "U+D800 at position 1"},
+        {u"x" + std::u16string(1, char16_t(0xDC00)), "U+DC00 at position 2"},
+        {u"\uFFFE", "U+FFFE at position 1"}, {u"\uFFFF", "U+FFFF at position 1"},
+    };
+    for (const TRow& row : refused) {
+        Sink.Lines.clear();
+        EXPECT_FALSE(UpdateProperty(u"Edit", u"w3svc/1", u"ServerComment", u"STRING", row.Value)) << row.Character;
+        EXPECT_EQ(Red(), Lines{"UpdateProperty: the value of property ServerComment holds the character " +
+                               row.Character + ", which cannot be written to the backup file; the file is left as it was"});
+        EXPECT_EQ(FileBytes(), crafted);
+    }
+    Sink.Lines.clear();
+    EXPECT_FALSE(UpdateProperty(u"Edit", u"w3svc/1", u"Server\u0001", u"STRING", u"x"));
+    EXPECT_FALSE(UpdateProperty(u"Edit", u"w3svc/1", u"ServerComment", u"STRING\u0002", u"x"));
+    EXPECT_EQ(Red().size(), 2u);
+    EXPECT_EQ(FileBytes(), crafted);
+
+    for (std::u16string value : {u"del\u007F", u"caf\u00E9 \U0001F600", u"<&>\"'", u"\u0085\uFFFD"}) {
+        ASSERT_TRUE(UpdateProperty(u"Edit", u"w3svc/1", u"ServerComment", u"STRING", value));
+        auto document = LoadBackupDocument();
+        EXPECT_EQ(FindBackupNode(*document, u"Edit", u"w3svc/1")->NodeByName(u"Property")->AttributeByName(u"value"),
+                  value);
+    }
+}
+
+// A read-only backup file stays as it was, mode and all, whatever edits it.
+TEST_F(BackupFileEditsTest, ReadOnlyFileIsLeftAlone) {
+    std::filesystem::permissions(File, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"ServerComment", u"STRING", u"x"));
+    EXPECT_FALSE(DeleteProperty(u"Default", u"w3svc/1", u"ServerComment"));
+    EXPECT_FALSE(DeleteXmlNode(u"Default", u"w3svc/1"));
+    const std::string refused = "Cannot create file \"" + File.string() + "\". Permission denied";
+    EXPECT_EQ(Red(), (Lines{"UpdateProperty: " + refused, "DeleteProperty: " + refused, "DeleteXmlNode: " + refused}));
+    EXPECT_EQ(FileBytes(), Saved);
+    EXPECT_EQ(std::filesystem::status(File).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+}
+
+TEST_F(BackupFileEditsTest, RewritesByKeyInOneLoadAndOneSave) {
+    const std::string path = R"(<Property id="Path" type="STRING" value="C:\Inetpub\wwwroot" Inherit="False"/>)";
+    WriteBackupFile(With(path, path + "\r\n" +
+                                   CrLfLines({R"(          <Property id="ScriptMaps" type="LIST" value="" Inherit="False">)",
+                                              R"(            <Item value=".asp,C:\old\asp.dll,5"/>)",
+                                              R"(            <Item value=".ASP,c:\OLD\asp.dll,5"/>)"}) +
+                                   "          </Property>"));
+    const std::string before = FileBytes();
+    const std::vector<TValueRewrite> rewrites = {
+        {u"Default/1/ROOT@@path", u"ignored for a property", u"D:\\web"},
+        // One old value twice: the first item, then the next one holding it.
+        {u"Default/1/ROOT@@ScriptMaps@@Item", u".asp,C:\\old\\asp.dll,5", u".asp,D:\\asp.dll,5"},
+        {u"Default/1/ROOT@@ScriptMaps@@Item", u".asp,C:\\old\\asp.dll,5", u".asp,E:\\asp.dll,5"},
+        {u"Default/1/ROOT@@ScriptMaps@@Item", u".asp,C:\\old\\asp.dll,5", u"no third item"},
+        {u"Default/1/gone@@Path", u"", u"x"},
+        {u"Other/1@@ServerComment", u"", u"x"},
+        {u"/1@@ServerComment", u"", u"x"},
+        {u"Default/1@@NoSuchId", u"", u"x"},
+    };
+    const auto written = RewriteValuesByKey(rewrites);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, (std::vector<bool>{true, true, true, false, false, false, false, false}));
+    std::string expected = before;
+    for (auto [from, to] : {std::pair<std::string, std::string>{R"(value="C:\Inetpub\wwwroot")", R"(value="D:\web")"},
+                            {R"(value=".asp,C:\old\asp.dll,5")", R"(value=".asp,D:\asp.dll,5")"},
+                            {R"(value=".ASP,c:\OLD\asp.dll,5")", R"(value=".asp,E:\asp.dll,5")"}})
+        expected.replace(expected.find(from), from.size(), to);
+    EXPECT_EQ(FileBytes(), expected);
+    EXPECT_EQ(Black(), (Lines{"Error: Can not find path=1/gone!", "Error: Can not find backupName=Other!"}));
+    EXPECT_EQ(Red(), Lines{});
+    auto* machine = FindMachineElement(MachinesElement(*GetCachedBackupDocument()), u"Default");
+    EXPECT_EQ(FindSubDirElement(*FindSubDirElement(*machine, u"1"), u"ROOT")->Nodes(0)->AttributeByName(u"value"),
+              u"D:\\web");
+
+    // Nothing written: nothing saved, not even the layout.
+    WriteBackupFile(Saved.substr(0, Saved.size() - 2));
+    ASSERT_TRUE(RewriteValuesByKey({{u"Default/9@@X", u"", u"y"}}));
+    EXPECT_EQ(FileBytes(), Saved.substr(0, Saved.size() - 2));
+
+    // A new value the file cannot hold refuses the whole batch before anything is written.
+    Sink.Lines.clear();
+    EXPECT_FALSE(RewriteValuesByKey({{u"Default/1/ROOT@@Path", u"", u"D:\\ok"}, {u"Default/1/ROOT@@Path", u"", u"D:\\a\u0001"}}));
+    EXPECT_EQ(Red().size(), 1u);
+    EXPECT_EQ(FileBytes(), Saved.substr(0, Saved.size() - 2));
 }
 
 } // namespace

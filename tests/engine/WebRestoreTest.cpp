@@ -4,9 +4,13 @@
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
 #include "engine/IIsBinding.h"
+#include "engine/WebBackup.h"
 #include "platform/MetabaseValues.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
 
 namespace orvex {
 namespace {
@@ -299,6 +303,71 @@ TEST_F(WebRestoreTest, SkipLinesAreUsedUpAndApplyToTheTopLevelOnly) {
     RestoreDirectory(u"localhost", u"IIS6", *FindSubDirElement(*FindMachineElement(MachinesElement(*document), u"B"), u"9"),
                      nullptr, tree->Node(u"B", u"9"));
     EXPECT_TRUE(Exists(u"W3SVC/9/9"));  // below the top level nothing is skipped
+}
+
+// A log sink that runs an action once, at the first line starting with a text.
+class TTriggerSink : public test::TMemoryLogSink {
+public:
+    TTriggerSink(std::u16string start, std::function<void()> action) : FStart(std::move(start)), FAction(std::move(action)) {}
+    void AppendLogLine(std::u16string_view text, TColor colour) override {
+        TMemoryLogSink::AppendLogLine(text, colour);
+        if (FAction && text.starts_with(FStart)) std::exchange(FAction, nullptr)();
+    }
+
+private:
+    std::u16string FStart;
+    std::function<void()> FAction;
+};
+
+std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).string()] = test::ReadBytes(entry.path());
+    return files;
+}
+
+// A failure of the machine's own files ends the restore at once with one red
+// line, instead of one per property; nothing is written anywhere else.
+TEST_F(WebRestoreTest, TheMachinesOwnFilesFailingEndTheRestore) {
+    EnsureBackupFile();
+    ASSERT_TRUE(BackupMachine(u"Whole", u"localhost"));  // every property of the default machine
+    SetSiteConflictMode(scmOverwrite);
+    const std::filesystem::path machines = Folder.File("machines");
+    const std::filesystem::path local = machines / "localhost";
+    const auto before = FilesBelow(local);
+    struct TRow {
+        const char* Case;
+        std::function<void()> Break;
+        std::string Red;
+    } rows[] = {
+        {"read-only files",
+         [&] {
+             for (const auto& [name, bytes] : FilesBelow(local))
+                 std::filesystem::permissions(local / name, std::filesystem::perms::owner_read);
+         },
+         "RestoreMachine: Cannot create file \"" + (local / "Metabase.xml").string() + "\". Permission denied"},
+        {"folder removed", [&] { std::filesystem::rename(local, machines / "away"); },
+         "RestoreMachine: Machine folder \"" + local.string() +
+             "\" is missing: it was removed or moved while the program ran"},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Case);
+        CloseMachines();
+        TTriggerSink sink(u"  Restore property: ", row.Break);  // after the first write
+        TEngineHostScope scope(&sink, &Dialogs);
+        auto tree = TreeOfFile();
+        RestoreMachine(u"localhost", u"IIS6", *tree);
+        EXPECT_EQ(sink.LinesIn(clLogRed), Lines{row.Red});
+        if (std::filesystem::exists(machines / "away")) {
+            EXPECT_FALSE(std::filesystem::exists(local));  // not made again
+            std::filesystem::rename(machines / "away", local);
+        }
+        for (const auto& [name, bytes] : FilesBelow(local)) {
+            std::filesystem::permissions(local / name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            EXPECT_EQ(bytes, before.at(name)) << name;  // the first write changed nothing
+        }
+        EXPECT_EQ(FilesBelow(local).size(), before.size());
+    }
 }
 
 } // namespace

@@ -137,7 +137,7 @@ TEST_F(MachineStorage, DamagedFilesGiveAnErrorNamingThemAndStayUntouched) {
         {"Metabase.xml", "<Metabase><Key name=\"W3SVC\" class=\"IIsWebService\"><Value id=\"MaxConnections\" type=\"String\" value=\"3\"/></Key></Metabase>",
          "property \"MaxConnections\" is not of type Integer"},
         {"Metabase.xml", "<Metabase><Key name=\"a\" class=\"IIsWebService\"/><Key name=\"A\" class=\"IIsWebService\"/></Metabase>",
-         "key name \"A\" is empty, holds \"/\" or is used twice"},
+         "key name \"A\" is empty, \".\" or \"..\", holds \"/\" or is used twice"},
         {"Metabase.xml", "<Metabase><Key class=\"IIsWebService\"/></Metabase>", "<Key> lacks the attribute name"},
         {"Pop3.xml", "<Pop3/>", "<Pop3> lacks the attribute loggingLevel"},
         {"Machine.xml", "<Machine computerName=\"X\"><Registry key=\"k\" name=\"n\" type=\"Binary\" value=\"\"/></Machine>",

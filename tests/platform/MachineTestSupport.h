@@ -1,6 +1,7 @@
 #pragma once
 // A fresh, empty machines folder for each test (ORVEX_MACHINES points at it).
 
+#include "base/ChildProcess.h"
 #include "platform/AdsBinding.h"
 #include "platform/DefaultMachine.h"
 #include "platform/EmulatedMachine.h"

@@ -220,7 +220,9 @@ TEST_F(MetabaseObjects, CreateFailures) {
     const TOleVariant w3 = Bind(u"IIS://localhost/w3svc");
     EXPECT_EQ(ErrorOf([&] { w3.Call(u"Create", u"IIsNothing", u"9"); }), hr::AdsUnknownObject);
     EXPECT_EQ(ErrorOf([&] { w3.Call(u"Create", u"IIsWebServer", u""); }), hr::AdsBadPathname);
-    EXPECT_EQ(ErrorOf([&] { w3.Call(u"Create", u"IIsWebServer", u"a/b"); }), hr::AdsBadPathname);
+    for (std::u16string_view name : {u"a/b", u"a\\b", u".", u".."})  // each would reach another key
+        EXPECT_EQ(ErrorOf([&] { w3.Call(u"Create", u"IIsWebServer", name); }), hr::AdsBadPathname) << Utf16ToUtf8(name);
+    EXPECT_EQ(ErrorOf([&] { w3.Call(u"Create", u"IIsWebServer", u"..."); }), 0);  // a name like any other
     const TOleVariant duplicate = w3.Call(u"Create", u"IIsWebServer", u"1");
     EXPECT_EQ(ErrorOf([&] { duplicate.Call(u"SetInfo"); }), hr::AlreadyExists);
     // A virtual directory below a site that does not exist (a pending one included).

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace orvex {
 
 // Raised when the new contents could not be put in place; the old file is then
@@ -16,10 +18,13 @@ public:
 };
 
 // New contents for a file, written piece by piece into a temporary file in its
-// folder (with the permissions of the file it replaces); Commit flushes them to
-// disk and renames them over the file. Without a Commit the temporary file goes
-// and the file stays as it was. A symbolic link at the path is followed: its
-// target gets the new contents. Every failure raises EAtomicFileError.
+// folder with the permissions and owner of the file it replaces; Commit flushes
+// them to disk and renames them over the file. Without a Commit the temporary
+// file goes and the file stays as it was. A file without write permission is
+// refused (as a read-only file: also for root). A symbolic link at path is
+// followed: its target gets the new contents. Temporary files of earlier saves
+// into the same folder whose process is gone (a killed program leaves them) are
+// removed first. Every failure raises EAtomicFileError.
 class TAtomicFileWriter {
 public:
     explicit TAtomicFileWriter(std::u16string_view path);
@@ -31,6 +36,13 @@ public:
     void Commit();
 
 private:
+    friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
+    struct TNewFile {};
+    // For a file that must not exist yet: no link followed, no file replaced.
+    TAtomicFileWriter(std::string path, TNewFile);
+    void OpenTemporary(const struct stat* existing);
+    // The temporary file flushed to disk and closed.
+    void Flush();
     [[noreturn]] void Fail(int error);
     // Closes and removes the temporary file.
     void Abandon();
@@ -43,5 +55,9 @@ private:
 
 // The whole of bytes as the file's new contents, through TAtomicFileWriter.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// The same for a file that must not exist yet: false, writing nothing, when path
+// exists (whatever it is), so that two processes never both create it.
+bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
 
 } // namespace orvex

@@ -1,0 +1,134 @@
+// The backup and restore runs of the main window, and its command-line mode.
+
+#include "wizard/MainForm.h"
+
+#include "engine/BackupDocument.h"
+#include "engine/EngineState.h"
+#include "engine/ProgressLog.h"
+#include "engine/WebBackup.h"
+#include "engine/WebRestore.h"
+#include "platform/base/CommandLine.h"
+#include "platform/base/Module.h"
+#include "support/CmdLineSwitch.h"
+#include "support/DateTimeText.h"
+#include "support/Dialogs.h"
+#include "support/HostInfo.h"
+#include "ui_MainForm.h"
+#include "wizard/BackupTree.h"
+#include "wizard/CheckDialogs.h"
+
+#include <QCoreApplication>
+#include <QTextCursor>
+#include <QTimer>
+
+namespace orvex {
+
+namespace {
+
+// The first "(~today~)" of name becomes today's date as yyyymmdd.
+std::u16string ExpandToday(std::u16string name) {
+    constexpr std::u16string_view marker = u"(~today~)";
+    if (const size_t at = name.find(marker); at != std::u16string::npos)
+        name.replace(at, marker.size(), FormatDateYyyymmdd(LocalNow()));
+    return name;
+}
+
+} // namespace
+
+bool TMainForm::BackupExecute() {
+    TBusyScope busy(*this);
+    SetBackupFileName(BackupMetaFileName);
+    EnsureBackupFile();
+    SetButtonsEnabled(false);
+    ui->BackupBar->show();
+    ui->BackupBar->setValue(10);
+    ui->BackupBar->raise();
+    ui->BackupBar->setEnabled(true);
+    ui->BackupBar->repaint();
+    QCoreApplication::processEvents();
+    BackupMachine(BackupName, FBackupMachineName);
+    ui->BackupBar->setValue(40);
+    RefreshBackupTree(*ui->tvBackup);
+    ui->BackupBar->setValue(70);
+    ReloadXml(*ui->tvBackup, *ui->lvProperty);
+    ui->BackupBar->setValue(100);
+    if (!HasCmdLineSwitch(u"/q"))
+        SetButtonsEnabled(true);
+    return !BackupErrorFlag();
+}
+
+void TMainForm::RestoreExecute() {
+    TBusyScope busy(*this);
+    for (QProgressBar* bar : {ui->DataValidatBar, ui->RestoreBar}) {
+        bar->setValue(0);
+        bar->show();
+        bar->setValue(10);
+    }
+    LogLine(u"Start restore......", clLogBlue);
+    ui->rtLog->moveCursor(QTextCursor::End);
+    RestoreMachine(RestoreMachineName, RestoreIisVersion, *ui->tvRestore);
+    LogLine(u"Restore finished.", clLogBlue);
+    for (QProgressBar* bar : {ui->DataValidatBar, ui->RestoreBar})
+        bar->setValue(100);
+}
+
+void TMainForm::InitFromCommandLine() {
+    if (!HasCmdLineSwitch(u"/backup"))
+        return;
+    // The name backup page 3 offers.
+    BackupName = GetComputerNameString() + u"Sites";
+    // A value is looked at as a parameter too: "-n -m x" names the backup "-m" and
+    // the machine "x". An option without a value is ignored.
+    for (int i = 1; i < ParamCount(); ++i) {
+        const std::u16string option = ParamStr(i);
+        const std::u16string value = ParamStr(i + 1);
+        if (option == u"-n") {
+            BackupName = ExpandToday(value);
+        } else if (option == u"-m") {
+            FBackupMachineName = value;
+        } else if (option == u"-f") {
+            if (value.find(u'/') == std::u16string::npos)
+                BackupMetaFileName = RestoreMetaFileName = ExecutableFolder() + value;
+            else
+                RestoreMetaFileName = std::exchange(BackupMetaFileName, value);
+        }
+    }
+}
+
+bool TMainForm::RunCommandLineBackup() {
+    if (!IsUsableBackupName(BackupName)) {
+        // Refused before the file is touched.
+        const std::u16string text = UnusableBackupNameText(BackupName);
+        LogBackupError(text, clLogRed);
+        if (!HasCmdLineSwitch(u"/q"))
+            ShowWarning(text);
+        return false;
+    }
+    return BackupExecute();
+}
+
+void TMainForm::CommandLineTimer() {
+    if (FTimer1)
+        FTimer1->stop();
+    if (FCommandLineDone)
+        return;
+    if (FBusy) {
+        // A run of the user's goes on: the backup follows it.
+        if (FTimer1)
+            FTimer1->start();
+        return;
+    }
+    FCommandLineDone = true;
+    if (!HasCmdLineSwitch(u"/backup"))
+        return;
+    bool clean = false;
+    Guarded([this, &clean] { clean = RunCommandLineBackup(); });
+    if (!HasCmdLineSwitch(u"/q"))
+        return;
+    FExitStatus = clean ? 0 : 1;
+    delete FormCheckIP;
+    delete FormCheckPath;
+    close();
+}
+
+} // namespace orvex

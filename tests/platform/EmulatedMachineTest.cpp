@@ -1,0 +1,154 @@
+#include "platform/EmulatedMachine.h"
+
+#include "MachineTestSupport.h"
+#include "platform/MachineStorage.h"
+#include "platform/Pop3Admin.h"
+
+
+namespace orvex::testing {
+namespace {
+
+std::string Read(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::vector<std::string> Entries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The message of the EMachineFilesError that call raises ("" when none).
+template <class TCall>
+std::string MachineFilesError(TCall call) {
+    try {
+        call();
+    } catch (const EMachineFilesError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+void SetComment(std::u16string_view adsPath, std::u16string_view text) {
+    const TOleVariant site = Bind(adsPath);
+    site.Call(u"Put", u"ServerComment", text);
+    site.Call(u"SetInfo");
+}
+
+std::u16string CommentOf(std::u16string_view adsPath) { return Bind(adsPath).Call(u"Get", u"ServerComment").AsText(); }
+
+class EmulatedMachine : public TMachinesFolderTest {
+protected:
+    void SetUp() override {
+        TMachinesFolderTest::SetUp();
+        MakeMachine(u"WEB2", [](TMachineState&) {});
+    }
+    void TearDown() override {
+        unsetenv("ORVEX_LOCK_WAIT_MS");
+        CloseMachines();
+        TMachinesFolderTest::TearDown();
+    }
+    std::string Missing(const std::string& folder) const {
+        return "Machine folder \"" + (Folder() / folder).string() +
+               "\" is missing: it was removed or moved while the program ran";
+    }
+};
+
+// A machine folder that goes away between two writes is an error of its own: the
+// second write stops, and nothing is made anywhere in its place, least of all a
+// fresh default machine for the local one.
+TEST_F(EmulatedMachine, FolderRemovedOrMovedBetweenTwoWrites) {
+    struct TRow {
+        std::u16string Machine;
+        std::string Folder;
+        bool Move;
+    } rows[] = {{u"WEB2", "WEB2", false}, {u"WEB2", "WEB2", true}, {u"localhost", "localhost", false}};  // local last
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Folder + (row.Move ? " moved" : " removed"));
+        CloseMachines();
+        MakeMachine(row.Machine, [](TMachineState&) {});
+        const std::u16string site = u"IIS://" + row.Machine + u"/W3SVC/1";
+        SetComment(site, u"First write");
+        const TOleVariant bound = Bind(site);
+        if (row.Move)
+            std::filesystem::rename(Folder() / row.Folder, Folder() / "elsewhere");
+        else
+            std::filesystem::remove_all(Folder() / row.Folder);
+        const std::vector<std::string> before = Entries(Folder());
+        bound.Call(u"Put", u"ServerComment", u"Second write");
+        EXPECT_EQ(MachineFilesError([&] { bound.Call(u"SetInfo"); }), Missing(row.Folder));
+        EXPECT_EQ(MachineFilesError([&] { Bind(site); }), Missing(row.Folder));
+        EXPECT_EQ(MachineFilesError([&] { CreateP3Config().SetProperty(u"MachineName", row.Machine); }),
+                  Missing(row.Folder));
+        EXPECT_EQ(Entries(Folder()), before);
+        if (row.Move) {
+            EXPECT_NE(Read(Folder() / "elsewhere" / "Sites" / "1.xml").find("First write"), std::string::npos);
+            std::filesystem::remove_all(Folder() / "elsewhere");
+        }
+    }
+}
+
+// A write never starts from a copy older than the files: another process wrote
+// them since this one read them.
+TEST_F(EmulatedMachine, ACopyOlderThanTheFilesIsNotWritten) {
+    const TOleVariant stale = Bind(u"IIS://WEB2/W3SVC/1");
+    ASSERT_TRUE(InChild([] {
+        SetComment(u"IIS://WEB2/W3SVC/1", u"Other process");
+        return true;
+    }));
+    stale.Call(u"Put", u"ServerComment", u"From a stale copy");
+    EXPECT_EQ(MachineFilesError([&] { stale.Call(u"SetInfo"); }),
+              "Machine folder \"" + (Folder() / "WEB2").string() +
+                  "\" was changed by another program since it was read; nothing was written");
+    EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Other process");
+    SetComment(u"IIS://WEB2/W3SVC/1", u"Read again first");  // a fresh bind reads the files again
+    CloseMachines();
+    EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Read again first");
+}
+
+// The process that writes a machine holds its lock; another writer waits a
+// bounded time and then fails clearly, without a change.
+TEST_F(EmulatedMachine, AnotherProcessWritingTheMachineIsWaitedFor) {
+    THoldingChild other([] {
+        static TMachineOperation operation;  // lives on in the child until it ends
+        TMachineOperation::LockMachine(u"WEB2");
+    });
+    ASSERT_TRUE(other.Took());
+    setenv("ORVEX_LOCK_WAIT_MS", "100", 1);
+    const TOleVariant site = Bind(u"IIS://WEB2/W3SVC/1");
+    site.Call(u"Put", u"ServerComment", u"Waited too long");
+    EXPECT_EQ(MachineFilesError([&] { site.Call(u"SetInfo"); }),
+              "Cannot lock \"" + (Folder() / "WEB2").string() + "\": another program is writing it (waited 0 s)");
+    CreateP3Config().Property(u"Domains").Call(u"Add", u"new.example.org");  // the local machine is free
+    other.Release();
+    CloseMachines();
+    EXPECT_NE(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Waited too long");
+    SetComment(u"IIS://WEB2/W3SVC/1", u"Now free");
+    EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Now free");
+}
+
+// Within an operation the lock taken by the first change stays until the end.
+TEST_F(EmulatedMachine, AnOperationKeepsTheLockOfWhatItChanged) {
+    {
+        TMachineOperation operation;
+        EXPECT_TRUE(FreeForOthers((Folder() / "WEB2").string()));
+        SetComment(u"IIS://WEB2/W3SVC/1", u"One");
+        EXPECT_FALSE(FreeForOthers((Folder() / "WEB2").string()));
+        {
+            TMachineOperation nested;
+        }
+        EXPECT_FALSE(FreeForOthers((Folder() / "WEB2").string()));
+        SetComment(u"IIS://WEB2/W3SVC/1", u"Two");
+        EXPECT_TRUE(FreeForOthers((Folder() / "localhost").string()));
+    }
+    EXPECT_TRUE(FreeForOthers((Folder() / "WEB2").string()));
+    CloseMachines();
+    EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Two");
+}
+
+} // namespace
+} // namespace orvex::testing

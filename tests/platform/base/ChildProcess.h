@@ -1,0 +1,88 @@
+#pragma once
+// Forked child processes for tests of what two processes do at the same time.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace orvex::testing {
+
+// A forked child process that runs take() (which takes hold of something, such as
+// a machine's lock), reports its result and keeps going until Release().
+class THoldingChild {
+public:
+    template <class TTake>
+    explicit THoldingChild(TTake take) {
+        int ready[2], go[2];
+        if (::pipe(ready) != 0 || ::pipe(go) != 0) std::abort();
+        FPid = ::fork();
+        if (FPid == 0) {
+            char byte = 'n';
+            try {
+                take();
+                byte = 'y';
+            } catch (...) {
+            }
+            (void)!::write(ready[1], &byte, 1);
+            (void)!::read(go[0], &byte, 1);
+            ::_exit(0);
+        }
+        char byte = 0;
+        (void)!::read(ready[0], &byte, 1);
+        FTook = byte == 'y';
+        FGo = go[1];
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ::close(go[0]);
+    }
+    ~THoldingChild() { Release(); }
+    THoldingChild(const THoldingChild&) = delete;
+    THoldingChild& operator=(const THoldingChild&) = delete;
+
+    bool Took() const { return FTook; }
+    void Release() {
+        if (FPid <= 0) return;
+        (void)!::write(FGo, "g", 1);
+        ::close(FGo);
+        ::waitpid(FPid, nullptr, 0);
+        FPid = 0;
+    }
+
+private:
+    pid_t FPid = 0;
+    int FGo = -1;
+    bool FTook = false;
+};
+
+// Runs call in a forked child; its exit status 0 when call returned true.
+template <class TCall>
+bool InChild(TCall call) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        bool ok = false;
+        try {
+            ok = call();
+        } catch (...) {
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// True when a process other than this one could lock path (a file or a folder) at
+// once. A forked child shares this process's locks, so it asks flock itself on a
+// handle of its own.
+inline bool FreeForOthers(const std::string& path) {
+    return InChild([&] {
+        const int handle = ::open(path.c_str(), O_RDONLY);
+        return handle >= 0 && ::flock(handle, LOCK_EX | LOCK_NB) == 0;
+    });
+}
+
+} // namespace orvex::testing
