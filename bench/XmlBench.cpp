@@ -117,7 +117,8 @@ std::unique_ptr<TUtf8XmlDocument> ParsedByOrvex(TxmUTF8StringStream& stream) {
 
 std::unique_ptr<pugi::xml_document> ParsedByPugixml() {
     auto doc = std::make_unique<pugi::xml_document>();
-    doc->load_buffer(BackupDocument().data(), BackupDocument().size());
+    if (!doc->load_buffer(BackupDocument().data(), BackupDocument().size()))
+        doc.reset();
     return doc;
 }
 
@@ -125,90 +126,6 @@ std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> ParsedByLibxml2() {
     return {xmlReadMemory(BackupDocument().data(), static_cast<int>(BackupDocument().size()), nullptr,
                           nullptr, XML_PARSE_NONET | XML_PARSE_HUGE),
             xmlFreeDoc};
-}
-
-// ---- Parse (load from memory; the tree is freed outside the timing) ---------
-
-void ParseOrvex(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    TxmUTF8StringStream stream(text);
-    for (auto _ : state) {
-        auto doc = std::make_unique<TUtf8XmlDocument>();
-        stream.SetPosition(0);
-        doc->LoadFromStream(stream);
-        benchmark::DoNotOptimize(doc->Root());
-        state.PauseTiming();
-        doc.reset();
-        state.ResumeTiming();
-    }
-    SetThroughput(state, BackupDocument().size());
-}
-
-void ParsePugixml(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    for (auto _ : state) {
-        auto doc = std::make_unique<pugi::xml_document>();
-        const pugi::xml_parse_result result = doc->load_buffer(text.data(), text.size());
-        if (!result)
-            state.SkipWithError("pugixml failed");
-        benchmark::DoNotOptimize(doc->first_child());
-        state.PauseTiming();
-        doc.reset();
-        state.ResumeTiming();
-    }
-    SetThroughput(state, text.size());
-}
-
-void ParseLibxml2(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    for (auto _ : state) {
-        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_HUGE);
-        if (!doc)
-            state.SkipWithError("libxml2 failed");
-        benchmark::DoNotOptimize(doc);
-        state.PauseTiming();
-        xmlFreeDoc(doc);
-        state.ResumeTiming();
-    }
-    SetThroughput(state, text.size());
-}
-
-// ---- Parse and free (the tree freed inside the timing) -------------------------
-
-void ParseFreeOrvex(benchmark::State& state) {
-    TxmUTF8StringStream stream(BackupDocument());
-    for (auto _ : state) {
-        auto doc = ParsedByOrvex(stream);
-        benchmark::DoNotOptimize(doc->Root());
-        doc.reset();
-    }
-    SetThroughput(state, BackupDocument().size());
-}
-
-void ParseFreePugixml(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    for (auto _ : state) {
-        auto doc = std::make_unique<pugi::xml_document>();
-        if (!doc->load_buffer(text.data(), text.size()))
-            state.SkipWithError("pugixml failed");
-        benchmark::DoNotOptimize(doc->first_child());
-        doc.reset();
-    }
-    SetThroughput(state, text.size());
-}
-
-void ParseFreeLibxml2(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    for (auto _ : state) {
-        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_HUGE);
-        if (!doc)
-            state.SkipWithError("libxml2 failed");
-        benchmark::DoNotOptimize(doc);
-        xmlFreeDoc(doc);
-    }
-    SetThroughput(state, text.size());
 }
 
 // The document as a file (in the page cache after the first read): LoadFromFile
@@ -226,26 +143,52 @@ const std::string& DocumentFile() {
     return path;
 }
 
-void ParseFreeOrvexFile(benchmark::State& state) {
-    const std::u16string path(DocumentFile().begin(), DocumentFile().end());
+// ---- Parse, the tree freed inside the timing or outside it --------------------
+
+template <class TParse>
+void ParseLoop(benchmark::State& state, bool timeTheFree, TParse parse) {
     for (auto _ : state) {
-        auto doc = std::make_unique<TUtf8XmlDocument>();
-        doc->LoadFromFile(path);
-        benchmark::DoNotOptimize(doc->Root());
-        doc.reset();
+        auto tree = parse();
+        if (!tree)
+            state.SkipWithError("the parse failed");
+        benchmark::DoNotOptimize(tree.get());
+        if (!timeTheFree)
+            state.PauseTiming();
+        tree.reset();
+        if (!timeTheFree)
+            state.ResumeTiming();
     }
     SetThroughput(state, BackupDocument().size());
 }
 
+void ParseOrvex(benchmark::State& state, bool timeTheFree) {
+    TxmUTF8StringStream stream(BackupDocument());
+    ParseLoop(state, timeTheFree, [&stream] { return ParsedByOrvex(stream); });
+}
+
+void ParseFreeOrvex(benchmark::State& state) { ParseOrvex(state, true); }
+void ParseOnlyOrvex(benchmark::State& state) { ParseOrvex(state, false); }
+void ParseFreePugixml(benchmark::State& state) { ParseLoop(state, true, ParsedByPugixml); }
+void ParseOnlyPugixml(benchmark::State& state) { ParseLoop(state, false, ParsedByPugixml); }
+void ParseFreeLibxml2(benchmark::State& state) { ParseLoop(state, true, ParsedByLibxml2); }
+void ParseOnlyLibxml2(benchmark::State& state) { ParseLoop(state, false, ParsedByLibxml2); }
+
+void ParseFreeOrvexFile(benchmark::State& state) {
+    const std::u16string path(DocumentFile().begin(), DocumentFile().end());
+    ParseLoop(state, true, [&path] {
+        auto doc = std::make_unique<TUtf8XmlDocument>();
+        doc->LoadFromFile(path);
+        return doc;
+    });
+}
+
 void ParseFreePugixmlFile(benchmark::State& state) {
-    for (auto _ : state) {
+    ParseLoop(state, true, [] {
         auto doc = std::make_unique<pugi::xml_document>();
         if (!doc->load_file(DocumentFile().c_str()))
-            state.SkipWithError("pugixml failed");
-        benchmark::DoNotOptimize(doc->first_child());
-        doc.reset();
-    }
-    SetThroughput(state, BackupDocument().size());
+            doc.reset();
+        return doc;
+    });
 }
 
 // ---- Memory held by a parsed tree, per byte of the document ----------------------
@@ -434,9 +377,9 @@ BENCHMARK(HeapPugixml)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(HeapLibxml2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(SaveOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(SavePugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(ParseOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(ParsePugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(ParseLibxml2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseOnlyOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseOnlyPugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseOnlyLibxml2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(WriteOrvexReadable)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(WriteOrvexCompact)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(WritePugixmlReadable)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);

@@ -72,12 +72,8 @@ void TUtf8XmlNode::ReleaseParts(TXmlPages::TBatch& batch) {
     FName.ReleaseInto(batch);
     FValue.ReleaseInto(batch);
     FAttributes.ReleaseInto(batch);
-    if (FNodes) {
-        if (FNodesOnPage)
-            batch.Release(FNodes);
-        else
-            std::free(FNodes);
-    }
+    if (FNodes)
+        batch.Release(FNodes, FNodesOnPage);
     FNodes = nullptr;
     FNodeCount = FNodeCapacity = 0;
     FNodesOnPage = false;
@@ -145,12 +141,8 @@ void TUtf8XmlNode::ReserveChildren(int count, TXmlPages* pages) {
         throw std::bad_alloc();
     if (FNodeCount > 0)
         std::memcpy(nodes, FNodes, sizeof(TUtf8XmlNode*) * static_cast<size_t>(FNodeCount));
-    if (FNodes) {
-        if (FNodesOnPage)
-            TXmlPages::Release(FNodes);
-        else
-            std::free(FNodes);
-    }
+    if (FNodes)
+        TXmlPages::Release(FNodes, FNodesOnPage);
     FNodes = nodes;
     FNodeCapacity = capacity;
     FNodesOnPage = pages != nullptr;

@@ -84,6 +84,13 @@ void TXmlPages::LetGo() {
 
 void TXmlPages::Release(void* object) { Drop(PageOf(object), 1); }
 
+void TXmlPages::Release(void* memory, bool inPages) {
+    if (inPages)
+        Release(memory);
+    else
+        std::free(memory);
+}
+
 void TXmlPages::TBatch::Release(void* object) {
     TPage* page = PageOf(object);
     if (page != FPage) {
@@ -91,6 +98,13 @@ void TXmlPages::TBatch::Release(void* object) {
         FPage = page;
     }
     ++FCount;
+}
+
+void TXmlPages::TBatch::Release(void* memory, bool inPages) {
+    if (inPages)
+        Release(memory);
+    else
+        std::free(memory);
 }
 
 void TXmlPages::TBatch::Flush() {

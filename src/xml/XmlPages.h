@@ -36,6 +36,8 @@ public:
     }
     // Gives back an object that any allocator made, on any thread.
     static void Release(void* object);
+    // Gives back memory from pages (inPages) or from malloc.
+    static void Release(void* memory, bool inPages);
 
     // Gives back many objects, counting them per page: for freeing a tree.
     class TBatch {
@@ -46,6 +48,7 @@ public:
         TBatch& operator=(const TBatch&) = delete;
 
         void Release(void* object);
+        void Release(void* memory, bool inPages);
         void Flush();
 
     private:

@@ -12,12 +12,8 @@
 namespace orvex {
 
 void TxmUTF8StringList::FreeBlock() {
-    if (FBlock) {
-        if (FOnPage)
-            TXmlPages::Release(FBlock);
-        else
-            std::free(FBlock);
-    }
+    if (FBlock)
+        TXmlPages::Release(FBlock, FOnPage);
     FBlock = nullptr;
     FCount = 0;
     FOnPage = 0;
@@ -81,10 +77,9 @@ void TxmUTF8StringList::AssignIn(TXmlPages& pages, std::string_view text, const 
 void TxmUTF8StringList::Clear() { FreeBlock(); }
 
 void TxmUTF8StringList::ReleaseInto(TXmlPages::TBatch& batch) {
-    if (FBlock && FOnPage) {
-        batch.Release(FBlock);
-        FBlock = nullptr;
-    }
+    if (FBlock)
+        batch.Release(FBlock, FOnPage);
+    FBlock = nullptr;
     FreeBlock();
 }
 

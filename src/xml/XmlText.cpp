@@ -48,11 +48,6 @@ void TXmlText::SetFarIn(TXmlPages& pages, std::string_view text) {
     SetFar(copy, text.size(), kPage);
 }
 
-void TXmlText::ReleaseFar() noexcept {
-    if (Kind() == kHeap)
-        std::free(const_cast<char*>(FarPointer()));
-    else
-        TXmlPages::Release(const_cast<char*>(FarPointer()));
-}
+void TXmlText::ReleaseFar() noexcept { TXmlPages::Release(const_cast<char*>(FarPointer()), Kind() == kPage); }
 
 } // namespace orvex

@@ -68,10 +68,8 @@ public:
         std::memset(FBytes, 0, sizeof FBytes);
     }
     void ReleaseInto(TXmlPages::TBatch& batch) noexcept {
-        if (Kind() == kPage)
-            batch.Release(const_cast<char*>(FarPointer()));
-        else if (Kind() == kHeap)
-            ReleaseFar();
+        if (Kind() != kNear)
+            batch.Release(const_cast<char*>(FarPointer()), Kind() == kPage);
         std::memset(FBytes, 0, sizeof FBytes);
     }
 
