@@ -60,7 +60,8 @@ bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
 // follow only a saved file.
 class TSiteRenumbering {
 public:
-    explicit TSiteRenumbering(const TRestoreTree& tree) : FTree(tree) {}
+    // copy: the caller's loaded copy of the file, renamed alike (or nullptr).
+    TSiteRenumbering(const TRestoreTree& tree, TWideXmlDocument* copy) : FTree(tree), FCopy(copy) {}
 
     // Renames the site oldId in the copy (its path and AppRoot values). False, after
     // a red line for an exception, when it cannot; nothing is saved then.
@@ -75,8 +76,9 @@ public:
             if (!FMachineElement) return false;
             TWideXmlNode* site = FindSubDirElement(*FMachineElement, oldId);
             if (!site) return false;
-            site->SetAttributeByName(AttrPath, newId);
-            RewriteAppRoot(oldId, newId, *site);
+            Rename(*site, oldId, newId);
+            if (TWideXmlNode* copy = FCopy ? FindSubDirElement(*SelectedMachineElement(*FCopy, FTree), oldId) : nullptr)
+                Rename(*copy, oldId, newId);
             FRenamed.emplace_back(oldId, newId);
             return true;
         } catch (const std::exception& e) {
@@ -108,7 +110,13 @@ public:
     }
 
 private:
+    static void Rename(TWideXmlNode& site, std::u16string_view oldId, std::u16string_view newId) {
+        site.SetAttributeByName(AttrPath, newId);
+        RewriteAppRoot(oldId, newId, site);
+    }
+
     const TRestoreTree& FTree;
+    TWideXmlDocument* FCopy;
     std::unique_ptr<TBackupFileEdit> FEdit;
     TTreeNode* FMachineNode = nullptr;
     TWideXmlNode* FMachineElement = nullptr;
@@ -189,13 +197,13 @@ bool ListDestinationSites(std::u16string_view machine, TSiteList& list) {
 }
 
 void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites,
-                     const TRefusedNodes* refused) {
+                     const TRefusedNodes* refused, TWideXmlDocument* copy) {
     allSites.clear();
     selectedSites.clear();
     TTreeNode* machineNode = FindSelectedMachineNode(tree);
     if (!machineNode) return;
-    auto document = LoadBackupDocument();
-    TWideXmlNode* machineElement = SelectedMachineElement(*document, tree);
+    std::unique_ptr<TWideXmlDocument> loaded = copy ? nullptr : LoadBackupDocument();
+    TWideXmlNode* machineElement = SelectedMachineElement(copy ? *copy : *loaded, tree);
     for (int i = 0; i < machineNode->ChildCount(); ++i) {
         const TTreeNode& child = *machineNode->Child(i);
         if (!SameTextIgnoreCase(NodeClassName(child), ClassWebServer)) continue;
@@ -208,7 +216,7 @@ void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& s
 }
 
 bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList,
-                const TRefusedNodes* refused) {
+                const TRefusedNodes* refused, TWideXmlDocument* copy) {
     TSiteList destination, backup, selected;
     // A site left out would look free and be overwritten whatever the mode.
     if (!ListDestinationSites(machine, destination)) {
@@ -217,7 +225,7 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
                        clLogRed);
         return false;
     }
-    ListBackupSites(tree, backup, selected, refused);
+    ListBackupSites(tree, backup, selected, refused, copy);
     LogSiteList(u"backup package", backup);
     LogSiteList(u"destination machine", destination);
     LogSiteList(u"selected list", selected);
@@ -236,7 +244,7 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
     }
     for (const auto& line : backup) usedIds.insert(CaseFoldedKey(SplitSiteLine(line).Id));
     int64_t lowestCandidate = 1;  // every smaller number is in use
-    TSiteRenumbering renumbering(tree);
+    TSiteRenumbering renumbering(tree, copy);
 
     const size_t count = selected.size();
     for (size_t i = 0; i < count; ++i) {
@@ -266,7 +274,7 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
 
 bool ChangeSitePath(std::u16string_view oldId, std::u16string_view newId, const TRestoreTree& tree) {
     if (SameTextIgnoreCase(oldId, newId)) return true;
-    TSiteRenumbering renumbering(tree);
+    TSiteRenumbering renumbering(tree, nullptr);
     return renumbering.Add(oldId, newId) && renumbering.Finish();
 }
 
