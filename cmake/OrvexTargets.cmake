@@ -13,11 +13,12 @@ function(orvex_library name)
   orvex_warnings(${name})
 endfunction()
 
-# orvex_test(name SOURCES ... [DEPENDS ...] [OWN_MAIN]): a GoogleTest binary registered
-# with CTest. OWN_MAIN leaves main() to the test (GUI tests create their QApplication).
-# ORVEX_TEST_DATA points at tests/data.
+# orvex_test(name SOURCES ... [DEPENDS ...] [OWN_MAIN] [SERIAL]): a GoogleTest binary
+# registered with CTest. OWN_MAIN leaves main() to the test (GUI tests create their
+# QApplication). SERIAL keeps its tests from running at the same time as each other
+# (they share files beside the executable). ORVEX_TEST_DATA points at tests/data.
 function(orvex_test name)
-  cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN;SERIAL" "" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock)
   if(NOT ARG_OWN_MAIN)
@@ -25,9 +26,13 @@ function(orvex_test name)
   endif()
   target_compile_definitions(${name} PRIVATE ORVEX_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   orvex_warnings(${name})
+  set(serial "")
+  if(ARG_SERIAL)
+    set(serial RESOURCE_LOCK ${name})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${serial})
 endfunction()
 
 # orvex_folder_library(name DIR dir [DEPENDS ...]): a subsystem library made of every

@@ -3,6 +3,7 @@
 // view.
 
 #include "engine/TreeNodeData.h"
+#include "support/Dialogs.h"
 
 #include <string>
 #include <string_view>
@@ -17,8 +18,9 @@ public:
     virtual TTreeNode* TopLevelNode(int index) const = 0;
 };
 
-// Buttons the host's AskYesNoCancel answers with (no choice made: 0).
-enum : int { mrNone = 0, mrCancel = 2, mrYes = 6, mrNo = 7 };
+// The host's AskYesNoCancel answers with the dialog front ends' mrYes, mrNo and
+// mrCancel, or with this when no choice was made.
+inline constexpr int mrNone = 0;
 
 // The node's record, or nullptr; the flags read as clear without one.
 bool IsNodeChecked(const TTreeNode& node);

@@ -25,21 +25,31 @@ std::unique_ptr<TVeldarXmlDoc> NewGuiTextDocument() {
     return std::make_unique<TVeldarXmlDoc>(u"", kGuiTextRootName, u"", kGuiTextContextAttribute);
 }
 
-void LoadGuiTextCatalogue(TVeldarXmlDoc& doc, std::u16string_view folder) {
-    // Parsed aside first: a broken file must not leave the window with half a catalogue.
-    TWideXmlDocument loaded;
+std::u16string GuiTextFileName(std::u16string_view folder) {
     std::u16string fileName(folder);
     if (!fileName.empty() && fileName.back() != u'/')
         fileName += u'/';
-    fileName += kGuiTextFileName;
-    if (IsFile(fileName)) {
-        std::string bytes = LoadUtf8TextFile(fileName);
-        StripUtf8Bom(bytes);
-        loaded.ReadFromString(Utf8ToUtf16(bytes));
-    } else {
-        TxmUTF8StringStream stream(std::string(FindEmbeddedResource(kGuiTextResourceName).value_or("")));
-        loaded.LoadFromStream(stream);
+    return fileName + std::u16string(kGuiTextFileName);
+}
+
+void LoadGuiTextCatalogue(TVeldarXmlDoc& doc, std::u16string_view folder) {
+    const std::u16string fileName = GuiTextFileName(folder);
+    if (!IsFile(fileName)) {
+        LoadBuiltInGuiTextCatalogue(doc);
+        return;
     }
+    // Parsed aside first: a broken file must not leave the window with half a catalogue.
+    TWideXmlDocument loaded;
+    std::string bytes = LoadUtf8TextFile(fileName);
+    StripUtf8Bom(bytes);
+    loaded.ReadFromString(Utf8ToUtf16(bytes));
+    doc.Assign(loaded);
+}
+
+void LoadBuiltInGuiTextCatalogue(TVeldarXmlDoc& doc) {
+    TWideXmlDocument loaded;
+    TxmUTF8StringStream stream(std::string(FindEmbeddedResource(kGuiTextResourceName).value_or("")));
+    loaded.LoadFromStream(stream);
     doc.Assign(loaded);
 }
 

@@ -4,6 +4,7 @@
 // that file exists, else from the embedded resource "Orvex_GUI_Text".
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "keyedconfig/VeldarXmlDoc.h"
@@ -26,5 +27,9 @@ std::unique_ptr<TVeldarXmlDoc> NewGuiTextDocument();
 void LoadGuiTextCatalogue(TVeldarXmlDoc& doc, std::u16string_view folder);
 // The same beside the executable.
 void LoadGuiTextCatalogue(TVeldarXmlDoc& doc);
+// The embedded resource alone: what serves when the file cannot be read.
+void LoadBuiltInGuiTextCatalogue(TVeldarXmlDoc& doc);
+// folder + "Orvex_GUI_Text.xml"
+std::u16string GuiTextFileName(std::u16string_view folder);
 
 } // namespace orvex

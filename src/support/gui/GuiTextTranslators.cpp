@@ -52,12 +52,18 @@ void TranslateMenuItems(TVeldarXmlDoc& doc, TWideXmlNode* mainMenu, const QWidge
 void TranslateControls(std::u16string_view moduleId, TVeldarXmlDoc& doc, std::u16string_view lingvo,
                        QWidget* container, std::u16string_view classNameFilter,
                        std::u16string_view propertyName) {
+    if (container)
+        TranslateControlsUnder(moduleId, doc, lingvo, container, NameOf(container), classNameFilter, propertyName);
+}
+
+void TranslateControlsUnder(std::u16string_view moduleId, TVeldarXmlDoc& doc, std::u16string_view lingvo,
+                            QWidget* container, std::u16string_view containerName,
+                            std::u16string_view classNameFilter, std::u16string_view propertyName) {
     TWideXmlNode* module = FindSoftwareModule(doc, moduleId);
     if (!module || !container)
         return;
     const bool caption = propertyName == u"Caption";
     const bool hint = propertyName == u"Hint";
-    const std::u16string containerName = NameOf(container);
     for (QObject* child : container->children()) {
         if (!child->isWidgetType())
             continue;

@@ -25,6 +25,13 @@ void TranslateControls(std::u16string_view moduleId, TVeldarXmlDoc& doc, std::u1
                        QWidget* container, std::u16string_view classNameFilter,
                        std::u16string_view propertyName);
 
+// The same with the entries looked up under the element named entryContainer
+// instead of container's own name: for controls that the catalogue files under
+// the page holding the group box they sit in.
+void TranslateControlsUnder(std::u16string_view moduleId, TVeldarXmlDoc& doc, std::u16string_view lingvo,
+                            QWidget* container, std::u16string_view entryContainer,
+                            std::u16string_view classNameFilter, std::u16string_view propertyName);
+
 // Sets the captions of every item of the menu bar, at any depth, from the flat
 // MainMenu entries; an item whose caption would be empty keeps its own.
 void TranslateMainMenu(TVeldarXmlDoc& doc, QMenuBar* menu, std::u16string_view lingvo);

@@ -1,0 +1,167 @@
+#include "wizard/MainForm.h"
+
+#include "engine/EngineState.h"
+#include "engine/ProgressLog.h"
+#include "engine/SupportedProperties.h"
+#include "platform/base/ExceptionText.h"
+#include "platform/base/Module.h"
+#include "support/CmdLineSwitch.h"
+#include "support/Dialogs.h"
+#include "support/VersionInfo.h"
+#include "ui_MainForm.h"
+#include "wizard/CheckDialogs.h"
+#include "wizard/ErrorSound.h"
+#include "wizard/WizardSettings.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QTabBar>
+#include <QTimer>
+
+// The resource initialiser lives outside any namespace.
+static void InitWizardResources() { Q_INIT_RESOURCE(orvex); }
+
+namespace orvex {
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()) {
+    InitWizardResources();
+    ui->setupUi(this);
+    // Fixed before the window exists: the platform is not asked to resize it later.
+    setFixedSize(sizeHint());
+    for (QTableWidget* list : {ui->lvProperty, ui->lvPropertyR}) {
+        list->horizontalHeader()->resizeSection(0, 100);
+        list->horizontalHeader()->resizeSection(1, 65);
+        list->horizontalHeader()->resizeSection(2, 155);
+    }
+    FHostScope = std::make_unique<TEngineHostScope>(&FHost, &FHost);
+    FMetalClangAudio = std::make_unique<TErrorSound>(ExecutableFolder() + u"MetalClang.wav");
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    // The children outlive this part of the object: none may reach a slot now.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+    FMetalClangAudio->RemoveFile();
+    FHostScope.reset();
+}
+
+QTextEdit& TMainForm::LogView() const { return *ui->rtLog; }
+
+std::u16string TMainForm::Getlingvo() const { return userlingvo.empty() ? u"eng" : userlingvo; }
+
+int TMainForm::ActivePage() const { return ui->pageControlPanel->currentIndex(); }
+
+void TMainForm::FormCreate() {
+    setWindowTitle(windowTitle() + QStringLiteral(" ") + QString::fromStdU16String(GetVersionString(false)));
+    userlingvo = u"eng";
+    ui->CboxLingvo->clear();
+    ui->rbBackup->setChecked(true);
+    ReadSettings();
+    if (const std::u16string failure = InitSupportedPropertyTable(); !failure.empty())
+        ShowError(failure);
+    InitLog();
+    ReloadForm();
+    SetSiteConflictMode(scmUnset);
+    FTimer1 = new QTimer(this);
+    FTimer1->setInterval(500);
+    connect(FTimer1, &QTimer::timeout, this, &TMainForm::CommandLineTimer);
+}
+
+void TMainForm::ReadSettings() {
+    const TWizardSettings settings = ReadWizardSettings(ExecutableFolder());
+    BackupMetaFileName = settings.BackupMetaFileName;
+    RestoreMetaFileName = settings.RestoreMetaFileName;
+}
+
+void TMainForm::WriteSetting(std::u16string_view key, std::u16string_view value) {
+    if (const std::u16string failure = WriteWizardSetting(ExecutableFolder(), key, value); !failure.empty())
+        LogLine(failure, clLogRed);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        Guarded([this] { FormShow(); }, true);
+}
+
+void TMainForm::FormShow() {
+    ui->pageControlPanel->tabBar()->hide();
+    SetActivePage(wpMain);
+    ui->btnCancel->setEnabled(true);
+    ui->btnfinish->hide();
+    ui->btnnext->show();
+    Restoreskip4flag = false;
+    InitFromCommandLine();
+}
+
+bool TMainForm::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        Guarded([this] { FormActivate(); }, true);
+    return QMainWindow::event(event);
+}
+
+void TMainForm::FormActivate() {
+    if (!FTimer1)
+        return;
+    if (HasCmdLineSwitch(u"/backup")) {
+        FTimer1->start();
+    } else {
+        delete FTimer1;
+        FTimer1 = nullptr;
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (FBusy)
+        event->ignore();
+    else
+        QMainWindow::closeEvent(event);
+}
+
+void TMainForm::NoiseForError() {
+    if (const std::u16string failure = FMetalClangAudio->Play(); !failure.empty())
+        LogLine(failure, clLogRed);
+}
+
+void TMainForm::btnCancelClick() {
+    Guarded([this] { close(); });
+}
+
+void TMainForm::btnfinishClick() {
+    Guarded([this] { close(); });
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler, bool allowWhileBusy) {
+    if (FBusy && !allowWhileBusy)
+        return;
+    QPushButton* buttons[] = {ui->btnback, ui->btnnext, ui->btnCancel};
+    bool enabled[std::size(buttons)];
+    for (size_t i = 0; i < std::size(buttons); ++i)
+        enabled[i] = buttons[i]->isEnabled();
+    std::u16string failure;
+    try {
+        handler();
+        return;
+    } catch (const std::exception& error) {
+        failure = ExceptionMessage(error);
+    } catch (...) {
+        failure = u"An unexpected error occurred.";
+    }
+    for (size_t i = 0; i < std::size(buttons); ++i)
+        buttons[i]->setEnabled(enabled[i]);
+    try {
+        ShowError(failure);
+    } catch (...) {
+        // The message cannot be shown either; the window stays usable.
+    }
+}
+
+std::unique_ptr<TMainForm> CreateProgramWindows() {
+    auto form = std::make_unique<TMainForm>();
+    FormCheckIP = new TFormCheckIP(form.get());
+    FormCheckPath = new TFormCheckPath(form.get());
+    return form;
+}
+
+} // namespace orvex

@@ -1,0 +1,73 @@
+#include "wizard/WizardHost.h"
+
+#include "support/CmdLineSwitch.h"
+#include "support/Dialogs.h"
+#include "support/GuiText.h"
+#include "support/LogFile.h"
+#include "wizard/MainForm.h"
+
+#include <QCoreApplication>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace orvex {
+
+void TWizardHost::ClearLogWindow() {
+    QTextEdit& log = FForm.LogView();
+    log.clear();
+    log.setReadOnly(true);
+}
+
+void TWizardHost::AppendLogLine(std::u16string_view text, TColor colour) {
+    AppendRichText(FForm.LogView(), text, colour, true);
+}
+
+void TWizardHost::WriteInfoLog(std::u16string_view text) { orvex::WriteInfoLog(text); }
+
+void TWizardHost::SetLogFolder(std::u16string_view folder) { orvex::SetLogFolder(folder); }
+
+void TWizardHost::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+std::u16string TWizardHost::BackupMachineName() { return FForm.BackupMachineName(); }
+
+std::u16string TWizardHost::DialogText(std::u16string_view type, std::u16string_view id) {
+    TVeldarXmlDoc* catalogue = FForm.Catalogue();
+    return catalogue ? GetDialogText(*catalogue, FForm.Getlingvo(), type, id) : std::u16string();
+}
+
+std::u16string TWizardHost::DialogYesNoLastLine() { return FForm.DialogYesNoLastLine(); }
+
+bool TWizardHost::AskYesNo(const std::u16string& text) { return orvex::AskYesNo(text); }
+
+int TWizardHost::AskYesNoCancel(const std::u16string& text) {
+    int answer = 0;
+    orvex::AskYesNoCancel(text, answer);
+    return answer;
+}
+
+void TWizardHost::ShowWarning(const std::u16string& text) { orvex::ShowWarning(text); }
+
+bool TWizardHost::HasCmdLineSwitch(std::u16string_view name) { return orvex::HasCmdLineSwitch(name); }
+
+QColor ColorOf(TColor colour) {
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
+
+void AppendRichText(QTextEdit& richEdit, std::u16string_view text, TColor colour, bool addLineBreak) {
+    QString line = QString::fromStdU16String(std::u16string(text));
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QTextCursor cursor(richEdit.document());
+    cursor.movePosition(QTextCursor::End);
+    const int start = cursor.position();
+    QTextCharFormat format;
+    format.setForeground(ColorOf(colour));
+    cursor.insertText(line, format);
+    if (addLineBreak)
+        cursor.insertText(QStringLiteral("\n"), QTextCharFormat());
+    cursor.setPosition(start);
+    richEdit.setTextCursor(cursor);
+    richEdit.ensureCursorVisible();
+}
+
+} // namespace orvex

@@ -1,0 +1,51 @@
+// The program's entry: the application object, the main window and the two check
+// dialogs, the message loop, and the exit status the command-line mode set.
+
+#include "platform/base/CommandLine.h"
+#include "platform/base/ExceptionText.h"
+#include "support/Dialogs.h"
+#include "support/MultiTypeApp.h"
+#include "support/gui/DialogsGui.h"
+#include "support/gui/MultiTypeAppGui.h"
+#include "wizard/MainForm.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+namespace {
+
+bool HasEnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    orvex::SetCommandLine(argc, argv);
+    // Without a display (a cron job running "/backup ... /q") the window lives offscreen.
+    if (!HasEnvironmentValue("QT_QPA_PLATFORM") && !HasEnvironmentValue("DISPLAY") &&
+        !HasEnvironmentValue("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    orvex::InstallGuiDialogHooks();
+    orvex::InstallGuiApplication();
+    orvex::TMultiTypeApplication& program = orvex::MultiTypeApplication();
+    program.Initialize();
+    try {
+        std::unique_ptr<orvex::TMainForm> form;
+        orvex::TFormRef reference = nullptr;
+        program.CreateForm(
+            [&form] {
+                form = orvex::CreateProgramWindows();
+                return static_cast<orvex::TFormRef>(static_cast<QWidget*>(form.get()));
+            },
+            reference);
+        program.Run();
+        return form->ExitStatus();
+    } catch (const std::exception& error) {
+        orvex::ShowError(orvex::ExceptionMessage(error));
+        return 1;
+    }
+}
