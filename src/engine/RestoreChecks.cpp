@@ -82,7 +82,7 @@ void CheckChildren(std::u16string_view machine, const TWideXmlNode& element, con
     std::unordered_map<std::u16string, const TWideXmlNode*> cutAtNul;
     for (int i = 0; i < element.NodeCount(); ++i) {
         const TWideXmlNode& child = *element.Nodes(i);
-        if (child.ElementType() != xeNormal || !SameTextIgnoreCase(child.Name(), ElemSubDir)) continue;
+        if (!IsBackupElement(child, ElemSubDir)) continue;
         std::u16string path = child.AttributeByName(AttrPath);
         ++children.try_emplace(CaseFoldedKey(path), &child, 0).first->second.second;
         if (size_t nul = path.find(u'\0'); nul != std::u16string::npos)

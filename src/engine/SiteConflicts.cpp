@@ -51,10 +51,6 @@ void LogSiteList(std::u16string_view where, const TSiteList& list) {
     for (const auto& line : list) LogLine(u"  " + line, clLogGreen);
 }
 
-bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
-    return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
-}
-
 // New identifiers for sites of the selected backup, made in one loaded copy of the
 // backup file, which stays locked until it is saved once; the tree's records
 // follow only a saved file.
@@ -190,7 +186,7 @@ bool ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     bool complete = BackupSubDirectories(machine, machineElement->AttributeByName(AttrPath), *machineElement, false);
     for (int i = 0; i < machineElement->NodeCount(); ++i) {
         const TWideXmlNode& child = *machineElement->Nodes(i);
-        if (IsElementNamed(child, ElemSubDir) && SameTextIgnoreCase(child.AttributeByName(AttrClassName), ClassWebServer))
+        if (IsBackupElement(child, ElemSubDir) && SameTextIgnoreCase(child.AttributeByName(AttrClassName), ClassWebServer))
             list.push_back(child.AttributeByName(AttrPath) + u"=" + child.AttributeByName(AttrSiteName));
     }
     return complete;
@@ -282,14 +278,14 @@ void RewriteAppRoot(std::u16string_view oldId, std::u16string_view newId, TWideX
     const std::u16string prefix = u"/LM/W3SVC/" + std::u16string(oldId);
     for (int i = 0; i < element.NodeCount(); ++i) {
         TWideXmlNode& child = *element.Nodes(i);
-        if (IsElementNamed(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), u"AppRoot")) {
+        if (IsBackupElement(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), u"AppRoot")) {
             std::u16string value = child.AttributeByName(AttrValue);
             // "/LM/W3SVC/12" is another site than "/LM/W3SVC/1".
             if (value.size() >= prefix.size() && !HasDotSteps(value) &&
                 SameTextIgnoreCase(std::u16string_view(value).substr(0, prefix.size()), prefix) &&
                 (value.size() == prefix.size() || value[prefix.size()] == u'/'))
                 child.SetAttributeByName(AttrValue, u"/LM/W3SVC/" + std::u16string(newId) + value.substr(prefix.size()));
-        } else if (IsElementNamed(child, ElemSubDir)) {
+        } else if (IsBackupElement(child, ElemSubDir)) {
             RewriteAppRoot(oldId, newId, child);
         }
     }

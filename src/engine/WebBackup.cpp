@@ -90,7 +90,8 @@ public:
     // Raises the bind's failure; Syntax and Secure are read on the first use.
     TPropertySchema& SchemaOf(const std::u16string& schemaPath) {
         auto it = FSchema.find(schemaPath);
-        if (it == FSchema.end()) it = FSchema.emplace(schemaPath, TPropertySchema{GetIIsObject(Machine, schemaPath), {}, false}).first;
+        if (it == FSchema.end())
+            it = FSchema.emplace(schemaPath, TPropertySchema{GetIIsObject(Machine, schemaPath), {}, false}).first;
         return it->second;
     }
 
@@ -157,7 +158,6 @@ TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const st
     map.emplace(std::move(key), &element);
     return element;
 }
-
 
 bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, bool recursive);
 

@@ -9,8 +9,8 @@
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Restore.h"
 #include "engine/ProgressLog.h"
-#include "engine/RestoreChecks.h"
 #include "engine/PropertyValues.h"
+#include "engine/RestoreChecks.h"
 #include "engine/SiteConflicts.h"
 #include "engine/SupportedProperties.h"
 #include "platform/EmulatedMachine.h"
@@ -27,10 +27,6 @@ namespace orvex {
 namespace {
 
 using namespace backupxml;
-
-bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
-    return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
-}
 
 std::runtime_error RestoreFailure(std::u16string_view text) { return std::runtime_error(Utf16ToUtf8(text)); }
 
@@ -133,7 +129,7 @@ void RestoreSelectedBackup(std::u16string_view machine, std::u16string_view iisV
 std::u16string PropertyValueOf(const TWideXmlNode& element, std::u16string_view id) {
     for (int i = 0; i < element.NodeCount(); ++i) {
         const TWideXmlNode& child = *element.Nodes(i);
-        if (IsElementNamed(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), id))
+        if (IsBackupElement(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), id))
             return child.AttributeByName(AttrValue);
     }
     throw RestoreFailure(u"Can not find property " + std::u16string(id) + u" at " + GetDisplayPath(element));
@@ -217,7 +213,7 @@ namespace {
 // is read once for all of them).
 void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropertyList* supported,
                               const TWideXmlNode& property) {
-    if (!IsElementNamed(property, ElemProperty)) return;
+    if (!IsBackupElement(property, ElemProperty)) return;
     std::u16string id = property.AttributeByName(AttrId);
     std::u16string type = property.AttributeByName(AttrType);
     if (!supported || !supported->Contains(id) || SameAsciiText(type, TypeUnsupported)) return;

@@ -236,7 +236,8 @@ void TEmulatedMachine::WritePending() {
     CheckFolderStillThere();
     if (MachineStamp(FFolder) != FStamp)
         Fail("Machine folder \"" + FFolder.string() +
-             "\" was changed by another program during the operation; its changes were not written");
+             "\" was changed by another program during the operation; its changes were not "
+             "written");
     try {
         if (!metabase.Empty())
             SaveMachineMetabase(FFolder, *FState.Metabase, metabase);

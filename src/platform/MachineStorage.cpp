@@ -9,7 +9,10 @@
 #include "xml/WideXmlDocument.h"
 #include "xml/XmlStreams.h"
 
+#include <algorithm>
 #include <charconv>
+#include <exception>
+#include <thread>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -486,9 +489,39 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
     root.AttributeAdd(u"name", site.Name());
     WriteKeyContents(root, site);
     const std::string file = SiteFileName(site.Name());
-    std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
     Save(document, folder / file, writes);
     return file;
+}
+
+// Writes and puts in place the files of sites, their names in the same order. Each
+// file is made from its site alone: a machine of many sites has them made on
+// several threads at once, each into a batch of its own.
+std::vector<std::string> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites) {
+    std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
+    const size_t workers = std::clamp<size_t>(sites.size() / 16, 1, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<TAtomicWrites> batches(workers);
+    std::vector<std::exception_ptr> failures(workers);
+    std::vector<std::string> files(sites.size());
+    auto work = [&](size_t worker) {
+        try {
+            for (size_t i = worker; i < sites.size(); i += workers)
+                files[i] = WriteSite(folder, *sites[i], batches[worker]);
+        } catch (...) {
+            failures[worker] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t worker = 1; worker < workers; ++worker)
+        threads.emplace_back(work, worker);
+    work(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);  // the batches take their temporaries away
+    for (TAtomicWrites& batch : batches)
+        batch.Commit();
+    return files;
 }
 
 } // namespace
@@ -515,16 +548,15 @@ void TMetabaseFiles::Clear() {
 }
 
 void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files) {
-    TAtomicWrites writes;
-    std::vector<std::string> created;
-    for (const TMetaObject* site : files.FSites) {
-        const std::string file = WriteSite(folder, *site, writes);
-        if (files.FCreatedSites.count(site))
-            created.push_back(file);
-    }
-    writes.Commit();  // the site files are in place before the main file names them
+    // The site files are in place before the main file names them.
+    const std::vector<std::string> written = WriteSites(folder, files.FSites);
     if (!files.FMain)
         return;
+    std::vector<std::string> created;
+    for (size_t i = 0; i < files.FSites.size(); ++i)
+        if (files.FCreatedSites.count(files.FSites[i]))
+            created.push_back(written[i]);
+    TAtomicWrites writes;
     try {
         WriteMainFile(folder, metabase, writes);
         writes.Commit();
@@ -538,13 +570,14 @@ void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& m
 
 void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase) {
     // Everything: the sites, the main file, and away with files of sites gone.
-    TAtomicWrites writes;
-    std::set<std::string> written;
+    std::vector<const TMetaObject*> sites;
     if (const TMetaObject* service = metabase.Find(u"W3SVC"))
         for (const auto& child : service->Children())
             if (IsSite(*child))
-                written.insert(WriteSite(folder, *child, writes));
-    writes.Commit();
+                sites.push_back(child.get());
+    const std::vector<std::string> files = WriteSites(folder, sites);
+    const std::set<std::string> written(files.begin(), files.end());
+    TAtomicWrites writes;
     WriteMainFile(folder, metabase, writes);
     writes.Commit();
     std::error_code error;

@@ -192,15 +192,16 @@ void TAtomicWrites::Commit() {
     std::set<std::string> folders;
     for (size_t i = 0; i < pending.size(); ++i) {
         // Written back since Write() started it: the wait is short.
-        if (!SyncFile(pending[i].Temporary) || ::rename(pending[i].Temporary.c_str(), pending[i].Target.c_str()) != 0) {
+        const TPending& file = pending[i];
+        if (!SyncFile(file.Temporary) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
             const int failure = errno;
             for (size_t j = i; j < pending.size(); ++j)
                 ::unlink(pending[j].Temporary.c_str());
             for (const std::string& folder : folders)
                 SyncFolder(folder);
-            Fail(pending[i].Path, failure);
+            Fail(file.Path, failure);
         }
-        folders.insert(FolderOf(pending[i].Target));
+        folders.insert(FolderOf(file.Target));
     }
     for (const std::string& folder : folders)
         SyncFolder(folder);
