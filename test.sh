@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Orvex and runs every test. ORVEX_SANITIZE=1 does the same under
 # AddressSanitizer + UndefinedBehaviorSanitizer in a build folder of its own.
+# ORVEX_WERROR=1 (set by CI) turns compiler warnings into errors.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-deps.sh
@@ -14,6 +15,8 @@ else
   build=build
   flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 fi
+
+flags+=(-DORVEX_WERROR="$([[ "${ORVEX_WERROR:-0}" == 1 ]] && echo ON || echo OFF)")
 
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$build"

@@ -1,7 +1,10 @@
 // Loads arbitrary bytes as a file; whatever loads must write, load again and
-// give the same tree, in UTF-8 text and through the UTF-16 encodings.
+// give the same tree, in UTF-8 text and through the UTF-16 encodings. The same
+// bytes load through the UTF-16 face, whose text reads back as that tree, and
+// entity references resolve into a tree that writes and reads back.
 
 #include "platform/base/Utf.h"
+#include "xml/WideXmlDocument.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlNode.h"
@@ -38,6 +41,36 @@ std::string Compact(TUtf8XmlDocument& doc) {
     return doc.WriteToString();
 }
 
+// The compact text of every root-level node but the declarations, whose encoding
+// a save in UTF-16 rewrites.
+std::string TreeText(TUtf8XmlDocument& doc) {
+    doc.SetXmlFormat(xfCompact);
+    std::string text;
+    for (int i = 0; i < doc.RootNodeList()->NodeCount(); ++i)
+        if (doc.RootNodeList()->Nodes(i)->ElementType() != xeDeclaration)
+            text += doc.RootNodeList()->Nodes(i)->WriteToString() + "\n";
+    return text;
+}
+
+// Every name, value and attribute through the UTF-16 face, and the lookups by
+// name find a node of that name (when the name is UTF-8 that the face keeps).
+void WalkWide(TWideXmlNode& node) {
+    for (int i = 0; i < node.AttributeCount(); ++i) {
+        (void)node.AttributeName(i);
+        (void)node.AttributeValue(i);
+    }
+    (void)node.ValueAsString();
+    for (int i = 0; i < node.NodeCount(); ++i) {
+        TWideXmlNode* child = node.Nodes(i);
+        const std::u16string name = child->Name();
+        const int found = node.NodeIndexByName(name);
+        if (Utf16ToUtf8(name) == child->TUtf8XmlNode::Name() &&
+            (found < 0 || found > i || node.NodeByName(name) != node.Nodes(found)))
+            Mismatch("lookup by name", Utf16ToUtf8(name), "another place");
+        WalkWide(*child);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -61,6 +94,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TUtf8XmlDocument readable;
     readable.ReadFromString(doc.WriteToString());
 
+    // The UTF-16 face loads the same bytes; its text reads back as the same tree.
+    {
+        TWideXmlDocument wide;
+        TxmUTF8StringStream input(std::string(reinterpret_cast<const char*>(data), size));
+        wide.LoadFromStream(input);
+        WalkWide(*wide.RootNodeList());
+        if (Utf16ToUtf8(Utf8ToUtf16(text)) == text) {
+            wide.SetXmlFormat(xfCompact);
+            TWideXmlDocument again;
+            again.ReadFromString(wide.WriteToString16());
+            const std::string againText = Compact(again);
+            if (againText != text)
+                Mismatch("text through the UTF-16 face", text, againText);
+        }
+    }
+
+    // Entity references resolve (only an entity inside itself or one that grows
+    // without bound may refuse), and the result writes and reads back the same.
+    {
+        TUtf8XmlDocument resolved;
+        resolved.ReadFromString(text);
+        bool refused = false;
+        try {
+            resolved.ResolveEntityReferences();
+        } catch (const EFilerError&) {
+            refused = true;
+        }
+        if (!refused) {
+            const std::string resolvedText = Compact(resolved);
+            TUtf8XmlDocument back;
+            back.ReadFromString(resolvedText);
+            const std::string backText = Compact(back);
+            if (backText != resolvedText)
+                Mismatch("resolved text after reloading", resolvedText, backText);
+        }
+    }
+
     // Saved in the encoding it was read in, it loads again.
     {
         TxmUTF8StringStream saved;
@@ -79,9 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // Through UTF-16 with a mark nothing changes, as long as the text is
-    // standard UTF-8 (other bytes cannot survive any conversion).
+    // Through UTF-16 with a mark nothing changes but the declared encoding, as
+    // long as the text is standard UTF-8 (other bytes cannot survive any conversion).
     if (Utf16ToUtf8(Utf8ToUtf16(text)) == text) {
+        const std::string tree = TreeText(second);
         for (TStringEncodingType encoding : {seUTF16LE, seUTF16BE}) {
             second.SetExternalEncoding(encoding);
             TxmUTF8StringStream saved;
@@ -91,9 +162,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             reloaded.LoadFromStream(saved);
             if (reloaded.ExternalEncoding() != encoding)
                 Mismatch("encoding", "UTF-16", "other");
-            const std::string reloadedText = Compact(reloaded);
-            if (reloadedText != text)
-                Mismatch("text after a UTF-16 round trip", text, reloadedText);
+            const std::string reloadedTree = TreeText(reloaded);
+            if (reloadedTree != tree)
+                Mismatch("tree after a UTF-16 round trip", tree, reloadedTree);
         }
     }
     return 0;

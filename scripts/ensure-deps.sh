@@ -4,9 +4,9 @@ orvex_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libxml2-dev
+  libpugixml-dev libxml2-dev libicu-dev
   clang libclang-rt-14-dev
-  locales
+  locales xvfb
 )
 
 orvex_missing=()

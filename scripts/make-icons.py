@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the wizard's pictures into resources/icons/ as PNG files: the check-mark
 images of the restore tree (ImageList1: 0 unchecked, 1 checked, 3 partly checked),
-the action images (ImageList2), the picture in the bottom bar (Image1) and the
+the row marks of the check dialogs (CheckRows: 0 found here, 1 missing), the action
+images (ImageList2), the picture in the bottom bar (Image1) and the
 window icon. Standard library only; every run gives the same bytes."""
 
 import math
@@ -117,6 +118,17 @@ def check_box(mark):
     return c
 
 
+def row_mark(found):
+    c = Canvas(16)
+    c.circle(8, 8, 7, GREEN if found else RED)
+    if found:
+        c.line([(4.6, 8.2), (7, 10.6), (11.6, 5.4)], 2.0, WHITE)
+    else:
+        c.line([(5.2, 5.2), (10.8, 10.8)], 2.0, WHITE)
+        c.line([(10.8, 5.2), (5.2, 10.8)], 2.0, WHITE)
+    return c
+
+
 def action(kind):
     c = Canvas(16)
     if kind == "add":
@@ -187,6 +199,8 @@ def main():
         "ImageList1_0.png": check_box("unchecked"),
         "ImageList1_1.png": check_box("checked"),
         "ImageList1_3.png": check_box("partly"),
+        "CheckRows_0.png": row_mark(True),
+        "CheckRows_1.png": row_mark(False),
         "Image1.png": server_picture(48),
         "Orvex.png": server_picture(32),
     }

@@ -81,6 +81,10 @@ TWideXmlNode& MachinesElement(TWideXmlDocument& document) {
     TWideXmlNode* root = document.Root();
     TWideXmlNode* machines = root ? root->NodeByName(backupxml::ElemMachines) : nullptr;
     if (!machines) throw EXmlError("The backup file has no Machines element");
+    // A file of another kind may hold a Machines element too.
+    if (!SameTextIgnoreCase(root->Name(), backupxml::ElemRoot))
+        throw EXmlError("The backup file's root element is " + Utf16ToUtf8(root->Name()) +
+                        ", not Root");
     return *machines;
 }
 

@@ -47,7 +47,7 @@ private:
 bool IsBackupElement(const TWideXmlNode& node, std::u16string_view name);
 
 // The `Machines` element of a backup document; raises EXmlError when the file has
-// none, so that nothing is written into a file of another kind.
+// none or its root is not `Root`, so that nothing is written into a file of another kind.
 TWideXmlNode& MachinesElement(TWideXmlDocument& document);
 
 // The `Machine` element whose backupName equals backupName ignoring case, or nullptr.

@@ -8,6 +8,9 @@
 #include "engine/PropertyText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
+#include "support/StringUtils.h"
+
+#include <algorithm>
 
 namespace orvex {
 
@@ -21,6 +24,24 @@ TWideXmlNode* FindPropertyChild(const TWideXmlNode& element, std::u16string_view
         if (IsBackupElement(*child, ElemProperty) &&
             SameTextIgnoreCase(child->AttributeByName(AttrId), id))
             return child;
+    }
+    return nullptr;
+}
+
+TWideXmlNode* FindRewriteTarget(TWideXmlDocument& document, const TValueRewrite& rewrite) {
+    std::u16string element, rest, id, itemMark, backupName, path;
+    SplitString(rewrite.Key, u"@@", element, rest);
+    SplitString(rest, u"@@", id, itemMark);
+    SplitString(element, u"/", backupName, path);
+    if (backupName.empty()) return nullptr;
+    TWideXmlNode* node = FindBackupNode(document, backupName, path);
+    TWideXmlNode* property = node ? FindPropertyChild(*node, id) : nullptr;
+    if (!property || itemMark.empty()) return property;
+    for (int i = 0; i < property->NodeCount(); ++i) {
+        TWideXmlNode* item = property->Nodes(i);
+        if (item->ElementType() == xeNormal && SameTextIgnoreCase(item->Name(), ElemItem) &&
+            SameTextIgnoreCase(item->AttributeByName(AttrValue), rewrite.OldValue))
+            return item;
     }
     return nullptr;
 }
@@ -87,6 +108,31 @@ bool DeleteProperty(std::u16string_view backupName, std::u16string_view path, st
         LogBackupException(u"DeleteProperty: " + ExceptionMessage(e), clLogRed);
     }
     return false;
+}
+
+std::optional<std::vector<bool>> RewriteValuesByKey(const std::vector<TValueRewrite>& rewrites) {
+    try {
+        for (const TValueRewrite& rewrite : rewrites) {
+            std::u16string problem = XmlTextProblem(rewrite.NewValue, TLineControls::lcRefused);
+            if (problem.empty()) continue;
+            LogBackupError(u"RewriteValuesByKey: the new value of " + rewrite.Key + u" holds " + problem +
+                               u"; the file is left as it was",
+                           clLogRed);
+            return std::nullopt;
+        }
+        TBackupFileEdit edit;
+        std::vector<bool> written;
+        for (const TValueRewrite& rewrite : rewrites) {
+            TWideXmlNode* target = FindRewriteTarget(edit.Document(), rewrite);
+            if (target) target->SetAttributeByName(AttrValue, rewrite.NewValue);
+            written.push_back(target != nullptr);
+        }
+        if (std::find(written.begin(), written.end(), true) != written.end()) edit.Save();
+        return written;
+    } catch (const std::exception& e) {
+        LogBackupError(u"RewriteValuesByKey: " + ExceptionMessage(e), clLogRed);
+    }
+    return std::nullopt;
 }
 
 } // namespace orvex

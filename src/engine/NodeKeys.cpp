@@ -33,8 +33,8 @@ std::u16string GetNodeKey(const TWideXmlNode& element) {
         std::u16string name = e.Name();
         if (SameTextIgnoreCase(name, ElemMachines)) key.clear();
         else if (SameTextIgnoreCase(name, ElemMachine)) key = e.AttributeByName(AttrBackupName);
-        else if (SameTextIgnoreCase(name, ElemSubDir)) key += u"/" + e.AttributeByName(AttrPath);
-        else if (SameTextIgnoreCase(name, ElemProperty)) key += u"@@" + e.AttributeByName(AttrId);
+        else if (SameTextIgnoreCase(name, ElemSubDir)) key.append(u"/").append(e.AttributeByName(AttrPath));
+        else if (SameTextIgnoreCase(name, ElemProperty)) key.append(u"@@").append(e.AttributeByName(AttrId));
         else key += u"@@Item";
     }
     return key;

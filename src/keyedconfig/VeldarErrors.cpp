@@ -23,6 +23,11 @@ void RaiseVeldarError(std::u16string_view msg, std::u16string_view methodName,
     throw EVeldarException(VeldarErrorText(msg, methodName, component));
 }
 
+void RaiseVeldarErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatValue> args,
+                         std::u16string_view methodName, const TComponent* component) {
+    RaiseVeldarError(FormatTolerant(fmt, args, TMissingValue::StaysVisible), methodName, component);
+}
+
 void RaiseDocumentError(std::u16string_view msg, std::u16string_view methodName,
                         TErrorDetailAllowedSet governing) {
     RaiseVeldarError(msg, governing.Has(edMethodNames) ? methodName : std::u16string_view{},
@@ -40,7 +45,8 @@ std::u16string FileNameDetail(std::u16string_view filePathAndName, TErrorDetailA
     }
     if (shown.empty())
         return {};
-    return u"\"" + std::u16string(shown) + u"\"";
+    std::u16string quoted(u"\"");
+    return quoted.append(shown).append(u"\"");
 }
 
 std::u16string FormatFileError(std::u16string_view verb, std::u16string_view reason,

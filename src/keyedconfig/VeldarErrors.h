@@ -3,8 +3,10 @@
 // three error forms, the detail switches and the file-error text.
 
 #include "platform/base/ExceptionText.h"
+#include "platform/base/TextFormat.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -58,6 +60,10 @@ std::u16string VeldarErrorText(std::u16string_view msg, std::u16string_view meth
 // Raises EVeldarException with VeldarErrorText.
 [[noreturn]] void RaiseVeldarError(std::u16string_view msg, std::u16string_view methodName,
                                    const TComponent* component);
+// The same with the message made from fmt and args (FormatTolerant; a missing
+// value leaves its placeholder visible).
+[[noreturn]] void RaiseVeldarErrorFmt(std::u16string_view fmt, std::initializer_list<TFormatValue> args,
+                                      std::u16string_view methodName, const TComponent* component);
 
 // A keyed document's error: the method name is dropped unless the governing set
 // allows method names, and a document never names a component.

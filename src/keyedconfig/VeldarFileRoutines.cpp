@@ -7,6 +7,7 @@
 #include "platform/base/SharedFile.h"
 #include "platform/base/Utf.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -189,6 +190,28 @@ void MoveContextAttributeLast(TWideXmlNode* node, std::u16string_view contextAtt
     // Exchanging keeps the stored (escaped) text exactly as it was.
     for (int i = index; i + 1 < node->AttributeCount(); ++i)
         node->AttributeExchange(i, i + 1);
+}
+
+std::vector<std::u16string> PropertyList(std::initializer_list<TPublishedProperty> properties) {
+    std::vector<const TPublishedProperty*> byName;
+    for (const TPublishedProperty& property : properties)
+        byName.push_back(&property);
+    std::stable_sort(byName.begin(), byName.end(),
+                     [](const TPublishedProperty* a, const TPublishedProperty* b) { return a->Name < b->Name; });
+    std::vector<std::u16string> lines;
+    lines.reserve(byName.size());
+    for (const TPublishedProperty* property : byName)
+        lines.push_back(std::u16string(property->Name).append(u"=").append(property->Value));
+    return lines;
+}
+
+std::u16string PropertyText(bool value) { return value ? u"True" : u"False"; }
+
+std::u16string SetPropertyText(const std::vector<std::u16string_view>& setElements) {
+    std::u16string text(u"[");
+    for (size_t i = 0; i < setElements.size(); ++i)
+        text.append(i ? u"," : u"").append(setElements[i]);
+    return text.append(u"]");
 }
 
 } // namespace orvex

@@ -5,8 +5,10 @@
 #include "xml/XmlTypes.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvex {
 
@@ -64,5 +66,24 @@ void MoveNodeToFront(TWideXmlNode* node);
 // When the node carries the attribute and it is not its last one, it moves last
 // with the same value.
 void MoveContextAttributeLast(TWideXmlNode* node, std::u16string_view contextAttributeID);
+
+// A published property of an object, its value as text.
+struct TPublishedProperty {
+    std::u16string_view Name;
+    std::u16string Value;
+};
+// The property list of an object: one line "name=value" per property, in the
+// order of the names.
+std::vector<std::u16string> PropertyList(std::initializer_list<TPublishedProperty> properties);
+// Values as a property list shows them: "True" / "False"; a set as its
+// bracketed, comma-separated element names ("[edFileNames,edMethodNames]").
+std::u16string PropertyText(bool value);
+std::u16string SetPropertyText(const std::vector<std::u16string_view>& setElements);
+
+// Whether an event has a handler.
+template <class TEvent>
+bool IsEventAssigned(const TEvent& event) {
+    return static_cast<bool>(event);
+}
 
 } // namespace orvex

@@ -117,6 +117,8 @@ public:
     // The file differs from what was last loaded or saved (false without a file name).
     bool HasChangedOnDisk() const;
     void ClearWarnings() { FWarnings.clear(); }
+    // A load met bytes that are no text in the file's encoding: a warning says so.
+    void DoUnicodeLoss() override;
 
     // --- Typed access by pieces (VeldarXmlDocValues.cpp) ---
 

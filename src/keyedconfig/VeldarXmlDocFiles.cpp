@@ -6,8 +6,11 @@
 #include "platform/base/Utf.h"
 #include "xml/XmlStreams.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <exception>
+#include <stdexcept>
 
 namespace orvex {
 
@@ -18,7 +21,37 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+constexpr std::u16string_view kCharactersLost =
+    u"Characters lost reading the file: some of its bytes are no text in its encoding";
+
+// The file read as a stream, so a load holds a window of it, not all of it.
+class TSharedFileStream : public TStream {
+public:
+    explicit TSharedFileStream(TSharedFile& file) : FFile(file) {}
+    int64_t Read(void* buffer, int64_t count) override {
+        const int64_t got = FFile.Read(buffer, static_cast<size_t>(std::max<int64_t>(count, 0)));
+        if (got < 0)
+            throw std::runtime_error(OsErrorMessage(errno));
+        return got;
+    }
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        return FFile.Seek(offset, origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END);
+    }
+
+private:
+    TSharedFile& FFile;
+};
+
 } // namespace
+
+void TVeldarXmlDoc::DoUnicodeLoss() {
+    std::u16string warning(kCharactersLost);
+    if (const std::u16string detail = FileNameDetail(); !detail.empty())
+        warning.append(u"\r\nFilename: ").append(detail);
+    FWarnings.push_back(std::move(warning));
+    TWideXmlDocument::DoUnicodeLoss();
+}
 
 void TVeldarXmlDoc::SnapshotContent() { FContentBeforeChanges = TUtf8XmlDocument::WriteToString(); }
 
@@ -54,19 +87,7 @@ bool TVeldarXmlDoc::ReadFileContent(std::u16string& reason) {
             reason = Utf8ToUtf16(OsErrorMessage(error));
             return false;
         }
-        std::string bytes;
-        char buffer[65536];
-        for (;;) {
-            const int64_t got = file.Read(buffer, sizeof buffer);
-            if (got < 0) {
-                reason = Utf8ToUtf16(OsErrorMessage(errno));
-                return false;
-            }
-            if (got == 0)
-                break;
-            bytes.append(buffer, static_cast<size_t>(got));
-        }
-        TxmUTF8StringStream stream(std::move(bytes));
+        TSharedFileStream stream(file);
         FLast.Reset(); // its nodes go with the old tree
         LoadFromStream(stream);
         return true;
@@ -159,7 +180,7 @@ bool TVeldarXmlDoc::BeginUpdate(bool& fileReloaded) {
             fileReloaded = true;
         }
         FUpdateInProgress = true;
-        if (fileReloaded && FVeldarmark && FVeldarmark->OnKeyedFileReloaded) {
+        if (fileReloaded && FVeldarmark && IsEventAssigned(FVeldarmark->OnKeyedFileReloaded)) {
             verb = u"BeginUpdate (" + std::u16string(VeldarMessage(vmWordErrorIn)) +
                    u" OnKeyedFileReloaded)";
             FVeldarmark->OnKeyedFileReloaded(FVeldarKey);

@@ -42,8 +42,6 @@ std::u16string_view UsageEnding(int usage) {
     }
 }
 
-std::u16string BoolText(bool value) { return value ? u"True" : u"False"; }
-
 } // namespace
 
 // --- Life ---
@@ -60,7 +58,7 @@ TVeldarmark::TVeldarmark(TComponent* owner) : TComponent(owner) {
 }
 
 TVeldarmark::~TVeldarmark() {
-    if (OnDestroy) {
+    if (IsEventAssigned(OnDestroy)) {
         try {
             OnDestroy(*this);
         } catch (...) {
@@ -544,40 +542,40 @@ void TVeldarmark::SetVeldarBranch(std::u16string_view value) {
 }
 
 const std::vector<std::u16string>& TVeldarmark::PropertyList() {
-    std::u16string detail;
     static constexpr std::u16string_view kDetailNames[] = {u"edFileNames", u"edFilePathsAndNames",
                                                            u"edComponentNames", u"edMethodNames"};
+    std::vector<std::u16string_view> details;
     for (int i = 0; i < 4; ++i)
         if (FErrorDetailAllowed.Has(static_cast<TErrorDetailAllowed>(i)))
-            detail += (detail.empty() ? u"" : u",") + std::u16string(kDetailNames[i]);
+            details.push_back(kDetailNames[i]);
     static constexpr std::u16string_view kLocations[] = {u"klExecutablePath", u"klLibraryPath", u"klCustom"};
-    FPropertyList = {
-        u"BranchKeybox=" + FBranchKeybox,
-        u"BranchKeyboxExists=" + BoolText(FBranchKeyboxExists),
-        u"BranchKeyboxWarnings=" + BranchKeyboxWarnings(),
-        u"BranchKeyboxXmlOK=" + BoolText(FBranchKeyboxXmlOK),
-        u"DefaultMapContext=" + FDefaultMapContext,
-        u"DefaultUserName=" + FDefaultUserName,
-        u"ErrorDetailAllowed=[" + detail + u"]",
-        u"ExecutableNameNoExt=" + FExecutableNameNoExt,
-        u"ExecutablePath=" + FExecutablePath,
-        u"KeyLastError=" + FKeyLastError,
-        u"LibraryNameNoExt=" + FLibraryNameNoExt,
-        u"LibraryPath=" + FLibraryPath,
-        u"LocalKeybox=" + FLocalKeybox,
-        u"LocalKeyboxExists=" + BoolText(FLocalKeyboxExists),
-        u"LocalKeyboxLocation=" + std::u16string(kLocations[FLocalKeyboxLocation]),
-        u"LocalKeyboxPath=" + FLocalKeyboxPath,
-        u"LocalKeyboxPrefix=" + FLocalKeyboxPrefix,
-        u"LocalKeyboxPrefixEnabled=" + BoolText(FLocalKeyboxPrefixEnabled),
-        u"LocalKeyboxWarnings=" + LocalKeyboxWarnings(),
-        u"LocalKeyboxXmlOK=" + BoolText(FLocalKeyboxXmlOK),
-        u"Name=" + Name(),
-        u"VeldarBranch=" + FVeldarBranch,
-        u"VeldarKeyCount=" + IntToText(VeldarKeyCount()),
-        u"VeldarmarkEnvVarExists=" + BoolText(FVeldarmarkEnvVarExists),
-        u"VeldarmarkRootFolder=" + FVeldarmarkRoot,
-    };
+    FPropertyList = orvex::PropertyList({
+        {u"BranchKeybox", FBranchKeybox},
+        {u"BranchKeyboxExists", PropertyText(FBranchKeyboxExists)},
+        {u"BranchKeyboxWarnings", BranchKeyboxWarnings()},
+        {u"BranchKeyboxXmlOK", PropertyText(FBranchKeyboxXmlOK)},
+        {u"DefaultMapContext", FDefaultMapContext},
+        {u"DefaultUserName", FDefaultUserName},
+        {u"ErrorDetailAllowed", SetPropertyText(details)},
+        {u"ExecutableNameNoExt", FExecutableNameNoExt},
+        {u"ExecutablePath", FExecutablePath},
+        {u"KeyLastError", FKeyLastError},
+        {u"LibraryNameNoExt", FLibraryNameNoExt},
+        {u"LibraryPath", FLibraryPath},
+        {u"LocalKeybox", FLocalKeybox},
+        {u"LocalKeyboxExists", PropertyText(FLocalKeyboxExists)},
+        {u"LocalKeyboxLocation", std::u16string(kLocations[FLocalKeyboxLocation])},
+        {u"LocalKeyboxPath", FLocalKeyboxPath},
+        {u"LocalKeyboxPrefix", FLocalKeyboxPrefix},
+        {u"LocalKeyboxPrefixEnabled", PropertyText(FLocalKeyboxPrefixEnabled)},
+        {u"LocalKeyboxWarnings", LocalKeyboxWarnings()},
+        {u"LocalKeyboxXmlOK", PropertyText(FLocalKeyboxXmlOK)},
+        {u"Name", Name()},
+        {u"VeldarBranch", FVeldarBranch},
+        {u"VeldarKeyCount", IntToText(VeldarKeyCount())},
+        {u"VeldarmarkEnvVarExists", PropertyText(FVeldarmarkEnvVarExists)},
+        {u"VeldarmarkRootFolder", FVeldarmarkRoot},
+    });
     return FPropertyList;
 }
 

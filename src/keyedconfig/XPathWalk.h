@@ -122,9 +122,7 @@ std::u16string XPathOfNodeText(TOps& ops, typename TOps::TNode* node) {
         }
         path.insert(0, u"/" + step);
         if (path.size() > kMaxXPathOfNodeLength)
-            RaiseVeldarError(FormatTolerant(VeldarMessage(vmXPathOfNodeTooLong), {path},
-                                            TMissingValue::StaysVisible),
-                             u"XPathOfNode", nullptr);
+            RaiseVeldarErrorFmt(VeldarMessage(vmXPathOfNodeTooLong), {path}, u"XPathOfNode", nullptr);
     }
     return path;
 }

@@ -88,7 +88,7 @@ std::u16string TIIsObject::ClassName() const { return FPendingClass.empty() ? Ex
 std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
     std::u16string result = u"IIS://" + FMachineName;
     if (!path.empty())
-        result += u"/" + std::u16string(path);
+        result.append(u"/").append(path);
     return result;
 }
 

@@ -67,4 +67,10 @@ std::u16string FormatDateYymmdd(const TLocalDateTime& time) {
     return text;
 }
 
+std::u16string FormatDateYyyymmdd(const TLocalDateTime& time) {
+    std::u16string text;
+    AppendDigits(text, time.year, 4);
+    return text + FormatDateYymmdd(time).substr(2);
+}
+
 } // namespace orvex

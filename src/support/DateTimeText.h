@@ -17,4 +17,7 @@ std::u16string FormatTestingLogTime(const TLocalDateTime& time);
 // "yymmdd": "111004" for 4 October 2011.
 std::u16string FormatDateYymmdd(const TLocalDateTime& time);
 
+// "yyyymmdd": "20111004" for 4 October 2011.
+std::u16string FormatDateYyyymmdd(const TLocalDateTime& time);
+
 } // namespace orvex

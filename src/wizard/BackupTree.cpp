@@ -3,6 +3,7 @@
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
+#include "engine/EngineState.h"
 #include "engine/NodeKeys.h"
 #include "engine/SupportedProperties.h"
 #include "platform/base/CaseFold.h"
@@ -21,14 +22,6 @@ bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
     return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
 }
 
-void AppendRow(QTableWidget& list, const std::u16string& id, const std::u16string& type, const std::u16string& value) {
-    const int row = list.rowCount();
-    list.insertRow(row);
-    int column = 0;
-    for (const std::u16string* text : {&id, &type, &value})
-        list.setItem(row, column++, new QTableWidgetItem(QString::fromStdU16String(*text)));
-}
-
 const QIcon& MarkImage(int index) {
     static const QIcon images[] = {QIcon(QStringLiteral(":/ImageList1/0.png")),
                                    QIcon(QStringLiteral(":/ImageList1/1.png")),
@@ -37,6 +30,14 @@ const QIcon& MarkImage(int index) {
 }
 
 } // namespace
+
+void AppendRow(QTableWidget& list, const std::u16string& id, const std::u16string& type, const std::u16string& value) {
+    const int row = list.rowCount();
+    list.insertRow(row);
+    int column = 0;
+    for (const std::u16string* text : {&id, &type, &value})
+        list.setItem(row, column++, new QTableWidgetItem(QString::fromStdU16String(*text)));
+}
 
 std::u16string NodeText(const TWideXmlNode& element) {
     if (SameTextIgnoreCase(element.Name(), ElemMachine))
@@ -69,6 +70,7 @@ void RefreshBackupTree(TCheckTreeWidget& tree) {
     const TWideXmlNode& machines = MachinesElement(*document);
     tree.clear();
     BuildBackupTree(tree, nullptr, machines);
+    tree.SetBackupFile(BackupFileName());
     if (tree.topLevelItemCount() > 0)
         tree.setCurrentItem(tree.topLevelItem(0));
 }

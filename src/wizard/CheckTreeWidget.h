@@ -6,6 +6,9 @@
 
 #include <QTreeWidget>
 
+#include <string>
+#include <utility>
+
 namespace orvex {
 
 // A tree item that owns its record; deleting the item frees the records of its
@@ -44,6 +47,10 @@ public:
     bool markImages() const { return FMarkImages; }
     void setMarkImages(bool value) { FMarkImages = value; }
 
+    // The backup file the tree was last built from: its edits go there.
+    const std::u16string& BackupFile() const { return FBackupFile; }
+    void SetBackupFile(std::u16string fileName) { FBackupFile = std::move(fileName); }
+
     int TopLevelCount() const override { return topLevelItemCount(); }
     TTreeNode* TopLevelNode(int index) const override { return AsTreeItem(topLevelItem(index)); }
 
@@ -63,6 +70,7 @@ protected:
 
 private:
     bool FMarkImages = false;
+    std::u16string FBackupFile;
 };
 
 } // namespace orvex

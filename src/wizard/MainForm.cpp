@@ -3,7 +3,6 @@
 #include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
 #include "engine/SupportedProperties.h"
-#include "platform/base/ExceptionText.h"
 #include "platform/base/Module.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
@@ -11,6 +10,7 @@
 #include "ui_MainForm.h"
 #include "wizard/CheckDialogs.h"
 #include "wizard/ErrorSound.h"
+#include "wizard/HandlerGuard.h"
 #include "wizard/WizardSettings.h"
 
 #include <QCloseEvent>
@@ -93,6 +93,10 @@ void TMainForm::FormShow() {
     ui->btnnext->show();
     Restoreskip4flag = false;
     InitFromCommandLine();
+    // The command-line backup starts at activation, which a display without a
+    // window manager never gives by itself.
+    if (HasCmdLineSwitch(u"/backup"))
+        activateWindow();
 }
 
 bool TMainForm::event(QEvent* event) {
@@ -139,28 +143,16 @@ void TMainForm::Guarded(const std::function<void()>& handler, bool allowWhileBus
     bool enabled[std::size(buttons)];
     for (size_t i = 0; i < std::size(buttons); ++i)
         enabled[i] = buttons[i]->isEnabled();
-    std::u16string failure;
-    try {
-        handler();
+    if (RunHandler(handler))
         return;
-    } catch (const std::exception& error) {
-        failure = ExceptionMessage(error);
-    } catch (...) {
-        failure = u"An unexpected error occurred.";
-    }
     for (size_t i = 0; i < std::size(buttons); ++i)
         buttons[i]->setEnabled(enabled[i]);
-    try {
-        ShowError(failure);
-    } catch (...) {
-        // The message cannot be shown either; the window stays usable.
-    }
 }
 
 std::unique_ptr<TMainForm> CreateProgramWindows() {
     auto form = std::make_unique<TMainForm>();
-    FormCheckIP = new TFormCheckIP(form.get());
-    FormCheckPath = new TFormCheckPath(form.get());
+    FormCheckIP = new TFormCheckIP(*form);
+    FormCheckPath = new TFormCheckPath(*form);
     return form;
 }
 

@@ -58,7 +58,13 @@ public:
     // CR LF CR LF and the catalogue's "DialogYesNo" keyword, or empty.
     const std::u16string& DialogYesNoLastLine() const { return FKeywordDialogYesNoLastLine; }
     const std::u16string& BackupMachineName() const { return FBackupMachineName; }
+    // The catalogue's "Cancel" keyword.
+    const std::u16string& KeywordCancel() const { return FKeywordCancel; }
     QTextEdit& LogView() const;
+    TCheckTreeWidget& RestoreTree() const;
+    // The check dialogs saved the restore file: the property list of the selected
+    // restore node shows the file again; the tree and its check marks stay.
+    void RestoreFileSaved();
 
     // Plays the error sound; the caller stays on its page.
     void NoiseForError();
@@ -83,6 +89,11 @@ public slots:
     void actionSelectAllSitesRExecute();
     void actionDeleteNodeRExecute();
     void actionDeleteNodeBExecute();
+    void actionPropertyAddRExecute();
+    void actionPropertyEditRExecute();
+    void actionPropertyDeleteRExecute();
+    void lvPropertyDblClick();
+    void lvPropertyRContextPopup(const QPoint& position);
     void btnCancelClick();
     void btnfinishClick();
     void btnaboutClick();
@@ -151,10 +162,19 @@ private:
     int SelectedSiteCount(TCheckTreeWidget& tree);
     void DeleteNode(TCheckTreeWidget& tree);
 
+    // Property edits of one side (a tree and its list) in the file the tree was
+    // built from; the list changes only when the file did.
+    void AddPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
+    void EditPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
+    void DeletePropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
+
     // Runs and command line.
     bool BackupExecute();
     void RestoreExecute();
     void InitFromCommandLine();
+    // The backup of the command-line mode: BackupExecute after the name's check;
+    // false when it did not run clean.
+    bool RunCommandLineBackup();
 
     // Writes one key of "config.ini"; a failure is logged, never raised.
     void WriteSetting(std::u16string_view key, std::u16string_view value);
@@ -194,8 +214,16 @@ private:
     std::u16string FKeywordDialogYesNoLastLine;
     std::unique_ptr<TErrorSound> FMetalClangAudio;
     QTimer* FTimer1 = nullptr;
+    // Set by the command-line timer's first tick: a later activation runs no second backup.
+    bool FCommandLineDone = false;
     std::unique_ptr<TVeldarXmlDoc> ZDoc;
 };
+
+// Node keys join a backup name to the paths below it with "/" and "@@", so a name
+// holding either cannot be used; nor can a blank one.
+bool IsUsableBackupName(std::u16string_view name);
+// Why IsUsableBackupName refused name.
+std::u16string UnusableBackupNameText(std::u16string_view name);
 
 // The program's windows in start-up order: the main window, then the check-IP and
 // check-path dialogs (hidden). The caller owns the main window; the dialogs are

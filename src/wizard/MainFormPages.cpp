@@ -22,12 +22,23 @@ namespace {
 
 std::u16string Trimmed(const QString& text) { return text.trimmed().toStdU16String(); }
 
-// Node keys join a backup name to the paths below it with "/" and "@@".
-bool IsUsableBackupName(std::u16string_view name) {
-    return name.find(u'/') == std::u16string_view::npos && name.find(u"@@") == std::u16string_view::npos;
+bool HoldsKeySeparator(std::u16string_view name) {
+    return name.find(u'/') != std::u16string_view::npos || name.find(u"@@") != std::u16string_view::npos;
 }
 
 } // namespace
+
+bool IsUsableBackupName(std::u16string_view name) {
+    const auto length = static_cast<qsizetype>(name.size());
+    return !Trimmed(QString::fromUtf16(name.data(), length)).empty() && !HoldsKeySeparator(name);
+}
+
+std::u16string UnusableBackupNameText(std::u16string_view name) {
+    if (!HoldsKeySeparator(name))
+        return u"A backup needs a name.";
+    return u"The backup name \"" + std::u16string(name) +
+           u"\" cannot be used: \"/\" and \"@@\" separate the parts of the paths in a backup file.";
+}
 
 void TMainForm::SetActivePage(int index) {
     ui->pageControlPanel->setCurrentIndex(index);
@@ -230,8 +241,7 @@ bool TMainForm::NextFromBackup3() {
     }
     if (!IsUsableBackupName(BackupName)) {
         NoiseForError();
-        ShowWarning(u"The backup name \"" + BackupName +
-                    u"\" cannot be used: \"/\" and \"@@\" separate the parts of the paths in a backup file.");
+        ShowWarning(UnusableBackupNameText(BackupName));
         return false;
     }
     BackupExecute();

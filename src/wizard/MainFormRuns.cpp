@@ -7,16 +7,33 @@
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
 #include "engine/WebRestore.h"
+#include "platform/base/CommandLine.h"
+#include "platform/base/Module.h"
 #include "support/CmdLineSwitch.h"
+#include "support/DateTimeText.h"
+#include "support/Dialogs.h"
+#include "support/HostInfo.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
+#include "wizard/CheckDialogs.h"
 
 #include <QCoreApplication>
 #include <QTextCursor>
 #include <QTimer>
 
-
 namespace orvex {
+
+namespace {
+
+// The first "(~today~)" of name becomes today's date as yyyymmdd.
+std::u16string ExpandToday(std::u16string name) {
+    constexpr std::u16string_view marker = u"(~today~)";
+    if (const size_t at = name.find(marker); at != std::u16string::npos)
+        name.replace(at, marker.size(), FormatDateYyyymmdd(LocalNow()));
+    return name;
+}
+
+} // namespace
 
 bool TMainForm::BackupExecute() {
     TBusyScope busy(*this);
@@ -55,13 +72,63 @@ void TMainForm::RestoreExecute() {
         bar->setValue(100);
 }
 
-void TMainForm::InitFromCommandLine() {}
+void TMainForm::InitFromCommandLine() {
+    if (!HasCmdLineSwitch(u"/backup"))
+        return;
+    // The name backup page 3 offers.
+    BackupName = GetComputerNameString() + u"Sites";
+    // A value is looked at as a parameter too: "-n -m x" names the backup "-m" and
+    // the machine "x". An option without a value is ignored.
+    for (int i = 1; i < ParamCount(); ++i) {
+        const std::u16string option = ParamStr(i);
+        const std::u16string value = ParamStr(i + 1);
+        if (option == u"-n") {
+            BackupName = ExpandToday(value);
+        } else if (option == u"-m") {
+            FBackupMachineName = value;
+        } else if (option == u"-f") {
+            if (value.find(u'/') == std::u16string::npos)
+                BackupMetaFileName = RestoreMetaFileName = ExecutableFolder() + value;
+            else
+                RestoreMetaFileName = std::exchange(BackupMetaFileName, value);
+        }
+    }
+}
+
+bool TMainForm::RunCommandLineBackup() {
+    if (!IsUsableBackupName(BackupName)) {
+        // Refused before the file is touched.
+        const std::u16string text = UnusableBackupNameText(BackupName);
+        LogBackupError(text, clLogRed);
+        if (!HasCmdLineSwitch(u"/q"))
+            ShowWarning(text);
+        return false;
+    }
+    return BackupExecute();
+}
 
 void TMainForm::CommandLineTimer() {
-    Guarded([this] {
+    if (FTimer1)
+        FTimer1->stop();
+    if (FCommandLineDone)
+        return;
+    if (FBusy) {
+        // A run of the user's goes on: the backup follows it.
         if (FTimer1)
-            FTimer1->stop();
-    });
+            FTimer1->start();
+        return;
+    }
+    FCommandLineDone = true;
+    if (!HasCmdLineSwitch(u"/backup"))
+        return;
+    bool clean = false;
+    Guarded([this, &clean] { clean = RunCommandLineBackup(); });
+    if (!HasCmdLineSwitch(u"/q"))
+        return;
+    FExitStatus = clean ? 0 : 1;
+    delete FormCheckIP;
+    delete FormCheckPath;
+    close();
 }
 
 } // namespace orvex

@@ -1,9 +1,11 @@
 #include "wizard/WizardHost.h"
 
+#include "engine/ProgressLog.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 #include "support/GuiText.h"
 #include "support/LogFile.h"
+#include "wizard/HandlerGuard.h"
 #include "wizard/MainForm.h"
 
 #include <QCoreApplication>
@@ -37,9 +39,24 @@ std::u16string TWizardHost::DialogText(std::u16string_view type, std::u16string_
 
 std::u16string TWizardHost::DialogYesNoLastLine() { return FForm.DialogYesNoLastLine(); }
 
-bool TWizardHost::AskYesNo(const std::u16string& text) { return orvex::AskYesNo(text); }
+bool TWizardHost::AnsweredUnattended(const std::u16string& text) {
+    if (!IsUnattendedRun())
+        return false;
+    std::u16string question = text;
+    const std::u16string& lastLine = FForm.DialogYesNoLastLine();
+    if (!lastLine.empty() && question.ends_with(lastLine))
+        question.resize(question.size() - lastLine.size());
+    LogBackupWarning(u"Answered No, as nobody can answer in an unattended run: " + question, clLogBlack);
+    return true;
+}
+
+bool TWizardHost::AskYesNo(const std::u16string& text) {
+    return !AnsweredUnattended(text) && orvex::AskYesNo(text);
+}
 
 int TWizardHost::AskYesNoCancel(const std::u16string& text) {
+    if (AnsweredUnattended(text))
+        return mrNo;
     int answer = 0;
     orvex::AskYesNoCancel(text, answer);
     return answer;

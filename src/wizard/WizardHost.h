@@ -32,6 +32,9 @@ public:
     bool HasCmdLineSwitch(std::u16string_view name) override;
 
 private:
+    // In an unattended run a question is answered No with a warning in the logs.
+    bool AnsweredUnattended(const std::u16string& text);
+
     TMainForm& FForm;
 };
 

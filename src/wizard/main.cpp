@@ -4,9 +4,11 @@
 #include "platform/base/CommandLine.h"
 #include "platform/base/ExceptionText.h"
 #include "support/Dialogs.h"
+#include "support/LogFile.h"
 #include "support/MultiTypeApp.h"
 #include "support/gui/DialogsGui.h"
 #include "support/gui/MultiTypeAppGui.h"
+#include "wizard/HandlerGuard.h"
 #include "wizard/MainForm.h"
 
 #include <QApplication>
@@ -20,6 +22,17 @@ bool HasEnvironmentValue(const char* name) {
     return value && *value;
 }
 
+// Nobody is there to close a message of an unattended run: its text goes to the
+// info log and the console's answer is taken (No to every question).
+void InstallUnattendedDialogHooks() {
+    using namespace orvex;
+    MessageDialogHook = [](const std::u16string& text, TMsgDlgType, TMsgDlgButtons, int32_t) {
+        WriteInfoLog(u"Not shown in an unattended run: " + text);
+        return -1;
+    };
+    OpenFileDialogHook = nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -30,6 +43,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     orvex::InstallGuiDialogHooks();
+    if (orvex::IsUnattendedRun())
+        InstallUnattendedDialogHooks();
     orvex::InstallGuiApplication();
     orvex::TMultiTypeApplication& program = orvex::MultiTypeApplication();
     program.Initialize();

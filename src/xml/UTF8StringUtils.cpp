@@ -1,9 +1,11 @@
 #include "xml/UTF8StringUtils.h"
 
 #include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
 #include "platform/base/CodePage1252.h"
 #include "platform/base/Utf.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlMessages.h"
+#include "xml/XmlStreams.h"
 
 #include <charconv>
 
@@ -120,6 +122,15 @@ std::string UTF8Trim(std::string_view text) {
     return std::string(text.substr(first, last - first));
 }
 
+const char* xmStrScan(const char* text, char c) {
+    if (!text)
+        return nullptr;
+    for (; *text; ++text)
+        if (*text == c)
+            return text;
+    return nullptr;
+}
+
 int xmPos(std::string_view pattern, std::string_view text) {
     if (pattern.empty() || pattern.size() > text.size())
         return 0;
@@ -199,8 +210,6 @@ bool Utf8MatchAt(std::string_view pattern, std::string_view text, int position) 
     return true;
 }
 
-int Utf8CompareText(std::string_view a, std::string_view b) { return CompareUtf8IgnoreCase(a, b); }
-
 std::string Utf8TrimBlanks(std::string_view text) {
     size_t first = 0;
     size_t last = text.size();
@@ -214,6 +223,8 @@ std::string Utf8TrimBlanks(std::string_view text) {
 std::string Utf8InsertLineBreaks(std::string_view text, std::string_view separator, int width) {
     if (separator.empty() || width < 1)
         return std::string(text);
+    if (width == 1)
+        return std::string(text) + std::string(separator);
     const size_t step = static_cast<size_t>(width);
     std::string out;
     out.reserve(text.size() + (text.size() / step + 2) * separator.size());
@@ -226,6 +237,18 @@ std::string Utf8InsertLineBreaks(std::string_view text, std::string_view separat
     if (!text.empty())
         out.append(separator);
     return out;
+}
+
+void WriteUtf8ToStream(TStream& stream, std::string_view text) {
+    if (text.empty())
+        return;
+    const auto size = static_cast<int64_t>(text.size());
+    if (stream.Write(text.data(), size) != size)
+        throw EStreamError(std::string(sxCannotWriteToOutput));
+}
+
+int64_t xmStreamWriteAt(TStream& stream, int64_t offset, const void* buffer, int64_t count) {
+    return stream.Write(static_cast<const char*>(buffer) + offset, count);
 }
 
 std::string IntToUtf8(int32_t value) { return std::to_string(value); }
@@ -281,6 +304,52 @@ std::string Utf8UnquoteText(std::string_view text) {
 
 std::string UnicodeToUtf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 std::u16string Utf8ToUnicode(std::string_view text) { return Utf8ToUtf16(text); }
+size_t Utf16ToUtf8Buffer(char* destination, size_t destinationSize, const char16_t* source,
+                         size_t sourceLength) {
+    if (!destination || !source || destinationSize == 0)
+        return 0;
+    const char16_t* end = source + sourceLength;
+    size_t used = 0;
+    while (source < end) {
+        char32_t cp;
+        const size_t units = DecodeUtf16(source, end, cp);
+        char bytes[4];
+        const size_t length = EncodeUtf8(cp, bytes);
+        if (destinationSize - used < length + 1)
+            break;
+        for (size_t i = 0; i < length; ++i)
+            destination[used++] = bytes[i];
+        source += units;
+    }
+    destination[used++] = '\0';
+    return used;
+}
+
+size_t Utf8ToUtf16Buffer(char16_t* destination, size_t destinationSize, const char* source,
+                         size_t sourceLength) {
+    if (!destination || !source || destinationSize == 0)
+        return 0;
+    const char* end = source + sourceLength;
+    size_t used = 0;
+    while (source < end) {
+        char32_t cp;
+        bool wellFormed;
+        const size_t bytes = DecodeUtf8(source, end, cp, wellFormed);
+        const size_t units = cp >= 0x10000 ? 2 : 1;
+        if (destinationSize - used < units + 1)
+            break;
+        if (units == 2) {
+            destination[used++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            destination[used++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            destination[used++] = static_cast<char16_t>(cp);
+        }
+        source += bytes;
+    }
+    destination[used++] = u'\0';
+    return used;
+}
+
 std::string AnsiToUtf8(std::string_view ansi) { return Utf16ToUtf8(Cp1252ToUtf16(ansi)); }
 std::string Utf8ToAnsi(std::string_view text) { return Utf16ToCp1252(Utf8ToUtf16(text)); }
 

@@ -10,6 +10,8 @@
 
 namespace orvex {
 
+class TStream;
+
 // Blanks are exactly TAB, LF, CR and SPACE.
 constexpr bool IsXmlBlank(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 constexpr bool IsXmlQuote(char c) { return c == '"' || c == '\''; }
@@ -37,6 +39,10 @@ std::string UTF8Trim(std::string_view text);
 
 // --- Byte strings ---
 
+// The first occurrence of c in the zero-terminated text, or nullptr when the
+// terminator comes first (also for a null text).
+const char* xmStrScan(const char* text, char c);
+
 // 1-based position of the first occurrence of pattern in text; 0 when absent.
 int xmPos(std::string_view pattern, std::string_view text);
 void xmAppendChar(std::string& text, char c);
@@ -54,14 +60,27 @@ std::string Utf8RemoveBlanks(std::string_view text);
 // True when text holds pattern at the 1-based byte position, ASCII letters
 // compared without case, all other bytes exact.
 bool Utf8MatchAt(std::string_view pattern, std::string_view text, int position);
-// Compares without regard to case (Unicode simple case folding, CaseFold.h):
-// negative, 0 or positive. The comparison of every name lookup and value test.
+// The same length and equal but for the case of ASCII letters.
+inline bool SameUtf8AsciiText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && Utf8MatchAt(a, b, 1);
+}
+// Compares without regard to case under the user's locale (the collation of
+// LC_ALL, LC_COLLATE or LANG; ICU's root order for C and POSIX): negative, 0 or
+// positive. Printable ASCII is compared in place without allocating, in the
+// collation's own order. The comparison of every name lookup, value test and sort.
 int Utf8CompareText(std::string_view a, std::string_view b);
 // The text without blanks at either end.
 std::string Utf8TrimBlanks(std::string_view text);
 // The separator before the first character, after every width bytes and once more
-// at the end; the text unchanged for an empty separator or a width below 1.
+// at the end; the text unchanged for an empty separator or a width below 1. With
+// width 1 only the final separator is written.
 std::string Utf8InsertLineBreaks(std::string_view text, std::string_view separator, int width);
+
+// Writes the text's bytes with one write; nothing for an empty text. EStreamError
+// "Cannot write to output stream" when the stream takes fewer.
+void WriteUtf8ToStream(TStream& stream, std::string_view text);
+// Writes count bytes from buffer + offset with one write; the bytes written.
+int64_t xmStreamWriteAt(TStream& stream, int64_t offset, const void* buffer, int64_t count);
 
 std::string IntToUtf8(int32_t value);
 std::string Int64ToUtf8(int64_t value);
@@ -87,6 +106,21 @@ std::string UnicodeToUtf8(std::u16string_view text);
 // Standard UTF-8 decoding; each malformed byte becomes U+FFFD, the rest is kept.
 std::u16string Utf8ToUnicode(std::string_view text);
 std::string AnsiToUtf8(std::string_view ansi);
+
+// Standard UTF-8 of sourceLength units into destination (destinationSize bytes),
+// followed by a zero byte: a surrogate pair becomes one four-byte sequence, a lone
+// surrogate its own three-byte one. Stops before a character that would leave no
+// room for the zero. Returns the bytes written, the zero included; 0 for a null
+// pointer or no room at all.
+size_t Utf16ToUtf8Buffer(char* destination, size_t destinationSize, const char16_t* source,
+                         size_t sourceLength);
+// UTF-16 of sourceLength bytes of UTF-8 into destination (destinationSize units),
+// followed by a zero unit: a four-byte sequence becomes a surrogate pair, each
+// malformed byte U+FFFD. Stops before a character that would leave no room for the
+// zero. Returns the units written, the zero included; 0 for a null pointer or no
+// room at all.
+size_t Utf8ToUtf16Buffer(char16_t* destination, size_t destinationSize, const char* source,
+                         size_t sourceLength);
 // Characters outside code page 1252 become '?'.
 std::string Utf8ToAnsi(std::string_view text);
 

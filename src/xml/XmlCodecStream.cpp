@@ -72,6 +72,39 @@ size_t FirstNonAscii(std::string_view bytes) {
     return i;
 }
 
+// Code points of well-formed UTF-8 and pairs written the old way pass; a byte
+// that starts no such sequence does not.
+bool IsWellFormedUtf8(std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const size_t ascii = FirstNonAscii(std::string_view(p, static_cast<size_t>(end - p)));
+        p += ascii;
+        if (p == end)
+            break;
+        char32_t cp;
+        bool wellFormed;
+        p += DecodeUtf8(p, end, cp, wellFormed);
+        if (!wellFormed)
+            return false;
+    }
+    return true;
+}
+
+// The bytes of text that hold whole sequences: a sequence that the end of the
+// text cuts off is left out.
+size_t CompleteUtf8Length(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+        const size_t at = text.size() - back;
+        if (p[at] >= 0xC0)
+            return Utf8SequenceLength(p + at, back) == 0 ? at : text.size();
+        if (!IsContinuation(p[at]))
+            break;
+    }
+    return text.size();
+}
+
 } // namespace
 
 TEncodingDetection DetectEncoding(std::string_view firstBytes) {
@@ -138,7 +171,8 @@ size_t Utf8SequenceLength(const unsigned char* p, size_t avail) {
     return length;
 }
 
-size_t AppendEncoded(std::string& out, std::string_view utf8, TStringEncodingType encoding) {
+size_t AppendEncoded(std::string& out, std::string_view utf8, TStringEncodingType encoding,
+                     bool* lost) {
     if (encoding == seUTF8) {
         out.append(utf8);
         return utf8.size();
@@ -146,23 +180,17 @@ size_t AppendEncoded(std::string& out, std::string_view utf8, TStringEncodingTyp
     if (encoding != seAnsi && !IsSixteenBit(encoding))
         Unsupported();
     // Hold back a sequence that the end of the bytes cuts off.
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    size_t complete = utf8.size();
-    for (size_t back = 1; back <= 3 && back <= utf8.size(); ++back) {
-        const size_t at = utf8.size() - back;
-        if (p[at] >= 0xC0) {
-            if (Utf8SequenceLength(p + at, back) == 0)
-                complete = at;
-            break;
-        }
-        if (!IsContinuation(p[at]))
-            break;
-    }
+    const size_t complete = CompleteUtf8Length(utf8);
     std::u16string units = Utf8ToUtf16(utf8.substr(0, complete));
     if (encoding == seAnsi) {
         // A character beyond the 16-bit range is one unknown character, not two.
         std::erase_if(units, [](char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; });
-        out += Utf16ToCp1252(units);
+        const std::string ansi = Utf16ToCp1252(units);
+        if (lost) {
+            for (size_t i = 0; i < ansi.size() && !*lost; ++i)
+                *lost = ansi[i] == '?' && units[i] != u'?';
+        }
+        out += ansi;
         return complete;
     }
     const bool bigEndian = IsBigEndian(encoding);
@@ -266,6 +294,14 @@ void TxmCodecStream::StorePrevPosition() {
 
 void TxmCodecStream::WriteByte(uint8_t) {}
 
+void TxmCodecStream::ReportUnicodeLoss() {
+    if (FWarningUnicodeLoss)
+        return;
+    FWarningUnicodeLoss = true;
+    if (OnUnicodeLoss)
+        OnUnicodeLoss(*this);
+}
+
 void TxmCodecStream::WriteBuf(const uint8_t* buffer, int64_t offset, int64_t count) {
     for (int64_t i = 0; i < count; ++i)
         WriteByte(buffer[offset + i]);
@@ -359,15 +395,192 @@ void TxmUtf8Stream::WriteBuf(const uint8_t* buffer, int64_t offset, int64_t coun
         return;
     }
     std::string out;
+    bool lost = false;
     if (FBuffer.empty()) {
-        const size_t used = AppendEncoded(out, in, FEncoding);
+        const size_t used = AppendEncoded(out, in, FEncoding, &lost);
         FBuffer.assign(in.substr(used));
     } else {
         FBuffer.append(in);
-        const size_t used = AppendEncoded(out, FBuffer, FEncoding);
+        const size_t used = AppendEncoded(out, FBuffer, FEncoding, &lost);
         FBuffer.erase(0, used);
     }
     WriteOut(out);
+    if (lost)
+        ReportUnicodeLoss();
+}
+
+// ---- Block reading -----------------------------------------------------------
+
+namespace {
+
+constexpr size_t kValidationBlock = 65536;
+
+} // namespace
+
+void TxmUtf8Stream::StartTextReading() {
+    if (FMode == umUnknown)
+        StartReading();
+    if (FMode == umWrite)
+        throw EStreamError(std::string(sxCannotReadWhenWriting));
+    if (FBlockReading)
+        return;
+    FBlockReading = true;
+    CheckReadableEncoding(FEncoding);
+    FMemory = dynamic_cast<TxmUTF8StringStream*>(FStream);
+    // Detection says 1252 only for lack of evidence: no mark, no UTF-16 form.
+    FOpen = FEncoding == seAnsi;
+}
+
+void TxmUtf8Stream::CheckUtf8(std::string_view text, bool atEnd) {
+    if (!OnUnicodeLoss || FWarningUnicodeLoss)
+        return;
+    if (!atEnd)
+        text = text.substr(0, CompleteUtf8Length(text));
+    if (!IsWellFormedUtf8(text))
+        ReportUnicodeLoss();
+}
+
+size_t TxmUtf8Stream::DecodeBlock(std::string_view raw, bool atEnd, std::string& out) {
+    if (FOpen) {
+        const size_t ascii = FirstNonAscii(raw);
+        out.append(raw.substr(0, ascii));
+        return ascii;
+    }
+    if (FEncoding == seUTF8) {
+        const size_t used = atEnd ? raw.size() : CompleteUtf8Length(raw);
+        CheckUtf8(raw.substr(0, used), atEnd);
+        out.append(raw.substr(0, used));
+        return used;
+    }
+    if (FEncoding == seAnsi) {
+        out += DecodeToUtf8(raw, seAnsi);
+        return raw.size();
+    }
+    if (!IsSixteenBit(FEncoding))
+        Unsupported();
+    size_t used = raw.size();
+    if (used % 2 != 0) {
+        if (atEnd)
+            ReportUnicodeLoss(); // half a unit
+        else
+            --used;
+    }
+    if (!atEnd && used >= 2) {
+        // The high half of a pair waits for its low half.
+        const auto* last = reinterpret_cast<const unsigned char*>(raw.data()) + used - 2;
+        const unsigned high = IsBigEndian(FEncoding) ? last[0] : last[1];
+        if (high >= 0xD8 && high <= 0xDB)
+            used -= 2;
+    }
+    out += DecodeToUtf8(raw.substr(0, used), FEncoding);
+    return used;
+}
+
+size_t TxmUtf8Stream::ReadText(std::string& out, size_t budget) {
+    StartTextReading();
+    budget = std::max<size_t>(budget, 16);
+    for (;;) {
+        FChunk.resize(budget);
+        const int64_t got = FStream->Read(FChunk.data(), static_cast<int64_t>(budget));
+        if (got <= 0)
+            return 0;
+        const bool atEnd = static_cast<size_t>(got) < budget;
+        const size_t used = DecodeBlock(std::string_view(FChunk.data(), static_cast<size_t>(got)), atEnd, out);
+        if (used < static_cast<size_t>(got))
+            FStream->Seek(static_cast<int64_t>(used) - got, soCurrent);
+        if (used > 0 || !FOpen)
+            return used;
+        // An open input needs text beyond its ASCII bytes: the rest decides.
+        SettleByContent();
+    }
+}
+
+std::string_view TxmUtf8Stream::LendText(int64_t position, size_t have) {
+    StartTextReading();
+    FStream->Seek(position, soBeginning);
+    if (!CanLendText())
+        return {};
+    const std::string_view data = FMemory->DataString();
+    if (position < 0 || static_cast<size_t>(position) >= data.size())
+        return {};
+    std::string_view rest = data.substr(static_cast<size_t>(position));
+    if (FOpen) {
+        const size_t ascii = FirstNonAscii(rest);
+        if (ascii <= have && ascii < rest.size()) {
+            // Text beyond the ASCII bytes is needed: the rest decides.
+            FStream->Seek(position + static_cast<int64_t>(ascii), soBeginning);
+            SettleByContent();
+            return LendText(position, have);
+        }
+        rest = rest.substr(0, ascii);
+    } else {
+        CheckUtf8(rest, true);
+    }
+    FStream->Seek(position + static_cast<int64_t>(rest.size()), soBeginning);
+    return rest;
+}
+
+void TxmUtf8Stream::SettleByContent() {
+    const int64_t start = FStream->Position();
+    bool wellFormed = true;
+    if (FMemory) {
+        wellFormed = IsWellFormedUtf8(std::string_view(FMemory->DataString()).substr(
+            static_cast<size_t>(std::min<int64_t>(start, FMemory->Size()))));
+    } else {
+        std::string block;
+        for (;;) {
+            const size_t carried = block.size();
+            block.resize(carried + kValidationBlock);
+            const int64_t got = FStream->Read(block.data() + carried, kValidationBlock);
+            block.resize(carried + static_cast<size_t>(std::max<int64_t>(got, 0)));
+            const bool atEnd = got < static_cast<int64_t>(kValidationBlock);
+            const size_t complete = atEnd ? block.size() : CompleteUtf8Length(block);
+            if (!IsWellFormedUtf8(std::string_view(block).substr(0, complete))) {
+                wellFormed = false;
+                break;
+            }
+            block.erase(0, complete);
+            if (atEnd)
+                break;
+        }
+    }
+    FStream->Seek(start, soBeginning);
+    FOpen = false;
+    if (wellFormed) {
+        FEncoding = seUTF8;
+    } else {
+        FEncoding = seAnsi;
+        FSwitchable = true;
+    }
+}
+
+void TxmUtf8Stream::SeekInput(int64_t position) {
+    StartTextReading();
+    FStream->Seek(position, soBeginning);
+}
+
+void TxmUtf8Stream::SwitchToUtf8At(int64_t position) {
+    StartTextReading();
+    FStream->Seek(position, soBeginning);
+    FOpen = false;
+    FSwitchable = false;
+    FEncoding = seUTF8;
+}
+
+void TxmUtf8Stream::SettleAtEnd() {
+    if (!FOpen)
+        return;
+    FOpen = false;
+    FEncoding = seUTF8;
+}
+
+void TxmUtf8Stream::SettleAnsi() {
+    StartTextReading();
+    if (!FOpen)
+        return;
+    FOpen = false;
+    FEncoding = seAnsi;
+    FSwitchable = true;
 }
 
 } // namespace orvex

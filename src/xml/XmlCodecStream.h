@@ -42,8 +42,9 @@ std::string DecodeToUtf8(std::string_view bytes, TStringEncodingType encoding);
 
 // Appends the complete UTF-8 characters of utf8 in an external encoding and
 // returns how many bytes it consumed; a sequence cut off at the end is left
-// for the next call. Characters 1252 cannot hold become '?'.
-size_t AppendEncoded(std::string& out, std::string_view utf8, TStringEncodingType encoding);
+// for the next call. Characters 1252 cannot hold become '?' (and set *lost).
+size_t AppendEncoded(std::string& out, std::string_view utf8, TStringEncodingType encoding,
+                     bool* lost = nullptr);
 
 // The byte length of a well-formed UTF-8 sequence at p (avail bytes readable):
 // 1 for ASCII and for any byte that starts no complete, well-framed sequence,
@@ -70,6 +71,9 @@ public:
     TxmStreamModeType Mode() const { return FMode; }
     // Read mode: the input began with a byte-order mark.
     bool HasByteOrderMark() const { return FWriteBom; }
+    // Characters were lost: input bytes that are no text in the input's encoding
+    // (read mode), characters the output encoding cannot hold (write mode).
+    // OnUnicodeLoss fires the first time.
     bool WarningUnicodeLoss() const { return FWarningUnicodeLoss; }
     std::function<void(TxmCodecStream&)> OnUnicodeLoss;
 
@@ -79,6 +83,10 @@ protected:
     void StorePrevPosition();
     virtual void WriteByte(uint8_t b);
     virtual void WriteBuf(const uint8_t* buffer, int64_t offset, int64_t count);
+
+    void ReportUnicodeLoss();
+
+    void StartReading();
 
     std::string FBuffer;
     size_t FBufferPos = 0;  // next byte of FBuffer to hand out (0-based)
@@ -92,14 +100,49 @@ protected:
     bool FWriteBom = false;
 
 private:
-    void StartReading();
     void StartWriting();
 };
 
 // The working codec: UTF-8, code page 1252 and the 16-bit encodings.
+//
+// Besides the byte-a-call Read it reads text a block at a time for the parser
+// (ReadText, LendText; the two ways are not mixed on one stream). There an
+// input without byte-order mark or other sign of its encoding stays open: only
+// its ASCII bytes, the same in every candidate, are handed out until a
+// declaration names the encoding (SwitchToUtf8At, SettleAnsi) or text beyond
+// them is needed; then the rest of the input decides: UTF-8 when all of it is
+// well-formed UTF-8, else code page 1252, which a later declaration may still
+// switch to UTF-8.
 class TxmUtf8Stream : public TxmCodecStream {
 public:
     using TxmCodecStream::TxmCodecStream;
+
+    // Starts reading (detection, the mark skipped) for ReadText and LendText;
+    // Position is then the input position of the first character.
+    void StartTextReading();
+    // Appends the text of up to budget more input bytes to out as UTF-8 and
+    // returns the input bytes consumed; 0 only at the end of the input. A
+    // character cut off by the budget waits for the next call.
+    size_t ReadText(std::string& out, size_t budget);
+    // The input is a memory stream whose text is its own bytes (see LendText).
+    bool CanLendText() const { return FMemory && ReadsBytesAsText(); }
+    // When CanLendText: the text from input position `position` on, in place (while
+    // open: up to its first byte above 0x7F, unless the caller, holding `have`
+    // bytes from there, needs more, which settles the encoding); the input
+    // position moves to its end. Otherwise empty, with the input at `position`.
+    std::string_view LendText(int64_t position, size_t have);
+    // The next byte read is the one at input position `position`.
+    void SeekInput(int64_t position);
+    // Text is the input's own bytes (UTF-8, or open).
+    bool ReadsBytesAsText() const { return FOpen || FEncoding == seUTF8; }
+    // A declaration may still switch the input to UTF-8.
+    bool CanSwitchToUtf8() const { return FOpen || FSwitchable; }
+    // From input position `position` on, the input is read as UTF-8.
+    void SwitchToUtf8At(int64_t position);
+    // An open input is read as code page 1252 (switchable as above).
+    void SettleAnsi();
+    // An input still open when all of it was read is ASCII, so UTF-8.
+    void SettleAtEnd();
 
 protected:
     int ReadByte() override;
@@ -109,6 +152,16 @@ protected:
 private:
     bool ReadCharacter();
     void WriteOut(const std::string& bytes);
+    // Decodes raw into out; the bytes used (a cut-off character is left).
+    size_t DecodeBlock(std::string_view raw, bool atEnd, std::string& out);
+    void SettleByContent();
+    void CheckUtf8(std::string_view text, bool atEnd);
+
+    std::string FChunk;
+    TxmUTF8StringStream* FMemory = nullptr; // the input, when it is a memory stream
+    bool FBlockReading = false;
+    bool FOpen = false;
+    bool FSwitchable = false;
 };
 
 } // namespace orvex

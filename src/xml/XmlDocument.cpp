@@ -1,6 +1,5 @@
 #include "xml/XmlDocument.h"
 
-#include "platform/base/AsciiText.h"
 #include "platform/base/AtomicFile.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlBufferedStreams.h"
@@ -17,14 +16,30 @@ std::unique_ptr<TUtf8XmlNode> MakeUtf8Container(TXmlDocumentHooks* document) {
     return std::make_unique<TUtf8XmlNode>(document);
 }
 
-bool EqualsUtf8Name(std::string_view value) {
-    if (value.size() != 5)
-        return false;
-    std::string upper(value);
-    for (char& c : upper)
-        c = AsciiUpper(c);
-    return upper == "UTF-8";
+// The encoding name a declaration must give for output in an encoding; empty
+// where any name goes.
+std::string_view DeclaredName(TStringEncodingType encoding) {
+    switch (encoding) {
+    case seUTF8: return "UTF-8";
+    case seUTF16LE:
+    case seUTF16BE:
+    case se16BitLE:
+    case se16BitBE: return "UTF-16";
+    default: return {};
+    }
 }
+
+// Sets the codec stream field for one load or save, also when it raises.
+class TCodecInUse {
+public:
+    TCodecInUse(TxmCodecStream*& field, TxmCodecStream& codec) : FField(field) { FField = &codec; }
+    ~TCodecInUse() { FField = nullptr; }
+    TCodecInUse(const TCodecInUse&) = delete;
+    TCodecInUse& operator=(const TCodecInUse&) = delete;
+
+private:
+    TxmCodecStream*& FField;
+};
 
 } // namespace
 
@@ -118,13 +133,16 @@ void TUtf8XmlDocument::Parse(TXmlParser& parser) {
     DoProgress(0);
     do {
         TUtf8XmlNode* node = FRootNodes->NodeNew("");
-        parser.PrepareRootNode();
         parser.ReadNode(*node);
         if (FAbortParsing)
             return;
-        if (node->ElementType() == xeDeclaration && parser.CanSwitchToUtf8() &&
-            (!node->HasAttribute("encoding") || EqualsUtf8Name(node->AttributeByName("encoding"))))
-            parser.SwitchToUtf8();
+        if (node->ElementType() == xeDeclaration && parser.CanSwitchToUtf8()) {
+            if (!node->HasAttribute("encoding") ||
+                SameUtf8AsciiText(node->AttributeByName("encoding"), "UTF-8"))
+                parser.SwitchToUtf8();
+            else
+                parser.SettleAnsi();
+        }
         if (node->IsClear())
             FRootNodes->NodeRemove(node);
     } while (!parser.AtEnd());
@@ -163,20 +181,22 @@ void TUtf8XmlDocument::Parse(TXmlParser& parser) {
 }
 
 void TUtf8XmlDocument::LoadFromStream(TStream& stream) {
-    // A memory stream's bytes are parsed where they are.
-    if (auto* memory = dynamic_cast<TxmUTF8StringStream*>(&stream)) {
-        const std::string_view bytes =
-            std::string_view(memory->DataString()).substr(static_cast<size_t>(
-                std::min(memory->Position(), memory->Size())));
-        memory->Seek(0, soEnd);
-        TXmlParser parser(TXmlParser::EncodedBytes, bytes);
-        Parse(parser);
-        FExternalEncoding = parser.Encoding();
-        return;
+    // A memory stream's text is parsed where it is; other streams are read a page
+    // at a time.
+    std::unique_ptr<TxmBufferedReadStream> buffered;
+    TStream* source = &stream;
+    if (!dynamic_cast<TxmUTF8StringStream*>(&stream)) {
+        const int64_t start = stream.Position();
+        buffered = std::make_unique<TxmBufferedReadStream>(&stream, false);
+        buffered->Seek(start, soBeginning);
+        source = buffered.get();
     }
-    TXmlParser parser(TXmlParser::EncodedBytes, stream.ReadRest());
-    Parse(parser);
-    FExternalEncoding = parser.Encoding();
+    TxmUtf8Stream codec(source);
+    codec.OnUnicodeLoss = [this](TxmCodecStream&) { DoUnicodeLoss(); };
+    const TCodecInUse inUse(FCodecStream, codec);
+    ParseStream(codec);
+    codec.SettleAtEnd();
+    FExternalEncoding = codec.Encoding();
 }
 
 void TUtf8XmlDocument::LoadFromFile(std::u16string_view fileName) {
@@ -192,6 +212,11 @@ void TUtf8XmlDocument::ReadFromString(std::string_view value) {
 void TUtf8XmlDocument::ReadFromUTF8String(std::string_view value) { ReadFromString(value); }
 
 void TUtf8XmlDocument::ParseStream(TStream& stream) {
+    if (auto* codec = dynamic_cast<TxmUtf8Stream*>(&stream)) {
+        TXmlParser parser(*codec);
+        Parse(parser);
+        return;
+    }
     const std::string text = stream.ReadRest();
     TXmlParser parser(text);
     Parse(parser);
@@ -210,7 +235,7 @@ std::vector<std::unique_ptr<TUtf8XmlNode>> TUtf8XmlDocument::ParseFragment(
 
 // ---- Saving -----------------------------------------------------------------
 
-std::string TUtf8XmlDocument::BuildText() {
+std::string TUtf8XmlDocument::BuildText(std::string_view declaredEncoding) {
     if (!Root() && FParserWarnings)
         throw EFilerError(std::string(sxRootElementNotDefined));
     DoProgress(0);
@@ -218,6 +243,8 @@ std::string TUtf8XmlDocument::BuildText() {
     const std::string lineFeed = GetLineFeed();
     TXmlWriter writer(out, this);
     for (int i = 0; i < FRootNodes->NodeCount(); ++i) {
+        // Only the first node can be the document's declaration.
+        writer.SetDeclaredEncoding(i == 0 ? declaredEncoding : std::string_view());
         writer.WriteNode(*FRootNodes->Nodes(i), 0);
         out += lineFeed;
     }
@@ -225,7 +252,9 @@ std::string TUtf8XmlDocument::BuildText() {
 }
 
 void TUtf8XmlDocument::WriteToStreamEx(TStream& stream) {
-    const std::string out = BuildText();
+    // Through the document's own codec the declaration names the output's encoding.
+    const std::string out = BuildText(
+        FCodecStream && &stream == FCodecStream ? DeclaredName(FCodecStream->Encoding()) : std::string_view());
     stream.Write(out.data(), static_cast<int64_t>(out.size()));
     DoProgress(stream.Size());
 }
@@ -241,7 +270,10 @@ void TUtf8XmlDocument::SaveToStream(TStream& stream) {
     TxmBufferedWriteStream buffered(&stream, false);
     TxmUtf8Stream codec(&buffered);
     codec.SetEncoding(FExternalEncoding);
-    WriteToStreamEx(codec);
+    {
+        const TCodecInUse inUse(FCodecStream, codec);
+        WriteToStreamEx(codec);
+    }
     buffered.Flush();
 }
 

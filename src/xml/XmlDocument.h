@@ -52,21 +52,28 @@ public:
     // No root element, or one without name, value, children and attributes.
     bool IsEmpty() const;
 
-    // Loads: the encoding is detected from the first bytes (byte-order mark or the
-    // bytes of "<?xml"); an input without such evidence is read as code page 1252
-    // until a declaration without encoding or with encoding UTF-8 switches it to
-    // UTF-8. ExternalEncoding becomes the encoding used. Parse errors are
-    // EFilerError; the tree then holds what was read.
+    // Loads from the stream's position, reading it through a codec stream (which
+    // CodecStream gives meanwhile) a block at a time. The encoding is detected from
+    // the first bytes (byte-order mark, UTF-16 form). An input without such
+    // evidence is read as UTF-8 when a declaration without encoding or with
+    // encoding UTF-8 says so, as code page 1252 when a declaration names another
+    // encoding, and otherwise as UTF-8 when all of it is well-formed UTF-8, else
+    // as 1252 (which a later declaration may still switch to UTF-8).
+    // ExternalEncoding becomes the encoding used. Bytes that are no text in it
+    // fire OnUnicodeLoss once. Parse errors are EFilerError; the tree then holds
+    // what was read.
     virtual void LoadFromStream(TStream& stream);
     virtual void LoadFromFile(std::u16string_view fileName);
     // Parses UTF-8 text as it is: no detection, ExternalEncoding unchanged.
     virtual void ReadFromString(std::string_view value);
     virtual void ReadFromUTF8String(std::string_view value);
-    // Parses the rest of a stream as UTF-8 text, like ReadFromString.
+    // Parses a codec stream as LoadFromStream does; the rest of any other stream
+    // as UTF-8 text, like ReadFromString.
     virtual void ParseStream(TStream& stream);
 
     // Saves in ExternalEncoding, with a byte-order mark for every encoding but
-    // UTF-8.
+    // UTF-8. The declaration's encoding is written as "UTF-8" or "UTF-16" when the
+    // output is in one of those and it names something else; the tree keeps it.
     virtual void SaveToStream(TStream& stream);
     // Writes a temporary file beside fileName and renames it over the file, so a
     // failed save leaves the old file as it was. EStreamError
@@ -81,6 +88,9 @@ public:
 
     // Resolves the references to DOCTYPE entities below the root element.
     void ResolveEntityReferences();
+
+    // The codec stream of the load or save in progress; nullptr otherwise.
+    TxmCodecStream* CodecStream() const { return FCodecStream; }
 
     // --- Tree ---
     // The first root-level xeNormal node, or nullptr.
@@ -117,7 +127,7 @@ public:
     int FloatSignificantDigits() const override { return FFloatSignificantDigits; }
     void SetFloatSignificantDigits(int value) { FFloatSignificantDigits = value; }
     std::string IndentString() const override { return FIndentString; }
-    void SetIndentString(std::string_view value) { FIndentString = value; }
+    void SetIndentString(std::string_view value) { FIndentString = std::string(value); }
     bool ParserWarnings() const { return FParserWarnings; }
     void SetParserWarnings(bool value) { FParserWarnings = value; }
     bool UseFullNodes() const override { return FUseFullNodes; }
@@ -150,7 +160,8 @@ public:
     void DoNodeNew(TUtf8XmlNode* node);
     void DoNodeLoaded(TUtf8XmlNode* node);
     void DoProgress(int64_t position);
-    void DoUnicodeLoss();
+    // Fired by the codec of a load; descendants may note the loss too.
+    virtual void DoUnicodeLoss();
 
 protected:
     // For descendants whose nodes are of another class: the container comes from
@@ -163,12 +174,14 @@ private:
     void Construct(const TContainerFactory& makeContainer);
     // The parse proper, shared by every load path.
     void Parse(TXmlParser& parser);
-    // The UTF-8 text of the whole document.
-    std::string BuildText();
+    // The UTF-8 text of the whole document; a non-empty declaredEncoding replaces
+    // the declaration's encoding when it names another.
+    std::string BuildText(std::string_view declaredEncoding = {});
     TUtf8XmlNode* DeclarationNode() const;
 
     bool FAbortParsing = false;
     TBinaryEncodingType FBinaryEncoding = xbeBase64;
+    TxmCodecStream* FCodecStream = nullptr;
     bool FDropCommentsOnParse = false;
     TStringEncodingType FExternalEncoding = seUTF8;
     bool FFloatAllowScientific = true;

@@ -18,10 +18,10 @@
 //
 // Parser and writer. ReadFromStream, WriteToStream, ReadFromString and
 // WriteToString are members of the node but are defined with the parser
-// (XmlParser.cpp) and the writer (XmlWriter.cpp). They may use everything in
-// this class, including the private fields; the parser sets a tag's name and
-// attributes with ParseTag and adds text with AddCharData. TStream is the
-// abstract stream of xml/XmlStreams.h (Read, Write, Seek, Position, Size).
+// (XmlParser.cpp) and the writer (XmlWriter.cpp). The parser (a friend) fills
+// nodes directly; it sets a tag's name and attributes with ParseTag and adds text
+// with AddCharData. TStream is the abstract stream of xml/XmlStreams.h (Read,
+// Write, Seek, Position, Size).
 // Children are added only through NodeAdd / NodeInsert (std::unique_ptr).
 
 #include "xml/XmlNodeList.h"
@@ -378,6 +378,9 @@ public:
     void ResolveEntityReferences();
 
     // --- Parser and writer (defined in XmlParser.cpp / XmlWriter.cpp) ---
+    // One node from the stream's position: from a codec stream (xml/XmlCodecStream.h)
+    // as it decodes the input, from any other as UTF-8 text. The stream is left
+    // after the node.
     void ReadFromStream(TStream& stream);
     void WriteToStream(TStream& stream);
     // No encoding detection: the text is UTF-8.
@@ -385,6 +388,7 @@ public:
     std::string WriteToString();
 
 private:
+    friend class TXmlParser;
     struct TEntityContext;
     struct TEntityChain;
     using TEntityChainPtr = std::shared_ptr<const TEntityChain>;

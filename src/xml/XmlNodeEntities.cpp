@@ -84,7 +84,14 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
     if (TEntityChain::Holds(chain.get(), name))
         throw EFilerError(FormatTolerant(sxRecursiveEntity, {name}));
 
-    std::vector<std::unique_ptr<TUtf8XmlNode>> fragment = FDocument->ParseFragment(*this, entity);
+    // An expansion that is no XML by itself (a reference to "<" written as
+    // "&#60;", say) leaves the reference as written.
+    std::vector<std::unique_ptr<TUtf8XmlNode>> fragment;
+    try {
+        fragment = FDocument->ParseFragment(*this, entity);
+    } catch (const EXmlError&) {
+        return 0;
+    }
     size_t nodes = 0;
     int depth = 0;
     for (const auto& node : fragment)
@@ -111,10 +118,10 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
     const std::string before = FValue.substr(0, amp);
     const std::string rest = FValue.substr(semi + 1);
     const bool isCharData = FElementType == xeCharData;
-    FValue = isCharData && UTF8Trim(before).empty() ? std::string() : before;
-    // An element drops a blank rest; character data hands on any rest, which is
-    // resolved later in this node's own scope.
-    if (isCharData ? !rest.empty() : !UTF8Trim(rest).empty()) {
+    // Blank text around the new nodes goes, as a parser drops it beside a child;
+    // any other rest becomes character data, resolved later in its own scope.
+    FValue = UTF8Trim(before).empty() ? std::string() : before;
+    if (!UTF8Trim(rest).empty()) {
         std::unique_ptr<TUtf8XmlNode> tail = NewNodeOfClass(FDocument);
         tail->FElementType = xeCharData;
         tail->FValue = rest;
@@ -131,8 +138,11 @@ int TUtf8XmlNode::ResolveEntities(TEntityContext& context, const TEntityChainPtr
     int childrenDone = 0;
     const int siblingsDone = FValue.empty() ? 0 : ExpandValueEntity(context, chain, childrenDone);
 
-    // 2. Every reference in the attribute values.
+    // 2. Every reference in the attribute values. An attribute without a value
+    // (or a name) has nothing to resolve and stays as written.
     for (int i = 0; i < AttributeCount(); ++i) {
+        if (!IsValidAttributeName(AttributeName(i)))
+            continue;
         const std::string value = AttributeValue(i);
         std::string resolved;
         size_t from = 0;

@@ -1,8 +1,6 @@
 #include "xml/XmlParser.h"
 
-#include "platform/base/CodePage1252.h"
 #include "platform/base/TextFormat.h"
-#include "platform/base/Utf.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
@@ -14,31 +12,21 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <typeinfo>
 
 namespace orvex {
 
 namespace {
 
 constexpr size_t kFirstChildCapacity = 8;
+// Input decoded per refill; more when a single token is longer.
+constexpr size_t kWindowBlock = 65536;
+// The longest opening of the tag table ("<?xml-stylesheet").
+constexpr size_t kLongestOpening = 16;
 
 constexpr std::string_view kNestingTooDeep = "Elements nested too deeply in element %s";
 
 [[noreturn]] void RaiseFiler(std::string_view message, std::string_view name) {
     throw EFilerError(FormatTolerant(message, {name}));
-}
-
-size_t FirstNonAsciiByte(std::string_view bytes) {
-    size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-    }
-    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
-        ++i;
-    return i;
 }
 
 // Bytes that UTF8Trim removes: every control character and the space.
@@ -61,105 +49,203 @@ constexpr std::array<bool, 256> kNameStops = [] {
 
 bool IsNameStop(char c) { return kNameStops[static_cast<unsigned char>(c)]; }
 
+// Input bytes behind decoded text: one per character for code page 1252, two per
+// 16-bit unit for UTF-16 (a four-byte character is a pair).
+int64_t InputLengthOf(std::string_view text, TStringEncodingType encoding) {
+    if (encoding == seUTF8)
+        return static_cast<int64_t>(text.size());
+    int64_t length = 0;
+    const bool sixteen = encoding != seAnsi;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t bytes = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length += sixteen ? (bytes == 4 ? 4 : 2) : 1;
+        i += bytes;
+    }
+    return length;
+}
+
 } // namespace
 
 TXmlParser::TXmlParser(std::string_view text) : FText(text) {}
 
-TXmlParser::TXmlParser(TInput, std::string bytes) : FOwnedBytes(std::move(bytes)) {
-    FBytes = FOwnedBytes;
-    StartOnBytes();
+TXmlParser::TXmlParser(TxmUtf8Stream& codec) : FCodec(&codec) {
+    FCodec->StartTextReading();
+    FInputBase = FCodec->Position();
 }
 
-TXmlParser::TXmlParser(TInput, std::string_view bytes) : FBytes(bytes) { StartOnBytes(); }
+// ---- Text window --------------------------------------------------------------
 
-void TXmlParser::StartOnBytes() {
-    const TEncodingDetection found = DetectEncoding(FBytes);
-    CheckReadableEncoding(found.Encoding);
-    FEncoding = found.Encoding;
-    // A mark cut short by the end of the input is skipped as far as it goes.
-    FMarkLength = std::min(found.MarkLength, FBytes.size());
-    const std::string_view body = FBytes.substr(FMarkLength);
-    if (FEncoding == seUTF8) {
-        FText = body;
-    } else if (FEncoding == seAnsi) {
-        FSwitchable = true;
-        FAsciiPrefix = FirstNonAsciiByte(body);
-        // The ASCII prefix reads the same either way: the conversion waits until
-        // a node may reach beyond it, and is not needed at all once a declaration
-        // within the prefix switches the input to UTF-8.
-        FText = body;
-        FAnsiPending = FAsciiPrefix < body.size();
-    } else {
-        FDecoded = DecodeToUtf8(body, FEncoding);
-        FText = FDecoded;
-        FPassThrough = false;
+bool TXmlParser::Refill(size_t keep) {
+    if (!FCodec)
+        return false;
+    keep = std::clamp(keep, FBase, End());
+    const size_t have = End() - keep;
+    const int64_t keepInput = InputPositionOf(keep);
+    if (FCodec->CanLendText()) {
+        const std::string_view lent = FCodec->LendText(keepInput, have);
+        // Lending ends only when an open input turns out to be code page 1252.
+        if (FCodec->CanLendText()) {
+            if (lent.size() <= have)
+                return false;
+            FWindow.clear();
+            FText = lent;
+            FBase = keep;
+            FInputBase = keepInput;
+            FLending = true;
+            return true;
+        }
     }
+    if (FLending) {
+        // Only ASCII was lent, which reads the same in 1252: the kept text is
+        // decoded again.
+        FLending = false;
+        FWindow.clear();
+        FCodec->SeekInput(keepInput);
+    } else {
+        FWindow.erase(0, keep - FBase);
+    }
+    FBase = keep;
+    FInputBase = keepInput;
+    const size_t before = FWindow.size();
+    FCodec->ReadText(FWindow, std::max(kWindowBlock, FWindow.size()));
+    FText = FWindow;
+    return FWindow.size() > before;
+}
+
+bool TXmlParser::Have(size_t pos, size_t count, size_t keep) {
+    while (End() < pos + count)
+        if (!Refill(keep))
+            return false;
+    return true;
+}
+
+bool TXmlParser::SkipBlanks(size_t keep) {
+    for (;;) {
+        while (FPos < End() && IsXmlBlank(At(FPos)))
+            ++FPos;
+        if (FPos < End())
+            return true;
+        if (!Refill(std::min(keep, FPos)))
+            return false;
+    }
+}
+
+size_t TXmlParser::Find(char c, size_t from, size_t keep) {
+    for (;;) {
+        if (from < End()) {
+            const char* start = FText.data() + (from - FBase);
+            if (const void* hit = std::memchr(start, c, End() - from))
+                return from + static_cast<size_t>(static_cast<const char*>(hit) - start);
+            from = End();
+        }
+        if (!Refill(keep))
+            return std::string_view::npos;
+    }
+}
+
+size_t TXmlParser::FindClosing(size_t from, std::string_view closing, bool honourQuotes,
+                               size_t keep) {
+    TClosingTextSearch search(closing, honourQuotes);
+    size_t at = from - FBase;
+    for (;;) {
+        const size_t base = FBase;
+        const size_t found = search.Continue(FText, from - base, at);
+        if (found != std::string_view::npos)
+            return base + found;
+        at += base;
+        if (!Refill(keep))
+            return std::string_view::npos;
+        at -= FBase;
+    }
+}
+
+bool TXmlParser::AtEnd() { return FPos >= End() && !Refill(FPos); }
+
+int64_t TXmlParser::InputPositionOf(size_t pos) const {
+    if (!FCodec)
+        return static_cast<int64_t>(pos);
+    if (FLending || FCodec->ReadsBytesAsText())
+        return FInputBase + static_cast<int64_t>(pos - FBase);
+    return FInputBase + InputLengthOf(Slice(FBase, pos), FCodec->Encoding());
 }
 
 int64_t TXmlParser::InputPosition() const {
-    if (FBytes.empty())
-        return static_cast<int64_t>(FPos);
-    if (FPassThrough || FText.empty())
-        return static_cast<int64_t>(FMarkLength + FPos);
-    const double share = static_cast<double>(FPos) / static_cast<double>(FText.size());
-    return static_cast<int64_t>(FMarkLength) +
-           static_cast<int64_t>(share * static_cast<double>(FBytes.size() - FMarkLength));
+    if (!FCodec || FLending || FCodec->ReadsBytesAsText() || FText.empty())
+        return InputPositionOf(FPos);
+    // Decoded text: in proportion to the input read for the window.
+    const double share = static_cast<double>(FPos - FBase) / static_cast<double>(FText.size());
+    return FInputBase + static_cast<int64_t>(share * static_cast<double>(FCodec->Position() - FInputBase));
+}
+
+int64_t TXmlParser::InputSize() const {
+    return FCodec ? FCodec->Size() : static_cast<int64_t>(FText.size());
 }
 
 void TXmlParser::SwitchToUtf8() {
-    if (!FSwitchable)
+    if (!CanSwitchToUtf8())
         return;
-    FSwitchable = false;
-    FAnsiPending = false;
-    FEncoding = seUTF8;
-    // Text before the first non-ASCII byte is the same either way; beyond it, each
-    // 1252 byte took as many UTF-8 bytes as its character needs.
-    size_t raw = std::min(FPos, FAsciiPrefix);
-    size_t text = raw;
-    while (text < FPos) {
-        const auto byte = static_cast<unsigned char>(FBytes[FMarkLength + raw]);
-        text += byte < 0x80 ? 1 : Utf16ToUtf8(Cp1252ToUtf16(std::string_view(&FBytes[FMarkLength + raw], 1))).size();
-        ++raw;
+    // The text after the current position is read again as UTF-8; nothing before
+    // it is needed any more.
+    const int64_t input = InputPositionOf(FPos);
+    FWindow.clear();
+    FText = {};
+    FBase = FPos;
+    FInputBase = input;
+    FLending = false;
+    FCodec->SwitchToUtf8At(input);
+}
+
+void TXmlParser::SettleAnsi() {
+    if (FCodec)
+        FCodec->SettleAnsi();
+}
+
+void TXmlParser::ReturnUnreadInput() {
+    if (FCodec)
+        FCodec->SeekInput(InputPositionOf(FPos));
+}
+
+// ---- Nodes ----------------------------------------------------------------------
+
+void TXmlParser::ReadNode(TUtf8XmlNode& node) { ReadInto(node); }
+
+// The opening at lessThan: the row's element type, FPos after the opening. A
+// processing instruction is a declaration only when its target is "xml" (in any
+// case) and a style sheet only when it is "xml-stylesheet"; any other target,
+// "xml-model" say, is an instruction kept as written.
+TXmlElementType TXmlParser::ReadOpening(size_t lessThan) {
+    Have(lessThan, kLongestOpening, lessThan);
+    const size_t next = lessThan + 1;
+    if (next >= End() || (At(next) != '!' && At(next) != '?')) {
+        FPos = next;
+        return xeNormal;
     }
-    FText = FBytes.substr(FMarkLength);
-    FPos = raw;
-    FPassThrough = true;
-    FDecoded = std::string();
-}
-
-void TXmlParser::PrepareRootNode() {
-    if (!FAnsiPending)
-        return;
-    size_t at = FPos;
-    while (at < FText.size() && IsXmlBlank(FText[at]))
-        ++at;
-    const std::string_view rest = FText.substr(at);
-    if (rest.starts_with("<?xml") && !rest.starts_with("<?xml-stylesheet")) {
-        const size_t close = FindClosingText(FText, at + 5, "?>", true);
-        if (close != std::string_view::npos && close + 2 <= FAsciiPrefix)
-            return;
+    if (At(next) == '?') {
+        size_t end = next + 1;
+        while ((end < End() || Refill(lessThan)) && !IsXmlBlank(At(end)) && At(end) != '?')
+            ++end;
+        const std::string_view target = Slice(next + 1, end);
+        if (SameUtf8AsciiText(target, "xml")) {
+            FPos = end;
+            return xeDeclaration;
+        }
+        FPos = target == "xml-stylesheet" ? end : next + 1;
+        return target == "xml-stylesheet" ? xeStylesheet : xeQuestion;
     }
-    FDecoded = DecodeToUtf8(FText, seAnsi);
-    FText = FDecoded;
-    FPassThrough = false;
-    FAnsiPending = false;
+    const TXmlTagRow& row = XmlTagTable[static_cast<size_t>(
+        MatchTagType(Slice(lessThan, std::min(End(), lessThan + kLongestOpening))))];
+    FPos = lessThan + row.Opening.size();
+    return row.ElementType;
 }
-
-bool TXmlParser::SkipBlanks() {
-    while (FPos < FText.size() && IsXmlBlank(FText[FPos]))
-        ++FPos;
-    return FPos < FText.size();
-}
-
-void TXmlParser::ReadNode(TUtf8XmlNode& node) { node.ReadFromStream(FSource); }
 
 // The common start tag, name then name="value" pairs, read in one pass. False,
-// with nothing consumed or set, for anything else; the general path then
-// handles it exactly as written.
-bool TXmlParser::ReadSimpleTag(const TNodeAccess& access, bool& isShort) {
+// with nothing consumed or set, for anything else (and for a tag that the text
+// in hand cuts off); the general path then handles it exactly as written.
+bool TXmlParser::ReadSimpleTag(TUtf8XmlNode& node, bool& isShort) {
     const char* const begin = FText.data();
     const char* const end = begin + FText.size();
-    const char* p = begin + FPos;
+    const char* p = begin + (FPos - FBase);
     while (p < end && IsXmlBlank(*p))
         ++p;
     const char* nameStart = p;
@@ -197,32 +283,28 @@ bool TXmlParser::ReadSimpleTag(const TNodeAccess& access, bool& isShort) {
         items[count++] = {itemStart, p};
     }
     isShort = *p == '/';
-    FPos = static_cast<size_t>(p - begin) + (isShort ? 2 : 1);
-    access.Name.assign(name);
-    access.Attributes.Reserve(count);
+    FPos = FBase + static_cast<size_t>(p - begin) + (isShort ? 2 : 1);
+    node.FName.assign(name);
+    node.FAttributes.Reserve(count);
     for (int i = 0; i < count; ++i)
-        access.Attributes.Add(std::string_view(items[i].Start, static_cast<size_t>(items[i].End - items[i].Start)));
+        node.FAttributes.Add(std::string_view(items[i].Start, static_cast<size_t>(items[i].End - items[i].Start)));
     return true;
 }
 
-void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
+void TXmlParser::ReadInto(TUtf8XmlNode& node) {
     TUtf8XmlDocument* const document = node.Document();
     if (document && document->AbortParsing())
         return;
     node.Clear();
-    if (!SkipBlanks())
+    if (!SkipBlanks(FPos))
         return;
-    const size_t lessThan = FPos++;
-    if (FText[lessThan] != '<')
+    const size_t lessThan = FPos;
+    if (At(lessThan) != '<') {
+        ++FPos;
         return;
-    // Every opening but the plain "<" goes on with "!" or "?".
-    const size_t next = lessThan + 1;
-    const bool plain = next < FText.size() && FText[next] != '!' && FText[next] != '?';
-    const TXmlTagRow& row =
-        XmlTagTable[plain ? XmlTagTable.size() - 1
-                          : static_cast<size_t>(MatchTagType(FText.substr(lessThan)))];
-    FPos = lessThan + row.Opening.size();
-    node.SetElementType(row.ElementType);
+    }
+    const TXmlElementType type = ReadOpening(lessThan);
+    node.SetElementType(type);
 
     // DoProgress and DoNodeLoaded fire when the node is done, also when reading it
     // raised, unless the parse was aborted.
@@ -239,22 +321,27 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
         document->DoNodeNew(&node);
         return document->AbortParsing();
     };
+    // The text up to closing (quotes honoured or not), FPos after it; all the rest
+    // of the input, and FPos at its end, when closing never comes.
+    const auto readUntil = [&](std::string_view closing, bool honourQuotes, bool& found) {
+        const size_t start = FPos;
+        const size_t close = FindClosing(start, closing, honourQuotes, start);
+        found = close != std::string_view::npos;
+        FPos = found ? close + closing.size() : End();
+        return Slice(start, found ? close : End());
+    };
     try {
-        switch (row.ElementType) {
+        bool found = false;
+        switch (type) {
         case xeNormal:
         case xeDeclaration:
         case xeStylesheet: {
             bool isShort = false;
-            if (row.ElementType != xeNormal || !ReadSimpleTag(access, isShort)) {
-                const size_t close = FindClosingText(FText, FPos, row.Closing, true);
-                std::string_view tagText;
-                if (close == std::string_view::npos) {
-                    FPos = FText.size();
-                } else {
-                    tagText = FText.substr(FPos, close - FPos);
-                    FPos = close + row.Closing.size();
-                }
-                if (row.ElementType == xeNormal && !tagText.empty() && tagText.back() == '/') {
+            if (type != xeNormal || !ReadSimpleTag(node, isShort)) {
+                std::string_view tagText = readUntil(type == xeNormal ? ">" : "?>", true, found);
+                if (!found)
+                    tagText = {};
+                if (type == xeNormal && !tagText.empty() && tagText.back() == '/') {
                     isShort = true;
                     tagText.remove_suffix(1);
                 }
@@ -262,47 +349,38 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
             }
             if (announce())
                 return;
-            if (!isShort && row.ElementType == xeNormal)
-                ReadElementBody(node, access, document);
+            if (!isShort && type == xeNormal)
+                ReadElementBody(node, document);
             break;
         }
         case xeDoctype:
-            access.Name = "DTD";
+            node.FName = "DTD";
             if (announce())
                 return;
             if (document)
-                ReadDoctype(node, access);
+                ReadDoctype(node);
             break;
         case xeElement:
         case xeAttList:
         case xeEntity:
         case xeNotation: {
-            const size_t close = FindClosingText(FText, FPos, ">", true);
-            std::string_view text;
-            if (close == std::string_view::npos) {
-                FPos = FText.size();
-            } else {
-                text = FText.substr(FPos, close - FPos);
-                FPos = close + 1;
-            }
-            SplitNameAndValue(node, access, text, false);
+            const std::string_view text = readUntil(">", true, found);
+            SplitNameAndValue(node, found ? text : std::string_view(), false);
             if (announce())
                 return;
             break;
         }
         default: {
-            access.Name = row.ElementType == xeComment ? "Comment"
-                          : row.ElementType == xeCData ? "CData"
-                                                       : "Special";
+            node.FName = type == xeComment ? "Comment" : type == xeCData ? "CData" : "Special";
             if (announce())
                 return;
-            const size_t close = FindClosingText(FText, FPos, row.Closing, false);
-            if (close == std::string_view::npos) {
-                FPos = FText.size();
-            } else {
-                node.SetValueDirect(std::string(FText.substr(FPos, close - FPos)));
-                FPos = close + row.Closing.size();
-            }
+            const std::string_view closing = type == xeComment ? "-->"
+                                             : type == xeCData ? "]]>"
+                                             : type == xeQuestion ? "?>"
+                                                                  : ">";
+            const std::string_view value = readUntil(closing, false, found);
+            if (found)
+                node.SetValueDirect(std::string(value));
             break;
         }
         }
@@ -313,15 +391,14 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node, const TNodeAccess& access) {
     finish();
 }
 
-void TXmlParser::SplitNameAndValue(TUtf8XmlNode& node, const TNodeAccess& access,
-                                   std::string_view text, bool doctype) {
+void TXmlParser::SplitNameAndValue(TUtf8XmlNode& node, std::string_view text, bool doctype) {
     // The name never joins the words after it, as in a start tag, so the value
     // written after it reads back the same.
     std::string_view rest;
     const std::string_view name = SplitTagName(text, rest);
     if (name.empty())
         return;
-    access.Name = name;
+    node.FName = name;
     TxmUTF8StringList items;
     Utf8ParseAttributes(rest, items);
     std::string value;
@@ -335,7 +412,7 @@ void TXmlParser::ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child) {
         RaiseFiler(kNestingTooDeep, parent.Name());
     ++FDepth;
     try {
-        child.ReadFromStream(FSource);
+        ReadInto(child);
     } catch (...) {
         --FDepth;
         throw;
@@ -343,62 +420,62 @@ void TXmlParser::ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child) {
     --FDepth;
 }
 
-void TXmlParser::ReadElementBody(TUtf8XmlNode& node, const TNodeAccess& access,
-                                 TUtf8XmlDocument* document) {
+void TXmlParser::ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document) {
     size_t pendingStart = FPos;
-    std::string_view pending;
+    size_t pendingEnd = FPos;
     bool childRead = false;
     bool crSeen = false;
     while (!(document && document->AbortParsing())) {
-        const size_t lessThan = FText.find('<', FPos);
+        const size_t lessThan = Find('<', FPos, pendingStart);
         if (lessThan == std::string_view::npos) {
-            FPos = FText.size();
+            FPos = End();
             RaiseFiler(sxMissingCloseTag, node.Name());
         }
-        if (!crSeen && std::memchr(FText.data() + FPos, '\r', lessThan - FPos))
+        if (!crSeen && std::memchr(FText.data() + (FPos - FBase), '\r', lessThan - FPos))
             crSeen = true;
-        pending = FText.substr(pendingStart, lessThan - pendingStart);
+        pendingEnd = lessThan;
         FPos = lessThan + 1;
-        if (!SkipBlanks())
+        if (!SkipBlanks(pendingStart))
             RaiseFiler(sxMissingDataAfterLessThan, node.Name());
-        if (FText[FPos] == '/') {
+        if (At(FPos) == '/') {
             ++FPos;
             const std::string& name = node.Name();
             // The usual close tag names the element exactly.
-            if (FText.compare(FPos, name.size(), name) == 0 && FPos + name.size() < FText.size() &&
-                FText[FPos + name.size()] == '>') {
+            if (Have(FPos, name.size() + 1, pendingStart) && Slice(FPos, FPos + name.size()) == name &&
+                At(FPos + name.size()) == '>') {
                 FPos += name.size() + 1;
                 break;
             }
-            const size_t greaterThan = FindClosingText(FText, FPos, ">", true);
+            const size_t greaterThan = FindClosing(FPos, ">", true, pendingStart);
             if (greaterThan == std::string_view::npos) {
-                FPos = FText.size();
+                FPos = End();
                 RaiseFiler(sxMissingGreaterThanInCloseTag, name);
             }
-            const std::string closeName = UTF8Trim(FText.substr(FPos, greaterThan - FPos));
+            const std::string closeName = UTF8Trim(Slice(FPos, greaterThan));
             FPos = greaterThan + 1;
             if (Utf8CompareText(closeName, name) != 0)
                 RaiseFiler(sxIncorrectCloseTag, name);
             break;
         }
         // Text that UTF8Trim would empty makes no child.
+        const std::string_view pending = Slice(pendingStart, pendingEnd);
         if (!IsBlankOnly(pending))
             node.AddCharData(pending, false);
-        pending = {};
         crSeen = false;
         childRead = true;
         FPos = lessThan;
         // Room for the usual handful of children in one block.
-        if (access.Nodes.capacity() == 0)
-            access.Nodes.reserve(kFirstChildCapacity);
+        if (node.FNodes.capacity() == 0)
+            node.FNodes.reserve(kFirstChildCapacity);
         std::unique_ptr<TUtf8XmlNode> owned = node.NewNodeOfClass(node.DocumentHooks());
         TUtf8XmlNode* child = owned.get();
         node.NodeAdd(std::move(owned));
         ReadChild(node, *child);
         if (document && document->DropCommentsOnParse() && child->ElementType() == xeComment)
             node.NodeRemove(child);
-        pendingStart = FPos;
+        pendingStart = pendingEnd = FPos;
     }
+    const std::string_view pending = Slice(pendingStart, pendingEnd);
     if (childRead ? !IsBlankOnly(pending) : !pending.empty())
         node.AddCharData(pending, !childRead);
     if (childRead && crSeen) {
@@ -420,59 +497,54 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node, const TNodeAccess& access,
     }
 }
 
-void TXmlParser::ReadDoctype(TUtf8XmlNode& node, const TNodeAccess& access) {
-    const size_t stop = FText.find_first_of(">[", FPos);
-    if (stop == std::string_view::npos) {
-        FPos = FText.size();
-        return;
+void TXmlParser::ReadDoctype(TUtf8XmlNode& node) {
+    const size_t start = FPos;
+    size_t stop = start;
+    for (;; ++stop) {
+        if (stop >= End() && !Refill(start)) {
+            FPos = End();
+            return;
+        }
+        if (At(stop) == '>' || At(stop) == '[')
+            break;
     }
-    const std::string_view head = FText.substr(FPos, stop - FPos);
     FPos = stop + 1;
-    SplitNameAndValue(node, access, head, true);
-    if (FText[stop] != '[')
+    SplitNameAndValue(node, Slice(start, stop), true);
+    if (At(stop) != '[')
         return;
     const TUtf8XmlDocument* document = node.Document();
     for (;;) {
         if (document && document->AbortParsing())
             return;
+        if (!SkipBlanks(FPos))
+            return;
+        // An empty subset ends right here.
+        if (At(FPos) == ']') {
+            ++FPos;
+            break;
+        }
+        if (At(FPos) == '%') {
+            // A parameter-entity reference stays as written.
+            const size_t reference = FPos;
+            while ((FPos < End() || Refill(reference)) && At(FPos) != ';' && !IsXmlBlank(At(FPos)) &&
+                   At(FPos) != '<' && At(FPos) != ']' && At(FPos) != '>')
+                ++FPos;
+            if (FPos < End() && At(FPos) == ';')
+                ++FPos;
+            node.AddCharData(Slice(reference, FPos), true);
+            continue;
+        }
         std::unique_ptr<TUtf8XmlNode> owned = node.NewNodeOfClass(node.DocumentHooks());
         TUtf8XmlNode* child = owned.get();
         node.NodeAdd(std::move(owned));
         ReadChild(node, *child);
-        // A stray byte of the subset (a parameter entity, say) leaves a node with
-        // nothing in it, which could not be written back.
+        // A stray byte of the subset leaves a node with nothing in it, which could
+        // not be written back.
         if (child->IsClear())
             node.NodeRemove(child);
-        if (!SkipBlanks())
-            return;
-        if (FText[FPos] == ']') {
-            ++FPos;
-            break;
-        }
     }
-    const size_t greaterThan = FText.find('>', FPos);
-    FPos = greaterThan == std::string_view::npos ? FText.size() : greaterThan + 1;
-}
-
-int64_t TXmlParseSource::Read(void* buffer, int64_t count) {
-    const std::string_view rest = FParser.FText.substr(FParser.FPos);
-    const size_t n = std::min(rest.size(), static_cast<size_t>(std::max<int64_t>(count, 0)));
-    std::memcpy(buffer, rest.data(), n);
-    FParser.FPos += n;
-    return static_cast<int64_t>(n);
-}
-
-int64_t TXmlParseSource::Write(const void*, int64_t) {
-    throw EStreamError(std::string(sxCannotWriteWhenReading));
-}
-
-int64_t TXmlParseSource::Seek(int64_t offset, TSeekOrigin origin) {
-    const auto size = static_cast<int64_t>(FParser.FText.size());
-    int64_t position = origin == soBeginning ? offset
-                       : origin == soCurrent ? static_cast<int64_t>(FParser.FPos) + offset
-                                             : size + offset;
-    FParser.FPos = static_cast<size_t>(std::clamp<int64_t>(position, 0, size));
-    return static_cast<int64_t>(FParser.FPos);
+    const size_t greaterThan = Find('>', FPos, FPos);
+    FPos = greaterThan == std::string_view::npos ? End() : greaterThan + 1;
 }
 
 // ---- The node's own entry points -------------------------------------------
@@ -483,25 +555,17 @@ void TUtf8XmlNode::ReadFromString(std::string_view text) {
 }
 
 void TUtf8XmlNode::ReadFromStream(TStream& stream) {
-    if (typeid(stream) == typeid(TXmlParseSource)) {
-        static_cast<TXmlParseSource&>(stream).Parser().ReadInto(
-            *this, TXmlParser::TNodeAccess{FName, FAttributes, FNodes});
-        return;
-    }
-    if (dynamic_cast<TxmCodecStream*>(&stream)) {
-        // A codec hands out one byte a call and cannot seek forward again.
-        std::string text;
-        char ch;
-        while (stream.Read(&ch, 1) == 1)
-            text.push_back(ch);
-        ReadFromString(text);
+    if (auto* codec = dynamic_cast<TxmUtf8Stream*>(&stream)) {
+        TXmlParser parser(*codec);
+        parser.ReadNode(*this);
+        parser.ReturnUnreadInput();
         return;
     }
     const int64_t start = stream.Position();
     const std::string text = stream.ReadRest();
     TXmlParser parser(text);
     parser.ReadNode(*this);
-    stream.Seek(start + static_cast<int64_t>(parser.Position()), soBeginning);
+    stream.Seek(start + parser.InputPosition(), soBeginning);
 }
 
 } // namespace orvex

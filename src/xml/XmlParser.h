@@ -1,117 +1,92 @@
 #pragma once
-// The parser: reads nodes from UTF-8 text in contiguous memory. File and stream
-// loads decode their bytes to UTF-8 once (detecting the encoding first); string
-// loads parse the text as it is. Internal to the XML library: callers use the
-// document's load operations and the node's ReadFromStream/ReadFromString.
+// The parser: reads nodes from UTF-8 text. String loads parse their text as it
+// stands; file and stream loads read theirs through the codec stream a block at
+// a time (in place when the input is a memory stream read as UTF-8), so only a
+// window of the input is held besides the tree. Internal to the XML library:
+// callers use the document's load operations and the node's ReadFromStream and
+// ReadFromString.
 
 #include "xml/XmlCodecStream.h"
-#include "xml/XmlStringList.h"
+#include "xml/XmlTypes.h"
 
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace orvex {
 
 class TUtf8XmlDocument;
 class TUtf8XmlNode;
-class TXmlParser;
-
-// The stream a node reads itself from while a parser runs: the node's
-// ReadFromStream recognises it and lets the parser fill the node directly.
-class TXmlParseSource final : public TStream {
-public:
-    explicit TXmlParseSource(TXmlParser& parser) : FParser(parser) {}
-    TXmlParser& Parser() const { return FParser; }
-    // Bytes of UTF-8 text, as a string stream over it would give them.
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Write(const void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-
-private:
-    TXmlParser& FParser;
-};
 
 class TXmlParser {
 public:
-    // The parts of a node that the parser sets without the checks of the
-    // public setters (names are split off the text as written).
-    struct TNodeAccess {
-        std::string& Name;
-        TxmUTF8StringList& Attributes;
-        std::vector<std::unique_ptr<TUtf8XmlNode>>& Nodes;
-    };
-
     // Deeper nesting is refused with EFilerError, so that crafted input cannot
     // exhaust the stack: a level takes up to about 2 KB of stack in a sanitizer
     // build, and reading, writing and freeing a tree all recurse over its depth.
     static constexpr int kMaxDepth = 2000;
 
-    enum TInput { UTF8Text, EncodedBytes };
-
     // Over UTF-8 text as it stands; text must outlive the parser.
     explicit TXmlParser(std::string_view text);
-    // EncodedBytes: the bytes of a file or stream. Detects the encoding
-    // (EStreamError "Unsupported string encoding" for those that cannot be read)
-    // and decodes.
-    TXmlParser(TInput kind, std::string bytes);
-    // The same over bytes that outlive the parser.
-    TXmlParser(TInput kind, std::string_view bytes);
+    // Over the text of an input, decoded by the codec as it is needed.
+    explicit TXmlParser(TxmUtf8Stream& codec);
 
-    // FText points into the parser's own strings.
     TXmlParser(const TXmlParser&) = delete;
     TXmlParser& operator=(const TXmlParser&) = delete;
 
-    // Reads one node with all its children from the current position (through
-    // the node's virtual ReadFromStream).
+    // Reads one node with all its children from the current position.
     void ReadNode(TUtf8XmlNode& node);
-    // What ReadFromStream runs for a node on this parser's source.
-    void ReadInto(TUtf8XmlNode& node, const TNodeAccess& access);
 
-    bool AtEnd() const { return FPos >= FText.size(); }
-    // Bytes of text consumed so far.
-    size_t Position() const { return FPos; }
-    // Progress positions in the input's own bytes (proportional for decoded input).
+    // Nothing is left to read.
+    bool AtEnd();
+    // Progress positions in the input's own bytes (estimated where the text is
+    // decoded from another encoding).
     int64_t InputPosition() const;
-    int64_t InputSize() const { return static_cast<int64_t>(FBytes.empty() ? FText.size() : FBytes.size()); }
+    int64_t InputSize() const;
 
-    // The encoding in use: the detected one, or UTF-8 after a switch.
-    TStringEncodingType Encoding() const { return FEncoding; }
-    // True while the input is read as code page 1252 for lack of any evidence
-    // of its encoding: only then may the declaration switch it to UTF-8.
-    bool CanSwitchToUtf8() const { return FSwitchable; }
-    // The rest of the input is read as UTF-8.
+    // The encoding in use (UTF-8 for text).
+    TStringEncodingType Encoding() const { return FCodec ? FCodec->Encoding() : seUTF8; }
+    // A declaration may still say the input is UTF-8.
+    bool CanSwitchToUtf8() const { return FCodec && FCodec->CanSwitchToUtf8(); }
+    // The input from the current position on is UTF-8.
     void SwitchToUtf8();
-    // Called before each root-level node: input read as 1252 is converted here,
-    // unless the node is a declaration that ends within the ASCII prefix.
-    void PrepareRootNode();
+    // An input whose encoding is still open is code page 1252.
+    void SettleAnsi();
+    // Hands the text not yet parsed back to the codec's input.
+    void ReturnUnreadInput();
 
 private:
-    friend class TXmlParseSource;
-    bool SkipBlanks();
-    bool ReadSimpleTag(const TNodeAccess& access, bool& isShort);
-    void ReadElementBody(TUtf8XmlNode& node, const TNodeAccess& access, TUtf8XmlDocument* document);
-    void ReadDoctype(TUtf8XmlNode& node, const TNodeAccess& access);
+    // Text positions count from the start of the text: FText holds those from
+    // FBase to End(), and text before a position still needed is kept.
+    size_t End() const { return FBase + FText.size(); }
+    char At(size_t pos) const { return FText[pos - FBase]; }
+    std::string_view Slice(size_t from, size_t to) const {
+        return FText.substr(from - FBase, to - from);
+    }
+    // More text after End(); text before keep may go. False at the end of input.
+    bool Refill(size_t keep);
+    // count bytes from pos on are there, or the input ends first.
+    bool Have(size_t pos, size_t count, size_t keep);
+    bool SkipBlanks(size_t keep);
+    size_t Find(char c, size_t from, size_t keep);
+    size_t FindClosing(size_t from, std::string_view closing, bool honourQuotes, size_t keep);
+    int64_t InputPositionOf(size_t pos) const;
+
+    void ReadInto(TUtf8XmlNode& node);
+    TXmlElementType ReadOpening(size_t lessThan);
+    bool ReadSimpleTag(TUtf8XmlNode& node, bool& isShort);
+    void ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document);
+    void ReadDoctype(TUtf8XmlNode& node);
     void ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child);
-    void SplitNameAndValue(TUtf8XmlNode& node, const TNodeAccess& access, std::string_view text,
-                           bool doctype);
+    void SplitNameAndValue(TUtf8XmlNode& node, std::string_view text, bool doctype);
 
-    void StartOnBytes();
-
-    std::string FOwnedBytes;
-    std::string_view FBytes;     // the input's own bytes (file and stream loads)
-    std::string FDecoded;        // the UTF-8 text when the input was converted
-    std::string_view FText;      // what is parsed
+    TxmUtf8Stream* FCodec = nullptr;
+    std::string FWindow;      // decoded text, when it is not lent in place
+    std::string_view FText;
+    size_t FBase = 0;
     size_t FPos = 0;
-    size_t FMarkLength = 0;
-    size_t FAsciiPrefix = 0;     // leading bytes that read the same in 1252 and UTF-8
-    bool FPassThrough = true;    // FText is FBytes (after the mark) unconverted
-    bool FSwitchable = false;
-    bool FAnsiPending = false;   // 1252 input not yet converted beyond the ASCII prefix
+    int64_t FInputBase = 0;   // input position of the text at FBase
+    bool FLending = false;    // FText is the input's own memory
     int FDepth = 0;
-    TStringEncodingType FEncoding = seUTF8;
-    TXmlParseSource FSource{*this};
 };
 
 } // namespace orvex

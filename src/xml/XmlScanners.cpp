@@ -21,24 +21,35 @@ int MatchTagType(std::string_view tag) {
 
 size_t FindClosingText(std::string_view text, size_t from, std::string_view closing,
                        bool honourQuotes) {
-    if (closing.empty())
+    TClosingTextSearch search(closing, honourQuotes);
+    size_t at = from;
+    return search.Continue(text, from, at);
+}
+
+size_t TClosingTextSearch::Continue(std::string_view text, size_t from, size_t& at) {
+    if (FClosing.empty()) {
+        at = text.size();
         return std::string_view::npos;
-    char quote = 0;
-    for (size_t i = from; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-            continue;
-        }
-        if (honourQuotes && IsXmlQuote(c)) {
-            quote = c;
-            continue;
-        }
-        if (i + 1 - from >= closing.size() &&
-            text.compare(i + 1 - closing.size(), closing.size(), closing) == 0)
-            return i + 1 - closing.size();
     }
+    const char last = FClosing.back();
+    for (size_t i = at; i < text.size(); ++i) {
+        const char c = text[i];
+        if (FQuote) {
+            if (c == FQuote)
+                FQuote = 0;
+            continue;
+        }
+        if (FHonourQuotes && IsXmlQuote(c)) {
+            FQuote = c;
+            continue;
+        }
+        if (c == last && i + 1 - from >= FClosing.size() &&
+            text.compare(i + 1 - FClosing.size(), FClosing.size(), FClosing) == 0) {
+            at = i + 1;
+            return i + 1 - FClosing.size();
+        }
+    }
+    at = text.size();
     return std::string_view::npos;
 }
 

@@ -46,6 +46,21 @@ int MatchTagType(std::string_view tag);
 size_t FindClosingText(std::string_view text, size_t from, std::string_view closing,
                        bool honourQuotes);
 
+// The same search, able to go on when the text grows: Continue searches
+// text[at, end) for closing at or after from (text[from, at) was searched
+// already) and leaves at at the end; it keeps whether a quote is open.
+class TClosingTextSearch {
+public:
+    TClosingTextSearch(std::string_view closing, bool honourQuotes)
+        : FClosing(closing), FHonourQuotes(honourQuotes) {}
+    size_t Continue(std::string_view text, size_t from, size_t& at);
+
+private:
+    std::string_view FClosing;
+    bool FHonourQuotes;
+    char FQuote = 0;
+};
+
 // Narrows [start, close) of 1-based character positions past blanks at both ends;
 // start becomes at least 1, close at most the byte length + 1. True when a
 // non-empty range remains.

@@ -1,5 +1,6 @@
 #include "xml/XmlWriter.h"
 
+#include "xml/UTF8StringUtils.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
@@ -43,6 +44,26 @@ void AppendAttributes(std::string& out, const TUtf8XmlNode& node) {
 }
 
 } // namespace
+
+void TXmlWriter::AppendDeclarationAttributes(const TUtf8XmlNode& node, int depth) {
+    const int encoding = FDeclaredEncoding.empty() || depth > 0 ? -1 : node.AttributeIndexByName("encoding");
+    if (encoding < 0 || SameUtf8AsciiText(node.AttributeValue(encoding), FDeclaredEncoding)) {
+        AppendAttributes(FOut, node);
+        return;
+    }
+    const TxmUTF8StringList& attributes = node.Attributes();
+    for (int i = 0; i < attributes.Count(); ++i) {
+        FOut += ' ';
+        const std::string& item = attributes.Items(i);
+        if (i != encoding) {
+            FOut += item;
+            continue;
+        }
+        const size_t eq = item.find('=');
+        const char quote = eq + 1 < item.size() && IsXmlQuote(item[eq + 1]) ? item[eq + 1] : '"';
+        FOut.append(item, 0, eq + 1).append(1, quote).append(FDeclaredEncoding).append(1, quote);
+    }
+}
 
 void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
     const TXmlElementType type = node.ElementType();
@@ -96,7 +117,7 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
         node.DeleteEmptyAttributes();
         AppendIndent(depth);
         FOut += "<?xml";
-        AppendAttributes(FOut, node);
+        AppendDeclarationAttributes(node, depth);
         FOut += "?>";
         break;
     case xeStylesheet:

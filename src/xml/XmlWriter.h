@@ -23,14 +23,20 @@ public:
     // root-level node).
     void WriteNode(TUtf8XmlNode& node, int depth);
 
+    // The encoding of a declaration written at depth 0 that names anything else
+    // is written as this name (none when empty).
+    void SetDeclaredEncoding(std::string_view name) { FDeclaredEncoding = name; }
+
 private:
     void AppendIndent(int depth);
+    void AppendDeclarationAttributes(const TUtf8XmlNode& node, int depth);
 
     std::string& FOut;
     TUtf8XmlDocument* FProgress = nullptr;
     std::string FIndentString;
     std::string FIndents;
     std::string_view FLineEnd;
+    std::string_view FDeclaredEncoding;
     bool FReadable;
     bool FUseFullNodes;
 };

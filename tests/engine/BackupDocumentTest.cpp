@@ -104,6 +104,18 @@ TEST_F(BackupDocumentTest, MissingMachinesElementRaises) {
     } catch (const EXmlError& e) {
         EXPECT_STREQ(e.what(), "The backup file has no Machines element");
     }
+    WriteBytes(File, "<Config><Machines/></Config>");
+    document = LoadBackupDocument();
+    EXPECT_THROW(
+        {
+            try {
+                MachinesElement(*document);
+            } catch (const EXmlError& e) {
+                EXPECT_STREQ(e.what(), "The backup file's root element is Config, not Root");
+                throw;
+            }
+        },
+        EXmlError);
 }
 
 TEST_F(BackupDocumentTest, FindSubDirLooksAtDirectChildrenOnly) {

@@ -169,5 +169,51 @@ TEST_F(BackupFileEditsTest, ReadOnlyFileIsLeftAlone) {
               std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
 }
 
+TEST_F(BackupFileEditsTest, RewritesByKeyInOneLoadAndOneSave) {
+    const std::string path = R"(<Property id="Path" type="STRING" value="C:\Inetpub\wwwroot" Inherit="False"/>)";
+    WriteBackupFile(With(path, path + "\r\n" +
+                                   CrLfLines({R"(          <Property id="ScriptMaps" type="LIST" value="" Inherit="False">)",
+                                              R"(            <Item value=".asp,C:\old\asp.dll,5"/>)",
+                                              R"(            <Item value=".ASP,c:\OLD\asp.dll,5"/>)"}) +
+                                   "          </Property>"));
+    const std::string before = FileBytes();
+    const std::vector<TValueRewrite> rewrites = {
+        {u"Default/1/ROOT@@path", u"ignored for a property", u"D:\\web"},
+        // One old value twice: the first item, then the next one holding it.
+        {u"Default/1/ROOT@@ScriptMaps@@Item", u".asp,C:\\old\\asp.dll,5", u".asp,D:\\asp.dll,5"},
+        {u"Default/1/ROOT@@ScriptMaps@@Item", u".asp,C:\\old\\asp.dll,5", u".asp,E:\\asp.dll,5"},
+        {u"Default/1/ROOT@@ScriptMaps@@Item", u".asp,C:\\old\\asp.dll,5", u"no third item"},
+        {u"Default/1/gone@@Path", u"", u"x"},
+        {u"Other/1@@ServerComment", u"", u"x"},
+        {u"/1@@ServerComment", u"", u"x"},
+        {u"Default/1@@NoSuchId", u"", u"x"},
+    };
+    const auto written = RewriteValuesByKey(rewrites);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, (std::vector<bool>{true, true, true, false, false, false, false, false}));
+    std::string expected = before;
+    for (auto [from, to] : {std::pair<std::string, std::string>{R"(value="C:\Inetpub\wwwroot")", R"(value="D:\web")"},
+                            {R"(value=".asp,C:\old\asp.dll,5")", R"(value=".asp,D:\asp.dll,5")"},
+                            {R"(value=".ASP,c:\OLD\asp.dll,5")", R"(value=".asp,E:\asp.dll,5")"}})
+        expected.replace(expected.find(from), from.size(), to);
+    EXPECT_EQ(FileBytes(), expected);
+    EXPECT_EQ(Black(), (Lines{"Error: Can not find path=1/gone!", "Error: Can not find backupName=Other!"}));
+    EXPECT_EQ(Red(), Lines{});
+    auto* machine = FindMachineElement(MachinesElement(*GetCachedBackupDocument()), u"Default");
+    EXPECT_EQ(FindSubDirElement(*FindSubDirElement(*machine, u"1"), u"ROOT")->Nodes(0)->AttributeByName(u"value"),
+              u"D:\\web");
+
+    // Nothing written: nothing saved, not even the layout.
+    WriteBackupFile(Saved.substr(0, Saved.size() - 2));
+    ASSERT_TRUE(RewriteValuesByKey({{u"Default/9@@X", u"", u"y"}}));
+    EXPECT_EQ(FileBytes(), Saved.substr(0, Saved.size() - 2));
+
+    // A new value the file cannot hold refuses the whole batch before anything is written.
+    Sink.Lines.clear();
+    EXPECT_FALSE(RewriteValuesByKey({{u"Default/1/ROOT@@Path", u"", u"D:\\ok"}, {u"Default/1/ROOT@@Path", u"", u"D:\\a\u0001"}}));
+    EXPECT_EQ(Red().size(), 1u);
+    EXPECT_EQ(FileBytes(), Saved.substr(0, Saved.size() - 2));
+}
+
 } // namespace
 } // namespace orvex

@@ -203,6 +203,7 @@ TEST_F(WebBackupTest, UnreadableFilesAreLeftAsTheyWere) {
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root/>\r\n", true},          // no Machines element
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Root>\r\n  <Machines>", true},  // truncated
         {"<Root><Machines></Root>", true},                                           // malformed
+        {"<Config>\r\n  <Machines/>\r\n</Config>\r\n", true},                            // another kind of file
         {"", true},
         {"", false},
     };

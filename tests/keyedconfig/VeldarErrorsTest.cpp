@@ -29,7 +29,12 @@ TEST(VeldarErrorsTest, ThreeTextForms) {
         EXPECT_EQ(VeldarErrorText(u"boom", row.method, row.component), row.expected);
         EXPECT_EQ(RaisedText([&] { RaiseVeldarError(u"boom", row.method, row.component); }),
                   row.expected);
+        // The formatted form fills the message first; a missing value stays visible.
+        EXPECT_EQ(RaisedText([&] { RaiseVeldarErrorFmt(u"%s%s", {u"bo", u"om"}, row.method, row.component); }),
+                  row.expected);
     }
+    EXPECT_EQ(RaisedText([] { RaiseVeldarErrorFmt(u"%d of %s", {7}, u"", nullptr); }),
+              u"KX Error: 7 of %s");
 }
 
 TEST(VeldarErrorsTest, WhatIsUtf8OfMessage) {

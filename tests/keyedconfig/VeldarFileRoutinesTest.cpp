@@ -1,6 +1,7 @@
 #include "keyedconfig/VeldarFileRoutines.h"
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -103,6 +104,16 @@ TEST(VeldarFileRoutinesTest, KeyTypeElementNames) {
         EXPECT_EQ(element, row.element);
         EXPECT_EQ(attribute, row.attribute);
     }
+}
+
+TEST(VeldarFileRoutinesTest, PropertyListsAndEvents) {
+    EXPECT_EQ(PropertyList({{u"Zeta", u"1"}, {u"Alpha", PropertyText(true)}, {u"Mid", PropertyText(false)},
+                            {u"Set", SetPropertyText({})}, {u"Two", SetPropertyText({u"a", u"b"})}}),
+              (std::vector<std::u16string>{u"Alpha=True", u"Mid=False", u"Set=[]", u"Two=[a,b]", u"Zeta=1"}));
+    std::function<void()> handler;
+    EXPECT_FALSE(IsEventAssigned(handler));
+    handler = [] {};
+    EXPECT_TRUE(IsEventAssigned(handler));
 }
 
 } // namespace

@@ -54,6 +54,19 @@ TEST_F(VeldarXmlDocFilesTest, LoadAndSaveRoundTrip) {
               TVeldarVariant(int32_t{7}));
 }
 
+// A file whose bytes are not all text in its encoding still loads, with a warning.
+TEST_F(VeldarXmlDocFilesTest, LostCharactersBecomeAWarning) {
+    WriteBytes(file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Cfg><B>caf\xE9</B></Cfg>\n");
+    auto doc = Loaded();
+    ASSERT_EQ(doc->Warnings().size(), 1u);
+    EXPECT_EQ(doc->Warnings()[0],
+              u"Characters lost reading the file: some of its bytes are no text in its encoding");
+    doc->ClearWarnings();
+    WriteBytes(file, kSample);
+    ASSERT_TRUE(doc->LoadFile());
+    EXPECT_TRUE(doc->Warnings().empty());
+}
+
 TEST_F(VeldarXmlDocFilesTest, LoadFailuresLeaveReasons) {
     struct Row {
         std::string_view content; // empty: no file at all

@@ -161,7 +161,7 @@ TEST_F(VeldarmarkTest, WithoutKeyboxes) {
     map->SetVeldarBranch(u"dev");
     EXPECT_EQ(map->BranchKeyboxWarnings(),
               u"Error loading Veldar Branch Keybox: Reason: Veldarmark environment variable not found");
-    const std::u16string local = u"\"" + folder.File("nothing/KXKeybox.xml") + u"\" ";
+    const std::u16string local = std::u16string(u"\"").append(folder.File("nothing/KXKeybox.xml")).append(u"\" ");
     EXPECT_EQ(map->LocalKeyboxWarnings(), local + u"Error loading Veldar Local Keybox: Reason: File not found");
     EXPECT_EQ(map->DefaultMapContext(), u"");
     EXPECT_EQ(RaisedText([&] { map->KeyedValue(u"App", u"Who", cxNone, usrNone, u""); }),
@@ -184,7 +184,7 @@ TEST_F(VeldarmarkTest, CorruptFilesBecomeWarnings) {
     EXPECT_FALSE(map->BranchKeyboxXmlOK());
     EXPECT_TRUE(map->BranchKeyboxExists());
     const std::u16string branchWarning = map->BranchKeyboxWarnings();
-    const std::u16string start = u"\"" + Utf8ToUtf16(root + "/dev/KXKeybox.xml") +
+    const std::u16string start = std::u16string(u"\"").append(Utf8ToUtf16(root + "/dev/KXKeybox.xml")) +
                                  u"\" Error loading Veldar Branch Keybox: Reason: Unable to load file: \r\nReason: ";
     EXPECT_EQ(branchWarning.rfind(start, 0), 0u) << Utf16ToUtf8(branchWarning);
     EXPECT_EQ(map->ContextWarnings().rfind(u"Unable to load file: \r\nReason: ", 0), 0u);

@@ -98,6 +98,7 @@ TEST(DateTimeText, FormatsDoNotDependOnTheLocale) {
     EXPECT_EQ(FormatStandardDateTime(time), u"0987-12-09 08:07:06");
     EXPECT_EQ(FormatTestingLogTime(time), u"0987-Dec-09 08:07:06:005");
     EXPECT_EQ(FormatDateYymmdd(time), u"871209");
+    EXPECT_EQ(FormatDateYyyymmdd(time), u"09871209");
     EXPECT_EQ(FormatStandardDateTime({2000, 2, 29, 0, 0, 0, 1}), u"2000-02-29 00:00:00");
     EXPECT_EQ(FormatStandardDateTime({2000, 2, 29, 0, 0, 0, 0}), u"2000-02-29");
     setlocale(LC_ALL, saved.c_str());

@@ -139,12 +139,13 @@ protected:
     std::filesystem::path Temp(const std::string& name) const { return FTemp.File(name); }
     std::u16string Temp16(const std::string& name) const { return FTemp.File16(name); }
 
-    // Saved into the build folder for a reviewer to look at.
-    void Screenshot(const std::string& name) {
+    // Saved into the build folder for a reviewer to look at: the main window, or
+    // another window.
+    void Screenshot(const std::string& name, QWidget* window = nullptr) {
         const std::filesystem::path folder = Beside("screenshots");
         std::filesystem::create_directories(folder);
         QApplication::processEvents();
-        EXPECT_TRUE(Form().grab().save(QString::fromStdString((folder / (name + ".png")).string())));
+        EXPECT_TRUE((window ? window : &Form())->grab().save(QString::fromStdString((folder / (name + ".png")).string())));
     }
 
     std::string LogText() { return U8(Find<QTextEdit>("rtLog")->toPlainText()); }

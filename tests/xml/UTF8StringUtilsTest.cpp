@@ -1,6 +1,12 @@
 #include "xml/UTF8StringUtils.h"
 
+#include "FullStream.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlNode.h"
+
 #include <gtest/gtest.h>
+
+#include <array>
 
 using namespace orvex;
 
@@ -48,15 +54,38 @@ TEST(ByteStrings, PositionsReplacementAndMatching) {
     EXPECT_EQ(Int64ToUtf8(int64_t(1) << 40), "1099511627776");
 }
 
+TEST(ByteStrings, ScanAndStreamWrites) {
+    const char text[] = "ab\0c";
+    EXPECT_EQ(xmStrScan(text, 'b'), text + 1);
+    EXPECT_EQ(xmStrScan(text, 'c'), nullptr); // beyond the terminator
+    EXPECT_EQ(xmStrScan(text, '\0'), nullptr);
+    EXPECT_EQ(xmStrScan(nullptr, 'a'), nullptr);
+
+    TxmUTF8StringStream stream;
+    WriteUtf8ToStream(stream, "");
+    EXPECT_EQ(stream.Size(), 0);
+    WriteUtf8ToStream(stream, "abc");
+    EXPECT_EQ(xmStreamWriteAt(stream, 2, "xyz", 1), 1);
+    EXPECT_EQ(stream.DataString(), "abcz");
+    test::TFullStream full(2);
+    try {
+        WriteUtf8ToStream(full, "abc");
+        FAIL();
+    } catch (const EStreamError& e) {
+        EXPECT_STREQ(e.what(), "Cannot write to output stream");
+    }
+}
+
 TEST(ByteStrings, LineBreaksAfterEveryWidthBytes) {
     const std::string text(100, 'x');
     EXPECT_EQ(Utf8InsertLineBreaks(text, "|", 76),
-              "|" + std::string(76, 'x') + "|" + std::string(24, 'x') + "|");
+              std::string("|").append(76, 'x').append("|").append(24, 'x').append("|"));
     EXPECT_EQ(Utf8InsertLineBreaks("", "|", 76), "|");
     EXPECT_EQ(Utf8InsertLineBreaks("abc", "", 76), "abc");
     EXPECT_EQ(Utf8InsertLineBreaks("abc", "|", 0), "abc");
-    EXPECT_EQ(Utf8InsertLineBreaks("ab", "|", 1), "|a|b|"); // never two at the end
-    EXPECT_EQ(Utf8InsertLineBreaks(std::string(76, 'y'), "|", 76), "|" + std::string(76, 'y') + "|");
+    EXPECT_EQ(Utf8InsertLineBreaks("ab", "|", 1), "ab|"); // width 1: the final separator only
+    EXPECT_EQ(Utf8InsertLineBreaks("", "|", 1), "|");
+    EXPECT_EQ(Utf8InsertLineBreaks(std::string(76, 'y'), "|", 76), std::string("|").append(76, 'y').append("|"));
 }
 
 TEST(EscapingAndQuoting, EscapesEachCharacterOnce) {
@@ -113,6 +142,45 @@ TEST(Conversions, Utf16AndUtf8UseStandardSequences) {
     EXPECT_EQ(UnicodeToUtf8(u""), "");
 }
 
+// Both buffer conversions: standard sequences, the zero after them, and a
+// character that would not leave room for the zero is not begun.
+TEST(Conversions, BufferConversionsReportWhatTheyWrote) {
+    struct TRow {
+        std::u16string Utf16;
+        std::string Utf8;
+        size_t Room;        // destination size, in bytes or units
+        std::string Bytes;  // written, without the zero
+        std::u16string Units;
+    };
+    const TRow rows[] = {
+        {u"a\u00E9", "a\xC3\xA9", 16, "a\xC3\xA9", u"a\u00E9"},
+        {u"\U0001F600", "\xF0\x9F\x98\x80", 16, "\xF0\x9F\x98\x80", u"\U0001F600"},
+        {u"ab", "ab", 2, "a", u"a"},
+        {u"a\U0001F600", "a\xF0\x9F\x98\x80", 3, "a", u"a"},  // the pair does not fit whole
+        {u"", "", 1, "", u""},
+    };
+    for (const TRow& row : rows) {
+        std::string bytes(row.Room, '#');
+        EXPECT_EQ(Utf16ToUtf8Buffer(bytes.data(), row.Room, row.Utf16.data(), row.Utf16.size()),
+                  row.Bytes.size() + 1);
+        EXPECT_EQ(bytes.substr(0, row.Bytes.size() + 1), row.Bytes + '\0');
+        std::u16string units(row.Room, u'#');
+        EXPECT_EQ(Utf8ToUtf16Buffer(units.data(), row.Room, row.Utf8.data(), row.Utf8.size()),
+                  row.Units.size() + 1);
+        EXPECT_EQ(units.substr(0, row.Units.size() + 1), row.Units + u'\0');
+    }
+    // A lone surrogate keeps its own three bytes; malformed input reads as U+FFFD.
+    const char16_t lone[] = {0xD800, u'x'};
+    char bytes[8];
+    EXPECT_EQ(Utf16ToUtf8Buffer(bytes, 8, lone, 2), 5u);
+    EXPECT_EQ(std::string(bytes, 4), "\xED\xA0\x80x");
+    char16_t units[8];
+    EXPECT_EQ(Utf8ToUtf16Buffer(units, 8, "a\xC3" "b", 3), 4u);
+    EXPECT_EQ(std::u16string(units, 3), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16Buffer(nullptr, 8, "a", 1), 0u);
+    EXPECT_EQ(Utf16ToUtf8Buffer(bytes, 0, u"a", 1), 0u);
+}
+
 TEST(Conversions, AnsiIsCodePage1252) {
     EXPECT_EQ(AnsiToUtf8("\x80\xE9"), "\xE2\x82\xAC\xC3\xA9"); // € é
     EXPECT_EQ(Utf8ToAnsi("\xE2\x82\xAC\xC3\xA9"), "\x80\xE9");
@@ -124,4 +192,38 @@ TEST(Conversions, CompareTextIgnoresCaseBeyondAscii) {
     EXPECT_EQ(Utf8CompareText("\xC3\x84rger", "\xC3\xA4RGER"), 0);
     EXPECT_LT(Utf8CompareText("Alpha", "beta"), 0);
     EXPECT_GT(Utf8CompareText("Gamma", "beta"), 0);
+}
+
+// The tests run under C.UTF-8 (the root collation), whose order the Latin
+// locales share for these letters.
+TEST(Conversions, CompareTextSortsByTheCollation) {
+    EXPECT_LT(Utf8CompareText("a", "\xC3\xA4"), 0);        // a < ä < b, not after z
+    EXPECT_LT(Utf8CompareText("\xC3\xA4", "b"), 0);
+    EXPECT_GT(Utf8CompareText("\xC3\xA9t\xC3\xA9", "ete"), 0);   // accents count, case does not
+    EXPECT_LT(Utf8CompareText(":", "9"), 0);                 // punctuation before digits
+    EXPECT_LT(Utf8CompareText("9", "a"), 0);
+
+    TUtf8XmlNode parent;
+    for (const char* name : {"z", "b", "\xC3\x84", "a"})
+        parent.NodeNew(name);
+    parent.SortChildNodes();
+    std::string order;
+    for (int i = 0; i < parent.NodeCount(); ++i)
+        order += parent.Nodes(i)->Name() + " ";
+    EXPECT_EQ(order, "a \xC3\x84 b z ");
+}
+
+// Printable ASCII is compared in place: it must order exactly as the collator
+// orders the same characters inside longer text.
+TEST(Conversions, AsciiFastPathAgreesWithTheCollator) {
+    const auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (int x = 0x20; x < 0x7F; ++x) {
+        for (int y = 0x20; y < 0x7F; ++y) {
+            const std::string a(1, static_cast<char>(x));
+            const std::string b(1, static_cast<char>(y));
+            ASSERT_EQ(sign(Utf8CompareText(a, b)),
+                      sign(Utf8CompareText(a + "\xC3\xA9", b + "\xC3\xA9")))
+                << a << " " << b;
+        }
+    }
 }

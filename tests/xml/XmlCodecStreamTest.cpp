@@ -182,6 +182,31 @@ TEST(CodecStream, WritesMarkAndUnits) {
     EXPECT_EQ(Encode(seAnsi, "\xE2\x82\xAC\xC3\xA9\xF0\x9F\x98\x80"), "\x80\xE9?");
 }
 
+// A character the output encoding cannot hold is a loss, reported once; a "?"
+// written as itself is none.
+TEST(CodecStream, LossOnWriteIsReported) {
+    const struct {
+        TStringEncodingType encoding;
+        std::string text;
+        bool lost;
+    } cases[] = {
+        {seAnsi, "a?\xC3\xA9\xE2\x82\xAC", false},
+        {seAnsi, "\xE4\xB8\xAD and \xF0\x9F\x98\x80", true},
+        {seUTF16LE, "\xE4\xB8\xAD\xF0\x9F\x98\x80", false},
+    };
+    for (const auto& c : cases) {
+        TxmUTF8StringStream target;
+        TxmUtf8Stream codec(&target);
+        codec.SetEncoding(c.encoding);
+        int reports = 0;
+        codec.OnUnicodeLoss = [&reports](TxmCodecStream&) { ++reports; };
+        codec.Write(c.text.data(), static_cast<int64_t>(c.text.size()));
+        codec.Write(c.text.data(), static_cast<int64_t>(c.text.size()));
+        EXPECT_EQ(codec.WarningUnicodeLoss(), c.lost) << c.text;
+        EXPECT_EQ(reports, c.lost ? 1 : 0) << c.text;
+    }
+}
+
 TEST(CodecStream, CharactersSplitAcrossWritesAreKept) {
     TxmUTF8StringStream target;
     {

@@ -5,6 +5,8 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlStreams.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -39,6 +41,37 @@ std::string SaveBytes(TUtf8XmlDocument& doc) {
 void LoadBytes(TUtf8XmlDocument& doc, const std::string& bytes) {
     TxmUTF8StringStream in(bytes);
     doc.LoadFromStream(in);
+}
+
+// Bytes behind a stream that is no memory stream, as a file is: loads read it a
+// block at a time.
+class TByteStream : public TStream {
+public:
+    explicit TByteStream(std::string bytes) : FBytes(std::move(bytes)) {}
+    int64_t Read(void* buffer, int64_t count) override {
+        const auto n = std::clamp<int64_t>(static_cast<int64_t>(FBytes.size()) - FPosition, 0, count);
+        std::memcpy(buffer, FBytes.data() + FPosition, static_cast<size_t>(n));
+        FPosition += n;
+        return n;
+    }
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        FPosition = origin == soBeginning ? offset
+                    : origin == soCurrent ? FPosition + offset
+                                          : static_cast<int64_t>(FBytes.size()) + offset;
+        return FPosition;
+    }
+
+private:
+    std::string FBytes;
+    int64_t FPosition = 0;
+};
+
+// Loads bytes both ways a load can go: in place from memory and block by block.
+void LoadBothWays(TUtf8XmlDocument& inPlace, TUtf8XmlDocument& streamed, const std::string& bytes) {
+    LoadBytes(inPlace, bytes);
+    TByteStream stream(bytes);
+    streamed.LoadFromStream(stream);
 }
 
 class XmlDocumentFiles : public testing::Test {
@@ -195,6 +228,138 @@ TEST(XmlDocument, EncodingDetectionOnLoad) {
     }
 }
 
+// Without a mark or a declaration the bytes decide: UTF-8 when all of them are
+// well-formed UTF-8 (even when the first non-ASCII byte comes late), else code
+// page 1252 as before. A declaration still decides where there is one.
+TEST(XmlDocument, EncodingOfUnmarkedInputWithoutDeclaration) {
+    const std::string late = "<r>\xC3\xA9" + std::string(100000, 'x') + "\xE9</r>";
+    struct Case {
+        std::string bytes;
+        TStringEncodingType encoding;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"<r>Gr\xC3\xBC\xC3\x9F" "e</r>", seUTF8, "Gr\xC3\xBC\xC3\x9F" "e"},
+        {"<r>\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\xAA\xE0\xB8\x94\xE0\xB8\xB5</r>", seUTF8,
+         "\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\xAA\xE0\xB8\x94\xE0\xB8\xB5"},
+        {"<!-- x --><r a=\"\xE4\xB8\xAD\"/>", seUTF8, ""},
+        {"<r>\xE9</r>", seAnsi, "\xC3\xA9"},
+        {"<r>ascii</r>", seUTF8, "ascii"}, // ASCII is UTF-8 too, and saves so
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>\xC3\xA9</r>", seAnsi, "\xC3\x83\xC2\xA9"},
+        {late, seAnsi, "\xC3\x83\xC2\xA9" + std::string(100000, 'x') + "\xC3\xA9"},
+    };
+    for (const Case& c : cases) {
+        TUtf8XmlDocument inPlace, streamed;
+        LoadBothWays(inPlace, streamed, c.bytes);
+        for (TUtf8XmlDocument* doc : {&inPlace, &streamed}) {
+            EXPECT_EQ(doc->ExternalEncoding(), c.encoding) << c.bytes.substr(0, 40);
+            EXPECT_EQ(doc->Root()->ValueDirect(), c.value) << c.bytes.substr(0, 40);
+        }
+    }
+}
+
+// A document many blocks long, with every kind of token lying across block
+// edges, reads the same from memory, block by block and from a string, in every
+// encoding it can be saved in.
+TEST(XmlDocument, LoadsBlockByBlockAsFromMemory) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE r [<!ENTITY e \"v\">]>\n<r>";
+    uint32_t seed = 7;
+    const auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    const std::string pieces[] = {"\xC3\xA9", "\xE2\x82\xAC", "x", "&amp;", " ", "\r\n"};
+    while (text.size() < 400000) {
+        std::string run;
+        for (uint32_t i = next(300); i > 0; --i)
+            run += pieces[next(6)];
+        switch (next(5)) {
+        case 0: text += "<a k=\"" + run + "\" j='1'/>"; break;
+        case 1: text += "<!--" + run + "-->"; break;
+        case 2: text += "<b>" + run + "<c/>" + run + "</b>"; break;
+        case 3: text += "<![CDATA[" + run + "]]><?pi " + run + "?>"; break;
+        default: text += "<d " + std::string(next(90000) + 1, 'n') + "=\"\"></d>"; break;
+        }
+    }
+    text += "</r>\n";
+    // Where two long texts part, for a readable failure.
+    const auto parting = [](const std::string& a, const std::string& b) {
+        const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+        return at.first == a.end() && at.second == b.end() ? std::string("none")
+                                                           : std::to_string(at.first - a.begin());
+    };
+    TUtf8XmlDocument model;
+    model.ReadFromString(text);
+    for (TStringEncodingType encoding : {seUTF8, seUTF16LE, seUTF16BE, seAnsi}) {
+        model.SetEncodingString(encoding == seAnsi ? "windows-1252" : "UTF-8");
+        const std::string expected = model.WriteToString();
+        model.SetExternalEncoding(encoding);
+        const std::string saved = SaveBytes(model);
+        TUtf8XmlDocument inPlace, streamed;
+        LoadBothWays(inPlace, streamed, saved);
+        std::string declared = expected;
+        if (encoding == seUTF16LE || encoding == seUTF16BE)
+            declared.replace(declared.find("UTF-8"), 5, "UTF-16");
+        EXPECT_EQ(parting(inPlace.WriteToString(), declared), "none") << encoding;
+        EXPECT_EQ(parting(streamed.WriteToString(), declared), "none") << encoding;
+        EXPECT_EQ(streamed.ExternalEncoding(), encoding);
+    }
+}
+
+// Bytes that are no text in the input's encoding are reported once.
+TEST(XmlDocument, UnicodeLossOnLoadIsReported) {
+    struct Case {
+        std::string bytes;
+        int reports;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\"?><r>\xC3\xA9</r>", 0},
+        {"<?xml version=\"1.0\"?><r>\xE9 and \xFF</r>", 1},
+        {"\xEF\xBB\xBF<r a=\"\xC3\">\xE9</r>", 1},
+        {"\xFF\xFE<\x00r\x00/\x00>\x00\x20"s, 1}, // half a UTF-16 unit at the end
+        {"<r>\xE9</r>", 0},                            // 1252 holds every byte
+    };
+    for (const Case& c : cases) {
+        TUtf8XmlDocument inPlace, streamed;
+        int reports = 0;
+        for (TUtf8XmlDocument* doc : {&inPlace, &streamed})
+            doc->OnUnicodeLoss = [&reports](TUtf8XmlDocument& d) {
+                ++reports;
+                EXPECT_NE(d.CodecStream(), nullptr);
+            };
+        LoadBothWays(inPlace, streamed, c.bytes);
+        EXPECT_EQ(reports, 2 * c.reports) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(inPlace.CodecStream(), nullptr);
+    }
+}
+
+// Saved in UTF-8 or UTF-16, the declaration names what the file is in; another
+// encoding keeps the name it has.
+TEST(XmlDocument, SavedDeclarationNamesTheEncoding) {
+    struct Case {
+        std::string declaration;
+        TStringEncodingType encoding;
+        std::string written;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", seUTF8, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+        {"<?xml version=\"1.0\" encoding='utf-8'?>", seUTF8, "<?xml version=\"1.0\" encoding='utf-8'?>"},
+        {"<?xml version=\"1.0\" encoding='UTF-8'?>", seUTF16BE, "<?xml version=\"1.0\" encoding='UTF-16'?>"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-16LE\"?>", seUTF16LE, "<?xml version=\"1.0\" encoding=\"UTF-16\"?>"},
+        {"<?xml version=\"1.0\"?>", seUTF16LE, "<?xml version=\"1.0\"?>"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", seAnsi, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+    };
+    for (const Case& c : cases) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(c.declaration + "<r/>");
+        doc.SetExternalEncoding(c.encoding);
+        TUtf8XmlDocument saved;
+        LoadBytes(saved, SaveBytes(doc));
+        EXPECT_EQ(saved.WriteToString(), c.written + "\n<r></r>\n") << c.declaration;
+        EXPECT_EQ(doc.WriteToString(), c.declaration + "\n<r></r>\n"); // the tree keeps its name
+    }
+}
+
 TEST(XmlDocument, StringLoadsDoNoDetection) {
     TUtf8XmlDocument doc;
     doc.SetExternalEncoding(seUTF16BE);
@@ -235,7 +400,12 @@ TEST(XmlDocument, RoundTripsInEveryEncoding) {
         LoadBytes(again, saved);
         EXPECT_EQ(again.ExternalEncoding(), c.encoding);
         again.SetXmlFormat(xfReadable);
-        EXPECT_EQ(again.WriteToString(), text) << c.encoding;
+        // The file declares what it is written in; the tree it came from is unchanged.
+        std::string declared = text;
+        if (c.encoding != seUTF8)
+            declared.replace(declared.find("UTF-8"), 5, "UTF-16");
+        EXPECT_EQ(again.WriteToString(), declared) << c.encoding;
+        EXPECT_EQ(doc.WriteToString(), text);
         EXPECT_EQ(SaveBytes(again), saved); // written back in the encoding it was read in
     }
     // ANSI keeps what 1252 holds; the rest becomes "?".
@@ -349,4 +519,27 @@ TEST(XmlDocument, ResolveEntityReferencesFromTheDoctype) {
     doc.ReadFromString("<!DOCTYPE r [<!ENTITY who \"World\">]><r a=\"Hello &who;\"/>");
     doc.ResolveEntityReferences();
     EXPECT_EQ(doc.Root()->AttributeByName("a"), "Hello World");
+}
+
+// Resolution never raises on a well-formed document: an attribute without a
+// value stays, and an entity whose text is no XML by itself stays a reference.
+TEST(XmlDocument, ResolveEntityReferencesLeavesWhatItCannotExpand) {
+    struct Case {
+        std::string text;
+        std::string resolved;
+    };
+    const Case cases[] = {
+        {"<r k a='&e;'/>", "<r k a=\"x\"></r>"},
+        {"<r =v>&e;</r>", "<r =v>&e;</r>"},
+        {"<!DOCTYPE r [<!ENTITY m \"&#60;foo></foo>\">]><r>&m;</r>", "<r>&m;</r>"},
+        {"<!DOCTYPE r [<!ENTITY m \"<foo/&#62;\">]><r>a&m;b</r>", "<r>a&m;b</r>"},
+        {"<!DOCTYPE r [<!ENTITY m \"<b>x</b>\">]><r>&m;</r>", "<r><b>x</b></r>"},
+    };
+    for (const Case& c : cases) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(c.text.starts_with("<!") ? c.text
+                                                    : "<!DOCTYPE r [<!ENTITY e \"x\">]>" + c.text);
+        doc.ResolveEntityReferences();
+        EXPECT_EQ(doc.Root()->WriteToString(), c.resolved) << c.text;
+    }
 }

@@ -17,7 +17,7 @@ std::string Dump(const TUtf8XmlNode& node) {
     if (node.NodeCount() > 0) {
         out += "(";
         for (int i = 0; i < node.NodeCount(); ++i)
-            out += (i ? "," : "") + Dump(*node.Nodes(i));
+            out.append(i ? "," : "").append(Dump(*node.Nodes(i)));
         out += ")";
     }
     return out;
@@ -113,8 +113,8 @@ TEST(EntityResolution, ExpansionsThatMultiplyStopAtALimit) {
     for (int level = 1; level <= 6; ++level) {
         std::string refs;
         for (int i = 0; i < 10; ++i)
-            refs += "&l" + std::to_string(level - 1) + ";";
-        doc.Entities["l" + std::to_string(level)] = "<y>" + refs + "</y>";
+            refs.append("&l").append(std::to_string(level - 1)).append(";");
+        doc.Entities[std::string("l").append(std::to_string(level))] = "<y>" + refs + "</y>";
     }
     TUtf8XmlNode* root = doc.Container.NodeNew("r");
     root->SetValueDirect("&l6;");

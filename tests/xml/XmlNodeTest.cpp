@@ -461,7 +461,7 @@ TEST(Sorting, ByNameByFunctionAndByDocumentEvent) {
 
     TUtf8XmlNode big;
     for (int i = 0; i < 500; ++i)
-        big.NodeNew("n" + std::to_string((i * 7919) % 500 + 1000));
+        big.NodeNew(std::string("n").append(std::to_string((i * 7919) % 500 + 1000)));
     big.SortChildNodes();
     for (int i = 1; i < big.NodeCount(); ++i)
         EXPECT_LT(big.Nodes(i - 1)->Name(), big.Nodes(i)->Name());

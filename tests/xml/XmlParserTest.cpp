@@ -146,12 +146,14 @@ TEST(XmlParser, DoctypeAndSubset) {
     EXPECT_EQ(dtd->ElementType(), xeDoctype);
     EXPECT_EQ(dtd->Name(), "html");
     EXPECT_EQ(dtd->ValueDirect(), "PUBLIC \"-//W3C//DTD\" \"x.dtd\"");
-    ASSERT_EQ(dtd->NodeCount(), 3); // the stray parameter entity leaves nothing
+    ASSERT_EQ(dtd->NodeCount(), 4);
     EXPECT_EQ(dtd->Nodes(0)->ElementType(), xeAttList);
     EXPECT_EQ(dtd->Nodes(0)->Name(), "a");
     EXPECT_EQ(dtd->Nodes(0)->ValueDirect(), "b\r\nCDATA\r\n#IMPLIED");
-    EXPECT_EQ(dtd->Nodes(1)->ElementType(), xeEntity);
-    EXPECT_EQ(dtd->Nodes(2)->ElementType(), xeComment);
+    EXPECT_EQ(dtd->Nodes(1)->ElementType(), xeCharData); // the parameter entity, as written
+    EXPECT_EQ(dtd->Nodes(1)->ValueDirect(), "%pe;");
+    EXPECT_EQ(dtd->Nodes(2)->ElementType(), xeEntity);
+    EXPECT_EQ(dtd->Nodes(3)->ElementType(), xeComment);
     EXPECT_EQ(doc.Root()->Name(), "html");
     EXPECT_EQ(doc.ResolveEntity("Amp"), "v");
     EXPECT_EQ(doc.ResolveEntity("amp"), ""); // names compare exactly
@@ -297,4 +299,60 @@ TEST(XmlParser, NodeReadsOneNodeFromAStream) {
     node.ReadFromStream(stream);
     EXPECT_EQ(node.Name(), "b");
     EXPECT_EQ(stream.Position(), 13);
+}
+
+// Only the target "xml" (in any case) makes a declaration and only
+// "xml-stylesheet" a style sheet; every other instruction reads and writes back
+// as it was written.
+TEST(XmlParser, ProcessingInstructionTargets) {
+    struct TCase {
+        std::string Instruction;
+        TXmlElementType Type;
+        std::string Written;
+    };
+    const TCase cases[] = {
+        {"<?xml-model href=\"schema.rng\"?>", xeQuestion, "<?xml-model href=\"schema.rng\"?>"},
+        {"<?xmlfoo bar?>", xeQuestion, "<?xmlfoo bar?>"},
+        {"<?xml-stylesheetx a?>", xeQuestion, "<?xml-stylesheetx a?>"},
+        {"<?xml-stylesheet href=\"a.xsl\"?>", xeStylesheet, "<?xml-stylesheet href=\"a.xsl\"?>"},
+        {"<?xml version=\"1.0\"?>", xeDeclaration, "<?xml version=\"1.0\"?>"},
+        {"<?XML version=\"1.0\"?>", xeDeclaration, "<?xml version=\"1.0\"?>"},
+        {"<?xml?>", xeDeclaration, "<?xml?>"},
+    };
+    for (const TCase& c : cases) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(c.Instruction + "<r/>");
+        ASSERT_EQ(doc.RootNodeList()->NodeCount(), 2) << c.Instruction;
+        EXPECT_EQ(doc.RootNodeList()->Nodes(0)->ElementType(), c.Type) << c.Instruction;
+        EXPECT_EQ(doc.WriteToString(), c.Written + "\n<r></r>\n");
+    }
+}
+
+// An empty internal subset loads like none; a parameter-entity reference in a
+// subset is kept as written.
+TEST(XmlParser, InternalSubsets) {
+    for (const char* subset : {"[]", "[ ]", "[\n]", "[\r\n\t]"}) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(std::string("<!DOCTYPE a SYSTEM \"a.dtd\" ") + subset + "><a><b/></a>");
+        TUtf8XmlNode* dtd = doc.RootNodeList()->Nodes(0);
+        EXPECT_EQ(dtd->NodeCount(), 0) << subset;
+        ASSERT_NE(doc.Root(), nullptr) << subset;
+        EXPECT_EQ(doc.Root()->NodeCount(), 1) << subset;
+        EXPECT_EQ(doc.WriteToString(), "<!DOCTYPE a SYSTEM \"a.dtd\">\n<a><b/></a>\n");
+    }
+    TUtf8XmlDocument doc;
+    doc.ReadFromString("<!DOCTYPE d [<!ENTITY % pe \"<!ENTITY e 'x'>\"> %pe; %other;]><d/>");
+    doc.SetXmlFormat(xfReadable);
+    const std::string written = doc.WriteToString();
+    EXPECT_EQ(written,
+              "<!DOCTYPE d  [\r\n"
+              "  <!ENTITY % pe\r\n\"<!ENTITY e 'x'>\">\r\n"
+              "%pe;\r\n"
+              "%other;\r\n"
+              "]>\r\n"
+              "<d></d>\r\n");
+    TUtf8XmlDocument again;
+    again.ReadFromString(written);
+    again.SetXmlFormat(xfReadable);
+    EXPECT_EQ(again.WriteToString(), written);
 }

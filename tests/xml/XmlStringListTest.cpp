@@ -63,7 +63,7 @@ TEST(AttributeStorage, ShortAndLongListsBehaveAlike) {
         if (count % 2)
             list.Reserve(count);
         for (int i = 0; i < count; ++i) {
-            model.push_back("a" + std::to_string(i) + "=\"a value long enough for a block\"");
+            model.push_back(std::string("a").append(std::to_string(i)).append("=\"a value long enough for a block\""));
             EXPECT_EQ(list.Add(model.back()), i);
         }
         const auto expectModel = [&](const TxmUTF8StringList& got, const std::vector<std::string>& want) {

@@ -1,6 +1,7 @@
 #pragma once
 // The one UTF-8 <-> UTF-16 codec of the program. Every layer converts through it.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,16 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // Appends the UTF-8 form of one code point (up to U+10FFFF) to out.
 void AppendUtf8(std::string& out, char32_t codePoint);
+
+// The UTF-8 form of one code point (up to U+10FFFF) in out; its length, 1 to 4.
+size_t EncodeUtf8(char32_t codePoint, char out[4]);
+
+// The code point of the sequence at p (p < end) as Utf8ToUtf16 reads it, and the
+// bytes it takes: a malformed byte takes 1 and reads as U+FFFD (wellFormed false).
+size_t DecodeUtf8(const char* p, const char* end, char32_t& codePoint, bool& wellFormed);
+
+// The code point of the unit at p (p < end) as Utf16ToUtf8 reads it: a surrogate
+// pair takes 2 units, anything else 1.
+size_t DecodeUtf16(const char16_t* p, const char16_t* end, char32_t& codePoint);
 
 } // namespace orvex

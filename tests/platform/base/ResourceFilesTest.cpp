@@ -38,7 +38,7 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 // The value of attribute name in an element line, escaped as written; empty when absent.
 std::string AttributeOf(std::string_view line, std::string_view name) {
-    const std::string key = " " + std::string(name) + "=\"";
+    const std::string key = std::string(" ").append(name).append("=\"");
     const size_t start = line.find(key);
     if (start == std::string_view::npos)
         return {};

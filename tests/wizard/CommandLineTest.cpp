@@ -1,0 +1,225 @@
+// The unattended backup as cron runs it: the real program, started offscreen from a
+// folder of its own (a link to the built executable, so config.ini, the info log
+// and bare "-f" names stay in the test's folder) against emulated machines there.
+
+#include "../engine/TempFolder.h"
+#include "support/HostInfo.h"
+
+#include <QDate>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace orvex::test {
+namespace {
+
+const std::string kHead = CrLfLines({R"(<?xml version="1.0" encoding="UTF-8"?>)", "<Root>", "  <Machines>"});
+const std::string kTail = CrLfLines({"  </Machines>", "</Root>"});
+
+// A Machine element in the file's own layout, so that a rewrite keeps it byte for byte.
+std::string StubMachine(const std::string& name) {
+    return CrLfLines({"    <Machine backupName=\"" + name +
+                          R"(" machineName="web2" path="w3svc" className="IIsWebService">)",
+                      R"(      <Property id="KeyType" type="STRING" value="IIsWebService" Inherit="False"/>)",
+                      "    </Machine>"});
+}
+
+std::string Today() { return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString(); }
+
+class TCommandLineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(File("machines"));
+        std::error_code error;
+        std::filesystem::create_hard_link(ORVEX_EXECUTABLE, File("orvex"), error);
+        if (error)
+            std::filesystem::copy_file(ORVEX_EXECUTABLE, File("orvex"));
+    }
+
+    std::filesystem::path File(const std::string& name) const { return FTemp.File(name); }
+    std::string Path(const std::string& name) const { return File(name).string(); }
+
+    // The exit status, or -1 when the program did not end by itself in time.
+    int Run(const std::vector<std::string>& arguments, int milliseconds = 120'000,
+            const std::function<void()>& inChild = {}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(Path("machines")));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (const auto& [name, value] : Environment)
+            value.isEmpty() ? environment.remove(name) : environment.insert(name, value);
+        process.setProcessEnvironment(environment);
+        process.setChildProcessModifier(inChild ? inChild : [] {});
+        QStringList list;
+        for (const std::string& argument : arguments)
+            list << QString::fromStdString(argument);
+        process.start(QString::fromStdString(Path("orvex")), list);
+        if (!process.waitForFinished(milliseconds)) {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << process.readAllStandardError().toStdString();
+        return process.exitCode();
+    }
+
+    // Today's info log beside the program as UTF-8 (without its mark); "" when none.
+    std::string InfoLog() const {
+        const std::string bytes = ReadBytes(File("orvex.info." + Today().substr(2) + ".log"));
+        return bytes.size() < 2 ? "" : QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
+                                                          static_cast<qsizetype>(bytes.size() / 2 - 1))
+                                           .toStdString();
+    }
+
+    // Set for the program after the defaults; an empty value removes the variable.
+    std::vector<std::pair<QString, QString>> Environment;
+    TTempFolder FTemp;
+};
+
+TEST_F(TCommandLineTest, CleanBackupsBesideTheProgramAndWithOptions) {
+    const std::string config = "[main]\nBackupMetaFileName=" + Path("Elsewhere.xml") + "\n";
+    WriteBytes(File("config.ini"), config);
+    ASSERT_EQ(Run({"/backup", "-f", "backup.xml", "/q"}), 0) << InfoLog();
+    const std::string backup = ReadBytes(File("backup.xml"));
+    EXPECT_TRUE(backup.starts_with(kHead + "    <Machine backupName=\"" + Utf16ToUtf8(GetComputerNameString()) +
+                                   R"(Sites" machineName="" path="w3svc" className="IIsWebService">)" "\r\n"))
+        << backup.substr(0, 300);
+    EXPECT_TRUE(backup.ends_with("    </Machine>\r\n" + kTail));
+    EXPECT_NE(backup.find(R"(siteName="Default Web Site")"), std::string::npos);
+    for (size_t at = backup.find('\n'); at != std::string::npos; at = backup.find('\n', at + 1))
+        ASSERT_EQ(backup[at - 1], '\r') << "bare line feed at " << at;
+    EXPECT_EQ(InfoLog(), "");
+    EXPECT_EQ(ReadBytes(File("config.ini")), config);
+
+    // The last "-n" counts, with its first marker; an option without a value is ignored.
+    const std::string before = Today();
+    ASSERT_EQ(Run({"/BACKUP", "-n", "First", "-m", "localhost", "-f", Path("Sites.xml"), "-n",
+                   "Night(~today~)(~today~)", "-Q", "-n"}),
+              0);
+    const std::string named = ReadBytes(File("Sites.xml"));
+    const auto machine = [](const std::string& date) {
+        return "\r\n    <Machine backupName=\"Night" + date + "(~today~)\" machineName=\"localhost\" path=\"w3svc\"";
+    };
+    EXPECT_TRUE(named.find(machine(before)) == kHead.size() - 2 || named.find(machine(Today())) == kHead.size() - 2);
+    EXPECT_EQ(named.find("<Machine ", kHead.size() + 6), std::string::npos);
+}
+
+TEST_F(TCommandLineTest, OverwriteReplacesTheBackupAndWithoutItNothingChanges) {
+    const std::string original = kHead + StubMachine("A") + StubMachine("B") + StubMachine("C") + kTail;
+    WriteBytes(File("Sites.xml"), original);
+    EXPECT_EQ(Run({"/backup", "-n", "b", "-f", Path("Sites.xml"), "/q"}), 1);
+    EXPECT_EQ(ReadBytes(File("Sites.xml")), original);
+    EXPECT_NE(InfoLog().find("\tWARNING during backup of : Answered No, as nobody can answer in an unattended run: "
+                             "A backup named b already exists. Are you sure you want to overwrite it?\r\n"),
+              std::string::npos)
+        << InfoLog();
+
+    // The old element goes, the new one is the last; the others stay as they were.
+    EXPECT_EQ(Run({"/backup", "-n", "b", "-f", Path("Sites.xml"), "/q", "-o"}), 0) << InfoLog();
+    const std::string replaced = ReadBytes(File("Sites.xml"));
+    const std::string before = kHead + StubMachine("A") + StubMachine("C");
+    ASSERT_TRUE(replaced.starts_with(before + R"(    <Machine backupName="b" machineName="" )"));
+    EXPECT_TRUE(replaced.ends_with("    </Machine>\r\n" + kTail));
+    EXPECT_GT(replaced.size(), before.size() + 10'000);
+}
+
+// Each failed run ends by itself with status 1 and an info-log line, and leaves the
+// file as it was (or absent).
+TEST_F(TCommandLineTest, FailedRunsEndWithStatusOneAndLeaveTheFileAsItWas) {
+    const std::string backup = kHead + StubMachine("Kept") + kTail;
+    const auto limitFileSize = [] {
+        // Room for info-log lines, not for a backup.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    struct TCase {
+        const char* Name;
+        std::optional<std::string> Bytes;
+        std::vector<std::string> Options;
+        std::string LogLine;
+        std::function<void()> InChild = {};
+    };
+    const std::vector<TCase> cases = {
+        {"truncated file", backup.substr(0, 150), {}, "\tEXCEPTION during backup of : XML problem; "},
+        {"not a backup file", CrLfLines({"<Config>", "  <Machines/>", "</Config>"}), {},
+         "\tEXCEPTION during backup of : XML problem; The backup file's root element is Config, not Root\r\n"},
+        {"existing name", backup, {"-n", "KEPT"}, "A backup named KEPT already exists."},
+        {"save fails", backup, {"-n", "New"},
+         "\tEXCEPTION during backup of : XML problem; Cannot create file \"" + Path("Sites.xml") +
+             "\". File too large",
+         limitFileSize},
+        {"slash in the name", backup, {"-n", "Sites/(~today~)"},
+         "\tERROR during backup of : The backup name \"Sites/" + Today() + "\" cannot be used: "},
+        {"double at in the name", std::nullopt, {"-n", "a@@b"}, "The backup name \"a@@b\" cannot be used: "},
+        {"blank name", std::nullopt, {"-n", " "}, "\tERROR during backup of : A backup needs a name.\r\n"},
+        {"missing folder", std::nullopt, {"-f", Path("missing/Sites.xml")},
+         "\tEXCEPTION during backup of : Cannot create file \"" + Path("missing/Sites.xml") + "\""},
+    };
+    // The local machine is made on first use, a write the size limit would stop.
+    ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove(File("Sites.xml"));
+        std::filesystem::remove(File("orvex.info." + Today().substr(2) + ".log"));
+        if (c.Bytes)
+            WriteBytes(File("Sites.xml"), *c.Bytes);
+        std::vector<std::string> arguments = {"/backup", "-f", Path("Sites.xml")};
+        arguments.insert(arguments.end(), c.Options.begin(), c.Options.end());
+        arguments.push_back("/q");
+        EXPECT_EQ(Run(arguments, 120'000, c.InChild), 1);
+        EXPECT_EQ(std::filesystem::exists(File("Sites.xml")), c.Bytes.has_value());
+        EXPECT_EQ(ReadBytes(File("Sites.xml")), c.Bytes.value_or(""));
+        EXPECT_NE(InfoLog().find(c.LogLine), std::string::npos) << InfoLog();
+    }
+
+    // An unknown machine is saved without content.
+    EXPECT_EQ(Run({"/backup", "-m", "nosuch", "-f", Path("Sites.xml"), "/q"}), 1);
+    EXPECT_NE(InfoLog().find("\tEXCEPTION during backup of nosuch: Call GetObject EOleSysError error! Path=\\; "
+                             "errornum=-2147023174; errortext="),
+              std::string::npos)
+        << InfoLog();
+}
+
+TEST_F(TCommandLineTest, MessagesOfAnUnattendedRunGoToTheInfoLog) {
+    WriteBytes(File("Orvex_GUI_Text.xml"), "<PelluxToolsSoftwareTolkara><Other>");
+    EXPECT_EQ(Run({"/backup", "-f", Path("Sites.xml"), "/q"}), 0);
+    EXPECT_NE(InfoLog().find("\tNot shown in an unattended run: The GUI-text catalogue \"" +
+                             Path("Orvex_GUI_Text.xml") + "\" cannot be read: "),
+              std::string::npos)
+        << InfoLog();
+}
+
+TEST_F(TCommandLineTest, DisplayWithoutWindowManagerStillRunsTheBackup) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "no Xvfb";
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp"});
+    while (server.waitForStarted() && !server.canReadLine() && server.waitForReadyRead(10'000)) {
+    }
+    const QString display = QString::fromLatin1(server.readLine()).trimmed();
+    ASSERT_FALSE(display.isEmpty());
+    // The session bus library of the X platform keeps a buffer to the end.
+    WriteBytes(File("lsan.supp"), "leak:libdbus-1.so\n");
+    Environment = {{"DISPLAY", ":" + display},
+                   {"QT_QPA_PLATFORM", {}},
+                   {"LSAN_OPTIONS", QString::fromStdString("suppressions=" + Path("lsan.supp"))}};
+    EXPECT_EQ(Run({"/backup", "-f", Path("Sites.xml"), "/q"}), 0) << InfoLog();
+    EXPECT_TRUE(std::filesystem::exists(File("Sites.xml")));
+    server.terminate();
+    server.waitForFinished();
+}
+
+TEST_F(TCommandLineTest, QuitWithoutBackupDoesNothing) {
+    EXPECT_EQ(Run({"/q", "-f", "backup.xml"}, 3000), -1);
+    EXPECT_FALSE(std::filesystem::exists(File("backup.xml")));
+    EXPECT_FALSE(std::filesystem::exists(File("Metabase.xml")));
+    EXPECT_EQ(InfoLog(), "");
+}
+
+} // namespace
+} // namespace orvex::test
