@@ -99,6 +99,7 @@ void Measure(benchmark::State& state, int sites, TPrepare prepare, TBody body, b
     for (auto _ : state) {
         state.PauseTiming();
         prepare();
+        ::sync();  // what prepare wrote reaches the disk before the timing, not within it
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         body();
