@@ -125,25 +125,43 @@ void WriteTemporary(TTemporaryFile& temp, const std::string& path, const std::st
             Fail(path, n < 0 ? errno : EIO);
         written += static_cast<size_t>(n);
     }
-    if (::fsync(temp.FHandle) != 0)
-        Fail(path, errno);
+    // On its way to the disk while the caller goes on; Commit() waits for it.
+    (void)::sync_file_range(temp.FHandle, 0, 0, SYNC_FILE_RANGE_WRITE);
     const int handle = std::exchange(temp.FHandle, -1);
     if (::close(handle) != 0)
         Fail(path, errno);
 }
 
-// Makes the rename or link itself durable; the new contents are in place either way.
-void SyncFolder(const std::string& target) {
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+// Waits until a written file's bytes are on disk; false with errno set when not.
+bool SyncFile(const std::string& name) {
+    const int handle = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0)
+        return false;
+    const bool synced = ::fsync(handle) == 0;
+    const int error = errno;
+    ::close(handle);
+    errno = error;
+    return synced;
+}
+
+// Makes the renames and links in a folder durable; the new contents are in place
+// either way.
+void SyncFolder(const std::string& folder) {
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle >= 0) {
+        ::fsync(handle);
+        ::close(handle);
     }
 }
 
 } // namespace
 
-void WriteFileAtomically(std::u16string_view path16, std::string_view bytes) {
+TAtomicWrites::~TAtomicWrites() {
+    for (const TPending& pending : FPending)
+        ::unlink(pending.Temporary.c_str());
+}
+
+void TAtomicWrites::Write(std::u16string_view path16, std::string_view bytes) {
     const std::string path = Utf16ToUtf8(path16);
     std::string target = path;
     struct stat info {};
@@ -160,14 +178,39 @@ void WriteFileAtomically(std::u16string_view path16, std::string_view bytes) {
             Fail(path, EACCES);
         exists = true;
     }
-    RemoveStaleTemporaries(FolderOf(target));
-
+    const std::string folder = FolderOf(target);
+    if (FCleaned.insert(folder).second)
+        RemoveStaleTemporaries(folder);
     TTemporaryFile temp(TemporaryNameFor(target));
     WriteTemporary(temp, path, target, bytes, exists ? &info : nullptr);
-    if (::rename(temp.FName.c_str(), target.c_str()) != 0)
-        Fail(path, errno);
-    temp.FName.clear();
-    SyncFolder(target);
+    FPending.push_back({path, target, std::exchange(temp.FName, std::string())});
+}
+
+void TAtomicWrites::Commit() {
+    std::vector<TPending> pending;
+    pending.swap(FPending);
+    std::set<std::string> folders;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        // Written back since Write() started it: the wait is short.
+        const TPending& file = pending[i];
+        if (!SyncFile(file.Temporary) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
+            const int failure = errno;
+            for (size_t j = i; j < pending.size(); ++j)
+                ::unlink(pending[j].Temporary.c_str());
+            for (const std::string& folder : folders)
+                SyncFolder(folder);
+            Fail(file.Path, failure);
+        }
+        folders.insert(FolderOf(file.Target));
+    }
+    for (const std::string& folder : folders)
+        SyncFolder(folder);
+}
+
+void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+    TAtomicWrites writes;
+    writes.Write(path, bytes);
+    writes.Commit();
 }
 
 bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) {
@@ -178,13 +221,15 @@ bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) 
     RemoveStaleTemporaries(FolderOf(path));
     TTemporaryFile temp(TemporaryNameFor(path));
     WriteTemporary(temp, path, path, bytes, nullptr);
+    if (!SyncFile(temp.FName))
+        Fail(path, errno);
     // Unlike a rename, a link never replaces a file that appeared meanwhile.
     if (::link(temp.FName.c_str(), path.c_str()) != 0) {
         if (errno == EEXIST)
             return false;
         Fail(path, errno);
     }
-    SyncFolder(path);
+    SyncFolder(FolderOf(path));
     return true;
 }
 

@@ -2,9 +2,11 @@
 // Replaces a file's contents so that a reader, a crash or a failure sees either
 // the old file or the complete new one, never a part.
 
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvex {
 
@@ -22,6 +24,36 @@ public:
 // Temporary files of earlier saves into the same folder whose process is gone (a
 // killed program leaves them) are removed first.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// Several files replaced together: each is written to its temporary file and
+// started on its way to the disk by Write(), while the next is prepared, and all
+// take their places at Commit(), each once its bytes are on disk. A failure before
+// Commit() leaves every file as it was. Each folder is cleared of stale
+// temporaries once. A file that later files name is committed before they are
+// written.
+class TAtomicWrites {
+public:
+    TAtomicWrites() = default;
+    ~TAtomicWrites();  // removes the temporaries of writes not committed
+    TAtomicWrites(const TAtomicWrites&) = delete;
+    TAtomicWrites& operator=(const TAtomicWrites&) = delete;
+
+    // The checks, mode and owner of WriteFileAtomically. Raises EAtomicFileError.
+    void Write(std::u16string_view path, std::string_view bytes);
+    // Puts the files written since the last Commit() in place, in the order written,
+    // and makes the renames durable. Raises EAtomicFileError naming the first file
+    // it could not put in place; the files before it are in place.
+    void Commit();
+
+private:
+    struct TPending {
+        std::string Path;
+        std::string Target;
+        std::string Temporary;
+    };
+    std::vector<TPending> FPending;
+    std::set<std::string> FCleaned;
+};
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.
