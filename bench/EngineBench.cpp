@@ -1,40 +1,45 @@
-// The web backup of a generated machine of 1,000 sites with 10 virtual directories
-// each, next to a bare load and readable save of the file it writes. Peak memory
-// (ru_maxrss) goes out as a counter of every benchmark.
+// The web backup and the restore of generated machines of 50, 200 and 1,000 sites
+// with 10 virtual directories each, next to a bare load and readable save of the
+// backup file they write or read, measured in the same run. Every benchmark
+// reports its time as a multiple of that load and save (x_load_save) and the peak
+// memory while it ran (peak_MB).
 
 #include "engine/BackupDocument.h"
+#include "engine/BackupGrammar.h"
 #include "engine/EngineState.h"
+#include "engine/RestoreTree.h"
+#include "engine/SupportedProperties.h"
 #include "engine/WebBackup.h"
+#include "engine/WebRestore.h"
 #include "platform/DefaultMachine.h"
 #include "platform/EmulatedMachine.h"
+#include "platform/base/EmbeddedResources.h"
+#include "platform/base/Module.h"
+#include "platform/base/NumberText.h"
 #include "platform/base/Utf.h"
 #include "xml/WideXmlDocument.h"
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <charconv>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
 using namespace orvex;
 
 constexpr int kDirsPerSite = 10;
-
-// 1,000 sites; ORVEX_BENCH_SITES gives a smaller machine for profiling.
-int SiteCount() {
-    const char* text = std::getenv("ORVEX_BENCH_SITES");
-    int sites = 0;
-    if (text)
-        std::from_chars(text, text + std::strlen(text), sites);
-    return sites > 0 ? sites : 1000;
-}
+constexpr int kSiteCounts[] = {50, 200, 1000};
 
 // The machines folder and backup files, in a temporary folder removed at exit.
 class TBenchFolder {
@@ -45,7 +50,6 @@ public:
         std::filesystem::create_directories(FPath / "machines");
         setenv("ORVEX_MACHINES", (FPath / "machines").c_str(), 1);
         CloseMachines();
-        CreateMachine(u"BIG", BuildLargeMachineState(u"BIG", SiteCount(), kDirsPerSite));
         OpenMachine(u"");  // the local machine (the namespace of "IIS:") is installed here
     }
     ~TBenchFolder() {
@@ -53,7 +57,7 @@ public:
         std::error_code error;
         std::filesystem::remove_all(FPath, error);
     }
-    std::filesystem::path File(const char* name) const { return FPath / name; }
+    std::filesystem::path File(const std::string& name) const { return FPath / name; }
 
 private:
     std::filesystem::path FPath;
@@ -64,72 +68,180 @@ TBenchFolder& Folder() {
     return folder;
 }
 
+std::u16string SourceMachine(int sites) { return u"BIG" + IntToText(sites); }
+std::filesystem::path BackupFile(int sites) { return Folder().File("Backup" + std::to_string(sites) + ".xml"); }
+
+// Peak memory while one benchmark runs: the kernel's high-water mark, reset first.
+void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;  // kB
+    return 0;
+}
+
+double Median(std::vector<double> times) {
+    if (times.empty()) return 0;
+    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+    return times[times.size() / 2];
+}
+
+// Every bare load and save of each backup file so far, in seconds.
+std::map<int, std::vector<double>> gLoadSaveSeconds;
+
+// Times the body of each iteration only (prepare runs outside the timing) and
+// reports the counters every benchmark here carries: x_load_save is the median
+// time of this run over the median load and save so far.
+template <class TPrepare, class TBody>
+void Measure(benchmark::State& state, int sites, TPrepare prepare, TBody body, bool loadSave = false) {
+    ResetPeakMemory();
+    std::vector<double> times;
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepare();
+        ::sync();  // what prepare wrote reaches the disk before the timing, not within it
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        body();
+        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(times.back());
+    }
+    if (loadSave) gLoadSaveSeconds[sites].insert(gLoadSaveSeconds[sites].end(), times.begin(), times.end());
+    state.counters["x_load_save"] = Median(times) / Median(gLoadSaveSeconds[sites]);
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(BackupFile(sites))) / 1e6;
+    state.counters["peak_MB"] = PeakMegabytes();
+}
+
+// The restore tree of a backup file: every backup and element, all checked.
+class TBenchNode : public TTreeNode {
+public:
+    TBenchNode(std::u16string text, TBenchNode* parent, const TWideXmlNode& element)
+        : FText(std::move(text)), FParent(parent),
+          FData(NewTreeNodeData(parent ? element.AttributeByName(backupxml::AttrPath) : backupxml::PathWebService,
+                                element.AttributeByName(backupxml::AttrClassName))) {
+        FData->Checked = FData->PropertiesChecked = 1;
+        for (int i = 0; i < element.NodeCount(); ++i)
+            if (const TWideXmlNode& child = *element.Nodes(i); child.Name() == backupxml::ElemSubDir)
+                FChildren.push_back(std::make_unique<TBenchNode>(child.AttributeByName(backupxml::AttrPath), this, child));
+    }
+    std::u16string Text() const override { return FText; }
+    TTreeNode* Parent() const override { return FParent; }
+    int ChildCount() const override { return static_cast<int>(FChildren.size()); }
+    TTreeNode* Child(int index) const override { return FChildren[static_cast<size_t>(index)].get(); }
+    TreeNodeData* Data() const override { return FData.get(); }
+
+private:
+    std::u16string FText;
+    TBenchNode* FParent;
+    TTreeNodeDataPtr FData;
+    std::vector<std::unique_ptr<TBenchNode>> FChildren;
+};
+
+class TBenchTree : public TRestoreTree {
+public:
+    explicit TBenchTree(const TWideXmlDocument& document) {
+        const TWideXmlNode& machines = *document.Root()->NodeByName(backupxml::ElemMachines);
+        for (int i = 0; i < machines.NodeCount(); ++i)
+            FTops.push_back(std::make_unique<TBenchNode>(
+                machines.Nodes(i)->AttributeByName(backupxml::AttrBackupName), nullptr, *machines.Nodes(i)));
+    }
+    int TopLevelCount() const override { return static_cast<int>(FTops.size()); }
+    TTreeNode* TopLevelNode(int index) const override { return FTops[static_cast<size_t>(index)].get(); }
+
+private:
+    std::vector<std::unique_ptr<TBenchNode>> FTops;
+};
+
+void Backup(int sites) {
+    SetBackupFileName(Utf8ToUtf16(BackupFile(sites).string()));
+    if (!BackupMachine(u"Big", SourceMachine(sites))) throw std::runtime_error("the backup failed");
 }
 
 // A new backup file holding only the skeleton.
-void FreshBackupFile(const std::filesystem::path& file) {
-    std::filesystem::remove(file);
-    SetBackupFileName(Utf8ToUtf16(file.string()));
+void FreshBackupFile(int sites) {
+    std::filesystem::remove(BackupFile(sites));
+    SetBackupFileName(Utf8ToUtf16(BackupFile(sites).string()));
     EnsureBackupFile();
 }
 
-// cold: the machine is read from its folder within the timing, as on the first
-// backup of a program run; warm: it is open already.
-void RunBackup(benchmark::State& state, bool cold) {
-    const std::filesystem::path file = Folder().File("Backup.xml");
-    for (auto _ : state) {
-        state.PauseTiming();
-        FreshBackupFile(file);
-        if (cold)
-            CloseMachines();
-        else
-            OpenMachine(u"BIG");
-        state.ResumeTiming();
-        if (!BackupMachine(u"Big", u"BIG"))
-            throw std::runtime_error("the backup failed");
-    }
-    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
-    state.counters["peak_rss_MB"] = PeakMegabytes();
+// The machine of that size and its backup file, made once, before any timing.
+void Prepare(int sites) {
+    static std::set<int> prepared;
+    if (!prepared.insert(sites).second) return;
+    CreateMachine(SourceMachine(sites), BuildLargeMachineState(SourceMachine(sites), sites, kDirsPerSite));
+    FreshBackupFile(sites);
+    Backup(sites);
 }
 
-void BM_BackupMachine(benchmark::State& state) { RunBackup(state, true); }
-void BM_BackupMachineOpen(benchmark::State& state) { RunBackup(state, false); }
+// The backup: with the machine closed before each run, reading its folder is
+// timed, as on the first backup of a program run; or with the machine open.
+void BM_Backup(benchmark::State& state, int sites, bool open) {
+    Measure(
+        state, sites,
+        [&] {
+            FreshBackupFile(sites);
+            if (open)
+                OpenMachine(SourceMachine(sites));
+            else
+                CloseMachines();
+        },
+        [&] { Backup(sites); });
+}
 
-// What the backup cannot beat: reading the file it wrote and writing it again.
-void BM_LoadSaveBackupFile(benchmark::State& state) {
-    const std::filesystem::path file = Folder().File("Backup.xml");
-    if (!std::filesystem::exists(file)) {
-        FreshBackupFile(file);
-        if (!BackupMachine(u"Big", u"BIG"))
-            throw std::runtime_error("the backup failed");
-    }
-    const std::u16string input = Utf8ToUtf16(file.string());
+// What neither can beat: reading the backup file and writing it again.
+void BM_LoadSave(benchmark::State& state, int sites) {
+    Prepare(sites);
+    const std::u16string input = Utf8ToUtf16(BackupFile(sites).string());
     const std::u16string output = Utf8ToUtf16(Folder().File("Copy.xml").string());
-    for (auto _ : state) {
+    Measure(state, sites, [] {}, [&] {
         TWideXmlDocument document;
         document.LoadFromFile(input);
         document.SetXmlFormat(xfReadable);
         document.SaveToFile(output);
-    }
-    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
-    state.counters["peak_rss_MB"] = PeakMegabytes();
+    }, true);
 }
 
-BENCHMARK(BM_BackupMachine)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_BackupMachineOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_LoadSaveBackupFile)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+// The whole backup restored into the local machine: one without web sites, or the
+// machine it was taken from (every site exists and is overwritten). The machine is
+// made afresh and opened before each run, as the wizard has it open; the restore
+// writes its files.
+void BM_Restore(benchmark::State& state, int sites, bool intoEmpty) {
+    SetSiteConflictMode(scmOverwrite);
+    Measure(
+        state, sites,
+        [&] {
+            CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), intoEmpty ? 0 : sites, kDirsPerSite));
+            OpenMachine(u"localhost");
+            SetBackupFileName(Utf8ToUtf16(BackupFile(sites).string()));
+        },
+        [&] {
+            TBenchTree tree(*LoadBackupDocument());
+            RestoreMachine(u"localhost", u"IIS6", tree);
+        });
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    Folder();  // the machine is made before any timing
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    FillSupportedPropertyTable(std::string(*FindEmbeddedResource(u"SupportedProperty")));
+    Folder();  // $ORVEX_MACHINES points at it before any machine is made
+    // The figures of one size all run before the next size is made; the load and
+    // save first, as the others are measured against it.
+    for (int sites : kSiteCounts) {
+        const std::string size = "/" + std::to_string(sites);
+        for (auto [name, run] : std::initializer_list<std::pair<const char*, void (*)(benchmark::State&, int)>>{
+                 {"BM_LoadSave", BM_LoadSave},
+                 {"BM_Backup", [](benchmark::State& s, int n) { BM_Backup(s, n, false); }},
+                 {"BM_BackupOpen", [](benchmark::State& s, int n) { BM_Backup(s, n, true); }},
+                 {"BM_RestoreIntoEmpty", [](benchmark::State& s, int n) { BM_Restore(s, n, true); }},
+                 {"BM_RestoreIntoSame", [](benchmark::State& s, int n) { BM_Restore(s, n, false); }}})
+            benchmark::RegisterBenchmark((name + size).c_str(), run, sites)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->MinTime(sites >= 1000 ? 5.0 : 1.0);
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

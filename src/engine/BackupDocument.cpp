@@ -3,12 +3,14 @@
 #include "engine/BackupGrammar.h"
 #include "engine/EngineState.h"
 #include "engine/PropertyText.h"
+#include "platform/base/AsciiText.h"
 #include "platform/base/AtomicFile.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/Utf.h"
 #include "xml/XmlStreams.h"
 #include "xml/XmlErrors.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -62,6 +64,19 @@ TBackupFileEdit::TBackupFileEdit() {
     FDocument = LoadBackupDocument();
 }
 
+bool IsBackupElement(const TWideXmlNode& node, std::u16string_view name) {
+    if (node.ElementType() != xeNormal) return false;
+    // Names are nearly always ASCII: compared as they stand, without a UTF-16 copy.
+    const std::string_view own = node.TUtf8XmlNode::Name();
+    if (std::all_of(own.begin(), own.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        if (own.size() != name.size()) return false;
+        for (size_t i = 0; i < own.size(); ++i)
+            if (AsciiLower(char16_t(own[i])) != AsciiLower(name[i])) return false;
+        return true;
+    }
+    return SameTextIgnoreCase(node.Name(), name);
+}
+
 TWideXmlNode& MachinesElement(TWideXmlDocument& document) {
     TWideXmlNode* root = document.Root();
     TWideXmlNode* machines = root ? root->NodeByName(backupxml::ElemMachines) : nullptr;
@@ -76,7 +91,7 @@ TWideXmlNode& MachinesElement(TWideXmlDocument& document) {
 TWideXmlNode* FindMachineElement(const TWideXmlNode& machines, std::u16string_view backupName) {
     for (int i = 0; i < machines.NodeCount(); ++i) {
         TWideXmlNode* child = machines.Nodes(i);
-        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), backupxml::ElemMachine) &&
+        if (IsBackupElement(*child, backupxml::ElemMachine) &&
             SameTextIgnoreCase(child->AttributeByName(backupxml::AttrBackupName), backupName))
             return child;
     }
@@ -86,7 +101,7 @@ TWideXmlNode* FindMachineElement(const TWideXmlNode& machines, std::u16string_vi
 TWideXmlNode* MachineElementAt(const TWideXmlNode& machines, int index) {
     for (int i = 0; i < machines.NodeCount(); ++i) {
         TWideXmlNode* child = machines.Nodes(i);
-        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), backupxml::ElemMachine) &&
+        if (IsBackupElement(*child, backupxml::ElemMachine) &&
             index-- == 0)
             return child;
     }
@@ -108,7 +123,7 @@ TWideXmlNode& AppendSubDirElement(TWideXmlNode& parent, std::u16string_view path
 TWideXmlNode* FindSubDirElement(const TWideXmlNode& parent, std::u16string_view path, std::u16string_view className) {
     for (int i = 0; i < parent.NodeCount(); ++i) {
         TWideXmlNode* child = parent.Nodes(i);
-        if (child->ElementType() != xeNormal || !SameTextIgnoreCase(child->Name(), backupxml::ElemSubDir)) continue;
+        if (!IsBackupElement(*child, backupxml::ElemSubDir)) continue;
         if (!SameTextIgnoreCase(child->AttributeByName(backupxml::AttrPath), path)) continue;
         if (!className.empty() && !SameTextIgnoreCase(child->AttributeByName(backupxml::AttrClassName), className))
             continue;
@@ -121,7 +136,7 @@ TSubDirMap SubDirsOf(const TWideXmlNode& parent) {
     TSubDirMap map;
     for (int i = 0; i < parent.NodeCount(); ++i) {
         TWideXmlNode* child = parent.Nodes(i);
-        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), backupxml::ElemSubDir))
+        if (IsBackupElement(*child, backupxml::ElemSubDir))
             map.emplace(CaseFoldedKey(child->AttributeByName(backupxml::AttrPath)), child);
     }
     return map;

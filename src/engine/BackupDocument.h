@@ -43,6 +43,9 @@ private:
     std::unique_ptr<TWideXmlDocument> FDocument;
 };
 
+// True for an element (no comment or text) whose name equals name ignoring case.
+bool IsBackupElement(const TWideXmlNode& node, std::u16string_view name);
+
 // The `Machines` element of a backup document; raises EXmlError when the file has
 // none or its root is not `Root`, so that nothing is written into a file of another kind.
 TWideXmlNode& MachinesElement(TWideXmlDocument& document);

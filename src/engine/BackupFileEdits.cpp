@@ -21,7 +21,7 @@ using namespace backupxml;
 TWideXmlNode* FindPropertyChild(const TWideXmlNode& element, std::u16string_view id) {
     for (int i = 0; i < element.NodeCount(); ++i) {
         TWideXmlNode* child = element.Nodes(i);
-        if (child->ElementType() == xeNormal && SameTextIgnoreCase(child->Name(), ElemProperty) &&
+        if (IsBackupElement(*child, ElemProperty) &&
             SameTextIgnoreCase(child->AttributeByName(AttrId), id))
             return child;
     }

@@ -51,7 +51,7 @@ void CollectNonexistPaths(std::vector<std::u16string>& list, const TWideXmlNode&
 void CollectBindings(std::vector<std::u16string>& list, const TWideXmlNode& element) {
     for (int i = 0; i < element.NodeCount(); ++i) {
         const TWideXmlNode& child = *element.Nodes(i);
-        if (child.ElementType() != xeNormal || !SameTextIgnoreCase(child.Name(), ElemProperty)) continue;
+        if (!IsBackupElement(child, ElemProperty)) continue;
         std::u16string type = child.AttributeByName(AttrType);
         std::u16string id = child.AttributeByName(AttrId);
         if (SameTextIgnoreCase(type, TypeUnsupported)) continue;

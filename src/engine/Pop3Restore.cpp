@@ -266,7 +266,7 @@ void RestorePopDomains(const TOleVariant& domains, const TWideXmlNode& element, 
 bool ReadPopProperty(const TWideXmlNode& element, std::u16string_view id, TOleVariant& value) {
     for (int i = 0; i < element.NodeCount(); ++i) {
         const TWideXmlNode& child = *element.Nodes(i);
-        if (child.ElementType() != xeNormal || !SameTextIgnoreCase(child.Name(), ElemProperty)) continue;
+        if (!IsBackupElement(child, ElemProperty)) continue;
         if (!SameTextIgnoreCase(child.AttributeByName(AttrId), id) || !IsSupportedProperty(ClassPop3, id)) continue;
         std::u16string type = child.AttributeByName(AttrType);
         // Anything else would become an empty text that looks restored.

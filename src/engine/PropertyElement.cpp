@@ -1,5 +1,6 @@
 #include "engine/PropertyElement.h"
 
+#include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/PropertyText.h"
 #include "platform/base/CaseFold.h"
@@ -9,14 +10,10 @@ namespace orvex {
 
 namespace {
 
-bool IsPropertyElement(const TWideXmlNode& node) {
-    return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), backupxml::ElemProperty);
-}
-
 TWideXmlNode* FindPropertyChild(const TWideXmlNode& parent, std::u16string_view id) {
     for (int i = 0; i < parent.NodeCount(); ++i) {
         TWideXmlNode* child = parent.Nodes(i);
-        if (IsPropertyElement(*child) && SameTextIgnoreCase(child->AttributeByName(backupxml::AttrId), id))
+        if (IsBackupElement(*child, backupxml::ElemProperty) && SameTextIgnoreCase(child->AttributeByName(backupxml::AttrId), id))
             return child;
     }
     return nullptr;
@@ -93,7 +90,7 @@ void TPropertyIndex::Build() {
     FBuilt = true;
     for (int i = 0; i < FParent.NodeCount(); ++i) {
         TWideXmlNode* child = FParent.Nodes(i);
-        if (IsPropertyElement(*child)) FById.emplace(child->AttributeByName(backupxml::AttrId), child);
+        if (IsBackupElement(*child, backupxml::ElemProperty)) FById.emplace(child->AttributeByName(backupxml::AttrId), child);
     }
 }
 

@@ -93,6 +93,7 @@ std::u16string CodePointText(char16_t c) {
 std::u16string XmlTextProblem(std::u16string_view text, TLineControls lineControls) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
+        if (c >= 0x20 && c < 0xD800) continue;  // nearly every character
         bool allowed = c >= 0x20 && c < 0xFFFE;
         if (c == u'\t' || c == u'\n' || c == u'\r') allowed = lineControls == TLineControls::lcAllowed;
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {

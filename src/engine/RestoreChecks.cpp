@@ -73,16 +73,18 @@ void Refuse(const TWideXmlNode& element, const std::u16string& reason) {
 
 void CheckChildren(std::u16string_view machine, const TWideXmlNode& element, const TTreeNode& node, bool topLevel,
                    TRefusedNodes& refused) {
-    const TSubDirMap children = SubDirsOf(element);
-    std::unordered_map<std::u16string, int> uses;
+    if (node.ChildCount() == 0) return;
+    // The first element of each path (case folded), as the restore finds it, and how
+    // many elements have that path.
+    std::unordered_map<std::u16string, std::pair<const TWideXmlNode*, int>> children;
     // A tree node's record ends at a NUL: such an element is known by the part of
     // its path before it, and a node of that path may stand for it.
     std::unordered_map<std::u16string, const TWideXmlNode*> cutAtNul;
     for (int i = 0; i < element.NodeCount(); ++i) {
         const TWideXmlNode& child = *element.Nodes(i);
-        if (child.ElementType() != xeNormal || !SameTextIgnoreCase(child.Name(), ElemSubDir)) continue;
+        if (!IsBackupElement(child, ElemSubDir)) continue;
         std::u16string path = child.AttributeByName(AttrPath);
-        ++uses[CaseFoldedKey(path)];
+        ++children.try_emplace(CaseFoldedKey(path), &child, 0).first->second.second;
         if (size_t nul = path.find(u'\0'); nul != std::u16string::npos)
             cutAtNul.emplace(CaseFoldedKey(path.substr(0, nul)), &child);
     }
@@ -92,16 +94,18 @@ void CheckChildren(std::u16string_view machine, const TWideXmlNode& element, con
         std::u16string className = NodeClassName(child);
         if (className == ClassPop3 || className == ClassServiceExtensions) continue;
         std::u16string name = NodePath(child);
-        if (auto nul = cutAtNul.find(CaseFoldedKey(name)); nul != cutAtNul.end()) {
+        std::u16string key = CaseFoldedKey(name);
+        if (auto nul = cutAtNul.find(key); nul != cutAtNul.end()) {
             Refuse(*nul->second, u"the key name \"" + Visible(nul->second->AttributeByName(AttrPath)) +
                                      u"\" holds a NUL character");
             refused.insert(&child);
             continue;
         }
-        const TWideXmlNode* childElement = FindSubDir(children, name);
-        if (!childElement) continue;  // the restore reports it
+        auto found = children.find(key);
+        if (found == children.end()) continue;  // the restore reports it
+        const auto& [childElement, count] = found->second;
         std::u16string reason = KeyNameProblem(name);
-        if (int count = uses[CaseFoldedKey(name)]; reason.empty() && count > 1)
+        if (reason.empty() && count > 1)
             reason = u"the path \"" + Visible(name) + u"\" is used by " + IntToText(count) +
                      u" elements of this backup; none of them is restored";
         if (reason.empty() && topLevel && !SameAsciiText(className, ClassWebServer) && StandsOnSite(machine, name))

@@ -10,7 +10,8 @@
 
 namespace orvex {
 
-// The top-level nodes (one per backup) of the wizard's restore tree, in order.
+// The top-level nodes of the wizard's restore tree: node i shows the i-th
+// `Machine` element of the backup file (a restore takes the checked one by place).
 class TRestoreTree {
 public:
     virtual ~TRestoreTree() = default;

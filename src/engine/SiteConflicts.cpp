@@ -51,16 +51,13 @@ void LogSiteList(std::u16string_view where, const TSiteList& list) {
     for (const auto& line : list) LogLine(u"  " + line, clLogGreen);
 }
 
-bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
-    return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
-}
-
 // New identifiers for sites of the selected backup, made in one loaded copy of the
 // backup file, which stays locked until it is saved once; the tree's records
 // follow only a saved file.
 class TSiteRenumbering {
 public:
-    explicit TSiteRenumbering(const TRestoreTree& tree) : FTree(tree) {}
+    // copy: the caller's loaded copy of the file, renamed alike (or nullptr).
+    TSiteRenumbering(const TRestoreTree& tree, TWideXmlDocument* copy) : FTree(tree), FCopy(copy) {}
 
     // Renames the site oldId in the copy (its path and AppRoot values). False, after
     // a red line for an exception, when it cannot; nothing is saved then.
@@ -75,8 +72,9 @@ public:
             if (!FMachineElement) return false;
             TWideXmlNode* site = FindSubDirElement(*FMachineElement, oldId);
             if (!site) return false;
-            site->SetAttributeByName(AttrPath, newId);
-            RewriteAppRoot(oldId, newId, *site);
+            Rename(*site, oldId, newId);
+            if (TWideXmlNode* copy = FCopy ? FindSubDirElement(*SelectedMachineElement(*FCopy, FTree), oldId) : nullptr)
+                Rename(*copy, oldId, newId);
             FRenamed.emplace_back(oldId, newId);
             return true;
         } catch (const std::exception& e) {
@@ -108,7 +106,13 @@ public:
     }
 
 private:
+    static void Rename(TWideXmlNode& site, std::u16string_view oldId, std::u16string_view newId) {
+        site.SetAttributeByName(AttrPath, newId);
+        RewriteAppRoot(oldId, newId, site);
+    }
+
     const TRestoreTree& FTree;
+    TWideXmlDocument* FCopy;
     std::unique_ptr<TBackupFileEdit> FEdit;
     TTreeNode* FMachineNode = nullptr;
     TWideXmlNode* FMachineElement = nullptr;
@@ -182,20 +186,20 @@ bool ListDestinationSites(std::u16string_view machine, TSiteList& list) {
     bool complete = BackupSubDirectories(machine, machineElement->AttributeByName(AttrPath), *machineElement, false);
     for (int i = 0; i < machineElement->NodeCount(); ++i) {
         const TWideXmlNode& child = *machineElement->Nodes(i);
-        if (IsElementNamed(child, ElemSubDir) && SameTextIgnoreCase(child.AttributeByName(AttrClassName), ClassWebServer))
+        if (IsBackupElement(child, ElemSubDir) && SameTextIgnoreCase(child.AttributeByName(AttrClassName), ClassWebServer))
             list.push_back(child.AttributeByName(AttrPath) + u"=" + child.AttributeByName(AttrSiteName));
     }
     return complete;
 }
 
 void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites,
-                     const TRefusedNodes* refused) {
+                     const TRefusedNodes* refused, TWideXmlDocument* copy) {
     allSites.clear();
     selectedSites.clear();
     TTreeNode* machineNode = FindSelectedMachineNode(tree);
     if (!machineNode) return;
-    auto document = LoadBackupDocument();
-    TWideXmlNode* machineElement = SelectedMachineElement(*document, tree);
+    std::unique_ptr<TWideXmlDocument> loaded = copy ? nullptr : LoadBackupDocument();
+    TWideXmlNode* machineElement = SelectedMachineElement(copy ? *copy : *loaded, tree);
     for (int i = 0; i < machineNode->ChildCount(); ++i) {
         const TTreeNode& child = *machineNode->Child(i);
         if (!SameTextIgnoreCase(NodeClassName(child), ClassWebServer)) continue;
@@ -208,7 +212,7 @@ void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& s
 }
 
 bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList,
-                const TRefusedNodes* refused) {
+                const TRefusedNodes* refused, TWideXmlDocument* copy) {
     TSiteList destination, backup, selected;
     // A site left out would look free and be overwritten whatever the mode.
     if (!ListDestinationSites(machine, destination)) {
@@ -217,7 +221,7 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
                        clLogRed);
         return false;
     }
-    ListBackupSites(tree, backup, selected, refused);
+    ListBackupSites(tree, backup, selected, refused, copy);
     LogSiteList(u"backup package", backup);
     LogSiteList(u"destination machine", destination);
     LogSiteList(u"selected list", selected);
@@ -236,7 +240,7 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
     }
     for (const auto& line : backup) usedIds.insert(CaseFoldedKey(SplitSiteLine(line).Id));
     int64_t lowestCandidate = 1;  // every smaller number is in use
-    TSiteRenumbering renumbering(tree);
+    TSiteRenumbering renumbering(tree, copy);
 
     const size_t count = selected.size();
     for (size_t i = 0; i < count; ++i) {
@@ -266,7 +270,7 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
 
 bool ChangeSitePath(std::u16string_view oldId, std::u16string_view newId, const TRestoreTree& tree) {
     if (SameTextIgnoreCase(oldId, newId)) return true;
-    TSiteRenumbering renumbering(tree);
+    TSiteRenumbering renumbering(tree, nullptr);
     return renumbering.Add(oldId, newId) && renumbering.Finish();
 }
 
@@ -274,14 +278,14 @@ void RewriteAppRoot(std::u16string_view oldId, std::u16string_view newId, TWideX
     const std::u16string prefix = u"/LM/W3SVC/" + std::u16string(oldId);
     for (int i = 0; i < element.NodeCount(); ++i) {
         TWideXmlNode& child = *element.Nodes(i);
-        if (IsElementNamed(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), u"AppRoot")) {
+        if (IsBackupElement(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), u"AppRoot")) {
             std::u16string value = child.AttributeByName(AttrValue);
             // "/LM/W3SVC/12" is another site than "/LM/W3SVC/1".
             if (value.size() >= prefix.size() && !HasDotSteps(value) &&
                 SameTextIgnoreCase(std::u16string_view(value).substr(0, prefix.size()), prefix) &&
                 (value.size() == prefix.size() || value[prefix.size()] == u'/'))
                 child.SetAttributeByName(AttrValue, u"/LM/W3SVC/" + std::u16string(newId) + value.substr(prefix.size()));
-        } else if (IsElementNamed(child, ElemSubDir)) {
+        } else if (IsBackupElement(child, ElemSubDir)) {
             RewriteAppRoot(oldId, newId, child);
         }
     }

@@ -33,17 +33,19 @@ bool ListDestinationSites(std::u16string_view machine, TSiteList& list);
 
 // Clears both lists and fills them with the web sites of the selected backup: all
 // of them, and those whose tree nodes are checked and not refused. No selected
-// backup: both empty. The backup file's errors pass.
+// backup: both empty. copy is a loaded copy of the backup file to read instead of
+// the file. The backup file's errors pass.
 void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& selectedSites,
-                     const TRefusedNodes* refused = nullptr);
+                     const TRefusedNodes* refused = nullptr, TWideXmlDocument* copy = nullptr);
 
 // Settles every checked site of the selected backup against the sites of machine,
 // by SiteConflictMode, and appends the IDENTIFIER of every site to skip to
-// skipList. Refused nodes take no part. False when the sites of machine could not
-// all be listed or a new identifier could not be written into the backup file (the
-// restore must stop). Other exceptions pass.
+// skipList. Refused nodes take no part. copy, a loaded copy of the backup file, is
+// read instead of the file and gets the new identifiers too. False when the sites
+// of machine could not all be listed or a new identifier could not be written into
+// the backup file (the restore must stop). Other exceptions pass.
 bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vector<std::u16string>& skipList,
-                const TRefusedNodes* refused = nullptr);
+                const TRefusedNodes* refused = nullptr, TWideXmlDocument* copy = nullptr);
 
 // Gives the selected backup's site oldId the identifier newId in the backup file
 // (its path and the AppRoot values below it; saved atomically) and in the tree's

@@ -78,18 +78,16 @@ void FillFrom(const TWideXmlDocument& document) {
 
 void TSupportedPropertyList::Clear() {
     FIds.clear();
-    FFolded.clear();
+    FLookup.clear();
 }
 
 bool TSupportedPropertyList::Add(std::u16string_view id) {
-    if (id.empty() || !FFolded.insert(CaseFoldedKey(id)).second) return false;
+    if (id.empty() || !FLookup.emplace(id).second) return false;
     FIds.emplace_back(id);
     return true;
 }
 
-bool TSupportedPropertyList::Contains(std::u16string_view id) const {
-    return FFolded.count(CaseFoldedKey(id)) != 0;
-}
+bool TSupportedPropertyList::Contains(std::u16string_view id) const { return FLookup.find(id) != FLookup.end(); }
 
 const std::vector<TSupportedPropertyEntry>& SupportedPropertyTable() { return Table; }
 
@@ -107,10 +105,15 @@ void LoadSupportedProperties(TSupportedPropertyList& list, std::u16string_view c
     LoadClass(*LoadListSource(ignored), list, className);
 }
 
-bool IsSupportedProperty(std::u16string_view className, std::u16string_view id) {
+const TSupportedPropertyList* SupportedPropertiesOf(std::u16string_view className) {
     for (const auto& entry : Table)
-        if (SameTextIgnoreCase(entry.ClassName, className)) return entry.Properties.Contains(id);
-    return false;
+        if (SameTextIgnoreCase(entry.ClassName, className)) return &entry.Properties;
+    return nullptr;
+}
+
+bool IsSupportedProperty(std::u16string_view className, std::u16string_view id) {
+    const TSupportedPropertyList* list = SupportedPropertiesOf(className);
+    return list && list->Contains(id);
 }
 
 } // namespace orvex

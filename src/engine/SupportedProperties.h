@@ -3,6 +3,8 @@
 // restore may write and the property lists show. Filled once at start-up from the
 // file "SupportedProperty.xml" beside the executable, or else the built-in list.
 
+#include "platform/Metabase.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -22,7 +24,9 @@ public:
 
 private:
     std::vector<std::u16string> FIds;
-    std::unordered_set<std::u16string> FFolded;
+    // The ids again, looked up ignoring case without a folded copy: a restore asks
+    // for every property it writes.
+    std::unordered_set<std::u16string, TFoldedNameHash, TFoldedNameEqual> FLookup;
 };
 
 struct TSupportedPropertyEntry {
@@ -55,5 +59,7 @@ void LoadSupportedProperties(TSupportedPropertyList& list, std::u16string_view c
 // True when the first table entry of that class (ignoring case) holds id (ignoring
 // case). A class outside the table supports nothing.
 bool IsSupportedProperty(std::u16string_view className, std::u16string_view id);
+// The ids of the first table entry of that class (ignoring case), or nullptr.
+const TSupportedPropertyList* SupportedPropertiesOf(std::u16string_view className);
 
 } // namespace orvex

@@ -12,7 +12,6 @@
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
 #include "platform/AdsBinding.h"
-#include "platform/EmulatedMachine.h"
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
@@ -73,7 +72,34 @@ bool HasSslCertificate(std::u16string_view name, const TOleVariant& propSchema, 
     }
 }
 
-void BackupProperty(std::u16string_view machine, const TOleVariant& object, std::u16string_view name,
+// The schema of one property as a walk needs it.
+struct TPropertySchema {
+    TOleVariant Object;
+    std::u16string Syntax;
+    bool Secure = false;
+};
+
+// One walk of a machine's web service tree. Property schema objects are bound
+// once per name for the walk: only a bind that succeeded is kept, so a failing
+// one is tried, and logged, again.
+class TBackupWalk {
+public:
+    explicit TBackupWalk(std::u16string_view machine) : Machine(machine) {}
+    const std::u16string Machine;
+
+    // Raises the bind's failure; Syntax and Secure are read on the first use.
+    TPropertySchema& SchemaOf(const std::u16string& schemaPath) {
+        auto it = FSchema.find(schemaPath);
+        if (it == FSchema.end())
+            it = FSchema.emplace(schemaPath, TPropertySchema{GetIIsObject(Machine, schemaPath), {}, false}).first;
+        return it->second;
+    }
+
+private:
+    std::unordered_map<std::u16string, TPropertySchema> FSchema;
+};
+
+void BackupProperty(TBackupWalk& walk, const TOleVariant& object, std::u16string_view name,
                     std::u16string_view displayPath, TPropertyIndex& index) {
     TOleVariant attributes;
     try {
@@ -95,9 +121,9 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
         return;
     }
     std::u16string schemaPath = u"Schema/" + std::u16string(name);
-    TOleVariant propSchema;
+    TPropertySchema* schema = nullptr;
     try {
-        propSchema = GetIIsObject(machine, schemaPath);
+        schema = &walk.SchemaOf(schemaPath);
     } catch (const std::exception& e) {
         LogBackupException(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
                                           {schemaPath, ExceptionMessage(e)},
@@ -105,21 +131,22 @@ void BackupProperty(std::u16string_view machine, const TOleVariant& object, std:
                            clLogRed);
         return;
     }
-    std::u16string syntax;
     try {
         // Read first, so that any later failure names the type.
-        syntax = propSchema.Property(u"Syntax").ToText();
-        if (HasSslCertificate(name, propSchema, object)) {
+        if (schema->Syntax.empty()) {
+            schema->Syntax = schema->Object.Property(u"Syntax").ToText();
+            schema->Secure = IsTrueVariant(schema->Object.Property(u"Secure"));
+        }
+        if (HasSslCertificate(name, schema->Object, object)) {
             LogLine(u"Warning: You should backup your certificate file manually!", clLogRed);
             LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + std::u16string(name), clLogRed);
         }
         // A secret value never reaches the file.
-        bool secure = IsTrueVariant(propSchema.Property(u"Secure"));
-        WritePropertyNode(index, name, AsciiUpperCase(syntax), secure ? TOleVariant() : object.Call(u"Get", name),
-                          inherited);
+        WritePropertyNode(index, name, AsciiUpperCase(schema->Syntax),
+                          schema->Secure ? TOleVariant() : object.Call(u"Get", name), inherited);
     } catch (const std::exception&) {
         LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" +
-                               std::u16string(name) + u" PropertyType=" + syntax,
+                               std::u16string(name) + u" PropertyType=" + schema->Syntax,
                            clLogRed);
     }
 }
@@ -132,110 +159,11 @@ TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const st
     return element;
 }
 
-} // namespace
+bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, bool recursive);
 
-bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName) {
-    TraceMessage(u"BackupMachine");
-    try {
-        for (std::u16string_view name : {backupName, machineName})
-            if (std::u16string problem = XmlTextProblem(name, TLineControls::lcRefused); !problem.empty())
-                throw EPropertyValueError(Utf16ToUtf8(u"The name " + std::u16string(name) + u" holds " + problem));
-        bool replace = EngineHost().HasCmdLineSwitch(u"/o");
-        if (!replace && FindMachineElement(MachinesElement(*LoadBackupDocument()), backupName)) {
-            std::u16string question =
-                FormatTolerant(EngineHost().DialogText(u"DialogYesNo", u"backupexist"),
-                               {backupName}, TMissingValue::StaysVisible) +
-                EngineHost().DialogYesNoLastLine();
-            if (!EngineHost().AskYesNo(question)) return false;
-            replace = true;
-        }
-        // Built apart from the file, which is locked only while it is read and changed.
-        auto scratch = NewBackupDocument();
-        TWideXmlNode& scratchMachines = *scratch->Root()->NodeNew(ElemMachines);
-        TWideXmlNode* machine = scratchMachines.NodeNew(ElemMachine);
-        machine->AttributeAdd(AttrBackupName, backupName);
-        machine->AttributeAdd(AttrMachineName, machineName);
-        machine->AttributeAdd(AttrPath, PathWebService);
-        machine->AttributeAdd(AttrClassName, ClassWebService);
-        std::u16string path = machine->AttributeByName(AttrPath);
-        TraceMessage(u"BackupMachine bef BackupDirectory");
-        bool readable;
-        {
-            TMachineOperation operation;
-            readable = BackupDirectory(machineName, path, *machine, true);
-            BackupPopDirectory(machineName, *machine);
-            BackupServiceExtensions(machineName, path, *machine);
-        }
-        TBackupFileEdit edit;
-        TWideXmlNode& machines = MachinesElement(edit.Document());
-        TWideXmlNode* old = FindMachineElement(machines, backupName);
-        if (old && !readable) {
-            LogBackupError(u"BackupMachine: the web service of machine \"" + std::u16string(machineName) +
-                               u"\" could not be read; the backup \"" + old->AttributeByName(AttrBackupName) +
-                               u"\" in the file is kept as it was",
-                           clLogRed);
-            return false;
-        }
-        if (old && !replace) {
-            LogBackupError(u"BackupMachine: another program added a backup named \"" + std::u16string(backupName) +
-                               u"\" meanwhile; it is kept and this backup is not saved",
-                           clLogRed);
-            return false;
-        }
-        if (old) machines.NodeRemove(old);
-        machines.NodeAdd(scratchMachines.NodeExtract(machine));
-        edit.Save();
-        return true;
-    } catch (const std::exception& e) {
-        LogBackupException(u"XML problem; " + ExceptionMessage(e), clLogRed);
-    } catch (...) {
-        LogBackupException(u"XML problem; unknown error", clLogRed);
-    }
-    return false;
-}
-
-bool BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive) {
-    std::u16string displayPath = GetDisplayPath(node);
-    TOleVariant object;
-    try {
-        object = GetIIsObject(machine, path);
-    } catch (const std::exception& e) {
-        LogBindFailure(machine, displayPath, e);
-        return false;
-    }
-    try {
-        std::u16string schemaPath = u"Schema/" + object.Property(u"Class").ToText();
-        TOleVariant schema;
-        try {
-            schema = GetIIsObject(machine, schemaPath);
-        } catch (const std::exception& e) {
-            LogBackupException(
-                FormatTolerant(
-                    u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
-                    {machine, schemaPath, ExceptionMessage(e)}, TMissingValue::StaysVisible),
-                clLogRed);
-            return false;
-        }
-        TPropertyIndex index(node);
-        for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
-            TOleVariant names = schema.Property(list);
-            for (const auto& item : names.AsArray()) {
-                std::u16string name = item.ToText();
-                if (!name.empty()) BackupProperty(machine, object, name, displayPath, index);
-            }
-        }
-        LogLine(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
-        BackupSubDirectories(machine, path, node, recursive);
-    } catch (const std::exception& e) {
-        LogBackupException(ExceptionMessage(e), clLogRed);
-    }
-    return true;
-}
-
-bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
-                          bool recursive) {
+bool ListChildren(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, bool recursive) {
     TOleVariant container;
-    if (ADsGetObject(BuildIIsPath(machine, path), container) != hr::S_OK) return false;
+    if (ADsGetObject(BuildIIsPath(walk.Machine, path), container) != hr::S_OK) return false;
     try {
         std::unique_ptr<TEnumVariant> children = container.NewEnum();
         TOleVariant child;
@@ -255,7 +183,7 @@ bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path,
                 // check needs every identifier of the destination.
                 try {
                     std::u16string comment =
-                        GetIIsObject(machine, sitePath).Call(u"Get", u"ServerComment").ToText();
+                        GetIIsObject(walk.Machine, sitePath).Call(u"Get", u"ServerComment").ToText();
                     std::u16string problem = XmlTextProblem(comment, TLineControls::lcAllowed);
                     if (!problem.empty()) throw EPropertyValueError(Utf16ToUtf8(u"The comment holds " + problem));
                     element.AttributeAdd(AttrSiteName, comment);
@@ -265,13 +193,109 @@ bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path,
                                        clLogRed);
                 }
             }
-            if (recursive) BackupDirectory(machine, std::u16string(path) + u"/" + name, element, recursive);
+            if (recursive) BackupKey(walk, std::u16string(path) + u"/" + name, element, recursive);
         }
     } catch (const std::exception& e) {
         LogBackupException(ExceptionMessage(e), clLogRed);
         return false;
     }
     return true;
+}
+
+bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, bool recursive) {
+    std::u16string displayPath = GetDisplayPath(node);
+    TOleVariant object;
+    try {
+        object = GetIIsObject(walk.Machine, path);
+    } catch (const std::exception& e) {
+        LogBindFailure(walk.Machine, displayPath, e);
+        return false;
+    }
+    try {
+        std::u16string schemaPath = u"Schema/" + object.Property(u"Class").ToText();
+        TOleVariant schema;
+        try {
+            schema = GetIIsObject(walk.Machine, schemaPath);
+        } catch (const std::exception& e) {
+            LogBackupException(
+                FormatTolerant(
+                    u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
+                    {walk.Machine, schemaPath, ExceptionMessage(e)}, TMissingValue::StaysVisible),
+                clLogRed);
+            return false;
+        }
+        TPropertyIndex index(node);
+        for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
+            TOleVariant names = schema.Property(list);
+            for (const auto& item : names.AsArray()) {
+                std::u16string name = item.ToText();
+                if (!name.empty()) BackupProperty(walk, object, name, displayPath, index);
+            }
+        }
+        LogLine(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
+        ListChildren(walk, path, node, recursive);
+    } catch (const std::exception& e) {
+        LogBackupException(ExceptionMessage(e), clLogRed);
+    }
+    return true;
+}
+
+} // namespace
+
+bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName) {
+    TraceMessage(u"BackupMachine");
+    try {
+        for (std::u16string_view name : {backupName, machineName})
+            if (std::u16string problem = XmlTextProblem(name, TLineControls::lcRefused); !problem.empty())
+                throw EPropertyValueError(Utf16ToUtf8(u"The name " + std::u16string(name) + u" holds " + problem));
+        // No other process writes the file until this backup is in it.
+        TBackupFileEdit edit;
+        TWideXmlNode& machines = MachinesElement(edit.Document());
+        TWideXmlNode* old = FindMachineElement(machines, backupName);
+        if (old && !EngineHost().HasCmdLineSwitch(u"/o")) {
+            std::u16string question =
+                FormatTolerant(EngineHost().DialogText(u"DialogYesNo", u"backupexist"),
+                               {backupName}, TMissingValue::StaysVisible) +
+                EngineHost().DialogYesNoLastLine();
+            if (!EngineHost().AskYesNo(question)) return false;
+        }
+        TWideXmlNode* machine = machines.NodeNew(ElemMachine);
+        machine->AttributeAdd(AttrBackupName, backupName);
+        machine->AttributeAdd(AttrMachineName, machineName);
+        machine->AttributeAdd(AttrPath, PathWebService);
+        machine->AttributeAdd(AttrClassName, ClassWebService);
+        std::u16string path = machine->AttributeByName(AttrPath);
+        TraceMessage(u"BackupMachine bef BackupDirectory");
+        TBackupWalk walk(machineName);
+        if (!BackupKey(walk, path, *machine, true) && old) {
+            LogBackupError(u"BackupMachine: the web service of machine \"" + std::u16string(machineName) +
+                               u"\" could not be read; the backup \"" + old->AttributeByName(AttrBackupName) +
+                               u"\" in the file is kept as it was",
+                           clLogRed);
+            return false;
+        }
+        BackupPopDirectory(machineName, *machine);
+        BackupServiceExtensions(machineName, path, *machine);
+        if (old) machines.NodeRemove(old);
+        edit.Save();
+        return true;
+    } catch (const std::exception& e) {
+        LogBackupException(u"XML problem; " + ExceptionMessage(e), clLogRed);
+    } catch (...) {
+        LogBackupException(u"XML problem; unknown error", clLogRed);
+    }
+    return false;
+}
+
+bool BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive) {
+    TBackupWalk walk(machine);
+    return BackupKey(walk, path, node, recursive);
+}
+
+bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
+                          bool recursive) {
+    TBackupWalk walk(machine);
+    return ListChildren(walk, path, node, recursive);
 }
 
 void BackupServiceExtensions(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node) {

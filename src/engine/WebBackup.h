@@ -9,9 +9,9 @@
 namespace orvex {
 
 // Adds (or, after the "backupexist" question or with "/o", replaces) the `Machine`
-// element named backupName and saves the file. The machine is read first; the file
-// is then locked, read again, changed and saved, so that a backup or edit of
-// another process at the same time is never lost. False when the user kept the
+// element named backupName and saves the file, which stays locked from its load to
+// its save, so that a backup or edit of another process at the same time is never
+// lost (it waits, or fails clearly). False when the user kept the
 // old backup, when the web service could not be read and a backup of that name
 // exists (a good backup is never replaced by an empty one), or when the file
 // could not be read or written; the file is then byte for byte as it was. Every

@@ -9,8 +9,8 @@
 #include "engine/LocalMachineFacts.h"
 #include "engine/Pop3Restore.h"
 #include "engine/ProgressLog.h"
-#include "engine/RestoreChecks.h"
 #include "engine/PropertyValues.h"
+#include "engine/RestoreChecks.h"
 #include "engine/SiteConflicts.h"
 #include "engine/SupportedProperties.h"
 #include "platform/EmulatedMachine.h"
@@ -27,10 +27,6 @@ namespace orvex {
 namespace {
 
 using namespace backupxml;
-
-bool IsElementNamed(const TWideXmlNode& node, std::u16string_view name) {
-    return node.ElementType() == xeNormal && SameTextIgnoreCase(node.Name(), name);
-}
 
 std::runtime_error RestoreFailure(std::u16string_view text) { return std::runtime_error(Utf16ToUtf8(text)); }
 
@@ -108,12 +104,32 @@ TOleVariant OpenOrCreateObject(std::u16string_view machine, const TWideXmlNode& 
     }
 }
 
+// The steps of RestoreMachine after the count check, inside its operation. The
+// backup file is read once; the site check renumbers sites in that copy as well.
+void RestoreSelectedBackup(std::u16string_view machine, std::u16string_view iisVersion, const TRestoreTree& tree) {
+    TMachineOperation::LockMachine(machine);
+    TTreeNode* machineNode = FindSelectedMachineNode(tree);
+    std::unique_ptr<TWideXmlDocument> document = machineNode ? LoadBackupDocument() : nullptr;
+    TRefusedNodes refused;
+    if (machineNode) {
+        // Everything refused is known before anything is written.
+        refused = CheckRestoreSelection(machine, *SelectedMachineElement(*document, tree), *machineNode);
+        if (refused.contains(machineNode)) return;
+    }
+    std::vector<std::u16string> skipList;
+    if (!CheckSites(machine, tree, skipList, &refused, document.get())) return;
+    LogLine(u"Check sites finished.", clLogBlue);
+    LogLine(u"Restoring......", clLogBlue);
+    if (!machineNode) return;
+    RestoreDirectory(machine, iisVersion, *SelectedMachineElement(*document, tree), &skipList, *machineNode, &refused);
+}
+
 } // namespace
 
 std::u16string PropertyValueOf(const TWideXmlNode& element, std::u16string_view id) {
     for (int i = 0; i < element.NodeCount(); ++i) {
         const TWideXmlNode& child = *element.Nodes(i);
-        if (IsElementNamed(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), id))
+        if (IsBackupElement(child, ElemProperty) && SameTextIgnoreCase(child.AttributeByName(AttrId), id))
             return child.AttributeByName(AttrValue);
     }
     throw RestoreFailure(u"Can not find property " + std::u16string(id) + u" at " + GetDisplayPath(element));
@@ -128,28 +144,21 @@ void RestoreMachine(std::u16string_view machine, std::u16string_view iisVersion,
         return;
     }
     LogLine(u"Check sites......", clLogBlue);
-    // No other process writes the machine until the restore ends.
+    // No other process writes the machine until the restore ends, and the restore
+    // writes its files once, at the end.
     TMachineOperation operation;
-    std::vector<std::u16string> skipList;
+    std::u16string failure;
     try {
-        TMachineOperation::LockMachine(machine);
-        TTreeNode* machineNode = FindSelectedMachineNode(tree);
-        TRefusedNodes refused;
-        if (machineNode) {
-            // Everything refused is known before anything is written.
-            auto document = LoadBackupDocument();
-            refused = CheckRestoreSelection(machine, *SelectedMachineElement(*document, tree), *machineNode);
-            if (refused.contains(machineNode)) return;
-        }
-        if (!CheckSites(machine, tree, skipList, &refused)) return;
-        LogLine(u"Check sites finished.", clLogBlue);
-        LogLine(u"Restoring......", clLogBlue);
-        if (!machineNode) return;
-        auto document = LoadBackupDocument();  // as CheckSites left it
-        RestoreDirectory(machine, iisVersion, *SelectedMachineElement(*document, tree), &skipList, *machineNode,
-                         &refused);
+        RestoreSelectedBackup(machine, iisVersion, tree);
     } catch (const std::exception& e) {
-        LogBackupException(u"RestoreMachine: " + ExceptionMessage(e), clLogRed);
+        failure = ExceptionMessage(e);
+        LogBackupException(u"RestoreMachine: " + failure, clLogRed);
+    }
+    try {
+        operation.Commit();
+    } catch (const std::exception& e) {
+        // A machine that ended the restore cannot write what it had kept either.
+        if (ExceptionMessage(e) != failure) LogBackupException(u"RestoreMachine: " + ExceptionMessage(e), clLogRed);
     }
 }
 
@@ -198,21 +207,18 @@ void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersio
     }
 }
 
-void RestoreProperties(const TOleVariant& object, const TWideXmlNode& element) {
-    for (int i = 0; i < element.NodeCount(); ++i) {
-        const TWideXmlNode& child = *element.Nodes(i);
-        if (IsElementNamed(child, ElemProperty)) RestoreProperty(object, child);
-    }
-}
+namespace {
 
-void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
-    if (!IsElementNamed(property, ElemProperty)) return;
+// RestoreProperty with the object's supported properties known (the object's class
+// is read once for all of them).
+void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropertyList* supported,
+                              const TWideXmlNode& property) {
+    if (!IsBackupElement(property, ElemProperty)) return;
     std::u16string id = property.AttributeByName(AttrId);
     std::u16string type = property.AttributeByName(AttrType);
+    if (!supported || !supported->Contains(id) || SameAsciiText(type, TypeUnsupported)) return;
     std::u16string value = property.AttributeByName(AttrValue);
     try {
-        if (!IsSupportedProperty(object.Property(u"Class").ToText(), id) || SameAsciiText(type, TypeUnsupported))
-            return;
         if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
         if (SameAsciiText(id, u"AppRoot") && HasDotSteps(value))
             throw RestoreFailure(u"the application root holds a \".\" or \"..\" step, which would reach a key "
@@ -239,6 +245,25 @@ void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
                                ExceptionMessage(e),
                            clLogRed);
     }
+}
+
+} // namespace
+
+void RestoreProperties(const TOleVariant& object, const TWideXmlNode& element) {
+    const TSupportedPropertyList* supported = SupportedPropertiesOf(object.Property(u"Class").ToText());
+    for (int i = 0; i < element.NodeCount(); ++i) RestoreSupportedProperty(object, supported, *element.Nodes(i));
+}
+
+void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
+    std::u16string className;
+    try {
+        className = object.Property(u"Class").ToText();
+    } catch (const std::exception& e) {
+        PassMachineFilesError(e);
+        LogBackupException(u"Problem in RestoreProperty: " + ExceptionMessage(e), clLogRed);
+        return;
+    }
+    RestoreSupportedProperty(object, SupportedPropertiesOf(className), property);
 }
 
 void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, const TWideXmlNode& element,

@@ -8,6 +8,8 @@
 #include "platform/base/Utf.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <set>
@@ -112,7 +114,30 @@ void ForgetMachine(const TEmulatedMachine& machine) {
 int gOperationDepth = 0;
 std::vector<std::shared_ptr<TEmulatedMachine>> gOperationMachines;
 
-void JoinOperation(std::shared_ptr<TEmulatedMachine> machine) { gOperationMachines.push_back(std::move(machine)); }
+// Writes what the running operation changed and releases its locks; the first
+// failure is kept in firstError and the other machines are still written.
+void EndOperation(std::exception_ptr* firstError) {
+    std::vector<std::shared_ptr<TEmulatedMachine>> machines;
+    machines.swap(gOperationMachines);
+    for (const auto& machine : machines) {
+        try {
+            machine->WritePending();
+        } catch (...) {
+            if (firstError && !*firstError)
+                *firstError = std::current_exception();
+        }
+        machine->ReleaseOperationLock();
+    }
+}
+
+// A program that exits during an operation writes what it changed first.
+void WriteOperationAtExit() { EndOperation(nullptr); }
+
+void JoinOperation(std::shared_ptr<TEmulatedMachine> machine) {
+    static const bool registered = std::atexit(WriteOperationAtExit) == 0;
+    (void)registered;
+    gOperationMachines.push_back(std::move(machine));
+}
 
 } // namespace
 
@@ -126,46 +151,50 @@ void TEmulatedMachine::CheckFault(std::u16string_view operation, std::u16string_
         FFaults.Check(operation, path, name);
 }
 
-void TEmulatedMachine::CheckFolderStillThere() const {
-    if (FOperationLock.Held() ? !FOperationLock.StillAt(FFolder.string()) : !MachineExists(FFolder)) {
-        ForgetMachine(*this);
-        throw EMachineFilesError(MissingFolderText(FFolder));
-    }
+void TEmulatedMachine::Fail(const std::string& reason) {
+    FFailure = reason;
+    ForgetMachine(*this);
+    throw EMachineFilesError(reason);
+}
+
+void TEmulatedMachine::CheckFolderStillThere() {
+    if (!FFailure.empty())
+        throw EMachineFilesError(FFailure);
+    if (FOperationLock.Held() ? !FOperationLock.StillAt(FFolder.string()) : !MachineExists(FFolder))
+        Fail(MissingFolderText(FFolder));
 }
 
 void TEmulatedMachine::BeginWrite(TFileLock& lock) {
-    if (FOperationLock.Held()) {
+    if (FOperationLock.Held() || !FFailure.empty()) {
         CheckFolderStillThere();
         return;
     }
     try {
-        if (!lock.Acquire(FFolder.string()) || !MachineExists(FFolder)) {
-            ForgetMachine(*this);
-            throw EMachineFilesError(MissingFolderText(FFolder));
-        }
+        if (!lock.Acquire(FFolder.string()) || !MachineExists(FFolder))
+            Fail(MissingFolderText(FFolder));
     } catch (const EFileLockError& e) {
         throw EMachineFilesError(e.what());
     }
     // Never write from a copy older than the files: another process changed them.
     if (MachineStamp(FFolder) != FStamp) {
         lock.Release();
-        ForgetMachine(*this);
-        throw EMachineFilesError("Machine folder \"" + FFolder.string() +
-                                 "\" was changed by another program since it was read; nothing was written");
+        Fail("Machine folder \"" + FFolder.string() +
+             "\" was changed by another program since it was read; nothing was written");
     }
 }
 
 void TEmulatedMachine::LockForOperation() {
-    if (FOperationLock.Held())
+    if (FOperationLock.Held()) {
+        if (!FFailure.empty())
+            throw EMachineFilesError(FFailure);
         return;
+    }
     BeginWrite(FOperationLock);
     JoinOperation(shared_from_this());
 }
 
 template <class TWrite>
 void TEmulatedMachine::Write(TWrite write) {
-    if (TMachineOperation::Active())
-        LockForOperation();
     TFileLock lock;
     BeginWrite(lock);
     try {
@@ -177,11 +206,47 @@ void TEmulatedMachine::Write(TWrite write) {
 }
 
 void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
-    Write([&] { SaveMachineMetabase(FFolder, *FState.Metabase, &changed, created); });
+    if (TMachineOperation::Active()) {
+        LockForOperation();
+        FPendingMetabase.Add(changed, created);
+        return;
+    }
+    Write([&] {
+        TMetabaseFiles files;
+        files.Add(changed, created);
+        SaveMachineMetabase(FFolder, *FState.Metabase, files);
+    });
 }
 
 void TEmulatedMachine::SavePop3() {
+    if (TMachineOperation::Active()) {
+        LockForOperation();
+        FPendingPop3 = true;
+        return;
+    }
     Write([&] { SaveMachinePop3(FFolder, *FState.Pop3); });
+}
+
+void TEmulatedMachine::WritePending() {
+    if (FPendingMetabase.Empty() && !FPendingPop3)
+        return;
+    TMetabaseFiles metabase = std::move(FPendingMetabase);
+    const bool pop3 = std::exchange(FPendingPop3, false);
+    FPendingMetabase.Clear();
+    CheckFolderStillThere();
+    if (MachineStamp(FFolder) != FStamp)
+        Fail("Machine folder \"" + FFolder.string() +
+             "\" was changed by another program during the operation; its changes were not "
+             "written");
+    try {
+        if (!metabase.Empty())
+            SaveMachineMetabase(FFolder, *FState.Metabase, metabase);
+        if (pop3)
+            SaveMachinePop3(FFolder, *FState.Pop3);
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+    FStamp = MachineStamp(FFolder);
 }
 
 std::filesystem::path MachinesFolder() { return std::filesystem::path(MachinesFolderText()); }
@@ -320,11 +385,17 @@ void CreateMachine(std::u16string_view name, const TMachineState& state) {
 TMachineOperation::TMachineOperation() { ++gOperationDepth; }
 
 TMachineOperation::~TMachineOperation() {
-    if (--gOperationDepth > 0)
+    if (--gOperationDepth == 0)
+        EndOperation(nullptr);
+}
+
+void TMachineOperation::Commit() {
+    if (gOperationDepth != 1)
         return;
-    for (const auto& machine : gOperationMachines)
-        machine->ReleaseOperationLock();
-    gOperationMachines.clear();
+    std::exception_ptr firstError;
+    EndOperation(&firstError);
+    if (firstError)
+        std::rethrow_exception(firstError);
 }
 
 bool TMachineOperation::Active() { return gOperationDepth > 0; }

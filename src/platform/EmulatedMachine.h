@@ -6,6 +6,7 @@
 
 #include "platform/MachineFaults.h"
 #include "platform/MachineState.h"
+#include "platform/MachineStorage.h"
 #include "platform/base/FileLock.h"
 
 #include <filesystem>
@@ -25,7 +26,8 @@ public:
 };
 
 // One open machine. Outside an operation (TMachineOperation) a change is written
-// through to its folder at once, under the machine's lock.
+// through to its folder at once, under the machine's lock; within one it is kept
+// in memory until the operation ends.
 class TEmulatedMachine : public std::enable_shared_from_this<TEmulatedMachine> {
 public:
     TEmulatedMachine(std::filesystem::path folder, TMachineState state, TMachineFaults faults);
@@ -39,10 +41,16 @@ public:
     void CheckFault(std::u16string_view operation, std::u16string_view path, std::u16string_view name);
 
     // Write the metabase (the file holding changed, which was just created when
-    // created is set) or the POP3 state to the folder. A failure raises
+    // created is set) or the POP3 state to the folder, or within an operation mark
+    // it to be written when the operation ends. A failure raises
     // EMachineFilesError; the caller undoes its change.
     void SaveMetabase(const TMetaObject& changed, bool created = false);
     void SavePop3();
+
+    // Writes what the operation changed, atomically file by file, and only that.
+    // A failure raises EMachineFilesError; the machine is then closed, so that its
+    // next use reads the files as they are.
+    void WritePending();
 
     const std::string& Stamp() const { return FStamp; }
 
@@ -51,8 +59,9 @@ public:
     bool LockedByOperation() const { return FOperationLock.Held(); }
     // Takes the lock for the rest of the operation (see TMachineOperation).
     void LockForOperation();
-    // Raises EMachineFilesError when the folder was removed or moved away.
-    void CheckFolderStillThere() const;
+    // Raises EMachineFilesError, and closes the machine, when its folder was
+    // removed or moved away.
+    void CheckFolderStillThere();
     void ReleaseOperationLock() { FOperationLock.Release(); }
 
 private:
@@ -61,22 +70,36 @@ private:
     void BeginWrite(TFileLock& lock);
     template <class TWrite>
     void Write(TWrite write);
+    // Closes the machine, so that nothing reaches it by name any more, and raises
+    // EMachineFilesError; every later change or write of this copy raises the same.
+    [[noreturn]] void Fail(const std::string& reason);
 
     std::filesystem::path FFolder;
     TMachineState FState;
     TMachineFaults FFaults;
     std::string FStamp;
     TFileLock FOperationLock;
+    TMetabaseFiles FPendingMetabase;
+    bool FPendingPop3 = false;
+    std::string FFailure;
 };
 
 // An engine operation on the emulated machines (a backup, a restore, a backup-file
 // edit, a site renumbering). A machine that the operation changes is locked by its
 // first change and stays locked until the operation ends, so that no other process
-// writes it meanwhile. Operations nest; the outermost one releases the locks.
+// writes it meanwhile. Committed changes (SetInfo, Create, POP3 changes) stay in
+// memory and are written when the operation ends: each changed file once,
+// atomically, so that a process killed meanwhile leaves every file old or new.
+// Operations nest; the outermost one writes and releases the locks. A program
+// that exits during one writes what it changed first.
 class TMachineOperation {
 public:
     TMachineOperation();
+    // Writes what Commit did not, failures unreported.
     ~TMachineOperation();
+    // Ends the outermost operation early: writes every machine it changed and
+    // releases the locks. Raises the first EMachineFilesError after trying all.
+    void Commit();
     TMachineOperation(const TMachineOperation&) = delete;
     TMachineOperation& operator=(const TMachineOperation&) = delete;
 

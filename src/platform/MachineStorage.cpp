@@ -3,11 +3,16 @@
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
 #include "platform/base/AsciiText.h"
+#include "platform/base/AtomicFile.h"
 #include "platform/base/NumberText.h"
 #include "platform/base/Utf.h"
 #include "xml/WideXmlDocument.h"
+#include "xml/XmlStreams.h"
 
+#include <algorithm>
 #include <charconv>
+#include <exception>
+#include <thread>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -123,14 +128,22 @@ void ForEachElement(const TWideXmlNode& node, TVisit visit) {
             visit(*child);
 }
 
-void Save(TWideXmlDocument& document, const std::filesystem::path& file) {
+void Save(TWideXmlDocument& document, const std::filesystem::path& file, TAtomicWrites& writes) {
     document.SetXmlFormat(xfReadable);
-    document.SaveToFile(Utf8ToUtf16(file.string()));
+    TxmUTF8StringStream bytes;
+    document.SaveToStream(bytes);
+    writes.Write(Utf8ToUtf16(file.string()), bytes.DataString());
 }
 
 void AddItems(TWideXmlNode& node, std::u16string_view element, const std::vector<std::u16string>& items) {
     for (const std::u16string& item : items)
         node.NodeNew(element)->AttributeAdd(u"value", item);
+}
+
+// A metabase holds many values: they are written through the UTF-8 face of the
+// node, element and attribute names as they stand.
+void AddAttribute(TUtf8XmlNode& node, std::string_view name, std::u16string_view value) {
+    node.AttributeAdd(name, Utf16ToUtf8(value));
 }
 
 // ---- facts ----
@@ -160,7 +173,7 @@ TMachineFacts ReadFacts(const std::filesystem::path& folder) {
     return facts;
 }
 
-void WriteFacts(const std::filesystem::path& folder, const TMachineFacts& facts) {
+void WriteFacts(const std::filesystem::path& folder, const TMachineFacts& facts, TAtomicWrites& writes) {
     TWideXmlDocument document(u"Machine");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"computerName", facts.ComputerName);
@@ -174,7 +187,7 @@ void WriteFacts(const std::filesystem::path& folder, const TMachineFacts& facts)
         node.AttributeAdd(u"type", integer ? u"Integer" : u"String");
         node.AttributeAdd(u"value", value.Value.ToText());
     }
-    Save(document, folder / kFactsFile);
+    Save(document, folder / kFactsFile, writes);
 }
 
 // ---- metabase ----
@@ -224,13 +237,13 @@ void WriteValue(TWideXmlNode& node, const TPropertyDef& def, const TOleVariant& 
     case TMetaSyntax::msExpandSz:
     case TMetaSyntax::msInteger:
     case TMetaSyntax::msBoolean:
-        node.AttributeAdd(u"value", value.ToText());
+        AddAttribute(node, "value", value.ToText());
         break;
     case TMetaSyntax::msList:
     case TMetaSyntax::msMimeMap:
     case TMetaSyntax::msBinary:
         for (const TOleVariant& item : value.AsArray())
-            node.NodeNew(u"Item")->AttributeAdd(u"value", item.ToText());
+            AddAttribute(*node.TUtf8XmlNode::NodeNew("Item"), "value", item.ToText());
         break;
     case TMetaSyntax::msIPSec: {
         const auto& ipsec = dynamic_cast<const TIPSecurityObject&>(*value.AsObject());
@@ -290,27 +303,33 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
     });
 }
 
-void WriteKey(TWideXmlNode& node, const TMetaObject& key) {
-    // Sites go to files of their own (WriteSite); here they leave a placeholder.
-    if (IsSite(key)) {
-        node.AttributeAdd(u"file", Utf8ToUtf16(SiteFileName(key.Name())));
-        return;
-    }
+void WriteKey(TWideXmlNode& node, const TMetaObject& key);
+
+// A key's values and child keys.
+void WriteKeyContents(TWideXmlNode& node, const TMetaObject& key) {
     for (const auto& [id, value] : key.Properties()) {
         const TPropertyDef* def = FindPropertyDef(id);
         if (!def)
             continue;  // cannot happen: values pass through the schema
-        TWideXmlNode& child = *node.NodeNew(u"Value");
-        child.AttributeAdd(u"id", def->Name);
-        child.AttributeAdd(u"type", SyntaxName(def->Syntax));
+        TWideXmlNode& child = *TWideXmlNode::Cast(node.TUtf8XmlNode::NodeNew("Value"));
+        AddAttribute(child, "id", def->Name);
+        AddAttribute(child, "type", SyntaxName(def->Syntax));
         WriteValue(child, *def, value);
     }
     for (const auto& child : key.Children()) {
-        TWideXmlNode& element = *node.NodeNew(u"Key");
-        element.AttributeAdd(u"name", child->Name());
-        element.AttributeAdd(u"class", child->ClassName());
+        TWideXmlNode& element = *TWideXmlNode::Cast(node.TUtf8XmlNode::NodeNew("Key"));
+        AddAttribute(element, "name", child->Name());
+        AddAttribute(element, "class", child->ClassName());
         WriteKey(element, *child);
     }
+}
+
+void WriteKey(TWideXmlNode& node, const TMetaObject& key) {
+    // Sites go to files of their own (WriteSite); here they leave a placeholder.
+    if (IsSite(key))
+        node.TUtf8XmlNode::AttributeAdd("file", SiteFileName(key.Name()));
+    else
+        WriteKeyContents(node, key);
 }
 
 std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
@@ -364,7 +383,7 @@ std::unique_ptr<TPop3State> ReadPop3(const std::filesystem::path& folder) {
     return pop3;
 }
 
-void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
+void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3, TAtomicWrites& writes) {
     TWideXmlDocument document(u"Pop3");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"loggingLevel", IntToText(pop3.LoggingLevel));
@@ -393,7 +412,7 @@ void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
     }
     for (const std::u16string& smtp : pop3.SmtpDomains)
         root.NodeNew(u"SmtpDomain")->AttributeAdd(u"name", smtp);
-    Save(document, folder / kPop3File);
+    Save(document, folder / kPop3File, writes);
 }
 
 std::string FileStamp(const std::string& file) {
@@ -444,82 +463,134 @@ void SaveMachineState(const std::filesystem::path& folder, const TMachineState& 
         std::filesystem::remove(folder / kMetabaseFile, error);
         std::filesystem::remove_all(folder / kSitesFolder, error);
     }
+    TAtomicWrites writes;
     if (state.Pop3)
-        WritePop3(folder, *state.Pop3);
+        WritePop3(folder, *state.Pop3, writes);
     else
         std::filesystem::remove(folder / kPop3File, error);
+    writes.Commit();
     // Last: a machine exists once its facts file does.
-    WriteFacts(folder, state.Facts);
+    WriteFacts(folder, state.Facts, writes);
+    writes.Commit();
 }
 
 namespace {
 
-void WriteMainFile(const std::filesystem::path& folder, const TMetabase& metabase) {
+void WriteMainFile(const std::filesystem::path& folder, const TMetabase& metabase, TAtomicWrites& writes) {
     TWideXmlDocument document(u"Metabase");
     WriteKey(*document.Root(), metabase.Root());
-    Save(document, folder / kMetabaseFile);
+    Save(document, folder / kMetabaseFile, writes);
 }
 
 // A site's file: its values and keys below a root element <Site name="...">.
-std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& site) {
+std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& site, TAtomicWrites& writes) {
     TWideXmlDocument document(u"Site");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"name", site.Name());
-    for (const auto& [id, value] : site.Properties())
-        if (const TPropertyDef* def = FindPropertyDef(id)) {
-            TWideXmlNode& child = *root.NodeNew(u"Value");
-            child.AttributeAdd(u"id", def->Name);
-            child.AttributeAdd(u"type", SyntaxName(def->Syntax));
-            WriteValue(child, *def, value);
-        }
-    for (const auto& child : site.Children()) {
-        TWideXmlNode& element = *root.NodeNew(u"Key");
-        element.AttributeAdd(u"name", child->Name());
-        element.AttributeAdd(u"class", child->ClassName());
-        WriteKey(element, *child);
-    }
+    WriteKeyContents(root, site);
     const std::string file = SiteFileName(site.Name());
-    std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
-    Save(document, folder / file);
+    Save(document, folder / file, writes);
     return file;
+}
+
+// Writes and puts in place the files of sites, their names in the same order. Each
+// file is made from its site alone: a machine of many sites has them made on
+// several threads at once, each into a batch of its own.
+std::vector<std::string> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites) {
+    std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
+    const size_t workers = std::clamp<size_t>(sites.size() / 16, 1, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<TAtomicWrites> batches(workers);
+    std::vector<std::exception_ptr> failures(workers);
+    std::vector<std::string> files(sites.size());
+    auto work = [&](size_t worker) {
+        try {
+            for (size_t i = worker; i < sites.size(); i += workers)
+                files[i] = WriteSite(folder, *sites[i], batches[worker]);
+        } catch (...) {
+            failures[worker] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t worker = 1; worker < workers; ++worker)
+        threads.emplace_back(work, worker);
+    work(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);  // the batches take their temporaries away
+    for (TAtomicWrites& batch : batches)
+        batch.Commit();
+    return files;
 }
 
 } // namespace
 
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetaObject* changed,
-                         bool created) {
-    const TMetaObject* site = SiteOf(changed);
-    if (site) {
-        const std::string file = WriteSite(folder, *site);
-        if (created && site == changed) {
-            try {
-                WriteMainFile(folder, metabase);
-            } catch (...) {
-                std::error_code error;
-                std::filesystem::remove(folder / file, error);  // no file for a site that is not there
-                throw;
-            }
-        }
+void TMetabaseFiles::Add(const TMetaObject& changed, bool created) {
+    if (&changed == FLast && !created)
+        return;  // a restore changes one key many times in a row
+    FLast = &changed;
+    const TMetaObject* site = SiteOf(&changed);
+    if (!site || (created && site == &changed))
+        FMain = true;
+    if (site && FSiteSet.insert(site).second)
+        FSites.push_back(site);
+    if (site && created && site == &changed)
+        FCreatedSites.insert(site);
+}
+
+void TMetabaseFiles::Clear() {
+    FSites.clear();
+    FSiteSet.clear();
+    FCreatedSites.clear();
+    FMain = false;
+    FLast = nullptr;
+}
+
+void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files) {
+    // The site files are in place before the main file names them.
+    const std::vector<std::string> written = WriteSites(folder, files.FSites);
+    if (!files.FMain)
         return;
+    std::vector<std::string> created;
+    for (size_t i = 0; i < files.FSites.size(); ++i)
+        if (files.FCreatedSites.count(files.FSites[i]))
+            created.push_back(written[i]);
+    TAtomicWrites writes;
+    try {
+        WriteMainFile(folder, metabase, writes);
+        writes.Commit();
+    } catch (...) {
+        std::error_code error;
+        for (const std::string& file : created)
+            std::filesystem::remove(folder / file, error);  // no file for a site that is not there
+        throw;
     }
-    if (changed) {
-        WriteMainFile(folder, metabase);
-        return;
-    }
+}
+
+void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase) {
     // Everything: the sites, the main file, and away with files of sites gone.
-    std::set<std::string> written;
+    std::vector<const TMetaObject*> sites;
     if (const TMetaObject* service = metabase.Find(u"W3SVC"))
         for (const auto& child : service->Children())
             if (IsSite(*child))
-                written.insert(WriteSite(folder, *child));
-    WriteMainFile(folder, metabase);
+                sites.push_back(child.get());
+    const std::vector<std::string> files = WriteSites(folder, sites);
+    const std::set<std::string> written(files.begin(), files.end());
+    TAtomicWrites writes;
+    WriteMainFile(folder, metabase, writes);
+    writes.Commit();
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder / kSitesFolder, error))
         if (!written.count(std::string(kSitesFolder) + "/" + entry.path().filename().string()))
             std::filesystem::remove(entry.path(), error);
 }
 
-void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3) { WritePop3(folder, pop3); }
+void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
+    TAtomicWrites writes;
+    WritePop3(folder, pop3, writes);
+    writes.Commit();
+}
 
 std::string MachineStamp(const std::filesystem::path& folder) {
     // Asked on every bind that looks at the disk: plain text paths, one buffer.

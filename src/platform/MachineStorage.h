@@ -16,6 +16,8 @@
 
 #include <filesystem>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace orvex {
 
@@ -30,10 +32,30 @@ TMachineFaults LoadMachineFaults(const std::filesystem::path& folder);
 
 // Writes every file of a machine (creating the folder and drives/).
 void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state);
-// Writes the whole metabase; or, given the key that changed, only the file that
-// holds it (and, for a site that was just created, Metabase.xml as well).
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase,
-                         const TMetaObject* changed = nullptr, bool created = false);
+// The files of a metabase that changes made stale: the file of each site that
+// holds a changed key, and Metabase.xml for a change outside the sites or a site
+// that was just created.
+class TMetabaseFiles {
+public:
+    void Add(const TMetaObject& changed, bool created);
+    bool Empty() const { return FSites.empty() && !FMain; }
+    void Clear();
+
+private:
+    friend void SaveMachineMetabase(const std::filesystem::path&, const TMetabase&, const TMetabaseFiles&);
+    std::vector<const TMetaObject*> FSites;  // in the order first changed
+    std::unordered_set<const TMetaObject*> FSiteSet;
+    std::unordered_set<const TMetaObject*> FCreatedSites;
+    bool FMain = false;
+    const TMetaObject* FLast = nullptr;
+};
+
+// Writes the whole metabase.
+void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase);
+// Writes only the stale files: the sites' first, then Metabase.xml, so that the
+// main file never names a site file that is not there yet. When Metabase.xml
+// cannot be written, the files of sites just created go again.
+void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files);
 void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3);
 
 // Changes whenever a file of the machine changes (for the cache of open machines).

@@ -220,11 +220,15 @@ void TIIsObject::SetInfo() {
     } else {
         object = Existing();
     }
-    // Old values, to undo when the metabase cannot be written.
+    // Old values, to undo when the metabase cannot be written. A machine that an
+    // operation holds locked only marks what changed: nothing to undo there.
+    const bool mayFail = !FMachine->LockedByOperation();
     std::vector<std::pair<std::u16string, std::optional<TOleVariant>>> undo;
     for (const auto& [name, value] : FCache) {
-        const TOleVariant* old = object->FindValue(name);
-        undo.emplace_back(name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
+        if (mayFail) {
+            const TOleVariant* old = object->FindValue(name);
+            undo.emplace_back(name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
+        }
         object->SetValue(name, value);
     }
     try {

@@ -32,9 +32,17 @@ TPop3State& StateOf(const TMachinePtr& machine) {
 }
 
 // Applies a change and writes it; a failed write restores the state before it.
+// Within an operation the machine is locked first, and the write only marks the
+// state to be written when the operation ends: no copy to restore is needed.
 template <class TChange>
 void Change(const TMachinePtr& machine, TChange change) {
     TPop3State& state = StateOf(machine);
+    if (TMachineOperation::Active()) {
+        machine->LockForOperation();
+        change(state);
+        machine->SavePop3();
+        return;
+    }
     TPop3State before = state;
     change(state);
     try {

@@ -295,7 +295,8 @@ TEST_F(WebBackupTest, AnUnreadableMachineNeverReplacesAGoodBackup) {
         {"damaged machine", u"WEB2",
          [](const std::filesystem::path& m) { test::WriteBytes(m / "WEB2" / "Metabase.xml", "<Metabase>"); }},
         {"mistyped name", u"WEB3", [](const std::filesystem::path&) {}},
-        {"no IIS 6 metabase", u"WEB2", [](const std::filesystem::path& m) { std::filesystem::remove(m / "WEB2" / "Metabase.xml"); }},
+        {"no IIS 6 metabase", u"WEB2",
+         [](const std::filesystem::path& m) { std::filesystem::remove(m / "WEB2" / "Metabase.xml"); }},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Case);

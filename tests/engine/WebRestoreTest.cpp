@@ -5,12 +5,20 @@
 #include "engine/EngineState.h"
 #include "engine/IIsBinding.h"
 #include "engine/WebBackup.h"
+#include "platform/MachineStorage.h"
+#include "platform/base/NumberText.h"
 #include "platform/MetabaseValues.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
+#include <optional>
+#include <thread>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -345,7 +353,7 @@ TEST_F(WebRestoreTest, TheMachinesOwnFilesFailingEndTheRestore) {
              for (const auto& [name, bytes] : FilesBelow(local))
                  std::filesystem::permissions(local / name, std::filesystem::perms::owner_read);
          },
-         "RestoreMachine: Cannot create file \"" + (local / "Metabase.xml").string() + "\". Permission denied"},
+         "RestoreMachine: Cannot create file \"" + (local / "Sites" / "1.xml").string() + "\". Permission denied"},
         {"folder removed", [&] { std::filesystem::rename(local, machines / "away"); },
          "RestoreMachine: Machine folder \"" + local.string() +
              "\" is missing: it was removed or moved while the program ran"},
@@ -353,7 +361,7 @@ TEST_F(WebRestoreTest, TheMachinesOwnFilesFailingEndTheRestore) {
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Case);
         CloseMachines();
-        TTriggerSink sink(u"  Restore property: ", row.Break);  // after the first write
+        TTriggerSink sink(u"  Restore property: ", row.Break);  // after the first change
         TEngineHostScope scope(&sink, &Dialogs);
         auto tree = TreeOfFile();
         RestoreMachine(u"localhost", u"IIS6", *tree);
@@ -364,9 +372,73 @@ TEST_F(WebRestoreTest, TheMachinesOwnFilesFailingEndTheRestore) {
         }
         for (const auto& [name, bytes] : FilesBelow(local)) {
             std::filesystem::permissions(local / name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-            EXPECT_EQ(bytes, before.at(name)) << name;  // the first write changed nothing
+            EXPECT_EQ(bytes, before.at(name)) << name;
         }
         EXPECT_EQ(FilesBelow(local).size(), before.size());
+    }
+}
+
+// A restore killed at any moment leaves every machine file old or new: the machine
+// loads, each site as one restore or the other left it, and what the earlier,
+// finished restore wrote is there.
+TEST_F(WebRestoreTest, AKilledRestoreLeavesFilesThatLoad) {
+    const int sites = 20;
+    const std::filesystem::path local = Folder.File("machines") / "localhost";
+    EnsureBackupFile();
+    CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), sites, 2));
+    ASSERT_TRUE(BackupMachine(u"Whole", u"localhost"));
+    const std::string whole = FileBytes();
+    auto version = [&](const std::string& name) {  // every path of the backup under D:\<name>
+        std::string bytes = whole;
+        for (size_t at = 0; (at = bytes.find("D:\\Sites\\", at)) != std::string::npos; at += name.size())
+            bytes.replace(at + 3, 5, name);
+        return bytes;
+    };
+    SetSiteConflictMode(scmOverwrite);
+    // A child restores version One, then version Two, saying when each ends, and is
+    // killed killAfter into the second restore (never, for the run that times it).
+    auto run = [&](std::optional<std::chrono::microseconds> killAfter) {
+        CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), sites, 2));
+        int started[2];
+        if (::pipe(started) != 0) std::abort();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (const char* name : {"One", "Two"}) {
+                WriteBackupFile(version(name));
+                RestoreMachine(u"localhost", u"IIS6", *TreeOfFile());
+                (void)!::write(started[1], "s", 1);
+            }
+            ::_exit(0);
+        }
+        char byte = 0;
+        (void)!::read(started[0], &byte, 1);
+        const auto start = std::chrono::steady_clock::now();
+        if (killAfter) {
+            std::this_thread::sleep_for(*killAfter);
+            ::kill(child, SIGKILL);
+        } else {
+            (void)!::read(started[0], &byte, 1);
+        }
+        const auto end = std::chrono::steady_clock::now();
+        ::waitpid(child, nullptr, 0);
+        ::close(started[0]);
+        ::close(started[1]);
+        return std::chrono::duration_cast<std::chrono::microseconds>(end - start);
+    };
+    const auto second = run(std::nullopt);
+    // The files are written at the end: most kills fall there.
+    for (double at : {0.0, 0.5, 0.8, 0.9, 0.93, 0.96, 0.98, 0.99, 1.0, 1.2}) {
+        SCOPED_TRACE(at);
+        run(std::chrono::microseconds(static_cast<int64_t>(at * static_cast<double>(second.count()))));
+        TMachineState state;
+        ASSERT_NO_THROW(state = LoadMachineState(local));
+        for (int n = 1; n <= sites; ++n) {
+            const TOleVariant* path = state.Metabase->Find(u"W3SVC/" + IntToText(n) + u"/ROOT")->FindValue(u"Path");
+            ASSERT_NE(path, nullptr);
+            const std::u16string site = u"\\Site" + IntToText(n);
+            EXPECT_TRUE(path->AsText() == u"D:\\One" + site || path->AsText() == u"D:\\Two" + site)
+                << Utf16ToUtf8(path->AsText());
+        }
     }
 }
 

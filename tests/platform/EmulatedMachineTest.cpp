@@ -3,6 +3,9 @@
 #include "MachineTestSupport.h"
 #include "platform/MachineStorage.h"
 #include "platform/Pop3Admin.h"
+#include "platform/base/NumberText.h"
+
+#include <sys/stat.h>
 
 
 namespace orvex::testing {
@@ -131,23 +134,57 @@ TEST_F(EmulatedMachine, AnotherProcessWritingTheMachineIsWaitedFor) {
     EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Now free");
 }
 
-// Within an operation the lock taken by the first change stays until the end.
-TEST_F(EmulatedMachine, AnOperationKeepsTheLockOfWhatItChanged) {
+// Within an operation the lock taken by the first change stays until the end, and
+// the changes stay in memory until then: each changed file is written once, the
+// others not at all.
+TEST_F(EmulatedMachine, AnOperationLocksWhatItChangesAndWritesItOnceAtTheEnd) {
+    const std::filesystem::path web2 = Folder() / "WEB2";
+    auto inode = [](const std::filesystem::path& file) {
+        struct stat info {};
+        ::stat(file.c_str(), &info);
+        return info.st_ino;
+    };
+    OpenMachine(u"");  // the local machine is made before anything is read from it
+    const auto site2 = inode(web2 / "Sites" / "2.xml");
+    const std::string site1 = Read(web2 / "Sites" / "1.xml"), pop3 = Read(Folder() / "localhost" / "Pop3.xml");
     {
         TMachineOperation operation;
-        EXPECT_TRUE(FreeForOthers((Folder() / "WEB2").string()));
-        SetComment(u"IIS://WEB2/W3SVC/1", u"One");
-        EXPECT_FALSE(FreeForOthers((Folder() / "WEB2").string()));
+        EXPECT_TRUE(FreeForOthers(web2.string()));
+        for (int i = 0; i < 50; ++i) SetComment(u"IIS://WEB2/W3SVC/1", u"Change " + IntToText(i));
+        const TOleVariant site = Bind(u"IIS://WEB2/W3SVC").Call(u"Create", u"IIsWebServer", u"9");
+        site.Call(u"SetInfo");
+        CreateP3Config().Property(u"Domains").Call(u"Add", u"new.example.org");
+        EXPECT_FALSE(FreeForOthers(web2.string()));
         {
             TMachineOperation nested;
         }
-        EXPECT_FALSE(FreeForOthers((Folder() / "WEB2").string()));
-        SetComment(u"IIS://WEB2/W3SVC/1", u"Two");
-        EXPECT_TRUE(FreeForOthers((Folder() / "localhost").string()));
+        EXPECT_FALSE(FreeForOthers(web2.string()));
+        EXPECT_EQ(Read(web2 / "Sites" / "1.xml"), site1);
+        EXPECT_FALSE(std::filesystem::exists(web2 / "Sites" / "9.xml"));
+        EXPECT_EQ(Read(Folder() / "localhost" / "Pop3.xml"), pop3);
+        EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Change 49");  // this process sees its changes
     }
-    EXPECT_TRUE(FreeForOthers((Folder() / "WEB2").string()));
-    CloseMachines();
-    EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Two");
+    EXPECT_TRUE(FreeForOthers(web2.string()));
+    EXPECT_NE(Read(web2 / "Sites" / "1.xml").find("Change 49"), std::string::npos);
+    EXPECT_NE(Read(web2 / "Metabase.xml").find("file=\"Sites/9.xml\""), std::string::npos);
+    EXPECT_NE(Read(Folder() / "localhost" / "Pop3.xml").find("new.example.org"), std::string::npos);
+    EXPECT_EQ(inode(web2 / "Sites" / "2.xml"), site2);
+}
+
+// A program that ends normally during an operation writes its changes first; one
+// that is killed leaves the files as the last finished operation wrote them.
+TEST_F(EmulatedMachine, NormalExitWritesWhatAnOperationChanged) {
+    for (bool normal : {false, true}) {
+        InChild([&] {
+            new TMachineOperation;  // never ended
+            SetComment(u"IIS://WEB2/W3SVC/1", normal ? u"Exit" : u"Killed");
+            if (normal) std::exit(0);
+            ::_exit(0);
+            return true;
+        });
+        CloseMachines();
+        EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), normal ? u"Exit" : u"Default Web Site");
+    }
 }
 
 } // namespace

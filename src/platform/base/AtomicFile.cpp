@@ -20,6 +20,11 @@ namespace {
 
 constexpr std::string_view kTemporaryMark = ".tmp-";
 
+[[noreturn]] void Fail(const std::string& path, int error) {
+    throw EAtomicFileError("Cannot create file \"" + path + "\". " +
+                           std::generic_category().message(error));
+}
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -72,22 +77,37 @@ bool IsReadOnly(const std::string& target, const struct stat& info) {
     return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
 }
 
-// Makes the rename or link itself durable; the new contents are in place either way.
-void SyncFolder(const std::string& target) {
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+// Waits until a written file's bytes are on disk; false with errno set when not.
+bool SyncFile(const std::string& name) {
+    const int handle = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0)
+        return false;
+    const bool synced = ::fsync(handle) == 0;
+    const int error = errno;
+    ::close(handle);
+    errno = error;
+    return synced;
+}
+
+// Makes the renames and links in a folder durable; the new contents are in place
+// either way.
+void SyncFolder(const std::string& folder) {
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle >= 0) {
+        ::fsync(handle);
+        ::close(handle);
     }
 }
 
 } // namespace
 
-void TAtomicFileWriter::Fail(int error) {
-    throw EAtomicFileError("Cannot create file \"" + FPath + "\". " + std::generic_category().message(error));
-}
+// ---- TAtomicFileWriter ---------------------------------------------------------
 
-TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16)
+void TAtomicFileWriter::Fail(int error) const { orvex::Fail(FPath, error); }
+
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path) : TAtomicFileWriter(path, nullptr) {}
+
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, std::set<std::string>* cleaned)
     : FPath(Utf16ToUtf8(path16)), FTarget(FPath) {
     struct stat info {};
     bool exists = false;
@@ -103,31 +123,30 @@ TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16)
             Fail(EACCES);
         exists = true;
     }
-    RemoveStaleTemporaries(FolderOf(FTarget));
-    OpenTemporary(exists ? &info : nullptr);
+    const std::string folder = FolderOf(FTarget);
+    if (!cleaned || cleaned->insert(folder).second)
+        RemoveStaleTemporaries(folder);
+    Open(exists ? &info : nullptr);
 }
 
 TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile) : FPath(std::move(path)), FTarget(FPath) {
     RemoveStaleTemporaries(FolderOf(FTarget));
-    OpenTemporary(nullptr);
+    Open(nullptr);
 }
 
-TAtomicFileWriter::~TAtomicFileWriter() { Abandon(); }
-
-void TAtomicFileWriter::Abandon() {
+TAtomicFileWriter::~TAtomicFileWriter() {
     if (FHandle >= 0)
-        ::close(std::exchange(FHandle, -1));
+        ::close(FHandle);
     if (!FTemporary.empty())
         ::unlink(FTemporary.c_str());
-    FTemporary.clear();
 }
 
-void TAtomicFileWriter::OpenTemporary(const struct stat* existing) {
+void TAtomicFileWriter::Open(const struct stat* existing) {
     for (int attempt = 0;; ++attempt) {
-        const std::string name = TemporaryNameFor(FTarget);
+        std::string name = TemporaryNameFor(FTarget);
         FHandle = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (FHandle >= 0) {
-            FTemporary = name;
+            FTemporary = std::move(name);
             break;
         }
         if (errno != EEXIST || attempt > 100)
@@ -136,7 +155,9 @@ void TAtomicFileWriter::OpenTemporary(const struct stat* existing) {
     if (existing) {
         if (::fchmod(FHandle, existing->st_mode & 07777) != 0) {
             const int error = errno;
-            Abandon(); // no destructor runs for a constructor that raises
+            // No destructor runs for a constructor that raises.
+            ::close(std::exchange(FHandle, -1));
+            ::unlink(FTemporary.c_str());
             Fail(error);
         }
         // Only root may give a file away; anyone may keep a group they belong to.
@@ -158,25 +179,60 @@ void TAtomicFileWriter::Write(const void* data, size_t size) {
     }
 }
 
-void TAtomicFileWriter::Flush() {
-    if (::fsync(FHandle) != 0)
-        Fail(errno);
+std::string TAtomicFileWriter::Finish() {
+    // On its way to the disk while the caller goes on; the commit waits for it.
+    (void)::sync_file_range(FHandle, 0, 0, SYNC_FILE_RANGE_WRITE);
     if (::close(std::exchange(FHandle, -1)) != 0)
         Fail(errno);
+    return std::exchange(FTemporary, std::string());
 }
 
 void TAtomicFileWriter::Commit() {
-    Flush();
-    if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0)
-        Fail(errno);
-    FTemporary.clear();
-    SyncFolder(FTarget);
+    TAtomicWrites writes;
+    writes.FPending.push_back({FPath, FTarget, std::string()});
+    writes.FPending.back().Temporary = Finish();
+    writes.Commit();
+}
+
+// ---- TAtomicWrites --------------------------------------------------------------
+
+TAtomicWrites::~TAtomicWrites() {
+    for (const TPending& pending : FPending)
+        ::unlink(pending.Temporary.c_str());
+}
+
+void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
+    TAtomicFileWriter file(path, &FCleaned);
+    file.Write(bytes.data(), bytes.size());
+    FPending.push_back({file.FPath, file.FTarget, std::string()});
+    FPending.back().Temporary = file.Finish();
+}
+
+void TAtomicWrites::Commit() {
+    std::vector<TPending> pending;
+    pending.swap(FPending);
+    std::set<std::string> folders;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        // Written back since Write() started it: the wait is short.
+        const TPending& file = pending[i];
+        if (!SyncFile(file.Temporary) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
+            const int failure = errno;
+            for (size_t j = i; j < pending.size(); ++j)
+                ::unlink(pending[j].Temporary.c_str());
+            for (const std::string& folder : folders)
+                SyncFolder(folder);
+            Fail(file.Path, failure);
+        }
+        folders.insert(FolderOf(file.Target));
+    }
+    for (const std::string& folder : folders)
+        SyncFolder(folder);
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
-    TAtomicFileWriter file(path);
-    file.Write(bytes.data(), bytes.size());
-    file.Commit();
+    TAtomicWrites writes;
+    writes.Write(path, bytes);
+    writes.Commit();
 }
 
 bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) {
@@ -184,17 +240,24 @@ bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) 
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0)
         return false;
-    TAtomicFileWriter file(std::move(path), TAtomicFileWriter::TNewFile{});
+    TAtomicFileWriter file(path, TAtomicFileWriter::TNewFile{});
     file.Write(bytes.data(), bytes.size());
-    file.Flush();
+    const std::string temporary = file.Finish();
+    // The temporary name goes whatever happens; the file keeps its link.
+    struct TRemove {
+        const std::string& Name;
+        ~TRemove() { ::unlink(Name.c_str()); }
+    } remove{temporary};
+    if (!SyncFile(temporary))
+        Fail(path, errno);
     // Unlike a rename, a link never replaces a file that appeared meanwhile.
-    if (::link(file.FTemporary.c_str(), file.FTarget.c_str()) != 0) {
+    if (::link(temporary.c_str(), path.c_str()) != 0) {
         if (errno == EEXIST)
             return false;
-        file.Fail(errno);
+        Fail(path, errno);
     }
-    SyncFolder(file.FTarget);
-    return true; // the destructor removes the temporary name
+    SyncFolder(FolderOf(path));
+    return true;
 }
 
 } // namespace orvex

@@ -2,9 +2,11 @@
 // Replaces a file's contents so that a reader, a crash or a failure sees either
 // the old file or the complete new one, never a part.
 
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct stat;
 
@@ -17,14 +19,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// New contents for a file, written piece by piece into a temporary file in its
-// folder with the permissions and owner of the file it replaces; Commit flushes
-// them to disk and renames them over the file. Without a Commit the temporary
-// file goes and the file stays as it was. A file without write permission is
-// refused (as a read-only file: also for root). A symbolic link at path is
-// followed: its target gets the new contents. Temporary files of earlier saves
-// into the same folder whose process is gone (a killed program leaves them) are
-// removed first. Every failure raises EAtomicFileError.
+// Writes bytes to a temporary file in the folder of path, flushes it to disk,
+// gives it the permissions and owner of the file it replaces and renames it over
+// path. A file without write permission is refused (as a read-only file: also for
+// root). A symbolic link at path is followed: its target gets the new contents.
+// Temporary files of earlier saves into the same folder whose process is gone (a
+// killed program leaves them) are removed first.
+void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// A file's new contents written piece by piece into its temporary file, with the
+// checks, mode and owner of WriteFileAtomically; Commit puts them in place once
+// they are on disk. Without a Commit the temporary file goes and the file stays
+// as it was. Every failure raises EAtomicFileError.
 class TAtomicFileWriter {
 public:
     explicit TAtomicFileWriter(std::u16string_view path);
@@ -36,16 +42,18 @@ public:
     void Commit();
 
 private:
+    friend class TAtomicWrites;
     friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
+    // cleaned: the folders already cleared of stale temporaries (each is once).
+    TAtomicFileWriter(std::u16string_view path, std::set<std::string>* cleaned);
     struct TNewFile {};
-    // For a file that must not exist yet: no link followed, no file replaced.
+    // For a file that must not exist yet: no link followed, nothing replaced.
     TAtomicFileWriter(std::string path, TNewFile);
-    void OpenTemporary(const struct stat* existing);
-    // The temporary file flushed to disk and closed.
-    void Flush();
-    [[noreturn]] void Fail(int error);
-    // Closes and removes the temporary file.
-    void Abandon();
+    void Open(const struct stat* existing);
+    // Starts the bytes on their way to the disk and closes the temporary file,
+    // which the caller then owns; its name.
+    std::string Finish();
+    [[noreturn]] void Fail(int error) const;
 
     std::string FPath;   // as given, for the error text
     std::string FTarget; // the file replaced (a link's target)
@@ -53,8 +61,36 @@ private:
     int FHandle = -1;
 };
 
-// The whole of bytes as the file's new contents, through TAtomicFileWriter.
-void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+// Several files replaced together: each is written to its temporary file and
+// started on its way to the disk by Write(), while the next is prepared, and all
+// take their places at Commit(), each once its bytes are on disk. A failure before
+// Commit() leaves every file as it was. Each folder is cleared of stale
+// temporaries once. A file that later files name is committed before they are
+// written.
+class TAtomicWrites {
+public:
+    TAtomicWrites() = default;
+    ~TAtomicWrites();  // removes the temporaries of writes not committed
+    TAtomicWrites(const TAtomicWrites&) = delete;
+    TAtomicWrites& operator=(const TAtomicWrites&) = delete;
+
+    // The checks, mode and owner of WriteFileAtomically. Raises EAtomicFileError.
+    void Write(std::u16string_view path, std::string_view bytes);
+    // Puts the files written since the last Commit() in place, in the order written,
+    // and makes the renames durable. Raises EAtomicFileError naming the first file
+    // it could not put in place; the files before it are in place.
+    void Commit();
+
+private:
+    friend class TAtomicFileWriter; // whose Commit is that of one file
+    struct TPending {
+        std::string Path;
+        std::string Target;
+        std::string Temporary;
+    };
+    std::vector<TPending> FPending;
+    std::set<std::string> FCleaned;
+};
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.

@@ -80,19 +80,3 @@ TEST_F(FileLock, AWaiterLocksTheFileThatReplacedTheOld) {
     EXPECT_TRUE(lock.StillAt(FFile));
     EXPECT_FALSE(FreeForOthers(FFile));
 }
-
-TEST_F(FileLock, FoldersLockAndTellWhenTheyAreGone) {
-    const std::string folder = (FFolder / "machine").string();
-    fs::create_directories(folder);
-    TFileLock lock;
-    EXPECT_FALSE(lock.Acquire((FFolder / "missing").string()));
-    EXPECT_FALSE(lock.Held());
-    ASSERT_TRUE(lock.Acquire(folder));
-    EXPECT_FALSE(FreeForOthers(folder));
-    EXPECT_TRUE(lock.StillAt(folder));
-    fs::rename(folder, folder + "-moved");
-    EXPECT_FALSE(lock.StillAt(folder));
-    fs::create_directories(folder);  // another folder of the same name
-    EXPECT_FALSE(lock.StillAt(folder));
-    EXPECT_TRUE(lock.StillAt(folder + "-moved"));
-}
