@@ -1,6 +1,8 @@
 // Parse and write throughput of our XML library, pugixml and libxml2's DOM on
 // one backup-shaped document (Machine / SubDir / Property / Item elements with
-// attributes, readable layout, UTF-8 without mark, some non-ASCII values).
+// attributes, readable layout, UTF-8 without mark, some non-ASCII values): parse
+// with and without freeing the tree, the heap a parsed tree holds, writes into
+// memory and saves to a file with fsync.
 
 #include "xml/XmlDocument.h"
 #include "xml/XmlStreams.h"
@@ -12,8 +14,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <malloc.h>
 #include <memory>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -99,51 +106,201 @@ void SetThroughput(benchmark::State& state, size_t bytes) {
     state.counters["MB"] = static_cast<double>(bytes) / 1e6;
 }
 
-// ---- Parse (load from memory; the tree is freed outside the timing) ---------
+// A tree of each library, parsed from the document in memory (given as a stream
+// to ours, which loads from streams).
+std::unique_ptr<TUtf8XmlDocument> ParsedByOrvex(TxmUTF8StringStream& stream) {
+    auto doc = std::make_unique<TUtf8XmlDocument>();
+    stream.SetPosition(0);
+    doc->LoadFromStream(stream);
+    return doc;
+}
 
-void ParseOrvex(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    TxmUTF8StringStream stream(text);
-    for (auto _ : state) {
-        auto doc = std::make_unique<TUtf8XmlDocument>();
-        stream.SetPosition(0);
-        doc->LoadFromStream(stream);
-        benchmark::DoNotOptimize(doc->Root());
-        state.PauseTiming();
+std::unique_ptr<pugi::xml_document> ParsedByPugixml() {
+    auto doc = std::make_unique<pugi::xml_document>();
+    if (!doc->load_buffer(BackupDocument().data(), BackupDocument().size()))
         doc.reset();
-        state.ResumeTiming();
+    return doc;
+}
+
+std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> ParsedByLibxml2() {
+    return {xmlReadMemory(BackupDocument().data(), static_cast<int>(BackupDocument().size()), nullptr,
+                          nullptr, XML_PARSE_NONET | XML_PARSE_HUGE),
+            xmlFreeDoc};
+}
+
+// The document as a file (in the page cache after the first read): LoadFromFile
+// reads it through the codec a block at a time, pugixml's load_file whole.
+const std::string& DocumentFile() {
+    static const std::string path = [] {
+        const std::string file = (std::filesystem::temp_directory_path() /
+                                  ("orvex_bench_" + std::to_string(::getpid()) + "_parse.xml"))
+                                     .string();
+        FILE* out = std::fopen(file.c_str(), "wb");
+        std::fwrite(BackupDocument().data(), 1, BackupDocument().size(), out);
+        std::fclose(out);
+        return file;
+    }();
+    return path;
+}
+
+// ---- Parse, the tree freed inside the timing or outside it --------------------
+
+template <class TParse>
+void ParseLoop(benchmark::State& state, bool timeTheFree, TParse parse) {
+    for (auto _ : state) {
+        auto tree = parse();
+        if (!tree)
+            state.SkipWithError("the parse failed");
+        benchmark::DoNotOptimize(tree.get());
+        if (!timeTheFree)
+            state.PauseTiming();
+        tree.reset();
+        if (!timeTheFree)
+            state.ResumeTiming();
     }
     SetThroughput(state, BackupDocument().size());
 }
 
-void ParsePugixml(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    for (auto _ : state) {
-        auto doc = std::make_unique<pugi::xml_document>();
-        const pugi::xml_parse_result result = doc->load_buffer(text.data(), text.size());
-        if (!result)
-            state.SkipWithError("pugixml failed");
-        benchmark::DoNotOptimize(doc->first_child());
-        state.PauseTiming();
-        doc.reset();
-        state.ResumeTiming();
-    }
-    SetThroughput(state, text.size());
+void ParseOrvex(benchmark::State& state, bool timeTheFree) {
+    TxmUTF8StringStream stream(BackupDocument());
+    ParseLoop(state, timeTheFree, [&stream] { return ParsedByOrvex(stream); });
 }
 
-void ParseLibxml2(benchmark::State& state) {
-    const std::string& text = BackupDocument();
-    for (auto _ : state) {
-        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_HUGE);
-        if (!doc)
-            state.SkipWithError("libxml2 failed");
-        benchmark::DoNotOptimize(doc);
-        state.PauseTiming();
-        xmlFreeDoc(doc);
-        state.ResumeTiming();
+void ParseFreeOrvex(benchmark::State& state) { ParseOrvex(state, true); }
+void ParseOnlyOrvex(benchmark::State& state) { ParseOrvex(state, false); }
+void ParseFreePugixml(benchmark::State& state) { ParseLoop(state, true, ParsedByPugixml); }
+void ParseOnlyPugixml(benchmark::State& state) { ParseLoop(state, false, ParsedByPugixml); }
+void ParseFreeLibxml2(benchmark::State& state) { ParseLoop(state, true, ParsedByLibxml2); }
+void ParseOnlyLibxml2(benchmark::State& state) { ParseLoop(state, false, ParsedByLibxml2); }
+
+void ParseFreeOrvexFile(benchmark::State& state) {
+    const std::u16string path(DocumentFile().begin(), DocumentFile().end());
+    ParseLoop(state, true, [&path] {
+        auto doc = std::make_unique<TUtf8XmlDocument>();
+        doc->LoadFromFile(path);
+        return doc;
+    });
+}
+
+void ParseFreePugixmlFile(benchmark::State& state) {
+    ParseLoop(state, true, [] {
+        auto doc = std::make_unique<pugi::xml_document>();
+        if (!doc->load_file(DocumentFile().c_str()))
+            doc.reset();
+        return doc;
+    });
+}
+
+// ---- Memory held by a parsed tree, per byte of the document ----------------------
+// heap_per_byte: the heap in use after the parse less before it (mallinfo2).
+// rss_per_byte: the resident memory that a fresh process (this program run with
+// --rss-probe=NAME) gains by the parse, which also counts what the parse used on
+// the way and what the allocator keeps.
+
+size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+int64_t ResidentBytes() {
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
     }
-    SetThroughput(state, text.size());
+    return static_cast<int64_t>(resident) * ::sysconf(_SC_PAGESIZE);
+}
+
+// Runs this program again to probe one parse in a fresh process.
+double ResidentPerByteInFreshProcess(const char* name) {
+    const std::string command =
+        std::filesystem::read_symlink("/proc/self/exe").string() + " --rss-probe=" + name;
+    double perByte = 0;
+    if (FILE* probe = ::popen(command.c_str(), "r")) {
+        if (std::fscanf(probe, "%lf", &perByte) != 1)
+            perByte = 0;
+        ::pclose(probe);
+    }
+    return perByte;
+}
+
+template <class TParse>
+void HeapPerByte(benchmark::State& state, const char* name, TParse parse) {
+    double perByte = 0;
+    const size_t size = BackupDocument().size();
+    for (auto _ : state) {
+        const size_t before = HeapInUse();
+        auto tree = parse();
+        perByte = static_cast<double>(HeapInUse() - before) / static_cast<double>(size);
+        benchmark::DoNotOptimize(tree.get());
+    }
+    state.counters["heap_per_byte"] = perByte;
+    state.counters["rss_per_byte"] = ResidentPerByteInFreshProcess(name);
+}
+
+void HeapOrvex(benchmark::State& state) {
+    TxmUTF8StringStream stream(BackupDocument());
+    HeapPerByte(state, "orvex", [&stream] { return ParsedByOrvex(stream); });
+}
+
+void HeapPugixml(benchmark::State& state) { HeapPerByte(state, "pugixml", ParsedByPugixml); }
+
+void HeapLibxml2(benchmark::State& state) { HeapPerByte(state, "libxml2", ParsedByLibxml2); }
+
+// The resident memory one parse adds, per byte of the document, printed.
+int ProbeResidentMemory(std::string_view name) {
+    TxmUTF8StringStream stream(BackupDocument());
+    const int64_t before = ResidentBytes();
+    int64_t after = 0;
+    if (name == "orvex") {
+        auto tree = ParsedByOrvex(stream);
+        after = ResidentBytes();
+    } else if (name == "pugixml") {
+        auto tree = ParsedByPugixml();
+        after = ResidentBytes();
+    } else {
+        auto tree = ParsedByLibxml2();
+        after = ResidentBytes();
+    }
+    std::printf("%.3f\n", static_cast<double>(after - before) / static_cast<double>(BackupDocument().size()));
+    return 0;
+}
+
+// ---- Save to a file, on disk (fsync) before the timing ends ---------------------
+
+std::string SavePath(const char* name) {
+    return (std::filesystem::temp_directory_path() /
+            (std::string("orvex_bench_") + std::to_string(::getpid()) + name))
+        .string();
+}
+
+void SaveOrvex(benchmark::State& state) {
+    TUtf8XmlDocument doc;
+    doc.ReadFromString(BackupDocument());
+    doc.SetXmlFormat(xfReadable);
+    const std::string path = SavePath("_orvex.xml");
+    const std::u16string path16(path.begin(), path.end());
+    for (auto _ : state)
+        doc.SaveToFile(path16); // a temporary file, fsync, rename over the old one
+    SetThroughput(state, static_cast<size_t>(std::filesystem::file_size(path)));
+    std::filesystem::remove(path);
+}
+
+void SavePugixml(benchmark::State& state) {
+    pugi::xml_document doc;
+    doc.load_buffer(BackupDocument().data(), BackupDocument().size());
+    const std::string path = SavePath("_pugixml.xml");
+    for (auto _ : state) {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        pugi::xml_writer_file writer(file);
+        doc.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
+        std::fflush(file);
+        ::fsync(::fileno(file));
+        std::fclose(file);
+    }
+    SetThroughput(state, static_cast<size_t>(std::filesystem::file_size(path)));
+    std::filesystem::remove(path);
 }
 
 // ---- Write (the whole tree into memory) --------------------------------------
@@ -210,9 +367,19 @@ double Fastest(const std::vector<double>& times) {
     return *std::min_element(times.begin(), times.end());
 }
 
-BENCHMARK(ParseOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(ParsePugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
-BENCHMARK(ParseLibxml2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseFreeOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseFreePugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseFreeLibxml2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseFreeOrvexFile)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseFreePugixmlFile)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(HeapOrvex)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(HeapPugixml)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(HeapLibxml2)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SaveOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(SavePugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseOnlyOrvex)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseOnlyPugixml)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+BENCHMARK(ParseOnlyLibxml2)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(WriteOrvexReadable)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(WriteOrvexCompact)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 BENCHMARK(WritePugixmlReadable)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
@@ -222,4 +389,13 @@ BENCHMARK(WriteLibxml2Compact)->Unit(benchmark::kMillisecond)->ComputeStatistics
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    constexpr std::string_view kProbe = "--rss-probe=";
+    if (argc == 2 && std::string_view(argv[1]).starts_with(kProbe))
+        return ProbeResidentMemory(std::string_view(argv[1]).substr(kProbe.size()));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove(DocumentFile());
+    return 0;
+}

@@ -67,7 +67,7 @@ TBackupFileEdit::TBackupFileEdit() {
 bool IsBackupElement(const TWideXmlNode& node, std::u16string_view name) {
     if (node.ElementType() != xeNormal) return false;
     // Names are nearly always ASCII: compared as they stand, without a UTF-16 copy.
-    const std::string& own = node.TUtf8XmlNode::Name();
+    const std::string_view own = node.TUtf8XmlNode::Name();
     if (std::all_of(own.begin(), own.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         if (own.size() != name.size()) return false;
         for (size_t i = 0; i < own.size(); ++i)

@@ -119,6 +119,7 @@ public:
     void ClearWarnings() { FWarnings.clear(); }
     // A load met bytes that are no text in the file's encoding: a warning says so.
     void DoUnicodeLoss() override;
+    bool ListensForUnicodeLoss() const override { return true; }
 
     // --- Typed access by pieces (VeldarXmlDocValues.cpp) ---
 

@@ -33,6 +33,10 @@ std::unique_ptr<TUtf8XmlNode> TWideXmlNode::NewNodeOfClass(TXmlDocumentHooks* do
     return std::make_unique<TWideXmlNode>(document);
 }
 
+TUtf8XmlNode* TWideXmlNode::NewNodeOfClassIn(TXmlPages& pages, TXmlDocumentHooks* document) const {
+    return MarkOnPage(::new (pages.Allocate(sizeof(TWideXmlNode))) TWideXmlNode(document));
+}
+
 TWideXmlNode* TWideXmlNode::Cast(TUtf8XmlNode* node) {
     if (!node)
         return nullptr;

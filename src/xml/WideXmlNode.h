@@ -24,6 +24,7 @@ public:
         : TUtf8XmlNode(document, elementType) {}
 
     std::unique_ptr<TUtf8XmlNode> NewNodeOfClass(TXmlDocumentHooks* document) const override;
+    TUtf8XmlNode* NewNodeOfClassIn(TXmlPages& pages, TXmlDocumentHooks* document) const override;
 
     // The node as a TWideXmlNode; nullptr stays nullptr, a node of another class
     // raises std::bad_cast.

@@ -29,6 +29,23 @@ std::string_view DeclaredName(TStringEncodingType encoding) {
     }
 }
 
+// The new contents of a file as a stream that only writes.
+class TAtomicFileStream : public TStream {
+public:
+    explicit TAtomicFileStream(TAtomicFileWriter& file) : FFile(file) {}
+    int64_t Read(void*, int64_t) override { throw EStreamError(std::string(sxCannotReadWhenWriting)); }
+    int64_t Write(const void* buffer, int64_t count) override {
+        FFile.Write(buffer, static_cast<size_t>(count));
+        FWritten += count;
+        return count;
+    }
+    int64_t Seek(int64_t, TSeekOrigin) override { return FWritten; }
+
+private:
+    TAtomicFileWriter& FFile;
+    int64_t FWritten = 0;
+};
+
 // Sets the codec stream field for one load or save, also when it raises.
 class TCodecInUse {
 public:
@@ -192,7 +209,8 @@ void TUtf8XmlDocument::LoadFromStream(TStream& stream) {
         source = buffered.get();
     }
     TxmUtf8Stream codec(source);
-    codec.OnUnicodeLoss = [this](TxmCodecStream&) { DoUnicodeLoss(); };
+    if (ListensForUnicodeLoss())
+        codec.OnUnicodeLoss = [this](TxmCodecStream&) { DoUnicodeLoss(); };
     const TCodecInUse inUse(FCodecStream, codec);
     ParseStream(codec);
     codec.SettleAtEnd();
@@ -205,7 +223,7 @@ void TUtf8XmlDocument::LoadFromFile(std::u16string_view fileName) {
 }
 
 void TUtf8XmlDocument::ReadFromString(std::string_view value) {
-    TXmlParser parser(value);
+    TXmlParser parser(value, &FPages);
     Parse(parser);
 }
 
@@ -213,19 +231,19 @@ void TUtf8XmlDocument::ReadFromUTF8String(std::string_view value) { ReadFromStri
 
 void TUtf8XmlDocument::ParseStream(TStream& stream) {
     if (auto* codec = dynamic_cast<TxmUtf8Stream*>(&stream)) {
-        TXmlParser parser(*codec);
+        TXmlParser parser(*codec, &FPages);
         Parse(parser);
         return;
     }
     const std::string text = stream.ReadRest();
-    TXmlParser parser(text);
+    TXmlParser parser(text, &FPages);
     Parse(parser);
 }
 
 std::vector<std::unique_ptr<TUtf8XmlNode>> TUtf8XmlDocument::ParseFragment(
     const TUtf8XmlNode& model, std::string_view text) {
     std::vector<std::unique_ptr<TUtf8XmlNode>> nodes;
-    TXmlParser parser(text);
+    TXmlParser parser(text, &FPages);
     while (!parser.AtEnd() && !FAbortParsing) {
         nodes.push_back(model.NewNodeOfClass(this));
         parser.ReadNode(*nodes.back());
@@ -235,33 +253,34 @@ std::vector<std::unique_ptr<TUtf8XmlNode>> TUtf8XmlDocument::ParseFragment(
 
 // ---- Saving -----------------------------------------------------------------
 
-std::string TUtf8XmlDocument::BuildText(std::string_view declaredEncoding) {
+void TUtf8XmlDocument::WriteDocument(std::string& out, TStream* sink, std::string_view declaredEncoding) {
     if (!Root() && FParserWarnings)
         throw EFilerError(std::string(sxRootElementNotDefined));
     DoProgress(0);
-    std::string out;
     const std::string lineFeed = GetLineFeed();
-    TXmlWriter writer(out, this);
+    TXmlWriter writer(out, this, sink);
     for (int i = 0; i < FRootNodes->NodeCount(); ++i) {
         // Only the first node can be the document's declaration.
         writer.SetDeclaredEncoding(i == 0 ? declaredEncoding : std::string_view());
         writer.WriteNode(*FRootNodes->Nodes(i), 0);
         out += lineFeed;
     }
-    return out;
+    writer.Flush();
 }
 
 void TUtf8XmlDocument::WriteToStreamEx(TStream& stream) {
     // Through the document's own codec the declaration names the output's encoding.
-    const std::string out = BuildText(
-        FCodecStream && &stream == FCodecStream ? DeclaredName(FCodecStream->Encoding()) : std::string_view());
-    stream.Write(out.data(), static_cast<int64_t>(out.size()));
+    std::string buffer;
+    WriteDocument(buffer, &stream,
+                  FCodecStream && &stream == FCodecStream ? DeclaredName(FCodecStream->Encoding())
+                                                          : std::string_view());
     DoProgress(stream.Size());
 }
 
 std::string TUtf8XmlDocument::WriteToString() {
     // The text is the string itself: no stream to copy it through.
-    std::string out = BuildText();
+    std::string out;
+    WriteDocument(out, nullptr, {});
     DoProgress(static_cast<int64_t>(out.size()));
     return out;
 }
@@ -278,10 +297,11 @@ void TUtf8XmlDocument::SaveToStream(TStream& stream) {
 }
 
 void TUtf8XmlDocument::SaveToFile(std::u16string_view fileName) {
-    TxmUTF8StringStream bytes;
-    SaveToStream(bytes);
     try {
-        WriteFileAtomically(fileName, bytes.DataString());
+        TAtomicFileWriter file(fileName);
+        TAtomicFileStream stream(file);
+        SaveToStream(stream);
+        file.Commit();
     } catch (const EAtomicFileError& e) {
         throw EStreamError(e.what());
     }

@@ -114,7 +114,7 @@ public:
     bool Utf8Encoded() const { return true; }
 
     // --- Settings ---
-    bool AbortParsing() const override { return FAbortParsing; }
+    bool AbortParsing() const final { return FAbortParsing; }
     void SetAbortParsing(bool value) { FAbortParsing = value; }
     TBinaryEncodingType BinaryEncoding() const override { return FBinaryEncoding; }
     void SetBinaryEncoding(TBinaryEncodingType value) override { FBinaryEncoding = value; }
@@ -162,6 +162,9 @@ public:
     void DoProgress(int64_t position);
     // Fired by the codec of a load; descendants may note the loss too.
     virtual void DoUnicodeLoss();
+    // A load checks its text for lost characters only when someone listens:
+    // OnUnicodeLoss, or a descendant that notes the loss itself.
+    virtual bool ListensForUnicodeLoss() const { return static_cast<bool>(OnUnicodeLoss); }
 
 protected:
     // For descendants whose nodes are of another class: the container comes from
@@ -174,9 +177,10 @@ private:
     void Construct(const TContainerFactory& makeContainer);
     // The parse proper, shared by every load path.
     void Parse(TXmlParser& parser);
-    // The UTF-8 text of the whole document; a non-empty declaredEncoding replaces
-    // the declaration's encoding when it names another.
-    std::string BuildText(std::string_view declaredEncoding = {});
+    // The UTF-8 text of the whole document into out, or through out to sink; a
+    // non-empty declaredEncoding replaces the declaration's encoding when it
+    // names another.
+    void WriteDocument(std::string& out, TStream* sink, std::string_view declaredEncoding);
     TUtf8XmlNode* DeclarationNode() const;
 
     bool FAbortParsing = false;
@@ -187,6 +191,8 @@ private:
     bool FFloatAllowScientific = true;
     int FFloatSignificantDigits = 6;
     bool FParserWarnings = false;
+    // What parses make lives here; declared before the tree, which goes first.
+    TXmlPages FPages;
     std::unique_ptr<TUtf8XmlNode> FRootNodes;
     std::string FIndentString = "  ";
     bool FUseFullNodes = false;

@@ -8,29 +8,24 @@
 #include "xml/XmlValueConversions.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace orvex {
 
 namespace {
 
-// An empty name cannot be read back: "=" would join the item before it.
-std::string QuotedAttribute(std::string_view name, std::string_view value) {
-    if (name.empty())
-        throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
-    std::string item(name);
-    item.push_back('=');
-    item.append(Utf8QuoteText(Utf8EscapeText(value)));
-    return item;
+// The value part of an item, unquoted and resolved; empty without "=".
+std::string ItemValue(std::string_view item) {
+    const size_t eq = item.find('=');
+    if (eq == std::string_view::npos)
+        return {};
+    return Utf8ResolveEntities(Utf8UnquoteText(item.substr(eq + 1)));
 }
 
-// The value part of an item, unquoted and resolved; empty without "=".
-std::string ItemValue(const std::string& item) {
-    const size_t eq = item.find('=');
-    if (eq == std::string::npos)
-        return {};
-    return Utf8ResolveEntities(Utf8UnquoteText(std::string_view(item).substr(eq + 1)));
-}
+// Child arrays grow by doubling from a handful.
+constexpr int32_t kFirstChildCapacity = 4;
 
 } // namespace
 
@@ -51,10 +46,45 @@ TUtf8XmlNode::TUtf8XmlNode(TXmlDocumentHooks* document, std::string_view name,
 TUtf8XmlNode::TUtf8XmlNode(TXmlDocumentHooks* document, TXmlElementType elementType)
     : FDocument(document), FElementType(elementType) {}
 
-TUtf8XmlNode::~TUtf8XmlNode() { NodesClear(); }
+TUtf8XmlNode::~TUtf8XmlNode() {
+    TXmlPages::TBatch batch;
+    NodesClear();
+    ReleaseParts(batch);
+}
+
+void TUtf8XmlNode::operator delete(TUtf8XmlNode* node, std::destroying_delete_t) {
+    TXmlPages::TBatch batch;
+    node->NodesClear();
+    Destroy(node, batch);
+}
+
+void TUtf8XmlNode::Destroy(TUtf8XmlNode* node, TXmlPages::TBatch& batch) {
+    const bool onPage = node->FOnPage;
+    node->ReleaseParts(batch);
+    node->~TUtf8XmlNode();
+    if (onPage)
+        batch.Release(node);
+    else
+        ::operator delete(node);
+}
+
+void TUtf8XmlNode::ReleaseParts(TXmlPages::TBatch& batch) {
+    FName.ReleaseInto(batch);
+    FValue.ReleaseInto(batch);
+    FAttributes.ReleaseInto(batch);
+    if (FNodes)
+        batch.Release(FNodes, FNodesOnPage);
+    FNodes = nullptr;
+    FNodeCount = FNodeCapacity = 0;
+    FNodesOnPage = false;
+}
 
 std::unique_ptr<TUtf8XmlNode> TUtf8XmlNode::NewNodeOfClass(TXmlDocumentHooks* document) const {
     return std::make_unique<TUtf8XmlNode>(document);
+}
+
+TUtf8XmlNode* TUtf8XmlNode::NewNodeOfClassIn(TXmlPages& pages, TXmlDocumentHooks* document) const {
+    return MarkOnPage(::new (pages.Allocate(sizeof(TUtf8XmlNode))) TUtf8XmlNode(document));
 }
 
 bool TUtf8XmlNode::IsValidNodeName(std::string_view name) {
@@ -72,28 +102,28 @@ bool TUtf8XmlNode::IsValidNodeName(std::string_view name) {
 }
 
 void TUtf8XmlNode::SetName(std::string_view name) {
-    if (name == FName)
+    if (name == FName.View())
         return;
     if (!IsValidNodeName(name))
         throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
-    FName = name;
+    FName.Set(name);
 }
 
 void TUtf8XmlNode::SetSubtreeDocument(TXmlDocumentHooks* document) {
     FDocument = document;
-    for (auto& child : FNodes)
-        child->SetSubtreeDocument(document);
+    for (int i = 0; i < FNodeCount; ++i)
+        FNodes[i]->SetSubtreeDocument(document);
 }
 
 // --- Children ---
 
 TUtf8XmlNode* TUtf8XmlNode::Nodes(int index) const {
-    return index >= 0 && index < NodeCount() ? FNodes[static_cast<size_t>(index)].get() : nullptr;
+    return index >= 0 && index < FNodeCount ? FNodes[index] : nullptr;
 }
 
 bool TUtf8XmlNode::CanHold(const TUtf8XmlNode* node) const {
-    // A childless node is nobody's ancestor: the parser's case, kept O(1).
-    if (node->FNodes.empty())
+    // A childless node is nobody's ancestor: kept O(1).
+    if (node->FNodeCount == 0)
         return node != this;
     for (const TUtf8XmlNode* p = this; p; p = p->FParent)
         if (p == node)
@@ -101,12 +131,54 @@ bool TUtf8XmlNode::CanHold(const TUtf8XmlNode* node) const {
     return true;
 }
 
+void TUtf8XmlNode::ReserveChildren(int count, TXmlPages* pages) {
+    if (count <= FNodeCapacity)
+        return;
+    const int32_t capacity = std::max({count, FNodeCapacity * 2, kFirstChildCapacity});
+    const size_t bytes = sizeof(TUtf8XmlNode*) * static_cast<size_t>(capacity);
+    auto* nodes = static_cast<TUtf8XmlNode**>(pages ? pages->Allocate(bytes) : std::malloc(bytes));
+    if (!nodes)
+        throw std::bad_alloc();
+    if (FNodeCount > 0)
+        std::memcpy(nodes, FNodes, sizeof(TUtf8XmlNode*) * static_cast<size_t>(FNodeCount));
+    if (FNodes)
+        TXmlPages::Release(FNodes, FNodesOnPage);
+    FNodes = nodes;
+    FNodeCapacity = capacity;
+    FNodesOnPage = pages != nullptr;
+}
+
 int TUtf8XmlNode::AdoptAt(int index, TUtf8XmlNode* node) {
-    std::unique_ptr<TUtf8XmlNode> owned(node);
+    std::unique_ptr<TUtf8XmlNode> owned(node); // freed should the list not grow
+    ReserveChildren(FNodeCount + 1, nullptr);
     owned->FParent = this;
     owned->SetSubtreeDocument(FDocument);
-    FNodes.insert(FNodes.begin() + index, std::move(owned));
+    std::memmove(FNodes + index + 1, FNodes + index,
+                 sizeof(TUtf8XmlNode*) * static_cast<size_t>(FNodeCount - index));
+    FNodes[index] = owned.release();
+    ++FNodeCount;
     return index;
+}
+
+void TUtf8XmlNode::AppendParsed(TUtf8XmlNode* node, TXmlPages& pages) {
+    if (FNodeCount == FNodeCapacity) {
+        try {
+            ReserveChildren(FNodeCount + 1, &pages);
+        } catch (...) {
+            delete node;
+            throw;
+        }
+    }
+    node->FParent = this;
+    FNodes[FNodeCount++] = node;
+}
+
+TUtf8XmlNode* TUtf8XmlNode::TakeChild(int index) {
+    TUtf8XmlNode* node = FNodes[index];
+    std::memmove(FNodes + index, FNodes + index + 1,
+                 sizeof(TUtf8XmlNode*) * static_cast<size_t>(FNodeCount - index - 1));
+    --FNodeCount;
+    return node;
 }
 
 TUtf8XmlNode* TUtf8XmlNode::NodeNew(std::string_view name) {
@@ -131,11 +203,9 @@ TUtf8XmlNode* TUtf8XmlNode::NodeFindOrCreate(std::string_view name) {
 }
 
 void TUtf8XmlNode::NodeDelete(int index) {
-    if (index >= 0 && index < NodeCount()) {
-        // Unlink before freeing, so the subtree is never reachable half-destroyed.
-        std::unique_ptr<TUtf8XmlNode> doomed = std::move(FNodes[static_cast<size_t>(index)]);
-        FNodes.erase(FNodes.begin() + index);
-    }
+    // Unlinked before freeing, so the subtree is never reachable half-destroyed.
+    if (index >= 0 && index < FNodeCount)
+        delete TakeChild(index);
 }
 
 int TUtf8XmlNode::NodeRemove(TUtf8XmlNode* node) {
@@ -149,27 +219,31 @@ std::unique_ptr<TUtf8XmlNode> TUtf8XmlNode::NodeExtract(TUtf8XmlNode* node) {
     const int index = NodeIndexOf(node);
     if (index < 0)
         return nullptr;
-    std::unique_ptr<TUtf8XmlNode> result = std::move(FNodes[static_cast<size_t>(index)]);
-    FNodes.erase(FNodes.begin() + index);
+    std::unique_ptr<TUtf8XmlNode> result(TakeChild(index));
     result->FParent = nullptr;
     return result;
 }
 
 void TUtf8XmlNode::NodeExchange(int index1, int index2) {
-    if (index1 >= 0 && index1 < NodeCount() && index2 >= 0 && index2 < NodeCount())
-        std::swap(FNodes[static_cast<size_t>(index1)], FNodes[static_cast<size_t>(index2)]);
+    if (index1 >= 0 && index1 < FNodeCount && index2 >= 0 && index2 < FNodeCount)
+        std::swap(FNodes[index1], FNodes[index2]);
 }
 
 void TUtf8XmlNode::NodesClear() {
-    // Frees the subtree level by level, so a deep tree cannot exhaust the stack.
-    std::vector<std::unique_ptr<TUtf8XmlNode>> doomed;
-    doomed.swap(FNodes);
+    if (FNodeCount == 0)
+        return;
+    // Frees the subtree without recursion, so a deep tree cannot exhaust the
+    // stack, and page memory a page at a time.
+    TXmlPages::TBatch batch;
+    std::vector<TUtf8XmlNode*> doomed(FNodes, FNodes + FNodeCount);
+    FNodeCount = 0;
     while (!doomed.empty()) {
-        std::unique_ptr<TUtf8XmlNode> node = std::move(doomed.back());
+        TUtf8XmlNode* node = doomed.back();
         doomed.pop_back();
-        for (auto& child : node->FNodes)
-            doomed.push_back(std::move(child));
-        node->FNodes.clear();
+        for (int i = node->FNodeCount - 1; i >= 0; --i)
+            doomed.push_back(node->FNodes[i]);
+        node->FNodeCount = 0;
+        Destroy(node, batch);
     }
 }
 
@@ -181,9 +255,9 @@ void TUtf8XmlNode::Delete() {
 int TUtf8XmlNode::NodeIndexOf(const TUtf8XmlNode* node) const {
     if (!node)
         return -1;
-    for (size_t i = 0; i < FNodes.size(); ++i)
-        if (FNodes[i].get() == node)
-            return static_cast<int>(i);
+    for (int i = 0; i < FNodeCount; ++i)
+        if (FNodes[i] == node)
+            return i;
     return -1;
 }
 
@@ -200,8 +274,8 @@ int TUtf8XmlNode::NodeIndexByName(std::string_view name) const {
 }
 
 int TUtf8XmlNode::NodeIndexByNameFrom(std::string_view name, int from) const {
-    for (int i = std::max(from, 0); i < NodeCount(); ++i)
-        if (Utf8CompareText(FNodes[static_cast<size_t>(i)]->FName, name) == 0)
+    for (int i = std::max(from, 0); i < FNodeCount; ++i)
+        if (Utf8CompareText(FNodes[i]->FName, name) == 0)
             return i;
     return -1;
 }
@@ -210,15 +284,15 @@ void TUtf8XmlNode::NodesByName(std::string_view name, TUtf8XmlNodeList* list) co
     if (!list)
         return;
     list->Clear();
-    for (const auto& child : FNodes)
-        if (Utf8CompareText(child->FName, name) == 0)
-            list->Add(child.get());
+    for (int i = 0; i < FNodeCount; ++i)
+        if (Utf8CompareText(FNodes[i]->FName, name) == 0)
+            list->Add(FNodes[i]);
 }
 
 TUtf8XmlNode* TUtf8XmlNode::NodeByElementType(TXmlElementType type) const {
-    for (const auto& child : FNodes)
-        if (child->FElementType == type)
-            return child.get();
+    for (int i = 0; i < FNodeCount; ++i)
+        if (FNodes[i]->FElementType == type)
+            return FNodes[i];
     return nullptr;
 }
 
@@ -226,10 +300,11 @@ TUtf8XmlNode* TUtf8XmlNode::NodeByAttributeValue(std::string_view nodeName,
                                                  std::string_view attribName,
                                                  std::string_view attribValue,
                                                  bool recurse) const {
-    for (const auto& child : FNodes) {
+    for (int i = 0; i < FNodeCount; ++i) {
+        TUtf8XmlNode* child = FNodes[i];
         if (Utf8CompareText(child->FName, nodeName) == 0 && child->HasAttribute(attribName) &&
             Utf8CompareText(child->AttributeByName(attribName), attribValue) == 0)
-            return child.get();
+            return child;
         if (recurse) {
             if (TUtf8XmlNode* hit =
                     child->NodeByAttributeValue(nodeName, attribName, attribValue, true))
@@ -250,10 +325,10 @@ bool MatchesSearch(const TUtf8XmlNode& node, std::string_view name) {
 } // namespace
 
 TUtf8XmlNode* TUtf8XmlNode::FindNode(std::string_view name) const {
-    for (const auto& child : FNodes) {
-        if (MatchesSearch(*child, name))
-            return child.get();
-        if (TUtf8XmlNode* hit = child->FindNode(name))
+    for (int i = 0; i < FNodeCount; ++i) {
+        if (MatchesSearch(*FNodes[i], name))
+            return FNodes[i];
+        if (TUtf8XmlNode* hit = FNodes[i]->FindNode(name))
             return hit;
     }
     return nullptr;
@@ -263,15 +338,15 @@ void TUtf8XmlNode::FindNodes(std::string_view name, TUtf8XmlNodeList& list) cons
     list.Clear();
     // Pre-order without recursion, children pushed in reverse.
     std::vector<const TUtf8XmlNode*> stack;
-    for (auto it = FNodes.rbegin(); it != FNodes.rend(); ++it)
-        stack.push_back(it->get());
+    for (int i = FNodeCount - 1; i >= 0; --i)
+        stack.push_back(FNodes[i]);
     while (!stack.empty()) {
         const TUtf8XmlNode* node = stack.back();
         stack.pop_back();
         if (MatchesSearch(*node, name))
             list.Add(const_cast<TUtf8XmlNode*>(node));
-        for (auto it = node->FNodes.rbegin(); it != node->FNodes.rend(); ++it)
-            stack.push_back(it->get());
+        for (int i = node->FNodeCount - 1; i >= 0; --i)
+            stack.push_back(node->FNodes[i]);
     }
 }
 
@@ -285,9 +360,9 @@ int TUtf8XmlNode::TreeDepth() const {
 }
 
 int TUtf8XmlNode::TotalNodeCount() const {
-    int total = NodeCount();
-    for (const auto& child : FNodes)
-        total += child->TotalNodeCount();
+    int total = FNodeCount;
+    for (int i = 0; i < FNodeCount; ++i)
+        total += FNodes[i]->TotalNodeCount();
     return total;
 }
 
@@ -299,7 +374,7 @@ std::string TUtf8XmlNode::FullPath() const {
     std::string path;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         path.push_back('/');
-        path.append((*it)->FName);
+        path.append((*it)->FName.View());
     }
     return path;
 }
@@ -311,7 +386,7 @@ std::string TUtf8XmlNode::CascadedName() const {
     std::string digits = std::to_string(index < 0 ? -int64_t(index) : int64_t(index));
     if (digits.size() < 4)
         digits.insert(0, 4 - digits.size(), '0');
-    std::string own = FName + (index < 0 ? "-" : "") + digits;
+    std::string own = std::string(FName.View()) + (index < 0 ? "-" : "") + digits;
     return FParent ? FParent->CascadedName() + "_" + own : own;
 }
 
@@ -320,6 +395,16 @@ std::string TUtf8XmlNode::CascadedName() const {
 void TUtf8XmlNode::CheckAttributeName(std::string_view name) {
     if (!IsValidAttributeName(name))
         throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
+}
+
+std::string TUtf8XmlNode::AttributeItem(std::string_view name, std::string_view value) {
+    // An empty name cannot be read back: "=" would join the item before it.
+    if (name.empty())
+        throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
+    std::string item(name);
+    item.push_back('=');
+    item.append(Utf8QuoteText(Utf8EscapeText(value)));
+    return item;
 }
 
 bool TUtf8XmlNode::IsValidAttributeName(std::string_view name) {
@@ -335,7 +420,7 @@ bool TUtf8XmlNode::IsValidAttributeName(std::string_view name) {
 
 void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) {
     CheckAttributeName(name);
-    FAttributes.Add(QuotedAttribute(name, value));
+    FAttributes.Add(AttributeItem(name, value));
 }
 
 void TUtf8XmlNode::AttributeAdd(std::string_view name, int32_t value) {
@@ -346,22 +431,21 @@ std::string TUtf8XmlNode::AttributeByName(std::string_view name) const {
     const int index = FAttributes.IndexOfName(name);
     if (index < 0)
         return {};
-    const std::string_view item = FAttributes.Items(index);
-    return Utf8ResolveEntities(Utf8UnquoteText(item.substr(name.size() + 1)));
+    return Utf8ResolveEntities(Utf8UnquoteText(FAttributes.Items(index).substr(name.size() + 1)));
 }
 
 void TUtf8XmlNode::SetAttributeByName(std::string_view name, std::string_view value) {
     CheckAttributeName(name);
     const int index = FAttributes.IndexOfName(name);
     if (index < 0)
-        FAttributes.Add(QuotedAttribute(name, value));
+        FAttributes.Add(AttributeItem(name, value));
     else
-        FAttributes.SetItems(index, QuotedAttribute(name, value));
+        FAttributes.SetItems(index, AttributeItem(name, value));
 }
 
 std::string TUtf8XmlNode::AttributeName(int index) const { return FAttributes.Names(index); }
 
-std::string TUtf8XmlNode::AttributePair(int index) const { return FAttributes.Items(index); }
+std::string TUtf8XmlNode::AttributePair(int index) const { return std::string(FAttributes.Items(index)); }
 
 std::string TUtf8XmlNode::AttributeValue(int index) const {
     return ItemValue(FAttributes.Items(index));
@@ -369,7 +453,7 @@ std::string TUtf8XmlNode::AttributeValue(int index) const {
 
 void TUtf8XmlNode::SetAttributeValue(int index, std::string_view value) {
     if (index >= 0 && index < AttributeCount())
-        FAttributes.SetItems(index, QuotedAttribute(FAttributes.Names(index), value));
+        FAttributes.SetItems(index, AttributeItem(FAttributes.Names(index), value));
 }
 
 int TUtf8XmlNode::AttributeIndexByName(std::string_view name) const {
@@ -385,7 +469,7 @@ void TUtf8XmlNode::DeleteEmptyAttributes() {
 // --- Emptiness and copying ---
 
 bool TUtf8XmlNode::IsEmpty() const {
-    return FValue.empty() && FNodes.empty() && FAttributes.Count() == 0;
+    return FValue.empty() && FNodeCount == 0 && FAttributes.Count() == 0;
 }
 
 void TUtf8XmlNode::Clear() {
@@ -396,8 +480,8 @@ void TUtf8XmlNode::Clear() {
 }
 
 void TUtf8XmlNode::DeleteEmptyNodes() {
-    for (int i = NodeCount() - 1; i >= 0; --i) {
-        TUtf8XmlNode& child = *FNodes[static_cast<size_t>(i)];
+    for (int i = FNodeCount - 1; i >= 0; --i) {
+        TUtf8XmlNode& child = *FNodes[i];
         child.DeleteEmptyNodes();
         if (child.IsEmpty())
             NodeDelete(i);
@@ -409,17 +493,19 @@ void TUtf8XmlNode::Assign(const TUtf8XmlNode& source) {
         return;
     // Copy everything first: source may lie inside this node's own subtree.
     std::vector<std::unique_ptr<TUtf8XmlNode>> copies;
-    copies.reserve(source.FNodes.size());
-    for (const auto& child : source.FNodes) {
+    copies.reserve(static_cast<size_t>(source.FNodeCount));
+    for (int i = 0; i < source.FNodeCount; ++i) {
         std::unique_ptr<TUtf8XmlNode> copy = NewNodeOfClass(FDocument);
-        copy->Assign(*child);
+        copy->Assign(*source.FNodes[i]);
         copies.push_back(std::move(copy));
     }
     TxmUTF8StringList attributes;
     attributes.Assign(source.FAttributes);
     const TXmlElementType type = source.FElementType;
-    std::string name = source.FName;
-    std::string value = source.FValue;
+    TXmlText name;
+    name.Set(source.FName);
+    TXmlText value;
+    value.Set(source.FValue);
     const int32_t tag = source.FTag;
 
     Clear();
@@ -428,10 +514,11 @@ void TUtf8XmlNode::Assign(const TUtf8XmlNode& source) {
     FValue = std::move(value);
     FTag = tag;
     FAttributes.Assign(attributes);
+    ReserveChildren(static_cast<int>(copies.size()), nullptr);
     // Fresh copies of this document: no ownership check or relinking needed.
     for (auto& copy : copies) {
         copy->FParent = this;
-        FNodes.push_back(std::move(copy));
+        FNodes[FNodeCount++] = copy.release();
     }
 }
 
@@ -457,7 +544,7 @@ std::string TUtf8XmlNode::LineFeed() const {
 }
 
 bool TUtf8XmlNode::IsShortForm() const {
-    return FElementType == xeNormal && FValue.empty() && FNodes.empty() && !UseFullNodes() &&
+    return FElementType == xeNormal && FValue.empty() && FNodeCount == 0 && !UseFullNodes() &&
            TreeDepth() > 0;
 }
 
@@ -495,10 +582,10 @@ void TUtf8XmlNode::SetBinaryEncoding(TBinaryEncodingType encoding) {
 void TUtf8XmlNode::ParseTag(std::string_view tagText) {
     if (FElementType == xeDeclaration || FElementType == xeStylesheet) {
         if (FElementType == xeDeclaration) {
-            FName = "xml";
+            FName.Set("xml");
         } else {
-            FName = "xml-stylesheet";
-            FValue = UTF8Trim(tagText);
+            FName.Set("xml-stylesheet");
+            FValue.Set(UTF8Trim(tagText));
         }
         AddParsedAttributes(tagText);
         return;
@@ -509,7 +596,7 @@ void TUtf8XmlNode::ParseTag(std::string_view tagText) {
     const std::string_view name = SplitTagName(tagText, rest);
     if (name.empty())
         throw EFilerError(std::string(sxMissingElementName));
-    FName = name;
+    FName.Set(name);
     AddParsedAttributes(rest);
 }
 
@@ -520,17 +607,28 @@ void TUtf8XmlNode::AddParsedAttributes(std::string_view text) {
     }
     TxmUTF8StringList items;
     Utf8ParseAttributes(text, items);
+    std::vector<std::string> all;
+    for (int i = 0; i < FAttributes.Count(); ++i)
+        all.emplace_back(FAttributes.Items(i));
     for (int i = 0; i < items.Count(); ++i)
-        FAttributes.Add(items.Items(i));
+        all.emplace_back(items.Items(i));
+    FAttributes.Assign(all);
 }
 
-void TUtf8XmlNode::AddCharData(std::string_view pending, bool keepBlanks) {
+void TUtf8XmlNode::AddCharData(std::string_view pending, bool keepBlanks, TXmlPages* pages) {
     if (keepBlanks ? pending.empty() : UTF8Trim(pending).empty())
         return;
-    std::unique_ptr<TUtf8XmlNode> node = NewNodeOfClass(FDocument);
+    if (!pages) {
+        std::unique_ptr<TUtf8XmlNode> node = NewNodeOfClass(FDocument);
+        node->FElementType = xeCharData;
+        node->FValue.Set(pending);
+        NodeAdd(std::move(node));
+        return;
+    }
+    TUtf8XmlNode* node = NewNodeOfClassIn(*pages, FDocument);
     node->FElementType = xeCharData;
-    node->FValue = pending;
-    NodeAdd(std::move(node));
+    node->FValue.SetIn(*pages, pending);
+    AppendParsed(node, *pages);
 }
 
 // --- Conversions ---

@@ -22,14 +22,23 @@
 // nodes directly; it sets a tag's name and attributes with ParseTag and adds text
 // with AddCharData. TStream is the abstract stream of xml/XmlStreams.h (Read,
 // Write, Seek, Position, Size).
-// Children are added only through NodeAdd / NodeInsert (std::unique_ptr).
+//
+// Ownership. Children are added only through NodeAdd / NodeInsert
+// (std::unique_ptr) and taken out with NodeExtract. A node made by NodeNew, a
+// constructor or NewNodeOfClass lives on the heap; a node a parse made lives in
+// the parse's pages (xml/XmlPages.h), which it keeps alive wherever it goes:
+// both kinds are freed by delete, and freeing a tree frees page memory a page
+// at a time.
 
 #include "xml/XmlNodeList.h"
+#include "xml/XmlPages.h"
 #include "xml/XmlStringList.h"
+#include "xml/XmlText.h"
 #include "xml/XmlTypes.h"
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -114,18 +123,25 @@ public:
     TUtf8XmlNode(const TUtf8XmlNode&) = delete;
     TUtf8XmlNode& operator=(const TUtf8XmlNode&) = delete;
 
+    // delete frees a node wherever it lives (heap or pages), with its subtree.
+    static void* operator new(size_t size) { return ::operator new(size); }
+    static void operator delete(void* memory) { ::operator delete(memory); }
+    static void operator delete(TUtf8XmlNode* node, std::destroying_delete_t);
+
     // NodeClass: a new, unlinked node of this node's own class. Every child a
     // node creates comes from here, so a TWideXmlNode tree stays one.
     virtual std::unique_ptr<TUtf8XmlNode> NewNodeOfClass(TXmlDocumentHooks* document) const;
+    // The same in pages, for the parser; the node is released by delete as any.
+    virtual TUtf8XmlNode* NewNodeOfClassIn(TXmlPages& pages, TXmlDocumentHooks* document) const;
 
     // --- Plain properties ---
-    const std::string& Name() const { return FName; }
+    std::string_view Name() const { return FName; }
     // A name that IsValidNodeName refuses raises EXmlError "Illegal character in
     // node name "%s"" and the old name stays.
     void SetName(std::string_view name);
     // The stored value, escaped as in XML.
-    const std::string& ValueDirect() const { return FValue; }
-    void SetValueDirect(std::string value) { FValue = std::move(value); }
+    std::string_view ValueDirect() const { return FValue; }
+    void SetValueDirect(std::string_view value) { FValue.Set(value); }
     TXmlElementType ElementType() const { return FElementType; }
     void SetElementType(TXmlElementType type) { FElementType = type; }
     int32_t Tag() const { return FTag; }
@@ -145,7 +161,7 @@ public:
     static bool IsValidNodeName(std::string_view name);
 
     // --- Children ---
-    int NodeCount() const { return static_cast<int>(FNodes.size()); }
+    int NodeCount() const { return FNodeCount; }
     // The child, or nullptr out of range.
     TUtf8XmlNode* Nodes(int index) const;
     // Appends node and links it and its subtree to this document; returns the
@@ -287,8 +303,8 @@ public:
     // EFilerError "Missing element name" for an element without one.
     void ParseTag(std::string_view tagText);
     // Adds pending text as an xeCharData child unless it is empty (or, without
-    // keepBlanks, blank only).
-    void AddCharData(std::string_view pending, bool keepBlanks);
+    // keepBlanks, blank only); the parser passes its pages.
+    void AddCharData(std::string_view pending, bool keepBlanks, TXmlPages* pages = nullptr);
 
     // --- Conversions ---
     static std::string FromAnsiString(std::string_view text);
@@ -387,6 +403,13 @@ public:
     void ReadFromString(std::string_view text);
     std::string WriteToString();
 
+protected:
+    // For NewNodeOfClassIn: the node was made in pages.
+    static TUtf8XmlNode* MarkOnPage(TUtf8XmlNode* node) {
+        node->FOnPage = true;
+        return node;
+    }
+
 private:
     friend class TXmlParser;
     struct TEntityContext;
@@ -398,21 +421,39 @@ private:
                           int& childrenDone);
     bool CanHold(const TUtf8XmlNode* node) const;
     static void CheckAttributeName(std::string_view name);
+    // The stored item of an attribute: name, "=" and the escaped, quoted value.
+    static std::string AttributeItem(std::string_view name, std::string_view value);
     // Appends the attribute items of a tag's text.
     void AddParsedAttributes(std::string_view text);
     // Takes ownership of a checked node and inserts it at index; returns index.
     int AdoptAt(int index, TUtf8XmlNode* node);
+    // The parser's append of a new, childless node of this document; the child
+    // list grows in pages.
+    void AppendParsed(TUtf8XmlNode* node, TXmlPages& pages);
+    // Room for count children (in pages when given).
+    void ReserveChildren(int count, TXmlPages* pages);
+    // Takes the child at index out of the list.
+    TUtf8XmlNode* TakeChild(int index);
+    // Frees this node's texts and lists into batch; its children must be gone.
+    void ReleaseParts(TXmlPages::TBatch& batch);
+    // Frees a node whose children are gone, wherever it lives.
+    static void Destroy(TUtf8XmlNode* node, TXmlPages::TBatch& batch);
     int CompareChildren(int i, int j, TXmlNodeCompareFunction compare, void* info);
     void QuickSort(int left, int right, TXmlNodeCompareFunction compare, void* info);
 
-    std::string FName;
-    std::string FValue;
+    TXmlText FName;
+    TXmlText FValue;
     TxmUTF8StringList FAttributes;
-    std::vector<std::unique_ptr<TUtf8XmlNode>> FNodes;
+    // The children, owned; the array is on the heap or in pages.
+    TUtf8XmlNode** FNodes = nullptr;
+    int32_t FNodeCount = 0;
+    int32_t FNodeCapacity = 0;
     TUtf8XmlNode* FParent = nullptr;
     TXmlDocumentHooks* FDocument = nullptr;
-    TXmlElementType FElementType = xeNormal;
     int32_t FTag = 0;
+    TXmlElementType FElementType = xeNormal;
+    bool FNodesOnPage = false; // FNodes is a page object
+    bool FOnPage = false;      // this node is a page object
 };
 
 } // namespace orvex

@@ -13,20 +13,21 @@ bool TUtf8XmlNode::IsEqualTo(const TUtf8XmlNode* other, TXmlCompareOptions optio
 
     bool childrenEqual = true;
     if (options & (xcChildNames | xcChildValues | xcRecursive)) {
-        for (const auto& child : FNodes) {
+        for (int i = 0; i < FNodeCount; ++i) {
+            TUtf8XmlNode* child = FNodes[i];
             const TUtf8XmlNode* match = other->Nodes(other->NodeIndexByName(child->FName));
             if (match) {
                 if ((options & xcChildValues) &&
                     Utf8CompareText(match->ValueAsString(), child->ValueAsString()) != 0) {
                     if (mismatches)
-                        mismatches->Add(child.get());
+                        mismatches->Add(child);
                     childrenEqual = false;
                 }
                 if ((options & xcRecursive) && !child->IsEqualTo(match, options, mismatches))
                     childrenEqual = false;
             } else if (options & xcChildNames) {
                 if (mismatches)
-                    mismatches->Add(child.get());
+                    mismatches->Add(child);
                 childrenEqual = false;
             }
         }

@@ -60,13 +60,14 @@ void TUtf8XmlNode::ResolveEntityReferences() {
 
 int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
                                     int& childrenDone) {
-    const size_t amp = FValue.find('&');
+    const std::string_view value = FValue;
+    const size_t amp = value.find('&');
     if (amp == std::string::npos || !FDocument)
         return 0;
-    const size_t semi = FValue.find(';', amp + 1);
+    const size_t semi = value.find(';', amp + 1);
     if (semi == std::string::npos)
         return 0;
-    const std::string name = FValue.substr(amp + 1, semi - amp - 1);
+    const std::string name(value.substr(amp + 1, semi - amp - 1));
     const std::string entity = FDocument->ResolveEntity(name);
     if (entity.empty() || entity.find('<') == std::string::npos)
         return 0;
@@ -115,8 +116,8 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
         i += 1 + extra;
     }
 
-    const std::string before = FValue.substr(0, amp);
-    const std::string rest = FValue.substr(semi + 1);
+    const std::string before(FValue.View().substr(0, amp));
+    const std::string rest(FValue.View().substr(semi + 1));
     const bool isCharData = FElementType == xeCharData;
     // Blank text around the new nodes goes, as a parser drops it beside a child;
     // any other rest becomes character data, resolved later in its own scope.
@@ -138,11 +139,17 @@ int TUtf8XmlNode::ResolveEntities(TEntityContext& context, const TEntityChainPtr
     int childrenDone = 0;
     const int siblingsDone = FValue.empty() ? 0 : ExpandValueEntity(context, chain, childrenDone);
 
-    // 2. Every reference in the attribute values. An attribute without a value
-    // (or a name) has nothing to resolve and stays as written.
+    // 2. Every reference in the attribute values, all written back at once. An
+    // attribute without a value (or a name) has nothing to resolve and stays as
+    // written.
+    std::vector<std::string> items;
+    items.reserve(static_cast<size_t>(AttributeCount()));
     for (int i = 0; i < AttributeCount(); ++i) {
-        if (!IsValidAttributeName(AttributeName(i)))
+        const std::string name = AttributeName(i);
+        if (!IsValidAttributeName(name)) {
+            items.emplace_back(FAttributes.Items(i));
             continue;
+        }
         const std::string value = AttributeValue(i);
         std::string resolved;
         size_t from = 0;
@@ -154,16 +161,19 @@ int TUtf8XmlNode::ResolveEntities(TEntityContext& context, const TEntityChainPtr
                 break;
             }
             resolved.append(value, from, amp - from);
-            const std::string name = value.substr(amp + 1, semi - amp - 1);
-            const std::string entity = FDocument ? FDocument->ResolveEntity(name) : std::string();
+            const std::string entity =
+                FDocument ? FDocument->ResolveEntity(std::string_view(value).substr(amp + 1, semi - amp - 1))
+                          : std::string();
             if (entity.empty())
                 resolved.append(value, amp, semi - amp + 1);
             else
                 resolved.append(entity);
             from = semi + 1;
         }
-        SetAttributeValue(i, resolved);
+        items.push_back(AttributeItem(name, resolved));
     }
+    if (!items.empty())
+        FAttributes.Assign(items);
 
     // 3. The children, including those that character data among them adds.
     for (int i = childrenDone; i < NodeCount();)

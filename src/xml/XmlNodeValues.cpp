@@ -97,7 +97,7 @@ void TUtf8XmlNode::SetBinaryString(std::string_view bytes) {
 bool TUtf8XmlNode::ValueAsBoolDef(bool fallback) const {
     if (FValue.empty())
         return fallback;
-    switch (AsciiUpper(FValue[0])) {
+    switch (AsciiUpper(FValue.View()[0])) {
     case 'T': case 'Y': return true;
     case 'F': case 'N': return false;
     default: return fallback;

@@ -17,7 +17,6 @@ namespace orvex {
 
 namespace {
 
-constexpr size_t kFirstChildCapacity = 8;
 // Input decoded per refill; more when a single token is longer.
 constexpr size_t kWindowBlock = 65536;
 // The longest opening of the tag table ("<?xml-stylesheet").
@@ -67,9 +66,11 @@ int64_t InputLengthOf(std::string_view text, TStringEncodingType encoding) {
 
 } // namespace
 
-TXmlParser::TXmlParser(std::string_view text) : FText(text) {}
+TXmlParser::TXmlParser(std::string_view text, TXmlPages* pages)
+    : FPages(pages ? pages : &FOwnPages), FText(text) {}
 
-TXmlParser::TXmlParser(TxmUtf8Stream& codec) : FCodec(&codec) {
+TXmlParser::TXmlParser(TxmUtf8Stream& codec, TXmlPages* pages)
+    : FPages(pages ? pages : &FOwnPages), FCodec(&codec) {
     FCodec->StartTextReading();
     FInputBase = FCodec->Position();
 }
@@ -254,11 +255,8 @@ bool TXmlParser::ReadSimpleTag(TUtf8XmlNode& node, bool& isShort) {
     if (p == nameStart)
         return false;
     const std::string_view name(nameStart, static_cast<size_t>(p - nameStart));
-    struct TItem {
-        const char* Start;
-        const char* End;
-    };
-    TItem items[16];
+    TxmUTF8StringList::TSpan items[16];
+    const char* first = nullptr;
     int count = 0;
     for (;;) {
         const char* blanks = p;
@@ -280,14 +278,20 @@ bool TXmlParser::ReadSimpleTag(TUtf8XmlNode& node, bool& isShort) {
         if (!close)
             return false;
         p = close + 1;
-        items[count++] = {itemStart, p};
+        if (!first)
+            first = itemStart;
+        // A tag beyond 4 GB is left to the general path.
+        if (static_cast<uint64_t>(p - first) > UINT32_MAX)
+            return false;
+        items[count++] = {static_cast<uint32_t>(itemStart - first), static_cast<uint32_t>(p - itemStart)};
     }
     isShort = *p == '/';
     FPos = FBase + static_cast<size_t>(p - begin) + (isShort ? 2 : 1);
-    node.FName.assign(name);
-    node.FAttributes.Reserve(count);
-    for (int i = 0; i < count; ++i)
-        node.FAttributes.Add(std::string_view(items[i].Start, static_cast<size_t>(items[i].End - items[i].Start)));
+    node.FName.SetIn(*FPages, name);
+    if (count > 0) {
+        const TxmUTF8StringList::TSpan& last = items[count - 1];
+        node.FAttributes.AssignIn(*FPages, std::string_view(first, last.Offset + last.Length), items, count);
+    }
     return true;
 }
 
@@ -354,7 +358,7 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node) {
             break;
         }
         case xeDoctype:
-            node.FName = "DTD";
+            node.FName.Set("DTD");
             if (announce())
                 return;
             if (document)
@@ -371,7 +375,7 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node) {
             break;
         }
         default: {
-            node.FName = type == xeComment ? "Comment" : type == xeCData ? "CData" : "Special";
+            node.FName.Set(type == xeComment ? "Comment" : type == xeCData ? "CData" : "Special");
             if (announce())
                 return;
             const std::string_view closing = type == xeComment ? "-->"
@@ -380,7 +384,7 @@ void TXmlParser::ReadInto(TUtf8XmlNode& node) {
                                                                   : ">";
             const std::string_view value = readUntil(closing, false, found);
             if (found)
-                node.SetValueDirect(std::string(value));
+                node.FValue.SetIn(*FPages, value);
             break;
         }
         }
@@ -398,13 +402,13 @@ void TXmlParser::SplitNameAndValue(TUtf8XmlNode& node, std::string_view text, bo
     const std::string_view name = SplitTagName(text, rest);
     if (name.empty())
         return;
-    node.FName = name;
+    node.FName.SetIn(*FPages, name);
     TxmUTF8StringList items;
     Utf8ParseAttributes(rest, items);
     std::string value;
     for (int i = 0; i < items.Count(); ++i)
         value.append(items.Items(i)).append("\r\n");
-    node.SetValueDirect(doctype ? UTF8Trim(Utf8StringReplaceAll(value, "\r\n", " ")) : UTF8Trim(value));
+    node.FValue.SetIn(*FPages, doctype ? UTF8Trim(Utf8StringReplaceAll(value, "\r\n", " ")) : UTF8Trim(value));
 }
 
 void TXmlParser::ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child) {
@@ -424,22 +428,19 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document)
     size_t pendingStart = FPos;
     size_t pendingEnd = FPos;
     bool childRead = false;
-    bool crSeen = false;
     while (!(document && document->AbortParsing())) {
         const size_t lessThan = Find('<', FPos, pendingStart);
         if (lessThan == std::string_view::npos) {
             FPos = End();
             RaiseFiler(sxMissingCloseTag, node.Name());
         }
-        if (!crSeen && std::memchr(FText.data() + (FPos - FBase), '\r', lessThan - FPos))
-            crSeen = true;
         pendingEnd = lessThan;
         FPos = lessThan + 1;
         if (!SkipBlanks(pendingStart))
             RaiseFiler(sxMissingDataAfterLessThan, node.Name());
         if (At(FPos) == '/') {
             ++FPos;
-            const std::string& name = node.Name();
+            const std::string_view name = node.Name();
             // The usual close tag names the element exactly.
             if (Have(FPos, name.size() + 1, pendingStart) && Slice(FPos, FPos + name.size()) == name &&
                 At(FPos + name.size()) == '>') {
@@ -460,16 +461,11 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document)
         // Text that UTF8Trim would empty makes no child.
         const std::string_view pending = Slice(pendingStart, pendingEnd);
         if (!IsBlankOnly(pending))
-            node.AddCharData(pending, false);
-        crSeen = false;
+            node.AddCharData(pending, false, FPages);
         childRead = true;
         FPos = lessThan;
-        // Room for the usual handful of children in one block.
-        if (node.FNodes.capacity() == 0)
-            node.FNodes.reserve(kFirstChildCapacity);
-        std::unique_ptr<TUtf8XmlNode> owned = node.NewNodeOfClass(node.DocumentHooks());
-        TUtf8XmlNode* child = owned.get();
-        node.NodeAdd(std::move(owned));
+        TUtf8XmlNode* child = node.NewNodeOfClassIn(*FPages, node.DocumentHooks());
+        node.AppendParsed(child, *FPages);
         ReadChild(node, *child);
         if (document && document->DropCommentsOnParse() && child->ElementType() == xeComment)
             node.NodeRemove(child);
@@ -477,22 +473,24 @@ void TXmlParser::ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document)
     }
     const std::string_view pending = Slice(pendingStart, pendingEnd);
     if (childRead ? !IsBlankOnly(pending) : !pending.empty())
-        node.AddCharData(pending, !childRead);
-    if (childRead && crSeen) {
+        node.AddCharData(pending, !childRead, FPages);
+    // A CR after the last child element began (in the text before the close tag)
+    // trims the trailing line ends and blanks of all character data.
+    if (childRead && pending.find('\r') != std::string_view::npos) {
         for (int i = 0; i < node.NodeCount(); ++i) {
             TUtf8XmlNode* child = node.Nodes(i);
             if (child->ElementType() != xeCharData)
                 continue;
-            const std::string& value = child->ValueDirect();
+            const std::string_view value = child->ValueDirect();
             size_t end = value.size();
             while (end > 0 && (value[end - 1] == '\n' || value[end - 1] == '\r' || value[end - 1] == ' '))
                 --end;
             if (end != value.size())
-                child->SetValueDirect(value.substr(0, end));
+                child->FValue.SetIn(*FPages, value.substr(0, end));
         }
     }
     if (node.NodeCount() > 0 && node.Nodes(0)->ElementType() == xeCharData) {
-        node.SetValueDirect(node.Nodes(0)->ValueDirect());
+        node.FValue = std::move(node.Nodes(0)->FValue);
         node.NodeDelete(0);
     }
 }
@@ -531,12 +529,11 @@ void TXmlParser::ReadDoctype(TUtf8XmlNode& node) {
                 ++FPos;
             if (FPos < End() && At(FPos) == ';')
                 ++FPos;
-            node.AddCharData(Slice(reference, FPos), true);
+            node.AddCharData(Slice(reference, FPos), true, FPages);
             continue;
         }
-        std::unique_ptr<TUtf8XmlNode> owned = node.NewNodeOfClass(node.DocumentHooks());
-        TUtf8XmlNode* child = owned.get();
-        node.NodeAdd(std::move(owned));
+        TUtf8XmlNode* child = node.NewNodeOfClassIn(*FPages, node.DocumentHooks());
+        node.AppendParsed(child, *FPages);
         ReadChild(node, *child);
         // A stray byte of the subset leaves a node with nothing in it, which could
         // not be written back.

@@ -7,6 +7,7 @@
 // ReadFromString.
 
 #include "xml/XmlCodecStream.h"
+#include "xml/XmlPages.h"
 #include "xml/XmlTypes.h"
 
 #include <cstdint>
@@ -25,10 +26,11 @@ public:
     // build, and reading, writing and freeing a tree all recurse over its depth.
     static constexpr int kMaxDepth = 2000;
 
-    // Over UTF-8 text as it stands; text must outlive the parser.
-    explicit TXmlParser(std::string_view text);
+    // Over UTF-8 text as it stands; text must outlive the parser. The nodes come
+    // from pages (a document's), or from pages of the parser's own.
+    explicit TXmlParser(std::string_view text, TXmlPages* pages = nullptr);
     // Over the text of an input, decoded by the codec as it is needed.
-    explicit TXmlParser(TxmUtf8Stream& codec);
+    explicit TXmlParser(TxmUtf8Stream& codec, TXmlPages* pages = nullptr);
 
     TXmlParser(const TXmlParser&) = delete;
     TXmlParser& operator=(const TXmlParser&) = delete;
@@ -79,6 +81,8 @@ private:
     void ReadChild(TUtf8XmlNode& parent, TUtf8XmlNode& child);
     void SplitNameAndValue(TUtf8XmlNode& node, std::string_view text, bool doctype);
 
+    TXmlPages FOwnPages;
+    TXmlPages* FPages;
     TxmUtf8Stream* FCodec = nullptr;
     std::string FWindow;      // decoded text, when it is not lent in place
     std::string_view FText;

@@ -3,6 +3,7 @@
 #include "xml/UTF8StringUtils.h"
 
 #include <string>
+#include <vector>
 
 namespace orvex {
 
@@ -128,7 +129,7 @@ void Utf8ParseAttributes(std::string_view text, TxmUTF8StringList& list) {
     pieces[0] = NextTagWord(text, pos);
     if (pieces[0].empty())
         return;
-    list.Clear();
+    std::vector<std::string> items;
     pieces[1] = NextTagWord(text, pos);
     pieces[2] = NextTagWord(text, pos);
     // Only name = "value" (blanks around "=" optional) makes one item of several
@@ -145,18 +146,14 @@ void Utf8ParseAttributes(std::string_view text, TxmUTF8StringList& list) {
                    StartsWithQuote(pieces[1])) {
             used = 2;
         }
-        if (used == 1) {
-            list.Add(first);
-        } else {
-            std::string item;
-            item.reserve(first.size() + pieces[1].size() + pieces[2].size());
-            for (int i = 0; i < used; ++i)
-                item.append(pieces[i]);
-            list.Add(std::move(item));
-        }
+        std::string& item = items.emplace_back();
+        item.reserve(first.size() + pieces[1].size() + pieces[2].size());
+        for (int i = 0; i < used; ++i)
+            item.append(pieces[i]);
         for (int i = 0; i < 3; ++i)
             pieces[i] = i + used < 3 ? pieces[i + used] : NextTagWord(text, pos);
     }
+    list.Assign(items);
 }
 
 } // namespace orvex

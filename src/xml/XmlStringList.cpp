@@ -1,87 +1,120 @@
 #include "xml/XmlStringList.h"
 
 #include "xml/UTF8StringUtils.h"
+#include "xml/XmlErrors.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
 #include <utility>
 
 namespace orvex {
 
-namespace {
-const std::string kEmpty;
+void TxmUTF8StringList::FreeBlock() {
+    if (FBlock)
+        TXmlPages::Release(FBlock, FOnPage);
+    FBlock = nullptr;
+    FCount = 0;
+    FOnPage = 0;
 }
 
-std::string& TxmUTF8StringList::NewSlot() {
-    if (FCount >= kInline)
-        FMore.emplace_back();
-    return At(FCount++);
-}
-
-int TxmUTF8StringList::Add(std::string text) {
-    NewSlot() = std::move(text);
-    return FCount - 1;
+template <class TItems>
+void TxmUTF8StringList::Rebuild(const TItems& item, int count) {
+    size_t bytes = 0;
+    for (int i = 0; i < count; ++i)
+        bytes += item(i).size();
+    if (bytes > std::numeric_limits<uint32_t>::max())
+        throw EXmlError("Attributes too long");
+    char* block = nullptr;
+    if (count > 0) {
+        const size_t spans = sizeof(TSpan) * static_cast<size_t>(count);
+        block = static_cast<char*>(std::malloc(spans + bytes));
+        if (!block)
+            throw std::bad_alloc();
+        auto* span = reinterpret_cast<TSpan*>(block);
+        uint32_t offset = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::string_view text = item(i);
+            std::memcpy(block + spans + offset, text.data(), text.size());
+            span[i] = {offset, static_cast<uint32_t>(text.size())};
+            offset += static_cast<uint32_t>(text.size());
+        }
+    }
+    // The items may have lain in the old block: it goes only now.
+    FreeBlock();
+    FBlock = block;
+    FCount = count;
 }
 
 int TxmUTF8StringList::Add(std::string_view text) {
-    NewSlot().assign(text);
+    Rebuild([&](int i) { return i < FCount ? Items(i) : text; }, FCount + 1);
     return FCount - 1;
 }
 
-void TxmUTF8StringList::Reserve(int count) {
-    if (count > kInline)
-        FMore.reserve(static_cast<size_t>(count - kInline));
-}
-
 void TxmUTF8StringList::Assign(const TxmUTF8StringList& source) {
-    if (&source == this)
-        return;
-    Clear();
-    Reserve(source.FCount);
-    for (int i = 0; i < source.FCount; ++i)
-        Add(std::string_view(source.At(i)));
+    if (&source != this)
+        Rebuild([&](int i) { return source.Items(i); }, source.FCount);
 }
 
-void TxmUTF8StringList::Clear() {
-    for (int i = 0; i < FCount && i < kInline; ++i)
-        std::string().swap(FInline[static_cast<size_t>(i)]);
-    FMore.clear();
-    FCount = 0;
+void TxmUTF8StringList::Assign(const std::vector<std::string>& items) {
+    Rebuild([&](int i) { return std::string_view(items[static_cast<size_t>(i)]); },
+            static_cast<int>(items.size()));
+}
+
+void TxmUTF8StringList::AssignIn(TXmlPages& pages, std::string_view text, const TSpan* spans, int count) {
+    FreeBlock();
+    if (count == 0)
+        return;
+    const size_t spanBytes = sizeof(TSpan) * static_cast<size_t>(count);
+    FBlock = static_cast<char*>(pages.Allocate(spanBytes + text.size()));
+    FOnPage = 1;
+    FCount = count;
+    std::memcpy(FBlock, spans, spanBytes);
+    std::memcpy(FBlock + spanBytes, text.data(), text.size());
+}
+
+void TxmUTF8StringList::Clear() { FreeBlock(); }
+
+void TxmUTF8StringList::ReleaseInto(TXmlPages::TBatch& batch) {
+    if (FBlock)
+        batch.Release(FBlock, FOnPage);
+    FBlock = nullptr;
+    FreeBlock();
 }
 
 void TxmUTF8StringList::Delete(int index) {
     if (!InRange(index))
         return;
-    for (int i = index; i + 1 < FCount; ++i)
-        At(i).swap(At(i + 1));
-    if (FCount > kInline)
-        FMore.pop_back();
-    else
-        std::string().swap(At(FCount - 1));
-    --FCount;
+    Rebuild([&](int i) { return Items(i < index ? i : i + 1); }, FCount - 1);
 }
 
 void TxmUTF8StringList::Exchange(int index1, int index2) {
     if (index1 != index2 && InRange(index1) && InRange(index2))
-        At(index1).swap(At(index2));
+        std::swap(Spans()[index1], Spans()[index2]);
 }
 
-const std::string& TxmUTF8StringList::Items(int index) const {
-    return InRange(index) ? At(index) : kEmpty;
+std::string_view TxmUTF8StringList::Items(int index) const {
+    if (!InRange(index))
+        return {};
+    const TSpan span = Spans()[index];
+    return std::string_view(Bytes() + span.Offset, span.Length);
 }
 
-void TxmUTF8StringList::SetItems(int index, std::string text) {
+void TxmUTF8StringList::SetItems(int index, std::string_view text) {
     if (InRange(index))
-        At(index) = std::move(text);
+        Rebuild([&](int i) { return i == index ? text : Items(i); }, FCount);
 }
 
 std::string TxmUTF8StringList::Names(int index) const {
-    const std::string& item = Items(index);
+    const std::string_view item = Items(index);
     const size_t eq = item.find('=');
-    return eq == std::string::npos ? std::string() : item.substr(0, eq);
+    return eq == std::string_view::npos ? std::string() : std::string(item.substr(0, eq));
 }
 
 int TxmUTF8StringList::IndexOfName(std::string_view name) const {
     for (int i = 0; i < FCount; ++i) {
-        const std::string& item = At(i);
+        const std::string_view item = Items(i);
         if (item.size() > name.size() && item[name.size()] == '=' && Utf8MatchAt(name, item, 1))
             return i;
     }
@@ -92,7 +125,7 @@ std::string TxmUTF8StringList::Values(std::string_view name) const {
     const int index = IndexOfName(name);
     if (index < 0)
         return {};
-    return At(index).substr(name.size() + 1);
+    return std::string(Items(index).substr(name.size() + 1));
 }
 
 void TxmUTF8StringList::SetValues(std::string_view name, std::string_view value) {
@@ -105,15 +138,15 @@ void TxmUTF8StringList::SetValues(std::string_view name, std::string_view value)
     item.push_back('=');
     item.append(value);
     if (index < 0)
-        Add(std::move(item));
+        Add(item);
     else
-        At(index) = std::move(item);
+        SetItems(index, item);
 }
 
 std::string TxmUTF8StringList::Text() const {
     std::string out;
     for (int i = 0; i < FCount; ++i) {
-        out.append(At(i));
+        out.append(Items(i));
         out.append("\r\n");
     }
     return out;

@@ -1,8 +1,13 @@
 #pragma once
 // TxmUTF8StringList: the ordered list of UTF-8 strings that holds a node's
-// attributes, one "name=value" item per attribute.
+// attributes, one "name=value" item per attribute. The items live in one block:
+// their positions, then their bytes. A parse puts the block in its pages
+// (xml/XmlPages.h) with the attribute text of the start tag copied once; a change
+// builds a new block on the heap, which is cheap for lists this short.
 
-#include <array>
+#include "xml/XmlPages.h"
+
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,16 +16,18 @@ namespace orvex {
 
 class TxmUTF8StringList {
 public:
+    TxmUTF8StringList() = default;
+    ~TxmUTF8StringList() { Clear(); }
+    TxmUTF8StringList(const TxmUTF8StringList&) = delete;
+    TxmUTF8StringList& operator=(const TxmUTF8StringList&) = delete;
+
     int Count() const { return FCount; }
 
     // Appends; returns the new index.
-    int Add(std::string text);
     int Add(std::string_view text);
-    int Add(const char* text) { return Add(std::string_view(text)); }
-    // Makes room for count items in all, so that adding them allocates no more
-    // than the items' own text.
-    void Reserve(int count);
     void Assign(const TxmUTF8StringList& source);
+    // The items become exactly these.
+    void Assign(const std::vector<std::string>& items);
     // Count becomes 0.
     void Clear();
     // Ignored unless 0 <= index < Count.
@@ -29,9 +36,9 @@ public:
     void Exchange(int index1, int index2);
 
     // The item, or empty out of range.
-    const std::string& Items(int index) const;
+    std::string_view Items(int index) const;
     // Ignored out of range.
-    void SetItems(int index, std::string text);
+    void SetItems(int index, std::string_view text);
     // The part of the item before its first "=", or empty without "=".
     std::string Names(int index) const;
 
@@ -48,26 +55,30 @@ public:
     // All items, each followed by CR LF.
     std::string Text() const;
 
+    // Where an item lies in a text.
+    struct TSpan {
+        uint32_t Offset;
+        uint32_t Length;
+    };
+    // For the parser: the items become those at spans of text, kept in pages
+    // with one copy of text.
+    void AssignIn(TXmlPages& pages, std::string_view text, const TSpan* spans, int count);
+    // Gives the block back into a batch (the list is then empty).
+    void ReleaseInto(TXmlPages::TBatch& batch);
+
 private:
-    // Most elements carry a few attributes: those live in the node itself, and
-    // only longer lists take a block of their own.
-    static constexpr int kInline = 4;
-
+    const TSpan* Spans() const { return reinterpret_cast<const TSpan*>(FBlock); }
+    TSpan* Spans() { return reinterpret_cast<TSpan*>(FBlock); }
+    const char* Bytes() const { return FBlock + sizeof(TSpan) * static_cast<size_t>(FCount); }
     bool InRange(int index) const { return index >= 0 && index < FCount; }
-    std::string& At(int index) {
-        return index < kInline ? FInline[static_cast<size_t>(index)]
-                               : FMore[static_cast<size_t>(index - kInline)];
-    }
-    const std::string& At(int index) const {
-        return index < kInline ? FInline[static_cast<size_t>(index)]
-                               : FMore[static_cast<size_t>(index - kInline)];
-    }
-    // The slot for a new last item.
-    std::string& NewSlot();
+    // A new heap block holding these items (which may lie in the old one).
+    template <class TItems>
+    void Rebuild(const TItems& items, int count);
+    void FreeBlock();
 
-    std::array<std::string, kInline> FInline;
-    std::vector<std::string> FMore;
-    int FCount = 0;
+    char* FBlock = nullptr;
+    int32_t FCount = 0;
+    uint32_t FOnPage = 0; // FBlock is a page object
 };
 
 } // namespace orvex

@@ -9,8 +9,15 @@
 
 namespace orvex {
 
-TXmlWriter::TXmlWriter(std::string& out, const TXmlDocumentHooks* document)
-    : FOut(out), FReadable(document && document->XmlFormat() == xfReadable),
+namespace {
+
+// What a writer with a sink gathers before it writes.
+constexpr size_t kSinkBlock = 65536;
+
+} // namespace
+
+TXmlWriter::TXmlWriter(std::string& out, const TXmlDocumentHooks* document, TStream* sink)
+    : FOut(out), FSink(sink), FReadable(document && document->XmlFormat() == xfReadable),
       FUseFullNodes(document && document->UseFullNodes()) {
     if (FReadable) {
         FIndentString = document->IndentString();
@@ -21,6 +28,16 @@ TXmlWriter::TXmlWriter(std::string& out, const TXmlDocumentHooks* document)
         document ? const_cast<TXmlDocumentHooks*>(document)->Utf8Document() : nullptr;
     if (owner && owner->OnProgress)
         FProgress = owner;
+    if (FSink)
+        FOut.reserve(kSinkBlock + kSinkBlock / 4);
+}
+
+void TXmlWriter::Flush() {
+    if (!FSink || FOut.empty())
+        return;
+    FSink->Write(FOut.data(), static_cast<int64_t>(FOut.size()));
+    FFlushed += static_cast<int64_t>(FOut.size());
+    FOut.clear();
 }
 
 void TXmlWriter::AppendIndent(int depth) {
@@ -54,7 +71,7 @@ void TXmlWriter::AppendDeclarationAttributes(const TUtf8XmlNode& node, int depth
     const TxmUTF8StringList& attributes = node.Attributes();
     for (int i = 0; i < attributes.Count(); ++i) {
         FOut += ' ';
-        const std::string& item = attributes.Items(i);
+        const std::string_view item = attributes.Items(i);
         if (i != encoding) {
             FOut += item;
             continue;
@@ -69,8 +86,8 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
     const TXmlElementType type = node.ElementType();
     if (type > xeUnknown)
         throw EFilerError(std::string(sxIllegalElementType));
-    const std::string& name = node.Name();
-    const std::string& value = node.ValueDirect();
+    const std::string_view name = node.Name();
+    const std::string_view value = node.ValueDirect();
     const int count = node.NodeCount();
     switch (type) {
     case xeNormal: {
@@ -166,8 +183,10 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
         FOut.append("<").append(value).append(">");
         break;
     }
+    if (FSink && FOut.size() >= kSinkBlock)
+        Flush();
     if (FProgress)
-        FProgress->DoProgress(static_cast<int64_t>(FOut.size()));
+        FProgress->DoProgress(FFlushed + static_cast<int64_t>(FOut.size()));
 }
 
 // ---- The node's own entry points -------------------------------------------

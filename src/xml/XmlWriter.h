@@ -9,6 +9,7 @@
 
 namespace orvex {
 
+class TStream;
 class TUtf8XmlNode;
 class TUtf8XmlDocument;
 class TXmlDocumentHooks;
@@ -16,8 +17,13 @@ class TXmlDocumentHooks;
 class TXmlWriter {
 public:
     // The layout (indent, line ends, short form) comes from document, or is
-    // compact without one.
-    TXmlWriter(std::string& out, const TXmlDocumentHooks* document);
+    // compact without one. With a sink, out is written to it whenever a node
+    // leaves more than a block in it (and by Flush), so a large tree goes out
+    // through a small buffer.
+    TXmlWriter(std::string& out, const TXmlDocumentHooks* document, TStream* sink = nullptr);
+
+    // Writes what out holds to the sink.
+    void Flush();
 
     // Appends node and its subtree; depth is the node's TreeDepth (0 for a
     // root-level node).
@@ -32,6 +38,8 @@ private:
     void AppendDeclarationAttributes(const TUtf8XmlNode& node, int depth);
 
     std::string& FOut;
+    TStream* FSink;
+    int64_t FFlushed = 0; // bytes written to the sink so far
     TUtf8XmlDocument* FProgress = nullptr;
     std::string FIndentString;
     std::string FIndents;

@@ -209,7 +209,7 @@ TEST(Conversions, CompareTextSortsByTheCollation) {
     parent.SortChildNodes();
     std::string order;
     for (int i = 0; i < parent.NodeCount(); ++i)
-        order += parent.Nodes(i)->Name() + " ";
+        order.append(parent.Nodes(i)->Name()).append(" ");
     EXPECT_EQ(order, "a \xC3\x84 b z ");
 }
 

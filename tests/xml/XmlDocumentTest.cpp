@@ -490,6 +490,12 @@ TEST_F(XmlDocumentFiles, FailedSaveLeavesTheFileAlone) {
     // A file where the folder should be.
     const fs::path underFile = file / "x.xml";
     EXPECT_THROW(doc.SaveToFile(U16(underFile.string())), EStreamError);
+    // A failure after much of the text went out (a save streams into its
+    // temporary file) still leaves the file as it was.
+    for (int i = 0; i < 20000; ++i)
+        doc.Root()->NodeNew("child")->SetValueAsString("some text to fill the blocks");
+    doc.Root()->NodeNew("last")->SetElementType(static_cast<TXmlElementType>(99));
+    EXPECT_THROW(doc.SaveToFile(U16(file.string())), EFilerError);
     EXPECT_EQ(Slurp(file), "original bytes");
     EXPECT_EQ(std::distance(fs::directory_iterator(FFolder), {}), 1);
 }
@@ -542,4 +548,36 @@ TEST(XmlDocument, ResolveEntityReferencesLeavesWhatItCannotExpand) {
         doc.ResolveEntityReferences();
         EXPECT_EQ(doc.Root()->WriteToString(), c.resolved) << c.text;
     }
+}
+
+// Nodes a parse made live in its pages, which they keep alive: taken out of a
+// document, moved into another or changed, they stay whole when the document that
+// parsed them is gone or loads anew.
+TEST(XmlDocument, ParsedNodesOutliveTheirDocument) {
+    std::string text = "<r>";
+    for (int i = 0; i < 3000; ++i)
+        text += "<item id=\"" + std::to_string(i) + "\" long=\"a value longer than any inline text\">" +
+                std::string(static_cast<size_t>(i % 40), 'v') + "</item>";
+    text += "</r>";
+    auto first = std::make_unique<TUtf8XmlDocument>();
+    first->ReadFromString(text);
+    TUtf8XmlNode* root = first->Root();
+    std::unique_ptr<TUtf8XmlNode> taken = root->NodeExtract(root->Nodes(10));
+    TUtf8XmlDocument second;
+    second.ReadFromString("<s/>");
+    ASSERT_EQ(second.Root()->NodeAdd(root->NodeExtract(root->Nodes(2000))), 0);
+    root->Nodes(2000)->SetAttributeByName("long", "changed, and longer than before");
+    const std::string kept = root->Nodes(2000)->WriteToString();
+    root->NodeDelete(5);
+    first->ReadFromString("<other/>"); // the old tree goes, but for what was taken out
+    first.reset();
+
+    EXPECT_EQ(taken->AttributeByName("id"), "10");
+    EXPECT_EQ(taken->ValueDirect(), "vvvvvvvvvv");
+    TUtf8XmlNode* moved = second.Root()->Nodes(0);
+    moved->NodeAdd(std::move(taken));
+    EXPECT_EQ(second.Root()->WriteToString(),
+              "<s><item id=\"2001\" long=\"a value longer than any inline text\">v"
+                  "<item id=\"10\" long=\"a value longer than any inline text\">vvvvvvvvvv</item></item></s>");
+    EXPECT_EQ(kept, "<item id=\"2002\" long=\"changed, and longer than before\">vv</item>");
 }

@@ -11,9 +11,9 @@ using orvex::test::TTestDocument;
 namespace {
 
 std::string Dump(const TUtf8XmlNode& node) {
-    std::string out = node.ElementType() == xeCharData ? "#" : node.Name();
+    std::string out(node.ElementType() == xeCharData ? "#" : node.Name());
     if (!node.ValueDirect().empty())
-        out += "=" + node.ValueDirect();
+        out.append("=").append(node.ValueDirect());
     if (node.NodeCount() > 0) {
         out += "(";
         for (int i = 0; i < node.NodeCount(); ++i)

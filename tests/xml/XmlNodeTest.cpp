@@ -13,7 +13,7 @@ namespace {
 std::string Names(const TUtf8XmlNode& node) {
     std::string names;
     for (int i = 0; i < node.NodeCount(); ++i)
-        names += (i ? "," : "") + node.Nodes(i)->Name();
+        names.append(i ? "," : "").append(node.Nodes(i)->Name());
     return names;
 }
 

@@ -32,7 +32,7 @@ private:
     std::string FSaved;
 };
 
-std::string Stored(const TUtf8XmlNode* node) { return node ? node->ValueDirect() : "<none>"; }
+std::string Stored(const TUtf8XmlNode* node) { return std::string(node ? node->ValueDirect() : "<none>"); }
 
 } // namespace
 
@@ -223,7 +223,7 @@ TEST(BinaryContent, Base64LinesInTheReadableLayout) {
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 37);
     node->BufferWrite(bytes.data(), bytes.size());
-    const std::string& value = node->ValueDirect();
+    const std::string_view value = node->ValueDirect();
     ASSERT_EQ(value.size(), 2 + 4 + 76 + 2 + 4 + 60 + 2 + 4u);
     EXPECT_EQ(value.substr(0, 6), "\r\n    ");
     EXPECT_EQ(value.substr(82, 6), "\r\n    ");

@@ -246,8 +246,8 @@ TEST(XmlParser, NestingDepthIsLimited) {
 TEST(XmlParser, EventsAndAbort) {
     TUtf8XmlDocument doc;
     std::vector<std::string> log;
-    doc.OnNodeNew = [&](TUtf8XmlDocument&, TUtf8XmlNode* n) { log.push_back("new " + n->Name()); };
-    doc.OnNodeLoaded = [&](TUtf8XmlDocument&, TUtf8XmlNode* n) { log.push_back("done " + n->Name()); };
+    doc.OnNodeNew = [&](TUtf8XmlDocument&, TUtf8XmlNode* n) { log.push_back("new " + std::string(n->Name())); };
+    doc.OnNodeLoaded = [&](TUtf8XmlDocument&, TUtf8XmlNode* n) { log.push_back("done " + std::string(n->Name())); };
     std::vector<int64_t> progress;
     doc.OnProgress = [&](TUtf8XmlDocument&, int64_t p) { progress.push_back(p); };
     doc.ReadFromString("<r><a/><b>x</b></r>");
@@ -259,7 +259,7 @@ TEST(XmlParser, EventsAndAbort) {
     // A handler stops the parse after the node in hand: no error, no checks.
     log.clear();
     doc.OnNodeNew = [&](TUtf8XmlDocument& d, TUtf8XmlNode* n) {
-        log.push_back("new " + n->Name());
+        log.push_back("new " + std::string(n->Name()));
         if (n->Name() == "a")
             d.SetAbortParsing(true);
     };

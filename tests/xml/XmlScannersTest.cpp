@@ -49,7 +49,7 @@ TEST(Scanners, AttributesJoinAroundTheEqualsSign) {
         Utf8ParseAttributes(c.text, list);
         std::vector<std::string> items;
         for (int i = 0; i < list.Count(); ++i)
-            items.push_back(list.Items(i));
+            items.push_back(std::string(list.Items(i)));
         EXPECT_EQ(items, c.items) << c.text;
     }
     TxmUTF8StringList kept;

@@ -55,16 +55,28 @@ TEST(AttributeStorage, OutOfRangeIsIgnored) {
     EXPECT_EQ(copy.Count(), 2);
 }
 
-TEST(AttributeStorage, ShortAndLongListsBehaveAlike) {
-    // Lists below, at and beyond the items kept inside the node, against a plain model.
+// Lists built item by item and lists a parse put in pages, against a plain model,
+// through every kind of change.
+TEST(AttributeStorage, BuiltAndParsedListsBehaveAlike) {
+    TXmlPages pages;
     for (int count = 0; count <= 9; ++count) {
         std::vector<std::string> model;
         TxmUTF8StringList list;
-        if (count % 2)
-            list.Reserve(count);
-        for (int i = 0; i < count; ++i) {
-            model.push_back(std::string("a").append(std::to_string(i)).append("=\"a value long enough for a block\""));
-            EXPECT_EQ(list.Add(model.back()), i);
+        for (int i = 0; i < count; ++i)
+            model.push_back(std::string("a").append(std::to_string(i)).append("=\"a value long enough\""));
+        if (count % 2) {
+            // As a parse keeps them: one copy of the tag's text, blanks between.
+            std::string tag;
+            for (const std::string& item : model)
+                tag.append(tag.empty() ? "" : " \t").append(item);
+            std::vector<TxmUTF8StringList::TSpan> items;
+            for (size_t at = 0, i = 0; i < model.size(); at += model[i].size() + 2, ++i)
+                items.push_back({static_cast<uint32_t>(at), static_cast<uint32_t>(model[i].size())});
+            list.AssignIn(pages, tag, items.data(), count);
+            tag.assign(tag.size(), '#'); // the list holds its own copy
+        } else {
+            for (int i = 0; i < count; ++i)
+                EXPECT_EQ(list.Add(model[static_cast<size_t>(i)]), i);
         }
         const auto expectModel = [&](const TxmUTF8StringList& got, const std::vector<std::string>& want) {
             ASSERT_EQ(got.Count(), static_cast<int>(want.size())) << count;

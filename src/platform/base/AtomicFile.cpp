@@ -32,23 +32,6 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Removes the temporary file unless it was renamed into place.
-class TTemporaryFile {
-public:
-    explicit TTemporaryFile(std::string name) : FName(std::move(name)) {}
-    ~TTemporaryFile() {
-        if (FHandle >= 0)
-            ::close(FHandle);
-        if (!FName.empty())
-            ::unlink(FName.c_str());
-    }
-    TTemporaryFile(const TTemporaryFile&) = delete;
-    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
-
-    int FHandle = -1;
-    std::string FName;
-};
-
 std::string TemporaryNameFor(const std::string& target) {
     std::random_device random;
     return std::string(target).append(kTemporaryMark) + std::to_string(::getpid()) + "-" + std::to_string(random());
@@ -94,44 +77,6 @@ bool IsReadOnly(const std::string& target, const struct stat& info) {
     return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
 }
 
-// Writes bytes to a new temporary file beside target and flushes it; the file
-// takes the mode and owner of existing when given.
-void WriteTemporary(TTemporaryFile& temp, const std::string& path, const std::string& target,
-                    std::string_view bytes, const struct stat* existing) {
-    for (int attempt = 0;; ++attempt) {
-        temp.FHandle = ::open(temp.FName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (temp.FHandle >= 0)
-            break;
-        if (errno != EEXIST || attempt > 100) {
-            const int error = errno;
-            temp.FName.clear(); // not ours to remove
-            Fail(path, error);
-        }
-        temp.FName = TemporaryNameFor(target);
-    }
-    if (existing) {
-        if (::fchmod(temp.FHandle, existing->st_mode & 07777) != 0)
-            Fail(path, errno);
-        // Only root may give a file away; anyone may keep a group they belong to.
-        if (::fchown(temp.FHandle, existing->st_uid, existing->st_gid) != 0)
-            (void)::fchown(temp.FHandle, static_cast<uid_t>(-1), existing->st_gid);
-    }
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(temp.FHandle, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(path, n < 0 ? errno : EIO);
-        written += static_cast<size_t>(n);
-    }
-    // On its way to the disk while the caller goes on; Commit() waits for it.
-    (void)::sync_file_range(temp.FHandle, 0, 0, SYNC_FILE_RANGE_WRITE);
-    const int handle = std::exchange(temp.FHandle, -1);
-    if (::close(handle) != 0)
-        Fail(path, errno);
-}
-
 // Waits until a written file's bytes are on disk; false with errno set when not.
 bool SyncFile(const std::string& name) {
     const int handle = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -156,34 +101,111 @@ void SyncFolder(const std::string& folder) {
 
 } // namespace
 
+// ---- TAtomicFileWriter ---------------------------------------------------------
+
+void TAtomicFileWriter::Fail(int error) const { orvex::Fail(FPath, error); }
+
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path) : TAtomicFileWriter(path, nullptr) {}
+
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, std::set<std::string>* cleaned)
+    : FPath(Utf16ToUtf8(path16)), FTarget(FPath) {
+    struct stat info {};
+    bool exists = false;
+    if (::lstat(FPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(FPath.c_str(), resolved))
+            FTarget = resolved;
+    }
+    if (::stat(FTarget.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            Fail(EISDIR);
+        if (IsReadOnly(FTarget, info))
+            Fail(EACCES);
+        exists = true;
+    }
+    const std::string folder = FolderOf(FTarget);
+    if (!cleaned || cleaned->insert(folder).second)
+        RemoveStaleTemporaries(folder);
+    Open(exists ? &info : nullptr);
+}
+
+TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile) : FPath(std::move(path)), FTarget(FPath) {
+    RemoveStaleTemporaries(FolderOf(FTarget));
+    Open(nullptr);
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+    if (FHandle >= 0)
+        ::close(FHandle);
+    if (!FTemporary.empty())
+        ::unlink(FTemporary.c_str());
+}
+
+void TAtomicFileWriter::Open(const struct stat* existing) {
+    for (int attempt = 0;; ++attempt) {
+        std::string name = TemporaryNameFor(FTarget);
+        FHandle = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (FHandle >= 0) {
+            FTemporary = std::move(name);
+            break;
+        }
+        if (errno != EEXIST || attempt > 100)
+            Fail(errno);
+    }
+    if (existing) {
+        if (::fchmod(FHandle, existing->st_mode & 07777) != 0) {
+            const int error = errno;
+            // No destructor runs for a constructor that raises.
+            ::close(std::exchange(FHandle, -1));
+            ::unlink(FTemporary.c_str());
+            Fail(error);
+        }
+        // Only root may give a file away; anyone may keep a group they belong to.
+        if (::fchown(FHandle, existing->st_uid, existing->st_gid) != 0)
+            (void)::fchown(FHandle, static_cast<uid_t>(-1), existing->st_gid);
+    }
+}
+
+void TAtomicFileWriter::Write(const void* data, size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    size_t written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(FHandle, bytes + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail(n < 0 ? errno : EIO);
+        written += static_cast<size_t>(n);
+    }
+}
+
+std::string TAtomicFileWriter::Finish() {
+    // On its way to the disk while the caller goes on; the commit waits for it.
+    (void)::sync_file_range(FHandle, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (::close(std::exchange(FHandle, -1)) != 0)
+        Fail(errno);
+    return std::exchange(FTemporary, std::string());
+}
+
+void TAtomicFileWriter::Commit() {
+    TAtomicWrites writes;
+    writes.FPending.push_back({FPath, FTarget, std::string()});
+    writes.FPending.back().Temporary = Finish();
+    writes.Commit();
+}
+
+// ---- TAtomicWrites --------------------------------------------------------------
+
 TAtomicWrites::~TAtomicWrites() {
     for (const TPending& pending : FPending)
         ::unlink(pending.Temporary.c_str());
 }
 
-void TAtomicWrites::Write(std::u16string_view path16, std::string_view bytes) {
-    const std::string path = Utf16ToUtf8(path16);
-    std::string target = path;
-    struct stat info {};
-    bool exists = false;
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved))
-            target = resolved;
-    }
-    if (::stat(target.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            Fail(path, EISDIR);
-        if (IsReadOnly(target, info))
-            Fail(path, EACCES);
-        exists = true;
-    }
-    const std::string folder = FolderOf(target);
-    if (FCleaned.insert(folder).second)
-        RemoveStaleTemporaries(folder);
-    TTemporaryFile temp(TemporaryNameFor(target));
-    WriteTemporary(temp, path, target, bytes, exists ? &info : nullptr);
-    FPending.push_back({path, target, std::exchange(temp.FName, std::string())});
+void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
+    TAtomicFileWriter file(path, &FCleaned);
+    file.Write(bytes.data(), bytes.size());
+    FPending.push_back({file.FPath, file.FTarget, std::string()});
+    FPending.back().Temporary = file.Finish();
 }
 
 void TAtomicWrites::Commit() {
@@ -214,17 +236,22 @@ void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
 }
 
 bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) {
-    const std::string path = Utf16ToUtf8(path16);
+    std::string path = Utf16ToUtf8(path16);
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0)
         return false;
-    RemoveStaleTemporaries(FolderOf(path));
-    TTemporaryFile temp(TemporaryNameFor(path));
-    WriteTemporary(temp, path, path, bytes, nullptr);
-    if (!SyncFile(temp.FName))
+    TAtomicFileWriter file(path, TAtomicFileWriter::TNewFile{});
+    file.Write(bytes.data(), bytes.size());
+    const std::string temporary = file.Finish();
+    // The temporary name goes whatever happens; the file keeps its link.
+    struct TRemove {
+        const std::string& Name;
+        ~TRemove() { ::unlink(Name.c_str()); }
+    } remove{temporary};
+    if (!SyncFile(temporary))
         Fail(path, errno);
     // Unlike a rename, a link never replaces a file that appeared meanwhile.
-    if (::link(temp.FName.c_str(), path.c_str()) != 0) {
+    if (::link(temporary.c_str(), path.c_str()) != 0) {
         if (errno == EEXIST)
             return false;
         Fail(path, errno);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
 namespace orvex {
 
 // Raised when the new contents could not be put in place; the old file is then
@@ -24,6 +26,40 @@ public:
 // Temporary files of earlier saves into the same folder whose process is gone (a
 // killed program leaves them) are removed first.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// A file's new contents written piece by piece into its temporary file, with the
+// checks, mode and owner of WriteFileAtomically; Commit puts them in place once
+// they are on disk. Without a Commit the temporary file goes and the file stays
+// as it was. Every failure raises EAtomicFileError.
+class TAtomicFileWriter {
+public:
+    explicit TAtomicFileWriter(std::u16string_view path);
+    ~TAtomicFileWriter();
+    TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+    TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+    void Write(const void* data, size_t size);
+    void Commit();
+
+private:
+    friend class TAtomicWrites;
+    friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
+    // cleaned: the folders already cleared of stale temporaries (each is once).
+    TAtomicFileWriter(std::u16string_view path, std::set<std::string>* cleaned);
+    struct TNewFile {};
+    // For a file that must not exist yet: no link followed, nothing replaced.
+    TAtomicFileWriter(std::string path, TNewFile);
+    void Open(const struct stat* existing);
+    // Starts the bytes on their way to the disk and closes the temporary file,
+    // which the caller then owns; its name.
+    std::string Finish();
+    [[noreturn]] void Fail(int error) const;
+
+    std::string FPath;   // as given, for the error text
+    std::string FTarget; // the file replaced (a link's target)
+    std::string FTemporary;
+    int FHandle = -1;
+};
 
 // Several files replaced together: each is written to its temporary file and
 // started on its way to the disk by Write(), while the next is prepared, and all
@@ -46,6 +82,7 @@ public:
     void Commit();
 
 private:
+    friend class TAtomicFileWriter; // whose Commit is that of one file
     struct TPending {
         std::string Path;
         std::string Target;
