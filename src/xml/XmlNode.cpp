@@ -221,6 +221,9 @@ std::unique_ptr<TUtf8XmlNode> TUtf8XmlNode::NodeExtract(TUtf8XmlNode* node) {
         return nullptr;
     std::unique_ptr<TUtf8XmlNode> result(TakeChild(index));
     result->FParent = nullptr;
+    // The node may outlive its document: it reads the default settings until it
+    // joins another.
+    result->SetSubtreeDocument(nullptr);
     return result;
 }
 

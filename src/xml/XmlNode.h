@@ -194,7 +194,8 @@ public:
     void NodeDelete(int index);
     // Frees the child node; its former index, or -1 when it is not a child.
     int NodeRemove(TUtf8XmlNode* node);
-    // Takes the child out without freeing it; its Parent becomes nullptr.
+    // Takes the child out without freeing it; its Parent and the Document of its
+    // subtree become nullptr.
     std::unique_ptr<TUtf8XmlNode> NodeExtract(TUtf8XmlNode* node);
     void NodeExchange(int index1, int index2);
     void NodesClear();

@@ -574,6 +574,9 @@ TEST(XmlDocument, ParsedNodesOutliveTheirDocument) {
 
     EXPECT_EQ(taken->AttributeByName("id"), "10");
     EXPECT_EQ(taken->ValueDirect(), "vvvvvvvvvv");
+    // Writing reads the layout through the document, which is gone: the node has none.
+    EXPECT_EQ(taken->Document(), nullptr);
+    EXPECT_EQ(taken->WriteToString(), "<item id=\"10\" long=\"a value longer than any inline text\">vvvvvvvvvv</item>");
     TUtf8XmlNode* moved = second.Root()->Nodes(0);
     moved->NodeAdd(std::move(taken));
     EXPECT_EQ(second.Root()->WriteToString(),
