@@ -66,16 +66,17 @@ const TUtf8Names& Utf8Names() {
 
 // A new `Property` element, its attributes in the order FillPropertyElement gives
 // an element that had none.
-TWideXmlNode& AppendPropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
+TWideXmlNode& AppendPropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
                                     bool isInherit) {
     const TUtf8Names& names = Utf8Names();
-    TWideXmlNode& element = *TWideXmlNode::Cast(parent.TUtf8XmlNode::NodeNew(names.Property));
-    element.TUtf8XmlNode::AttributeAdd(names.Id, Utf16ToUtf8(id));
-    element.TUtf8XmlNode::AttributeAdd(names.Type, Utf16ToUtf8(text.Type));
-    element.TUtf8XmlNode::AttributeAdd(names.Value, Utf16ToUtf8(text.Value));
+    TWideXmlNode& element = *TWideXmlNode::Cast(index.Parent().TUtf8XmlNode::NodeNew(names.Property));
+    element.TUtf8XmlNode::AttributesAdd({{names.Id, index.Utf8(TPropertyIndex::bfId, id)},
+                                         {names.Type, index.Utf8(TPropertyIndex::bfType, text.Type)},
+                                         {names.Value, index.Utf8(TPropertyIndex::bfValue, text.Value)},
+                                         {names.Inherit, isInherit ? names.True : names.False}});
     for (const auto& item : text.Items)
-        element.TUtf8XmlNode::NodeNew(names.Item)->AttributeAdd(names.Value, Utf16ToUtf8(item));
-    element.TUtf8XmlNode::AttributeAdd(names.Inherit, isInherit ? names.True : names.False);
+        element.TUtf8XmlNode::NodeNew(names.Item)->AttributeAdd(names.Value,
+                                                                index.Utf8(TPropertyIndex::bfValue, item));
     return element;
 }
 
@@ -84,6 +85,11 @@ TWideXmlNode& AppendPropertyElement(TWideXmlNode& parent, std::u16string_view id
 TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
     if (!FBuilt) Build();
     return FById.try_emplace(std::u16string(id), nullptr).first->second;
+}
+
+std::string_view TPropertyIndex::Utf8(TBuffer buffer, std::u16string_view text) {
+    Utf16ToUtf8(text, FUtf8[buffer]);
+    return FUtf8[buffer];
 }
 
 void TPropertyIndex::Build() {
@@ -119,7 +125,7 @@ TWideXmlNode& WritePropertyElement(TPropertyIndex& index, std::u16string_view id
     CheckWritable(id, text);
     TWideXmlNode*& slot = index.Slot(id);
     if (!slot) {
-        slot = &AppendPropertyElement(index.Parent(), id, text, isInherit);
+        slot = &AppendPropertyElement(index, id, text, isInherit);
         return *slot;
     }
     FillPropertyElement(*slot, text, isInherit);

@@ -22,7 +22,8 @@ struct TPropertyText {
 
 // The `Property` children of one element by id (case folded), so that an object
 // with many properties is written in linear time. Built from the element's
-// existing children on first use.
+// existing children on first use. It also keeps the texts of the element being
+// written, whose memory the next write reuses.
 class TPropertyIndex {
 public:
     explicit TPropertyIndex(TWideXmlNode& parent) : FParent(parent) {}
@@ -32,12 +33,20 @@ public:
     // The entry for id, made empty (nullptr) when there is none.
     TWideXmlNode*& Slot(std::u16string_view id);
 
+    // A value's text before it is written (WritePropertyNode).
+    TPropertyText& Scratch() { return FText; }
+    // The UTF-8 form of text in one of the buffers kept here.
+    enum TBuffer { bfId, bfType, bfValue, bfCount };
+    std::string_view Utf8(TBuffer buffer, std::u16string_view text);
+
 private:
     void Build();
     TWideXmlNode& FParent;
     bool FBuilt = false;
     // Ids compared ignoring case (simple case folding), looked up without a copy.
     std::unordered_map<std::u16string, TWideXmlNode*, TFoldedNameHash, TFoldedNameEqual> FById;
+    TPropertyText FText;
+    std::string FUtf8[bfCount];
 };
 
 // The `Property` child of parent with this id (ignoring case), or a new one

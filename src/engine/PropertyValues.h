@@ -13,6 +13,9 @@ namespace orvex {
 // an empty value). An empty variant gives the type with an empty value and no items
 // (secret values). A value of a kind the type cannot take raises.
 TPropertyText PropertyValueToText(std::u16string_view type, const TOleVariant& value);
+// The same into text, whose memory is reused. A value that raises leaves text
+// holding anything.
+void PropertyValueToText(std::u16string_view type, const TOleVariant& value, TPropertyText& text);
 
 // Converts first, then writes the `Property` element (PropertyElement.h): a failed
 // conversion raises and leaves parent untouched.

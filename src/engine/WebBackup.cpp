@@ -18,7 +18,11 @@
 #include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 
+#include <functional>
+#include <optional>
+#include <span>
 #include <unordered_map>
+#include <vector>
 
 namespace orvex {
 
@@ -76,34 +80,76 @@ bool HasSslCertificate(std::u16string_view name, const TOleVariant& propSchema, 
 struct TPropertySchema {
     TOleVariant Object;
     std::u16string Syntax;
+    std::u16string Type;  // the syntax in capitals: the `type` it is written with
     bool Secure = false;
 };
 
-// One walk of a machine's web service tree. Property schema objects are bound
-// once per name for the walk: only a bind that succeeded is kept, so a failing
-// one is tried, and logged, again.
+// The schema of one class as a walk needs it: its property names, read on first
+// use as texts, each list in the order of the walk.
+struct TClassSchema {
+    TOleVariant Object;
+    std::optional<std::vector<TOleVariant>> Names[2];
+};
+
+constexpr const char16_t* kPropertyLists[2] = {u"MandatoryProperties", u"OptionalProperties"};
+
+// Hashes a text and a view of one alike, so that a map keyed by texts is searched
+// with a view.
+struct TTextHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view text) const { return std::hash<std::u16string_view>()(text); }
+};
+
+// One walk of a machine's web service tree. Schema objects are bound once per name
+// for the walk: only a bind that succeeded is kept, so a failing one is tried, and
+// logged, again.
 class TBackupWalk {
 public:
     explicit TBackupWalk(std::u16string_view machine) : Machine(machine) {}
     const std::u16string Machine;
 
-    // Raises the bind's failure; Syntax and Secure are read on the first use.
-    TPropertySchema& SchemaOf(const std::u16string& schemaPath) {
-        auto it = FSchema.find(schemaPath);
-        if (it == FSchema.end())
-            it = FSchema.emplace(schemaPath, TPropertySchema{GetIIsObject(Machine, schemaPath), {}, false}).first;
+    // Raises the bind's failure; Syntax, Type and Secure are read on the first use.
+    TPropertySchema& SchemaOf(std::u16string_view property) {
+        auto it = FProperties.find(property);
+        if (it == FProperties.end())
+            it = FProperties.emplace(property, TPropertySchema{Bind(property), {}, {}, false}).first;
         return it->second;
     }
 
+    // Raises the bind's failure.
+    TClassSchema& SchemaOfClass(std::u16string_view className) {
+        auto it = FClasses.find(className);
+        if (it == FClasses.end()) it = FClasses.emplace(className, TClassSchema{Bind(className), {}}).first;
+        return it->second;
+    }
+
+    // The names of one of the class's two property lists; raises what reading it raises.
+    const std::vector<TOleVariant>& PropertyNames(TClassSchema& schema, int list) {
+        std::optional<std::vector<TOleVariant>>& names = schema.Names[list];
+        if (!names) {
+            const TOleVariant items = schema.Object.Property(kPropertyLists[list]);
+            std::vector<TOleVariant> texts(items.AsArray().size());
+            for (size_t i = 0; i < texts.size(); ++i) texts[i] = items[i].ToText();
+            names = std::move(texts);
+        }
+        return *names;
+    }
+
 private:
-    std::unordered_map<std::u16string, TPropertySchema> FSchema;
+    TOleVariant Bind(std::u16string_view name) { return GetIIsObject(Machine, u"Schema/" + std::u16string(name)); }
+
+    std::unordered_map<std::u16string, TPropertySchema, TTextHash, std::equal_to<>> FProperties;
+    std::unordered_map<std::u16string, TClassSchema, TTextHash, std::equal_to<>> FClasses;
 };
 
-void BackupProperty(TBackupWalk& walk, const TOleVariant& object, std::u16string_view name,
+// name: the property's name as a text, handed to the calls as it stands.
+void BackupProperty(TBackupWalk& walk, const TOleVariant& object, const TOleVariant& name,
                     std::u16string_view displayPath, TPropertyIndex& index) {
+    const std::u16string& id = name.AsText();
+    const std::span<const TOleVariant> byName(&name, 1);
     TOleVariant attributes;
     try {
-        attributes = object.Call(u"GetPropertyAttribObj", name);
+        attributes = object.CallWith(u"GetPropertyAttribObj", byName);
     } catch (const std::exception&) {
         return;
     }
@@ -111,22 +157,20 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, std::u16string
     try {
         inherited = IsTrueVariant(attributes.Property(u"IsInherit"));
         if (inherited) {
-            WritePropertyNode(index, name, u"", TOleVariant(), true);
+            WritePropertyNode(index, id, u"", TOleVariant(), true);
             return;
         }
     } catch (const std::exception&) {
-        LogBackupException(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" +
-                               std::u16string(name),
+        LogBackupException(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id,
                            clLogRed);
         return;
     }
-    std::u16string schemaPath = u"Schema/" + std::u16string(name);
     TPropertySchema* schema = nullptr;
     try {
-        schema = &walk.SchemaOf(schemaPath);
+        schema = &walk.SchemaOf(id);
     } catch (const std::exception& e) {
         LogBackupException(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
-                                          {schemaPath, ExceptionMessage(e)},
+                                          {u"Schema/" + id, ExceptionMessage(e)},
                                           TMissingValue::StaysVisible),
                            clLogRed);
         return;
@@ -135,18 +179,19 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, std::u16string
         // Read first, so that any later failure names the type.
         if (schema->Syntax.empty()) {
             schema->Syntax = schema->Object.Property(u"Syntax").ToText();
+            schema->Type = AsciiUpperCase(schema->Syntax);
             schema->Secure = IsTrueVariant(schema->Object.Property(u"Secure"));
         }
-        if (HasSslCertificate(name, schema->Object, object)) {
+        if (HasSslCertificate(id, schema->Object, object)) {
             LogLine(u"Warning: You should backup your certificate file manually!", clLogRed);
-            LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + std::u16string(name), clLogRed);
+            LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + id, clLogRed);
         }
         // A secret value never reaches the file.
-        WritePropertyNode(index, name, AsciiUpperCase(schema->Syntax),
-                          schema->Secure ? TOleVariant() : object.Call(u"Get", name), inherited);
+        WritePropertyNode(index, id, schema->Type, schema->Secure ? TOleVariant() : object.CallWith(u"Get", byName),
+                          inherited);
     } catch (const std::exception&) {
-        LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" +
-                               std::u16string(name) + u" PropertyType=" + schema->Syntax,
+        LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id +
+                               u" PropertyType=" + schema->Syntax,
                            clLogRed);
     }
 }
@@ -212,26 +257,22 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
         return false;
     }
     try {
-        std::u16string schemaPath = u"Schema/" + object.Property(u"Class").ToText();
-        TOleVariant schema;
+        std::u16string className = object.Property(u"Class").ToText();
+        TClassSchema* schema = nullptr;
         try {
-            schema = GetIIsObject(walk.Machine, schemaPath);
+            schema = &walk.SchemaOfClass(className);
         } catch (const std::exception& e) {
             LogBackupException(
                 FormatTolerant(
                     u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
-                    {walk.Machine, schemaPath, ExceptionMessage(e)}, TMissingValue::StaysVisible),
+                    {walk.Machine, u"Schema/" + className, ExceptionMessage(e)}, TMissingValue::StaysVisible),
                 clLogRed);
             return false;
         }
         TPropertyIndex index(node);
-        for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
-            TOleVariant names = schema.Property(list);
-            for (const auto& item : names.AsArray()) {
-                std::u16string name = item.ToText();
-                if (!name.empty()) BackupProperty(walk, object, name, displayPath, index);
-            }
-        }
+        for (int list = 0; list < 2; ++list)
+            for (const TOleVariant& name : walk.PropertyNames(*schema, list))
+                if (!name.AsText().empty()) BackupProperty(walk, object, name, displayPath, index);
         LogLine(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
         ListChildren(walk, path, node, recursive);
     } catch (const std::exception& e) {

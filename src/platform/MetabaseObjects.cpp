@@ -6,6 +6,7 @@
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 
+#include <array>
 #include <optional>
 
 namespace orvex {
@@ -29,6 +30,19 @@ private:
     bool FIsInherit;
     const TPropertyDef& FDef;
 };
+
+// An attribute object holds nothing that changes: one pair per property of the
+// schema serves every call.
+TAutoObjectPtr PropertyAttribObject(const TPropertyDef& def, bool isInherit) {
+    static const std::vector<std::array<TAutoObjectPtr, 2>> objects = [] {
+        std::vector<std::array<TAutoObjectPtr, 2>> pairs;
+        for (const TPropertyDef& each : AllPropertyDefs())
+            pairs.push_back({std::make_shared<TPropertyAttribObject>(false, each),
+                             std::make_shared<TPropertyAttribObject>(true, each)});
+        return pairs;
+    }();
+    return objects[static_cast<size_t>(&def - AllPropertyDefs().data())][isInherit ? 1 : 0];
+}
 
 const TOleVariant* FindCached(const std::vector<std::pair<std::u16string, TOleVariant>>& cache, std::u16string_view id) {
     for (const auto& [name, value] : cache)
@@ -272,7 +286,7 @@ TOleVariant TIIsObject::GetPropertyAttribObj(std::u16string_view id) {
             isInherit = parent->EffectiveValue(def) != nullptr;
         }
     }
-    return TAutoObjectPtr(std::make_shared<TPropertyAttribObject>(isInherit, def));
+    return PropertyAttribObject(def, isInherit);
 }
 
 void TIIsObject::AddExtensionFile(std::span<const TOleVariant> args) {

@@ -106,6 +106,13 @@ std::u16string TOleVariant::ToText() const {
     }
 }
 
+void TOleVariant::ToText(std::u16string& text) const {
+    if (Kind() == TVariantKind::vkText)
+        text.assign(AsText());
+    else
+        text = ToText();
+}
+
 const TOleVariant& TOleVariant::operator[](size_t index) const {
     const std::vector<TOleVariant>& items = AsArray();
     if (index >= items.size())

@@ -103,6 +103,8 @@ public:
     // The value as text, the way a variant converts to a string: empty "", boolean
     // "True"/"False", integer in decimal. Arrays and objects raise a type mismatch.
     std::u16string ToText() const;
+    // The same into text, whose memory is reused.
+    void ToText(std::u16string& text) const;
 
     // Upper bound of an array's only dimension (-1 for no elements).
     int32_t HighBound() const { return static_cast<int32_t>(AsArray().size()) - 1; }

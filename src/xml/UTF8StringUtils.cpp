@@ -8,6 +8,7 @@
 #include "xml/XmlStreams.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace orvex {
 
@@ -254,17 +255,44 @@ int64_t xmStreamWriteAt(TStream& stream, int64_t offset, const void* buffer, int
 std::string IntToUtf8(int32_t value) { return std::to_string(value); }
 std::string Int64ToUtf8(int64_t value) { return std::to_string(value); }
 
+namespace {
+
+// The entity that stands for c in escaped text; empty for a byte written as it is.
+std::string_view EntityOf(char c) {
+    switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '\'': return "&apos;";
+    case '"': return "&quot;";
+    default: return {};
+    }
+}
+
+} // namespace
+
 std::string Utf8EscapeText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
+    std::string out(Utf8EscapedLength(text), '\0');
+    Utf8EscapeInto(out.data(), text);
+    return out;
+}
+
+size_t Utf8EscapedLength(std::string_view text) {
+    size_t length = text.size();
+    for (char c : text)
+        if (const std::string_view entity = EntityOf(c); !entity.empty())
+            length += entity.size() - 1;
+    return length;
+}
+
+char* Utf8EscapeInto(char* out, std::string_view text) {
     for (char c : text) {
-        switch (c) {
-        case '&': out.append("&amp;"); break;
-        case '<': out.append("&lt;"); break;
-        case '>': out.append("&gt;"); break;
-        case '\'': out.append("&apos;"); break;
-        case '"': out.append("&quot;"); break;
-        default: out.push_back(c);
+        const std::string_view entity = EntityOf(c);
+        if (entity.empty()) {
+            *out++ = c;
+        } else {
+            std::memcpy(out, entity.data(), entity.size());
+            out += entity.size();
         }
     }
     return out;

@@ -89,6 +89,10 @@ std::string Int64ToUtf8(int64_t value);
 
 // & < > ' " become &amp; &lt; &gt; &apos; &quot; (one pass, so nothing is escaped twice).
 std::string Utf8EscapeText(std::string_view text);
+// The length of Utf8EscapeText(text), and the same text written at out (which has
+// room for it); returns the end of what was written.
+size_t Utf8EscapedLength(std::string_view text);
+char* Utf8EscapeInto(char* out, std::string_view text);
 // The five entities above and character references (&#65; &#x41;) resolved. A
 // character reference resolves only to a character XML allows (so &#0; and
 // &#xD800; stay as written); any other reference stays as written.

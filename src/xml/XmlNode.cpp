@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace orvex {
@@ -400,13 +401,25 @@ void TUtf8XmlNode::CheckAttributeName(std::string_view name) {
         throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
 }
 
-std::string TUtf8XmlNode::AttributeItem(std::string_view name, std::string_view value) {
+// Values are escaped, so they never hold a double quote: the item is name="value".
+size_t TUtf8XmlNode::AttributeItemLength(std::string_view name, std::string_view value) {
     // An empty name cannot be read back: "=" would join the item before it.
     if (name.empty())
         throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
-    std::string item(name);
-    item.push_back('=');
-    item.append(Utf8QuoteText(Utf8EscapeText(value)));
+    return name.size() + 3 + Utf8EscapedLength(value);
+}
+
+void TUtf8XmlNode::WriteAttributeItem(char* out, std::string_view name, std::string_view value) {
+    std::memcpy(out, name.data(), name.size());
+    out += name.size();
+    *out++ = '=';
+    *out++ = '"';
+    *Utf8EscapeInto(out, value) = '"';
+}
+
+std::string TUtf8XmlNode::AttributeItem(std::string_view name, std::string_view value) {
+    std::string item(AttributeItemLength(name, value), '\0');
+    WriteAttributeItem(item.data(), name, value);
     return item;
 }
 
@@ -421,9 +434,31 @@ bool TUtf8XmlNode::IsValidAttributeName(std::string_view name) {
     return true;
 }
 
-void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) {
-    CheckAttributeName(name);
-    FAttributes.Add(AttributeItem(name, value));
+void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) { AttributesAdd({{name, value}}); }
+
+void TUtf8XmlNode::AttributesAdd(std::initializer_list<TAttributeText> attributes) {
+    for (const TAttributeText& attribute : attributes)
+        CheckAttributeName(attribute.Name);
+    constexpr size_t kMost = 8;
+    if (attributes.size() > kMost) {
+        for (const TAttributeText& attribute : attributes)
+            AttributesAdd({attribute});
+        return;
+    }
+    uint32_t lengths[kMost] = {};
+    int count = 0;
+    for (const TAttributeText& attribute : attributes) {
+        const size_t length = AttributeItemLength(attribute.Name, attribute.Value);
+        if (length > std::numeric_limits<uint32_t>::max())
+            throw EXmlError("Attributes too long");
+        lengths[count++] = static_cast<uint32_t>(length);
+    }
+    char* out = FAttributes.AddUnfilled(lengths, count);
+    count = 0;
+    for (const TAttributeText& attribute : attributes) {
+        WriteAttributeItem(out, attribute.Name, attribute.Value);
+        out += lengths[count++];
+    }
 }
 
 void TUtf8XmlNode::AttributeAdd(std::string_view name, int32_t value) {

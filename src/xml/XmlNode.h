@@ -37,6 +37,7 @@
 #include "xml/XmlTypes.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <new>
 #include <string>
@@ -240,6 +241,14 @@ public:
     const TxmUTF8StringList& Attributes() const { return FAttributes; }
     // Appends without looking for an existing attribute of that name.
     void AttributeAdd(std::string_view name, std::string_view value);
+    // A name and its (unescaped) value, for AttributesAdd.
+    struct TAttributeText {
+        std::string_view Name;
+        std::string_view Value;
+    };
+    // Appends these attributes in this order, as AttributeAdd one by one would,
+    // building the list once; an illegal name raises before any is added.
+    void AttributesAdd(std::initializer_list<TAttributeText> attributes);
     void AttributeAdd(std::string_view name, int32_t value);
     // The first attribute of that name (ASCII case ignored), unquoted and
     // resolved; empty when absent.
@@ -424,6 +433,9 @@ private:
     static void CheckAttributeName(std::string_view name);
     // The stored item of an attribute: name, "=" and the escaped, quoted value.
     static std::string AttributeItem(std::string_view name, std::string_view value);
+    static size_t AttributeItemLength(std::string_view name, std::string_view value);
+    // Writes the item at out, which has room for it.
+    static void WriteAttributeItem(char* out, std::string_view name, std::string_view value);
     // Appends the attribute items of a tag's text.
     void AddParsedAttributes(std::string_view text);
     // Takes ownership of a checked node and inserts it at index; returns index.

@@ -20,15 +20,19 @@ void TxmUTF8StringList::FreeBlock() {
 }
 
 template <class TItems>
-void TxmUTF8StringList::Rebuild(const TItems& item, int count) {
+char* TxmUTF8StringList::Rebuild(const TItems& item, int count, const uint32_t* unfilled, int unfilledCount) {
     size_t bytes = 0;
     for (int i = 0; i < count; ++i)
         bytes += item(i).size();
+    for (int i = 0; i < unfilledCount; ++i)
+        bytes += unfilled[i];
     if (bytes > std::numeric_limits<uint32_t>::max())
         throw EXmlError("Attributes too long");
+    const int total = count + unfilledCount;
     char* block = nullptr;
-    if (count > 0) {
-        const size_t spans = sizeof(TSpan) * static_cast<size_t>(count);
+    char* room = nullptr;
+    if (total > 0) {
+        const size_t spans = sizeof(TSpan) * static_cast<size_t>(total);
         block = static_cast<char*>(std::malloc(spans + bytes));
         if (!block)
             throw std::bad_alloc();
@@ -40,16 +44,26 @@ void TxmUTF8StringList::Rebuild(const TItems& item, int count) {
             span[i] = {offset, static_cast<uint32_t>(text.size())};
             offset += static_cast<uint32_t>(text.size());
         }
+        room = block + spans + offset;
+        for (int i = 0; i < unfilledCount; ++i) {
+            span[count + i] = {offset, unfilled[i]};
+            offset += unfilled[i];
+        }
     }
     // The items may have lain in the old block: it goes only now.
     FreeBlock();
     FBlock = block;
-    FCount = count;
+    FCount = total;
+    return room;
 }
 
 int TxmUTF8StringList::Add(std::string_view text) {
     Rebuild([&](int i) { return i < FCount ? Items(i) : text; }, FCount + 1);
     return FCount - 1;
+}
+
+char* TxmUTF8StringList::AddUnfilled(const uint32_t* lengths, int count) {
+    return Rebuild([&](int i) { return Items(i); }, FCount, lengths, count);
 }
 
 void TxmUTF8StringList::Assign(const TxmUTF8StringList& source) {
