@@ -82,9 +82,18 @@ TWideXmlNode& AppendPropertyElement(TPropertyIndex& index, std::u16string_view i
 
 } // namespace
 
-TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
+std::unordered_multimap<size_t, TWideXmlNode*>::iterator TPropertyIndex::Lookup(std::u16string_view id, size_t hash) {
     if (!FBuilt) Build();
-    return FById.try_emplace(std::u16string(id), nullptr).first->second;
+    auto [it, end] = FByHash.equal_range(hash);
+    for (; it != end; ++it)
+        if (it->second && SameTextIgnoreCase(it->second->AttributeByName(backupxml::AttrId), id)) return it;
+    return FByHash.end();
+}
+
+TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
+    const size_t hash = TFoldedNameHash()(id);
+    auto it = Lookup(id, hash);
+    return (it != FByHash.end() ? it : FByHash.emplace(hash, nullptr))->second;
 }
 
 std::string_view TPropertyIndex::Utf8(TBuffer buffer, std::u16string_view text) {
@@ -96,19 +105,19 @@ void TPropertyIndex::Build() {
     FBuilt = true;
     for (int i = 0; i < FParent.NodeCount(); ++i) {
         TWideXmlNode* child = FParent.Nodes(i);
-        if (IsBackupElement(*child, backupxml::ElemProperty)) FById.emplace(child->AttributeByName(backupxml::AttrId), child);
+        if (IsBackupElement(*child, backupxml::ElemProperty)) Add(child->AttributeByName(backupxml::AttrId), *child);
     }
 }
 
 TWideXmlNode* TPropertyIndex::Find(std::u16string_view id) {
-    if (!FBuilt) Build();
-    auto it = FById.find(id);
-    return it == FById.end() ? nullptr : it->second;
+    auto it = Lookup(id, TFoldedNameHash()(id));
+    return it == FByHash.end() ? nullptr : it->second;
 }
 
 void TPropertyIndex::Add(std::u16string_view id, TWideXmlNode& element) {
-    if (!FBuilt) Build();
-    FById.emplace(std::u16string(id), &element);
+    // The first element of an id stays the one found, as a scan would find it.
+    TWideXmlNode*& slot = Slot(id);
+    if (!slot) slot = &element;
 }
 
 TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,

@@ -20,7 +20,7 @@ struct TPropertyText {
     std::vector<std::u16string> Items;
 };
 
-// The `Property` children of one element by id (case folded), so that an object
+// The `Property` children of one element by id (ignoring case), so that an object
 // with many properties is written in linear time. Built from the element's
 // existing children on first use. It also keeps the texts of the element being
 // written, whose memory the next write reuses.
@@ -41,10 +41,13 @@ public:
 
 private:
     void Build();
+    // The entry of id, or end().
+    std::unordered_multimap<size_t, TWideXmlNode*>::iterator Lookup(std::u16string_view id, size_t hash);
     TWideXmlNode& FParent;
     bool FBuilt = false;
-    // Ids compared ignoring case (simple case folding), looked up without a copy.
-    std::unordered_map<std::u16string, TWideXmlNode*, TFoldedNameHash, TFoldedNameEqual> FById;
+    // The elements by the hash of their folded id (TFoldedNameHash); ids of one
+    // hash are told apart by the element's own id, so no id is copied.
+    std::unordered_multimap<size_t, TWideXmlNode*> FByHash;
     TPropertyText FText;
     std::string FUtf8[bfCount];
 };
