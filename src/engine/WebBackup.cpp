@@ -12,6 +12,7 @@
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
 #include "platform/AdsBinding.h"
+#include "platform/EmulatedMachine.h"
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
@@ -307,6 +308,8 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
         machine->AttributeAdd(AttrClassName, ClassWebService);
         std::u16string path = machine->AttributeByName(AttrPath);
         TraceMessage(u"BackupMachine bef BackupDirectory");
+        // The backup reads one state of the machine, however long it takes.
+        TMachineOperation operation;
         TBackupWalk walk(machineName);
         if (!BackupKey(walk, path, *machine, true) && old) {
             LogBackupError(u"BackupMachine: the web service of machine \"" + std::u16string(machineName) +
