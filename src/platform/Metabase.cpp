@@ -57,13 +57,21 @@ size_t TAsciiNameHash::operator()(std::u16string_view name) const {
 bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameAsciiText(a, b); }
 
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
+    return FindValue(TAsciiHashedName{id, TAsciiNameHash()(id)});
+}
+
+const TOleVariant* TMetaObject::FindValue(const TAsciiHashedName& id) const {
+    if (!(FIdBits & IdBit(id.Hash)))
+        return nullptr;
     const auto it = FPropertyIndex.find(id);
     return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
 }
 
-const TOleVariant* TMetaObject::FindValue(const TAsciiHashedName& id) const {
-    const auto it = FPropertyIndex.find(id);
-    return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
+const TOleVariant* TMetaObject::AncestorValue(const TAsciiHashedName& id) const {
+    for (const TMetaObject* up = FParent; up; up = up->FParent)
+        if (const TOleVariant* value = up->FindValue(id))
+            return value;
+    return nullptr;
 }
 
 void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
@@ -71,6 +79,7 @@ void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
         FProperties[it->second].second = std::move(value);
         return;
     }
+    FIdBits |= IdBit(TAsciiNameHash()(id));
     FPropertyIndex.emplace(std::u16string(id), FProperties.size());
     FProperties.emplace_back(std::u16string(id), std::move(value));
 }
@@ -82,20 +91,23 @@ void TMetaObject::RemoveValue(std::u16string_view id) {
 
 void TMetaObject::IndexProperties() {
     FPropertyIndex.clear();
-    for (size_t i = 0; i < FProperties.size(); ++i)
+    FIdBits = 0;
+    for (size_t i = 0; i < FProperties.size(); ++i) {
         FPropertyIndex.emplace(FProperties[i].first, i);
+        FIdBits |= IdBit(TAsciiNameHash()(FProperties[i].first));
+    }
 }
 
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
     const TAsciiHashedName id{def.Name, TAsciiNameHash()(def.Name)};  // hashed once for every level
     if (const TOleVariant* own = FindValue(id))
         return own;
-    if (!def.Inherit)
-        return nullptr;
-    for (const TMetaObject* up = FParent; up; up = up->FParent)
-        if (const TOleVariant* value = up->FindValue(id))
-            return value;
-    return nullptr;
+    return def.Inherit ? AncestorValue(id) : nullptr;
+}
+
+bool TMetaObject::InheritsValue(const TPropertyDef& def) const {
+    const TAsciiHashedName id{def.Name, TAsciiNameHash()(def.Name)};
+    return def.Inherit && !FindValue(id) && AncestorValue(id);
 }
 
 TMetaObject* TMetaObject::FindChild(std::u16string_view name) const {

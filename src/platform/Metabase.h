@@ -61,6 +61,9 @@ public:
     // The value for "Get": this key's own, else (for an inheritable property) the
     // nearest ancestor's, else nullptr.
     const TOleVariant* EffectiveValue(const TPropertyDef& def) const;
+    // True when the key has no value of its own for an inheritable property and an
+    // ancestor has one.
+    bool InheritsValue(const TPropertyDef& def) const;
 
     const std::vector<std::unique_ptr<TMetaObject>>& Children() const { return FChildren; }
     TMetaObject* FindChild(std::u16string_view name) const;  // ignoring case
@@ -84,10 +87,16 @@ private:
     TMetaObject* FParent = nullptr;
     void IndexProperties();
     const TOleVariant* FindValue(const TAsciiHashedName& id) const;
+    const TOleVariant* AncestorValue(const TAsciiHashedName& id) const;
+    // One of 64 bits for the hash of an id.
+    static uint64_t IdBit(size_t hash) { return uint64_t(1) << (hash >> (8 * sizeof(size_t) - 6)); }
 
     std::vector<std::pair<std::u16string, TOleVariant>> FProperties;
     // Positions in FProperties by id: a backup reads every property of a key.
     std::unordered_map<std::u16string, size_t, TAsciiNameHash, TAsciiNameEqual> FPropertyIndex;
+    // The IdBit of every id held: a quick no for most ids the key does not hold, as
+    // an inherited value is looked for on every level above.
+    uint64_t FIdBits = 0;
     std::vector<std::unique_ptr<TMetaObject>> FChildren;
     // Children by name ignoring case: a web service may hold thousands of sites.
     // The views point into the children's own names, which never move.

@@ -111,12 +111,11 @@ const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
         Existing();  // a key that is gone raises PathNotFound first
     if (FLastDef && id == FLastDef->Name)
         return *FLastDef;
-    const TPropertyDef* def = FindPropertyDef(id);
     // A key keeps its class; a pending one has the class it will be created with.
     if (!FClass)
         FClass = FindClassDef(ClassName());
-    const TClassDef* cls = FClass;
-    if (!def || (cls && !ClassHasProperty(*cls, def->Name)))
+    const TPropertyDef* def = FClass ? FindClassPropertyDef(*FClass, id) : FindPropertyDef(id);
+    if (!def)
         throw EOleSysError(hr::AdsPropertyNotSupported);
     FLastDef = def;
     return *def;
@@ -280,8 +279,7 @@ TOleVariant TIIsObject::GetPropertyAttribObj(std::u16string_view id) {
     bool isInherit = false;
     if (def.Inherit && !FindCached(FCache, id)) {
         if (FPendingClass.empty()) {
-            TMetaObject* object = Existing();
-            isInherit = !object->FindValue(def.Name) && object->EffectiveValue(def);
+            isInherit = Existing()->InheritsValue(def);
         } else if (TMetaObject* parent = FMachine->Metabase()->Find(ParentPath(FPath))) {
             isInherit = parent->EffectiveValue(def) != nullptr;
         }

@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace orvex {
 
@@ -560,16 +559,19 @@ using TByName = std::unordered_map<std::u16string_view, T, TAsciiNameHash, TAsci
 struct TSchemaIndex {
     TByName<const TPropertyDef*> Properties;
     TByName<const TClassDef*> Classes;
-    std::unordered_map<const TClassDef*, std::unordered_set<std::u16string_view, TAsciiNameHash, TAsciiNameEqual>> Members;
+    // The properties of each class, in the order of AllClassDefs().
+    std::vector<TByName<const TPropertyDef*>> Members;
 
     TSchemaIndex() {
         for (const TPropertyDef& def : kProperties)
             Properties.emplace(def.Name, &def);
         for (const TClassDef& def : AllClassDefs()) {
             Classes.emplace(def.Name, &def);
+            TByName<const TPropertyDef*>& members = Members.emplace_back();
             for (const auto* list : {&def.Mandatory, &def.Optional})
                 for (std::u16string_view name : *list)
-                    Members[&def].insert(name);
+                    if (const auto it = Properties.find(name); it != Properties.end())
+                        members.emplace(name, it->second);
         }
     }
 };
@@ -594,9 +596,13 @@ const TClassDef* FindClassDef(std::u16string_view name) {
 }
 
 bool ClassHasProperty(const TClassDef& cls, std::u16string_view property) {
-    const auto& members = Index().Members;
-    const auto it = members.find(&cls);
-    return it != members.end() && it->second.contains(property);
+    return FindClassPropertyDef(cls, property) != nullptr;
+}
+
+const TPropertyDef* FindClassPropertyDef(const TClassDef& cls, std::u16string_view property) {
+    const auto& members = Index().Members[static_cast<size_t>(&cls - AllClassDefs().data())];
+    const auto it = members.find(property);
+    return it == members.end() ? nullptr : it->second;
 }
 
 TOleVariant DefaultPropertyValue(const TPropertyDef& def) {
