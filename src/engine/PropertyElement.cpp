@@ -66,8 +66,8 @@ const TUtf8Names& Utf8Names() {
 
 // A new `Property` element, its attributes in the order FillPropertyElement gives
 // an element that had none.
-TWideXmlNode& AppendPropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
-                                    bool isInherit) {
+TWideXmlNode& AppendCheckedElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
+                                   bool isInherit) {
     const TUtf8Names& names = Utf8Names();
     TWideXmlNode& element = *TWideXmlNode::Cast(index.Parent().TUtf8XmlNode::NodeNew(names.Property));
     element.TUtf8XmlNode::AttributesAdd({{names.Id, index.Utf8(TPropertyIndex::bfId, id)},
@@ -134,11 +134,17 @@ TWideXmlNode& WritePropertyElement(TPropertyIndex& index, std::u16string_view id
     CheckWritable(id, text);
     TWideXmlNode*& slot = index.Slot(id);
     if (!slot) {
-        slot = &AppendPropertyElement(index, id, text, isInherit);
+        slot = &AppendCheckedElement(index, id, text, isInherit);
         return *slot;
     }
     FillPropertyElement(*slot, text, isInherit);
     return *slot;
+}
+
+TWideXmlNode& AppendPropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
+                                    bool isInherit) {
+    CheckWritable(id, text);
+    return AppendCheckedElement(index, id, text, isInherit);
 }
 
 } // namespace orvex

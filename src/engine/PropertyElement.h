@@ -62,5 +62,9 @@ TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id,
 // The same through an index of parent's properties.
 TWideXmlNode& WritePropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
                                    bool isInherit);
+// A new element appended to index's parent without looking for one of its id (see
+// AppendPropertyNode), checked as above.
+TWideXmlNode& AppendPropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
+                                    bool isInherit);
 
 } // namespace orvex

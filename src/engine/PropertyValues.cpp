@@ -94,6 +94,13 @@ TWideXmlNode& WritePropertyNode(TPropertyIndex& index, std::u16string_view id, s
     return WritePropertyElement(index, id, text, isInherit);
 }
 
+TWideXmlNode& AppendPropertyNode(TPropertyIndex& index, std::u16string_view id, std::u16string_view type,
+                                 const TOleVariant& value, bool isInherit) {
+    TPropertyText& text = index.Scratch();
+    PropertyValueToText(type, value, text);
+    return AppendPropertyElement(index, id, text, isInherit);
+}
+
 TOleVariant TextToBinaryValue(std::u16string_view text) { return TextArray(TextToBinary(text)); }
 
 TOleVariant ReadListItems(const TWideXmlNode* propertyNode) {

@@ -23,6 +23,10 @@ TWideXmlNode& WritePropertyNode(TWideXmlNode& parent, std::u16string_view id, st
                                 const TOleVariant& value, bool isInherit);
 TWideXmlNode& WritePropertyNode(TPropertyIndex& index, std::u16string_view id, std::u16string_view type,
                                 const TOleVariant& value, bool isInherit);
+// A new element appended to index's parent without looking for one of its id: for
+// a caller that knows the parent holds none, and looks none up later.
+TWideXmlNode& AppendPropertyNode(TPropertyIndex& index, std::u16string_view id, std::u16string_view type,
+                                 const TOleVariant& value, bool isInherit);
 
 // An array of the pieces of a BINARY text (PropertyText.h: TextToBinary).
 TOleVariant TextToBinaryValue(std::u16string_view text);

@@ -12,6 +12,7 @@
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
 #include "platform/AdsBinding.h"
+#include "platform/Metabase.h"
 #include "platform/EmulatedMachine.h"
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
@@ -20,7 +21,6 @@
 #include "platform/base/Utf.h"
 
 #include <functional>
-#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -85,14 +85,19 @@ struct TPropertySchema {
     bool Secure = false;
 };
 
-// The schema of one class as a walk needs it: its property names, read on first
-// use as texts, each list in the order of the walk.
-struct TClassSchema {
-    TOleVariant Object;
-    std::optional<std::vector<TOleVariant>> Names[2];
+// One property name of a class schema.
+struct TSchemaName {
+    TOleVariant Name;  // a text
+    bool Shared;       // another name of the class is the same id (ignoring case)
+    TPropertySchema* Schema = nullptr;  // once bound
 };
 
-constexpr const char16_t* kPropertyLists[2] = {u"MandatoryProperties", u"OptionalProperties"};
+// The schema of one class as a walk needs it: its property names as texts,
+// mandatory ones first.
+struct TClassSchema {
+    TOleVariant Object;
+    std::vector<TSchemaName> Names;
+};
 
 // Hashes a text and a view of one alike, so that a map keyed by texts is searched
 // with a view.
@@ -110,30 +115,30 @@ public:
     const std::u16string Machine;
 
     // Raises the bind's failure; Syntax, Type and Secure are read on the first use.
-    TPropertySchema& SchemaOf(std::u16string_view property) {
-        auto it = FProperties.find(property);
-        if (it == FProperties.end())
-            it = FProperties.emplace(property, TPropertySchema{Bind(property), {}, {}, false}).first;
-        return it->second;
-    }
-
-    // Raises the bind's failure.
-    TClassSchema& SchemaOfClass(std::u16string_view className) {
-        auto it = FClasses.find(className);
-        if (it == FClasses.end()) it = FClasses.emplace(className, TClassSchema{Bind(className), {}}).first;
-        return it->second;
-    }
-
-    // The names of one of the class's two property lists; raises what reading it raises.
-    const std::vector<TOleVariant>& PropertyNames(TClassSchema& schema, int list) {
-        std::optional<std::vector<TOleVariant>>& names = schema.Names[list];
-        if (!names) {
-            const TOleVariant items = schema.Object.Property(kPropertyLists[list]);
-            std::vector<TOleVariant> texts(items.AsArray().size());
-            for (size_t i = 0; i < texts.size(); ++i) texts[i] = items[i].ToText();
-            names = std::move(texts);
+    TPropertySchema& SchemaOf(TSchemaName& name) {
+        if (!name.Schema) {
+            const std::u16string& property = name.Name.AsText();
+            auto it = FProperties.find(property);
+            if (it == FProperties.end())
+                it = FProperties.emplace(property, TPropertySchema{Bind(property), {}, {}, false}).first;
+            name.Schema = &it->second;
         }
-        return *names;
+        return *name.Schema;
+    }
+
+    // Raises the bind's failure, or what reading the property lists raises.
+    TClassSchema& SchemaOfClass(std::u16string_view className) {
+        if (auto it = FClasses.find(className); it != FClasses.end()) return it->second;
+        TClassSchema schema{Bind(className), {}};
+        std::unordered_map<std::u16string_view, int, TFoldedNameHash, TFoldedNameEqual> uses;
+        for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
+            const TOleVariant items = schema.Object.Property(list);
+            for (size_t i = 0; i < items.AsArray().size(); ++i)
+                schema.Names.push_back({TOleVariant(items[i].ToText()), false});
+        }
+        for (const TSchemaName& name : schema.Names) ++uses[name.Name.AsText()];
+        for (TSchemaName& name : schema.Names) name.Shared = uses[name.Name.AsText()] > 1;
+        return FClasses.emplace(className, std::move(schema)).first->second;
     }
 
 private:
@@ -143,11 +148,22 @@ private:
     std::unordered_map<std::u16string, TClassSchema, TTextHash, std::equal_to<>> FClasses;
 };
 
-// name: the property's name as a text, handed to the calls as it stands.
-void BackupProperty(TBackupWalk& walk, const TOleVariant& object, const TOleVariant& name,
-                    std::u16string_view displayPath, TPropertyIndex& index) {
-    const std::u16string& id = name.AsText();
-    const std::span<const TOleVariant> byName(&name, 1);
+// Writes one `Property` element of index's parent; appended without a lookup when
+// the parent got no element of its id before and gets none after.
+void WriteProperty(TPropertyIndex& index, bool alone, std::u16string_view id, std::u16string_view type,
+                   const TOleVariant& value, bool isInherit) {
+    if (alone)
+        AppendPropertyNode(index, id, type, value, isInherit);
+    else
+        WritePropertyNode(index, id, type, value, isInherit);
+}
+
+// alone: the key's element held nothing before and no other name of the class is
+// the same id.
+void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& name, std::u16string_view displayPath,
+                    TPropertyIndex& index, bool alone) {
+    const std::u16string& id = name.Name.AsText();
+    const std::span<const TOleVariant> byName(&name.Name, 1);
     TOleVariant attributes;
     try {
         attributes = object.CallWith(u"GetPropertyAttribObj", byName);
@@ -158,7 +174,7 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, const TOleVari
     try {
         inherited = IsTrueVariant(attributes.Property(u"IsInherit"));
         if (inherited) {
-            WritePropertyNode(index, id, u"", TOleVariant(), true);
+            WriteProperty(index, alone, id, u"", TOleVariant(), true);
             return;
         }
     } catch (const std::exception&) {
@@ -168,7 +184,7 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, const TOleVari
     }
     TPropertySchema* schema = nullptr;
     try {
-        schema = &walk.SchemaOf(id);
+        schema = &walk.SchemaOf(name);
     } catch (const std::exception& e) {
         LogBackupException(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
                                           {u"Schema/" + id, ExceptionMessage(e)},
@@ -188,8 +204,8 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, const TOleVari
             LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + id, clLogRed);
         }
         // A secret value never reaches the file.
-        WritePropertyNode(index, id, schema->Type, schema->Secure ? TOleVariant() : object.CallWith(u"Get", byName),
-                          inherited);
+        WriteProperty(index, alone, id, schema->Type,
+                      schema->Secure ? TOleVariant() : object.CallWith(u"Get", byName), inherited);
     } catch (const std::exception&) {
         LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id +
                                u" PropertyType=" + schema->Syntax,
@@ -270,10 +286,11 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
                 clLogRed);
             return false;
         }
+        const bool fresh = node.NodeCount() == 0;
         TPropertyIndex index(node);
-        for (int list = 0; list < 2; ++list)
-            for (const TOleVariant& name : walk.PropertyNames(*schema, list))
-                if (!name.AsText().empty()) BackupProperty(walk, object, name, displayPath, index);
+        for (TSchemaName& name : schema->Names)
+            if (!name.Name.AsText().empty())
+                BackupProperty(walk, object, name, displayPath, index, fresh && !name.Shared);
         LogLine(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
         ListChildren(walk, path, node, recursive);
     } catch (const std::exception& e) {
