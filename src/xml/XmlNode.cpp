@@ -182,17 +182,22 @@ TUtf8XmlNode* TUtf8XmlNode::TakeChild(int index) {
     return node;
 }
 
-TUtf8XmlNode* TUtf8XmlNode::NodeNew(std::string_view name) {
-    std::unique_ptr<TUtf8XmlNode> child = NewNodeOfClass(FDocument);
+std::unique_ptr<TUtf8XmlNode> TUtf8XmlNode::NewChild(std::string_view name) const {
+    TXmlPages* pages = FDocument ? FDocument->NodePages() : nullptr;
+    std::unique_ptr<TUtf8XmlNode> child(pages ? NewNodeOfClassIn(*pages, FDocument)
+                                              : NewNodeOfClass(FDocument).release());
     child->SetName(name);
-    return Nodes(NodeAdd(std::move(child)));
+    return child;
+}
+
+TUtf8XmlNode* TUtf8XmlNode::NodeNew(std::string_view name) {
+    return Nodes(NodeAdd(NewChild(name)));
 }
 
 TUtf8XmlNode* TUtf8XmlNode::NodeNewAtIndex(int index, std::string_view name) {
     if (index < 0 || index > NodeCount())
         return nullptr;
-    std::unique_ptr<TUtf8XmlNode> child = NewNodeOfClass(FDocument);
-    child->SetName(name);
+    std::unique_ptr<TUtf8XmlNode> child = NewChild(name);
     TUtf8XmlNode* result = child.get();
     NodeInsert(index, std::move(child));
     return result;
@@ -453,7 +458,10 @@ void TUtf8XmlNode::AttributesAdd(std::initializer_list<TAttributeText> attribute
             throw EXmlError("Attributes too long");
         lengths[count++] = static_cast<uint32_t>(length);
     }
-    char* out = FAttributes.AddUnfilled(lengths, count);
+    // A node in pages gets its first attributes there too: nodes are mostly built
+    // with all of them at once. Later changes go to the heap.
+    TXmlPages* pages = FOnPage && AttributeCount() == 0 && FDocument ? FDocument->NodePages() : nullptr;
+    char* out = FAttributes.AddUnfilled(lengths, count, pages);
     count = 0;
     for (const TAttributeText& attribute : attributes) {
         WriteAttributeItem(out, attribute.Name, attribute.Value);

@@ -24,11 +24,12 @@
 // Write, Seek, Position, Size).
 //
 // Ownership. Children are added only through NodeAdd / NodeInsert
-// (std::unique_ptr) and taken out with NodeExtract. A node made by NodeNew, a
-// constructor or NewNodeOfClass lives on the heap; a node a parse made lives in
-// the parse's pages (xml/XmlPages.h), which it keeps alive wherever it goes:
-// both kinds are freed by delete, and freeing a tree frees page memory a page
-// at a time.
+// (std::unique_ptr) and taken out with NodeExtract. A node made by a constructor
+// or NewNodeOfClass lives on the heap; a node a parse made lives in the parse's
+// pages (xml/XmlPages.h), and so does one that NodeNew made in a document with
+// pages (NodePages), with the attributes it was first given. A node keeps its
+// page alive wherever it goes: both kinds are freed by delete, and freeing a
+// tree frees page memory a page at a time.
 
 #include "xml/XmlNodeList.h"
 #include "xml/XmlPages.h"
@@ -67,6 +68,9 @@ public:
     virtual TWideXmlDocument* WideDocument() { return nullptr; }
     // The hidden container whose children are the root-level nodes (Assign).
     virtual TUtf8XmlNode* RootNodeList() = 0;
+    // Where NodeNew makes the nodes of this document, with their first
+    // attributes; nullptr: on the heap.
+    virtual TXmlPages* NodePages() { return nullptr; }
 
     // Settings. Without a document a node uses: AbortParsing false,
     // WriteOnDefault true, FloatSignificantDigits 6, FloatAllowScientific true,
@@ -440,6 +444,9 @@ private:
     void AddParsedAttributes(std::string_view text);
     // Takes ownership of a checked node and inserts it at index; returns index.
     int AdoptAt(int index, TUtf8XmlNode* node);
+    // A new unlinked node of this class and document, in the document's pages
+    // when it has them, named name (an illegal name raises).
+    std::unique_ptr<TUtf8XmlNode> NewChild(std::string_view name) const;
     // The parser's append of a new, childless node of this document; the child
     // list grows in pages.
     void AppendParsed(TUtf8XmlNode* node, TXmlPages& pages);

@@ -20,7 +20,8 @@ void TxmUTF8StringList::FreeBlock() {
 }
 
 template <class TItems>
-char* TxmUTF8StringList::Rebuild(const TItems& item, int count, const uint32_t* unfilled, int unfilledCount) {
+char* TxmUTF8StringList::Rebuild(const TItems& item, int count, const uint32_t* unfilled, int unfilledCount,
+                                 TXmlPages* pages) {
     size_t bytes = 0;
     for (int i = 0; i < count; ++i)
         bytes += item(i).size();
@@ -33,7 +34,7 @@ char* TxmUTF8StringList::Rebuild(const TItems& item, int count, const uint32_t* 
     char* room = nullptr;
     if (total > 0) {
         const size_t spans = sizeof(TSpan) * static_cast<size_t>(total);
-        block = static_cast<char*>(std::malloc(spans + bytes));
+        block = static_cast<char*>(pages ? pages->Allocate(spans + bytes) : std::malloc(spans + bytes));
         if (!block)
             throw std::bad_alloc();
         auto* span = reinterpret_cast<TSpan*>(block);
@@ -54,6 +55,7 @@ char* TxmUTF8StringList::Rebuild(const TItems& item, int count, const uint32_t* 
     FreeBlock();
     FBlock = block;
     FCount = total;
+    FOnPage = block && pages ? 1 : 0;
     return room;
 }
 
@@ -62,8 +64,8 @@ int TxmUTF8StringList::Add(std::string_view text) {
     return FCount - 1;
 }
 
-char* TxmUTF8StringList::AddUnfilled(const uint32_t* lengths, int count) {
-    return Rebuild([&](int i) { return Items(i); }, FCount, lengths, count);
+char* TxmUTF8StringList::AddUnfilled(const uint32_t* lengths, int count, TXmlPages* pages) {
+    return Rebuild([&](int i) { return Items(i); }, FCount, lengths, count, pages);
 }
 
 void TxmUTF8StringList::Assign(const TxmUTF8StringList& source) {
