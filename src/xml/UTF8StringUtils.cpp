@@ -258,7 +258,7 @@ std::string Int64ToUtf8(int64_t value) { return std::to_string(value); }
 namespace {
 
 // The entity that stands for c in escaped text; empty for a byte written as it is.
-std::string_view EntityOf(char c) {
+constexpr std::string_view EntityOf(char c) {
     switch (c) {
     case '&': return "&amp;";
     case '<': return "&lt;";
@@ -268,6 +268,17 @@ std::string_view EntityOf(char c) {
     default: return {};
     }
 }
+
+// What escaping adds for each byte: values are escaped byte by byte, and most
+// bytes add nothing.
+struct TEscapeGrowth {
+    uint8_t Added[256] = {};
+    constexpr TEscapeGrowth() {
+        for (char c : {'&', '<', '>', '\'', '"'})
+            Added[static_cast<unsigned char>(c)] = static_cast<uint8_t>(EntityOf(c).size() - 1);
+    }
+};
+constexpr TEscapeGrowth kEscapeGrowth;
 
 } // namespace
 
@@ -280,20 +291,19 @@ std::string Utf8EscapeText(std::string_view text) {
 size_t Utf8EscapedLength(std::string_view text) {
     size_t length = text.size();
     for (char c : text)
-        if (const std::string_view entity = EntityOf(c); !entity.empty())
-            length += entity.size() - 1;
+        length += kEscapeGrowth.Added[static_cast<unsigned char>(c)];
     return length;
 }
 
 char* Utf8EscapeInto(char* out, std::string_view text) {
     for (char c : text) {
-        const std::string_view entity = EntityOf(c);
-        if (entity.empty()) {
+        if (!kEscapeGrowth.Added[static_cast<unsigned char>(c)]) {
             *out++ = c;
-        } else {
-            std::memcpy(out, entity.data(), entity.size());
-            out += entity.size();
+            continue;
         }
+        const std::string_view entity = EntityOf(c);
+        std::memcpy(out, entity.data(), entity.size());
+        out += entity.size();
     }
     return out;
 }

@@ -414,17 +414,21 @@ size_t TUtf8XmlNode::AttributeItemLength(std::string_view name, std::string_view
     return name.size() + 3 + Utf8EscapedLength(value);
 }
 
-void TUtf8XmlNode::WriteAttributeItem(char* out, std::string_view name, std::string_view value) {
+void TUtf8XmlNode::WriteAttributeItem(char* out, std::string_view name, std::string_view value, size_t length) {
     std::memcpy(out, name.data(), name.size());
     out += name.size();
     *out++ = '=';
     *out++ = '"';
-    *Utf8EscapeInto(out, value) = '"';
+    if (length == name.size() + 3 + value.size())
+        std::memcpy(out, value.data(), value.size());  // nothing to escape
+    else
+        Utf8EscapeInto(out, value);
+    out[length - name.size() - 3] = '"';
 }
 
 std::string TUtf8XmlNode::AttributeItem(std::string_view name, std::string_view value) {
     std::string item(AttributeItemLength(name, value), '\0');
-    WriteAttributeItem(item.data(), name, value);
+    WriteAttributeItem(item.data(), name, value, item.size());
     return item;
 }
 
@@ -464,7 +468,7 @@ void TUtf8XmlNode::AttributesAdd(std::initializer_list<TAttributeText> attribute
     char* out = FAttributes.AddUnfilled(lengths, count, pages);
     count = 0;
     for (const TAttributeText& attribute : attributes) {
-        WriteAttributeItem(out, attribute.Name, attribute.Value);
+        WriteAttributeItem(out, attribute.Name, attribute.Value, lengths[count]);
         out += lengths[count++];
     }
 }

@@ -438,8 +438,8 @@ private:
     // The stored item of an attribute: name, "=" and the escaped, quoted value.
     static std::string AttributeItem(std::string_view name, std::string_view value);
     static size_t AttributeItemLength(std::string_view name, std::string_view value);
-    // Writes the item at out, which has room for it.
-    static void WriteAttributeItem(char* out, std::string_view name, std::string_view value);
+    // Writes the item, length bytes (AttributeItemLength), at out.
+    static void WriteAttributeItem(char* out, std::string_view name, std::string_view value, size_t length);
     // Appends the attribute items of a tag's text.
     void AddParsedAttributes(std::string_view text);
     // Takes ownership of a checked node and inserts it at index; returns index.
