@@ -148,6 +148,11 @@ private:
     std::unordered_map<std::u16string, TClassSchema, TTextHash, std::equal_to<>> FClasses;
 };
 
+// The calls made for every property, named once.
+constexpr std::u16string_view kGetPropertyAttribObj = u"GetPropertyAttribObj";
+constexpr std::u16string_view kIsInherit = u"IsInherit";
+constexpr std::u16string_view kGet = u"Get";
+
 // Writes one `Property` element of index's parent; appended without a lookup when
 // the parent got no element of its id before and gets none after.
 void WriteProperty(TPropertyIndex& index, bool alone, std::u16string_view id, std::u16string_view type,
@@ -166,13 +171,13 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
     const std::span<const TOleVariant> byName(&name.Name, 1);
     TOleVariant attributes;
     try {
-        attributes = object.CallWith(u"GetPropertyAttribObj", byName);
+        attributes = object.CallWith(kGetPropertyAttribObj, byName);
     } catch (const std::exception&) {
         return;
     }
     bool inherited = false;
     try {
-        inherited = IsTrueVariant(attributes.Property(u"IsInherit"));
+        inherited = IsTrueVariant(attributes.Property(kIsInherit));
         if (inherited) {
             WriteProperty(index, alone, id, u"", TOleVariant(), true);
             return;
@@ -205,7 +210,7 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
         }
         // A secret value never reaches the file.
         WriteProperty(index, alone, id, schema->Type,
-                      schema->Secure ? TOleVariant() : object.CallWith(u"Get", byName), inherited);
+                      schema->Secure ? TOleVariant() : object.CallWith(kGet, byName), inherited);
     } catch (const std::exception&) {
         LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id +
                                u" PropertyType=" + schema->Syntax,

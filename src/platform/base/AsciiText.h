@@ -4,6 +4,7 @@
 // A-Z and a-z fold, the same under every process locale. Text in general is
 // compared with CaseFold.h.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,11 @@ template <class Char> constexpr Char AsciiUpper(Char c) {
 
 // True when a and b have the same length and differ only in ASCII letter case.
 bool SameAsciiText(std::u16string_view a, std::u16string_view b);
+// The same with a literal, whose length is known where it is written.
+template <size_t N>
+bool SameAsciiText(std::u16string_view a, const char16_t (&literal)[N]) {
+    return SameAsciiText(a, std::u16string_view(literal, N - 1));
+}
 
 // The text with its ASCII letters in upper (lower) case, everything else kept.
 std::u16string AsciiUpperCase(std::u16string_view text);
