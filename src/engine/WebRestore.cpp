@@ -209,15 +209,26 @@ void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersio
 
 namespace {
 
+// The texts of the `Property` element being restored; their memory serves the next.
+struct TPropertyTexts {
+    std::u16string Id;
+    std::u16string Type;
+    std::u16string Value;
+    std::u16string Line;
+};
+
 // RestoreProperty with the object's supported properties known (the object's class
 // is read once for all of them).
 void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropertyList* supported,
-                              const TWideXmlNode& property) {
+                              const TWideXmlNode& property, TPropertyTexts& texts) {
     if (!IsBackupElement(property, ElemProperty)) return;
-    std::u16string id = property.AttributeByName(AttrId);
-    std::u16string type = property.AttributeByName(AttrType);
+    const std::u16string& id = texts.Id;
+    const std::u16string& type = texts.Type;
+    const std::u16string& value = texts.Value;
+    property.AttributeByName(AttrId, texts.Id);
+    property.AttributeByName(AttrType, texts.Type);
     if (!supported || !supported->Contains(id) || SameAsciiText(type, TypeUnsupported)) return;
-    std::u16string value = property.AttributeByName(AttrValue);
+    property.AttributeByName(AttrValue, texts.Value);
     try {
         if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
         if (SameAsciiText(id, u"AppRoot") && HasDotSteps(value))
@@ -236,7 +247,8 @@ void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropert
             object.Call(u"Put", id, TextToPropertyValue(type, value, &property));
             object.Call(u"SetInfo");
         }
-        LogLine(u"  Restore property: " + id + u"=" + value, clLogGreen);
+        texts.Line.assign(u"  Restore property: ").append(id).append(u"=").append(value);
+        LogLine(texts.Line, clLogGreen);
     } catch (const std::exception& e) {
         PassMachineFilesError(e);
         const TWideXmlNode* parent = property.Parent();
@@ -251,7 +263,9 @@ void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropert
 
 void RestoreProperties(const TOleVariant& object, const TWideXmlNode& element) {
     const TSupportedPropertyList* supported = SupportedPropertiesOf(object.Property(u"Class").ToText());
-    for (int i = 0; i < element.NodeCount(); ++i) RestoreSupportedProperty(object, supported, *element.Nodes(i));
+    TPropertyTexts texts;
+    for (int i = 0; i < element.NodeCount(); ++i)
+        RestoreSupportedProperty(object, supported, *element.Nodes(i), texts);
 }
 
 void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
@@ -263,7 +277,8 @@ void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
         LogBackupException(u"Problem in RestoreProperty: " + ExceptionMessage(e), clLogRed);
         return;
     }
-    RestoreSupportedProperty(object, SupportedPropertiesOf(className), property);
+    TPropertyTexts texts;
+    RestoreSupportedProperty(object, SupportedPropertiesOf(className), property, texts);
 }
 
 void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, const TWideXmlNode& element,

@@ -334,6 +334,16 @@ std::string Utf8QuoteText(std::string_view text) {
     return xmQuotedStr(text, text.find('"') == std::string_view::npos ? '"' : '\'');
 }
 
+bool Utf8PlainQuotedText(std::string_view quoted, std::string_view& text) {
+    if (quoted.size() < 2 || !IsXmlQuote(quoted[0]) || quoted.back() != quoted[0])
+        return false;
+    const std::string_view inner = quoted.substr(1, quoted.size() - 2);
+    if (inner.find(quoted[0]) != std::string_view::npos || inner.find('&') != std::string_view::npos)
+        return false;
+    text = inner;
+    return true;
+}
+
 std::string Utf8UnquoteText(std::string_view text) {
     if (text.size() >= 2 && IsXmlQuote(text[0]))
         return xmExtractQuotedStr(text, text[0]);

@@ -102,6 +102,9 @@ std::string Utf8QuoteText(std::string_view text);
 // The inverse of Utf8QuoteText for a text of two or more bytes starting with a
 // quote; any other text unchanged.
 std::string Utf8UnquoteText(std::string_view text);
+// True when quoted holds nothing to unquote or resolve but its outer quotes; text
+// is then what Utf8ResolveEntities(Utf8UnquoteText(quoted)) gives, as a view.
+bool Utf8PlainQuotedText(std::string_view quoted, std::string_view& text);
 
 // --- Encodings (through the codec of Utf.h and the table of CodePage1252.h) ---
 
