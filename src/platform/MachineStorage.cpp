@@ -135,17 +135,6 @@ void Save(TWideXmlDocument& document, const std::filesystem::path& file, TAtomic
     writes.Write(Utf8ToUtf16(file.string()), bytes.DataString());
 }
 
-void AddItems(TWideXmlNode& node, std::u16string_view element, const std::vector<std::u16string>& items) {
-    for (const std::u16string& item : items)
-        node.NodeNew(element)->AttributeAdd(u"value", item);
-}
-
-// A metabase holds many values: they are written through the UTF-8 face of the
-// node, element and attribute names as they stand.
-void AddAttribute(TUtf8XmlNode& node, std::string_view name, std::u16string_view value) {
-    node.AttributeAdd(name, Utf16ToUtf8(value));
-}
-
 // ---- facts ----
 
 TMachineFacts ReadFacts(const std::filesystem::path& folder) {
@@ -231,36 +220,6 @@ TOleVariant ReadValue(const TReader& reader, const TWideXmlNode& node, const TPr
     return {};
 }
 
-void WriteValue(TWideXmlNode& node, const TPropertyDef& def, const TOleVariant& value) {
-    switch (def.Syntax) {
-    case TMetaSyntax::msString:
-    case TMetaSyntax::msExpandSz:
-    case TMetaSyntax::msInteger:
-    case TMetaSyntax::msBoolean:
-        AddAttribute(node, "value", value.ToText());
-        break;
-    case TMetaSyntax::msList:
-    case TMetaSyntax::msMimeMap:
-    case TMetaSyntax::msBinary:
-        for (const TOleVariant& item : value.AsArray())
-            AddAttribute(*node.TUtf8XmlNode::NodeNew("Item"), "value", item.ToText());
-        break;
-    case TMetaSyntax::msIPSec: {
-        const auto& ipsec = dynamic_cast<const TIPSecurityObject&>(*value.AsObject());
-        node.AttributeAdd(u"grantByDefault", ipsec.GrantByDefault ? u"True" : u"False");
-        AddItems(node, u"IPDeny", ipsec.IPDeny);
-        AddItems(node, u"IPGrant", ipsec.IPGrant);
-        AddItems(node, u"DomainDeny", ipsec.DomainDeny);
-        AddItems(node, u"DomainGrant", ipsec.DomainGrant);
-        break;
-    }
-    case TMetaSyntax::msNTAcl:
-        node.AttributeAdd(u"owner", value[0].AsText());
-        node.AttributeAdd(u"group", value[1].AsText());
-        break;
-    }
-}
-
 void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder);
 
 // A site kept in a file of its own: the file named by the placeholder's "file".
@@ -303,34 +262,85 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
     });
 }
 
-void WriteKey(TWideXmlNode& node, const TMetaObject& key);
-
-// A key's values and child keys.
-void WriteKeyContents(TWideXmlNode& node, const TMetaObject& key) {
-    for (const auto& [id, value] : key.Properties()) {
-        const TPropertyDef* def = FindPropertyDef(id);
-        if (!def)
-            continue;  // cannot happen: values pass through the schema
-        TWideXmlNode& child = *TWideXmlNode::Cast(node.TUtf8XmlNode::NodeNew("Value"));
-        AddAttribute(child, "id", def->Name);
-        AddAttribute(child, "type", SyntaxName(def->Syntax));
-        WriteValue(child, *def, value);
+// Writes keys into elements. A metabase holds many values: they are written
+// through the UTF-8 face of the nodes, each element's attributes at once, their
+// texts converted in buffers that every element reuses.
+class TKeyWriter {
+public:
+    // A key's values and child keys.
+    void WriteKeyContents(TUtf8XmlNode& node, const TMetaObject& key) {
+        for (const auto& [id, value] : key.Properties()) {
+            const TPropertyDef* def = FindPropertyDef(id);
+            if (!def)
+                continue;  // cannot happen: values pass through the schema
+            WriteValue(*node.NodeNew("Value"), *def, value);
+        }
+        for (const auto& child : key.Children()) {
+            TUtf8XmlNode& element = *node.NodeNew("Key");
+            element.AttributesAdd({{"name", Utf8(0, child->Name())}, {"class", Utf8(1, child->ClassName())}});
+            WriteKey(element, *child);
+        }
     }
-    for (const auto& child : key.Children()) {
-        TWideXmlNode& element = *TWideXmlNode::Cast(node.TUtf8XmlNode::NodeNew("Key"));
-        AddAttribute(element, "name", child->Name());
-        AddAttribute(element, "class", child->ClassName());
-        WriteKey(element, *child);
-    }
-}
 
-void WriteKey(TWideXmlNode& node, const TMetaObject& key) {
-    // Sites go to files of their own (WriteSite); here they leave a placeholder.
-    if (IsSite(key))
-        node.TUtf8XmlNode::AttributeAdd("file", SiteFileName(key.Name()));
-    else
-        WriteKeyContents(node, key);
-}
+private:
+    void WriteKey(TUtf8XmlNode& node, const TMetaObject& key) {
+        // Sites go to files of their own (WriteSite); here they leave a placeholder.
+        if (IsSite(key))
+            node.AttributeAdd("file", SiteFileName(key.Name()));
+        else
+            WriteKeyContents(node, key);
+    }
+
+    void WriteValue(TUtf8XmlNode& node, const TPropertyDef& def, const TOleVariant& value) {
+        const std::string_view id = Utf8(0, def.Name);
+        const std::string_view type = Utf8(1, SyntaxName(def.Syntax));
+        switch (def.Syntax) {
+        case TMetaSyntax::msString:
+        case TMetaSyntax::msExpandSz:
+        case TMetaSyntax::msInteger:
+        case TMetaSyntax::msBoolean:
+            value.ToText(FText);
+            node.AttributesAdd({{"id", id}, {"type", type}, {"value", Utf8(2, FText)}});
+            break;
+        case TMetaSyntax::msList:
+        case TMetaSyntax::msMimeMap:
+        case TMetaSyntax::msBinary:
+            node.AttributesAdd({{"id", id}, {"type", type}});
+            for (const TOleVariant& item : value.AsArray()) {
+                item.ToText(FText);
+                node.NodeNew("Item")->AttributeAdd("value", Utf8(2, FText));
+            }
+            break;
+        case TMetaSyntax::msIPSec: {
+            const auto& ipsec = dynamic_cast<const TIPSecurityObject&>(*value.AsObject());
+            node.AttributesAdd({{"id", id}, {"type", type}, {"grantByDefault", ipsec.GrantByDefault ? "True" : "False"}});
+            AddItems(node, "IPDeny", ipsec.IPDeny);
+            AddItems(node, "IPGrant", ipsec.IPGrant);
+            AddItems(node, "DomainDeny", ipsec.DomainDeny);
+            AddItems(node, "DomainGrant", ipsec.DomainGrant);
+            break;
+        }
+        case TMetaSyntax::msNTAcl:
+            node.AttributesAdd({{"id", id}, {"type", type}, {"owner", Utf8(2, value[0].AsText())},
+                                {"group", Utf8(3, value[1].AsText())}});
+            break;
+        }
+    }
+
+    void AddItems(TUtf8XmlNode& node, std::string_view element, const std::vector<std::u16string>& items) {
+        for (const std::u16string& item : items)
+            node.NodeNew(element)->AttributeAdd("value", Utf8(2, item));
+    }
+
+    // The UTF-8 form of text in buffer i.
+    std::string_view Utf8(int i, std::u16string_view text) {
+        Utf16ToUtf8(text, FUtf8[i]);
+        return FUtf8[i];
+    }
+
+    std::string FUtf8[4];
+    std::u16string FText;
+};
 
 std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
     std::error_code error;
@@ -478,7 +488,7 @@ namespace {
 
 void WriteMainFile(const std::filesystem::path& folder, const TMetabase& metabase, TAtomicWrites& writes) {
     TWideXmlDocument document(u"Metabase");
-    WriteKey(*document.Root(), metabase.Root());
+    TKeyWriter().WriteKeyContents(*document.Root(), metabase.Root());
     Save(document, folder / kMetabaseFile, writes);
 }
 
@@ -487,7 +497,7 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
     TWideXmlDocument document(u"Site");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"name", site.Name());
-    WriteKeyContents(root, site);
+    TKeyWriter().WriteKeyContents(root, site);
     const std::string file = SiteFileName(site.Name());
     Save(document, folder / file, writes);
     return file;
