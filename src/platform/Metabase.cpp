@@ -56,15 +56,33 @@ size_t TAsciiNameHash::operator()(std::u16string_view name) const {
 // Ids are mostly asked as the schema spells them: an exact match first.
 bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameAsciiText(a, b); }
 
+namespace {
+
+// The first entry of this hash or the one after where it would be.
+template <class TEntries>
+auto FirstOfHash(TEntries& entries, size_t hash) {
+    return std::lower_bound(entries.begin(), entries.end(), hash,
+                            [](const auto& entry, size_t value) { return entry.Hash < value; });
+}
+
+} // namespace
+
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
     return FindValue(TAsciiHashedName{id, TAsciiNameHash()(id)});
 }
 
-const TOleVariant* TMetaObject::FindValue(const TAsciiHashedName& id) const {
+size_t TMetaObject::PositionOf(const TAsciiHashedName& id) const {
     if (!(FIdBits & IdBit(id.Hash)))
-        return nullptr;
-    const auto it = FPropertyIndex.find(id);
-    return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
+        return kNone;
+    for (auto it = FirstOfHash(FIndex, id.Hash); it != FIndex.end() && it->Hash == id.Hash; ++it)
+        if (TAsciiNameEqual()(FProperties[it->Position].first, id.Name))
+            return it->Position;
+    return kNone;
+}
+
+const TOleVariant* TMetaObject::FindValue(const TAsciiHashedName& id) const {
+    const size_t position = PositionOf(id);
+    return position == kNone ? nullptr : &FProperties[position].second;
 }
 
 const TOleVariant* TMetaObject::AncestorValue(const TAsciiHashedName& id) const {
@@ -75,13 +93,22 @@ const TOleVariant* TMetaObject::AncestorValue(const TAsciiHashedName& id) const 
 }
 
 void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
-    if (const auto it = FPropertyIndex.find(id); it != FPropertyIndex.end()) {
-        FProperties[it->second].second = std::move(value);
+    const TAsciiHashedName hashed{id, TAsciiNameHash()(id)};
+    if (const size_t position = PositionOf(hashed); position != kNone) {
+        FProperties[position].second = std::move(value);
         return;
     }
-    FIdBits |= IdBit(TAsciiNameHash()(id));
-    FPropertyIndex.emplace(std::u16string(id), FProperties.size());
+    AddToIndex(hashed.Hash, FProperties.size());
     FProperties.emplace_back(std::u16string(id), std::move(value));
+}
+
+void TMetaObject::AddToIndex(size_t hash, size_t position) {
+    FIdBits |= IdBit(hash);
+    // After the others of its hash, so that the first of an id stays the one found.
+    auto at = FirstOfHash(FIndex, hash);
+    while (at != FIndex.end() && at->Hash == hash)
+        ++at;
+    FIndex.insert(at, {hash, position});
 }
 
 void TMetaObject::RemoveValue(std::u16string_view id) {
@@ -90,12 +117,10 @@ void TMetaObject::RemoveValue(std::u16string_view id) {
 }
 
 void TMetaObject::IndexProperties() {
-    FPropertyIndex.clear();
+    FIndex.clear();
     FIdBits = 0;
-    for (size_t i = 0; i < FProperties.size(); ++i) {
-        FPropertyIndex.emplace(FProperties[i].first, i);
-        FIdBits |= IdBit(TAsciiNameHash()(FProperties[i].first));
-    }
+    for (size_t i = 0; i < FProperties.size(); ++i)
+        AddToIndex(TAsciiNameHash()(FProperties[i].first), i);
 }
 
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {

@@ -86,14 +86,23 @@ private:
     std::u16string FClassName;
     TMetaObject* FParent = nullptr;
     void IndexProperties();
+    void AddToIndex(size_t hash, size_t position);
+    static constexpr size_t kNone = size_t(-1);
+    // The position of id in FProperties, or kNone.
+    size_t PositionOf(const TAsciiHashedName& id) const;
     const TOleVariant* FindValue(const TAsciiHashedName& id) const;
     const TOleVariant* AncestorValue(const TAsciiHashedName& id) const;
     // One of 64 bits for the hash of an id.
     static uint64_t IdBit(size_t hash) { return uint64_t(1) << (hash >> (8 * sizeof(size_t) - 6)); }
 
     std::vector<std::pair<std::u16string, TOleVariant>> FProperties;
-    // Positions in FProperties by id: a backup reads every property of a key.
-    std::unordered_map<std::u16string, size_t, TAsciiNameHash, TAsciiNameEqual> FPropertyIndex;
+    // The positions in FProperties by the TAsciiNameHash of their ids, in the order
+    // of the hashes: a backup reads every property of a key, a restore writes them.
+    struct TIndexEntry {
+        size_t Hash;
+        size_t Position;
+    };
+    std::vector<TIndexEntry> FIndex;
     // The IdBit of every id held: a quick no for most ids the key does not hold, as
     // an inherited value is looked for on every level above.
     uint64_t FIdBits = 0;

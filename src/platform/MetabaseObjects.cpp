@@ -44,9 +44,9 @@ TAutoObjectPtr PropertyAttribObject(const TPropertyDef& def, bool isInherit) {
     return objects[static_cast<size_t>(&def - AllPropertyDefs().data())][isInherit ? 1 : 0];
 }
 
-const TOleVariant* FindCached(const std::vector<std::pair<std::u16string, TOleVariant>>& cache, std::u16string_view id) {
-    for (const auto& [name, value] : cache)
-        if (SameAsciiText(name, id))
+TOleVariant* FindCached(std::vector<std::pair<const TPropertyDef*, TOleVariant>>& cache, const TPropertyDef& def) {
+    for (auto& [cached, value] : cache)
+        if (cached == &def)
             return &value;
     return nullptr;
 }
@@ -192,7 +192,7 @@ std::unique_ptr<TEnumVariant> TIIsObject::NewEnum() {
 TOleVariant TIIsObject::Get(std::u16string_view id) {
     const TPropertyDef& def = PropertyOfClass(id);
     FMachine->CheckFault(u"Get", FPath, def.Name);
-    if (const TOleVariant* cached = FindCached(FCache, id))
+    if (const TOleVariant* cached = FindCached(FCache, def))
         return PresentPropertyValue(def, *cached);
     const TOleVariant* value = nullptr;
     if (FPendingClass.empty()) {
@@ -208,12 +208,11 @@ void TIIsObject::Put(std::u16string_view id, const TOleVariant& value) {
     const TPropertyDef& def = PropertyOfClass(id);
     FMachine->CheckFault(u"Put", FPath, def.Name);
     TOleVariant stored = NormalisePropertyValue(def, value);
-    for (auto& [name, cached] : FCache)
-        if (SameAsciiText(name, id)) {
-            cached = std::move(stored);
-            return;
-        }
-    FCache.emplace_back(std::u16string(def.Name), std::move(stored));
+    if (TOleVariant* cached = FindCached(FCache, def)) {
+        *cached = std::move(stored);
+        return;
+    }
+    FCache.emplace_back(&def, std::move(stored));
 }
 
 void TIIsObject::SetInfo() {
@@ -234,15 +233,18 @@ void TIIsObject::SetInfo() {
         object = Existing();
     }
     // Old values, to undo when the metabase cannot be written. A machine that an
-    // operation holds locked only marks what changed: nothing to undo there.
+    // operation holds locked only marks what changed: nothing to undo there, and
+    // the cached values move (a failure there fails every later write as well).
     const bool mayFail = !FMachine->LockedByOperation();
-    std::vector<std::pair<std::u16string, std::optional<TOleVariant>>> undo;
-    for (const auto& [name, value] : FCache) {
+    std::vector<std::pair<std::u16string_view, std::optional<TOleVariant>>> undo;
+    for (auto& [def, value] : FCache) {
         if (mayFail) {
-            const TOleVariant* old = object->FindValue(name);
-            undo.emplace_back(name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
+            const TOleVariant* old = object->FindValue(def->Name);
+            undo.emplace_back(def->Name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
+            object->SetValue(def->Name, value);
+        } else {
+            object->SetValue(def->Name, std::move(value));
         }
-        object->SetValue(name, value);
     }
     try {
         FMachine->SaveMetabase(*object, created != nullptr);
@@ -277,7 +279,7 @@ TOleVariant TIIsObject::Create(std::u16string_view className, std::u16string_vie
 TOleVariant TIIsObject::GetPropertyAttribObj(std::u16string_view id) {
     const TPropertyDef& def = PropertyOfClass(id);
     bool isInherit = false;
-    if (def.Inherit && !FindCached(FCache, id)) {
+    if (def.Inherit && !FindCached(FCache, def)) {
         if (FPendingClass.empty()) {
             isInherit = Existing()->InheritsValue(def);
         } else if (TMetaObject* parent = FMachine->Metabase()->Find(ParentPath(FPath))) {

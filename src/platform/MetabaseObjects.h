@@ -67,7 +67,7 @@ private:
     std::u16string FMachineName;
     std::u16string FPath;
     std::u16string FPendingClass;
-    std::vector<std::pair<std::u16string, TOleVariant>> FCache;
+    std::vector<std::pair<const TPropertyDef*, TOleVariant>> FCache;  // what "Put" gave
     // The key and its class as last found: a backup asks an object for every
     // property of its class. The key is looked up again once any key was removed.
     mutable TMetaObject* FKey = nullptr;
