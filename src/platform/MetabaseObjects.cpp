@@ -114,7 +114,17 @@ const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
     // A key keeps its class; a pending one has the class it will be created with.
     if (!FClass)
         FClass = FindClassDef(ClassName());
-    const TPropertyDef* def = FClass ? FindClassPropertyDef(*FClass, id) : FindPropertyDef(id);
+    const TPropertyDef* def = nullptr;
+    if (FClass) {
+        // A backup asks for the class's properties in their order: the next is tried first.
+        const std::vector<const TPropertyDef*>& ordered = ClassPropertyDefs(*FClass);
+        if (FNextInClass < ordered.size() && id == ordered[FNextInClass]->Name)
+            def = ordered[FNextInClass++];
+        else
+            def = FindClassPropertyDef(*FClass, id);
+    } else {
+        def = FindPropertyDef(id);
+    }
     if (!def)
         throw EOleSysError(hr::AdsPropertyNotSupported);
     FLastDef = def;

@@ -76,6 +76,7 @@ private:
     // The property last found for the class: a backup asks for its attributes,
     // then for its value (by the schema's spelling, matched exactly).
     mutable const TPropertyDef* FLastDef = nullptr;
+    mutable size_t FNextInClass = 0;  // in ClassPropertyDefs
 };
 
 class TSchemaClassObject : public TAutoObject {

@@ -559,8 +559,10 @@ using TByName = std::unordered_map<std::u16string_view, T, TAsciiNameHash, TAsci
 struct TSchemaIndex {
     TByName<const TPropertyDef*> Properties;
     TByName<const TClassDef*> Classes;
-    // The properties of each class, in the order of AllClassDefs().
+    // The properties of each class, by name and in order, as AllClassDefs() lists
+    // the classes.
     std::vector<TByName<const TPropertyDef*>> Members;
+    std::vector<std::vector<const TPropertyDef*>> Ordered;
 
     TSchemaIndex() {
         for (const TPropertyDef& def : kProperties)
@@ -568,10 +570,13 @@ struct TSchemaIndex {
         for (const TClassDef& def : AllClassDefs()) {
             Classes.emplace(def.Name, &def);
             TByName<const TPropertyDef*>& members = Members.emplace_back();
+            std::vector<const TPropertyDef*>& ordered = Ordered.emplace_back();
             for (const auto* list : {&def.Mandatory, &def.Optional})
                 for (std::u16string_view name : *list)
-                    if (const auto it = Properties.find(name); it != Properties.end())
+                    if (const auto it = Properties.find(name); it != Properties.end()) {
                         members.emplace(name, it->second);
+                        ordered.push_back(it->second);
+                    }
         }
     }
 };
@@ -603,6 +608,10 @@ const TPropertyDef* FindClassPropertyDef(const TClassDef& cls, std::u16string_vi
     const auto& members = Index().Members[static_cast<size_t>(&cls - AllClassDefs().data())];
     const auto it = members.find(property);
     return it == members.end() ? nullptr : it->second;
+}
+
+const std::vector<const TPropertyDef*>& ClassPropertyDefs(const TClassDef& cls) {
+    return Index().Ordered[static_cast<size_t>(&cls - AllClassDefs().data())];
 }
 
 TOleVariant DefaultPropertyValue(const TPropertyDef& def) {

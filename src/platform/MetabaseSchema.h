@@ -41,6 +41,8 @@ const std::vector<TPropertyDef>& AllPropertyDefs();
 bool ClassHasProperty(const TClassDef& cls, std::u16string_view property);
 // The property when the class lists it (ignoring case), else nullptr.
 const TPropertyDef* FindClassPropertyDef(const TClassDef& cls, std::u16string_view property);
+// The class's properties in the order of its lists, mandatory ones first.
+const std::vector<const TPropertyDef*>& ClassPropertyDefs(const TClassDef& cls);
 
 // The value "Get" gives for a property that neither the object nor an ancestor sets.
 TOleVariant DefaultPropertyValue(const TPropertyDef& def);
