@@ -88,18 +88,39 @@ TUtf8XmlNode* TUtf8XmlNode::NewNodeOfClassIn(TXmlPages& pages, TXmlDocumentHooks
     return MarkOnPage(::new (pages.Allocate(sizeof(TUtf8XmlNode))) TUtf8XmlNode(document));
 }
 
+namespace {
+
+// The bytes that a name may hold: node names take "=", attribute names do not.
+// Names are checked on every node and attribute made, so by table.
+struct TNameBytes {
+    bool Node[256] = {};
+    bool Attribute[256] = {};
+    constexpr TNameBytes() {
+        for (int b = 0x21; b < 0x100; ++b) {
+            const char c = static_cast<char>(b);
+            Node[b] = b != 0x7F && c != '<' && c != '>' && !IsXmlQuote(c);
+            Attribute[b] = Node[b] && c != '=';
+        }
+    }
+};
+constexpr TNameBytes kNameBytes;
+
+bool AllOf(const bool (&allowed)[256], std::string_view name) {
+    for (char c : name)
+        if (!allowed[static_cast<unsigned char>(c)])
+            return false;
+    return true;
+}
+
+} // namespace
+
 bool TUtf8XmlNode::IsValidNodeName(std::string_view name) {
     if (name.empty())
         return true;
     const char first = name.front();
     if (first == '/' || first == '!' || first == '?' || name.back() == '/')
         return false;
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b == 0x7F || c == '<' || c == '>' || IsXmlQuote(c))
-            return false;
-    }
-    return true;
+    return AllOf(kNameBytes.Node, name);
 }
 
 void TUtf8XmlNode::SetName(std::string_view name) {
@@ -433,14 +454,7 @@ std::string TUtf8XmlNode::AttributeItem(std::string_view name, std::string_view 
 }
 
 bool TUtf8XmlNode::IsValidAttributeName(std::string_view name) {
-    if (name.empty())
-        return false;
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b == 0x7F || c == '<' || c == '>' || c == '=' || IsXmlQuote(c))
-            return false;
-    }
-    return true;
+    return !name.empty() && AllOf(kNameBytes.Attribute, name);
 }
 
 void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) { AttributesAdd({{name, value}}); }

@@ -121,14 +121,13 @@ std::string Utf16ToUtf8(std::u16string_view in) {
 
 void Utf16ToUtf8(std::u16string_view in, std::string& out) {
     // Text is mostly ASCII: the leading run is copied unit for unit.
+    out.resize(in.size());
     size_t ascii = 0;
-    while (ascii < in.size() && in[ascii] < 0x80)
-        ++ascii;
-    out.resize(ascii);
-    for (size_t i = 0; i < ascii; ++i)
-        out[i] = static_cast<char>(in[i]);
+    for (; ascii < in.size() && in[ascii] < 0x80; ++ascii)
+        out[ascii] = static_cast<char>(in[ascii]);
     if (ascii == in.size())
         return;
+    out.resize(ascii);
     out.reserve(in.size() + in.size() / 2);
     const char16_t* p = in.data() + ascii;
     const char16_t* end = in.data() + in.size();
