@@ -46,29 +46,11 @@ void FillPropertyElement(TWideXmlNode& element, const TPropertyText& text, bool 
     element.SetAttributeByName(backupxml::AttrInherit, BoolToText(isInherit));
 }
 
-// The element names and attribute names in UTF-8, converted once: a backup writes
-// every property of every object through the UTF-8 face of the node.
-struct TUtf8Names {
-    std::string Property = Utf16ToUtf8(backupxml::ElemProperty);
-    std::string Item = Utf16ToUtf8(backupxml::ElemItem);
-    std::string Id = Utf16ToUtf8(backupxml::AttrId);
-    std::string Type = Utf16ToUtf8(backupxml::AttrType);
-    std::string Value = Utf16ToUtf8(backupxml::AttrValue);
-    std::string Inherit = Utf16ToUtf8(backupxml::AttrInherit);
-    std::string True = Utf16ToUtf8(BoolToText(true));
-    std::string False = Utf16ToUtf8(BoolToText(false));
-};
-
-const TUtf8Names& Utf8Names() {
-    static const TUtf8Names names;
-    return names;
-}
-
 // A new `Property` element, its attributes in the order FillPropertyElement gives
 // an element that had none.
 TWideXmlNode& AppendCheckedElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
                                    bool isInherit) {
-    const TUtf8Names& names = Utf8Names();
+    const TPropertyUtf8Names& names = PropertyUtf8Names();
     TWideXmlNode& element = *TWideXmlNode::Cast(index.Parent().TUtf8XmlNode::NodeNew(names.Property));
     element.TUtf8XmlNode::AttributesAdd({{names.Id, index.Utf8(TPropertyIndex::bfId, id)},
                                          {names.Type, index.Utf8(TPropertyIndex::bfType, text.Type)},
@@ -88,6 +70,11 @@ std::unordered_multimap<size_t, TWideXmlNode*>::iterator TPropertyIndex::Lookup(
     for (; it != end; ++it)
         if (it->second && SameTextIgnoreCase(it->second->AttributeByName(backupxml::AttrId), id)) return it;
     return FByHash.end();
+}
+
+const TPropertyUtf8Names& PropertyUtf8Names() {
+    static const TPropertyUtf8Names names;
+    return names;
 }
 
 TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {

@@ -3,7 +3,10 @@
 // The conversion from a metabase value happens before (PropertyValues.h), so a
 // failed conversion never leaves a half-written element.
 
+#include "engine/BackupGrammar.h"
+#include "engine/PropertyText.h"
 #include "platform/Metabase.h"
+#include "platform/base/Utf.h"
 #include "xml/WideXmlNode.h"
 
 #include <string>
@@ -11,6 +14,20 @@
 #include <vector>
 
 namespace orvex {
+
+// The names of `Property` elements and their attributes in UTF-8, converted once:
+// for the writers and readers of many elements, through the UTF-8 face of the node.
+struct TPropertyUtf8Names {
+    std::string Property = Utf16ToUtf8(backupxml::ElemProperty);
+    std::string Item = Utf16ToUtf8(backupxml::ElemItem);
+    std::string Id = Utf16ToUtf8(backupxml::AttrId);
+    std::string Type = Utf16ToUtf8(backupxml::AttrType);
+    std::string Value = Utf16ToUtf8(backupxml::AttrValue);
+    std::string Inherit = Utf16ToUtf8(backupxml::AttrInherit);
+    std::string True = Utf16ToUtf8(BoolToText(true));
+    std::string False = Utf16ToUtf8(BoolToText(false));
+};
+const TPropertyUtf8Names& PropertyUtf8Names();
 
 // A property value as the file holds it: `type`, `value` and, for "LIST", the
 // `value` of each `Item`.

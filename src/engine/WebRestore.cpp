@@ -215,7 +215,11 @@ struct TPropertyTexts {
     std::u16string Type;
     std::u16string Value;
     std::u16string Line;
+    TOleVariant Put[2];  // the arguments of "Put"
 };
+
+constexpr std::u16string_view kPut = u"Put";
+constexpr std::u16string_view kSetInfo = u"SetInfo";
 
 // RestoreProperty with the object's supported properties known (the object's class
 // is read once for all of them).
@@ -225,10 +229,11 @@ void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropert
     const std::u16string& id = texts.Id;
     const std::u16string& type = texts.Type;
     const std::u16string& value = texts.Value;
-    property.AttributeByName(AttrId, texts.Id);
-    property.AttributeByName(AttrType, texts.Type);
+    const TPropertyUtf8Names& names = PropertyUtf8Names();
+    property.AttributeByName(names.Id, texts.Id);
+    property.AttributeByName(names.Type, texts.Type);
     if (!supported || !supported->Contains(id) || SameAsciiText(type, TypeUnsupported)) return;
-    property.AttributeByName(AttrValue, texts.Value);
+    property.AttributeByName(names.Value, texts.Value);
     try {
         if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
         if (SameAsciiText(id, u"AppRoot") && HasDotSteps(value))
@@ -244,8 +249,10 @@ void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropert
         if (type == TypeIPSec) {
             WriteIPSecurityToObject(object, property);
         } else {
-            object.Call(u"Put", id, TextToPropertyValue(type, value, &property));
-            object.Call(u"SetInfo");
+            texts.Put[0].AssignText(id);
+            texts.Put[1] = TextToPropertyValue(type, value, &property);
+            object.CallWith(kPut, texts.Put);
+            object.CallWith(kSetInfo, {});
         }
         texts.Line.assign(u"  Restore property: ").append(id).append(u"=").append(value);
         LogLine(texts.Line, clLogGreen);

@@ -116,12 +116,16 @@ const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
         FClass = FindClassDef(ClassName());
     const TPropertyDef* def = nullptr;
     if (FClass) {
-        // A backup asks for the class's properties in their order: the next is tried first.
+        // A backup or a restore asks for the class's properties mostly in their
+        // order: the one after the last found is tried first.
         const std::vector<const TPropertyDef*>& ordered = ClassPropertyDefs(*FClass);
-        if (FNextInClass < ordered.size() && id == ordered[FNextInClass]->Name)
-            def = ordered[FNextInClass++];
-        else
-            def = FindClassPropertyDef(*FClass, id);
+        size_t position = FNextInClass;
+        if (position >= ordered.size() || id != ordered[position]->Name)
+            position = ClassPropertyPosition(*FClass, id);
+        if (position < ordered.size()) {
+            def = ordered[position];
+            FNextInClass = position + 1;
+        }
     } else {
         def = FindPropertyDef(id);
     }

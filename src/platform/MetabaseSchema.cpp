@@ -559,22 +559,22 @@ using TByName = std::unordered_map<std::u16string_view, T, TAsciiNameHash, TAsci
 struct TSchemaIndex {
     TByName<const TPropertyDef*> Properties;
     TByName<const TClassDef*> Classes;
-    // The properties of each class, by name and in order, as AllClassDefs() lists
-    // the classes.
-    std::vector<TByName<const TPropertyDef*>> Members;
+    // The properties of each class in order, and their positions there by name, as
+    // AllClassDefs() lists the classes.
     std::vector<std::vector<const TPropertyDef*>> Ordered;
+    std::vector<TByName<size_t>> Members;
 
     TSchemaIndex() {
         for (const TPropertyDef& def : kProperties)
             Properties.emplace(def.Name, &def);
         for (const TClassDef& def : AllClassDefs()) {
             Classes.emplace(def.Name, &def);
-            TByName<const TPropertyDef*>& members = Members.emplace_back();
+            TByName<size_t>& members = Members.emplace_back();
             std::vector<const TPropertyDef*>& ordered = Ordered.emplace_back();
             for (const auto* list : {&def.Mandatory, &def.Optional})
                 for (std::u16string_view name : *list)
                     if (const auto it = Properties.find(name); it != Properties.end()) {
-                        members.emplace(name, it->second);
+                        members.emplace(name, ordered.size());
                         ordered.push_back(it->second);
                     }
         }
@@ -605,9 +605,14 @@ bool ClassHasProperty(const TClassDef& cls, std::u16string_view property) {
 }
 
 const TPropertyDef* FindClassPropertyDef(const TClassDef& cls, std::u16string_view property) {
+    const size_t position = ClassPropertyPosition(cls, property);
+    return position == size_t(-1) ? nullptr : ClassPropertyDefs(cls)[position];
+}
+
+size_t ClassPropertyPosition(const TClassDef& cls, std::u16string_view property) {
     const auto& members = Index().Members[static_cast<size_t>(&cls - AllClassDefs().data())];
     const auto it = members.find(property);
-    return it == members.end() ? nullptr : it->second;
+    return it == members.end() ? size_t(-1) : it->second;
 }
 
 const std::vector<const TPropertyDef*>& ClassPropertyDefs(const TClassDef& cls) {

@@ -59,18 +59,20 @@ std::u16string TWideXmlNode::AttributeByName(std::u16string_view name) const {
     return U16(TUtf8XmlNode::AttributeByName(U8(name)));
 }
 bool TWideXmlNode::AttributeByName(std::u16string_view name, std::u16string& value) const {
-    const std::string utf8Name = U8(name);
-    const int index = Attributes().IndexOfName(utf8Name);
+    return AttributeByName(U8(name), value);
+}
+bool TWideXmlNode::AttributeByName(std::string_view name, std::u16string& value) const {
+    const int index = Attributes().IndexOfName(name);
     if (index < 0) {
         value.clear();
         return false;
     }
-    const std::string_view stored = Attributes().Items(index).substr(utf8Name.size() + 1);
+    const std::string_view stored = Attributes().Items(index).substr(name.size() + 1);
     std::string_view plain;
     if (Utf8PlainQuotedText(stored, plain))
         Utf8ToUtf16(plain, value);
     else
-        Utf8ToUtf16(TUtf8XmlNode::AttributeByName(utf8Name), value);
+        Utf8ToUtf16(TUtf8XmlNode::AttributeByName(name), value);
     return true;
 }
 void TWideXmlNode::SetAttributeByName(std::u16string_view name, std::u16string_view value) {
