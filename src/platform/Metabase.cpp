@@ -16,7 +16,11 @@ namespace {
 // FNV-1a over the folded code points (the same folding as SameTextIgnoreCase).
 size_t HashFolded(std::u16string_view name) {
     uint64_t hash = 14695981039346656037ull;
-    for (size_t i = 0; i < name.size(); ++i) {
+    // Names are mostly ASCII: that run first, without the checks below.
+    size_t i = 0;
+    for (; i < name.size() && name[i] < 0x80; ++i)
+        hash = (hash ^ AsciiLower(name[i])) * 1099511628211ull;
+    for (; i < name.size(); ++i) {
         char32_t c = name[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
             c = FoldCase(0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00));
@@ -33,7 +37,10 @@ size_t HashFolded(std::u16string_view name) {
 
 size_t TFoldedNameHash::operator()(std::u16string_view name) const { return HashFolded(name); }
 
-bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return SameTextIgnoreCase(a, b); }
+// Names are mostly asked as they are written: an exact match first.
+bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const {
+    return a == b || SameTextIgnoreCase(a, b);
+}
 
 // Property ids are looked up several times per property a backup reads (once per
 // ancestor for inherited ones): the length and the first and last four characters
