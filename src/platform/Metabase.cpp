@@ -130,15 +130,31 @@ void TMetaObject::IndexProperties() {
         AddToIndex(TAsciiNameHash()(FProperties[i].first), i);
 }
 
+namespace {
+
+// The name of a schema property with its hash, worked out once for the run: its
+// value is looked for on every level above a key.
+TAsciiHashedName HashedName(const TPropertyDef& def) {
+    static const std::vector<size_t> hashes = [] {
+        std::vector<size_t> all;
+        for (const TPropertyDef& each : AllPropertyDefs())
+            all.push_back(TAsciiNameHash()(each.Name));
+        return all;
+    }();
+    return {def.Name, hashes[static_cast<size_t>(&def - AllPropertyDefs().data())]};
+}
+
+} // namespace
+
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
-    const TAsciiHashedName id{def.Name, TAsciiNameHash()(def.Name)};  // hashed once for every level
+    const TAsciiHashedName id = HashedName(def);
     if (const TOleVariant* own = FindValue(id))
         return own;
     return def.Inherit ? AncestorValue(id) : nullptr;
 }
 
 bool TMetaObject::InheritsValue(const TPropertyDef& def) const {
-    const TAsciiHashedName id{def.Name, TAsciiNameHash()(def.Name)};
+    const TAsciiHashedName id = HashedName(def);
     return def.Inherit && !FindValue(id) && AncestorValue(id);
 }
 
