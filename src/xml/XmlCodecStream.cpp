@@ -6,6 +6,7 @@
 #include "xml/XmlMessages.h"
 
 #include <array>
+#include <cstring>
 
 namespace orvex {
 
