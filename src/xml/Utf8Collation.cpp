@@ -82,7 +82,7 @@ public:
             return result == UCOL_LESS ? -1 : 1;
         // The collator reads every byte that is not UTF-8 as U+FFFD; case folding
         // at least tells the rest of such texts apart.
-        if (a == b || (IsUtf8(a) && IsUtf8(b)))
+        if (a == b || (IsWellFormedUtf8(a) && IsWellFormedUtf8(b)))
             return 0;
         return CompareUtf8IgnoreCase(a, b);
     }
@@ -94,19 +94,6 @@ private:
         for (char c : text) {
             const auto b = static_cast<unsigned char>(c);
             if (b < kFirstPrintable || b > kLastPrintable)
-                return false;
-        }
-        return true;
-    }
-
-    static bool IsUtf8(std::string_view text) {
-        const char* p = text.data();
-        const char* end = p + text.size();
-        while (p < end) {
-            char32_t cp;
-            bool wellFormed;
-            p += DecodeUtf8(p, end, cp, wellFormed);
-            if (!wellFormed)
                 return false;
         }
         return true;

@@ -58,39 +58,6 @@ std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
     return units;
 }
 
-size_t FirstNonAscii(std::string_view bytes) {
-    size_t i = 0;
-    const size_t n = bytes.size();
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-    }
-    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
-        ++i;
-    return i;
-}
-
-// Code points of well-formed UTF-8 and pairs written the old way pass; a byte
-// that starts no such sequence does not.
-bool IsWellFormedUtf8(std::string_view text) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const size_t ascii = FirstNonAscii(std::string_view(p, static_cast<size_t>(end - p)));
-        p += ascii;
-        if (p == end)
-            break;
-        char32_t cp;
-        bool wellFormed;
-        p += DecodeUtf8(p, end, cp, wellFormed);
-        if (!wellFormed)
-            return false;
-    }
-    return true;
-}
-
 // The bytes of text that hold whole sequences: a sequence that the end of the
 // text cuts off is left out.
 size_t CompleteUtf8Length(std::string_view text) {

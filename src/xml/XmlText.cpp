@@ -1,6 +1,7 @@
 #include "xml/XmlText.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace orvex {

@@ -1,5 +1,8 @@
 #include "platform/base/Utf.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace orvex {
 
 namespace {
@@ -136,6 +139,37 @@ void Utf16ToUtf8(std::u16string_view in, std::string& out) {
         p += DecodeUtf16(p, end, cp);
         AppendUtf8(out, cp);
     }
+}
+
+size_t FirstNonAscii(std::string_view bytes) {
+    size_t i = 0;
+    const size_t n = bytes.size();
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+bool IsWellFormedUtf8(std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const size_t ascii = FirstNonAscii(std::string_view(p, static_cast<size_t>(end - p)));
+        p += ascii;
+        if (p == end)
+            break;
+        char32_t cp;
+        bool wellFormed;
+        p += DecodeUtf8(p, end, cp, wellFormed);
+        if (!wellFormed)
+            return false;
+    }
+    return true;
 }
 
 } // namespace orvex

@@ -30,6 +30,13 @@ size_t EncodeUtf8(char32_t codePoint, char out[4]);
 // bytes it takes: a malformed byte takes 1 and reads as U+FFFD (wellFormed false).
 size_t DecodeUtf8(const char* p, const char* end, char32_t& codePoint, bool& wellFormed);
 
+// The bytes of text before its first byte of 0x80 or above.
+size_t FirstNonAscii(std::string_view bytes);
+
+// True when text holds only sequences DecodeUtf8 reads as well-formed (the old
+// two-halves form of a pair included).
+bool IsWellFormedUtf8(std::string_view text);
+
 // The code point of the unit at p (p < end) as Utf16ToUtf8 reads it: a surrogate
 // pair takes 2 units, anything else 1.
 size_t DecodeUtf16(const char16_t* p, const char16_t* end, char32_t& codePoint);
