@@ -128,11 +128,27 @@ void ForEachElement(const TWideXmlNode& node, TVisit visit) {
             visit(*child);
 }
 
+// True when the file holds exactly these bytes.
+bool FileHolds(const std::filesystem::path& file, std::string_view bytes) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    in.seekg(0, std::ios::end);
+    if (!in || static_cast<size_t>(in.tellg()) != bytes.size())
+        return false;
+    in.seekg(0);
+    std::string held(bytes.size(), '\0');
+    return in.read(held.data(), static_cast<std::streamsize>(held.size())) && held == bytes;
+}
+
+// A file that already holds what it would get stays as it is: a restore onto the
+// machine its backup came from rewrites every site with what the site holds.
 void Save(TWideXmlDocument& document, const std::filesystem::path& file, TAtomicWrites& writes) {
     document.SetXmlFormat(xfReadable);
     TxmUTF8StringStream bytes;
     document.SaveToStream(bytes);
-    writes.Write(Utf8ToUtf16(file.string()), bytes.DataString());
+    if (!FileHolds(file, bytes.DataString()))
+        writes.Write(Utf8ToUtf16(file.string()), bytes.DataString());
 }
 
 // ---- facts ----

@@ -39,7 +39,7 @@ size_t TFoldedNameHash::operator()(std::u16string_view name) const { return Hash
 
 // Names are mostly asked as they are written: an exact match first.
 bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const {
-    return a == b || SameTextIgnoreCase(a, b);
+    return EqualText(a, b) || SameTextIgnoreCase(a, b);
 }
 
 // Property ids are looked up several times per property a backup reads (once per
@@ -61,7 +61,7 @@ size_t TAsciiNameHash::operator()(std::u16string_view name) const {
 }
 
 // Ids are mostly asked as the schema spells them: an exact match first.
-bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameAsciiText(a, b); }
+bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return EqualText(a, b) || SameAsciiText(a, b); }
 
 namespace {
 

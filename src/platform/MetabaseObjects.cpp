@@ -109,7 +109,7 @@ std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
 const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
     if (FPendingClass.empty())
         Existing();  // a key that is gone raises PathNotFound first
-    if (FLastDef && id == FLastDef->Name)
+    if (FLastDef && EqualText(id, FLastDef->Name))
         return *FLastDef;
     // A key keeps its class; a pending one has the class it will be created with.
     if (!FClass)
@@ -120,7 +120,7 @@ const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
         // order: the one after the last found is tried first.
         const std::vector<const TPropertyDef*>& ordered = ClassPropertyDefs(*FClass);
         size_t position = FNextInClass;
-        if (position >= ordered.size() || id != ordered[position]->Name)
+        if (position >= ordered.size() || !EqualText(id, ordered[position]->Name))
             position = ClassPropertyPosition(*FClass, id);
         if (position < ordered.size()) {
             def = ordered[position];

@@ -5,6 +5,7 @@
 // compared with CaseFold.h.
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,12 @@ template <class Char> constexpr Char AsciiLower(Char c) {
 
 template <class Char> constexpr Char AsciiUpper(Char c) {
     return c >= Char('a') && c <= Char('z') ? Char(c - 32) : c;
+}
+
+// True when a and b are exactly equal, compared as memory: the standard library
+// compares char16_t texts one unit at a time, and names are compared very often.
+inline bool EqualText(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
 }
 
 // True when a and b have the same length and differ only in ASCII letter case.
