@@ -5,6 +5,8 @@
 
 #include "MachineTestSupport.h"
 
+#include <sys/stat.h>
+
 using namespace orvex;
 using namespace orvex::testing;
 
@@ -234,6 +236,27 @@ TEST_F(MachineStorage, FailedWritesLeaveTheMachineAsItWas) {
     EXPECT_EQ(Read(folder / "Metabase.xml"), before);
     EXPECT_EQ(Read(folder / "Pop3.xml"), pop3Before);
     EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"Machine.xml", "Metabase.xml", "Pop3.xml", "Sites", "drives"}));
+}
+
+// A restore onto the machine its backup came from writes what every site holds.
+TEST_F(MachineStorage, OnlyFilesWhoseBytesChangeAreReplaced) {
+    CreateMachine(u"TINY", TinyMachine());
+    const auto inode = [&](const char* file) {
+        struct stat info {};
+        EXPECT_EQ(::stat((Folder() / "TINY" / file).c_str(), &info), 0) << file;
+        return info.st_ino;
+    };
+    const auto site = inode("Sites/1.xml"), metabase = inode("Metabase.xml");
+    const TOleVariant key = Bind(u"IIS://TINY/W3SVC/1");
+    key.Call(u"Put", u"ServerComment", u"A & \"B\" <C>");  // what it holds already
+    key.Call(u"SetInfo");
+    EXPECT_EQ(inode("Sites/1.xml"), site);
+    key.Call(u"Put", u"ServerComment", u"Changed");
+    key.Call(u"SetInfo");
+    EXPECT_NE(inode("Sites/1.xml"), site);
+    EXPECT_EQ(inode("Metabase.xml"), metabase);
+    CloseMachines();
+    EXPECT_EQ(Bind(u"IIS://TINY/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"Changed");
 }
 
 TEST_F(MachineStorage, SitesOfAnyNameGetSafeFileNames) {
