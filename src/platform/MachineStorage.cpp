@@ -521,7 +521,8 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
 
 // Writes and puts in place the files of sites, their names in the same order. Each
 // file is made from its site alone: a machine of many sites has them made on
-// several threads at once, each into a batch of its own.
+// several threads at once, each into a batch of its own that the thread also
+// waits to reach the disk.
 std::vector<std::string> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites) {
     std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
     const size_t workers = std::clamp<size_t>(sites.size() / 16, 1, std::max(1u, std::thread::hardware_concurrency()));
@@ -532,6 +533,7 @@ std::vector<std::string> WriteSites(const std::filesystem::path& folder, const s
         try {
             for (size_t i = worker; i < sites.size(); i += workers)
                 files[i] = WriteSite(folder, *sites[i], batches[worker]);
+            batches[worker].Sync();
         } catch (...) {
             failures[worker] = std::current_exception();
         }
