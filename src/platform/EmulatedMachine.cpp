@@ -304,8 +304,8 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
                 cached = it->second;
     }
     if (cached) {
-        if (checkDisk && cached->LockedByOperation())
-            cached->CheckFolderStillThere();
+        // One that our operation holds locked is not looked at on disk again: nobody
+        // else writes it, and a folder gone meanwhile fails the operation's write.
         if (IsCurrent(*cached, checkDisk))
             return cached;
         std::lock_guard lock(gOpenMutex);
