@@ -99,14 +99,35 @@ const TOleVariant* TMetaObject::AncestorValue(const TAsciiHashedName& id) const 
     return nullptr;
 }
 
+namespace {
+
+// The name of a schema property with its hash, worked out once for the run: its
+// value is looked for on every level above a key.
+TAsciiHashedName HashedName(const TPropertyDef& def) {
+    static const std::vector<size_t> hashes = [] {
+        std::vector<size_t> all;
+        for (const TPropertyDef& each : AllPropertyDefs())
+            all.push_back(TAsciiNameHash()(each.Name));
+        return all;
+    }();
+    return {def.Name, hashes[static_cast<size_t>(&def - AllPropertyDefs().data())]};
+}
+
+} // namespace
+
 void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
-    const TAsciiHashedName hashed{id, TAsciiNameHash()(id)};
-    if (const size_t position = PositionOf(hashed); position != kNone) {
+    SetValue(TAsciiHashedName{id, TAsciiNameHash()(id)}, std::move(value));
+}
+
+void TMetaObject::SetValue(const TPropertyDef& def, TOleVariant value) { SetValue(HashedName(def), std::move(value)); }
+
+void TMetaObject::SetValue(const TAsciiHashedName& id, TOleVariant value) {
+    if (const size_t position = PositionOf(id); position != kNone) {
         FProperties[position].second = std::move(value);
         return;
     }
-    AddToIndex(hashed.Hash, FProperties.size());
-    FProperties.emplace_back(std::u16string(id), std::move(value));
+    AddToIndex(id.Hash, FProperties.size());
+    FProperties.emplace_back(std::u16string(id.Name), std::move(value));
 }
 
 void TMetaObject::AddToIndex(size_t hash, size_t position) {
@@ -130,21 +151,6 @@ void TMetaObject::IndexProperties() {
         AddToIndex(TAsciiNameHash()(FProperties[i].first), i);
 }
 
-namespace {
-
-// The name of a schema property with its hash, worked out once for the run: its
-// value is looked for on every level above a key.
-TAsciiHashedName HashedName(const TPropertyDef& def) {
-    static const std::vector<size_t> hashes = [] {
-        std::vector<size_t> all;
-        for (const TPropertyDef& each : AllPropertyDefs())
-            all.push_back(TAsciiNameHash()(each.Name));
-        return all;
-    }();
-    return {def.Name, hashes[static_cast<size_t>(&def - AllPropertyDefs().data())]};
-}
-
-} // namespace
 
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
     const TAsciiHashedName id = HashedName(def);

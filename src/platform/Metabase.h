@@ -56,6 +56,8 @@ public:
     const std::vector<std::pair<std::u16string, TOleVariant>>& Properties() const { return FProperties; }
     const TOleVariant* FindValue(std::u16string_view id) const;
     void SetValue(std::u16string_view id, TOleVariant value);
+    // The same for a schema property, whose id is hashed once for the run.
+    void SetValue(const TPropertyDef& def, TOleVariant value);
     void RemoveValue(std::u16string_view id);
 
     // The value for "Get": this key's own, else (for an inheritable property) the
@@ -92,6 +94,7 @@ private:
     size_t PositionOf(const TAsciiHashedName& id) const;
     const TOleVariant* FindValue(const TAsciiHashedName& id) const;
     const TOleVariant* AncestorValue(const TAsciiHashedName& id) const;
+    void SetValue(const TAsciiHashedName& id, TOleVariant value);
     // One of 64 bits for the hash of an id.
     static uint64_t IdBit(size_t hash) { return uint64_t(1) << (hash >> (8 * sizeof(size_t) - 6)); }
 

@@ -255,9 +255,9 @@ void TIIsObject::SetInfo() {
         if (mayFail) {
             const TOleVariant* old = object->FindValue(def->Name);
             undo.emplace_back(def->Name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
-            object->SetValue(def->Name, value);
+            object->SetValue(*def, value);
         } else {
-            object->SetValue(def->Name, std::move(value));
+            object->SetValue(*def, std::move(value));
         }
     }
     try {
