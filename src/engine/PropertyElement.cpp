@@ -28,6 +28,7 @@ TWideXmlNode& NewPropertyChild(TWideXmlNode& parent, std::u16string_view id) {
 // Refuses, before anything is written, a text that would make the file unreadable.
 void CheckWritable(std::u16string_view id, const TPropertyText& text) {
     auto check = [&](std::u16string_view what) {
+        if (IsPlainXmlText(what)) return;
         std::u16string problem = XmlTextProblem(what, TLineControls::lcAllowed);
         if (!problem.empty())
             throw EPropertyValueError(Utf16ToUtf8(u"The value of " + std::u16string(id) + u" holds " + problem));

@@ -91,11 +91,7 @@ std::u16string CodePointText(char16_t c) {
 } // namespace
 
 std::u16string XmlTextProblem(std::u16string_view text, TLineControls lineControls) {
-    // Nearly every text holds nothing but characters from U+0020 to U+D7FF: one
-    // quick pass (which the compiler can widen) says so.
-    bool plain = true;
-    for (char16_t c : text) plain &= c >= 0x20 && c < 0xD800;
-    if (plain) return {};
+    if (IsPlainXmlText(text)) return {};
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         if (c >= 0x20 && c < 0xD800) continue;  // nearly every character
