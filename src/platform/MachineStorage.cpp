@@ -16,6 +16,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sched.h>
 #include <sys/stat.h>
 
 namespace orvex {
@@ -260,7 +261,7 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
                 reader.Fail("unknown property \"" + Utf16ToUtf8(id) + "\"");
             if (!SameAsciiText(reader.Text(child, u"type"), SyntaxName(def->Syntax)))
                 reader.Fail("property \"" + Utf16ToUtf8(id) + "\" is not of type " + Utf16ToUtf8(SyntaxName(def->Syntax)));
-            key.SetValue(def->Name, ReadValue(reader, child, *def));
+            key.SetValue(*def, ReadValue(reader, child, *def));
         } else if (child.Name() == u"Key") {
             const std::u16string name = reader.Text(child, u"name");
             const std::u16string className = reader.Text(child, u"class");
@@ -519,13 +520,22 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
     return file;
 }
 
+// The processors this process may run on: more threads than that only wait.
+size_t UsableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<size_t>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 // Writes and puts in place the files of sites, their names in the same order. Each
 // file is made from its site alone: a machine of many sites has them made on
 // several threads at once, each into a batch of its own that the thread also
 // waits to reach the disk.
 std::vector<std::string> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites) {
     std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
-    const size_t workers = std::clamp<size_t>(sites.size() / 16, 1, std::max(1u, std::thread::hardware_concurrency()));
+    const size_t workers = std::clamp<size_t>(sites.size() / 16, 1, UsableProcessors());
     std::vector<TAtomicWrites> batches(workers);
     std::vector<std::exception_ptr> failures(workers);
     std::vector<std::string> files(sites.size());
