@@ -61,6 +61,31 @@ std::string SiteFileName(std::u16string_view siteName) {
     return name + ".xml";
 }
 
+// The processors this process may run on: more threads than that only wait.
+size_t UsableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<size_t>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Threads for work on a machine's many sites: one per 16 of them, at least one, at
+// most one per processor.
+size_t WorkersFor(size_t sites) { return std::clamp<size_t>(sites / 16, 1, UsableProcessors()); }
+
+// Runs work(worker, workers) on that many threads at once, this one among them.
+// Each worker catches its own failures.
+template <class TWork>
+void RunOnWorkers(size_t workers, TWork work) {
+    std::vector<std::thread> threads;
+    for (size_t worker = 1; worker < workers; ++worker)
+        threads.emplace_back(work, worker, workers);
+    work(0, workers);
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
 // A file being read: every complaint names it.
 class TReader {
 public:
@@ -237,7 +262,16 @@ TOleVariant ReadValue(const TReader& reader, const TWideXmlNode& node, const TPr
     return {};
 }
 
-void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder);
+// A site kept in a file of its own, to be read once its placeholder was.
+struct TSiteFile {
+    const TWideXmlNode* Placeholder;
+    TMetaObject* Site;
+};
+
+// Reads the values and keys of node into key. Sites kept in files of their own are
+// read at once, or, with deferred, listed there for ReadSiteFiles.
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder,
+             std::vector<TSiteFile>* deferred = nullptr);
 
 // A site kept in a file of its own: the file named by the placeholder's "file".
 void ReadSiteFile(const TReader& reader, const TWideXmlNode& placeholder, TMetaObject& site,
@@ -252,7 +286,8 @@ void ReadSiteFile(const TReader& reader, const TWideXmlNode& placeholder, TMetaO
     ReadKey(siteReader, root, site, folder);
 }
 
-void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder) {
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder,
+             std::vector<TSiteFile>* deferred) {
     ForEachElement(node, [&](TWideXmlNode& child) {
         if (child.Name() == u"Value") {
             const std::u16string id = reader.Text(child, u"id");
@@ -269,14 +304,35 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
                 key.FindChild(name))
                 reader.Fail("key name \"" + Utf16ToUtf8(name) + "\" is empty, \".\" or \"..\", holds \"/\" or is used twice");
             TMetaObject& added = key.AddChild(name, className);
-            if (child.HasAttribute(u"file"))
+            if (child.HasAttribute(u"file") && deferred)
+                deferred->push_back({&child, &added});
+            else if (child.HasAttribute(u"file"))
                 ReadSiteFile(reader, child, added, folder);
             else
-                ReadKey(reader, child, added, folder);
+                ReadKey(reader, child, added, folder, deferred);
         } else {
             reader.Fail("unexpected element <" + Utf16ToUtf8(child.Name()) + ">");
         }
     });
+}
+
+// Reads the listed site files, each into its own site, several at once: a
+// machine's first bind reads them all. The failure of the first site in document
+// order is raised once all are read.
+void ReadSiteFiles(const TReader& reader, const std::vector<TSiteFile>& sites, const std::filesystem::path& folder) {
+    std::vector<std::exception_ptr> failures(sites.size());
+    RunOnWorkers(WorkersFor(sites.size()), [&](size_t worker, size_t workers) {
+        for (size_t i = worker; i < sites.size(); i += workers) {
+            try {
+                ReadSiteFile(reader, *sites[i].Placeholder, *sites[i].Site, folder);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    });
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
 // Writes keys into elements. A metabase holds many values: they are written
@@ -366,7 +422,9 @@ std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
     TReader reader(folder / kMetabaseFile);
     const TWideXmlNode& root = *reader.Load(u"Metabase").Root();
     auto metabase = std::make_unique<TMetabase>();
-    ReadKey(reader, root, metabase->Root(), folder);
+    std::vector<TSiteFile> sites;
+    ReadKey(reader, root, metabase->Root(), folder, &sites);
+    ReadSiteFiles(reader, sites, folder);
     return metabase;
 }
 
@@ -520,26 +578,17 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
     return file;
 }
 
-// The processors this process may run on: more threads than that only wait.
-size_t UsableProcessors() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return static_cast<size_t>(CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 // Writes and puts in place the files of sites, their names in the same order. Each
 // file is made from its site alone: a machine of many sites has them made on
 // several threads at once, each into a batch of its own that the thread also
 // waits to reach the disk.
 std::vector<std::string> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites) {
     std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
-    const size_t workers = std::clamp<size_t>(sites.size() / 16, 1, UsableProcessors());
+    const size_t workers = WorkersFor(sites.size());
     std::vector<TAtomicWrites> batches(workers);
     std::vector<std::exception_ptr> failures(workers);
     std::vector<std::string> files(sites.size());
-    auto work = [&](size_t worker) {
+    RunOnWorkers(workers, [&](size_t worker, size_t) {
         try {
             for (size_t i = worker; i < sites.size(); i += workers)
                 files[i] = WriteSite(folder, *sites[i], batches[worker]);
@@ -547,13 +596,7 @@ std::vector<std::string> WriteSites(const std::filesystem::path& folder, const s
         } catch (...) {
             failures[worker] = std::current_exception();
         }
-    };
-    std::vector<std::thread> threads;
-    for (size_t worker = 1; worker < workers; ++worker)
-        threads.emplace_back(work, worker);
-    work(0);
-    for (std::thread& thread : threads)
-        thread.join();
+    });
     for (const std::exception_ptr& failure : failures)
         if (failure)
             std::rethrow_exception(failure);  // the batches take their temporaries away

@@ -281,3 +281,24 @@ TEST_F(MachineStorage, MachineWithoutServicesHasNoFilesForThem) {
     EXPECT_FALSE(back.Metabase);
     EXPECT_FALSE(back.Pop3);
 }
+
+// The site files of a machine of many sites are read several at once: every site
+// comes back whole, and of two damaged files the first in the machine's order is
+// the one named.
+TEST_F(MachineStorage, ManySiteFilesReadBackAndTheFirstDamagedIsNamed) {
+    const std::filesystem::path folder = Folder() / "MANY";
+    CreateMachine(u"MANY", BuildLargeMachineState(u"MANY", 40, 2));
+    const TMachineState state = LoadMachineState(folder);
+    EXPECT_EQ(state.Metabase->Root().CountKeys(),
+              BuildLargeMachineState(u"MANY", 40, 2).Metabase->Root().CountKeys());
+    EXPECT_EQ(state.Metabase->Find(u"W3SVC/40/ROOT/dir2")->FindValue(u"Path")->AsText(), u"D:\\Sites\\Site40\\dir2");
+    Write(folder / "Sites" / "30.xml", "");
+    Write(folder / "Sites" / "5.xml", "<Site name=\"6\"/>");
+    try {
+        LoadMachineState(folder);
+        ADD_FAILURE();
+    } catch (const EMachineError& e) {
+        EXPECT_EQ(std::string(e.what()), "Machine file \"" + (folder / "Sites" / "5.xml").string() +
+                                             "\" is damaged: it holds site \"6\"");
+    }
+}
