@@ -27,8 +27,8 @@ TOleVariant GetIIsObject(std::u16string_view machine, std::u16string_view path) 
 
 bool IIsObjectExists(std::u16string_view machine, std::u16string_view path) {
     try {
-        GetIIsObject(machine, path);
-        return true;
+        const TBindCtx context = CreateBindCtx();
+        return !BindMonikerToObjectIfFound(context, MkParseDisplayName(context, BuildIIsPath(machine, path))).IsEmpty();
     } catch (...) {
         return false;
     }

@@ -28,6 +28,7 @@ TWideXmlNode& NewPropertyChild(TWideXmlNode& parent, std::u16string_view id) {
 // Refuses, before anything is written, a text that would make the file unreadable.
 void CheckWritable(std::u16string_view id, const TPropertyText& text) {
     auto check = [&](std::u16string_view what) {
+        if (IsPlainXmlText(what)) return;
         std::u16string problem = XmlTextProblem(what, TLineControls::lcAllowed);
         if (!problem.empty())
             throw EPropertyValueError(Utf16ToUtf8(u"The value of " + std::u16string(id) + u" holds " + problem));
@@ -46,63 +47,65 @@ void FillPropertyElement(TWideXmlNode& element, const TPropertyText& text, bool 
     element.SetAttributeByName(backupxml::AttrInherit, BoolToText(isInherit));
 }
 
-// The element names and attribute names in UTF-8, converted once: a backup writes
-// every property of every object through the UTF-8 face of the node.
-struct TUtf8Names {
-    std::string Property = Utf16ToUtf8(backupxml::ElemProperty);
-    std::string Item = Utf16ToUtf8(backupxml::ElemItem);
-    std::string Id = Utf16ToUtf8(backupxml::AttrId);
-    std::string Type = Utf16ToUtf8(backupxml::AttrType);
-    std::string Value = Utf16ToUtf8(backupxml::AttrValue);
-    std::string Inherit = Utf16ToUtf8(backupxml::AttrInherit);
-    std::string True = Utf16ToUtf8(BoolToText(true));
-    std::string False = Utf16ToUtf8(BoolToText(false));
-};
-
-const TUtf8Names& Utf8Names() {
-    static const TUtf8Names names;
-    return names;
-}
-
 // A new `Property` element, its attributes in the order FillPropertyElement gives
 // an element that had none.
-TWideXmlNode& AppendPropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
-                                    bool isInherit) {
-    const TUtf8Names& names = Utf8Names();
-    TWideXmlNode& element = *TWideXmlNode::Cast(parent.TUtf8XmlNode::NodeNew(names.Property));
-    element.TUtf8XmlNode::AttributeAdd(names.Id, Utf16ToUtf8(id));
-    element.TUtf8XmlNode::AttributeAdd(names.Type, Utf16ToUtf8(text.Type));
-    element.TUtf8XmlNode::AttributeAdd(names.Value, Utf16ToUtf8(text.Value));
+TWideXmlNode& AppendCheckedElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
+                                   bool isInherit) {
+    const TPropertyUtf8Names& names = PropertyUtf8Names();
+    TWideXmlNode& element = *TWideXmlNode::Cast(index.Parent().TUtf8XmlNode::NodeNew(names.Property));
+    element.TUtf8XmlNode::AttributesAdd({{names.Id, index.Utf8(TPropertyIndex::bfId, id)},
+                                         {names.Type, index.Utf8(TPropertyIndex::bfType, text.Type)},
+                                         {names.Value, index.Utf8(TPropertyIndex::bfValue, text.Value)},
+                                         {names.Inherit, isInherit ? names.True : names.False}});
     for (const auto& item : text.Items)
-        element.TUtf8XmlNode::NodeNew(names.Item)->AttributeAdd(names.Value, Utf16ToUtf8(item));
-    element.TUtf8XmlNode::AttributeAdd(names.Inherit, isInherit ? names.True : names.False);
+        element.TUtf8XmlNode::NodeNew(names.Item)->AttributeAdd(names.Value,
+                                                                index.Utf8(TPropertyIndex::bfValue, item));
     return element;
 }
 
 } // namespace
 
-TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
+std::unordered_multimap<size_t, TWideXmlNode*>::iterator TPropertyIndex::Lookup(std::u16string_view id, size_t hash) {
     if (!FBuilt) Build();
-    return FById.try_emplace(std::u16string(id), nullptr).first->second;
+    auto [it, end] = FByHash.equal_range(hash);
+    for (; it != end; ++it)
+        if (it->second && SameTextIgnoreCase(it->second->AttributeByName(backupxml::AttrId), id)) return it;
+    return FByHash.end();
+}
+
+const TPropertyUtf8Names& PropertyUtf8Names() {
+    static const TPropertyUtf8Names names;
+    return names;
+}
+
+TWideXmlNode*& TPropertyIndex::Slot(std::u16string_view id) {
+    const size_t hash = TFoldedNameHash()(id);
+    auto it = Lookup(id, hash);
+    return (it != FByHash.end() ? it : FByHash.emplace(hash, nullptr))->second;
+}
+
+std::string_view TPropertyIndex::Utf8(TBuffer buffer, std::u16string_view text) {
+    Utf16ToUtf8(text, FUtf8[buffer]);
+    return FUtf8[buffer];
 }
 
 void TPropertyIndex::Build() {
     FBuilt = true;
     for (int i = 0; i < FParent.NodeCount(); ++i) {
         TWideXmlNode* child = FParent.Nodes(i);
-        if (IsBackupElement(*child, backupxml::ElemProperty)) FById.emplace(child->AttributeByName(backupxml::AttrId), child);
+        if (IsBackupElement(*child, backupxml::ElemProperty)) Add(child->AttributeByName(backupxml::AttrId), *child);
     }
 }
 
 TWideXmlNode* TPropertyIndex::Find(std::u16string_view id) {
-    if (!FBuilt) Build();
-    auto it = FById.find(id);
-    return it == FById.end() ? nullptr : it->second;
+    auto it = Lookup(id, TFoldedNameHash()(id));
+    return it == FByHash.end() ? nullptr : it->second;
 }
 
 void TPropertyIndex::Add(std::u16string_view id, TWideXmlNode& element) {
-    if (!FBuilt) Build();
-    FById.emplace(std::u16string(id), &element);
+    // The first element of an id stays the one found, as a scan would find it.
+    TWideXmlNode*& slot = Slot(id);
+    if (!slot) slot = &element;
 }
 
 TWideXmlNode& WritePropertyElement(TWideXmlNode& parent, std::u16string_view id, const TPropertyText& text,
@@ -119,11 +122,17 @@ TWideXmlNode& WritePropertyElement(TPropertyIndex& index, std::u16string_view id
     CheckWritable(id, text);
     TWideXmlNode*& slot = index.Slot(id);
     if (!slot) {
-        slot = &AppendPropertyElement(index.Parent(), id, text, isInherit);
+        slot = &AppendCheckedElement(index, id, text, isInherit);
         return *slot;
     }
     FillPropertyElement(*slot, text, isInherit);
     return *slot;
+}
+
+TWideXmlNode& AppendPropertyElement(TPropertyIndex& index, std::u16string_view id, const TPropertyText& text,
+                                    bool isInherit) {
+    CheckWritable(id, text);
+    return AppendCheckedElement(index, id, text, isInherit);
 }
 
 } // namespace orvex

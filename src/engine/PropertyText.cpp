@@ -91,6 +91,7 @@ std::u16string CodePointText(char16_t c) {
 } // namespace
 
 std::u16string XmlTextProblem(std::u16string_view text, TLineControls lineControls) {
+    if (IsPlainXmlText(text)) return {};
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         if (c >= 0x20 && c < 0xD800) continue;  // nearly every character

@@ -12,13 +12,21 @@ namespace {
 
 using namespace backupxml;
 
-// The elements of an array value as texts; an empty text stands for no elements.
+// The elements of an array value as texts into texts; an empty text stands for no
+// elements.
+void ElementTexts(const TOleVariant& value, std::vector<std::u16string>& texts) {
+    if (value.Kind() == TVariantKind::vkText && value.AsText().empty()) {
+        texts.clear();
+        return;
+    }
+    const auto& items = value.AsArray();
+    texts.resize(items.size());
+    for (size_t i = 0; i < items.size(); ++i) items[i].ToText(texts[i]);
+}
+
 std::vector<std::u16string> ElementTexts(const TOleVariant& value) {
     std::vector<std::u16string> texts;
-    if (value.Kind() == TVariantKind::vkText && value.AsText().empty()) return texts;
-    const auto& items = value.AsArray();
-    texts.reserve(items.size());
-    for (const auto& item : items) texts.push_back(item.ToText());
+    ElementTexts(value, texts);
     return texts;
 }
 
@@ -54,18 +62,24 @@ std::u16string IPSecurityText(const TOleVariant& value) {
 
 TPropertyText PropertyValueToText(std::u16string_view type, const TOleVariant& value) {
     TPropertyText text;
+    PropertyValueToText(type, value, text);
+    return text;
+}
+
+void PropertyValueToText(std::u16string_view type, const TOleVariant& value, TPropertyText& text) {
     bool known = type == TypeString || type == TypeExpandSz || type == TypeBinary || type == TypeInteger ||
                  type == TypeBoolean || type == TypeList || type == TypeIPSec;
     text.Type = known ? type : TypeUnsupported;
-    if (!known || value.IsEmpty()) return text;
-    if (type == TypeString) text.Value = value.ToText();
+    text.Value.clear();
+    text.Items.clear();
+    if (!known || value.IsEmpty()) return;
+    if (type == TypeString) value.ToText(text.Value);
     else if (type == TypeExpandSz) text.Value = FilterExpandSzText(value.ToText());
     else if (type == TypeBinary) text.Value = BinaryToText(ElementTexts(value));
     else if (type == TypeInteger) text.Value = IntegerText(value);
     else if (type == TypeBoolean) text.Value = BoolToText(BooleanOf(value));
-    else if (type == TypeList) text.Items = ElementTexts(value);
+    else if (type == TypeList) ElementTexts(value, text.Items);
     else text.Value = IPSecurityText(value);
-    return text;
 }
 
 TWideXmlNode& WritePropertyNode(TWideXmlNode& parent, std::u16string_view id, std::u16string_view type,
@@ -75,7 +89,16 @@ TWideXmlNode& WritePropertyNode(TWideXmlNode& parent, std::u16string_view id, st
 
 TWideXmlNode& WritePropertyNode(TPropertyIndex& index, std::u16string_view id, std::u16string_view type,
                                 const TOleVariant& value, bool isInherit) {
-    return WritePropertyElement(index, id, PropertyValueToText(type, value), isInherit);
+    TPropertyText& text = index.Scratch();
+    PropertyValueToText(type, value, text);
+    return WritePropertyElement(index, id, text, isInherit);
+}
+
+TWideXmlNode& AppendPropertyNode(TPropertyIndex& index, std::u16string_view id, std::u16string_view type,
+                                 const TOleVariant& value, bool isInherit) {
+    TPropertyText& text = index.Scratch();
+    PropertyValueToText(type, value, text);
+    return AppendPropertyElement(index, id, text, isInherit);
 }
 
 TOleVariant TextToBinaryValue(std::u16string_view text) { return TextArray(TextToBinary(text)); }

@@ -13,6 +13,9 @@ namespace orvex {
 // an empty value). An empty variant gives the type with an empty value and no items
 // (secret values). A value of a kind the type cannot take raises.
 TPropertyText PropertyValueToText(std::u16string_view type, const TOleVariant& value);
+// The same into text, whose memory is reused. A value that raises leaves text
+// holding anything.
+void PropertyValueToText(std::u16string_view type, const TOleVariant& value, TPropertyText& text);
 
 // Converts first, then writes the `Property` element (PropertyElement.h): a failed
 // conversion raises and leaves parent untouched.
@@ -20,6 +23,10 @@ TWideXmlNode& WritePropertyNode(TWideXmlNode& parent, std::u16string_view id, st
                                 const TOleVariant& value, bool isInherit);
 TWideXmlNode& WritePropertyNode(TPropertyIndex& index, std::u16string_view id, std::u16string_view type,
                                 const TOleVariant& value, bool isInherit);
+// A new element appended to index's parent without looking for one of its id: for
+// a caller that knows the parent holds none, and looks none up later.
+TWideXmlNode& AppendPropertyNode(TPropertyIndex& index, std::u16string_view id, std::u16string_view type,
+                                 const TOleVariant& value, bool isInherit);
 
 // An array of the pieces of a BINARY text (PropertyText.h: TextToBinary).
 TOleVariant TextToBinaryValue(std::u16string_view text);

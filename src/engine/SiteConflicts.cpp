@@ -200,11 +200,12 @@ void ListBackupSites(const TRestoreTree& tree, TSiteList& allSites, TSiteList& s
     if (!machineNode) return;
     std::unique_ptr<TWideXmlDocument> loaded = copy ? nullptr : LoadBackupDocument();
     TWideXmlNode* machineElement = SelectedMachineElement(copy ? *copy : *loaded, tree);
+    const TSubDirMap children = machineElement ? SubDirsOf(*machineElement) : TSubDirMap();  // one pass for all sites
     for (int i = 0; i < machineNode->ChildCount(); ++i) {
         const TTreeNode& child = *machineNode->Child(i);
         if (!SameTextIgnoreCase(NodeClassName(child), ClassWebServer)) continue;
         std::u16string id = NodePath(child);
-        const TWideXmlNode* site = machineElement ? FindSubDirElement(*machineElement, id) : nullptr;
+        const TWideXmlNode* site = FindSubDir(children, id);
         std::u16string line = id + u"=" + (site ? site->AttributeByName(AttrSiteName) : std::u16string());
         allSites.push_back(line);
         if (IsNodeChecked(child) && !(refused && refused->contains(&child))) selectedSites.push_back(line);

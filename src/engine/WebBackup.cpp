@@ -12,13 +12,18 @@
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
 #include "platform/AdsBinding.h"
+#include "platform/Metabase.h"
+#include "platform/EmulatedMachine.h"
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
 #include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
 
+#include <functional>
+#include <span>
 #include <unordered_map>
+#include <vector>
 
 namespace orvex {
 
@@ -76,57 +81,118 @@ bool HasSslCertificate(std::u16string_view name, const TOleVariant& propSchema, 
 struct TPropertySchema {
     TOleVariant Object;
     std::u16string Syntax;
+    std::u16string Type;  // the syntax in capitals: the `type` it is written with
     bool Secure = false;
 };
 
-// One walk of a machine's web service tree. Property schema objects are bound
-// once per name for the walk: only a bind that succeeded is kept, so a failing
-// one is tried, and logged, again.
+// One property name of a class schema.
+struct TSchemaName {
+    TOleVariant Name;  // a text
+    bool Shared;       // another name of the class is the same id (ignoring case)
+    TPropertySchema* Schema = nullptr;  // once bound
+};
+
+// The schema of one class as a walk needs it: its property names as texts,
+// mandatory ones first.
+struct TClassSchema {
+    TOleVariant Object;
+    std::vector<TSchemaName> Names;
+};
+
+// Hashes a text and a view of one alike, so that a map keyed by texts is searched
+// with a view.
+struct TTextHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view text) const { return std::hash<std::u16string_view>()(text); }
+};
+
+// One walk of a machine's web service tree. Schema objects are bound once per name
+// for the walk: only a bind that succeeded is kept, so a failing one is tried, and
+// logged, again.
 class TBackupWalk {
 public:
     explicit TBackupWalk(std::u16string_view machine) : Machine(machine) {}
     const std::u16string Machine;
 
-    // Raises the bind's failure; Syntax and Secure are read on the first use.
-    TPropertySchema& SchemaOf(const std::u16string& schemaPath) {
-        auto it = FSchema.find(schemaPath);
-        if (it == FSchema.end())
-            it = FSchema.emplace(schemaPath, TPropertySchema{GetIIsObject(Machine, schemaPath), {}, false}).first;
-        return it->second;
+    // Raises the bind's failure; Syntax, Type and Secure are read on the first use.
+    TPropertySchema& SchemaOf(TSchemaName& name) {
+        if (!name.Schema) {
+            const std::u16string& property = name.Name.AsText();
+            auto it = FProperties.find(property);
+            if (it == FProperties.end())
+                it = FProperties.emplace(property, TPropertySchema{Bind(property), {}, {}, false}).first;
+            name.Schema = &it->second;
+        }
+        return *name.Schema;
+    }
+
+    // Raises the bind's failure, or what reading the property lists raises.
+    TClassSchema& SchemaOfClass(std::u16string_view className) {
+        if (auto it = FClasses.find(className); it != FClasses.end()) return it->second;
+        TClassSchema schema{Bind(className), {}};
+        std::unordered_map<std::u16string_view, int, TFoldedNameHash, TFoldedNameEqual> uses;
+        for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
+            const TOleVariant items = schema.Object.Property(list);
+            for (size_t i = 0; i < items.AsArray().size(); ++i)
+                schema.Names.push_back({TOleVariant(items[i].ToText()), false});
+        }
+        for (const TSchemaName& name : schema.Names) ++uses[name.Name.AsText()];
+        for (TSchemaName& name : schema.Names) name.Shared = uses[name.Name.AsText()] > 1;
+        return FClasses.emplace(className, std::move(schema)).first->second;
     }
 
 private:
-    std::unordered_map<std::u16string, TPropertySchema> FSchema;
+    TOleVariant Bind(std::u16string_view name) { return GetIIsObject(Machine, u"Schema/" + std::u16string(name)); }
+
+    std::unordered_map<std::u16string, TPropertySchema, TTextHash, std::equal_to<>> FProperties;
+    std::unordered_map<std::u16string, TClassSchema, TTextHash, std::equal_to<>> FClasses;
 };
 
-void BackupProperty(TBackupWalk& walk, const TOleVariant& object, std::u16string_view name,
-                    std::u16string_view displayPath, TPropertyIndex& index) {
+// The calls made for every property, named once.
+constexpr std::u16string_view kGetPropertyAttribObj = u"GetPropertyAttribObj";
+constexpr std::u16string_view kIsInherit = u"IsInherit";
+constexpr std::u16string_view kGet = u"Get";
+
+// Writes one `Property` element of index's parent; appended without a lookup when
+// the parent got no element of its id before and gets none after.
+void WriteProperty(TPropertyIndex& index, bool alone, std::u16string_view id, std::u16string_view type,
+                   const TOleVariant& value, bool isInherit) {
+    if (alone)
+        AppendPropertyNode(index, id, type, value, isInherit);
+    else
+        WritePropertyNode(index, id, type, value, isInherit);
+}
+
+// alone: the key's element held nothing before and no other name of the class is
+// the same id.
+void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& name, std::u16string_view displayPath,
+                    TPropertyIndex& index, bool alone) {
+    const std::u16string& id = name.Name.AsText();
+    const std::span<const TOleVariant> byName(&name.Name, 1);
     TOleVariant attributes;
     try {
-        attributes = object.Call(u"GetPropertyAttribObj", name);
+        attributes = object.CallWith(kGetPropertyAttribObj, byName);
     } catch (const std::exception&) {
         return;
     }
     bool inherited = false;
     try {
-        inherited = IsTrueVariant(attributes.Property(u"IsInherit"));
+        inherited = IsTrueVariant(attributes.Property(kIsInherit));
         if (inherited) {
-            WritePropertyNode(index, name, u"", TOleVariant(), true);
+            WriteProperty(index, alone, id, u"", TOleVariant(), true);
             return;
         }
     } catch (const std::exception&) {
-        LogBackupException(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" +
-                               std::u16string(name),
+        LogBackupException(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id,
                            clLogRed);
         return;
     }
-    std::u16string schemaPath = u"Schema/" + std::u16string(name);
     TPropertySchema* schema = nullptr;
     try {
-        schema = &walk.SchemaOf(schemaPath);
+        schema = &walk.SchemaOf(name);
     } catch (const std::exception& e) {
         LogBackupException(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
-                                          {schemaPath, ExceptionMessage(e)},
+                                          {u"Schema/" + id, ExceptionMessage(e)},
                                           TMissingValue::StaysVisible),
                            clLogRed);
         return;
@@ -135,18 +201,19 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, std::u16string
         // Read first, so that any later failure names the type.
         if (schema->Syntax.empty()) {
             schema->Syntax = schema->Object.Property(u"Syntax").ToText();
+            schema->Type = AsciiUpperCase(schema->Syntax);
             schema->Secure = IsTrueVariant(schema->Object.Property(u"Secure"));
         }
-        if (HasSslCertificate(name, schema->Object, object)) {
+        if (HasSslCertificate(id, schema->Object, object)) {
             LogLine(u"Warning: You should backup your certificate file manually!", clLogRed);
-            LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + std::u16string(name), clLogRed);
+            LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + id, clLogRed);
         }
         // A secret value never reaches the file.
-        WritePropertyNode(index, name, AsciiUpperCase(schema->Syntax),
-                          schema->Secure ? TOleVariant() : object.Call(u"Get", name), inherited);
+        WriteProperty(index, alone, id, schema->Type,
+                      schema->Secure ? TOleVariant() : object.CallWith(kGet, byName), inherited);
     } catch (const std::exception&) {
-        LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" +
-                               std::u16string(name) + u" PropertyType=" + schema->Syntax,
+        LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id +
+                               u" PropertyType=" + schema->Syntax,
                            clLogRed);
     }
 }
@@ -212,26 +279,23 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
         return false;
     }
     try {
-        std::u16string schemaPath = u"Schema/" + object.Property(u"Class").ToText();
-        TOleVariant schema;
+        std::u16string className = object.Property(u"Class").ToText();
+        TClassSchema* schema = nullptr;
         try {
-            schema = GetIIsObject(walk.Machine, schemaPath);
+            schema = &walk.SchemaOfClass(className);
         } catch (const std::exception& e) {
             LogBackupException(
                 FormatTolerant(
                     u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
-                    {walk.Machine, schemaPath, ExceptionMessage(e)}, TMissingValue::StaysVisible),
+                    {walk.Machine, u"Schema/" + className, ExceptionMessage(e)}, TMissingValue::StaysVisible),
                 clLogRed);
             return false;
         }
+        const bool fresh = node.NodeCount() == 0;
         TPropertyIndex index(node);
-        for (auto list : {u"MandatoryProperties", u"OptionalProperties"}) {
-            TOleVariant names = schema.Property(list);
-            for (const auto& item : names.AsArray()) {
-                std::u16string name = item.ToText();
-                if (!name.empty()) BackupProperty(walk, object, name, displayPath, index);
-            }
-        }
+        for (TSchemaName& name : schema->Names)
+            if (!name.Name.AsText().empty())
+                BackupProperty(walk, object, name, displayPath, index, fresh && !name.Shared);
         LogLine(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
         ListChildren(walk, path, node, recursive);
     } catch (const std::exception& e) {
@@ -266,6 +330,8 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
         machine->AttributeAdd(AttrClassName, ClassWebService);
         std::u16string path = machine->AttributeByName(AttrPath);
         TraceMessage(u"BackupMachine bef BackupDirectory");
+        // The backup reads one state of the machine, however long it takes.
+        TMachineOperation operation;
         TBackupWalk walk(machineName);
         if (!BackupKey(walk, path, *machine, true) && old) {
             LogBackupError(u"BackupMachine: the web service of machine \"" + std::u16string(machineName) +

@@ -72,6 +72,108 @@ bool IsSecureProperty(const TOleVariant& object, std::u16string_view id) {
     }
 }
 
+// The texts of the `Property` element being restored; their memory serves the next.
+struct TPropertyTexts {
+    std::u16string Id;
+    std::u16string Type;
+    std::u16string Value;
+    std::u16string Line;
+    TOleVariant Put[2];  // the arguments of "Put"
+};
+
+// Whether ids are supported, by their position among an element's children, per
+// class: the objects of a class hold the same ids in the same order, so a restore
+// looks each one up once.
+class TSupportedIds {
+public:
+    bool Contains(const TSupportedPropertyList& list, size_t position, const std::u16string& id) {
+        std::vector<TKnown>& known = Of(list);
+        if (position < known.size() && known[position].Id == id)
+            return known[position].Supported;
+        const bool supported = list.Contains(id);
+        if (position >= known.size())
+            known.resize(position + 1);
+        known[position].Id = id;
+        known[position].Supported = supported;
+        return supported;
+    }
+
+private:
+    struct TKnown {
+        std::u16string Id;
+        bool Supported = false;
+    };
+    std::vector<TKnown>& Of(const TSupportedPropertyList& list) {
+        for (auto& [each, known] : FLists)
+            if (each == &list)
+                return known;
+        return FLists.emplace_back(&list, std::vector<TKnown>()).second;
+    }
+    std::vector<std::pair<const TSupportedPropertyList*, std::vector<TKnown>>> FLists;
+};
+
+// What one restore keeps from property to property.
+struct TRestoreRun {
+    TPropertyTexts Texts;
+    TSupportedIds Supported;
+};
+
+constexpr std::u16string_view kPut = u"Put";
+constexpr std::u16string_view kSetInfo = u"SetInfo";
+
+// RestoreProperty with the object's supported properties known (the object's class
+// is read once for all of them).
+void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropertyList* supported,
+                              const TWideXmlNode& property, size_t position, TRestoreRun& run) {
+    if (!IsBackupElement(property, ElemProperty)) return;
+    TPropertyTexts& texts = run.Texts;
+    const std::u16string& id = texts.Id;
+    const std::u16string& type = texts.Type;
+    const std::u16string& value = texts.Value;
+    const TPropertyUtf8Names& names = PropertyUtf8Names();
+    property.AttributeByName(names.Id, texts.Id);
+    property.AttributeByName(names.Type, texts.Type);
+    if (!supported || !run.Supported.Contains(*supported, position, id) || SameAsciiText(type, TypeUnsupported))
+        return;
+    property.AttributeByName(names.Value, texts.Value);
+    try {
+        if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
+        if (SameAsciiText(id, u"AppRoot") && HasDotSteps(value))
+            throw RestoreFailure(u"the application root holds a \".\" or \"..\" step, which would reach a key "
+                                 u"outside its place");
+        // A secret is never in the file: writing the empty text would wipe the password.
+        if (value.empty() && type != TypeList && IsSecureProperty(object, id)) {
+            LogLine(u"  Skip secure property: " + id + u" (no value in the backup)", clLogBlack);
+            return;
+        }
+        if (SameAsciiText(id, u"ServerBindings") || SameAsciiText(id, u"SecureBindings"))
+            CheckBindingAddresses(property);
+        if (type == TypeIPSec) {
+            WriteIPSecurityToObject(object, property);
+        } else {
+            texts.Put[0].AssignText(id);
+            texts.Put[1] = TextToPropertyValue(type, value, &property);
+            object.CallWith(kPut, texts.Put);
+            object.CallWith(kSetInfo, {});
+        }
+        texts.Line.assign(u"  Restore property: ").append(id).append(u"=").append(value);
+        LogLine(texts.Line, clLogGreen);
+    } catch (const std::exception& e) {
+        PassMachineFilesError(e);
+        const TWideXmlNode* parent = property.Parent();
+        LogBackupException(u"Problem in RestoreProperty: path=" + (parent ? GetDisplayPath(*parent) : std::u16string()) +
+                               u" name=" + id + u" type=" + type + u" value=" + value + u" Error:" +
+                               ExceptionMessage(e),
+                           clLogRed);
+    }
+}
+
+void RestorePropertiesIn(TRestoreRun& run, const TOleVariant& object, const TWideXmlNode& element) {
+    const TSupportedPropertyList* supported = SupportedPropertiesOf(object.Property(u"Class").ToText());
+    for (int i = 0; i < element.NodeCount(); ++i)
+        RestoreSupportedProperty(object, supported, *element.Nodes(i), static_cast<size_t>(i), run);
+}
+
 // The object of node: bound when it exists, else created under its parent. Nothing
 // (an empty variant) when that failed, after the failure was logged.
 TOleVariant OpenOrCreateObject(std::u16string_view machine, const TWideXmlNode& element, const TTreeNode& node) {
@@ -101,6 +203,52 @@ TOleVariant OpenOrCreateObject(std::u16string_view machine, const TWideXmlNode& 
                          u"web site node!",
                          clLogBlack);
         return {};
+    }
+}
+
+void RestoreDirectoryIn(TRestoreRun& run, std::u16string_view machine, std::u16string_view iisVersion,
+                        const TWideXmlNode& element, std::vector<std::u16string>* skipList, const TTreeNode& node,
+                        const TRefusedNodes* refused) {
+    if (!IsNodeChecked(node) || (refused && refused->contains(&node))) return;
+    std::u16string className = NodeClassName(node);
+    if (className == ClassPop3) {
+        RestorePopDirectory(machine, iisVersion, element, node);
+        return;
+    }
+    if (className == ClassServiceExtensions) {
+        RestoreServiceExtensions(machine, iisVersion, element, node);
+        return;
+    }
+    std::u16string display;
+    try {
+        display = GetDisplayPath(element);
+        TOleVariant object = OpenOrCreateObject(machine, element, node);
+        if (object.IsEmpty()) return;
+        if (ArePropertiesChecked(node)) RestorePropertiesIn(run, object, element);
+        const TSubDirMap children = SubDirsOf(element);
+        for (int i = 0; i < node.ChildCount(); ++i) {
+            const TTreeNode& child = *node.Child(i);
+            if (!IsNodeChecked(child) || (refused && refused->contains(&child))) continue;
+            std::u16string childPath = NodePath(child);
+            const TWideXmlNode* childElement = FindSubDir(children, childPath);
+            if (!childElement) {
+                LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=Can not find path=" + childPath,
+                                   clLogRed);
+                continue;
+            }
+            if (skipList) {
+                // Sites are skipped by identifier: names need not be unique or present.
+                auto skipped = std::find(skipList->begin(), skipList->end(), childElement->AttributeByName(AttrPath));
+                if (skipped != skipList->end()) {
+                    skipList->erase(skipped);
+                    continue;
+                }
+            }
+            RestoreDirectoryIn(run, machine, iisVersion, *childElement, nullptr, child, refused);
+        }
+    } catch (const std::exception& e) {
+        PassMachineFilesError(e);
+        LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
     }
 }
 
@@ -164,94 +312,13 @@ void RestoreMachine(std::u16string_view machine, std::u16string_view iisVersion,
 
 void RestoreDirectory(std::u16string_view machine, std::u16string_view iisVersion, const TWideXmlNode& element,
                       std::vector<std::u16string>* skipList, const TTreeNode& node, const TRefusedNodes* refused) {
-    if (!IsNodeChecked(node) || (refused && refused->contains(&node))) return;
-    std::u16string className = NodeClassName(node);
-    if (className == ClassPop3) {
-        RestorePopDirectory(machine, iisVersion, element, node);
-        return;
-    }
-    if (className == ClassServiceExtensions) {
-        RestoreServiceExtensions(machine, iisVersion, element, node);
-        return;
-    }
-    std::u16string display;
-    try {
-        display = GetDisplayPath(element);
-        TOleVariant object = OpenOrCreateObject(machine, element, node);
-        if (object.IsEmpty()) return;
-        if (ArePropertiesChecked(node)) RestoreProperties(object, element);
-        const TSubDirMap children = SubDirsOf(element);
-        for (int i = 0; i < node.ChildCount(); ++i) {
-            const TTreeNode& child = *node.Child(i);
-            if (!IsNodeChecked(child) || (refused && refused->contains(&child))) continue;
-            std::u16string childPath = NodePath(child);
-            const TWideXmlNode* childElement = FindSubDir(children, childPath);
-            if (!childElement) {
-                LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=Can not find path=" + childPath,
-                                   clLogRed);
-                continue;
-            }
-            if (skipList) {
-                // Sites are skipped by identifier: names need not be unique or present.
-                auto skipped = std::find(skipList->begin(), skipList->end(), childElement->AttributeByName(AttrPath));
-                if (skipped != skipList->end()) {
-                    skipList->erase(skipped);
-                    continue;
-                }
-            }
-            RestoreDirectory(machine, iisVersion, *childElement, nullptr, child, refused);
-        }
-    } catch (const std::exception& e) {
-        PassMachineFilesError(e);
-        LogBackupException(u"RestoreDirectory: Path=" + display + u" Error=" + ExceptionMessage(e), clLogRed);
-    }
+    TRestoreRun run;
+    RestoreDirectoryIn(run, machine, iisVersion, element, skipList, node, refused);
 }
-
-namespace {
-
-// RestoreProperty with the object's supported properties known (the object's class
-// is read once for all of them).
-void RestoreSupportedProperty(const TOleVariant& object, const TSupportedPropertyList* supported,
-                              const TWideXmlNode& property) {
-    if (!IsBackupElement(property, ElemProperty)) return;
-    std::u16string id = property.AttributeByName(AttrId);
-    std::u16string type = property.AttributeByName(AttrType);
-    if (!supported || !supported->Contains(id) || SameAsciiText(type, TypeUnsupported)) return;
-    std::u16string value = property.AttributeByName(AttrValue);
-    try {
-        if (!IsKnownPropertyType(type)) throw RestoreFailure(u"Unknown property type " + type);
-        if (SameAsciiText(id, u"AppRoot") && HasDotSteps(value))
-            throw RestoreFailure(u"the application root holds a \".\" or \"..\" step, which would reach a key "
-                                 u"outside its place");
-        // A secret is never in the file: writing the empty text would wipe the password.
-        if (value.empty() && type != TypeList && IsSecureProperty(object, id)) {
-            LogLine(u"  Skip secure property: " + id + u" (no value in the backup)", clLogBlack);
-            return;
-        }
-        if (SameAsciiText(id, u"ServerBindings") || SameAsciiText(id, u"SecureBindings"))
-            CheckBindingAddresses(property);
-        if (type == TypeIPSec) {
-            WriteIPSecurityToObject(object, property);
-        } else {
-            object.Call(u"Put", id, TextToPropertyValue(type, value, &property));
-            object.Call(u"SetInfo");
-        }
-        LogLine(u"  Restore property: " + id + u"=" + value, clLogGreen);
-    } catch (const std::exception& e) {
-        PassMachineFilesError(e);
-        const TWideXmlNode* parent = property.Parent();
-        LogBackupException(u"Problem in RestoreProperty: path=" + (parent ? GetDisplayPath(*parent) : std::u16string()) +
-                               u" name=" + id + u" type=" + type + u" value=" + value + u" Error:" +
-                               ExceptionMessage(e),
-                           clLogRed);
-    }
-}
-
-} // namespace
 
 void RestoreProperties(const TOleVariant& object, const TWideXmlNode& element) {
-    const TSupportedPropertyList* supported = SupportedPropertiesOf(object.Property(u"Class").ToText());
-    for (int i = 0; i < element.NodeCount(); ++i) RestoreSupportedProperty(object, supported, *element.Nodes(i));
+    TRestoreRun run;
+    RestorePropertiesIn(run, object, element);
 }
 
 void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
@@ -263,7 +330,8 @@ void RestoreProperty(const TOleVariant& object, const TWideXmlNode& property) {
         LogBackupException(u"Problem in RestoreProperty: " + ExceptionMessage(e), clLogRed);
         return;
     }
-    RestoreSupportedProperty(object, SupportedPropertiesOf(className), property);
+    TRestoreRun run;
+    RestoreSupportedProperty(object, SupportedPropertiesOf(className), property, 0, run);
 }
 
 void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, const TWideXmlNode& element,

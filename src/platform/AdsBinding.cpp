@@ -41,7 +41,14 @@ TMoniker MkParseDisplayName(const TBindCtx&, std::u16string_view displayName) {
     return moniker;
 }
 
-TOleVariant BindMonikerToObject(const TBindCtx&, const TMoniker& moniker) {
+TOleVariant BindMonikerToObject(const TBindCtx& context, const TMoniker& moniker) {
+    TOleVariant object = BindMonikerToObjectIfFound(context, moniker);
+    if (object.IsEmpty())
+        throw EOleSysError(hr::PathNotFound);
+    return object;
+}
+
+TOleVariant BindMonikerToObjectIfFound(const TBindCtx&, const TMoniker& moniker) {
     std::u16string_view path = moniker.Path;
     constexpr std::u16string_view schema = u"Schema";
     // The schema never changes: its objects are bound against the machine as it
@@ -75,11 +82,11 @@ TOleVariant BindMonikerToObject(const TBindCtx&, const TMoniker& moniker) {
             return TAutoObjectPtr(std::make_shared<TSchemaClassObject>(*cls, adsPath(path)));
         if (const TPropertyDef* property = FindPropertyDef(name))
             return TAutoObjectPtr(std::make_shared<TSchemaPropertyObject>(*property, adsPath(path)));
-        throw EOleSysError(hr::PathNotFound);
+        return {};
     }
     TMetaObject* object = machine->Metabase()->Find(path);
     if (!object)
-        throw EOleSysError(hr::PathNotFound);
+        return {};
     return TAutoObjectPtr(std::make_shared<TIIsObject>(machine, moniker.Machine, object->Path()));
 }
 

@@ -37,6 +37,9 @@ TMoniker MkParseDisplayName(const TBindCtx& context, std::u16string_view display
 // Binds a parsed name to its object: a metabase object, a schema object
 // ("Schema/<class>", "Schema/<property>") or the schema container ("Schema").
 TOleVariant BindMonikerToObject(const TBindCtx& context, const TMoniker& moniker);
+// The same, but an empty variant where that raises hr::PathNotFound: a restore asks
+// for every key before it creates the key.
+TOleVariant BindMonikerToObjectIfFound(const TBindCtx& context, const TMoniker& moniker);
 
 // All three steps at once.
 TOleVariant BindToObject(std::u16string_view displayName);

@@ -110,8 +110,10 @@ void ForgetMachine(const TEmulatedMachine& machine) {
     MachinesChanged();
 }
 
-// The running operations (nested ones count) and the machines they locked.
+// The running operations (nested ones count) and the machines they locked; every
+// outermost operation has a number of its own.
 int gOperationDepth = 0;
+uint64_t gOperationNumber = 0;
 std::vector<std::shared_ptr<TEmulatedMachine>> gOperationMachines;
 
 // Writes what the running operation changed and releases its locks; the first
@@ -181,6 +183,15 @@ void TEmulatedMachine::BeginWrite(TFileLock& lock) {
         Fail("Machine folder \"" + FFolder.string() +
              "\" was changed by another program since it was read; nothing was written");
     }
+}
+
+bool TEmulatedMachine::SeenByOperation() const {
+    return TMachineOperation::Active() && FSeenByOperation == gOperationNumber;
+}
+
+void TEmulatedMachine::MarkSeenByOperation() {
+    if (TMachineOperation::Active())
+        FSeenByOperation = gOperationNumber;
 }
 
 void TEmulatedMachine::LockForOperation() {
@@ -268,9 +279,15 @@ std::filesystem::path MachineFolderOf(std::u16string_view name) {
 namespace {
 
 // An open copy may be used while its files did not change; one that an operation
-// of ours holds locked is used as it is, for nobody else writes it.
-bool IsCurrent(const TEmulatedMachine& machine, bool checkDisk) {
-    return !checkDisk || machine.LockedByOperation() || machine.Stamp() == MachineStamp(machine.Folder());
+// of ours holds locked is used as it is, for nobody else writes it, and so is one
+// that the running operation found current before.
+bool IsCurrent(TEmulatedMachine& machine, bool checkDisk) {
+    if (!checkDisk || machine.LockedByOperation() || machine.SeenByOperation())
+        return true;
+    if (machine.Stamp() != MachineStamp(machine.Folder()))
+        return false;
+    machine.MarkSeenByOperation();
+    return true;
 }
 
 std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool checkDisk) {
@@ -287,8 +304,8 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
                 cached = it->second;
     }
     if (cached) {
-        if (checkDisk && cached->LockedByOperation())
-            cached->CheckFolderStillThere();
+        // One that our operation holds locked is not looked at on disk again: nobody
+        // else writes it, and a folder gone meanwhile fails the operation's write.
         if (IsCurrent(*cached, checkDisk))
             return cached;
         std::lock_guard lock(gOpenMutex);
@@ -382,7 +399,10 @@ void CreateMachine(std::u16string_view name, const TMachineState& state) {
     SaveMachineState(folder, state);
 }
 
-TMachineOperation::TMachineOperation() { ++gOperationDepth; }
+TMachineOperation::TMachineOperation() {
+    if (gOperationDepth++ == 0)
+        ++gOperationNumber;
+}
 
 TMachineOperation::~TMachineOperation() {
     if (--gOperationDepth == 0)

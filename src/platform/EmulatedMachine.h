@@ -57,6 +57,10 @@ public:
     // True while an operation of this process holds the machine's lock: nobody
     // else writes its files, so they need not be looked at again.
     bool LockedByOperation() const { return FOperationLock.Held(); }
+    // True when the running operation found the files as this copy read them: it
+    // goes on with that state (see TMachineOperation). Mark records that it did.
+    bool SeenByOperation() const;
+    void MarkSeenByOperation();
     // Takes the lock for the rest of the operation (see TMachineOperation).
     void LockForOperation();
     // Raises EMachineFilesError, and closes the machine, when its folder was
@@ -81,13 +85,15 @@ private:
     TFileLock FOperationLock;
     TMetabaseFiles FPendingMetabase;
     bool FPendingPop3 = false;
+    uint64_t FSeenByOperation = 0;  // the number of the operation that saw it
     std::string FFailure;
 };
 
 // An engine operation on the emulated machines (a backup, a restore, a backup-file
-// edit, a site renumbering). A machine that the operation changes is locked by its
-// first change and stays locked until the operation ends, so that no other process
-// writes it meanwhile. Committed changes (SetInfo, Create, POP3 changes) stay in
+// edit, a site renumbering). A machine that the operation reads is looked at on
+// disk once: the operation reads that one state of it throughout. A machine that
+// the operation changes is locked by its first change and stays locked until the
+// operation ends, so that no other process writes it meanwhile. Committed changes (SetInfo, Create, POP3 changes) stay in
 // memory and are written when the operation ends: each changed file once,
 // atomically, so that a process killed meanwhile leaves every file old or new.
 // Operations nest; the outermost one writes and releases the locks. A program

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sched.h>
 #include <sys/stat.h>
 
 namespace orvex {
@@ -58,6 +59,31 @@ std::string SiteFileName(std::u16string_view siteName) {
         }
     }
     return name + ".xml";
+}
+
+// The processors this process may run on: more threads than that only wait.
+size_t UsableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<size_t>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Threads for work on a machine's many sites: one per 16 of them, at least one, at
+// most one per processor.
+size_t WorkersFor(size_t sites) { return std::clamp<size_t>(sites / 16, 1, UsableProcessors()); }
+
+// Runs work(worker, workers) on that many threads at once, this one among them.
+// Each worker catches its own failures.
+template <class TWork>
+void RunOnWorkers(size_t workers, TWork work) {
+    std::vector<std::thread> threads;
+    for (size_t worker = 1; worker < workers; ++worker)
+        threads.emplace_back(work, worker, workers);
+    work(0, workers);
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 // A file being read: every complaint names it.
@@ -128,22 +154,27 @@ void ForEachElement(const TWideXmlNode& node, TVisit visit) {
             visit(*child);
 }
 
+// True when the file holds exactly these bytes.
+bool FileHolds(const std::filesystem::path& file, std::string_view bytes) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    in.seekg(0, std::ios::end);
+    if (!in || static_cast<size_t>(in.tellg()) != bytes.size())
+        return false;
+    in.seekg(0);
+    std::string held(bytes.size(), '\0');
+    return in.read(held.data(), static_cast<std::streamsize>(held.size())) && held == bytes;
+}
+
+// A file that already holds what it would get stays as it is: a restore onto the
+// machine its backup came from rewrites every site with what the site holds.
 void Save(TWideXmlDocument& document, const std::filesystem::path& file, TAtomicWrites& writes) {
     document.SetXmlFormat(xfReadable);
     TxmUTF8StringStream bytes;
     document.SaveToStream(bytes);
-    writes.Write(Utf8ToUtf16(file.string()), bytes.DataString());
-}
-
-void AddItems(TWideXmlNode& node, std::u16string_view element, const std::vector<std::u16string>& items) {
-    for (const std::u16string& item : items)
-        node.NodeNew(element)->AttributeAdd(u"value", item);
-}
-
-// A metabase holds many values: they are written through the UTF-8 face of the
-// node, element and attribute names as they stand.
-void AddAttribute(TUtf8XmlNode& node, std::string_view name, std::u16string_view value) {
-    node.AttributeAdd(name, Utf16ToUtf8(value));
+    if (!FileHolds(file, bytes.DataString()))
+        writes.Write(Utf8ToUtf16(file.string()), bytes.DataString());
 }
 
 // ---- facts ----
@@ -231,37 +262,16 @@ TOleVariant ReadValue(const TReader& reader, const TWideXmlNode& node, const TPr
     return {};
 }
 
-void WriteValue(TWideXmlNode& node, const TPropertyDef& def, const TOleVariant& value) {
-    switch (def.Syntax) {
-    case TMetaSyntax::msString:
-    case TMetaSyntax::msExpandSz:
-    case TMetaSyntax::msInteger:
-    case TMetaSyntax::msBoolean:
-        AddAttribute(node, "value", value.ToText());
-        break;
-    case TMetaSyntax::msList:
-    case TMetaSyntax::msMimeMap:
-    case TMetaSyntax::msBinary:
-        for (const TOleVariant& item : value.AsArray())
-            AddAttribute(*node.TUtf8XmlNode::NodeNew("Item"), "value", item.ToText());
-        break;
-    case TMetaSyntax::msIPSec: {
-        const auto& ipsec = dynamic_cast<const TIPSecurityObject&>(*value.AsObject());
-        node.AttributeAdd(u"grantByDefault", ipsec.GrantByDefault ? u"True" : u"False");
-        AddItems(node, u"IPDeny", ipsec.IPDeny);
-        AddItems(node, u"IPGrant", ipsec.IPGrant);
-        AddItems(node, u"DomainDeny", ipsec.DomainDeny);
-        AddItems(node, u"DomainGrant", ipsec.DomainGrant);
-        break;
-    }
-    case TMetaSyntax::msNTAcl:
-        node.AttributeAdd(u"owner", value[0].AsText());
-        node.AttributeAdd(u"group", value[1].AsText());
-        break;
-    }
-}
+// A site kept in a file of its own, to be read once its placeholder was.
+struct TSiteFile {
+    const TWideXmlNode* Placeholder;
+    TMetaObject* Site;
+};
 
-void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder);
+// Reads the values and keys of node into key. Sites kept in files of their own are
+// read at once, or, with deferred, listed there for ReadSiteFiles.
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder,
+             std::vector<TSiteFile>* deferred = nullptr);
 
 // A site kept in a file of its own: the file named by the placeholder's "file".
 void ReadSiteFile(const TReader& reader, const TWideXmlNode& placeholder, TMetaObject& site,
@@ -276,7 +286,8 @@ void ReadSiteFile(const TReader& reader, const TWideXmlNode& placeholder, TMetaO
     ReadKey(siteReader, root, site, folder);
 }
 
-void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder) {
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder,
+             std::vector<TSiteFile>* deferred) {
     ForEachElement(node, [&](TWideXmlNode& child) {
         if (child.Name() == u"Value") {
             const std::u16string id = reader.Text(child, u"id");
@@ -285,7 +296,7 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
                 reader.Fail("unknown property \"" + Utf16ToUtf8(id) + "\"");
             if (!SameAsciiText(reader.Text(child, u"type"), SyntaxName(def->Syntax)))
                 reader.Fail("property \"" + Utf16ToUtf8(id) + "\" is not of type " + Utf16ToUtf8(SyntaxName(def->Syntax)));
-            key.SetValue(def->Name, ReadValue(reader, child, *def));
+            key.SetValue(*def, ReadValue(reader, child, *def));
         } else if (child.Name() == u"Key") {
             const std::u16string name = reader.Text(child, u"name");
             const std::u16string className = reader.Text(child, u"class");
@@ -293,44 +304,116 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
                 key.FindChild(name))
                 reader.Fail("key name \"" + Utf16ToUtf8(name) + "\" is empty, \".\" or \"..\", holds \"/\" or is used twice");
             TMetaObject& added = key.AddChild(name, className);
-            if (child.HasAttribute(u"file"))
+            if (child.HasAttribute(u"file") && deferred)
+                deferred->push_back({&child, &added});
+            else if (child.HasAttribute(u"file"))
                 ReadSiteFile(reader, child, added, folder);
             else
-                ReadKey(reader, child, added, folder);
+                ReadKey(reader, child, added, folder, deferred);
         } else {
             reader.Fail("unexpected element <" + Utf16ToUtf8(child.Name()) + ">");
         }
     });
 }
 
-void WriteKey(TWideXmlNode& node, const TMetaObject& key);
-
-// A key's values and child keys.
-void WriteKeyContents(TWideXmlNode& node, const TMetaObject& key) {
-    for (const auto& [id, value] : key.Properties()) {
-        const TPropertyDef* def = FindPropertyDef(id);
-        if (!def)
-            continue;  // cannot happen: values pass through the schema
-        TWideXmlNode& child = *TWideXmlNode::Cast(node.TUtf8XmlNode::NodeNew("Value"));
-        AddAttribute(child, "id", def->Name);
-        AddAttribute(child, "type", SyntaxName(def->Syntax));
-        WriteValue(child, *def, value);
-    }
-    for (const auto& child : key.Children()) {
-        TWideXmlNode& element = *TWideXmlNode::Cast(node.TUtf8XmlNode::NodeNew("Key"));
-        AddAttribute(element, "name", child->Name());
-        AddAttribute(element, "class", child->ClassName());
-        WriteKey(element, *child);
-    }
+// Reads the listed site files, each into its own site, several at once: a
+// machine's first bind reads them all. The failure of the first site in document
+// order is raised once all are read.
+void ReadSiteFiles(const TReader& reader, const std::vector<TSiteFile>& sites, const std::filesystem::path& folder) {
+    std::vector<std::exception_ptr> failures(sites.size());
+    RunOnWorkers(WorkersFor(sites.size()), [&](size_t worker, size_t workers) {
+        for (size_t i = worker; i < sites.size(); i += workers) {
+            try {
+                ReadSiteFile(reader, *sites[i].Placeholder, *sites[i].Site, folder);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    });
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
-void WriteKey(TWideXmlNode& node, const TMetaObject& key) {
-    // Sites go to files of their own (WriteSite); here they leave a placeholder.
-    if (IsSite(key))
-        node.TUtf8XmlNode::AttributeAdd("file", SiteFileName(key.Name()));
-    else
-        WriteKeyContents(node, key);
-}
+// Writes keys into elements. A metabase holds many values: they are written
+// through the UTF-8 face of the nodes, each element's attributes at once, their
+// texts converted in buffers that every element reuses.
+class TKeyWriter {
+public:
+    // A key's values and child keys.
+    void WriteKeyContents(TUtf8XmlNode& node, const TMetaObject& key) {
+        for (const auto& [id, value] : key.Properties()) {
+            const TPropertyDef* def = FindPropertyDef(id);
+            if (!def)
+                continue;  // cannot happen: values pass through the schema
+            WriteValue(*node.NodeNew("Value"), *def, value);
+        }
+        for (const auto& child : key.Children()) {
+            TUtf8XmlNode& element = *node.NodeNew("Key");
+            element.AttributesAdd({{"name", Utf8(0, child->Name())}, {"class", Utf8(1, child->ClassName())}});
+            WriteKey(element, *child);
+        }
+    }
+
+private:
+    void WriteKey(TUtf8XmlNode& node, const TMetaObject& key) {
+        // Sites go to files of their own (WriteSite); here they leave a placeholder.
+        if (IsSite(key))
+            node.AttributeAdd("file", SiteFileName(key.Name()));
+        else
+            WriteKeyContents(node, key);
+    }
+
+    void WriteValue(TUtf8XmlNode& node, const TPropertyDef& def, const TOleVariant& value) {
+        const std::string_view id = Utf8(0, def.Name);
+        const std::string_view type = Utf8(1, SyntaxName(def.Syntax));
+        switch (def.Syntax) {
+        case TMetaSyntax::msString:
+        case TMetaSyntax::msExpandSz:
+        case TMetaSyntax::msInteger:
+        case TMetaSyntax::msBoolean:
+            value.ToText(FText);
+            node.AttributesAdd({{"id", id}, {"type", type}, {"value", Utf8(2, FText)}});
+            break;
+        case TMetaSyntax::msList:
+        case TMetaSyntax::msMimeMap:
+        case TMetaSyntax::msBinary:
+            node.AttributesAdd({{"id", id}, {"type", type}});
+            for (const TOleVariant& item : value.AsArray()) {
+                item.ToText(FText);
+                node.NodeNew("Item")->AttributeAdd("value", Utf8(2, FText));
+            }
+            break;
+        case TMetaSyntax::msIPSec: {
+            const auto& ipsec = dynamic_cast<const TIPSecurityObject&>(*value.AsObject());
+            node.AttributesAdd({{"id", id}, {"type", type}, {"grantByDefault", ipsec.GrantByDefault ? "True" : "False"}});
+            AddItems(node, "IPDeny", ipsec.IPDeny);
+            AddItems(node, "IPGrant", ipsec.IPGrant);
+            AddItems(node, "DomainDeny", ipsec.DomainDeny);
+            AddItems(node, "DomainGrant", ipsec.DomainGrant);
+            break;
+        }
+        case TMetaSyntax::msNTAcl:
+            node.AttributesAdd({{"id", id}, {"type", type}, {"owner", Utf8(2, value[0].AsText())},
+                                {"group", Utf8(3, value[1].AsText())}});
+            break;
+        }
+    }
+
+    void AddItems(TUtf8XmlNode& node, std::string_view element, const std::vector<std::u16string>& items) {
+        for (const std::u16string& item : items)
+            node.NodeNew(element)->AttributeAdd("value", Utf8(2, item));
+    }
+
+    // The UTF-8 form of text in buffer i.
+    std::string_view Utf8(int i, std::u16string_view text) {
+        Utf16ToUtf8(text, FUtf8[i]);
+        return FUtf8[i];
+    }
+
+    std::string FUtf8[4];
+    std::u16string FText;
+};
 
 std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
     std::error_code error;
@@ -339,7 +422,9 @@ std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
     TReader reader(folder / kMetabaseFile);
     const TWideXmlNode& root = *reader.Load(u"Metabase").Root();
     auto metabase = std::make_unique<TMetabase>();
-    ReadKey(reader, root, metabase->Root(), folder);
+    std::vector<TSiteFile> sites;
+    ReadKey(reader, root, metabase->Root(), folder, &sites);
+    ReadSiteFiles(reader, sites, folder);
     return metabase;
 }
 
@@ -478,7 +563,7 @@ namespace {
 
 void WriteMainFile(const std::filesystem::path& folder, const TMetabase& metabase, TAtomicWrites& writes) {
     TWideXmlDocument document(u"Metabase");
-    WriteKey(*document.Root(), metabase.Root());
+    TKeyWriter().WriteKeyContents(*document.Root(), metabase.Root());
     Save(document, folder / kMetabaseFile, writes);
 }
 
@@ -487,7 +572,7 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
     TWideXmlDocument document(u"Site");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"name", site.Name());
-    WriteKeyContents(root, site);
+    TKeyWriter().WriteKeyContents(root, site);
     const std::string file = SiteFileName(site.Name());
     Save(document, folder / file, writes);
     return file;
@@ -495,27 +580,23 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
 
 // Writes and puts in place the files of sites, their names in the same order. Each
 // file is made from its site alone: a machine of many sites has them made on
-// several threads at once, each into a batch of its own.
+// several threads at once, each into a batch of its own that the thread also
+// waits to reach the disk.
 std::vector<std::string> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites) {
     std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
-    const size_t workers = std::clamp<size_t>(sites.size() / 16, 1, std::max(1u, std::thread::hardware_concurrency()));
+    const size_t workers = WorkersFor(sites.size());
     std::vector<TAtomicWrites> batches(workers);
     std::vector<std::exception_ptr> failures(workers);
     std::vector<std::string> files(sites.size());
-    auto work = [&](size_t worker) {
+    RunOnWorkers(workers, [&](size_t worker, size_t) {
         try {
             for (size_t i = worker; i < sites.size(); i += workers)
                 files[i] = WriteSite(folder, *sites[i], batches[worker]);
+            batches[worker].Sync();
         } catch (...) {
             failures[worker] = std::current_exception();
         }
-    };
-    std::vector<std::thread> threads;
-    for (size_t worker = 1; worker < workers; ++worker)
-        threads.emplace_back(work, worker);
-    work(0);
-    for (std::thread& thread : threads)
-        thread.join();
+    });
     for (const std::exception_ptr& failure : failures)
         if (failure)
             std::rethrow_exception(failure);  // the batches take their temporaries away

@@ -16,7 +16,11 @@ namespace {
 // FNV-1a over the folded code points (the same folding as SameTextIgnoreCase).
 size_t HashFolded(std::u16string_view name) {
     uint64_t hash = 14695981039346656037ull;
-    for (size_t i = 0; i < name.size(); ++i) {
+    // Names are mostly ASCII: that run first, without the checks below.
+    size_t i = 0;
+    for (; i < name.size() && name[i] < 0x80; ++i)
+        hash = (hash ^ AsciiLower(name[i])) * 1099511628211ull;
+    for (; i < name.size(); ++i) {
         char32_t c = name[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
             c = FoldCase(0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00));
@@ -33,7 +37,10 @@ size_t HashFolded(std::u16string_view name) {
 
 size_t TFoldedNameHash::operator()(std::u16string_view name) const { return HashFolded(name); }
 
-bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return SameTextIgnoreCase(a, b); }
+// Names are mostly asked as they are written: an exact match first.
+bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) const {
+    return EqualText(a, b) || SameTextIgnoreCase(a, b);
+}
 
 // Property ids are looked up several times per property a backup reads (once per
 // ancestor for inherited ones): the length and the first and last four characters
@@ -54,25 +61,82 @@ size_t TAsciiNameHash::operator()(std::u16string_view name) const {
 }
 
 // Ids are mostly asked as the schema spells them: an exact match first.
-bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return a == b || SameAsciiText(a, b); }
+bool TAsciiNameEqual::operator()(std::u16string_view a, std::u16string_view b) const { return EqualText(a, b) || SameAsciiText(a, b); }
+
+namespace {
+
+// The first entry of this hash or the one after where it would be.
+template <class TEntries>
+auto FirstOfHash(TEntries& entries, size_t hash) {
+    return std::lower_bound(entries.begin(), entries.end(), hash,
+                            [](const auto& entry, size_t value) { return entry.Hash < value; });
+}
+
+} // namespace
 
 const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
-    const auto it = FPropertyIndex.find(id);
-    return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
+    return FindValue(TAsciiHashedName{id, TAsciiNameHash()(id)});
+}
+
+size_t TMetaObject::PositionOf(const TAsciiHashedName& id) const {
+    if (!(FIdBits & IdBit(id.Hash)))
+        return kNone;
+    for (auto it = FirstOfHash(FIndex, id.Hash); it != FIndex.end() && it->Hash == id.Hash; ++it)
+        if (TAsciiNameEqual()(FProperties[it->Position].first, id.Name))
+            return it->Position;
+    return kNone;
 }
 
 const TOleVariant* TMetaObject::FindValue(const TAsciiHashedName& id) const {
-    const auto it = FPropertyIndex.find(id);
-    return it == FPropertyIndex.end() ? nullptr : &FProperties[it->second].second;
+    const size_t position = PositionOf(id);
+    return position == kNone ? nullptr : &FProperties[position].second;
 }
 
+const TOleVariant* TMetaObject::AncestorValue(const TAsciiHashedName& id) const {
+    for (const TMetaObject* up = FParent; up; up = up->FParent)
+        if (const TOleVariant* value = up->FindValue(id))
+            return value;
+    return nullptr;
+}
+
+namespace {
+
+// The name of a schema property with its hash, worked out once for the run: its
+// value is looked for on every level above a key.
+TAsciiHashedName HashedName(const TPropertyDef& def) {
+    static const std::vector<size_t> hashes = [] {
+        std::vector<size_t> all;
+        for (const TPropertyDef& each : AllPropertyDefs())
+            all.push_back(TAsciiNameHash()(each.Name));
+        return all;
+    }();
+    return {def.Name, hashes[static_cast<size_t>(&def - AllPropertyDefs().data())]};
+}
+
+} // namespace
+
 void TMetaObject::SetValue(std::u16string_view id, TOleVariant value) {
-    if (const auto it = FPropertyIndex.find(id); it != FPropertyIndex.end()) {
-        FProperties[it->second].second = std::move(value);
+    SetValue(TAsciiHashedName{id, TAsciiNameHash()(id)}, std::move(value));
+}
+
+void TMetaObject::SetValue(const TPropertyDef& def, TOleVariant value) { SetValue(HashedName(def), std::move(value)); }
+
+void TMetaObject::SetValue(const TAsciiHashedName& id, TOleVariant value) {
+    if (const size_t position = PositionOf(id); position != kNone) {
+        FProperties[position].second = std::move(value);
         return;
     }
-    FPropertyIndex.emplace(std::u16string(id), FProperties.size());
-    FProperties.emplace_back(std::u16string(id), std::move(value));
+    AddToIndex(id.Hash, FProperties.size());
+    FProperties.emplace_back(std::u16string(id.Name), std::move(value));
+}
+
+void TMetaObject::AddToIndex(size_t hash, size_t position) {
+    FIdBits |= IdBit(hash);
+    // After the others of its hash, so that the first of an id stays the one found.
+    auto at = FirstOfHash(FIndex, hash);
+    while (at != FIndex.end() && at->Hash == hash)
+        ++at;
+    FIndex.insert(at, {hash, position});
 }
 
 void TMetaObject::RemoveValue(std::u16string_view id) {
@@ -81,21 +145,23 @@ void TMetaObject::RemoveValue(std::u16string_view id) {
 }
 
 void TMetaObject::IndexProperties() {
-    FPropertyIndex.clear();
+    FIndex.clear();
+    FIdBits = 0;
     for (size_t i = 0; i < FProperties.size(); ++i)
-        FPropertyIndex.emplace(FProperties[i].first, i);
+        AddToIndex(TAsciiNameHash()(FProperties[i].first), i);
 }
 
+
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
-    const TAsciiHashedName id{def.Name, TAsciiNameHash()(def.Name)};  // hashed once for every level
+    const TAsciiHashedName id = HashedName(def);
     if (const TOleVariant* own = FindValue(id))
         return own;
-    if (!def.Inherit)
-        return nullptr;
-    for (const TMetaObject* up = FParent; up; up = up->FParent)
-        if (const TOleVariant* value = up->FindValue(id))
-            return value;
-    return nullptr;
+    return def.Inherit ? AncestorValue(id) : nullptr;
+}
+
+bool TMetaObject::InheritsValue(const TPropertyDef& def) const {
+    const TAsciiHashedName id = HashedName(def);
+    return def.Inherit && !FindValue(id) && AncestorValue(id);
 }
 
 TMetaObject* TMetaObject::FindChild(std::u16string_view name) const {

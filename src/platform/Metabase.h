@@ -56,11 +56,16 @@ public:
     const std::vector<std::pair<std::u16string, TOleVariant>>& Properties() const { return FProperties; }
     const TOleVariant* FindValue(std::u16string_view id) const;
     void SetValue(std::u16string_view id, TOleVariant value);
+    // The same for a schema property, whose id is hashed once for the run.
+    void SetValue(const TPropertyDef& def, TOleVariant value);
     void RemoveValue(std::u16string_view id);
 
     // The value for "Get": this key's own, else (for an inheritable property) the
     // nearest ancestor's, else nullptr.
     const TOleVariant* EffectiveValue(const TPropertyDef& def) const;
+    // True when the key has no value of its own for an inheritable property and an
+    // ancestor has one.
+    bool InheritsValue(const TPropertyDef& def) const;
 
     const std::vector<std::unique_ptr<TMetaObject>>& Children() const { return FChildren; }
     TMetaObject* FindChild(std::u16string_view name) const;  // ignoring case
@@ -83,11 +88,27 @@ private:
     std::u16string FClassName;
     TMetaObject* FParent = nullptr;
     void IndexProperties();
+    void AddToIndex(size_t hash, size_t position);
+    static constexpr size_t kNone = size_t(-1);
+    // The position of id in FProperties, or kNone.
+    size_t PositionOf(const TAsciiHashedName& id) const;
     const TOleVariant* FindValue(const TAsciiHashedName& id) const;
+    const TOleVariant* AncestorValue(const TAsciiHashedName& id) const;
+    void SetValue(const TAsciiHashedName& id, TOleVariant value);
+    // One of 64 bits for the hash of an id.
+    static uint64_t IdBit(size_t hash) { return uint64_t(1) << (hash >> (8 * sizeof(size_t) - 6)); }
 
     std::vector<std::pair<std::u16string, TOleVariant>> FProperties;
-    // Positions in FProperties by id: a backup reads every property of a key.
-    std::unordered_map<std::u16string, size_t, TAsciiNameHash, TAsciiNameEqual> FPropertyIndex;
+    // The positions in FProperties by the TAsciiNameHash of their ids, in the order
+    // of the hashes: a backup reads every property of a key, a restore writes them.
+    struct TIndexEntry {
+        size_t Hash;
+        size_t Position;
+    };
+    std::vector<TIndexEntry> FIndex;
+    // The IdBit of every id held: a quick no for most ids the key does not hold, as
+    // an inherited value is looked for on every level above.
+    uint64_t FIdBits = 0;
     std::vector<std::unique_ptr<TMetaObject>> FChildren;
     // Children by name ignoring case: a web service may hold thousands of sites.
     // The views point into the children's own names, which never move.

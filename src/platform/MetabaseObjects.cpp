@@ -6,6 +6,7 @@
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 
+#include <array>
 #include <optional>
 
 namespace orvex {
@@ -30,9 +31,22 @@ private:
     const TPropertyDef& FDef;
 };
 
-const TOleVariant* FindCached(const std::vector<std::pair<std::u16string, TOleVariant>>& cache, std::u16string_view id) {
-    for (const auto& [name, value] : cache)
-        if (SameAsciiText(name, id))
+// An attribute object holds nothing that changes: one pair per property of the
+// schema serves every call.
+TAutoObjectPtr PropertyAttribObject(const TPropertyDef& def, bool isInherit) {
+    static const std::vector<std::array<TAutoObjectPtr, 2>> objects = [] {
+        std::vector<std::array<TAutoObjectPtr, 2>> pairs;
+        for (const TPropertyDef& each : AllPropertyDefs())
+            pairs.push_back({std::make_shared<TPropertyAttribObject>(false, each),
+                             std::make_shared<TPropertyAttribObject>(true, each)});
+        return pairs;
+    }();
+    return objects[static_cast<size_t>(&def - AllPropertyDefs().data())][isInherit ? 1 : 0];
+}
+
+TOleVariant* FindCached(std::vector<std::pair<const TPropertyDef*, TOleVariant>>& cache, const TPropertyDef& def) {
+    for (auto& [cached, value] : cache)
+        if (cached == &def)
             return &value;
     return nullptr;
 }
@@ -95,14 +109,27 @@ std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
 const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
     if (FPendingClass.empty())
         Existing();  // a key that is gone raises PathNotFound first
-    if (FLastDef && id == FLastDef->Name)
+    if (FLastDef && EqualText(id, FLastDef->Name))
         return *FLastDef;
-    const TPropertyDef* def = FindPropertyDef(id);
     // A key keeps its class; a pending one has the class it will be created with.
     if (!FClass)
         FClass = FindClassDef(ClassName());
-    const TClassDef* cls = FClass;
-    if (!def || (cls && !ClassHasProperty(*cls, def->Name)))
+    const TPropertyDef* def = nullptr;
+    if (FClass) {
+        // A backup or a restore asks for the class's properties mostly in their
+        // order: the one after the last found is tried first.
+        const std::vector<const TPropertyDef*>& ordered = ClassPropertyDefs(*FClass);
+        size_t position = FNextInClass;
+        if (position >= ordered.size() || !EqualText(id, ordered[position]->Name))
+            position = ClassPropertyPosition(*FClass, id);
+        if (position < ordered.size()) {
+            def = ordered[position];
+            FNextInClass = position + 1;
+        }
+    } else {
+        def = FindPropertyDef(id);
+    }
+    if (!def)
         throw EOleSysError(hr::AdsPropertyNotSupported);
     FLastDef = def;
     return *def;
@@ -179,7 +206,7 @@ std::unique_ptr<TEnumVariant> TIIsObject::NewEnum() {
 TOleVariant TIIsObject::Get(std::u16string_view id) {
     const TPropertyDef& def = PropertyOfClass(id);
     FMachine->CheckFault(u"Get", FPath, def.Name);
-    if (const TOleVariant* cached = FindCached(FCache, id))
+    if (const TOleVariant* cached = FindCached(FCache, def))
         return PresentPropertyValue(def, *cached);
     const TOleVariant* value = nullptr;
     if (FPendingClass.empty()) {
@@ -195,12 +222,11 @@ void TIIsObject::Put(std::u16string_view id, const TOleVariant& value) {
     const TPropertyDef& def = PropertyOfClass(id);
     FMachine->CheckFault(u"Put", FPath, def.Name);
     TOleVariant stored = NormalisePropertyValue(def, value);
-    for (auto& [name, cached] : FCache)
-        if (SameAsciiText(name, id)) {
-            cached = std::move(stored);
-            return;
-        }
-    FCache.emplace_back(std::u16string(def.Name), std::move(stored));
+    if (TOleVariant* cached = FindCached(FCache, def)) {
+        *cached = std::move(stored);
+        return;
+    }
+    FCache.emplace_back(&def, std::move(stored));
 }
 
 void TIIsObject::SetInfo() {
@@ -221,15 +247,18 @@ void TIIsObject::SetInfo() {
         object = Existing();
     }
     // Old values, to undo when the metabase cannot be written. A machine that an
-    // operation holds locked only marks what changed: nothing to undo there.
+    // operation holds locked only marks what changed: nothing to undo there, and
+    // the cached values move (a failure there fails every later write as well).
     const bool mayFail = !FMachine->LockedByOperation();
-    std::vector<std::pair<std::u16string, std::optional<TOleVariant>>> undo;
-    for (const auto& [name, value] : FCache) {
+    std::vector<std::pair<std::u16string_view, std::optional<TOleVariant>>> undo;
+    for (auto& [def, value] : FCache) {
         if (mayFail) {
-            const TOleVariant* old = object->FindValue(name);
-            undo.emplace_back(name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
+            const TOleVariant* old = object->FindValue(def->Name);
+            undo.emplace_back(def->Name, old ? std::optional<TOleVariant>(*old) : std::nullopt);
+            object->SetValue(*def, value);
+        } else {
+            object->SetValue(*def, std::move(value));
         }
-        object->SetValue(name, value);
     }
     try {
         FMachine->SaveMetabase(*object, created != nullptr);
@@ -264,15 +293,14 @@ TOleVariant TIIsObject::Create(std::u16string_view className, std::u16string_vie
 TOleVariant TIIsObject::GetPropertyAttribObj(std::u16string_view id) {
     const TPropertyDef& def = PropertyOfClass(id);
     bool isInherit = false;
-    if (def.Inherit && !FindCached(FCache, id)) {
+    if (def.Inherit && !FindCached(FCache, def)) {
         if (FPendingClass.empty()) {
-            TMetaObject* object = Existing();
-            isInherit = !object->FindValue(def.Name) && object->EffectiveValue(def);
+            isInherit = Existing()->InheritsValue(def);
         } else if (TMetaObject* parent = FMachine->Metabase()->Find(ParentPath(FPath))) {
             isInherit = parent->EffectiveValue(def) != nullptr;
         }
     }
-    return TAutoObjectPtr(std::make_shared<TPropertyAttribObject>(isInherit, def));
+    return PropertyAttribObject(def, isInherit);
 }
 
 void TIIsObject::AddExtensionFile(std::span<const TOleVariant> args) {

@@ -67,7 +67,7 @@ private:
     std::u16string FMachineName;
     std::u16string FPath;
     std::u16string FPendingClass;
-    std::vector<std::pair<std::u16string, TOleVariant>> FCache;
+    std::vector<std::pair<const TPropertyDef*, TOleVariant>> FCache;  // what "Put" gave
     // The key and its class as last found: a backup asks an object for every
     // property of its class. The key is looked up again once any key was removed.
     mutable TMetaObject* FKey = nullptr;
@@ -76,6 +76,7 @@ private:
     // The property last found for the class: a backup asks for its attributes,
     // then for its value (by the schema's spelling, matched exactly).
     mutable const TPropertyDef* FLastDef = nullptr;
+    mutable size_t FNextInClass = 0;  // in ClassPropertyDefs
 };
 
 class TSchemaClassObject : public TAutoObject {

@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace orvex {
 
@@ -560,16 +559,24 @@ using TByName = std::unordered_map<std::u16string_view, T, TAsciiNameHash, TAsci
 struct TSchemaIndex {
     TByName<const TPropertyDef*> Properties;
     TByName<const TClassDef*> Classes;
-    std::unordered_map<const TClassDef*, std::unordered_set<std::u16string_view, TAsciiNameHash, TAsciiNameEqual>> Members;
+    // The properties of each class in order, and their positions there by name, as
+    // AllClassDefs() lists the classes.
+    std::vector<std::vector<const TPropertyDef*>> Ordered;
+    std::vector<TByName<size_t>> Members;
 
     TSchemaIndex() {
         for (const TPropertyDef& def : kProperties)
             Properties.emplace(def.Name, &def);
         for (const TClassDef& def : AllClassDefs()) {
             Classes.emplace(def.Name, &def);
+            TByName<size_t>& members = Members.emplace_back();
+            std::vector<const TPropertyDef*>& ordered = Ordered.emplace_back();
             for (const auto* list : {&def.Mandatory, &def.Optional})
                 for (std::u16string_view name : *list)
-                    Members[&def].insert(name);
+                    if (const auto it = Properties.find(name); it != Properties.end()) {
+                        members.emplace(name, ordered.size());
+                        ordered.push_back(it->second);
+                    }
         }
     }
 };
@@ -594,9 +601,22 @@ const TClassDef* FindClassDef(std::u16string_view name) {
 }
 
 bool ClassHasProperty(const TClassDef& cls, std::u16string_view property) {
-    const auto& members = Index().Members;
-    const auto it = members.find(&cls);
-    return it != members.end() && it->second.contains(property);
+    return FindClassPropertyDef(cls, property) != nullptr;
+}
+
+const TPropertyDef* FindClassPropertyDef(const TClassDef& cls, std::u16string_view property) {
+    const size_t position = ClassPropertyPosition(cls, property);
+    return position == size_t(-1) ? nullptr : ClassPropertyDefs(cls)[position];
+}
+
+size_t ClassPropertyPosition(const TClassDef& cls, std::u16string_view property) {
+    const auto& members = Index().Members[static_cast<size_t>(&cls - AllClassDefs().data())];
+    const auto it = members.find(property);
+    return it == members.end() ? size_t(-1) : it->second;
+}
+
+const std::vector<const TPropertyDef*>& ClassPropertyDefs(const TClassDef& cls) {
+    return Index().Ordered[static_cast<size_t>(&cls - AllClassDefs().data())];
 }
 
 TOleVariant DefaultPropertyValue(const TPropertyDef& def) {

@@ -39,6 +39,12 @@ const std::vector<TPropertyDef>& AllPropertyDefs();
 
 // True when the class lists the property as mandatory or optional.
 bool ClassHasProperty(const TClassDef& cls, std::u16string_view property);
+// The property when the class lists it (ignoring case), else nullptr.
+const TPropertyDef* FindClassPropertyDef(const TClassDef& cls, std::u16string_view property);
+// The class's properties in the order of its lists, mandatory ones first, and the
+// position of one there (size_t(-1) when the class does not list it).
+const std::vector<const TPropertyDef*>& ClassPropertyDefs(const TClassDef& cls);
+size_t ClassPropertyPosition(const TClassDef& cls, std::u16string_view property);
 
 // The value "Get" gives for a property that neither the object nor an ancestor sets.
 TOleVariant DefaultPropertyValue(const TPropertyDef& def);

@@ -106,6 +106,20 @@ std::u16string TOleVariant::ToText() const {
     }
 }
 
+void TOleVariant::ToText(std::u16string& text) const {
+    if (Kind() == TVariantKind::vkText)
+        text.assign(AsText());
+    else
+        text = ToText();
+}
+
+void TOleVariant::AssignText(std::u16string_view text) {
+    if (auto* own = std::get_if<std::u16string>(&FValue))
+        own->assign(text);
+    else
+        FValue = std::u16string(text);
+}
+
 const TOleVariant& TOleVariant::operator[](size_t index) const {
     const std::vector<TOleVariant>& items = AsArray();
     if (index >= items.size())

@@ -103,6 +103,10 @@ public:
     // The value as text, the way a variant converts to a string: empty "", boolean
     // "True"/"False", integer in decimal. Arrays and objects raise a type mismatch.
     std::u16string ToText() const;
+    // The same into text, whose memory is reused.
+    void ToText(std::u16string& text) const;
+    // The variant becomes this text, reusing its memory when it held a text.
+    void AssignText(std::u16string_view text);
 
     // Upper bound of an array's only dimension (-1 for no elements).
     int32_t HighBound() const { return static_cast<int32_t>(AsArray().size()) - 1; }

@@ -8,6 +8,7 @@
 #include "xml/XmlStreams.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace orvex {
 
@@ -254,18 +255,55 @@ int64_t xmStreamWriteAt(TStream& stream, int64_t offset, const void* buffer, int
 std::string IntToUtf8(int32_t value) { return std::to_string(value); }
 std::string Int64ToUtf8(int64_t value) { return std::to_string(value); }
 
+namespace {
+
+// The entity that stands for c in escaped text; empty for a byte written as it is.
+constexpr std::string_view EntityOf(char c) {
+    switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '\'': return "&apos;";
+    case '"': return "&quot;";
+    default: return {};
+    }
+}
+
+// What escaping adds for each byte: values are escaped byte by byte, and most
+// bytes add nothing.
+struct TEscapeGrowth {
+    uint8_t Added[256] = {};
+    constexpr TEscapeGrowth() {
+        for (char c : {'&', '<', '>', '\'', '"'})
+            Added[static_cast<unsigned char>(c)] = static_cast<uint8_t>(EntityOf(c).size() - 1);
+    }
+};
+constexpr TEscapeGrowth kEscapeGrowth;
+
+} // namespace
+
 std::string Utf8EscapeText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
+    std::string out(Utf8EscapedLength(text), '\0');
+    Utf8EscapeInto(out.data(), text);
+    return out;
+}
+
+size_t Utf8EscapedLength(std::string_view text) {
+    size_t length = text.size();
+    for (char c : text)
+        length += kEscapeGrowth.Added[static_cast<unsigned char>(c)];
+    return length;
+}
+
+char* Utf8EscapeInto(char* out, std::string_view text) {
     for (char c : text) {
-        switch (c) {
-        case '&': out.append("&amp;"); break;
-        case '<': out.append("&lt;"); break;
-        case '>': out.append("&gt;"); break;
-        case '\'': out.append("&apos;"); break;
-        case '"': out.append("&quot;"); break;
-        default: out.push_back(c);
+        if (!kEscapeGrowth.Added[static_cast<unsigned char>(c)]) {
+            *out++ = c;
+            continue;
         }
+        const std::string_view entity = EntityOf(c);
+        std::memcpy(out, entity.data(), entity.size());
+        out += entity.size();
     }
     return out;
 }
@@ -294,6 +332,16 @@ std::string Utf8ResolveEntities(std::string_view text) {
 
 std::string Utf8QuoteText(std::string_view text) {
     return xmQuotedStr(text, text.find('"') == std::string_view::npos ? '"' : '\'');
+}
+
+bool Utf8PlainQuotedText(std::string_view quoted, std::string_view& text) {
+    if (quoted.size() < 2 || !IsXmlQuote(quoted[0]) || quoted.back() != quoted[0])
+        return false;
+    const std::string_view inner = quoted.substr(1, quoted.size() - 2);
+    if (inner.find(quoted[0]) != std::string_view::npos || inner.find('&') != std::string_view::npos)
+        return false;
+    text = inner;
+    return true;
 }
 
 std::string Utf8UnquoteText(std::string_view text) {

@@ -89,6 +89,10 @@ std::string Int64ToUtf8(int64_t value);
 
 // & < > ' " become &amp; &lt; &gt; &apos; &quot; (one pass, so nothing is escaped twice).
 std::string Utf8EscapeText(std::string_view text);
+// The length of Utf8EscapeText(text), and the same text written at out (which has
+// room for it); returns the end of what was written.
+size_t Utf8EscapedLength(std::string_view text);
+char* Utf8EscapeInto(char* out, std::string_view text);
 // The five entities above and character references (&#65; &#x41;) resolved. A
 // character reference resolves only to a character XML allows (so &#0; and
 // &#xD800; stay as written); any other reference stays as written.
@@ -98,6 +102,9 @@ std::string Utf8QuoteText(std::string_view text);
 // The inverse of Utf8QuoteText for a text of two or more bytes starting with a
 // quote; any other text unchanged.
 std::string Utf8UnquoteText(std::string_view text);
+// True when quoted holds nothing to unquote or resolve but its outer quotes; text
+// is then what Utf8ResolveEntities(Utf8UnquoteText(quoted)) gives, as a view.
+bool Utf8PlainQuotedText(std::string_view quoted, std::string_view& text);
 
 // --- Encodings (through the codec of Utf.h and the table of CodePage1252.h) ---
 

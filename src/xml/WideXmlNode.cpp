@@ -1,5 +1,8 @@
 #include "xml/WideXmlNode.h"
 
+#include "platform/base/Utf.h"
+#include "xml/UTF8StringUtils.h"
+
 #include <typeinfo>
 
 namespace orvex {
@@ -40,6 +43,9 @@ TUtf8XmlNode* TWideXmlNode::NewNodeOfClassIn(TXmlPages& pages, TXmlDocumentHooks
 TWideXmlNode* TWideXmlNode::Cast(TUtf8XmlNode* node) {
     if (!node)
         return nullptr;
+    // Nodes are nearly always of this very class: no search of the class tree.
+    if (typeid(*node) == typeid(TWideXmlNode))
+        return static_cast<TWideXmlNode*>(node);
     return &dynamic_cast<TWideXmlNode&>(*node);
 }
 
@@ -51,6 +57,23 @@ TWideXmlDocument* TWideXmlNode::Document() const {
 
 std::u16string TWideXmlNode::AttributeByName(std::u16string_view name) const {
     return U16(TUtf8XmlNode::AttributeByName(U8(name)));
+}
+bool TWideXmlNode::AttributeByName(std::u16string_view name, std::u16string& value) const {
+    return AttributeByName(U8(name), value);
+}
+bool TWideXmlNode::AttributeByName(std::string_view name, std::u16string& value) const {
+    const int index = Attributes().IndexOfName(name);
+    if (index < 0) {
+        value.clear();
+        return false;
+    }
+    const std::string_view stored = Attributes().Items(index).substr(name.size() + 1);
+    std::string_view plain;
+    if (Utf8PlainQuotedText(stored, plain))
+        Utf8ToUtf16(plain, value);
+    else
+        Utf8ToUtf16(TUtf8XmlNode::AttributeByName(name), value);
+    return true;
 }
 void TWideXmlNode::SetAttributeByName(std::u16string_view name, std::u16string_view value) {
     TUtf8XmlNode::SetAttributeByName(U8(name), U8(value));

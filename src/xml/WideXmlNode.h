@@ -46,6 +46,12 @@ public:
 
     // Attributes.
     std::u16string AttributeByName(std::u16string_view name) const;
+    // The same into value, whose memory is reused (for a reader of many elements);
+    // false, value empty, when there is no such attribute.
+    bool AttributeByName(std::u16string_view name, std::u16string& value) const;
+    // The same with the name in UTF-8, as the node keeps it: for names known
+    // beforehand.
+    bool AttributeByName(std::string_view name, std::u16string& value) const;
     void SetAttributeByName(std::u16string_view name, std::u16string_view value);
     void AttributeAdd(std::u16string_view name, std::u16string_view value);
     void AttributeAdd(std::u16string_view name, int32_t value);

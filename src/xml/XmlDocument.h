@@ -149,6 +149,7 @@ public:
 
     // --- What the nodes ask of their document ---
     TUtf8XmlDocument* Utf8Document() override { return this; }
+    TXmlPages* NodePages() override { return &FPages; }
     bool CompareNodes(TUtf8XmlNode* node1, TUtf8XmlNode* node2, void* info,
                       int& result) override;
     // The trimmed, unquoted value of the first DOCTYPE entity of that exact name.
@@ -191,7 +192,8 @@ private:
     bool FFloatAllowScientific = true;
     int FFloatSignificantDigits = 6;
     bool FParserWarnings = false;
-    // What parses make lives here; declared before the tree, which goes first.
+    // What parses and NodeNew make lives here; declared before the tree, which
+    // goes first.
     TXmlPages FPages;
     std::unique_ptr<TUtf8XmlNode> FRootNodes;
     std::string FIndentString = "  ";

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace orvex {
@@ -87,18 +88,39 @@ TUtf8XmlNode* TUtf8XmlNode::NewNodeOfClassIn(TXmlPages& pages, TXmlDocumentHooks
     return MarkOnPage(::new (pages.Allocate(sizeof(TUtf8XmlNode))) TUtf8XmlNode(document));
 }
 
+namespace {
+
+// The bytes that a name may hold: node names take "=", attribute names do not.
+// Names are checked on every node and attribute made, so by table.
+struct TNameBytes {
+    bool Node[256] = {};
+    bool Attribute[256] = {};
+    constexpr TNameBytes() {
+        for (int b = 0x21; b < 0x100; ++b) {
+            const char c = static_cast<char>(b);
+            Node[b] = b != 0x7F && c != '<' && c != '>' && !IsXmlQuote(c);
+            Attribute[b] = Node[b] && c != '=';
+        }
+    }
+};
+constexpr TNameBytes kNameBytes;
+
+bool AllOf(const bool (&allowed)[256], std::string_view name) {
+    for (char c : name)
+        if (!allowed[static_cast<unsigned char>(c)])
+            return false;
+    return true;
+}
+
+} // namespace
+
 bool TUtf8XmlNode::IsValidNodeName(std::string_view name) {
     if (name.empty())
         return true;
     const char first = name.front();
     if (first == '/' || first == '!' || first == '?' || name.back() == '/')
         return false;
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b == 0x7F || c == '<' || c == '>' || IsXmlQuote(c))
-            return false;
-    }
-    return true;
+    return AllOf(kNameBytes.Node, name);
 }
 
 void TUtf8XmlNode::SetName(std::string_view name) {
@@ -181,17 +203,22 @@ TUtf8XmlNode* TUtf8XmlNode::TakeChild(int index) {
     return node;
 }
 
-TUtf8XmlNode* TUtf8XmlNode::NodeNew(std::string_view name) {
-    std::unique_ptr<TUtf8XmlNode> child = NewNodeOfClass(FDocument);
+std::unique_ptr<TUtf8XmlNode> TUtf8XmlNode::NewChild(std::string_view name) const {
+    TXmlPages* pages = FDocument ? FDocument->NodePages() : nullptr;
+    std::unique_ptr<TUtf8XmlNode> child(pages ? NewNodeOfClassIn(*pages, FDocument)
+                                              : NewNodeOfClass(FDocument).release());
     child->SetName(name);
-    return Nodes(NodeAdd(std::move(child)));
+    return child;
+}
+
+TUtf8XmlNode* TUtf8XmlNode::NodeNew(std::string_view name) {
+    return Nodes(NodeAdd(NewChild(name)));
 }
 
 TUtf8XmlNode* TUtf8XmlNode::NodeNewAtIndex(int index, std::string_view name) {
     if (index < 0 || index > NodeCount())
         return nullptr;
-    std::unique_ptr<TUtf8XmlNode> child = NewNodeOfClass(FDocument);
-    child->SetName(name);
+    std::unique_ptr<TUtf8XmlNode> child = NewChild(name);
     TUtf8XmlNode* result = child.get();
     NodeInsert(index, std::move(child));
     return result;
@@ -400,30 +427,64 @@ void TUtf8XmlNode::CheckAttributeName(std::string_view name) {
         throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
 }
 
-std::string TUtf8XmlNode::AttributeItem(std::string_view name, std::string_view value) {
+// Values are escaped, so they never hold a double quote: the item is name="value".
+size_t TUtf8XmlNode::AttributeItemLength(std::string_view name, std::string_view value) {
     // An empty name cannot be read back: "=" would join the item before it.
     if (name.empty())
         throw EXmlError(FormatTolerant(sxIllegalNodeNameChar, {name}));
-    std::string item(name);
-    item.push_back('=');
-    item.append(Utf8QuoteText(Utf8EscapeText(value)));
+    return name.size() + 3 + Utf8EscapedLength(value);
+}
+
+void TUtf8XmlNode::WriteAttributeItem(char* out, std::string_view name, std::string_view value, size_t length) {
+    std::memcpy(out, name.data(), name.size());
+    out += name.size();
+    *out++ = '=';
+    *out++ = '"';
+    if (length == name.size() + 3 + value.size())
+        std::memcpy(out, value.data(), value.size());  // nothing to escape
+    else
+        Utf8EscapeInto(out, value);
+    out[length - name.size() - 3] = '"';
+}
+
+std::string TUtf8XmlNode::AttributeItem(std::string_view name, std::string_view value) {
+    std::string item(AttributeItemLength(name, value), '\0');
+    WriteAttributeItem(item.data(), name, value, item.size());
     return item;
 }
 
 bool TUtf8XmlNode::IsValidAttributeName(std::string_view name) {
-    if (name.empty())
-        return false;
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b == 0x7F || c == '<' || c == '>' || c == '=' || IsXmlQuote(c))
-            return false;
-    }
-    return true;
+    return !name.empty() && AllOf(kNameBytes.Attribute, name);
 }
 
-void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) {
-    CheckAttributeName(name);
-    FAttributes.Add(AttributeItem(name, value));
+void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) { AttributesAdd({{name, value}}); }
+
+void TUtf8XmlNode::AttributesAdd(std::initializer_list<TAttributeText> attributes) {
+    for (const TAttributeText& attribute : attributes)
+        CheckAttributeName(attribute.Name);
+    constexpr size_t kMost = 8;
+    if (attributes.size() > kMost) {
+        for (const TAttributeText& attribute : attributes)
+            AttributesAdd({attribute});
+        return;
+    }
+    uint32_t lengths[kMost] = {};
+    int count = 0;
+    for (const TAttributeText& attribute : attributes) {
+        const size_t length = AttributeItemLength(attribute.Name, attribute.Value);
+        if (length > std::numeric_limits<uint32_t>::max())
+            throw EXmlError("Attributes too long");
+        lengths[count++] = static_cast<uint32_t>(length);
+    }
+    // A node in pages gets its first attributes there too: nodes are mostly built
+    // with all of them at once. Later changes go to the heap.
+    TXmlPages* pages = FOnPage && AttributeCount() == 0 && FDocument ? FDocument->NodePages() : nullptr;
+    char* out = FAttributes.AddUnfilled(lengths, count, pages);
+    count = 0;
+    for (const TAttributeText& attribute : attributes) {
+        WriteAttributeItem(out, attribute.Name, attribute.Value, lengths[count]);
+        out += lengths[count++];
+    }
 }
 
 void TUtf8XmlNode::AttributeAdd(std::string_view name, int32_t value) {

@@ -24,11 +24,12 @@
 // Write, Seek, Position, Size).
 //
 // Ownership. Children are added only through NodeAdd / NodeInsert
-// (std::unique_ptr) and taken out with NodeExtract. A node made by NodeNew, a
-// constructor or NewNodeOfClass lives on the heap; a node a parse made lives in
-// the parse's pages (xml/XmlPages.h), which it keeps alive wherever it goes:
-// both kinds are freed by delete, and freeing a tree frees page memory a page
-// at a time.
+// (std::unique_ptr) and taken out with NodeExtract. A node made by a constructor
+// or NewNodeOfClass lives on the heap; a node a parse made lives in the parse's
+// pages (xml/XmlPages.h), and so does one that NodeNew made in a document with
+// pages (NodePages), with the attributes it was first given. A node keeps its
+// page alive wherever it goes: both kinds are freed by delete, and freeing a
+// tree frees page memory a page at a time.
 
 #include "xml/XmlNodeList.h"
 #include "xml/XmlPages.h"
@@ -37,6 +38,7 @@
 #include "xml/XmlTypes.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <new>
 #include <string>
@@ -66,6 +68,9 @@ public:
     virtual TWideXmlDocument* WideDocument() { return nullptr; }
     // The hidden container whose children are the root-level nodes (Assign).
     virtual TUtf8XmlNode* RootNodeList() = 0;
+    // Where NodeNew makes the nodes of this document, with their first
+    // attributes; nullptr: on the heap.
+    virtual TXmlPages* NodePages() { return nullptr; }
 
     // Settings. Without a document a node uses: AbortParsing false,
     // WriteOnDefault true, FloatSignificantDigits 6, FloatAllowScientific true,
@@ -240,6 +245,14 @@ public:
     const TxmUTF8StringList& Attributes() const { return FAttributes; }
     // Appends without looking for an existing attribute of that name.
     void AttributeAdd(std::string_view name, std::string_view value);
+    // A name and its (unescaped) value, for AttributesAdd.
+    struct TAttributeText {
+        std::string_view Name;
+        std::string_view Value;
+    };
+    // Appends these attributes in this order, as AttributeAdd one by one would,
+    // building the list once; an illegal name raises before any is added.
+    void AttributesAdd(std::initializer_list<TAttributeText> attributes);
     void AttributeAdd(std::string_view name, int32_t value);
     // The first attribute of that name (ASCII case ignored), unquoted and
     // resolved; empty when absent.
@@ -424,10 +437,16 @@ private:
     static void CheckAttributeName(std::string_view name);
     // The stored item of an attribute: name, "=" and the escaped, quoted value.
     static std::string AttributeItem(std::string_view name, std::string_view value);
+    static size_t AttributeItemLength(std::string_view name, std::string_view value);
+    // Writes the item, length bytes (AttributeItemLength), at out.
+    static void WriteAttributeItem(char* out, std::string_view name, std::string_view value, size_t length);
     // Appends the attribute items of a tag's text.
     void AddParsedAttributes(std::string_view text);
     // Takes ownership of a checked node and inserts it at index; returns index.
     int AdoptAt(int index, TUtf8XmlNode* node);
+    // A new unlinked node of this class and document, in the document's pages
+    // when it has them, named name (an illegal name raises).
+    std::unique_ptr<TUtf8XmlNode> NewChild(std::string_view name) const;
     // The parser's append of a new, childless node of this document; the child
     // list grows in pages.
     void AppendParsed(TUtf8XmlNode* node, TXmlPages& pages);

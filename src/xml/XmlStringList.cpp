@@ -20,16 +20,21 @@ void TxmUTF8StringList::FreeBlock() {
 }
 
 template <class TItems>
-void TxmUTF8StringList::Rebuild(const TItems& item, int count) {
+char* TxmUTF8StringList::Rebuild(const TItems& item, int count, const uint32_t* unfilled, int unfilledCount,
+                                 TXmlPages* pages) {
     size_t bytes = 0;
     for (int i = 0; i < count; ++i)
         bytes += item(i).size();
+    for (int i = 0; i < unfilledCount; ++i)
+        bytes += unfilled[i];
     if (bytes > std::numeric_limits<uint32_t>::max())
         throw EXmlError("Attributes too long");
+    const int total = count + unfilledCount;
     char* block = nullptr;
-    if (count > 0) {
-        const size_t spans = sizeof(TSpan) * static_cast<size_t>(count);
-        block = static_cast<char*>(std::malloc(spans + bytes));
+    char* room = nullptr;
+    if (total > 0) {
+        const size_t spans = sizeof(TSpan) * static_cast<size_t>(total);
+        block = static_cast<char*>(pages ? pages->Allocate(spans + bytes) : std::malloc(spans + bytes));
         if (!block)
             throw std::bad_alloc();
         auto* span = reinterpret_cast<TSpan*>(block);
@@ -40,16 +45,27 @@ void TxmUTF8StringList::Rebuild(const TItems& item, int count) {
             span[i] = {offset, static_cast<uint32_t>(text.size())};
             offset += static_cast<uint32_t>(text.size());
         }
+        room = block + spans + offset;
+        for (int i = 0; i < unfilledCount; ++i) {
+            span[count + i] = {offset, unfilled[i]};
+            offset += unfilled[i];
+        }
     }
     // The items may have lain in the old block: it goes only now.
     FreeBlock();
     FBlock = block;
-    FCount = count;
+    FCount = total;
+    FOnPage = block && pages ? 1 : 0;
+    return room;
 }
 
 int TxmUTF8StringList::Add(std::string_view text) {
     Rebuild([&](int i) { return i < FCount ? Items(i) : text; }, FCount + 1);
     return FCount - 1;
+}
+
+char* TxmUTF8StringList::AddUnfilled(const uint32_t* lengths, int count, TXmlPages* pages) {
+    return Rebuild([&](int i) { return Items(i); }, FCount, lengths, count, pages);
 }
 
 void TxmUTF8StringList::Assign(const TxmUTF8StringList& source) {

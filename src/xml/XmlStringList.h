@@ -25,6 +25,10 @@ public:
 
     // Appends; returns the new index.
     int Add(std::string_view text);
+    // Appends count items of these lengths and returns where their bytes go, one
+    // item after another; the caller fills them before the list is used again.
+    // The new block is cut from pages when they are given.
+    char* AddUnfilled(const uint32_t* lengths, int count, TXmlPages* pages = nullptr);
     void Assign(const TxmUTF8StringList& source);
     // The items become exactly these.
     void Assign(const std::vector<std::string>& items);
@@ -71,9 +75,12 @@ private:
     TSpan* Spans() { return reinterpret_cast<TSpan*>(FBlock); }
     const char* Bytes() const { return FBlock + sizeof(TSpan) * static_cast<size_t>(FCount); }
     bool InRange(int index) const { return index >= 0 && index < FCount; }
-    // A new heap block holding these items (which may lie in the old one).
+    // A new block (on the heap, or in pages) holding these items (which may lie in
+    // the old one), then room for unfilledCount more of the lengths given; returns
+    // where that room is.
     template <class TItems>
-    void Rebuild(const TItems& items, int count);
+    char* Rebuild(const TItems& items, int count, const uint32_t* unfilled = nullptr, int unfilledCount = 0,
+                  TXmlPages* pages = nullptr);
     void FreeBlock();
 
     char* FBlock = nullptr;

@@ -51,8 +51,18 @@ TEST_F(AdsBinding, EachStepRaisesItsHResult) {
         {u"IIS://localhost/w3svc//1", hr::PathNotFound},
         {u"IIS://localhost/Schema/NoSuchClass", hr::PathNotFound},
     };
-    for (const TRow& row : rows)
+    for (const TRow& row : rows) {
         EXPECT_EQ(ErrorOf([&] { Bind(row.Name); }), row.Code) << Utf16ToUtf8(row.Name);
+        // Asking whether a key is there: a missing one is an empty answer, every
+        // other failure raises as before.
+        bool empty = false;
+        const int32_t code = ErrorOf([&] {
+            const TBindCtx context = CreateBindCtx();
+            empty = BindMonikerToObjectIfFound(context, MkParseDisplayName(context, row.Name)).IsEmpty();
+        });
+        EXPECT_EQ(code, row.Code == hr::PathNotFound ? 0 : row.Code) << Utf16ToUtf8(row.Name);
+        EXPECT_EQ(empty, row.Code == hr::PathNotFound) << Utf16ToUtf8(row.Name);
+    }
 }
 
 TEST_F(AdsBinding, NoLocalMetabaseMeansNoProvider) {

@@ -5,6 +5,8 @@
 
 #include "MachineTestSupport.h"
 
+#include <sys/stat.h>
+
 using namespace orvex;
 using namespace orvex::testing;
 
@@ -236,6 +238,27 @@ TEST_F(MachineStorage, FailedWritesLeaveTheMachineAsItWas) {
     EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"Machine.xml", "Metabase.xml", "Pop3.xml", "Sites", "drives"}));
 }
 
+// A restore onto the machine its backup came from writes what every site holds.
+TEST_F(MachineStorage, OnlyFilesWhoseBytesChangeAreReplaced) {
+    CreateMachine(u"TINY", TinyMachine());
+    const auto inode = [&](const char* file) {
+        struct stat info {};
+        EXPECT_EQ(::stat((Folder() / "TINY" / file).c_str(), &info), 0) << file;
+        return info.st_ino;
+    };
+    const auto site = inode("Sites/1.xml"), metabase = inode("Metabase.xml");
+    const TOleVariant key = Bind(u"IIS://TINY/W3SVC/1");
+    key.Call(u"Put", u"ServerComment", u"A & \"B\" <C>");  // what it holds already
+    key.Call(u"SetInfo");
+    EXPECT_EQ(inode("Sites/1.xml"), site);
+    key.Call(u"Put", u"ServerComment", u"Changed");
+    key.Call(u"SetInfo");
+    EXPECT_NE(inode("Sites/1.xml"), site);
+    EXPECT_EQ(inode("Metabase.xml"), metabase);
+    CloseMachines();
+    EXPECT_EQ(Bind(u"IIS://TINY/W3SVC/1").Call(u"Get", u"ServerComment").AsText(), u"Changed");
+}
+
 TEST_F(MachineStorage, SitesOfAnyNameGetSafeFileNames) {
     const TOleVariant site = Bind(u"IIS://localhost/W3SVC").Call(u"Create", u"IIsWebServer", u"x y:\u00E9..");
     site.Call(u"Put", u"ServerComment", u"Odd");
@@ -257,4 +280,25 @@ TEST_F(MachineStorage, MachineWithoutServicesHasNoFilesForThem) {
     const TMachineState back = LoadMachineState(Folder() / "BARE");
     EXPECT_FALSE(back.Metabase);
     EXPECT_FALSE(back.Pop3);
+}
+
+// The site files of a machine of many sites are read several at once: every site
+// comes back whole, and of two damaged files the first in the machine's order is
+// the one named.
+TEST_F(MachineStorage, ManySiteFilesReadBackAndTheFirstDamagedIsNamed) {
+    const std::filesystem::path folder = Folder() / "MANY";
+    CreateMachine(u"MANY", BuildLargeMachineState(u"MANY", 40, 2));
+    const TMachineState state = LoadMachineState(folder);
+    EXPECT_EQ(state.Metabase->Root().CountKeys(),
+              BuildLargeMachineState(u"MANY", 40, 2).Metabase->Root().CountKeys());
+    EXPECT_EQ(state.Metabase->Find(u"W3SVC/40/ROOT/dir2")->FindValue(u"Path")->AsText(), u"D:\\Sites\\Site40\\dir2");
+    Write(folder / "Sites" / "30.xml", "");
+    Write(folder / "Sites" / "5.xml", "<Site name=\"6\"/>");
+    try {
+        LoadMachineState(folder);
+        ADD_FAILURE();
+    } catch (const EMachineError& e) {
+        EXPECT_EQ(std::string(e.what()), "Machine file \"" + (folder / "Sites" / "5.xml").string() +
+                                             "\" is damaged: it holds site \"6\"");
+    }
 }

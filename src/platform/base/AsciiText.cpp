@@ -5,6 +5,8 @@ namespace orvex {
 bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size())
         return false;
+    if (EqualText(a, b))
+        return true;  // names are mostly written alike
     for (size_t i = 0; i < a.size(); ++i)
         if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;

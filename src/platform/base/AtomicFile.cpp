@@ -215,7 +215,7 @@ void TAtomicWrites::Commit() {
     for (size_t i = 0; i < pending.size(); ++i) {
         // Written back since Write() started it: the wait is short.
         const TPending& file = pending[i];
-        if (!SyncFile(file.Temporary) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
+        if (!(file.Synced || SyncFile(file.Temporary)) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
             const int failure = errno;
             for (size_t j = i; j < pending.size(); ++j)
                 ::unlink(pending[j].Temporary.c_str());
@@ -227,6 +227,14 @@ void TAtomicWrites::Commit() {
     }
     for (const std::string& folder : folders)
         SyncFolder(folder);
+}
+
+void TAtomicWrites::Sync() {
+    for (TPending& file : FPending) {
+        if (!file.Synced && !SyncFile(file.Temporary))
+            Fail(file.Path, errno);  // the destructor takes the temporaries away
+        file.Synced = true;
+    }
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {

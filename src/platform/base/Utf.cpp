@@ -85,14 +85,20 @@ size_t DecodeUtf16(const char16_t* p, const char16_t* end, char32_t& cp) {
 }
 
 std::u16string Utf8ToUtf16(std::string_view in) {
+    std::u16string out;
+    Utf8ToUtf16(in, out);
+    return out;
+}
+
+void Utf8ToUtf16(std::string_view in, std::u16string& out) {
     size_t ascii = 0;
     while (ascii < in.size() && static_cast<unsigned char>(in[ascii]) < 0x80)
         ++ascii;
-    std::u16string out(ascii, u'\0');
+    out.resize(ascii);
     for (size_t i = 0; i < ascii; ++i)
         out[i] = static_cast<char16_t>(in[i]);
     if (ascii == in.size())
-        return out;
+        return;
     out.reserve(in.size());
     const char* p = in.data() + ascii;
     const char* end = in.data() + in.size();
@@ -108,19 +114,23 @@ std::u16string Utf8ToUtf16(std::string_view in) {
             out.push_back(static_cast<char16_t>(cp));
         }
     }
-    return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view in) {
+    std::string out;
+    Utf16ToUtf8(in, out);
+    return out;
+}
+
+void Utf16ToUtf8(std::u16string_view in, std::string& out) {
     // Text is mostly ASCII: the leading run is copied unit for unit.
+    out.resize(in.size());
     size_t ascii = 0;
-    while (ascii < in.size() && in[ascii] < 0x80)
-        ++ascii;
-    std::string out(ascii, '\0');
-    for (size_t i = 0; i < ascii; ++i)
-        out[i] = static_cast<char>(in[i]);
+    for (; ascii < in.size() && in[ascii] < 0x80; ++ascii)
+        out[ascii] = static_cast<char>(in[ascii]);
     if (ascii == in.size())
-        return out;
+        return;
+    out.resize(ascii);
     out.reserve(in.size() + in.size() / 2);
     const char16_t* p = in.data() + ascii;
     const char16_t* end = in.data() + in.size();
@@ -129,7 +139,6 @@ std::string Utf16ToUtf8(std::u16string_view in) {
         p += DecodeUtf16(p, end, cp);
         AppendUtf8(out, cp);
     }
-    return out;
 }
 
 size_t FirstNonAscii(std::string_view bytes) {

@@ -11,10 +11,14 @@ namespace orvex {
 // written the old way (each surrogate half as its own three-byte sequence) still
 // reads. Each byte of a malformed sequence becomes U+FFFD; the rest of the text is kept.
 std::u16string Utf8ToUtf16(std::string_view utf8);
+// The same into out, whose memory is reused.
+void Utf8ToUtf16(std::string_view utf8, std::u16string& out);
 
 // UTF-16 to standard UTF-8: a surrogate pair becomes one four-byte sequence. A lone
 // surrogate is written as its own three-byte sequence, so it reads back unchanged.
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// The same into out, whose memory is reused.
+void Utf16ToUtf8(std::u16string_view utf16, std::string& out);
 
 // Appends the UTF-8 form of one code point (up to U+10FFFF) to out.
 void AppendUtf8(std::string& out, char32_t codePoint);

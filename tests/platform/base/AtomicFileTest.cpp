@@ -195,3 +195,28 @@ TEST_F(AtomicFile, NewFileIsCreatedOnce) {
         EXPECT_EQ(Slurp(raced), parentMade ? "parent" : "child");
     }
 }
+
+// Waiting for the bytes of a batch (as each thread of a machine flush does for its
+// own) puts nothing in place: files change only at Commit, and a batch dropped
+// after it leaves them as they were, without temporaries.
+TEST_F(AtomicFile, SyncedBatchChangesFilesOnlyAtCommit) {
+    const fs::path a = FFolder / "a.xml";
+    const fs::path b = FFolder / "b.xml";
+    std::ofstream(a) << "old";
+    for (const bool commit : {false, true}) {
+        SCOPED_TRACE(commit ? "committed" : "dropped");
+        {
+            TAtomicWrites writes;
+            writes.Write(U16(a.string()), "new a");
+            writes.Write(U16(b.string()), "new b");
+            writes.Sync();
+            EXPECT_EQ(Slurp(a), "old");
+            EXPECT_FALSE(fs::exists(b));
+            if (commit)
+                writes.Commit();
+        }
+        EXPECT_EQ(Slurp(a), commit ? "new a" : "old");
+        EXPECT_EQ(fs::exists(b), commit);
+        EXPECT_EQ(EntryCount(), commit ? 2u : 1u);
+    }
+}
