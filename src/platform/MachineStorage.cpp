@@ -12,10 +12,11 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
-#include <thread>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
+
 #include <sched.h>
 #include <sys/stat.h>
 
