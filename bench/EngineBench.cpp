@@ -186,6 +186,7 @@ void Prepare(int sites) {
 // The backup: with the machine closed before each run, reading its folder is
 // timed, as on the first backup of a program run; or with the machine open.
 void BM_Backup(benchmark::State& state, int sites, bool open) {
+    Prepare(sites);
     Measure(
         state, sites,
         [&] {
@@ -217,6 +218,7 @@ void BM_LoadSave(benchmark::State& state, int sites) {
 // has them when its restore starts; the restore reads the backup file and writes
 // the machine's files.
 void BM_Restore(benchmark::State& state, int sites, bool intoEmpty) {
+    Prepare(sites);
     SetSiteConflictMode(scmOverwrite);
     std::unique_ptr<TBenchTree> tree;
     Measure(

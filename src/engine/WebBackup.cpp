@@ -19,7 +19,10 @@
 #include "platform/base/ExceptionText.h"
 #include "platform/base/TextFormat.h"
 #include "platform/base/Utf.h"
+#include "platform/base/Workers.h"
 
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <span>
 #include <unordered_map>
@@ -30,30 +33,6 @@ namespace orvex {
 namespace {
 
 using namespace backupxml;
-
-// Rows 1 to 3 of a failed bind, displayPath naming the object.
-void LogBindFailure(std::u16string_view machine, std::u16string_view displayPath, const std::exception& error) {
-    const auto* ole = dynamic_cast<const EOleSysError*>(&error);
-    std::u16string message = ExceptionMessage(error);
-    if (ole && ole->ErrorCode() == hr::MkSyntax)
-        LogBackupException(
-            FormatTolerant(
-                u"Call GetObject EOleSysError error on %s! The cause could be the use of IIS7 "
-                u"without IIS6 compatibility tools. Path=%s; errornum=%d; errortext=%s",
-                {machine, displayPath, int64_t(ole->ErrorCode()), message},
-                TMissingValue::StaysVisible),
-            clLogRed);
-    else if (ole)
-        LogBackupException(
-            FormatTolerant(u"Call GetObject EOleSysError error! Path=%s; errornum=%d; errortext=%s",
-                           {displayPath, int64_t(ole->ErrorCode()), message},
-                           TMissingValue::StaysVisible),
-            clLogRed);
-    else
-        LogBackupException(FormatTolerant(u"Path=%s; errortext=%s", {displayPath, message},
-                                          TMissingValue::StaysVisible),
-                           clLogRed);
-}
 
 bool IsTrueVariant(const TOleVariant& value) {
     return value.Kind() == TVariantKind::vkBoolean && value.AsBoolean();
@@ -106,6 +85,14 @@ struct TTextHash {
     size_t operator()(std::u16string_view text) const { return std::hash<std::u16string_view>()(text); }
 };
 
+// A log line a walk on another thread kept: LogLine, or LogBackupException when
+// Exception is set.
+struct TKeptLine {
+    std::u16string Text;
+    TColor Colour;
+    bool Exception;
+};
+
 // One walk of a machine's web service tree. Schema objects are bound once per name
 // for the walk: only a bind that succeeded is kept, so a failing one is tried, and
 // logged, again.
@@ -113,6 +100,16 @@ class TBackupWalk {
 public:
     explicit TBackupWalk(std::u16string_view machine) : Machine(machine) {}
     const std::u16string Machine;
+
+    // A walk on a thread other than the one that started the backup keeps its log
+    // lines here; that thread logs them, in order, when the walk is over.
+    std::vector<TKeptLine>* Kept = nullptr;
+    void Line(std::u16string_view text, TColor colour) {
+        Kept ? Kept->push_back({std::u16string(text), colour, false}) : LogLine(text, colour);
+    }
+    void Exception(std::u16string_view text, TColor colour) {
+        Kept ? Kept->push_back({std::u16string(text), colour, true}) : LogBackupException(text, colour);
+    }
 
     // Raises the bind's failure; Syntax, Type and Secure are read on the first use.
     TPropertySchema& SchemaOf(TSchemaName& name) {
@@ -147,6 +144,30 @@ private:
     std::unordered_map<std::u16string, TPropertySchema, TTextHash, std::equal_to<>> FProperties;
     std::unordered_map<std::u16string, TClassSchema, TTextHash, std::equal_to<>> FClasses;
 };
+
+// Rows 1 to 3 of a failed bind, displayPath naming the object.
+void LogBindFailure(TBackupWalk& walk, std::u16string_view displayPath, const std::exception& error) {
+    const auto* ole = dynamic_cast<const EOleSysError*>(&error);
+    std::u16string message = ExceptionMessage(error);
+    if (ole && ole->ErrorCode() == hr::MkSyntax)
+        walk.Exception(
+            FormatTolerant(
+                u"Call GetObject EOleSysError error on %s! The cause could be the use of IIS7 "
+                u"without IIS6 compatibility tools. Path=%s; errornum=%d; errortext=%s",
+                {walk.Machine, displayPath, int64_t(ole->ErrorCode()), message},
+                TMissingValue::StaysVisible),
+            clLogRed);
+    else if (ole)
+        walk.Exception(
+            FormatTolerant(u"Call GetObject EOleSysError error! Path=%s; errornum=%d; errortext=%s",
+                           {displayPath, int64_t(ole->ErrorCode()), message},
+                           TMissingValue::StaysVisible),
+            clLogRed);
+    else
+        walk.Exception(FormatTolerant(u"Path=%s; errortext=%s", {displayPath, message},
+                                          TMissingValue::StaysVisible),
+                           clLogRed);
+}
 
 // The calls made for every property, named once.
 constexpr std::u16string_view kGetPropertyAttribObj = u"GetPropertyAttribObj";
@@ -183,7 +204,7 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
             return;
         }
     } catch (const std::exception&) {
-        LogBackupException(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id,
+        walk.Exception(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id,
                            clLogRed);
         return;
     }
@@ -191,7 +212,7 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
     try {
         schema = &walk.SchemaOf(name);
     } catch (const std::exception& e) {
-        LogBackupException(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
+        walk.Exception(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
                                           {u"Schema/" + id, ExceptionMessage(e)},
                                           TMissingValue::StaysVisible),
                            clLogRed);
@@ -205,14 +226,14 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
             schema->Secure = IsTrueVariant(schema->Object.Property(u"Secure"));
         }
         if (HasSslCertificate(id, schema->Object, object)) {
-            LogLine(u"Warning: You should backup your certificate file manually!", clLogRed);
-            LogLine(u"Path=" + std::u16string(displayPath) + u"\\" + id, clLogRed);
+            walk.Line(u"Warning: You should backup your certificate file manually!", clLogRed);
+            walk.Line(u"Path=" + std::u16string(displayPath) + u"\\" + id, clLogRed);
         }
         // A secret value never reaches the file.
         WriteProperty(index, alone, id, schema->Type,
                       schema->Secure ? TOleVariant() : object.CallWith(kGet, byName), inherited);
     } catch (const std::exception&) {
-        LogBackupException(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id +
+        walk.Exception(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id +
                                u" PropertyType=" + schema->Syntax,
                            clLogRed);
     }
@@ -228,42 +249,113 @@ TWideXmlNode& FindOrAppendSubDir(TWideXmlNode& parent, TSubDirMap& map, const st
 
 bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, bool recursive);
 
+// Backs up children, keys below path, into node, in order. A failure that ends
+// the listing is raised.
+void BackupChildren(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node,
+                    std::span<const TOleVariant> children, bool recursive) {
+    for (const TOleVariant& child : children) {
+        std::u16string name = child.Property(u"Name").ToText();
+        TWideXmlNode* added = nullptr;
+        try {
+            added = &AppendSubDirElement(node, name, child.Property(u"Class").ToText());
+        } catch (const EPropertyValueError& e) {
+            walk.Exception(u"Path=" + std::u16string(path) + u"; errortext=" + ExceptionMessage(e), clLogRed);
+            continue;
+        }
+        TWideXmlNode& element = *added;
+        if (SameAsciiText(element.AttributeByName(AttrClassName), ClassWebServer)) {
+            std::u16string sitePath = GetXmlNodeADsPathOnly(element);
+            // A site whose comment cannot be read is still listed: the conflict
+            // check needs every identifier of the destination.
+            try {
+                std::u16string comment = GetIIsObject(walk.Machine, sitePath).Call(u"Get", u"ServerComment").ToText();
+                std::u16string problem = XmlTextProblem(comment, TLineControls::lcAllowed);
+                if (!problem.empty()) throw EPropertyValueError(Utf16ToUtf8(u"The comment holds " + problem));
+                element.AttributeAdd(AttrSiteName, comment);
+            } catch (const std::exception& e) {
+                walk.Exception(u"Call Get ServerComment error! Path=" + sitePath + u"; errortext=" + ExceptionMessage(e),
+                               clLogRed);
+            }
+        }
+        if (recursive) BackupKey(walk, std::u16string(path) + u"/" + name, element, recursive);
+    }
+}
+
+// A copy of element and its ancestors, names and attributes only, as the top of
+// document: what is added under the copy has the paths it would have under element.
+TWideXmlNode& CopyAncestry(const TWideXmlNode& element, TWideXmlDocument& document) {
+    std::vector<const TWideXmlNode*> chain;
+    for (const TWideXmlNode* e = &element; e->Parent(); e = e->Parent()) chain.push_back(e);
+    TWideXmlNode* copy = document.RootNodeList();
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const TUtf8XmlNode& original = **it;
+        copy = it == chain.rbegin() ? document.Root() : TWideXmlNode::Cast(copy->TUtf8XmlNode::NodeNew(""));
+        copy->TUtf8XmlNode::SetName(original.TUtf8XmlNode::Name());
+        for (int i = 0; i < original.AttributeCount(); ++i)
+            copy->TUtf8XmlNode::AttributeAdd(original.TUtf8XmlNode::AttributeName(i),
+                                             original.TUtf8XmlNode::AttributeValue(i));
+    }
+    return *copy;
+}
+
+// Children backed up by groups on several threads: each group into a document of
+// its own, under a copy of node, with a walk of its own whose log lines are kept.
+// Then, on this thread and in order, each group's lines are logged and its elements
+// moved into node; a failure that ended a group's listing is raised there, and the
+// groups after it are dropped, as one walk would never have reached them.
+constexpr size_t kPerGroup = 16;
+void BackupChildrenOnWorkers(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node,
+                             std::span<const TOleVariant> children) {
+    struct TGroup {
+        std::span<const TOleVariant> Children;
+        TWideXmlDocument Document;
+        TWideXmlNode* Parent = nullptr;
+        std::vector<TKeptLine> Log;
+        std::exception_ptr Failure;
+    };
+    std::vector<std::unique_ptr<TGroup>> groups;
+    for (size_t first = 0; first < children.size(); first += kPerGroup) {
+        auto& group = *groups.emplace_back(std::make_unique<TGroup>());
+        group.Children = children.subspan(first, std::min(kPerGroup, children.size() - first));
+        group.Parent = &CopyAncestry(node, group.Document);
+    }
+    std::atomic<size_t> next = 0;
+    RunOnWorkers(std::min(groups.size(), UsableProcessors()), [&](size_t, size_t) {
+        TBackupWalk own(walk.Machine);
+        for (size_t i; (i = next++) < groups.size();) {
+            TGroup& group = *groups[i];
+            own.Kept = &group.Log;
+            try {
+                BackupChildren(own, path, *group.Parent, group.Children, true);
+            } catch (...) {
+                group.Failure = std::current_exception();
+            }
+        }
+    });
+    for (const auto& group : groups) {
+        for (const TKeptLine& line : group->Log) line.Exception ? walk.Exception(line.Text, line.Colour)
+                                                                : walk.Line(line.Text, line.Colour);
+        while (group->Parent->NodeCount() > 0)
+            node.NodeAdd(group->Parent->NodeExtract(group->Parent->Nodes(0)));
+        if (group->Failure) std::rethrow_exception(group->Failure);
+    }
+}
+
 bool ListChildren(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, bool recursive) {
     TOleVariant container;
     if (ADsGetObject(BuildIIsPath(walk.Machine, path), container) != hr::S_OK) return false;
     try {
-        std::unique_ptr<TEnumVariant> children = container.NewEnum();
-        TOleVariant child;
-        while (children->Next(child)) {
-            std::u16string name = child.Property(u"Name").ToText();
-            TWideXmlNode* added = nullptr;
-            try {
-                added = &AppendSubDirElement(node, name, child.Property(u"Class").ToText());
-            } catch (const EPropertyValueError& e) {
-                LogBackupException(u"Path=" + std::u16string(path) + u"; errortext=" + ExceptionMessage(e), clLogRed);
-                continue;
-            }
-            TWideXmlNode& element = *added;
-            if (SameAsciiText(element.AttributeByName(AttrClassName), ClassWebServer)) {
-                std::u16string sitePath = GetXmlNodeADsPathOnly(element);
-                // A site whose comment cannot be read is still listed: the conflict
-                // check needs every identifier of the destination.
-                try {
-                    std::u16string comment =
-                        GetIIsObject(walk.Machine, sitePath).Call(u"Get", u"ServerComment").ToText();
-                    std::u16string problem = XmlTextProblem(comment, TLineControls::lcAllowed);
-                    if (!problem.empty()) throw EPropertyValueError(Utf16ToUtf8(u"The comment holds " + problem));
-                    element.AttributeAdd(AttrSiteName, comment);
-                } catch (const std::exception& e) {
-                    LogBackupException(u"Call Get ServerComment error! Path=" + sitePath + u"; errortext=" +
-                                           ExceptionMessage(e),
-                                       clLogRed);
-                }
-            }
-            if (recursive) BackupKey(walk, std::u16string(path) + u"/" + name, element, recursive);
-        }
+        std::vector<TOleVariant> children;
+        std::unique_ptr<TEnumVariant> listing = container.NewEnum();
+        for (TOleVariant child; listing->Next(child);) children.push_back(std::move(child));
+        // Many sites are read on several threads; a walk already on one of them, or
+        // one that must meet the machine's calls in their order, stays on its thread.
+        if (recursive && !walk.Kept && children.size() >= 2 * kPerGroup && MayReadOnThreads(container))
+            BackupChildrenOnWorkers(walk, path, node, children);
+        else
+            BackupChildren(walk, path, node, children, recursive);
     } catch (const std::exception& e) {
-        LogBackupException(ExceptionMessage(e), clLogRed);
+        walk.Exception(ExceptionMessage(e), clLogRed);
         return false;
     }
     return true;
@@ -275,7 +367,7 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
     try {
         object = GetIIsObject(walk.Machine, path);
     } catch (const std::exception& e) {
-        LogBindFailure(walk.Machine, displayPath, e);
+        LogBindFailure(walk, displayPath, e);
         return false;
     }
     try {
@@ -284,7 +376,7 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
         try {
             schema = &walk.SchemaOfClass(className);
         } catch (const std::exception& e) {
-            LogBackupException(
+            walk.Exception(
                 FormatTolerant(
                     u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
                     {walk.Machine, u"Schema/" + className, ExceptionMessage(e)}, TMissingValue::StaysVisible),
@@ -296,10 +388,10 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
         for (TSchemaName& name : schema->Names)
             if (!name.Name.AsText().empty())
                 BackupProperty(walk, object, name, displayPath, index, fresh && !name.Shared);
-        LogLine(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
+        walk.Line(u"Process Sub Directory: Path=" + displayPath, clLogBlue);
         ListChildren(walk, path, node, recursive);
     } catch (const std::exception& e) {
-        LogBackupException(ExceptionMessage(e), clLogRed);
+        walk.Exception(ExceptionMessage(e), clLogRed);
     }
     return true;
 }
@@ -368,13 +460,14 @@ void BackupServiceExtensions(std::u16string_view machine, std::u16string_view pa
     int32_t version = GetIISMajorVersion();
     if (version == 0 || version == 4 || version == 5) return;
     LogLine(u"Process Service Extensions...", clLogBlue);
+    TBackupWalk walk(machine);
     std::vector<std::u16string> entries;
     try {
         TOleVariant service = GetIIsObject(machine, path);
         TOleVariant list = service.Call(u"Get", u"WebSvcExtRestrictionList");
         for (const auto& entry : list.AsArray()) entries.push_back(entry.ToText());
     } catch (const EOleSysError& e) {
-        LogBindFailure(machine, u"node", e);
+        LogBindFailure(walk, u"node", e);
         return;
     }
     // Only the Machine's own subtree of that class: a site or directory that happens

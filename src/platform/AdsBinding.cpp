@@ -111,4 +111,9 @@ int32_t ADsGetObject(std::u16string_view displayName, TOleVariant& container) {
     }
 }
 
+bool MayReadOnThreads(const TOleVariant& object) {
+    const auto* metabaseObject = dynamic_cast<const TIIsObject*>(object.AsObject().get());
+    return metabaseObject && !metabaseObject->Machine()->HasFaults();
+}
+
 } // namespace orvex

@@ -48,4 +48,10 @@ TOleVariant BindToObject(std::u16string_view displayName);
 // sets container, or returns the failure's HRESULT (an "Enum" fault included).
 int32_t ADsGetObject(std::u16string_view displayName, TOleVariant& container);
 
+// True when the machine of a metabase object may be read on several threads at
+// once, each binding objects of its own, while nothing changes it: not when faults
+// are planted on it, for a fault that fires a number of times must meet the calls
+// in their order.
+bool MayReadOnThreads(const TOleVariant& object);
+
 } // namespace orvex

@@ -39,6 +39,7 @@ public:
 
     // Raises the planted fault matching this call, if any (see MachineFaults.h).
     void CheckFault(std::u16string_view operation, std::u16string_view path, std::u16string_view name);
+    bool HasFaults() const { return !FFaults.Empty(); }
 
     // Write the metabase (the file holding changed, which was just created when
     // created is set) or the POP3 state to the folder, or within an operation mark

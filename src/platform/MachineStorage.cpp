@@ -6,6 +6,7 @@
 #include "platform/base/AtomicFile.h"
 #include "platform/base/NumberText.h"
 #include "platform/base/Utf.h"
+#include "platform/base/Workers.h"
 #include "xml/WideXmlDocument.h"
 #include "xml/XmlStreams.h"
 
@@ -15,9 +16,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <thread>
 
-#include <sched.h>
 #include <sys/stat.h>
 
 namespace orvex {
@@ -60,31 +59,6 @@ std::string SiteFileName(std::u16string_view siteName) {
         }
     }
     return name + ".xml";
-}
-
-// The processors this process may run on: more threads than that only wait.
-size_t UsableProcessors() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return static_cast<size_t>(CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
-// Threads for work on a machine's many sites: one per 16 of them, at least one, at
-// most one per processor.
-size_t WorkersFor(size_t sites) { return std::clamp<size_t>(sites / 16, 1, UsableProcessors()); }
-
-// Runs work(worker, workers) on that many threads at once, this one among them.
-// Each worker catches its own failures.
-template <class TWork>
-void RunOnWorkers(size_t workers, TWork work) {
-    std::vector<std::thread> threads;
-    for (size_t worker = 1; worker < workers; ++worker)
-        threads.emplace_back(work, worker, workers);
-    work(0, workers);
-    for (std::thread& thread : threads)
-        thread.join();
 }
 
 // A file being read: every complaint names it.

@@ -369,6 +369,46 @@ TEST_F(WebBackupTest, TextsTheFileCannotHoldAreLeftOut) {
         EXPECT_NE(std::find(red.begin(), red.end(), line), red.end()) << line;
 }
 
+// A machine of many sites is read on several threads; the file and the log are
+// what one thread makes, failures included. A planted fault that never fires keeps
+// the walk on one thread.
+TEST_F(WebBackupTest, ManySitesReadOnThreadsAsOnOne) {
+    TMachineState state = BuildLargeMachineState(ComputerName(), 70, 2);
+    TMetabase& metabase = *state.Metabase;
+    metabase.Find(u"W3SVC/5")->SetValue(u"ServerComment", std::u16string(u"Bell\u0007Site"));
+    metabase.Find(u"W3SVC/20/ROOT")->AddChild(u"bad\u0001key", u"IIsWebDirectory");
+    metabase.Find(u"W3SVC/40/ROOT/dir1")->SetValue(u"HttpCustomHeaders", TextArray({std::u16string(1, char16_t(0xD800))}));
+    metabase.Find(u"W3SVC/69")->SetValue(u"SecureBindings", TextArray({u"10.0.0.1:443:"}));
+    metabase.Find(u"W3SVC/69")->SetValue(u"SSLStoreName", std::u16string(u"MY"));
+    CreateMachine(u"localhost", state);
+    struct TRun {
+        std::string File;
+        std::vector<std::pair<std::u16string, TColor>> Lines;
+        std::vector<std::u16string> InfoLog;
+        bool Errors;
+    };
+    auto run = [&](const char* fileName) {
+        SetBackupFileName(Folder.File16(fileName));
+        EnsureBackupFile();
+        InitLog();
+        Sink.InfoLog.clear();
+        EXPECT_TRUE(BackupMachine(u"Big", u""));
+        TRun result{test::ReadBytes(Folder.File(fileName)), {}, Sink.InfoLog, BackupErrorFlag()};
+        for (const auto& line : Sink.Lines) result.Lines.emplace_back(line.Text, line.Colour);
+        return result;
+    };
+    const TRun threads = run("Threads.xml");
+    PlantFaults("localhost", "Get|W3SVC/9999|ServerComment|0x80070005\n");
+    const TRun one = run("One.xml");
+    EXPECT_EQ(threads.File, one.File);
+    EXPECT_EQ(threads.Lines, one.Lines);
+    EXPECT_EQ(threads.InfoLog, one.InfoLog);
+    EXPECT_TRUE(threads.Errors && one.Errors);
+    EXPECT_EQ(threads.InfoLog.size(), 4u);
+    EXPECT_NE(threads.File.find("siteName=\"Site 70\""), std::string::npos);
+    EXPECT_NE(threads.File.find("path=\"dir2\""), threads.File.rfind("path=\"dir2\""));
+}
+
 TEST_F(WebBackupTest, MachineWithoutIis6Provider) {
     MakeMachine(u"localhost", [](TMachineState& state) { state.Metabase.reset(); });
     EXPECT_TRUE(BackupMachine(u"B", u"localhost"));
