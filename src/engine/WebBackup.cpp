@@ -319,9 +319,11 @@ void BackupChildrenOnWorkers(TBackupWalk& walk, std::u16string_view path, TWideX
         group.Children = children.subspan(first, std::min(kPerGroup, children.size() - first));
         group.Parent = &CopyAncestry(node, group.Document);
     }
+    const size_t workers = std::min(groups.size(), UsableProcessors());
+    std::vector<TBackupWalk> walks(workers, TBackupWalk(walk.Machine));
     std::atomic<size_t> next = 0;
-    RunOnWorkers(std::min(groups.size(), UsableProcessors()), [&](size_t, size_t) {
-        TBackupWalk own(walk.Machine);
+    RunOnWorkers(workers, [&](size_t worker, size_t) {
+        TBackupWalk& own = walks[worker];
         for (size_t i; (i = next++) < groups.size();) {
             TGroup& group = *groups[i];
             own.Kept = &group.Log;
