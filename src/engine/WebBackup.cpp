@@ -12,8 +12,8 @@
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
 #include "platform/AdsBinding.h"
-#include "platform/Metabase.h"
 #include "platform/EmulatedMachine.h"
+#include "platform/Metabase.h"
 #include "platform/base/AsciiText.h"
 #include "platform/base/CaseFold.h"
 #include "platform/base/ExceptionText.h"
@@ -108,7 +108,8 @@ public:
         Kept ? Kept->push_back({std::u16string(text), colour, false}) : LogLine(text, colour);
     }
     void Exception(std::u16string_view text, TColor colour) {
-        Kept ? Kept->push_back({std::u16string(text), colour, true}) : LogBackupException(text, colour);
+        Kept ? Kept->push_back({std::u16string(text), colour, true})
+             : LogBackupException(text, colour);
     }
 
     // Raises the bind's failure; Syntax, Type and Secure are read on the first use.
@@ -146,7 +147,8 @@ private:
 };
 
 // Rows 1 to 3 of a failed bind, displayPath naming the object.
-void LogBindFailure(TBackupWalk& walk, std::u16string_view displayPath, const std::exception& error) {
+void LogBindFailure(TBackupWalk& walk, std::u16string_view displayPath,
+                    const std::exception& error) {
     const auto* ole = dynamic_cast<const EOleSysError*>(&error);
     std::u16string message = ExceptionMessage(error);
     if (ole && ole->ErrorCode() == hr::MkSyntax)
@@ -165,8 +167,8 @@ void LogBindFailure(TBackupWalk& walk, std::u16string_view displayPath, const st
             clLogRed);
     else
         walk.Exception(FormatTolerant(u"Path=%s; errortext=%s", {displayPath, message},
-                                          TMissingValue::StaysVisible),
-                           clLogRed);
+                                      TMissingValue::StaysVisible),
+                       clLogRed);
 }
 
 // The calls made for every property, named once.
@@ -204,8 +206,9 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
             return;
         }
     } catch (const std::exception&) {
-        walk.Exception(u"Call IsInherit error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id,
-                           clLogRed);
+        walk.Exception(u"Call IsInherit error! Path=" + std::u16string(displayPath) +
+                           u" PropertyName=" + id,
+                       clLogRed);
         return;
     }
     TPropertySchema* schema = nullptr;
@@ -213,9 +216,9 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
         schema = &walk.SchemaOf(name);
     } catch (const std::exception& e) {
         walk.Exception(FormatTolerant(u"PropertyObjPath=%s; errortext=%s",
-                                          {u"Schema/" + id, ExceptionMessage(e)},
-                                          TMissingValue::StaysVisible),
-                           clLogRed);
+                                      {u"Schema/" + id, ExceptionMessage(e)},
+                                      TMissingValue::StaysVisible),
+                       clLogRed);
         return;
     }
     try {
@@ -233,9 +236,9 @@ void BackupProperty(TBackupWalk& walk, const TOleVariant& object, TSchemaName& n
         WriteProperty(index, alone, id, schema->Type,
                       schema->Secure ? TOleVariant() : object.CallWith(kGet, byName), inherited);
     } catch (const std::exception&) {
-        walk.Exception(u"Call WriteData error! Path=" + std::u16string(displayPath) + u" PropertyName=" + id +
-                               u" PropertyType=" + schema->Syntax,
-                           clLogRed);
+        walk.Exception(u"Call WriteData error! Path=" + std::u16string(displayPath) +
+                           u" PropertyName=" + id + u" PropertyType=" + schema->Syntax,
+                       clLogRed);
     }
 }
 
@@ -259,7 +262,8 @@ void BackupChildren(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& n
         try {
             added = &AppendSubDirElement(node, name, child.Property(u"Class").ToText());
         } catch (const EPropertyValueError& e) {
-            walk.Exception(u"Path=" + std::u16string(path) + u"; errortext=" + ExceptionMessage(e), clLogRed);
+            walk.Exception(u"Path=" + std::u16string(path) + u"; errortext=" + ExceptionMessage(e),
+                           clLogRed);
             continue;
         }
         TWideXmlNode& element = *added;
@@ -268,16 +272,20 @@ void BackupChildren(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& n
             // A site whose comment cannot be read is still listed: the conflict
             // check needs every identifier of the destination.
             try {
-                std::u16string comment = GetIIsObject(walk.Machine, sitePath).Call(u"Get", u"ServerComment").ToText();
+                std::u16string comment =
+                    GetIIsObject(walk.Machine, sitePath).Call(u"Get", u"ServerComment").ToText();
                 std::u16string problem = XmlTextProblem(comment, TLineControls::lcAllowed);
-                if (!problem.empty()) throw EPropertyValueError(Utf16ToUtf8(u"The comment holds " + problem));
+                if (!problem.empty())
+                    throw EPropertyValueError(Utf16ToUtf8(u"The comment holds " + problem));
                 element.AttributeAdd(AttrSiteName, comment);
             } catch (const std::exception& e) {
-                walk.Exception(u"Call Get ServerComment error! Path=" + sitePath + u"; errortext=" + ExceptionMessage(e),
+                walk.Exception(u"Call Get ServerComment error! Path=" + sitePath + u"; errortext=" +
+                                   ExceptionMessage(e),
                                clLogRed);
             }
         }
-        if (recursive) BackupKey(walk, std::u16string(path) + u"/" + name, element, recursive);
+        if (recursive)
+            BackupKey(walk, std::u16string(path) + u"/" + name, element, recursive);
     }
 }
 
@@ -285,11 +293,13 @@ void BackupChildren(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& n
 // document: what is added under the copy has the paths it would have under element.
 TWideXmlNode& CopyAncestry(const TWideXmlNode& element, TWideXmlDocument& document) {
     std::vector<const TWideXmlNode*> chain;
-    for (const TWideXmlNode* e = &element; e->Parent(); e = e->Parent()) chain.push_back(e);
+    for (const TWideXmlNode* e = &element; e->Parent(); e = e->Parent())
+        chain.push_back(e);
     TWideXmlNode* copy = document.RootNodeList();
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const TUtf8XmlNode& original = **it;
-        copy = it == chain.rbegin() ? document.Root() : TWideXmlNode::Cast(copy->TUtf8XmlNode::NodeNew(""));
+        copy = it == chain.rbegin() ? document.Root()
+                                    : TWideXmlNode::Cast(copy->TUtf8XmlNode::NodeNew(""));
         copy->TUtf8XmlNode::SetName(original.TUtf8XmlNode::Name());
         for (int i = 0; i < original.AttributeCount(); ++i)
             copy->TUtf8XmlNode::AttributeAdd(original.TUtf8XmlNode::AttributeName(i),
@@ -335,24 +345,29 @@ void BackupChildrenOnWorkers(TBackupWalk& walk, std::u16string_view path, TWideX
         }
     });
     for (const auto& group : groups) {
-        for (const TKeptLine& line : group->Log) line.Exception ? walk.Exception(line.Text, line.Colour)
-                                                                : walk.Line(line.Text, line.Colour);
+        for (const TKeptLine& line : group->Log)
+            line.Exception ? walk.Exception(line.Text, line.Colour)
+                           : walk.Line(line.Text, line.Colour);
         while (group->Parent->NodeCount() > 0)
             node.NodeAdd(group->Parent->NodeExtract(group->Parent->Nodes(0)));
-        if (group->Failure) std::rethrow_exception(group->Failure);
+        if (group->Failure)
+            std::rethrow_exception(group->Failure);
     }
 }
 
 bool ListChildren(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, bool recursive) {
     TOleVariant container;
-    if (ADsGetObject(BuildIIsPath(walk.Machine, path), container) != hr::S_OK) return false;
+    if (ADsGetObject(BuildIIsPath(walk.Machine, path), container) != hr::S_OK)
+        return false;
     try {
         std::vector<TOleVariant> children;
         std::unique_ptr<TEnumVariant> listing = container.NewEnum();
-        for (TOleVariant child; listing->Next(child);) children.push_back(std::move(child));
+        for (TOleVariant child; listing->Next(child);)
+            children.push_back(std::move(child));
         // Many sites are read on several threads; a walk already on one of them, or
         // one that must meet the machine's calls in their order, stays on its thread.
-        if (recursive && !walk.Kept && children.size() >= 2 * kPerGroup && MayReadOnThreads(container))
+        if (recursive && !walk.Kept && children.size() >= 2 * kPerGroup &&
+            MayReadOnThreads(container))
             BackupChildrenOnWorkers(walk, path, node, children);
         else
             BackupChildren(walk, path, node, children, recursive);
@@ -381,7 +396,8 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
             walk.Exception(
                 FormatTolerant(
                     u"Unable to GetObject for machine name %s! Schema Path=%s; errortext=%s",
-                    {walk.Machine, u"Schema/" + className, ExceptionMessage(e)}, TMissingValue::StaysVisible),
+                    {walk.Machine, u"Schema/" + className, ExceptionMessage(e)},
+                    TMissingValue::StaysVisible),
                 clLogRed);
             return false;
         }

@@ -25,12 +25,12 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
 bool BackupDirectory(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node, bool recursive);
 
 // One `SubDir` under node per child object of path (web sites with their siteName
-// when it can be read, else after a red line), each backed up with BackupDirectory when recursive. False
-// when the children could not all be listed: a path that cannot be opened as a
-// container adds nothing; an enumeration failure is logged in red and keeps the
-// children listed so far. Many children are backed up on several threads when the
-// machine allows it (MayReadOnThreads); node, the file and the log come out as one
-// thread makes them, the log lines of those children all at the end.
+// when it can be read, else after a red line), each backed up with BackupDirectory when recursive.
+// False when the children could not all be listed: a path that cannot be opened as a container adds
+// nothing; an enumeration failure is logged in red and keeps the children listed so far. Many
+// children are backed up on several threads when the machine allows it (MayReadOnThreads); node,
+// the file and the log come out as one thread makes them, the log lines of those children all at
+// the end.
 bool BackupSubDirectories(std::u16string_view machine, std::u16string_view path, TWideXmlNode& node,
                           bool recursive);
 

@@ -377,7 +377,8 @@ TEST_F(WebBackupTest, ManySitesReadOnThreadsAsOnOne) {
     TMetabase& metabase = *state.Metabase;
     metabase.Find(u"W3SVC/5")->SetValue(u"ServerComment", std::u16string(u"Bell\u0007Site"));
     metabase.Find(u"W3SVC/20/ROOT")->AddChild(u"bad\u0001key", u"IIsWebDirectory");
-    metabase.Find(u"W3SVC/40/ROOT/dir1")->SetValue(u"HttpCustomHeaders", TextArray({std::u16string(1, char16_t(0xD800))}));
+    metabase.Find(u"W3SVC/40/ROOT/dir1")
+        ->SetValue(u"HttpCustomHeaders", TextArray({std::u16string(1, char16_t(0xD800))}));
     metabase.Find(u"W3SVC/69")->SetValue(u"SecureBindings", TextArray({u"10.0.0.1:443:"}));
     metabase.Find(u"W3SVC/69")->SetValue(u"SSLStoreName", std::u16string(u"MY"));
     CreateMachine(u"localhost", state);
@@ -394,7 +395,8 @@ TEST_F(WebBackupTest, ManySitesReadOnThreadsAsOnOne) {
         Sink.InfoLog.clear();
         EXPECT_TRUE(BackupMachine(u"Big", u""));
         TRun result{test::ReadBytes(Folder.File(fileName)), {}, Sink.InfoLog, BackupErrorFlag()};
-        for (const auto& line : Sink.Lines) result.Lines.emplace_back(line.Text, line.Colour);
+        for (const auto& line : Sink.Lines)
+            result.Lines.emplace_back(line.Text, line.Colour);
         return result;
     };
     const TRun threads = run("Threads.xml");

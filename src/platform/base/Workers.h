@@ -14,12 +14,13 @@ size_t UsableProcessors();
 
 // Threads for work on a machine's many sites: one per 16 of them, at least one, at
 // most one per processor.
-inline size_t WorkersFor(size_t sites) { return std::clamp<size_t>(sites / 16, 1, UsableProcessors()); }
+inline size_t WorkersFor(size_t sites) {
+    return std::clamp<size_t>(sites / 16, 1, UsableProcessors());
+}
 
 // Runs work(worker, workers) on that many threads at once, this one among them.
 // Each worker catches its own failures.
-template <class TWork>
-void RunOnWorkers(size_t workers, TWork work) {
+template <class TWork> void RunOnWorkers(size_t workers, TWork work) {
     std::vector<std::thread> threads;
     for (size_t worker = 1; worker < workers; ++worker)
         threads.emplace_back(work, worker, workers);
