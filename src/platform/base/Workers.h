@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,13 +19,21 @@ inline size_t WorkersFor(size_t sites) {
     return std::clamp<size_t>(sites / 16, 1, UsableProcessors());
 }
 
-// Runs work(worker, workers) on that many threads at once, this one among them.
-// Each worker catches its own failures.
+// Runs work(worker, workers) on that many threads at once, this one among them;
+// the shares of threads the system refuses to start are run here too. Each worker
+// catches its own failures.
 template <class TWork> void RunOnWorkers(size_t workers, TWork work) {
     std::vector<std::thread> threads;
-    for (size_t worker = 1; worker < workers; ++worker)
-        threads.emplace_back(work, worker, workers);
+    threads.reserve(workers);
+    size_t started = 1;
+    try {
+        for (; started < workers; ++started)
+            threads.emplace_back(work, started, workers);
+    } catch (const std::system_error&) {
+    }
     work(0, workers);
+    for (size_t worker = started; worker < workers; ++worker)
+        work(worker, workers);
     for (std::thread& thread : threads)
         thread.join();
 }
