@@ -94,9 +94,10 @@ private:
 // edit, a site renumbering). A machine that the operation reads is looked at on
 // disk once: the operation reads that one state of it throughout. A machine that
 // the operation changes is locked by its first change and stays locked until the
-// operation ends, so that no other process writes it meanwhile. Committed changes (SetInfo, Create, POP3 changes) stay in
-// memory and are written when the operation ends: each changed file once,
-// atomically, so that a process killed meanwhile leaves every file old or new.
+// operation ends, so that no other process writes it meanwhile. Committed changes
+// (SetInfo, Create, POP3 changes) stay in memory and are written when the
+// operation ends: each changed file once, atomically, so that a process killed
+// meanwhile leaves every file old or new.
 // Operations nest; the outermost one writes and releases the locks. A program
 // that exits during one writes what it changed first.
 class TMachineOperation {

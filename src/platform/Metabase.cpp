@@ -151,7 +151,6 @@ void TMetaObject::IndexProperties() {
         AddToIndex(TAsciiNameHash()(FProperties[i].first), i);
 }
 
-
 const TOleVariant* TMetaObject::EffectiveValue(const TPropertyDef& def) const {
     const TAsciiHashedName id = HashedName(def);
     if (const TOleVariant* own = FindValue(id))
