@@ -158,17 +158,58 @@ TEST_F(PropertyElementTest, NewElementsThroughTheIndexMatchTheDirectOnes) {
         {u"Path", Text(u"EXPANDSZ", u"say \"<&>\" caf\u00e9 \U0001F600\t"), false},
         {u"\u00c9tat", Text(u"UNSUPPORTED", u""), true},
         {u"AccessFlags", Text(u"INTEGER", u"-1"), false},
+        {u"Id", Text(u"LIST", u"", {u"caf\u00e9 \U0001F600 long item", u"a"}), false},
+        {u"X", Text(u"STRING", u"y"), false},  // shorter than every text before it
     };
     auto document = NewBackupDocument();
     TWideXmlNode& other = *document->Root();
     other.SetName(u"SubDir");
+    auto appendedDocument = NewBackupDocument();
+    TWideXmlNode& appended = *appendedDocument->Root();
+    appended.SetName(u"SubDir");
     TPropertyIndex index(Parent);
+    TPropertyIndex appendIndex(appended);
     for (const TRow& row : rows) {
         TWideXmlNode& indexed = WritePropertyElement(index, row.Id, row.Text, row.Inherit);
         TWideXmlNode& direct = WritePropertyElement(other, row.Id, row.Text, row.Inherit);
         EXPECT_EQ(Xml(indexed), Xml(direct));
+        EXPECT_EQ(Xml(AppendPropertyElement(appendIndex, row.Id, row.Text, row.Inherit)), Xml(direct));
     }
+    EXPECT_THROW(AppendPropertyElement(appendIndex, u"Bad", Text(u"LIST", u"", {u"ok", u"a\u0001"}), false),
+                 EPropertyValueError);
     EXPECT_EQ(Parent.WriteToString(), other.WriteToString());
+    EXPECT_EQ(appended.WriteToString(), other.WriteToString());
+}
+
+// The index writes what a scan of the children writes: the first element of an id
+// ignoring case (Unicode folding, letters beyond U+FFFF too) is the one reused, a
+// SubDir never is, and a new element is found again in any case.
+TEST_F(PropertyElementTest, IndexWritesWhatAScanWrites) {
+    auto fill = [](TWideXmlNode& parent) {
+        parent.NodeNew(u"SubDir")->AttributeAdd(u"id", u"Key");
+        for (std::u16string id : {u"Path", u"PATH", u"\u212Aey", u"caf\u00c9", u"\U00010400x"}) {
+            TWideXmlNode* element = parent.NodeNew(u"Property");
+            element->AttributeAdd(u"id", id);
+            element->AttributeAdd(u"value", u"old " + id);
+        }
+        parent.NodeNew(u"Property");  // no id
+    };
+    auto document = NewBackupDocument();
+    TWideXmlNode& scanned = *document->Root();
+    scanned.SetName(u"SubDir");
+    fill(Parent);
+    fill(scanned);
+    TPropertyIndex index(Parent);
+    for (std::u16string id : {u"path", u"KEY", u"CAF\u00e9", u"\U00010428X", u"", u"Pat", u"Paths", u"new", u"NEW",
+                              u"key", u"PATH"}) {
+        TWideXmlNode* found = index.Find(id);
+        TWideXmlNode& written = WritePropertyElement(index, id, Text(u"STRING", u"v" + id), false);
+        WritePropertyElement(scanned, id, Text(u"STRING", u"v" + id), false);
+        EXPECT_EQ(Parent.WriteToString(), scanned.WriteToString()) << Utf16ToUtf8(id);
+        EXPECT_TRUE(!found || found == &written) << Utf16ToUtf8(id);
+    }
+    EXPECT_EQ(Parent.Nodes(2)->AttributeByName(u"value"), u"old PATH");
+    EXPECT_EQ(Parent.NodeCount(), 10);
 }
 
 TEST_F(PropertyElementTest, ValuesAreEscapedByTheWriter) {

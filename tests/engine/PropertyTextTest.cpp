@@ -96,6 +96,33 @@ TEST(PropertyTextTest, ExpandSzDropsOnlyControlCharacters) {
     EXPECT_EQ(FilterExpandSzText(u""), u"");
 }
 
+// One character among plain ones, wherever the quick pass's blocks begin or end,
+// is named at its position; the characters at the edges of the plain range pass.
+TEST(PropertyTextTest, XmlTextProblemAtEveryPosition) {
+    struct Row {
+        char16_t C;
+        const char* Named;  // nullptr: no problem
+        TLineControls Lines = TLineControls::lcAllowed;
+    };
+    const Row rows[] = {
+        {0x20, nullptr},    {0xD7FF, nullptr},  {0xE000, nullptr},  {0xFFFD, nullptr}, {0x09, nullptr},
+        {0x0A, "U+000A", TLineControls::lcRefused}, {0x00, "U+0000"},   {0x1F, "U+001F"},  {0xD800, "U+D800"},
+        {0xDFFF, "U+DFFF"}, {0xFFFE, "U+FFFE"}, {0xFFFF, "U+FFFF"},
+    };
+    for (const Row& row : rows)
+        for (size_t size : {1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 64, 65})
+            for (size_t at : {size_t(0), size / 2, size - 1}) {
+                std::u16string text(size, u'a');
+                text[at] = row.C;
+                const std::string expected = row.Named ? std::string("the character ") + row.Named + " at position " +
+                                                             std::to_string(at + 1) +
+                                                             ", which cannot be written to the backup file"
+                                                       : "";
+                EXPECT_EQ(Utf16ToUtf8(XmlTextProblem(text, row.Lines)), expected) << size << " " << at;
+            }
+    EXPECT_EQ(XmlTextProblem(std::u16string(20, u'a') + u"\U0001F600", TLineControls::lcRefused), u"");  // a pair
+}
+
 TEST(PropertyTextTest, IPSecurityTextRoundTrip) {
     struct Row {
         TIPSecurityText Value;

@@ -59,6 +59,20 @@ TEST(PropertyValuesTest, ValueToTextByType) {
         EXPECT_EQ(text.Value, row.ExpectedValue);
         EXPECT_EQ(text.Items, row.ExpectedItems);
     }
+    // The same into one reused text, in both orders and after a list that raised
+    // half-way: nothing of an earlier value stays.
+    TPropertyText reused;
+    auto check = [&](const Row& row) {
+        PropertyValueToText(row.Type, row.Value, reused);
+        EXPECT_EQ(reused.Type, row.ExpectedType);
+        EXPECT_EQ(reused.Value, row.ExpectedValue);
+        EXPECT_EQ(reused.Items, row.ExpectedItems);
+    };
+    for (const auto& row : rows) check(row);
+    for (auto row = std::rbegin(rows); row != std::rend(rows); ++row) {
+        EXPECT_THROW(PropertyValueToText(u"LIST", Array({TOleVariant(u"a"), TextArray({u"b"})}), reused), EOleSysError);
+        check(*row);
+    }
 }
 
 TEST(PropertyValuesTest, ValuesOfTheWrongKindRaise) {
@@ -95,6 +109,34 @@ TEST_F(PropertyNodeTest, ReusedListHasItsItemsReplaced) {
     ASSERT_EQ(element->NodeCount(), 1);
     EXPECT_EQ(element->Nodes(0)->AttributeByName(u"value"), u":82:");
     EXPECT_EQ(element->AttributeByName(u"id"), u"ServerBindings");
+}
+
+// Appending without a lookup gives what the lookup gives on an empty parent, with
+// one index's texts reused from property to property; a refused one adds nothing.
+TEST_F(PropertyNodeTest, AppendedPropertiesMatchLookedUpOnes) {
+    struct Row {
+        std::u16string Id, Type;
+        TOleVariant Value;
+        bool Inherit;
+    };
+    const Row rows[] = {
+        {u"ServerBindings", u"LIST", TextArray({u"10.0.0.1:443:caf\u00e9", u":80:"}), false},
+        {u"ServerComment", u"STRING", TOleVariant(u"x"), false},
+        {u"HttpErrors", u"LIST", TextArray({}), false},
+        {u"\u00c9tat", u"", TOleVariant(), true},
+        {u"SSLCertHash", u"BINARY", Array({TOleVariant(int32_t(7))}), false},
+    };
+    auto document = NewBackupDocument();
+    TWideXmlNode& looked = *document->Root();
+    looked.SetName(u"SubDir");
+    TPropertyIndex index(Parent);
+    for (const Row& row : rows) {
+        AppendPropertyNode(index, row.Id, row.Type, row.Value, row.Inherit);
+        WritePropertyNode(looked, row.Id, row.Type, row.Value, row.Inherit);
+        EXPECT_THROW(AppendPropertyNode(index, u"Bad", u"STRING", TOleVariant(u"a\u0001"), false), EPropertyValueError);
+        EXPECT_THROW(AppendPropertyNode(index, u"Bad", u"LIST", TOleVariant(int32_t(1)), false), EOleSysError);
+    }
+    EXPECT_EQ(Parent.WriteToString(), looked.WriteToString());
 }
 
 TEST_F(PropertyNodeTest, TextToValueByType) {

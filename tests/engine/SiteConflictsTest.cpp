@@ -301,6 +301,18 @@ TEST_F(SiteConflictsTest, ListsSplitAtTheFirstEquals) {
     EXPECT_EQ(destination, (TSiteList{u"1=Default Web Site", u"2=Intranet"}));
 }
 
+// A backup's sites are found by path ignoring case; of two with one path, the first.
+TEST_F(SiteConflictsTest, ListsTakeTheFirstSiteOfAPathIgnoringCase) {
+    WriteBackupFile(BackupXml(Site("7", "First") + Site("7", "Second") + Site("Ab", "Mixed") + Site("aB", "Other") +
+                              Site("\xc3\x89", "Accent") + Site("\xc3\xa9", "Small")));
+    auto tree = TreeOfFile();
+    TSiteList all, selected;
+    ListBackupSites(*tree, all, selected);
+    const TSiteList expected{u"7=First", u"7=First", u"Ab=Mixed", u"aB=Mixed", u"\u00c9=Accent", u"\u00e9=Accent"};
+    EXPECT_EQ(all, expected);
+    EXPECT_EQ(selected, expected);
+}
+
 TEST(RewriteAppRootTest, PrefixFollowedBySlashOrEnd) {
     const std::pair<std::u16string, std::u16string> rows[] = {
         {u"/LM/W3SVC/1/Root", u"/LM/W3SVC/7/Root"},   {u"/lm/w3svc/1/root", u"/LM/W3SVC/7/root"},

@@ -5,6 +5,7 @@
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "platform/OleVariant.h"
+#include "platform/base/CaseFold.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 
 namespace orvex {
 namespace {
@@ -409,6 +411,43 @@ TEST_F(WebBackupTest, ManySitesReadOnThreadsAsOnOne) {
     EXPECT_EQ(threads.InfoLog.size(), 4u);
     EXPECT_NE(threads.File.find("siteName=\"Site 70\""), std::string::npos);
     EXPECT_NE(threads.File.find("path=\"dir2\""), threads.File.rfind("path=\"dir2\""));
+}
+
+// A key backed up into an element that already held properties updates the first
+// element of each id, in whatever case, in place and appends the others: each id
+// then reads as in a fresh element, and none is there twice.
+TEST_F(WebBackupTest, BackupIntoAnElementThatHeldPropertiesUpdatesThemInPlace) {
+    auto document = NewBackupDocument();
+    TWideXmlNode& fresh = *document->Root()->NodeNew(u"SubDir");
+    TWideXmlNode& held = *document->Root()->NodeNew(u"SubDir");
+    for (std::u16string id : {u"serverbindings", u"SERVERCOMMENT", u"ServerComment", u"NotAProperty"}) {
+        TWideXmlNode& element = *held.NodeNew(u"Property");
+        element.AttributeAdd(u"id", id);
+        element.AttributeAdd(u"type", u"LIST");
+        element.AttributeAdd(u"value", u"old");
+        element.NodeNew(u"Item")->AttributeAdd(u"value", u"old item");
+    }
+    ASSERT_TRUE(BackupDirectory(u"localhost", u"W3SVC/1", fresh, false));
+    ASSERT_TRUE(BackupDirectory(u"localhost", u"W3SVC/1", held, false));
+    // The first element of each id or path (ignoring case), all of it but its id.
+    auto firsts = [](const TWideXmlNode& node) {
+        std::map<std::u16string, std::u16string> contents;
+        for (int i = 0; i < node.NodeCount(); ++i) {
+            const TWideXmlNode& e = *node.Nodes(i);
+            std::u16string text = e.Name() + u"|" + e.AttributeByName(u"type") + u"|" + e.AttributeByName(u"value") +
+                                  u"|" + e.AttributeByName(u"Inherit");
+            for (int j = 0; j < e.NodeCount(); ++j) text += u"|" + e.Nodes(j)->AttributeByName(u"value");
+            contents.try_emplace(CaseFoldedKey(e.AttributeByName(u"id") + e.AttributeByName(u"path")), text);
+        }
+        return contents;
+    };
+    auto expected = firsts(fresh), got = firsts(held);
+    EXPECT_EQ(got.erase(u"notaproperty"), 1u);
+    EXPECT_EQ(got, expected);
+    EXPECT_GT(expected.size(), 20u);
+    EXPECT_EQ(held.NodeCount(), fresh.NodeCount() + 2);
+    EXPECT_EQ(held.Nodes(1)->AttributeByName(u"value"), u"Default Web Site");
+    EXPECT_EQ(held.Nodes(2)->NodeCount(), 1);  // the second of its id stays as it was
 }
 
 TEST_F(WebBackupTest, MachineWithoutIis6Provider) {

@@ -173,6 +173,44 @@ TEST_F(WebRestoreTest, CreatesMissingObjectsAndHintsForAnOrphanDirectory) {
     EXPECT_EQ(Sink.InfoLog.size(), 2u);
 }
 
+// Objects of one class whose properties come in other orders, in other cases and
+// among ids their class does not support (one that another class supports at the
+// same position) restore the machine the file in one order restores.
+TEST_F(WebRestoreTest, PropertyOrderAndCaseDoNotChangeWhatIsRestored) {
+    auto site = [](const std::string& n, const std::string& inner) {
+        return SubDir(n, "IIsWebServer", inner, "Site " + n);
+    };
+    const std::string comment = Prop("ServerComment", "STRING", "Shared");
+    const std::string timeout = Prop("ConnectionTimeout", "INTEGER", "77");
+    const std::string start = Prop("ServerAutoStart", "BOOLEAN", "False");
+    const std::string bindings = ListProp("ServerBindings", {":91:", ":92:"});
+    const std::string root =
+        SubDir("ROOT", "IIsWebVirtualDir", Prop("Path", "STRING", "C:\\www") + Prop("AccessFlags", "INTEGER", "513"));
+    const std::string all = comment + timeout + start + bindings;
+    const std::string ordered = site("9", all + root) + site("10", all) + site("11", all);
+    const std::string shuffled =
+        site("9", all + root) +
+        site("10", Prop("Path", "STRING", "C:\\site") + Prop("SERVERCOMMENT", "STRING", "Shared") + bindings +
+                       Prop("NotAProperty", "STRING", "x") + Prop("connectiontimeout", "INTEGER", "77") + start) +
+        site("11", ListProp("serverBindings", {":91:", ":92:"}) + start + Prop("Path", "STRING", "C:\\site") + timeout +
+                       Prop("servercomment", "STRING", "Shared"));
+    auto restore = [&](const std::string& sites) {
+        MakeMachine(u"localhost", [](TMachineState&) {});
+        WriteBackupFile(BackupFile(Machine("B", sites)));
+        auto tree = TreeOfFile();
+        Sink.Lines.clear();
+        Restore(*tree);
+        EXPECT_EQ(Red(), Lines{});
+        const size_t written = Restored(clLogGreen).size();
+        EXPECT_TRUE(BackupMachine(u"After", u"localhost"));
+        auto document = LoadBackupDocument();
+        return std::pair(FindMachineElement(MachinesElement(*document), u"After")->WriteToString(), written);
+    };
+    const auto expected = restore(ordered);
+    EXPECT_EQ(restore(shuffled), expected);
+    EXPECT_EQ(expected.second, 4u + 4 * 3 + 2);  // the new keys, the sites' properties, ROOT's
+}
+
 TEST_F(WebRestoreTest, BindingAddressesAreCheckedButWritten) {
     WriteBackupFile(BackupFile(Machine(
         "B", SubDir("9", "IIsWebServer",
