@@ -340,6 +340,7 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
         InstallDefaultMachine(folder);
     }
     auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
+    machine->MarkSeenByOperation();  // the running operation goes on with the state just read
     gSeenFolders.insert(key);
     gOpenMachines[key] = machine;
     gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);

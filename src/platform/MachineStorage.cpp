@@ -561,20 +561,25 @@ std::vector<std::string> WriteSites(const std::filesystem::path& folder, const s
     std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
     const size_t workers = WorkersFor(sites.size());
     std::vector<TAtomicWrites> batches(workers);
-    std::vector<std::exception_ptr> failures(workers);
+    // Each worker's failure with the position of the site it stopped at: the first
+    // in the sites' order is raised, the one a single thread would meet.
+    std::vector<std::pair<size_t, std::exception_ptr>> failures(workers);
     std::vector<std::string> files(sites.size());
     RunOnWorkers(workers, [&](size_t worker, size_t) {
+        size_t i = worker;
         try {
-            for (size_t i = worker; i < sites.size(); i += workers)
+            for (; i < sites.size(); i += workers)
                 files[i] = WriteSite(folder, *sites[i], batches[worker]);
             batches[worker].Sync();
         } catch (...) {
-            failures[worker] = std::current_exception();
+            failures[worker] = {i, std::current_exception()};
         }
     });
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);  // the batches take their temporaries away
+    const auto first = std::min_element(failures.begin(), failures.end(), [](const auto& a, const auto& b) {
+        return a.second && (!b.second || a.first < b.first);
+    });
+    if (first->second)
+        std::rethrow_exception(first->second);  // the batches take their temporaries away
     for (TAtomicWrites& batch : batches)
         batch.Commit();
     return files;

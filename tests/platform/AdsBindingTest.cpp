@@ -215,3 +215,17 @@ TEST_F(AdsBinding, SchemaBindsFollowCloseMachines) {
     EXPECT_THROW(Bind(u"IIS://Web2/Schema/ServerComment"), EMachineFilesError);
     EXPECT_EQ(ErrorOf([] { Bind(u"IIS://Web3/Schema/ServerComment"); }), hr::ServerUnavailable);
 }
+
+// Only metabase objects of a machine without planted faults are read on several
+// threads: a fault that fires a number of times meets the calls in their order.
+TEST_F(AdsBinding, OnlyMetabaseObjectsOfMachinesWithoutFaultsAreReadOnThreads) {
+    MakeMachine(u"FAULTY", [](TMachineState&) {});
+    WriteFaults("FAULTY", "Get|W3SVC/1|ServerComment|0x80070005|0|2\n");
+    const std::pair<std::u16string, bool> rows[] = {
+        {u"IIS://localhost/W3SVC", true},   {u"IIS://localhost", true},
+        {u"IIS://localhost/Schema", false}, {u"IIS://localhost/Schema/IIsWebServer", false},
+        {u"IIS://FAULTY/W3SVC", false},
+    };
+    for (const auto& [name, threads] : rows)
+        EXPECT_EQ(MayReadOnThreads(Bind(name)), threads) << Utf16ToUtf8(name);
+}

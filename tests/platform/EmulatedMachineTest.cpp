@@ -187,5 +187,67 @@ TEST_F(EmulatedMachine, NormalExitWritesWhatAnOperationChanged) {
     }
 }
 
+// The machine a name last gave (kept per thread for the schema binds) is given
+// again only while no machine was made or forgotten and the machines folder stays.
+TEST_F(EmulatedMachine, AMachineAsItStandsFollowsMadeAndForgottenMachines) {
+    const auto commentOf = [](const std::shared_ptr<TEmulatedMachine>& machine) {
+        return machine->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText();
+    };
+    const auto makeWeb2 = [&](std::u16string comment) {
+        MakeMachine(u"WEB2", [&](TMachineState& state) {
+            state.Metabase->Find(u"W3SVC/1")->SetValue(u"ServerComment", std::move(comment));
+        });
+    };
+    const std::shared_ptr<TEmulatedMachine> first = OpenMachineAsItStands(u"WEB2");
+    OpenMachineAsItStands(u"");
+    EXPECT_EQ(OpenMachineAsItStands(u"WEB2"), first);
+    makeWeb2(u"Made again");
+    const std::shared_ptr<TEmulatedMachine> made = OpenMachineAsItStands(u"WEB2");
+    EXPECT_NE(made, first);
+    EXPECT_EQ(commentOf(made), u"Made again");
+    CloseMachines();
+    EXPECT_NE(OpenMachineAsItStands(u"WEB2"), made);
+    const std::string machines = Folder().string();
+    std::filesystem::create_directory(Folder() / "other");
+    setenv("ORVEX_MACHINES", (Folder() / "other").c_str(), 1);
+    makeWeb2(u"In another folder");
+    EXPECT_EQ(commentOf(OpenMachineAsItStands(u"WEB2")), u"In another folder");
+    setenv("ORVEX_MACHINES", machines.c_str(), 1);
+    EXPECT_EQ(commentOf(OpenMachineAsItStands(u"WEB2")), u"Made again");
+}
+
+// Within an operation a machine is looked at on disk once, whether it was open
+// before or is first read in it: a change another program makes meanwhile is seen
+// by the next operation, and outside one at once.
+TEST_F(EmulatedMachine, AnOperationReadsOneStateOfAMachine) {
+    const std::filesystem::path site = Folder() / "WEB2" / "Sites" / "1.xml";
+    std::u16string was = u"Default Web Site";
+    const auto writtenByOther = [&](const std::u16string& comment) {
+        std::string text = Read(site);
+        text.replace(text.find(Utf16ToUtf8(was)), was.size(), Utf16ToUtf8(comment));
+        std::ofstream(site.string() + ".new", std::ios::binary) << text;
+        std::filesystem::rename(site.string() + ".new", site);
+    };
+    for (const bool openBefore : {false, true}) {
+        CloseMachines();
+        if (openBefore) {
+            EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), was);
+        }
+        {
+            TMachineOperation operation;
+            EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), was);
+            writtenByOther(openBefore ? u"Second" : u"First");
+            EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), was);
+            TMachineOperation nested;
+            EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), was);
+        }
+        was = openBefore ? u"Second" : u"First";
+        TMachineOperation next;
+        EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), was);
+    }
+    writtenByOther(u"Outside");
+    EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Outside");
+}
+
 } // namespace
 } // namespace orvex::testing

@@ -302,3 +302,25 @@ TEST_F(MachineStorage, ManySiteFilesReadBackAndTheFirstDamagedIsNamed) {
                                              "\" is damaged: it holds site \"6\"");
     }
 }
+
+// Site files written several at once: of two that cannot be replaced, the first
+// in the machine's order is the one named, whichever thread met it, and the main
+// file stays as it was.
+TEST_F(MachineStorage, OfTwoSiteFilesThatCannotBeWrittenTheFirstIsNamed) {
+    const std::filesystem::path folder = Folder() / "MANY";
+    CreateMachine(u"MANY", BuildLargeMachineState(u"MANY", 40, 1));
+    const TMachineState state = LoadMachineState(folder);
+    for (const auto& site : state.Metabase->Find(u"W3SVC")->Children())
+        site->SetValue(u"ServerComment", std::u16string(u"Changed"));
+    const std::string main = Read(folder / "Metabase.xml");
+    for (const char* file : {"Sites/2.xml", "Sites/5.xml"})  // on different threads when there are two
+        std::filesystem::permissions(folder / file, std::filesystem::perms::owner_read);
+    try {
+        SaveMachineMetabase(folder, *state.Metabase);
+        ADD_FAILURE();
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find((folder / "Sites" / "2.xml").string() + "\""), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(Read(folder / "Metabase.xml"), main);
+}

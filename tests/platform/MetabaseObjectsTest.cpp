@@ -1,6 +1,9 @@
 #include "platform/MetabaseObjects.h"
 
+#include "platform/Metabase.h"
+#include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
+#include "platform/base/AsciiText.h"
 
 #include "MachineTestSupport.h"
 
@@ -31,6 +34,18 @@ std::u16string Joined(const TOleVariant& value) {
     std::u16string text;
     for (const TOleVariant& item : value.AsArray())
         text += item.ToText() + u";";
+    return text;
+}
+
+// A value as text, objects only by their kind: for comparing answers.
+std::u16string Described(const TOleVariant& value) {
+    if (value.IsObject())
+        return u"<object>";
+    if (!value.IsArray())
+        return value.ToText();
+    std::u16string text;
+    for (const TOleVariant& item : value.AsArray())
+        text += Described(item) + u";";
     return text;
 }
 
@@ -257,4 +272,72 @@ TEST_F(MetabaseObjects, UnsupportedSyntaxesReadAsObjects) {
     EXPECT_EQ(map[0].Property(u"MimeType").AsText(), u"text/html");
     const TOleVariant acl = Bind(u"IIS://localhost/W3SVC").Call(u"Get", u"AdminACL");
     EXPECT_EQ(acl.Property(u"Owner").AsText(), u"BUILTIN\\Administrators");
+}
+
+// One object asked for its class's properties in their order, backwards, in another
+// case, between properties of other classes:
+// every answer is the one an object asked for that property alone gives. Also for
+// a key that is only pending.
+TEST_F(MetabaseObjects, PropertiesAskedInAnyOrderAnswerAsAlone) {
+    const TOleVariant w3 = Bind(u"IIS://localhost/w3svc");
+    const std::u16string paths[] = {u"",        u"w3svc/1/ROOT", u"w3svc/AppPools/IntranetPool",
+                                    u"MimeMap", u"w3svc",        u"w3svc/1", u"*"};
+    for (const std::u16string& path : paths) {
+        SCOPED_TRACE(Utf16ToUtf8(path));
+        const auto fresh = [&] {  // "*": a site that "SetInfo" would create
+            return path == u"*" ? w3.Call(u"Create", u"IIsWebServer", u"7") : Bind(u"IIS://localhost/" + path);
+        };
+        const TClassDef& cls = *FindClassDef(fresh().Property(u"Class").AsText());
+        std::vector<std::u16string> names;
+        const auto inClass = [&](std::u16string_view name) {
+            return std::any_of(names.begin(), names.end(), [&](const auto& n) { return SameAsciiText(n, name); });
+        };
+        for (const auto* list : {&cls.Mandatory, &cls.Optional})
+            for (std::u16string_view name : *list)
+                if (FindPropertyDef(name) && !inClass(name))
+                    names.emplace_back(name);
+        ASSERT_EQ(ClassPropertyDefs(cls).size(), names.size());
+        const auto answer = [](const TOleVariant& object, const std::u16string& name) {  // as a backup asks
+            const bool inherit = object.Call(u"GetPropertyAttribObj", name).Property(u"IsInherit").AsBoolean();
+            return Described(object.Call(u"Get", name)) + (inherit ? u" (inherited)" : u"");
+        };
+        std::vector<std::pair<std::u16string, std::u16string>> asked;  // name, answer alone
+        for (const std::u16string& name : names)
+            asked.emplace_back(name, answer(fresh(), name));
+        const TOleVariant object = fresh();
+        for (const auto& [name, alone] : asked)
+            EXPECT_EQ(answer(object, name), alone) << Utf16ToUtf8(name);
+        for (auto it = asked.rbegin(); it != asked.rend(); ++it)
+            EXPECT_EQ(answer(object, AsciiLowerCase(it->first)), it->second) << Utf16ToUtf8(it->first);
+        for (size_t i = 0; i < asked.size(); ++i) {
+            const TPropertyDef& other = AllPropertyDefs()[i * 7 % AllPropertyDefs().size()];
+            if (!inClass(other.Name)) {
+                EXPECT_EQ(ErrorOf([&] { object.Call(u"Get", other.Name); }), hr::AdsPropertyNotSupported)
+                    << Utf16ToUtf8(other.Name);
+            }
+            EXPECT_EQ(answer(object, AsciiUpperCase(asked[i].first)), asked[i].second) << Utf16ToUtf8(asked[i].first);
+        }
+    }
+}
+
+// A bound object finds its key again once any key was removed: it stays valid
+// when another key goes, and fails cleanly once its own key is gone.
+TEST_F(MetabaseObjects, BoundObjectsOutliveTheRemovalOfOtherKeys) {
+    const TOleVariant root = Bind(u"IIS://localhost/w3svc/1/ROOT");
+    const TOleVariant site = Bind(u"IIS://localhost/w3svc/2");
+    EXPECT_EQ(site.Call(u"Get", u"ServerComment").AsText(), u"Intranet");
+    EXPECT_EQ(root.Call(u"Get", u"Path").AsText(), u"C:\\Inetpub\\wwwroot");
+    TMetabase& metabase = *OpenMachine(u"")->Metabase();
+    for (const char16_t* gone : {u"W3SVC/1/ROOT/images", u"W3SVC/2"})
+        metabase.Find(gone)->Parent()->RemoveChild(*metabase.Find(gone));
+    EXPECT_EQ(root.Call(u"Get", u"Path").AsText(), u"C:\\Inetpub\\wwwroot");
+    EXPECT_EQ(root.Call(u"Get", u"AccessFlags").AsInteger(), 513);
+    EXPECT_EQ(ErrorOf([&] { site.Call(u"Get", u"ServerComment"); }), hr::PathNotFound);
+    EXPECT_EQ(ErrorOf([&] { site.Call(u"GetPropertyAttribObj", u"ServerComment"); }), hr::PathNotFound);
+    EXPECT_EQ(ErrorOf([&] { site.Call(u"Put", u"ServerComment", u"x"); }), hr::PathNotFound);
+    // A key of that name made again is the one the object finds.
+    const TOleVariant again = Bind(u"IIS://localhost/w3svc").Call(u"Create", u"IIsWebServer", u"2");
+    again.Call(u"Put", u"ServerComment", u"Again");
+    again.Call(u"SetInfo");
+    EXPECT_EQ(site.Call(u"Get", u"ServerComment").AsText(), u"Again");
 }

@@ -1,9 +1,12 @@
 #include "platform/Metabase.h"
 
 #include "platform/MetabaseSchema.h"
+#include "platform/base/AsciiText.h"
+#include "platform/base/Utf.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -125,4 +128,90 @@ TEST(Metabase, ManyChildrenAndRemovals) {
     EXPECT_EQ(copy->Find(u"w3svc/4999/ROOT")->Parent()->Name(), u"4999");
     EXPECT_NE(copy->Find(u"w3svc/4999"), metabase.Find(u"w3svc/4999"));
     EXPECT_EQ(copy->Find(u"W3SVC")->FindValue(u"accessflags")->AsInteger(), 513);
+}
+
+// A key's values set, removed and set again in a mixed order, asked in any case,
+// against a plain search: ids sharing a hash (the same length, first and last four
+// characters), differing only in case or beyond ASCII, more than the 64 quick bits.
+TEST(Metabase, ValueLookupsMatchAPlainSearch) {
+    std::vector<std::u16string> ids = {u"\u00E9t\u00E9", u"\u00C9t\u00C9", u"Path", u"p"};
+    for (char16_t c = u'a'; c <= u'z'; ++c) {
+        ids.push_back(std::u16string(u"Auth") + c + u"xFlags");
+        ids.push_back(std::u16string(u"Id") + c + char16_t(u'0' + c % 10));
+    }
+    for (int i = 0; i < 40; ++i)
+        ids.push_back(u"Many" + std::u16string(1, char16_t(u'A' + i)) + u"Values");
+    ASSERT_EQ(TAsciiNameHash()(u"AuthaxFlags"), TAsciiNameHash()(u"AuthzxFlags"));
+    uint32_t seed = 7;
+    const auto next = [&](uint32_t bound) { return (seed = seed * 1103515245u + 12345u) / 65536u % bound; };
+    const auto recased = [&](std::u16string id) {
+        for (char16_t& c : id)
+            c = next(2) ? AsciiUpper(c) : AsciiLower(c);
+        return id;
+    };
+    TMetaObject key(u"1", u"IIsWebServer");
+    std::vector<std::pair<std::u16string, int>> plain;
+    const auto same = [](std::u16string_view id) { return [id](const auto& e) { return SameAsciiText(e.first, id); }; };
+    for (int step = 0; step < 1500; ++step) {
+        const std::u16string id = recased(ids[next(uint32_t(ids.size()))]);
+        if (next(4) == 0) {
+            key.RemoveValue(id);
+            std::erase_if(plain, same(id));
+        } else {
+            key.SetValue(id, step);
+            if (const auto it = std::find_if(plain.begin(), plain.end(), same(id)); it != plain.end())
+                it->second = step;
+            else
+                plain.emplace_back(id, step);
+        }
+        if (step % 100 != 99)
+            continue;
+        const std::unique_ptr<TMetaObject> copy = key.Clone();
+        for (const TMetaObject* each : {&key, copy.get()}) {
+            ASSERT_EQ(each->Properties().size(), plain.size());
+            for (size_t i = 0; i < plain.size(); ++i)
+                EXPECT_EQ(each->Properties()[i].first, plain[i].first);
+            for (const std::u16string& asked : ids) {
+                const std::u16string recasedId = recased(asked);
+                const auto it = std::find_if(plain.begin(), plain.end(), same(recasedId));
+                const TOleVariant* found = each->FindValue(recasedId);
+                ASSERT_EQ(found != nullptr, it != plain.end()) << Utf16ToUtf8(recasedId);
+                if (found) {
+                    EXPECT_EQ(found->AsInteger(), it->second) << Utf16ToUtf8(recasedId);
+                }
+            }
+        }
+    }
+}
+
+// Every schema property set by its definition is the one its name finds in any
+// case, and is inherited, or not, exactly as its definition says.
+TEST(Metabase, SchemaPropertiesSetByDefinitionOrByName) {
+    TMetabase metabase;
+    TMetaObject& top = metabase.Root().AddChild(u"W3SVC", u"IIsWebService");
+    TMetaObject& site = top.AddChild(u"1", u"IIsWebServer");
+    TMetaObject& dir = site.AddChild(u"ROOT", u"IIsWebVirtualDir");
+    const std::vector<TPropertyDef>& defs = AllPropertyDefs();
+    constexpr int kNone = 1 << 30;
+    const auto valueOf = [](const TOleVariant* value) { return value ? value->AsInteger() : kNone; };
+    for (int i = 0; i < int(defs.size()); ++i) {
+        i % 2 ? top.SetValue(defs[i], i) : top.SetValue(AsciiLowerCase(defs[i].Name), i);
+        if (i % 3 == 0)
+            site.SetValue(defs[i], -i);
+    }
+    for (int i = 0; i < int(defs.size()); ++i) {
+        const TPropertyDef& def = defs[i];
+        SCOPED_TRACE(Utf16ToUtf8(def.Name));
+        top.SetValue(AsciiUpperCase(def.Name), i);  // the same value again, in the same place
+        ASSERT_NE(top.FindValue(AsciiUpperCase(def.Name)), nullptr);
+        EXPECT_EQ(top.FindValue(def.Name)->AsInteger(), i);
+        const int nearest = i % 3 == 0 ? -i : i;
+        EXPECT_EQ(valueOf(site.EffectiveValue(def)), i % 3 == 0 || def.Inherit ? nearest : kNone);
+        EXPECT_EQ(valueOf(dir.EffectiveValue(def)), def.Inherit ? nearest : kNone);
+        EXPECT_EQ(dir.InheritsValue(def), def.Inherit);
+        EXPECT_EQ(site.InheritsValue(def), def.Inherit && i % 3 != 0);
+        EXPECT_FALSE(top.InheritsValue(def));
+    }
+    EXPECT_EQ(top.Properties().size(), defs.size());
+    EXPECT_EQ(top.Properties()[0].first, AsciiLowerCase(defs[0].Name));  // the first spelling stays
 }

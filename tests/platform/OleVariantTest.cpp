@@ -60,7 +60,17 @@ TEST(OleVariant, KindsAndTextForms) {
     for (const TRow& row : rows) {
         EXPECT_EQ(row.Value.Kind(), row.Kind);
         EXPECT_EQ(row.Value.ToText(), row.Text);
+        // The same into a text that held more, and a text put in place of the value.
+        std::u16string reused = u"an older and longer text";
+        row.Value.ToText(reused);
+        EXPECT_EQ(reused, row.Text);
+        TOleVariant assigned = row.Value;
+        assigned.AssignText(u"x");
+        EXPECT_EQ(assigned, TOleVariant(u"x"));
     }
+    std::u16string kept = u"kept";
+    EXPECT_EQ(CodeOf([&] { TextArray({u"a"}).ToText(kept); }), hr::TypeMismatch);
+    EXPECT_EQ(kept, u"kept");
 }
 
 TEST(OleVariant, WrongKindRaisesTypeMismatch) {
