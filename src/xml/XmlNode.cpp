@@ -440,10 +440,10 @@ void TUtf8XmlNode::WriteAttributeItem(char* out, std::string_view name, std::str
     out += name.size();
     *out++ = '=';
     *out++ = '"';
-    if (length == name.size() + 3 + value.size())
-        std::memcpy(out, value.data(), value.size());  // nothing to escape
-    else
+    if (length != name.size() + 3 + value.size())
         Utf8EscapeInto(out, value);
+    else if (!value.empty())  // nothing to escape; an empty view may have no memory
+        std::memcpy(out, value.data(), value.size());
     out[length - name.size() - 3] = '"';
 }
 
@@ -462,6 +462,20 @@ void TUtf8XmlNode::AttributeAdd(std::string_view name, std::string_view value) {
 void TUtf8XmlNode::AttributesAdd(std::initializer_list<TAttributeText> attributes) {
     for (const TAttributeText& attribute : attributes)
         CheckAttributeName(attribute.Name);
+    // A text from this node's own items would go with the old list when the new
+    // one is made: copies of them all are added instead.
+    for (const TAttributeText& attribute : attributes) {
+        if (FAttributes.Holds(attribute.Name) || FAttributes.Holds(attribute.Value)) {
+            std::vector<std::string> texts;
+            for (const TAttributeText& each : attributes) {
+                texts.emplace_back(each.Name);
+                texts.emplace_back(each.Value);
+            }
+            for (size_t i = 0; i < texts.size(); i += 2)
+                AttributesAdd({{texts[i], texts[i + 1]}});
+            return;
+        }
+    }
     constexpr size_t kMost = 8;
     if (attributes.size() > kMost) {
         for (const TAttributeText& attribute : attributes)

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
 #include <utility>
@@ -115,6 +116,16 @@ std::string_view TxmUTF8StringList::Items(int index) const {
         return {};
     const TSpan span = Spans()[index];
     return std::string_view(Bytes() + span.Offset, span.Length);
+}
+
+bool TxmUTF8StringList::Holds(std::string_view text) const {
+    const std::less<const char*> before;
+    for (int i = 0; i < FCount; ++i) {
+        const std::string_view item = Items(i);
+        if (before(text.data(), item.data() + item.size()) && before(item.data(), text.data() + text.size()))
+            return true;
+    }
+    return false;
 }
 
 void TxmUTF8StringList::SetItems(int index, std::string_view text) {

@@ -39,6 +39,8 @@ public:
     // Swaps two items when both indexes are in range.
     void Exchange(int index1, int index2);
 
+    // True when text lies, at least in part, in one of the items.
+    bool Holds(std::string_view text) const;
     // The item, or empty out of range.
     std::string_view Items(int index) const;
     // Ignored out of range.

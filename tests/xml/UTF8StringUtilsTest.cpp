@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 using namespace orvex;
 
@@ -92,6 +93,52 @@ TEST(EscapingAndQuoting, EscapesEachCharacterOnce) {
     EXPECT_EQ(Utf8EscapeText("a&b<c"), "a&amp;b&lt;c");
     EXPECT_EQ(Utf8EscapeText("&amp;"), "&amp;amp;");
     EXPECT_EQ(Utf8EscapeText("'\">"), "&apos;&quot;&gt;");
+}
+
+// Escaping by table, straight into memory, against the plain rule: each special
+// character at the start, middle and end of ASCII runs of every length, and every byte.
+TEST(EscapingAndQuoting, EscapeIntoAgreesWithThePlainRule) {
+    const auto plain = [](std::string_view text) {
+        std::string out;
+        for (char c : text)
+            out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '\'' ? "&apos;"
+                 : c == '"' ? "&quot;" : std::string(1, c);
+        return out;
+    };
+    std::vector<std::string> texts(1);
+    for (int b = 0; b < 256; ++b)
+        texts[0].push_back(static_cast<char>(b));
+    for (size_t run = 0; run <= 40; ++run)
+        for (const char* special : {"&", "<", ">", "'", "\"", "&amp;", "\xC3\xA9", "\xFF"})
+            for (size_t at : {size_t(0), run / 2, run})
+                texts.push_back(std::string(run, 'a').insert(at, special));
+    for (const std::string& text : texts) {
+        const std::string want = plain(text);
+        ASSERT_EQ(Utf8EscapedLength(text), want.size()) << text;
+        std::string out(want.size() + 1, '#');
+        EXPECT_EQ(Utf8EscapeInto(out.data(), text), out.data() + want.size()) << text;
+        EXPECT_EQ(out, want + '#') << text;  // nothing written past the end
+        EXPECT_EQ(Utf8EscapeText(text), want);
+        EXPECT_EQ(Utf8ResolveEntities(want), text);
+    }
+}
+
+// The shortcut for a stored value holds only where unquoting and resolving
+// would change nothing but the outer quotes.
+TEST(EscapingAndQuoting, PlainQuotedTextOnlyWhereNothingIsToResolve) {
+    const struct {
+        const char* quoted;
+        bool plain;
+    } cases[] = {
+        {"\"abc\"", true}, {"'a\"b'", true}, {"\"\"", true}, {"\"<\xC3\xA9>\"", true},
+        {"\"a&amp;b\"", false}, {"\"&#65;\"", false}, {"'it''s'", false}, {"\"a\"b\"", false},
+        {"\"abc", false}, {"\"abc'", false}, {"\"", false}, {"abc", false}, {"", false},
+    };
+    for (const auto& c : cases) {
+        std::string_view text = "untouched";
+        ASSERT_EQ(Utf8PlainQuotedText(c.quoted, text), c.plain) << c.quoted;
+        EXPECT_EQ(text, c.plain ? Utf8ResolveEntities(Utf8UnquoteText(c.quoted)) : "untouched") << c.quoted;
+    }
 }
 
 TEST(EscapingAndQuoting, ResolvesPredefinedAndCharacterReferences) {

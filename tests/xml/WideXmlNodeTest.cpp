@@ -85,6 +85,29 @@ TEST(WideNode, AttributesThroughTheUtf16Face) {
     EXPECT_EQ(t.root->NodeByAttributeValue(u"item", u"key", u"other"), nullptr);
 }
 
+// Reading into a reused text, by the shortcut for plain stored values or in full
+// for the rest, gives what the reading that returns the text gives; the first of
+// two names alike in all but case is the one found.
+TEST(WideNode, AttributeReadIntoAReusedText) {
+    TWideXmlNode node;
+    node.ParseTag("n a='it''s' b=\"&#65;&amp;\" c=\"plain \xC3\xA9\" d=x f=\"\" g='a\"b' "
+                  "A=\"second\" h=\"\xF0\x9F\x98\x80>\"");
+    ASSERT_EQ(node.AttributeCount(), 8);
+    std::u16string value = u"left over";
+    for (const std::string name : {"a", "b", "c", "d", "f", "g", "h", "A", "C", "missing", "a=", ""}) {
+        const std::u16string wide(name.begin(), name.end());
+        const std::u16string want = node.AttributeByName(wide);
+        const bool found = node.AttributeIndexByName(wide) >= 0;
+        EXPECT_EQ(node.AttributeByName(std::u16string_view(wide), value), found) << name;
+        EXPECT_EQ(value, want) << name;
+        value = u"left over";
+        EXPECT_EQ(node.AttributeByName(std::string_view(name), value), found) << name;
+        EXPECT_EQ(value, want) << name;
+    }
+    EXPECT_EQ(node.AttributeByName(u"A"), u"it's");
+    EXPECT_EQ(node.AttributeByName(u"C"), u"plain \u00E9");
+}
+
 TEST(WideNode, TypedAccess) {
     TWideTree t;
     TWideXmlNode* r = t.root;

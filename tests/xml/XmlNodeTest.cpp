@@ -1,6 +1,8 @@
 #include "xml/XmlNode.h"
 
 #include "TestDocument.h"
+#include "xml/UTF8StringUtils.h"
+#include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
 
 #include <gtest/gtest.h>
@@ -326,6 +328,68 @@ TEST(AttributeAccess, StoredEscapedAndQuoted) {
     EXPECT_EQ(node.AttributeValue(0), "changed");
     node.AttributesClear();
     EXPECT_EQ(node.AttributeCount(), 0);
+}
+
+// Attributes given at once (eight in one block, nine one by one) on a loose node,
+// on nodes a document keeps in pages and on one of a document without pages, then
+// changed: each item as the plain rule writes it, and the same values after a save
+// and a load, and after the document that made the node is gone.
+TEST(AttributeAccess, AddedTogetherAsWhenAddedOneByOne) {
+    const std::string_view v[] = {std::string_view(), "plain", "<start", "mid&dle", "end\"", "'",
+                                  "\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80", "&amp;",
+                                  "a value of forty bytes, then a quote: \""};
+    std::vector<std::pair<std::string, std::string>> model;
+    for (int i = 0; i < 8; ++i)
+        model.emplace_back("a" + std::to_string(i), v[i]);
+    for (int i = 0; i < 9; ++i)
+        model.emplace_back("b" + std::to_string(i), v[8 - i]);
+    const auto expectModel = [](const TUtf8XmlNode& node, const auto& want) {
+        ASSERT_EQ(node.AttributeCount(), static_cast<int>(want.size())) << node.Name();
+        for (int i = 0; i < node.AttributeCount(); ++i) {
+            const auto& [name, value] = want[static_cast<size_t>(i)];
+            EXPECT_EQ(node.AttributePair(i), name + "=\"" + Utf8EscapeText(value) + "\"") << node.Name();
+            EXPECT_EQ(node.AttributeValue(i), value) << node.Name() << " " << name;
+        }
+    };
+    auto doc = std::make_unique<TUtf8XmlDocument>();
+    TUtf8XmlNode* root = doc->Root();
+    root->SetName("root");
+    TUtf8XmlNode* child = root->NodeNew("child");
+    TUtf8XmlNode loose(nullptr, "loose");
+    TTestDocument other;
+    auto changed = model;  // after the later changes below
+    changed[3].second = "changed<";
+    changed.erase(changed.begin());
+    changed.emplace_back("own", "a2=\"&lt;start\"");
+    for (TUtf8XmlNode* node : {root, child, &loose, other.Container.NodeNew("other")}) {
+        node->AttributesAdd({{"a0", v[0]}, {"a1", v[1]}, {"a2", v[2]}, {"a3", v[3]},
+                             {"a4", v[4]}, {"a5", v[5]}, {"a6", v[6]}, {"a7", v[7]}});
+        node->AttributesAdd({});
+        node->AttributesAdd({{"b0", v[8]}, {"b1", v[7]}, {"b2", v[6]}, {"b3", v[5]}, {"b4", v[4]},
+                             {"b5", v[3]}, {"b6", v[2]}, {"b7", v[1]}, {"b8", v[0]}});
+        // An illegal name anywhere among them adds none.
+        EXPECT_THROW(node->AttributesAdd({{"ok", "1"}, {"a b", "2"}}), EXmlError);
+        EXPECT_THROW(node->AttributesAdd({{"c", ""}, {"c", ""}, {"c", ""}, {"c", ""}, {"c", ""},
+                                          {"c", ""}, {"c", ""}, {"c", ""}, {"c=", ""}}),
+                     EXmlError);
+        expectModel(*node, model);
+        node->SetAttributeByName("a3", "changed<");
+        node->AttributeDelete(0);
+        node->AttributeAdd("own", node->Attributes().Items(1));  // lies in the old list
+        expectModel(*node, changed);
+    }
+    TUtf8XmlDocument loaded;
+    loaded.ReadFromString(doc->WriteToString());
+    expectModel(*loaded.Root(), changed);
+    expectModel(*loaded.Root()->Nodes(0), changed);
+    std::unique_ptr<TUtf8XmlNode> kept = root->NodeExtract(child);
+    doc.reset();
+    expectModel(*kept, changed);
+    // Moved into another document, it takes fresh attributes from that one's pages.
+    TUtf8XmlNode* moved = loaded.Root()->Nodes(loaded.Root()->NodeAdd(std::move(kept)));
+    moved->AttributesClear();
+    moved->AttributesAdd({{"x", "<1>"}, {"y", ""}});
+    EXPECT_EQ(moved->WriteInnerTag(), " x=\"&lt;1&gt;\" y=\"\"/");
 }
 
 TEST(AttributeAccess, ParsedItemsReadResolved) {

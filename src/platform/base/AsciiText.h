@@ -22,7 +22,9 @@ template <class Char> constexpr Char AsciiUpper(Char c) {
 // True when a and b are exactly equal, compared as memory: the standard library
 // compares char16_t texts one unit at a time, and names are compared very often.
 inline bool EqualText(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+    // An empty view may have no memory at all, which memcmp must not be given.
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
 }
 
 // True when a and b have the same length and differ only in ASCII letter case.

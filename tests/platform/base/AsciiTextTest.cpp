@@ -25,5 +25,20 @@ TEST(AsciiTextTest, OnlyTheLettersFold) {
                   AsciiLower(u'\u00c4') == u'\u00c4');
 }
 
+// Exact equality is tried before the case rule: neither may stand in for the other,
+// and empty views without memory compare too.
+TEST(AsciiTextTest, ExactComparisonAndTheCaseRuleAgree) {
+    EXPECT_TRUE(EqualText({}, u""));
+    EXPECT_TRUE(SameAsciiText({}, u""));
+    EXPECT_FALSE(EqualText(u"\u0141", u"A"));  // the same low byte
+    EXPECT_FALSE(EqualText(u"abc", u"abd"));
+    EXPECT_TRUE(EqualText(u"ab", std::u16string_view(u"abc", 2)));  // the view's own units only
+    EXPECT_TRUE(SameAsciiText(std::u16string_view(u"AppPoolId"), u"APPPOOLID"));
+    EXPECT_FALSE(SameAsciiText(u"\u0161", u"a"));
+    // A literal counts up to its end, not to a zero inside the other text.
+    EXPECT_FALSE(SameAsciiText(std::u16string_view(u"ab\0", 3), u"AB"));
+    EXPECT_TRUE(SameAsciiText(std::u16string_view(u"ab\0", 3), u"AB\0"));
+}
+
 } // namespace
 } // namespace orvex

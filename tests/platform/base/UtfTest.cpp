@@ -52,3 +52,47 @@ TEST(Utf, AsciiRunsAroundOtherCharacters) {
     EXPECT_EQ(Utf8ToUtf16("abc\xFF"), u"abc\uFFFD");
     EXPECT_EQ(Utf8ToUtf16("abc\xE2\x82"), u"abc\uFFFD\uFFFD");
 }
+
+// The leading ASCII run is copied directly: a run of every length from 0 to 40
+// (so it ends at every place of an eight-byte word), then each kind of sequence,
+// in both directions and into buffers reused from the row before.
+TEST(Utf, AsciiRunOfEveryLengthThenEachKindOfSequence) {
+    struct TRow {
+        std::u16string Utf16;  // for a malformed row: what its bytes read as
+        std::string Utf8;
+        bool WellFormed;
+    };
+    const TRow rows[] = {
+        {u"", "", true}, {u"\u0080", "\xC2\x80", true}, {u"\u07FF", "\xDF\xBF", true},
+        {u"\u0800", "\xE0\xA0\x80", true}, {u"\uFFFF", "\xEF\xBF\xBF", true},
+        {u"\U00010000", "\xF0\x90\x80\x80", true}, {u"\U0010FFFF", "\xF4\x8F\xBF\xBF", true},
+        {std::u16string(1, char16_t(0xD800)), "\xED\xA0\x80", true},  // lone halves
+        {std::u16string(1, char16_t(0xDFFF)), "\xED\xBF\xBF", true},
+        {u"\uFFFD", "\xFF", false}, {u"\uFFFD", "\x80", false}, {u"\uFFFD\uFFFD", "\xC0\xAF", false},
+        {u"\uFFFD\uFFFD", "\xE2\x82", false},  // cut short by the ASCII after it
+        {u"\uFFFD\uFFFD\uFFFD\uFFFD", "\xF4\x90\x80\x80", false},
+    };
+    std::string bytes;
+    std::u16string units;
+    for (size_t run = 0; run <= 40; ++run) {
+        std::string ascii;
+        for (size_t i = 0; i < run; ++i)
+            ascii.push_back(static_cast<char>(0x20 + (i * 7) % 0x60));
+        const std::u16string ascii16(ascii.begin(), ascii.end());
+        for (const TRow& row : rows) {
+            const std::string utf8 = ascii + row.Utf8 + "z";
+            const std::u16string utf16 = ascii16 + row.Utf16 + u"z";
+            const std::string where = std::to_string(run) + " " + utf8;
+            EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << where;
+            Utf8ToUtf16(utf8, units);
+            EXPECT_EQ(units, utf16) << where;
+            EXPECT_EQ(FirstNonAscii(utf8), row.Utf8.empty() ? utf8.size() : run) << where;
+            EXPECT_EQ(IsWellFormedUtf8(utf8), row.WellFormed) << where;
+            if (!row.WellFormed)
+                continue;
+            EXPECT_EQ(Utf16ToUtf8(utf16), utf8) << where;
+            Utf16ToUtf8(utf16, bytes);
+            EXPECT_EQ(bytes, utf8) << where;
+        }
+    }
+}
