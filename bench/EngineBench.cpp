@@ -4,6 +4,10 @@
 // reports its time as a multiple of that load and save (x_load_save) and the peak
 // memory while it ran (peak_MB).
 
+#include "base/EmbeddedResources.h"
+#include "base/Module.h"
+#include "base/NumberText.h"
+#include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/EngineState.h"
@@ -13,10 +17,6 @@
 #include "engine/WebRestore.h"
 #include "platform/DefaultMachine.h"
 #include "platform/EmulatedMachine.h"
-#include "platform/base/EmbeddedResources.h"
-#include "platform/base/Module.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/Utf.h"
 #include "xml/WideXmlDocument.h"
 
 #include <benchmark/benchmark.h>

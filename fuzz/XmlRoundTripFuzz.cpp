@@ -3,7 +3,7 @@
 // bytes load through the UTF-16 face, whose text reads back as that tree, and
 // entity references resolve into a tree that writes and reads back.
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 #include "xml/WideXmlDocument.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"

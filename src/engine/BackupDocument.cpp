@@ -1,14 +1,14 @@
 #include "engine/BackupDocument.h"
 
+#include "base/AsciiText.h"
+#include "base/AtomicFile.h"
+#include "base/CaseFold.h"
+#include "base/Utf.h"
 #include "engine/BackupGrammar.h"
 #include "engine/EngineState.h"
 #include "engine/PropertyText.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/AtomicFile.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/Utf.h"
-#include "xml/XmlStreams.h"
 #include "xml/XmlErrors.h"
+#include "xml/XmlStreams.h"
 
 #include <algorithm>
 #include <filesystem>

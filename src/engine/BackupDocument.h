@@ -2,7 +2,7 @@
 // Loading, saving and creating the backup file, and the cached read-only copy of
 // it that the wizard's trees read.
 
-#include "platform/base/FileLock.h"
+#include "base/FileLock.h"
 #include "xml/WideXmlDocument.h"
 
 #include <memory>

@@ -1,13 +1,13 @@
 #include "engine/BackupFileEdits.h"
 
+#include "base/CaseFold.h"
+#include "base/ExceptionText.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/IIsBinding.h"
 #include "engine/NodeKeys.h"
 #include "engine/ProgressLog.h"
 #include "engine/PropertyText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/ExceptionText.h"
 #include "support/StringUtils.h"
 
 #include <algorithm>

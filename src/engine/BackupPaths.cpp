@@ -1,7 +1,7 @@
 #include "engine/BackupPaths.h"
 
+#include "base/CaseFold.h"
 #include "engine/BackupGrammar.h"
-#include "platform/base/CaseFold.h"
 
 #include <vector>
 

@@ -1,5 +1,7 @@
 #include "engine/Collectors.h"
 
+#include "base/CaseFold.h"
+#include "base/ExceptionText.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/IIsBinding.h"
@@ -8,8 +10,6 @@
 #include "engine/PropertyValues.h"
 #include "engine/SiteConflicts.h"
 #include "platform/MachineFacts.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/ExceptionText.h"
 
 namespace orvex {
 

@@ -1,7 +1,7 @@
 #include "engine/IIsBinding.h"
 
+#include "base/Utf.h"
 #include "platform/AdsBinding.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 

@@ -1,11 +1,11 @@
 #include "engine/LocalMachineFacts.h"
 
+#include "base/CodePage1252.h"
+#include "base/ExceptionText.h"
 #include "engine/EngineHost.h"
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "platform/MachineFacts.h"
-#include "platform/base/CodePage1252.h"
-#include "platform/base/ExceptionText.h"
 
 namespace orvex {
 

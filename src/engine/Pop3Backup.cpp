@@ -1,5 +1,9 @@
 #include "engine/Pop3Backup.h"
 
+#include "base/CaseFold.h"
+#include "base/ExceptionText.h"
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -7,10 +11,6 @@
 #include "engine/ProgressLog.h"
 #include "engine/PropertyValues.h"
 #include "platform/Pop3Admin.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
 
 #include <initializer_list>
 

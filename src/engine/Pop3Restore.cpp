@@ -1,5 +1,11 @@
 #include "engine/Pop3Restore.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/ExceptionText.h"
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
+#include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -12,12 +18,6 @@
 #include "engine/RestoreTree.h"
 #include "engine/SupportedProperties.h"
 #include "platform/Pop3Admin.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
-#include "platform/base/Utf.h"
 
 #include <functional>
 #include <random>

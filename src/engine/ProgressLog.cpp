@@ -1,7 +1,7 @@
 #include "engine/ProgressLog.h"
 
-#include "platform/base/Module.h"
-#include "platform/base/TextFormat.h"
+#include "base/Module.h"
+#include "base/TextFormat.h"
 
 namespace orvex {
 

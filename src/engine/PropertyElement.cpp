@@ -1,10 +1,10 @@
 #include "engine/PropertyElement.h"
 
+#include "base/CaseFold.h"
+#include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/PropertyText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 

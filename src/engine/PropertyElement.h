@@ -3,10 +3,10 @@
 // The conversion from a metabase value happens before (PropertyValues.h), so a
 // failed conversion never leaves a half-written element.
 
+#include "base/Utf.h"
 #include "engine/BackupGrammar.h"
 #include "engine/PropertyText.h"
 #include "platform/Metabase.h"
-#include "platform/base/Utf.h"
 #include "xml/WideXmlNode.h"
 
 #include <string>

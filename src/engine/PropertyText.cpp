@@ -1,9 +1,9 @@
 #include "engine/PropertyText.h"
 
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/Utf.h"
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/NumberText.h"
+#include "base/Utf.h"
 
 #include <charconv>
 

@@ -1,10 +1,10 @@
 #include "engine/PropertyValues.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/NumberText.h"
 #include "engine/BackupGrammar.h"
 #include "engine/PropertyText.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/NumberText.h"
 
 namespace orvex {
 

@@ -1,5 +1,8 @@
 #include "engine/RestoreChecks.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/NumberText.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -7,9 +10,6 @@
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/RestoreTree.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/NumberText.h"
 
 #include <unordered_map>
 

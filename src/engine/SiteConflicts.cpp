@@ -1,5 +1,10 @@
 #include "engine/SiteConflicts.h"
 
+#include "base/CaseFold.h"
+#include "base/ExceptionText.h"
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
+#include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/EngineHost.h"
@@ -7,11 +12,6 @@
 #include "engine/IIsBinding.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
-#include "platform/base/Utf.h"
 
 #include <memory>
 #include <stdexcept>

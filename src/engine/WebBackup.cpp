@@ -1,5 +1,11 @@
 #include "engine/WebBackup.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/ExceptionText.h"
+#include "base/TextFormat.h"
+#include "base/Utf.h"
+#include "base/Workers.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -14,12 +20,6 @@
 #include "platform/AdsBinding.h"
 #include "platform/EmulatedMachine.h"
 #include "platform/Metabase.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/TextFormat.h"
-#include "platform/base/Utf.h"
-#include "platform/base/Workers.h"
 
 #include <atomic>
 #include <exception>

@@ -1,5 +1,9 @@
 #include "engine/WebRestore.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/ExceptionText.h"
+#include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -14,10 +18,6 @@
 #include "engine/SiteConflicts.h"
 #include "engine/SupportedProperties.h"
 #include "platform/EmulatedMachine.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/Utf.h"
 
 #include <algorithm>
 #include <stdexcept>

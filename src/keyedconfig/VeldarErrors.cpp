@@ -1,9 +1,9 @@
 #include "keyedconfig/VeldarErrors.h"
 
+#include "base/TextFormat.h"
+#include "base/Utf.h"
 #include "keyedconfig/VeldarProjectOptions.h"
 #include "keyedconfig/VeldarmarkMessages.h"
-#include "platform/base/TextFormat.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 

@@ -2,8 +2,8 @@
 // The library's one exception class and the routines that build its texts: the
 // three error forms, the detail switches and the file-error text.
 
-#include "platform/base/ExceptionText.h"
-#include "platform/base/TextFormat.h"
+#include "base/ExceptionText.h"
+#include "base/TextFormat.h"
 
 #include <cstdint>
 #include <initializer_list>

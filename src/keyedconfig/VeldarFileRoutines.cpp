@@ -1,11 +1,11 @@
 #include "keyedconfig/VeldarFileRoutines.h"
 
+#include "base/AtomicFile.h"
+#include "base/ExceptionText.h"
+#include "base/SharedFile.h"
+#include "base/Utf.h"
 #include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarKeyTypes.h"
-#include "platform/base/AtomicFile.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/SharedFile.h"
-#include "platform/base/Utf.h"
 
 #include <algorithm>
 #include <cerrno>

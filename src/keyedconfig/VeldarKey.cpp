@@ -1,8 +1,8 @@
 #include "keyedconfig/VeldarKey.h"
 
+#include "base/ExceptionText.h"
+#include "base/TextFormat.h"
 #include "keyedconfig/Veldarmark.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/TextFormat.h"
 #include "xml/XmlStreams.h"
 
 #include <exception>

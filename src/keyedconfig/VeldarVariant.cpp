@@ -1,11 +1,11 @@
 #include "keyedconfig/VeldarVariant.h"
 
+#include "base/AsciiText.h"
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
+#include "base/Utf.h"
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "keyedconfig/XPathText.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
-#include "platform/base/Utf.h"
 #include "xml/XmlValueConversions.h"
 
 namespace orvex {

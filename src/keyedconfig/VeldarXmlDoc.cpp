@@ -1,8 +1,8 @@
 #include "keyedconfig/VeldarXmlDoc.h"
 
+#include "base/TextFormat.h"
 #include "keyedconfig/Veldarmark.h"
 #include "keyedconfig/WideXmlNodeOps.h"
-#include "platform/base/TextFormat.h"
 
 namespace orvex {
 

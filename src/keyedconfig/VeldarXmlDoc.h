@@ -4,6 +4,8 @@
 // nodes by paths given as text or as a list of pieces. A missing node is answered
 // with nullptr (or made on request); a malformed path raises EVeldarException.
 
+#include "base/SharedFile.h"
+#include "base/TextFormat.h"
 #include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarFileRoutines.h"
 #include "keyedconfig/VeldarVariant.h"
@@ -11,8 +13,6 @@
 #include "keyedconfig/WideXmlNodeOps.h"
 #include "keyedconfig/XPathLookup.h"
 #include "keyedconfig/XPathText.h"
-#include "platform/base/SharedFile.h"
-#include "platform/base/TextFormat.h"
 #include "xml/WideXmlDocument.h"
 
 #include <initializer_list>

@@ -1,9 +1,9 @@
 // TVeldarXmlDoc: loading and saving its file and the guarded update cycle.
 
+#include "base/ExceptionText.h"
+#include "base/Utf.h"
 #include "keyedconfig/VeldarXmlDoc.h"
 #include "keyedconfig/Veldarmark.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/Utf.h"
 #include "xml/XmlStreams.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 // TVeldarXmlDoc: the summary schema, validation against it, and the place of new
 // nodes in its order.
 
+#include "base/AsciiText.h"
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
 #include "keyedconfig/VeldarXmlDoc.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
 
 #include <exception>
 

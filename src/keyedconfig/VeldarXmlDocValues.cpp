@@ -1,8 +1,8 @@
 // TVeldarXmlDoc: typed reads and writes by pieces, and document variables.
 
+#include "base/ExceptionText.h"
+#include "base/TextFormat.h"
 #include "keyedconfig/VeldarXmlDoc.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/TextFormat.h"
 
 #include <exception>
 

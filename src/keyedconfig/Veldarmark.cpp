@@ -1,10 +1,10 @@
 #include "keyedconfig/Veldarmark.h"
 
-#include "platform/base/AsciiText.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/Module.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
+#include "base/AsciiText.h"
+#include "base/ExceptionText.h"
+#include "base/Module.h"
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
 
 #include <algorithm>
 #include <exception>

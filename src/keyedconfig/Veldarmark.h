@@ -5,12 +5,12 @@
 // custom folder) answers first, then the branch keybox below the folder named by
 // the environment variable "Veldarmark". Activated keys own their keyed documents.
 
+#include "base/TextFormat.h"
 #include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarKey.h"
 #include "keyedconfig/VeldarKeyTypes.h"
 #include "keyedconfig/VeldarProjectOptions.h"
 #include "keyedconfig/VeldarXmlDoc.h"
-#include "platform/base/TextFormat.h"
 
 #include <functional>
 #include <initializer_list>

@@ -1,6 +1,6 @@
 #pragma once
 // The keyed-configuration library's message table (string-table ids 65120-65183).
-// Its "%s" and "%d" placeholders are filled by FormatTolerant (platform/base/TextFormat.h)
+// Its "%s" and "%d" placeholders are filled by FormatTolerant (base/TextFormat.h)
 // with TMissingValue::StaysVisible.
 
 #include <cstdint>

@@ -4,9 +4,9 @@
 // Root(), the document's root element, and MapOntoSummary(start, absolute, steps),
 // which ties the steps to a summary schema when the document has one.
 
+#include "base/AsciiText.h"
+#include "base/TextFormat.h"
 #include "keyedconfig/XPathWalk.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/TextFormat.h"
 
 #include <string>
 #include <string_view>

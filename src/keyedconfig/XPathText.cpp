@@ -1,9 +1,9 @@
 #include "keyedconfig/XPathText.h"
 
+#include "base/CaseFold.h"
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
 #include "keyedconfig/VeldarmarkMessages.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
 
 #include <charconv>
 #include <cmath>

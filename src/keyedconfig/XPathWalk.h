@@ -2,11 +2,11 @@
 // Walking a parsed path over a node tree, and the path of a node. Written against a
 // small set of node operations so the keyed document and the tests share one walk.
 
+#include "base/NumberText.h"
+#include "base/TextFormat.h"
 #include "keyedconfig/VeldarErrors.h"
 #include "keyedconfig/VeldarmarkMessages.h"
 #include "keyedconfig/XPathText.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/TextFormat.h"
 
 #include <concepts>
 #include <span>

@@ -1,10 +1,10 @@
 #include "platform/AdsBinding.h"
 
+#include "base/AsciiText.h"
+#include "base/Utf.h"
 #include "platform/EmulatedMachine.h"
 #include "platform/MetabaseObjects.h"
 #include "platform/MetabaseSchema.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 

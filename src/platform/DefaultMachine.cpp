@@ -1,10 +1,10 @@
 #include "platform/DefaultMachine.h"
 
+#include "base/Module.h"
+#include "base/NumberText.h"
 #include "platform/MachineFacts.h"
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
-#include "platform/base/Module.h"
-#include "platform/base/NumberText.h"
 
 #include <string_view>
 

@@ -1,11 +1,11 @@
 #include "platform/EmulatedMachine.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/Module.h"
+#include "base/Utf.h"
 #include "platform/DefaultMachine.h"
 #include "platform/MachineStorage.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/Module.h"
-#include "platform/base/Utf.h"
 
 #include <atomic>
 #include <cstdlib>

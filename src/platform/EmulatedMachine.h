@@ -4,10 +4,10 @@
 // local machine (folder "localhost"), which is created from the built-in default
 // machine the first time anything asks for it.
 
+#include "base/FileLock.h"
 #include "platform/MachineFaults.h"
 #include "platform/MachineState.h"
 #include "platform/MachineStorage.h"
-#include "platform/base/FileLock.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,10 +1,10 @@
 #include "platform/MachineFacts.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/CodePage1252.h"
+#include "base/Utf.h"
 #include "platform/EmulatedMachine.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/CodePage1252.h"
-#include "platform/base/Utf.h"
 
 #include <charconv>
 #include <fstream>

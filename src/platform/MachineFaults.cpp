@@ -1,9 +1,9 @@
 #include "platform/MachineFaults.h"
 
+#include "base/AsciiText.h"
+#include "base/Utf.h"
 #include "platform/MachineState.h"
 #include "platform/OleVariant.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/Utf.h"
 #include "xml/UTF8StringUtils.h"
 
 #include <charconv>

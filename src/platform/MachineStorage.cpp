@@ -1,12 +1,12 @@
 #include "platform/MachineStorage.h"
 
+#include "base/AsciiText.h"
+#include "base/AtomicFile.h"
+#include "base/NumberText.h"
+#include "base/Utf.h"
+#include "base/Workers.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/AtomicFile.h"
-#include "platform/base/NumberText.h"
-#include "platform/base/Utf.h"
-#include "platform/base/Workers.h"
 #include "xml/WideXmlDocument.h"
 #include "xml/XmlStreams.h"
 

@@ -1,9 +1,9 @@
 #include "platform/Metabase.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 #include "platform/MetabaseObjects.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
 #include "platform/Metabase.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
 
 #include <array>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "platform/MetabaseSchema.h"
 
+#include "base/AsciiText.h"
 #include "platform/Metabase.h"
 #include "platform/MetabaseValues.h"
-#include "platform/base/AsciiText.h"
 
 #include <charconv>
 #include <unordered_map>

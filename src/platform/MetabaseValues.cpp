@@ -1,6 +1,6 @@
 #include "platform/MetabaseValues.h"
 
-#include "platform/base/AsciiText.h"
+#include "base/AsciiText.h"
 
 namespace orvex {
 

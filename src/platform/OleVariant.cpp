@@ -1,7 +1,7 @@
 #include "platform/OleVariant.h"
 
-#include "platform/base/NumberText.h"
-#include "platform/base/Utf.h"
+#include "base/NumberText.h"
+#include "base/Utf.h"
 
 #include <charconv>
 

@@ -4,7 +4,7 @@
 // administration objects) answers property reads, property writes and method calls
 // by name; names are compared ignoring ASCII case, as IDispatch does.
 
-#include "platform/base/ExceptionText.h"
+#include "base/ExceptionText.h"
 
 #include <cstdint>
 #include <memory>

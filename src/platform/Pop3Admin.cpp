@@ -1,9 +1,9 @@
 #include "platform/Pop3Admin.h"
 
+#include "base/AsciiText.h"
+#include "base/CaseFold.h"
+#include "base/Utf.h"
 #include "platform/EmulatedMachine.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/CaseFold.h"
-#include "platform/base/Utf.h"
 
 namespace orvex {
 

@@ -1,6 +1,6 @@
 #include "support/CmdLineSwitch.h"
 
-#include "platform/base/CommandLine.h"
+#include "base/CommandLine.h"
 #include "support/StringUtils.h"
 
 namespace orvex {

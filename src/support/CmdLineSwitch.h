@@ -1,6 +1,6 @@
 #pragma once
 // The command-line switch test. The command line itself is captured by
-// SetCommandLine (platform/base/CommandLine.h).
+// SetCommandLine (base/CommandLine.h).
 
 #include <string_view>
 

@@ -2,7 +2,7 @@
 // Dates and times as text for log files and file names, written by our own code so
 // that no locale setting changes them.
 
-#include "platform/base/LocalClock.h"
+#include "base/LocalClock.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 #include "support/Dialogs.h"
 #include "support/StringUtils.h"
 

@@ -16,8 +16,8 @@
 // or a container name that is no path name, raises its path error (EVeldarException).
 // The Qt translators over these halves are in support/gui/GuiTextTranslators.h.
 
+#include "base/TextFormat.h"
 #include "keyedconfig/VeldarXmlDoc.h"
-#include "platform/base/TextFormat.h"
 
 #include <initializer_list>
 #include <optional>

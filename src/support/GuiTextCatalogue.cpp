@@ -3,9 +3,9 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "platform/base/EmbeddedResources.h"
-#include "platform/base/Module.h"
-#include "platform/base/Utf.h"
+#include "base/EmbeddedResources.h"
+#include "base/Module.h"
+#include "base/Utf.h"
 #include "support/StringUtils.h"
 #include "support/TextFile.h"
 #include "xml/XmlStreams.h"

@@ -1,8 +1,8 @@
 #include "support/LogFile.h"
 
-#include "platform/base/LocalClock.h"
-#include "platform/base/Module.h"
-#include "platform/base/NumberText.h"
+#include "base/LocalClock.h"
+#include "base/Module.h"
+#include "base/NumberText.h"
 #include "support/DateTimeText.h"
 #include "support/HostInfo.h"
 #include "support/TextFile.h"

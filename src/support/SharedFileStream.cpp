@@ -1,6 +1,6 @@
 #include "support/SharedFileStream.h"
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 
 #include <cstdio>
 #include <filesystem>

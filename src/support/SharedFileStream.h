@@ -2,7 +2,7 @@
 // A file stream whose open states its sharing, with the mode words of the Windows
 // file routines: access in the low two bits, sharing in bits $F0, or the create mode.
 
-#include "platform/base/SharedFile.h"
+#include "base/SharedFile.h"
 
 #include <cstdint>
 #include <stdexcept>

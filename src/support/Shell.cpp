@@ -1,6 +1,6 @@
 #include "support/Shell.h"
 
-#include "platform/base/DesktopLauncher.h"
+#include "base/DesktopLauncher.h"
 #include "support/StringUtils.h"
 
 namespace orvex {

@@ -1,6 +1,6 @@
 #include "support/StringUtils.h"
 
-#include "platform/base/AsciiText.h"
+#include "base/AsciiText.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,8 +1,8 @@
 #include "support/TextFile.h"
 
-#include "platform/base/CodePage1252.h"
-#include "platform/base/LocalClock.h"
-#include "platform/base/Utf.h"
+#include "base/CodePage1252.h"
+#include "base/LocalClock.h"
+#include "base/Utf.h"
 #include "support/DateTimeText.h"
 #include "support/LogFile.h"
 #include "support/SharedFileStream.h"

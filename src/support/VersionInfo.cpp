@@ -1,7 +1,7 @@
 #include "support/VersionInfo.h"
 
-#include "platform/base/CommandLine.h"
-#include "platform/base/NumberText.h"
+#include "base/CommandLine.h"
+#include "base/NumberText.h"
 #include "support/HostInfo.h"
 #include "support/Version.h"
 

@@ -1,12 +1,12 @@
 #include "wizard/BackupTree.h"
 
+#include "base/CaseFold.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineState.h"
 #include "engine/NodeKeys.h"
 #include "engine/SupportedProperties.h"
-#include "platform/base/CaseFold.h"
 
 #include <QIcon>
 #include <QTableWidget>

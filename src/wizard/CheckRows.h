@@ -11,11 +11,7 @@
 #include <string_view>
 #include <vector>
 
-class QDialog;
-
 namespace orvex {
-
-class TMainForm;
 
 enum : int { rcAddress = 0, rcOldValue = 1, rcNewValue = 2 };
 enum : int { kRowFits = 0, kRowMissing = 1 };
@@ -27,10 +23,6 @@ void SetRowText(QTreeWidgetItem& row, int column, std::u16string_view text);
 int RowImage(const QTreeWidgetItem& row);
 void SetRowImage(QTreeWidgetItem& row, int image);
 std::vector<QTreeWidgetItem*> AllRows(const QTreeWidget& list);
-
-// The dialog's controls and those of its replace group from the main window's
-// catalogue, its caption from the keyword named like the dialog.
-void TranslateCheckDialog(TMainForm& mainForm, QDialog& dialog, QWidget& replaceGroup);
 
 // Writes the new value of every row that has one into BackupFileName in one save,
 // each by its key with keySuffix behind it. A row that cannot be written is logged

@@ -1,9 +1,9 @@
 #include "wizard/ErrorSound.h"
 
-#include "platform/base/AtomicFile.h"
-#include "platform/base/EmbeddedResources.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/Utf.h"
+#include "base/AtomicFile.h"
+#include "base/EmbeddedResources.h"
+#include "base/ExceptionText.h"
+#include "base/Utf.h"
 
 #include <QFile>
 #include <QSoundEffect>

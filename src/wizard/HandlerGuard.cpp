@@ -1,7 +1,7 @@
 #include "wizard/HandlerGuard.h"
 
+#include "base/ExceptionText.h"
 #include "engine/ProgressLog.h"
-#include "platform/base/ExceptionText.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 

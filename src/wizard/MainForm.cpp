@@ -1,15 +1,16 @@
 #include "wizard/MainForm.h"
 
+#include "base/Module.h"
 #include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
 #include "engine/SupportedProperties.h"
-#include "platform/base/Module.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 #include "support/VersionInfo.h"
 #include "ui_MainForm.h"
-#include "wizard/CheckDialogs.h"
 #include "wizard/ErrorSound.h"
+#include "wizard/FormCheckIP.h"
+#include "wizard/FormCheckPath.h"
 #include "wizard/HandlerGuard.h"
 #include "wizard/WizardSettings.h"
 

@@ -3,8 +3,8 @@
 
 #include "wizard/MainForm.h"
 
-#include "platform/base/ExceptionText.h"
-#include "platform/base/Module.h"
+#include "base/ExceptionText.h"
+#include "base/Module.h"
 #include "support/Dialogs.h"
 #include "support/GuiText.h"
 #include "support/GuiTextCatalogue.h"
@@ -13,7 +13,7 @@
 #include "support/VersionInfo.h"
 #include "support/gui/GuiTextTranslators.h"
 #include "ui_MainForm.h"
-#include "wizard/AboutForm.h"
+#include "wizard/FormAboutProduct.h"
 
 #include <QFileInfo>
 #include <QGroupBox>

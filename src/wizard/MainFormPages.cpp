@@ -3,17 +3,18 @@
 
 #include "wizard/MainForm.h"
 
+#include "base/ExceptionText.h"
+#include "base/TextFormat.h"
 #include "engine/Collectors.h"
 #include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
-#include "platform/base/ExceptionText.h"
-#include "platform/base/TextFormat.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 #include "support/GuiText.h"
 #include "support/HostInfo.h"
 #include "ui_MainForm.h"
-#include "wizard/CheckDialogs.h"
+#include "wizard/FormCheckIP.h"
+#include "wizard/FormCheckPath.h"
 #include "wizard/WizardSettings.h"
 
 namespace orvex {

@@ -3,15 +3,15 @@
 
 #include "wizard/MainForm.h"
 
+#include "base/CaseFold.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupFileEdits.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineState.h"
-#include "platform/base/CaseFold.h"
 #include "support/Dialogs.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
-#include "wizard/PropertyForm.h"
+#include "wizard/FormProperty.h"
 
 #include <QMenu>
 

@@ -2,20 +2,21 @@
 
 #include "wizard/MainForm.h"
 
+#include "base/CommandLine.h"
+#include "base/Module.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
 #include "engine/WebRestore.h"
-#include "platform/base/CommandLine.h"
-#include "platform/base/Module.h"
 #include "support/CmdLineSwitch.h"
 #include "support/DateTimeText.h"
 #include "support/Dialogs.h"
 #include "support/HostInfo.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
-#include "wizard/CheckDialogs.h"
+#include "wizard/FormCheckIP.h"
+#include "wizard/FormCheckPath.h"
 
 #include <QCoreApplication>
 #include <QTextCursor>

@@ -2,12 +2,12 @@
 
 #include "wizard/MainForm.h"
 
+#include "base/TextFormat.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupFileEdits.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineState.h"
 #include "engine/SiteConflicts.h"
-#include "platform/base/TextFormat.h"
 #include "support/Dialogs.h"
 #include "support/GuiText.h"
 #include "ui_MainForm.h"

@@ -1,8 +1,8 @@
 // The program's entry: the application object, the main window and the two check
 // dialogs, the message loop, and the exit status the command-line mode set.
 
-#include "platform/base/CommandLine.h"
-#include "platform/base/ExceptionText.h"
+#include "base/CommandLine.h"
+#include "base/ExceptionText.h"
 #include "support/Dialogs.h"
 #include "support/LogFile.h"
 #include "support/MultiTypeApp.h"

@@ -1,8 +1,8 @@
 #include "xml/UTF8StringUtils.h"
 
-#include "platform/base/AsciiText.h"
-#include "platform/base/CodePage1252.h"
-#include "platform/base/Utf.h"
+#include "base/AsciiText.h"
+#include "base/CodePage1252.h"
+#include "base/Utf.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
 #include "xml/XmlStreams.h"

@@ -1,8 +1,8 @@
 // Utf8CompareText: text compared ignoring case under the user's locale, through
 // ICU's collator, with printable ASCII compared in place.
 
-#include "platform/base/CaseFold.h"
-#include "platform/base/Utf.h"
+#include "base/CaseFold.h"
+#include "base/Utf.h"
 #include "xml/UTF8StringUtils.h"
 
 #include <unicode/ucol.h>

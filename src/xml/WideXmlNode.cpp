@@ -1,6 +1,6 @@
 #include "xml/WideXmlNode.h"
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 #include "xml/UTF8StringUtils.h"
 
 #include <typeinfo>

@@ -1,7 +1,7 @@
 #include "xml/XmlCodecStream.h"
 
-#include "platform/base/CodePage1252.h"
-#include "platform/base/Utf.h"
+#include "base/CodePage1252.h"
+#include "base/Utf.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
 

@@ -1,6 +1,6 @@
 #include "xml/XmlDocument.h"
 
-#include "platform/base/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlBufferedStreams.h"
 #include "xml/XmlErrors.h"

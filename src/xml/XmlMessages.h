@@ -1,6 +1,6 @@
 #pragma once
 // The XML library's message table. Texts are fixed English and are raised as
-// they stand; "%s" is filled with FormatTolerant (platform/base/TextFormat.h).
+// they stand; "%s" is filled with FormatTolerant (base/TextFormat.h).
 // The number after a text is its id in the program's string table (65184-65231)
 // where the id is fixed.
 //

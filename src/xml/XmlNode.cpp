@@ -1,6 +1,6 @@
 #include "xml/XmlNode.h"
 
-#include "platform/base/TextFormat.h"
+#include "base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"

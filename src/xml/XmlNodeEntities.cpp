@@ -1,5 +1,5 @@
 // Resolution of references to entities declared in the document's DOCTYPE.
-#include "platform/base/TextFormat.h"
+#include "base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"

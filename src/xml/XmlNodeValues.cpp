@@ -1,6 +1,6 @@
 // Typed values of a node, of its named children and of its attributes, and its
 // binary content.
-#include "platform/base/AsciiText.h"
+#include "base/AsciiText.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"

@@ -1,6 +1,6 @@
 #include "xml/XmlParser.h"
 
-#include "platform/base/TextFormat.h"
+#include "base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"

@@ -1,6 +1,6 @@
 #include "xml/XmlStreams.h"
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
 

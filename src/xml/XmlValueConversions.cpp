@@ -1,7 +1,7 @@
 #include "xml/XmlValueConversions.h"
 
-#include "platform/base/AsciiText.h"
-#include "platform/base/TextFormat.h"
+#include "base/AsciiText.h"
+#include "base/TextFormat.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"

@@ -1,8 +1,8 @@
 #include "engine/BackupDocument.h"
 
 #include "TempFolder.h"
+#include "base/Utf.h"
 #include "engine/EngineState.h"
-#include "platform/base/Utf.h"
 #include "xml/XmlErrors.h"
 
 #include <gtest/gtest.h>

@@ -3,12 +3,12 @@
 
 #include "EngineFakes.h"
 #include "TempFolder.h"
+#include "base/Module.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
 #include "platform/DefaultMachine.h"
 #include "platform/EmulatedMachine.h"
-#include "platform/base/Module.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // change in the file or reports its failure; no change is ever lost silently.
 
 #include "BackupFixture.h"
+#include "base/NumberText.h"
 #include "engine/BackupFileEdits.h"
 #include "engine/NodeKeys.h"
 #include "engine/WebBackup.h"
-#include "platform/base/NumberText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // In-memory log sink and host for engine tests.
 
+#include "base/Utf.h"
 #include "engine/EngineHost.h"
-#include "platform/base/Utf.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "engine/ProgressLog.h"
 
 #include "EngineFakes.h"
-#include "platform/base/Module.h"
+#include "base/Module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "engine/PropertyText.h"
 
-#include "platform/base/NumberText.h"
-#include "platform/base/Utf.h"
+#include "base/NumberText.h"
+#include "base/Utf.h"
 
 #include <clocale>
 #include <gtest/gtest.h>

@@ -4,11 +4,11 @@
 // supported-property list.
 
 #include "BackupFixture.h"
+#include "base/EmbeddedResources.h"
+#include "base/Utf.h"
 #include "engine/BackupGrammar.h"
 #include "engine/RestoreTree.h"
 #include "engine/SupportedProperties.h"
-#include "platform/base/EmbeddedResources.h"
-#include "platform/base/Utf.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,9 @@
 #include "engine/SupportedProperties.h"
 
 #include "TempFolder.h"
-#include "platform/base/EmbeddedResources.h"
-#include "platform/base/Module.h"
-#include "platform/base/Utf.h"
+#include "base/EmbeddedResources.h"
+#include "base/Module.h"
+#include "base/Utf.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A private folder per test, removed afterwards; tests run in parallel processes.
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 
 #include <gtest/gtest.h>
 

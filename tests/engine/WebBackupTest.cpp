@@ -2,10 +2,10 @@
 
 #include "BackupFixture.h"
 #include "TimeBudget.h"
+#include "base/CaseFold.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
 #include "platform/OleVariant.h"
-#include "platform/base/CaseFold.h"
 
 #include <gtest/gtest.h>
 

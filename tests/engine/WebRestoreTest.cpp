@@ -1,12 +1,12 @@
 #include "engine/WebRestore.h"
 
 #include "RestoreFixture.h"
+#include "base/NumberText.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
 #include "engine/IIsBinding.h"
 #include "engine/WebBackup.h"
 #include "platform/MachineStorage.h"
-#include "platform/base/NumberText.h"
 #include "platform/MetabaseValues.h"
 
 #include <gtest/gtest.h>

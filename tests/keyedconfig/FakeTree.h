@@ -2,8 +2,8 @@
 // A bare node tree with the node operations of the path walk, standing for a
 // document in the keyed-configuration tests.
 
+#include "base/AsciiText.h"
 #include "keyedconfig/XPathText.h"
-#include "platform/base/AsciiText.h"
 
 #include <memory>
 #include <span>

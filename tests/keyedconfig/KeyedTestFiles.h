@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 
 namespace orvex::fake {
 

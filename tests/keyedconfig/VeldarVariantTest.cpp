@@ -3,7 +3,7 @@
 #include <clocale>
 #include <gtest/gtest.h>
 
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 
 namespace orvex {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RaisedText.h"
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 
 namespace orvex {
 namespace {

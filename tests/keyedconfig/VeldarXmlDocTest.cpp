@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "RaisedText.h"
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 #include "xml/XmlStreams.h"
 
 namespace orvex {

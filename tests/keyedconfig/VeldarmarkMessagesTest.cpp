@@ -1,6 +1,6 @@
 #include "keyedconfig/VeldarmarkMessages.h"
 
-#include "platform/base/TextFormat.h"
+#include "base/TextFormat.h"
 
 #include <gtest/gtest.h>
 

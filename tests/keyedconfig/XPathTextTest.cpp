@@ -5,7 +5,7 @@
 #include <random>
 
 #include "RaisedText.h"
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 
 namespace orvex {
 namespace {

@@ -1,9 +1,9 @@
 #include "platform/EmulatedMachine.h"
 
 #include "MachineTestSupport.h"
+#include "base/NumberText.h"
 #include "platform/MachineStorage.h"
 #include "platform/Pop3Admin.h"
-#include "platform/base/NumberText.h"
 
 #include <sys/stat.h>
 

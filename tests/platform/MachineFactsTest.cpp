@@ -1,6 +1,6 @@
 #include "platform/MachineFacts.h"
 
-#include "platform/base/CodePage1252.h"
+#include "base/CodePage1252.h"
 
 #include "MachineTestSupport.h"
 

@@ -1,13 +1,13 @@
 #pragma once
 // A fresh, empty machines folder for each test (ORVEX_MACHINES points at it).
 
-#include "base/ChildProcess.h"
+#include "../base/ChildProcess.h"
+#include "base/Module.h"
+#include "base/Utf.h"
 #include "platform/AdsBinding.h"
 #include "platform/DefaultMachine.h"
 #include "platform/EmulatedMachine.h"
 #include "platform/OleVariant.h"
-#include "platform/base/Module.h"
-#include "platform/base/Utf.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "platform/MetabaseObjects.h"
 
+#include "base/AsciiText.h"
 #include "platform/Metabase.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
-#include "platform/base/AsciiText.h"
 
 #include "MachineTestSupport.h"
 

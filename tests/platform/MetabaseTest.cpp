@@ -1,8 +1,8 @@
 #include "platform/Metabase.h"
 
+#include "base/AsciiText.h"
+#include "base/Utf.h"
 #include "platform/MetabaseSchema.h"
-#include "platform/base/AsciiText.h"
-#include "platform/base/Utf.h"
 
 #include <gtest/gtest.h>
 

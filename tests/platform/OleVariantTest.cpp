@@ -1,6 +1,6 @@
 #include "platform/OleVariant.h"
 
-#include "platform/base/AsciiText.h"
+#include "base/AsciiText.h"
 
 #include <gtest/gtest.h>
 

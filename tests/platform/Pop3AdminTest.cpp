@@ -1,7 +1,7 @@
 #include "platform/Pop3Admin.h"
 
 #include "MachineTestSupport.h"
-#include "platform/base/AsciiText.h"
+#include "base/AsciiText.h"
 
 using namespace orvex;
 using namespace orvex::testing;

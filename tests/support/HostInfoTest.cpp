@@ -1,6 +1,6 @@
 #include "support/HostInfo.h"
 
-#include "platform/base/Module.h"
+#include "base/Module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "support/LogFile.h"
 
 #include "TestFiles.h"
-#include "platform/base/LocalClock.h"
-#include "platform/base/Module.h"
-#include "platform/base/Utf.h"
+#include "base/LocalClock.h"
+#include "base/Module.h"
+#include "base/Utf.h"
 #include "support/DateTimeText.h"
 
 #include <gtest/gtest.h>

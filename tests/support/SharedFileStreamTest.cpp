@@ -1,7 +1,7 @@
 #include "support/SharedFileStream.h"
 
 #include "TestFiles.h"
-#include "platform/base/Utf.h"
+#include "base/Utf.h"
 
 #include <gtest/gtest.h>
 

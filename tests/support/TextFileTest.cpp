@@ -1,7 +1,7 @@
 #include "support/TextFile.h"
 
 #include "TestFiles.h"
-#include "platform/base/LocalClock.h"
+#include "base/LocalClock.h"
 #include "support/LogFile.h"
 #include "support/SharedFileStream.h"
 

@@ -6,7 +6,7 @@
 
 #include "engine/IIsBinding.h"
 #include "platform/MetabaseValues.h"
-#include "wizard/CheckDialogs.h"
+#include "wizard/FormCheckIP.h"
 
 #include <QTableWidget>
 

@@ -4,7 +4,7 @@
 
 #include "DialogFixture.h"
 
-#include "wizard/CheckDialogs.h"
+#include "wizard/FormCheckPath.h"
 
 #include <QHeaderView>
 #include <QTableWidget>
@@ -161,7 +161,7 @@ TEST_F(TCheckPathDialogTest, AutomaticFixCountsWhatItFoundAndAFailedSaveLeavesTh
         ClickIn(dialog, "btnSave");
         EXPECT_EQ(FileBytes(), broken);
         EXPECT_EQ(ListRows(dialog, "lvNonexistPath"), fixed);
-        EXPECT_FALSE(dialog.PathsSaved());
+        EXPECT_FALSE(dialog.Saved());
         EXPECT_EQ(U8(Messages.back().Text), "The changes could not be saved in \"" + Temp("Dialogs.xml").string() +
                                                 "\"; the file is left as it was and the log tells why.");
         dialog.close();

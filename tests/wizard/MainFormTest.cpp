@@ -2,13 +2,14 @@
 
 #include "WizardFixture.h"
 
+#include "base/EmbeddedResources.h"
+#include "base/LocalClock.h"
 #include "engine/ProgressLog.h"
 #include "engine/SupportedProperties.h"
-#include "platform/base/EmbeddedResources.h"
-#include "platform/base/LocalClock.h"
 #include "support/GuiTextCatalogue.h"
-#include "wizard/AboutForm.h"
-#include "wizard/CheckDialogs.h"
+#include "wizard/FormAboutProduct.h"
+#include "wizard/FormCheckIP.h"
+#include "wizard/FormCheckPath.h"
 #include "wizard/WizardSettings.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 
 #include "DialogFixture.h"
 
-#include "wizard/PropertyForm.h"
+#include "wizard/FormProperty.h"
 
 #include <QTableWidget>
 

@@ -3,11 +3,12 @@
 
 #include "WizardFixture.h"
 
+#include "base/LocalClock.h"
 #include "engine/ProgressLog.h"
-#include "platform/base/LocalClock.h"
 #include "support/HostInfo.h"
-#include "wizard/CheckDialogs.h"
 #include "wizard/CheckTreeWidget.h"
+#include "wizard/FormCheckIP.h"
+#include "wizard/FormCheckPath.h"
 
 #include <QProgressBar>
 #include <QPushButton>

@@ -4,12 +4,12 @@
 // through the dialog hooks, and any Qt warning failing the test.
 
 #include "../engine/TempFolder.h"
+#include "base/CommandLine.h"
+#include "base/Module.h"
+#include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
 #include "platform/EmulatedMachine.h"
-#include "platform/base/CommandLine.h"
-#include "platform/base/Module.h"
-#include "platform/base/Utf.h"
 #include "support/Dialogs.h"
 #include "wizard/MainForm.h"
 

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "platform/base/CaseFold.h"
+#include "base/CaseFold.h"
 #include "support/GuiText.h"
 
 namespace orvex {

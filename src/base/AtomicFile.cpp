@@ -1,0 +1,271 @@
+#include "base/AtomicFile.h"
+
+#include "base/Utf.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace orvex {
+
+namespace {
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
+
+[[noreturn]] void Fail(const std::string& path, int error) {
+    throw EAtomicFileError("Cannot create file \"" + path + "\". " +
+                           std::generic_category().message(error));
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string TemporaryNameFor(const std::string& target) {
+    std::random_device random;
+    return std::string(target).append(kTemporaryMark) + std::to_string(::getpid()) + "-" + std::to_string(random());
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The process id of a name "<file>.tmp-<pid>-<number>", or 0 for any other name.
+pid_t TemporaryOwner(std::string_view name) {
+    const size_t mark = name.rfind(kTemporaryMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return 0;
+    const std::string_view rest = name.substr(mark + kTemporaryMark.size());
+    const size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || !AllDigits(rest.substr(0, dash)) || !AllDigits(rest.substr(dash + 1)) ||
+        dash > 9)
+        return 0;
+    return static_cast<pid_t>(std::atol(std::string(rest.substr(0, dash)).c_str()));
+}
+
+// A program killed while it saved leaves its temporary file behind, as large as
+// the file it wrote: such files of processes that are gone go.
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory)
+        return;
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(directory)) {
+        const pid_t owner = TemporaryOwner(entry->d_name);
+        if (owner > 0 && owner != self && ::kill(owner, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(directory), entry->d_name, 0);
+    }
+    ::closedir(directory);
+}
+
+// A file that we may not write: the Windows read-only attribute. Root passes every
+// permission check, so for root a file without any write bit counts as read-only.
+bool IsReadOnly(const std::string& target, const struct stat& info) {
+    if (::geteuid() == 0)
+        return (info.st_mode & 0222) == 0;
+    return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+// Waits until a written file's bytes are on disk; false with errno set when not.
+bool SyncFile(const std::string& name) {
+    const int handle = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0)
+        return false;
+    const bool synced = ::fsync(handle) == 0;
+    const int error = errno;
+    ::close(handle);
+    errno = error;
+    return synced;
+}
+
+// Makes the renames and links in a folder durable; the new contents are in place
+// either way.
+void SyncFolder(const std::string& folder) {
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle >= 0) {
+        ::fsync(handle);
+        ::close(handle);
+    }
+}
+
+} // namespace
+
+// ---- TAtomicFileWriter ---------------------------------------------------------
+
+void TAtomicFileWriter::Fail(int error) const { orvex::Fail(FPath, error); }
+
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path) : TAtomicFileWriter(path, nullptr) {}
+
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, std::set<std::string>* cleaned)
+    : FPath(Utf16ToUtf8(path16)), FTarget(FPath) {
+    struct stat info {};
+    bool exists = false;
+    if (::lstat(FPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(FPath.c_str(), resolved))
+            FTarget = resolved;
+    }
+    if (::stat(FTarget.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            Fail(EISDIR);
+        if (IsReadOnly(FTarget, info))
+            Fail(EACCES);
+        exists = true;
+    }
+    const std::string folder = FolderOf(FTarget);
+    if (!cleaned || cleaned->insert(folder).second)
+        RemoveStaleTemporaries(folder);
+    Open(exists ? &info : nullptr);
+}
+
+TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile) : FPath(std::move(path)), FTarget(FPath) {
+    RemoveStaleTemporaries(FolderOf(FTarget));
+    Open(nullptr);
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+    if (FHandle >= 0)
+        ::close(FHandle);
+    if (!FTemporary.empty())
+        ::unlink(FTemporary.c_str());
+}
+
+void TAtomicFileWriter::Open(const struct stat* existing) {
+    for (int attempt = 0;; ++attempt) {
+        std::string name = TemporaryNameFor(FTarget);
+        FHandle = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (FHandle >= 0) {
+            FTemporary = std::move(name);
+            break;
+        }
+        if (errno != EEXIST || attempt > 100)
+            Fail(errno);
+    }
+    if (existing) {
+        if (::fchmod(FHandle, existing->st_mode & 07777) != 0) {
+            const int error = errno;
+            // No destructor runs for a constructor that raises.
+            ::close(std::exchange(FHandle, -1));
+            ::unlink(FTemporary.c_str());
+            Fail(error);
+        }
+        // Only root may give a file away; anyone may keep a group they belong to.
+        if (::fchown(FHandle, existing->st_uid, existing->st_gid) != 0)
+            (void)::fchown(FHandle, static_cast<uid_t>(-1), existing->st_gid);
+    }
+}
+
+void TAtomicFileWriter::Write(const void* data, size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    size_t written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(FHandle, bytes + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail(n < 0 ? errno : EIO);
+        written += static_cast<size_t>(n);
+    }
+}
+
+std::string TAtomicFileWriter::Finish() {
+    // On its way to the disk while the caller goes on; the commit waits for it.
+    (void)::sync_file_range(FHandle, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (::close(std::exchange(FHandle, -1)) != 0)
+        Fail(errno);
+    return std::exchange(FTemporary, std::string());
+}
+
+void TAtomicFileWriter::Commit() {
+    TAtomicWrites writes;
+    writes.FPending.push_back({FPath, FTarget, std::string()});
+    writes.FPending.back().Temporary = Finish();
+    writes.Commit();
+}
+
+// ---- TAtomicWrites --------------------------------------------------------------
+
+TAtomicWrites::~TAtomicWrites() {
+    for (const TPending& pending : FPending)
+        ::unlink(pending.Temporary.c_str());
+}
+
+void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
+    TAtomicFileWriter file(path, &FCleaned);
+    file.Write(bytes.data(), bytes.size());
+    FPending.push_back({file.FPath, file.FTarget, std::string()});
+    FPending.back().Temporary = file.Finish();
+}
+
+void TAtomicWrites::Commit() {
+    std::vector<TPending> pending;
+    pending.swap(FPending);
+    std::set<std::string> folders;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        // Written back since Write() started it: the wait is short.
+        const TPending& file = pending[i];
+        if (!(file.Synced || SyncFile(file.Temporary)) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
+            const int failure = errno;
+            for (size_t j = i; j < pending.size(); ++j)
+                ::unlink(pending[j].Temporary.c_str());
+            for (const std::string& folder : folders)
+                SyncFolder(folder);
+            Fail(file.Path, failure);
+        }
+        folders.insert(FolderOf(file.Target));
+    }
+    for (const std::string& folder : folders)
+        SyncFolder(folder);
+}
+
+void TAtomicWrites::Sync() {
+    for (TPending& file : FPending) {
+        if (!file.Synced && !SyncFile(file.Temporary))
+            Fail(file.Path, errno);  // the destructor takes the temporaries away
+        file.Synced = true;
+    }
+}
+
+void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+    TAtomicWrites writes;
+    writes.Write(path, bytes);
+    writes.Commit();
+}
+
+bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) {
+    std::string path = Utf16ToUtf8(path16);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0)
+        return false;
+    TAtomicFileWriter file(path, TAtomicFileWriter::TNewFile{});
+    file.Write(bytes.data(), bytes.size());
+    const std::string temporary = file.Finish();
+    // The temporary name goes whatever happens; the file keeps its link.
+    struct TRemove {
+        const std::string& Name;
+        ~TRemove() { ::unlink(Name.c_str()); }
+    } remove{temporary};
+    if (!SyncFile(temporary))
+        Fail(path, errno);
+    // Unlike a rename, a link never replaces a file that appeared meanwhile.
+    if (::link(temporary.c_str(), path.c_str()) != 0) {
+        if (errno == EEXIST)
+            return false;
+        Fail(path, errno);
+    }
+    SyncFolder(FolderOf(path));
+    return true;
+}
+
+} // namespace orvex

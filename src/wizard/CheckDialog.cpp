@@ -1,0 +1,32 @@
+#include "wizard/CheckDialog.h"
+
+#include "support/GuiText.h"
+#include "support/gui/GuiTextTranslators.h"
+#include "wizard/HandlerGuard.h"
+#include "wizard/MainForm.h"
+
+namespace orvex {
+
+TCheckDialog::TCheckDialog(TMainForm& mainForm) : QDialog(&mainForm), FMainForm(mainForm) {}
+
+void TCheckDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    RunHandler([this] { FormShow(); });
+}
+
+void TCheckDialog::TranslateTexts(QWidget& replaceGroup) {
+    TVeldarXmlDoc& catalogue = *FMainForm.Catalogue();
+    const std::u16string lingvo = FMainForm.Getlingvo();
+    TranslateControls(u"Restore", catalogue, lingvo, this, u"", u"Caption");
+    TranslateControls(u"Restore", catalogue, lingvo, &replaceGroup, u"", u"Caption");
+    setWindowTitle(QString::fromStdU16String(GetKeywordText(catalogue, lingvo, objectName().toStdU16String())));
+}
+
+void TCheckDialog::FormClose() {
+    RunHandler([this] {
+        if (FSaved)
+            FMainForm.RestoreFileSaved();
+    });
+}
+
+} // namespace orvex

@@ -1,0 +1,222 @@
+#include "base/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+using namespace orvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class AtomicFile : public testing::Test {
+protected:
+    void SetUp() override {
+        FFolder = fs::path(testing::TempDir()) /
+                  ("orvex_atomic_" + std::to_string(::getpid()) + "_" +
+                   testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(FFolder);
+        fs::create_directories(FFolder);
+    }
+    void TearDown() override {
+        fs::permissions(FFolder, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(FFolder);
+    }
+    size_t EntryCount() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(FFolder), {}));
+    }
+    fs::path FFolder;
+};
+
+} // namespace
+
+TEST_F(AtomicFile, CreatesAndReplaces) {
+    const fs::path file = FFolder / "a.xml";
+    WriteFileAtomically(U16(file.string()), std::string("one\0two", 7));
+    EXPECT_EQ(Slurp(file), std::string("one\0two", 7));
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    WriteFileAtomically(U16(file.string()), "new");
+    EXPECT_EQ(Slurp(file), "new");
+    EXPECT_EQ(fs::status(file).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    WriteFileAtomically(U16(file.string()), "");
+    EXPECT_EQ(Slurp(file), "");
+    EXPECT_EQ(EntryCount(), 1u); // no temporary file left
+}
+
+TEST_F(AtomicFile, WritesThroughASymbolicLink) {
+    const fs::path target = FFolder / "target.xml";
+    const fs::path link = FFolder / "link.xml";
+    std::ofstream(target) << "old";
+    fs::create_symlink(target, link);
+    WriteFileAtomically(U16(link.string()), "new");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp(target), "new");
+}
+
+TEST_F(AtomicFile, FailureLeavesTheOldFileAndNoTemporary) {
+    const fs::path file = FFolder / "keep.xml";
+    std::ofstream(file) << "original";
+    if (::geteuid() != 0) { // root writes into read-only folders regardless
+        fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec);
+        try {
+            WriteFileAtomically(U16(file.string()), "replacement");
+            FAIL();
+        } catch (const EAtomicFileError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Cannot create file \"" + file.string() + "\". Permission denied");
+        }
+        fs::permissions(FFolder, fs::perms::owner_all);
+        EXPECT_EQ(Slurp(file), "original");
+        EXPECT_EQ(EntryCount(), 1u);
+    }
+    const fs::path missing = FFolder / "no-such-folder" / "x.xml";
+    try {
+        WriteFileAtomically(U16(missing.string()), "x");
+        FAIL();
+    } catch (const EAtomicFileError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + missing.string() + "\". No such file or directory");
+    }
+    try {
+        WriteFileAtomically(U16(FFolder.string()), "x");
+        FAIL();
+    } catch (const EAtomicFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + FFolder.string() +
+                                             "\". Is a directory");
+    }
+    EXPECT_EQ(EntryCount(), 1u);
+}
+
+namespace {
+
+// The id of a process that has just ended: no process of that id is running.
+pid_t GonePid() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+} // namespace
+
+// A read-only file is as read-only as on Windows: kept, mode and all, also for root.
+TEST_F(AtomicFile, ReadOnlyFileIsRefused) {
+    const fs::path file = FFolder / "locked.xml";
+    std::ofstream(file) << "original";
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    try {
+        WriteFileAtomically(U16(file.string()), "replacement");
+        ADD_FAILURE();
+    } catch (const EAtomicFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + file.string() + "\". Permission denied");
+    }
+    EXPECT_EQ(Slurp(file), "original");
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(AtomicFile, ReplacementKeepsModeAndOwner) {
+    const fs::path file = FFolder / "shared.xml";
+    std::ofstream(file) << "old";
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(file.c_str(), 1234, 5678), 0);
+    }
+    struct stat before {};
+    ::stat(file.c_str(), &before);
+    WriteFileAtomically(U16(file.string()), "new");
+    struct stat after {};
+    ::stat(file.c_str(), &after);
+    EXPECT_EQ(Slurp(file), "new");
+    EXPECT_NE(after.st_ino, before.st_ino);  // replaced, not written in place
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+}
+
+// A killed save leaves "<file>.tmp-<pid>-<n>"; the next save into the folder takes
+// away those of processes that are gone, and only those.
+TEST_F(AtomicFile, NextSaveRemovesTemporariesOfGoneProcesses) {
+    const std::string gone = std::to_string(GonePid());
+    const std::string self = std::to_string(::getpid());
+    const std::vector<std::string> stale{"a.xml.tmp-" + gone + "-17", "b.xml.tmp-" + gone + "-4"};
+    const std::vector<std::string> kept{"a.xml.tmp-" + self + "-9",  // a save of ours in progress
+                                        "a.xml.tmp-1-5",            // pid 1 runs
+                                        "a.xml.tmp-" + gone + "-x", "a.xml.tmp-" + gone, "a.xml.tmp-" + gone + "-",
+                                        "notes.txt"};
+    for (const auto& name : stale) std::ofstream(FFolder / name) << std::string(4096, 'x');
+    for (const auto& name : kept) std::ofstream(FFolder / name) << "k";
+    WriteFileAtomically(U16((FFolder / "a.xml").string()), "new");
+    for (const auto& name : stale) EXPECT_FALSE(fs::exists(FFolder / name)) << name;
+    for (const auto& name : kept) EXPECT_TRUE(fs::exists(FFolder / name)) << name;
+    EXPECT_EQ(Slurp(FFolder / "a.xml"), "new");
+}
+
+// Two processes that both create a missing file: exactly one creates it, and the
+// other leaves it as it stands.
+TEST_F(AtomicFile, NewFileIsCreatedOnce) {
+    const fs::path file = FFolder / "new.xml";
+    EXPECT_TRUE(WriteNewFileAtomically(U16(file.string()), "first"));
+    EXPECT_FALSE(WriteNewFileAtomically(U16(file.string()), "second"));
+    EXPECT_EQ(Slurp(file), "first");
+    fs::create_symlink(FFolder / "nowhere", FFolder / "dangling.xml");
+    EXPECT_FALSE(WriteNewFileAtomically(U16((FFolder / "dangling.xml").string()), "x"));
+    EXPECT_FALSE(fs::exists(FFolder / "nowhere"));
+    EXPECT_EQ(EntryCount(), 2u);  // no temporary left
+    for (int round = 0; round < 20; ++round) {
+        const fs::path raced = FFolder / ("raced" + std::to_string(round));
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(WriteNewFileAtomically(U16(raced.string()), "child") ? 0 : 1);
+        const bool parentMade = WriteNewFileAtomically(U16(raced.string()), "parent");
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const bool childMade = WEXITSTATUS(status) == 0;
+        EXPECT_NE(parentMade, childMade);
+        EXPECT_EQ(Slurp(raced), parentMade ? "parent" : "child");
+    }
+}
+
+// Waiting for the bytes of a batch (as each thread of a machine flush does for its
+// own) puts nothing in place: files change only at Commit, and a batch dropped
+// after it leaves them as they were, without temporaries.
+TEST_F(AtomicFile, SyncedBatchChangesFilesOnlyAtCommit) {
+    const fs::path a = FFolder / "a.xml";
+    const fs::path b = FFolder / "b.xml";
+    std::ofstream(a) << "old";
+    for (const bool commit : {false, true}) {
+        SCOPED_TRACE(commit ? "committed" : "dropped");
+        {
+            TAtomicWrites writes;
+            writes.Write(U16(a.string()), "new a");
+            writes.Write(U16(b.string()), "new b");
+            writes.Sync();
+            EXPECT_EQ(Slurp(a), "old");
+            EXPECT_FALSE(fs::exists(b));
+            if (commit)
+                writes.Commit();
+        }
+        EXPECT_EQ(Slurp(a), commit ? "new a" : "old");
+        EXPECT_EQ(fs::exists(b), commit);
+        EXPECT_EQ(EntryCount(), commit ? 2u : 1u);
+    }
+}
