@@ -222,7 +222,7 @@ TEST(GuiTextCatalogue, EveryKeyHasEnglishFirstAndTheFiveOtherLanguagesWithItsPla
         return n;
     };
     EXPECT_EQ(count(u"Keyword|"), 9);
-    EXPECT_EQ(count(u"Dialog|"), 13);
+    EXPECT_EQ(count(u"Dialog|"), 23);
     EXPECT_EQ(count(u"MainMenu|"), 8);
     EXPECT_EQ(count(u"S|MemoAbout|"), 8);
     EXPECT_EQ(count(u"Popup|"), 7);

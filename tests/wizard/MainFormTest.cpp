@@ -317,17 +317,16 @@ TEST_F(TWizardSettingsTest, DefaultsReplaceMissingFilesAndWritesAreKept) {
     }
 
     std::filesystem::remove(Temp("config.ini"));
-    EXPECT_EQ(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing), u"");
-    EXPECT_EQ(WriteWizardSetting(folder, kRestoreMetaFileNameKey, existing), u"");
-    EXPECT_EQ(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing), u"");
+    EXPECT_TRUE(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing));
+    EXPECT_TRUE(WriteWizardSetting(folder, kRestoreMetaFileNameKey, existing));
+    EXPECT_TRUE(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing));
     EXPECT_EQ(ReadBytes(Temp("config.ini")), "[main]\nBackupMetaFileName=" + Temp("Existing.xml").string() +
                                                  "\nRestoreMetaFileName=" + Temp("Existing.xml").string() + "\n");
     EXPECT_EQ(ReadWizardSettings(folder).RestoreMetaFileName, existing);
 
     std::filesystem::remove(Temp("config.ini"));
     std::filesystem::create_directories(Temp("config.ini") / "in-the-way");
-    EXPECT_EQ(U8(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing)),
-              "\"" + Temp("config.ini").string() + "\" cannot be written; the setting BackupMetaFileName is not kept.");
+    EXPECT_FALSE(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing));
 }
 
 } // namespace

@@ -158,9 +158,9 @@ TEST_F(TPropertyDialogTest, DialogSpeaksTheWizardsLanguage) {
         Screenshot("FormProperty-Add-Deutsch", &dialog);
         dialog.reject();
     });
-    // The edit dialog keeps the form's Cancel.
+    // The edit dialog's Cancel speaks the language too.
     WithModal<TFormProperty>([this] { Trigger("actionPropertyEditR"); }, [](TFormProperty& dialog) {
-        EXPECT_EQ(TextIn(dialog, "Label3") + " " + TextIn(dialog, "Cancel"), "Wert: Cancel");
+        EXPECT_EQ(TextIn(dialog, "Label3") + " " + TextIn(dialog, "Cancel"), "Wert: Abbrechen");
         dialog.reject();
     });
 }
