@@ -46,7 +46,8 @@ class TWizardTest : public ::testing::Test {
 protected:
     // Files the window reads or writes beside the executable.
     static constexpr const char* kBesideFiles[] = {"config.ini", "MetalClang.wav", "Orvex_GUI_Text.xml",
-                                                   "SupportedProperty.xml"};
+                                                   "SupportedProperty.xml", "Tarnwell_Reference.pdf",
+                                                   "Orvex_Manual.html"};
 
     void SetUp() override {
         Warnings().clear();
