@@ -1,5 +1,6 @@
 #include "wizard/CheckDialog.h"
 
+#include "base/TextFormat.h"
 #include "engine/EngineState.h"
 #include "support/GuiText.h"
 #include "support/gui/GuiTextTranslators.h"
@@ -28,8 +29,7 @@ void TCheckDialog::SaveRows(QTreeWidget& list, std::u16string_view keySuffix,
                             const std::function<std::optional<bool>(const std::u16string& newValue)>& fits) {
     const std::optional<bool> saved = SaveNewValues(list, keySuffix, fits);
     if (!saved)
-        ShowCatalogueDialog(*FMainForm.Catalogue(), FMainForm.Getlingvo(), u"MsgErrorOk", u"savechangesfailed",
-                            {BackupFileName()});
+        FMainForm.ShowMessageText(u"MsgErrorOk", u"savechangesfailed", {BackupFileName()});
     else if (*saved)
         FSaved = true;
 }

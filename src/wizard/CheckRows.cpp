@@ -44,7 +44,7 @@ std::vector<QTreeWidgetItem*> AllRows(const QTreeWidget& list) {
 }
 
 std::optional<bool> SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
-                   const std::function<std::optional<bool>(const std::u16string& newValue)>& fits) {
+                                  const std::function<std::optional<bool>(const std::u16string& newValue)>& fits) {
     std::vector<QTreeWidgetItem*> rows;
     std::vector<TValueRewrite> rewrites;
     for (QTreeWidgetItem* row : AllRows(list)) {

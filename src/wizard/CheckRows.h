@@ -32,6 +32,6 @@ std::vector<QTreeWidgetItem*> AllRows(const QTreeWidget& list);
 // as it is. When the file cannot be loaded or saved it is left as it was, no row
 // changes and nullopt is returned; otherwise whether a row was written.
 std::optional<bool> SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
-                   const std::function<std::optional<bool>(const std::u16string& newValue)>& fits);
+                                  const std::function<std::optional<bool>(const std::u16string& newValue)>& fits);
 
 } // namespace orvex

@@ -12,11 +12,10 @@
 #include "support/StringUtils.h"
 #include "ui_FormCheckIP.h"
 #include "wizard/CheckRows.h"
-#include "wizard/ColumnFit.h"
 #include "wizard/CheckTreeWidget.h"
+#include "wizard/ColumnFit.h"
 #include "wizard/HandlerGuard.h"
 #include "wizard/MainForm.h"
-
 
 #include <algorithm>
 

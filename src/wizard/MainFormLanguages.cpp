@@ -6,7 +6,6 @@
 #include "base/ExceptionText.h"
 #include "base/Module.h"
 #include "base/TextFormat.h"
-#include "support/Dialogs.h"
 #include "support/GuiText.h"
 #include "support/GuiTextCatalogue.h"
 #include "support/Shell.h"

@@ -9,7 +9,6 @@
 #include "engine/BackupFileEdits.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineState.h"
-#include "support/Dialogs.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
 #include "wizard/FormProperty.h"
