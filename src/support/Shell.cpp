@@ -5,10 +5,12 @@
 
 namespace orvex {
 
+TShellOpenHook ShellOpenHook;
+
 bool ShellExecuteVerb(std::u16string_view verb, std::u16string_view fileName) {
     if (verb.size() != 4 || PosCI(u"open", verb) != 1 || fileName.empty())
         return false;
-    return LaunchDesktopHandler(fileName);
+    return ShellOpenHook ? ShellOpenHook(fileName) : LaunchDesktopHandler(fileName);
 }
 
 bool ShellOpen(std::u16string_view fileName) { return ShellExecuteVerb(u"open", fileName); }

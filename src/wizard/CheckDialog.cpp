@@ -1,7 +1,10 @@
 #include "wizard/CheckDialog.h"
 
+#include "base/TextFormat.h"
+#include "engine/EngineState.h"
 #include "support/GuiText.h"
 #include "support/gui/GuiTextTranslators.h"
+#include "wizard/CheckRows.h"
 #include "wizard/HandlerGuard.h"
 #include "wizard/MainForm.h"
 
@@ -20,6 +23,15 @@ void TCheckDialog::TranslateTexts(QWidget& replaceGroup) {
     TranslateControls(u"Restore", catalogue, lingvo, this, u"", u"Caption");
     TranslateControls(u"Restore", catalogue, lingvo, &replaceGroup, u"", u"Caption");
     setWindowTitle(QString::fromStdU16String(GetKeywordText(catalogue, lingvo, objectName().toStdU16String())));
+}
+
+void TCheckDialog::SaveRows(QTreeWidget& list, std::u16string_view keySuffix,
+                            const std::function<std::optional<bool>(const std::u16string& newValue)>& fits) {
+    const std::optional<bool> saved = SaveNewValues(list, keySuffix, fits);
+    if (!saved)
+        FMainForm.ShowMessageText(u"MsgErrorOk", u"savechangesfailed", {BackupFileName()});
+    else if (*saved)
+        FSaved = true;
 }
 
 void TCheckDialog::FormClose() {

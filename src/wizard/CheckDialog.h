@@ -6,7 +6,13 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
 class QShowEvent;
+class QTreeWidget;
 
 namespace orvex {
 
@@ -29,6 +35,10 @@ protected:
     // The dialog's controls and those of its replace group from the main window's
     // catalogue, its caption from the keyword named like the dialog.
     void TranslateTexts(QWidget& replaceGroup);
+    // SaveNewValues, marking the dialog saved; a file that cannot be loaded or
+    // saved is said with an error message.
+    void SaveRows(QTreeWidget& list, std::u16string_view keySuffix,
+                  const std::function<std::optional<bool>(const std::u16string& newValue)>& fits);
 
     TMainForm& FMainForm;
     bool FSaved = false;

@@ -1,9 +1,7 @@
 #include "wizard/CheckRows.h"
 
 #include "engine/BackupFileEdits.h"
-#include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
-#include "support/Dialogs.h"
 #include "support/StringUtils.h"
 
 #include <QIcon>
@@ -45,8 +43,8 @@ std::vector<QTreeWidgetItem*> AllRows(const QTreeWidget& list) {
     return rows;
 }
 
-bool SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
-                   const std::function<std::optional<bool>(const std::u16string& newValue)>& fits) {
+std::optional<bool> SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
+                                  const std::function<std::optional<bool>(const std::u16string& newValue)>& fits) {
     std::vector<QTreeWidgetItem*> rows;
     std::vector<TValueRewrite> rewrites;
     for (QTreeWidgetItem* row : AllRows(list)) {
@@ -59,11 +57,8 @@ bool SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
     if (rewrites.empty())
         return false;
     const std::optional<std::vector<bool>> written = RewriteValuesByKey(rewrites);
-    if (!written) {
-        ShowError(u"The changes could not be saved in \"" + BackupFileName() +
-                  u"\"; the file is left as it was and the log tells why.");
-        return false;
-    }
+    if (!written)
+        return std::nullopt;
     bool saved = false;
     for (size_t i = 0; i < rows.size(); ++i) {
         QTreeWidgetItem* row = rows[i];

@@ -29,9 +29,9 @@ std::vector<QTreeWidgetItem*> AllRows(const QTreeWidget& list);
 // ("Save node error! address=" and its key) and stays. A written row whose new
 // value fits this machine (fits gives true) is done and removed; one that does not
 // (false) keeps its new value as its old one, marked missing; nullopt leaves it
-// as it is. When the file cannot be loaded or saved it is left as it was, an
-// error message says so and no row changes. True when a row was written.
-bool SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
-                   const std::function<std::optional<bool>(const std::u16string& newValue)>& fits);
+// as it is. When the file cannot be loaded or saved it is left as it was, no row
+// changes and nullopt is returned; otherwise whether a row was written.
+std::optional<bool> SaveNewValues(QTreeWidget& list, std::u16string_view keySuffix,
+                                  const std::function<std::optional<bool>(const std::u16string& newValue)>& fits);
 
 } // namespace orvex

@@ -22,6 +22,9 @@ TFormAboutProduct::TFormAboutProduct(QWidget* parent, TVeldarXmlDoc* catalogue, 
     : QDialog(parent), ui(std::make_unique<Ui::FormAboutProduct>()) {
     ui->setupUi(this);
     FillTexts(catalogue, lingvo);
+    // Fixed at its designed size before the window exists: the platform is not
+    // asked to resize it later, and the memo wraps its text to that width.
+    setFixedSize(size());
 }
 
 TFormAboutProduct::~TFormAboutProduct() = default;

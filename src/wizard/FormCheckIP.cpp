@@ -13,10 +13,9 @@
 #include "ui_FormCheckIP.h"
 #include "wizard/CheckRows.h"
 #include "wizard/CheckTreeWidget.h"
+#include "wizard/ColumnFit.h"
 #include "wizard/HandlerGuard.h"
 #include "wizard/MainForm.h"
-
-#include <QHeaderView>
 
 #include <algorithm>
 
@@ -72,8 +71,7 @@ std::u16string BindingAddress(std::u16string_view binding) { return std::u16stri
 TFormCheckIP::TFormCheckIP(TMainForm& mainForm)
     : TCheckDialog(mainForm), ui(std::make_unique<Ui::FormCheckIP>()) {
     ui->setupUi(this);
-    ui->lvIpList->header()->resizeSection(rcAddress, 250);
-    ui->lvIpList->header()->resizeSection(rcOldValue, 180);
+    FitColumnsToContents(*ui->lvIpList);
 }
 
 TFormCheckIP::~TFormCheckIP() = default;
@@ -177,10 +175,9 @@ void TFormCheckIP::btnSaveClick() {
                                 {FileNameOnly(BackupFileName())}, FMainForm.DialogYesNoLastLine()) != mrYes)
             return;
         // The key names the binding list; the old binding finds its item.
-        if (SaveNewValues(*ui->lvIpList, u"@@Item", [this](const std::u16string& binding) {
-                return std::optional<bool>(IsLocalAddress(BindingAddress(binding)));
-            }))
-            FSaved = true;
+        SaveRows(*ui->lvIpList, u"@@Item", [this](const std::u16string& binding) {
+            return std::optional<bool>(IsLocalAddress(BindingAddress(binding)));
+        });
     });
 }
 

@@ -14,6 +14,7 @@
 #include "ui_FormCheckPath.h"
 #include "wizard/CheckRows.h"
 #include "wizard/CheckTreeWidget.h"
+#include "wizard/ColumnFit.h"
 #include "wizard/HandlerGuard.h"
 #include "wizard/MainForm.h"
 
@@ -45,6 +46,8 @@ std::u16string PathOf(std::u16string_view value) { return ExtractPathFromValue(v
 
 bool FoldedEqual(char16_t a, char16_t b) { return FoldCase(a) == FoldCase(b); }
 
+bool IsFolderSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
 // Ordinal, ignoring the case of ASCII letters.
 bool AsciiLess(std::u16string_view a, std::u16string_view b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
@@ -73,6 +76,29 @@ std::optional<std::u16string> RewriteByPathRules(std::u16string_view path) {
     return std::nullopt;
 }
 
+std::optional<std::u16string> ReplaceFolder(std::u16string_view path, std::u16string_view from,
+                                            std::u16string_view to) {
+    if (from.empty())
+        return std::nullopt;
+    // A from that ends in a separator ends at a folder boundary by itself.
+    const bool endsFolder = IsFolderSeparator(from.back());
+    std::u16string result;
+    size_t copied = 0;
+    for (size_t i = 0; i + from.size() <= path.size();) {
+        const size_t end = i + from.size();
+        if (std::equal(from.begin(), from.end(), path.begin() + static_cast<std::ptrdiff_t>(i), FoldedEqual) &&
+            (endsFolder || end == path.size() || IsFolderSeparator(path[end]))) {
+            result.append(path.substr(copied, i - copied)).append(to);
+            copied = i = end;
+        } else {
+            ++i;
+        }
+    }
+    if (copied == 0)
+        return std::nullopt;
+    return result.append(path.substr(copied));
+}
+
 std::u16string ReplacePathInValue(std::u16string_view value, std::u16string_view path) {
     const TExtractedPath found = ExtractPathFromValue(value);
     if (found.Path.empty())
@@ -84,8 +110,7 @@ std::u16string ReplacePathInValue(std::u16string_view value, std::u16string_view
 TFormCheckPath::TFormCheckPath(TMainForm& mainForm)
     : TCheckDialog(mainForm), ui(std::make_unique<Ui::FormCheckPath>()) {
     ui->setupUi(this);
-    ui->lvNonexistPath->header()->resizeSection(rcAddress, 260);
-    ui->lvNonexistPath->header()->resizeSection(rcOldValue, 240);
+    FitColumnsToContents(*ui->lvNonexistPath);
     // The header is no widget of the form: its clicks are bound here.
     ui->lvNonexistPath->header()->setSectionsClickable(true);
     connect(ui->lvNonexistPath->header(), &QHeaderView::sectionClicked, this,
@@ -175,12 +200,11 @@ void TFormCheckPath::btnReplaceClick() {
             return;
         for (QTreeWidgetItem* row : AllRows(*ui->lvNonexistPath)) {
             const std::u16string value = RowText(*row, rcOldValue);
-            const std::u16string path = PathOf(value);
-            if (path.empty() || PosCI(from, path) == 0)
+            const std::optional<std::u16string> rewritten = ReplaceFolder(PathOf(value), from, to);
+            if (!rewritten)
                 continue;
-            const std::u16string rewritten = StringReplaceAllCI(path, from, to);
-            SetRowText(*row, rcNewValue, ReplacePathInValue(value, rewritten));
-            SetRowImage(*row, MachinePathExists(rewritten) ? kRowFits : kRowMissing);
+            SetRowText(*row, rcNewValue, ReplacePathInValue(value, *rewritten));
+            SetRowImage(*row, MachinePathExists(*rewritten) ? kRowFits : kRowMissing);
         }
         ui->editTo->clear();
     });
@@ -218,11 +242,10 @@ void TFormCheckPath::btnBrowseClick() {
 void TFormCheckPath::btnSaveClick() {
     RunHandler([this] {
         // A value without a path stays as it is.
-        if (SaveNewValues(*ui->lvNonexistPath, u"", [](const std::u16string& value) -> std::optional<bool> {
-                const std::u16string path = PathOf(value);
-                return path.empty() ? std::nullopt : std::optional<bool>(MachinePathExists(path));
-            }))
-            FSaved = true;
+        SaveRows(*ui->lvNonexistPath, u"", [](const std::u16string& value) -> std::optional<bool> {
+            const std::u16string path = PathOf(value);
+            return path.empty() ? std::nullopt : std::optional<bool>(MachinePathExists(path));
+        });
     });
 }
 

@@ -30,6 +30,11 @@ std::u16string CommonPathPrefix(std::u16string_view a, std::u16string_view b);
 // c:\winnt exists, c:\windows to d:\windows, c:\winnt to d:\winnt where the
 // d: folder exists); nullopt when none does.
 std::optional<std::u16string> RewriteByPathRules(std::u16string_view path);
+// path with every whole folder from (ignoring case) replaced by to: from must be
+// followed by the end of the path or a "\" or "/", so c:\web rewrites c:\web\b
+// but not c:\website\b. nullopt when from stands nowhere so.
+std::optional<std::u16string> ReplaceFolder(std::u16string_view path, std::u16string_view from,
+                                            std::u16string_view to);
 // value with its drive path (ExtractPathFromValue) replaced by path.
 std::u16string ReplacePathInValue(std::u16string_view value, std::u16string_view path);
 

@@ -41,8 +41,7 @@ TFormProperty::TFormProperty(TMainForm& mainForm, std::u16string_view openMode)
     TVeldarXmlDoc& catalogue = *mainForm.Catalogue();
     TranslateControls(u"Restore", catalogue, mainForm.Getlingvo(), this, u"", u"Caption");
     setWindowTitle(Q(GetKeywordText(catalogue, mainForm.Getlingvo(), u"FormProperty")));
-    if (IsAdd())
-        ui->Cancel->setText(Q(mainForm.KeywordCancel()));
+    ui->Cancel->setText(Q(mainForm.KeywordCancel()));
     // Fixed before the window exists, for its texts: the platform is not asked to
     // resize it later.
     setFixedSize(sizeHint());

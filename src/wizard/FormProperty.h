@@ -31,7 +31,7 @@ class TFormProperty : public QDialog {
     Q_OBJECT
 public:
     // openMode "Add" (any case) or "Edit"; texts from the main window's catalogue,
-    // in Add the Cancel button from its keyword.
+    // the Cancel button from its keyword.
     TFormProperty(TMainForm& mainForm, std::u16string_view openMode);
     ~TFormProperty() override;
 

@@ -1,13 +1,16 @@
 #include "wizard/MainForm.h"
 
 #include "base/Module.h"
+#include "base/TextFormat.h"
 #include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
 #include "engine/SupportedProperties.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
+#include "support/GuiText.h"
 #include "support/VersionInfo.h"
 #include "ui_MainForm.h"
+#include "wizard/ColumnFit.h"
 #include "wizard/ErrorSound.h"
 #include "wizard/FormCheckIP.h"
 #include "wizard/FormCheckPath.h"
@@ -15,7 +18,7 @@
 #include "wizard/WizardSettings.h"
 
 #include <QCloseEvent>
-#include <QHeaderView>
+#include <QKeyEvent>
 #include <QTabBar>
 #include <QTimer>
 
@@ -30,10 +33,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     // Fixed before the window exists: the platform is not asked to resize it later.
     setFixedSize(sizeHint());
     for (QTableWidget* list : {ui->lvProperty, ui->lvPropertyR}) {
-        list->horizontalHeader()->resizeSection(0, 100);
-        list->horizontalHeader()->resizeSection(1, 65);
-        list->horizontalHeader()->resizeSection(2, 155);
+        FitColumnsToContents(*list);
+        list->setTabKeyNavigation(false);
     }
+    // Only the buttons move between pages: the page control is no tab stop.
+    ui->pageControlPanel->setFocusPolicy(Qt::NoFocus);
+    ui->pageControlPanel->tabBar()->setFocusPolicy(Qt::NoFocus);
     FHostScope = std::make_unique<TEngineHostScope>(&FHost, &FHost);
     FMetalClangAudio = std::make_unique<TErrorSound>(ExecutableFolder() + u"MetalClang.wav");
     FormCreate();
@@ -48,6 +53,16 @@ TMainForm::~TMainForm() {
 }
 
 QTextEdit& TMainForm::LogView() const { return *ui->rtLog; }
+
+std::u16string TMainForm::MessageText(std::u16string_view type, std::u16string_view id,
+                                     std::initializer_list<TFormatValue> values) const {
+    return FormatTolerant(GetDialogText(*ZDoc, Getlingvo(), type, id), values);
+}
+
+void TMainForm::ShowMessageText(std::u16string_view type, std::u16string_view id,
+                                std::initializer_list<TFormatValue> values) const {
+    ShowCatalogueDialog(*ZDoc, Getlingvo(), type, id, values);
+}
 
 std::u16string TMainForm::Getlingvo() const { return userlingvo.empty() ? u"eng" : userlingvo; }
 
@@ -76,8 +91,8 @@ void TMainForm::ReadSettings() {
 }
 
 void TMainForm::WriteSetting(std::u16string_view key, std::u16string_view value) {
-    if (const std::u16string failure = WriteWizardSetting(ExecutableFolder(), key, value); !failure.empty())
-        LogLine(failure, clLogRed);
+    if (!WriteWizardSetting(ExecutableFolder(), key, value))
+        LogLine(MessageText(u"MsgErrorOk", u"settingnotkept", {SettingsFileName(ExecutableFolder()), key}), clLogRed);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -98,6 +113,18 @@ void TMainForm::FormShow() {
     // window manager never gives by itself.
     if (HasCmdLineSwitch(u"/backup"))
         activateWindow();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    // Enter that no control took presses the default button, as in every wizard.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        QPushButton& button = DefaultButton();
+        if (button.isVisible() && button.isEnabled()) {
+            button.click();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 bool TMainForm::event(QEvent* event) {

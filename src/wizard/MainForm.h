@@ -10,10 +10,12 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QPushButton;
 class QTextEdit;
 class QTimer;
 class QTreeWidgetItem;
@@ -26,6 +28,7 @@ class MainForm;
 namespace orvex {
 
 class TErrorSound;
+class TFormatValue;
 class TCheckTreeWidget;
 
 // The pages of pageControlPanel, by index.
@@ -65,6 +68,13 @@ public:
     // The check dialogs saved the restore file: the property list of the selected
     // restore node shows the file again; the tree and its check marks stay.
     void RestoreFileSaved();
+
+    // The catalogue's dialog text of type and id in the current language, formatted
+    // with values; ShowMessageText shows it with the front end its type names.
+    std::u16string MessageText(std::u16string_view type, std::u16string_view id,
+                               std::initializer_list<TFormatValue> values = {}) const;
+    void ShowMessageText(std::u16string_view type, std::u16string_view id,
+                         std::initializer_list<TFormatValue> values = {}) const;
 
     // Plays the error sound; the caller stays on its page.
     void NoiseForError();
@@ -110,6 +120,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Start-up steps.
@@ -124,10 +135,17 @@ private:
     void BuildLanguageMenu();
     void TranslatePage(std::u16string_view moduleId, QWidget* page, std::u16string_view propertyName);
     void SetArrowCaptions();
+    // Opens target with the desktop; says "cannotopenmanual" when it is not present
+    // or cannot be opened.
+    void OpenOrSay(const std::u16string& target, bool present) const;
 
     // Pages: every change of page goes through SetActivePage, which runs the
     // page's show handler.
     void SetActivePage(int index);
+    // Next, or Finish on the pages where it stands in Next's place.
+    QPushButton& DefaultButton() const;
+    // The page's first tab stop, else the default button, takes the focus.
+    void FocusFirstControl(QWidget& page);
     void RunShowHandler(int index);
     void ShowBarLabel(int index);
     void ShowPageNumber(int number);
@@ -219,11 +237,14 @@ private:
     std::unique_ptr<TVeldarXmlDoc> ZDoc;
 };
 
+// The user manual that the build puts beside the executable.
+inline constexpr std::u16string_view kShippedManualFileName = u"Orvex_Manual.html";
+
 // Node keys join a backup name to the paths below it with "/" and "@@", so a name
 // holding either cannot be used; nor can a blank one.
 bool IsUsableBackupName(std::u16string_view name);
-// Why IsUsableBackupName refused name.
-std::u16string UnusableBackupNameText(std::u16string_view name);
+// Why IsUsableBackupName refused name, in the form's language.
+std::u16string UnusableBackupNameText(const TMainForm& form, std::u16string_view name);
 
 // The program's windows in start-up order: the main window, then the check-IP and
 // check-path dialogs (hidden). The caller owns the main window; the dialogs are

@@ -5,7 +5,7 @@
 
 #include "base/ExceptionText.h"
 #include "base/Module.h"
-#include "support/Dialogs.h"
+#include "base/TextFormat.h"
 #include "support/GuiText.h"
 #include "support/GuiTextCatalogue.h"
 #include "support/Shell.h"
@@ -23,7 +23,6 @@ namespace orvex {
 namespace {
 
 constexpr std::u16string_view kManualFileName = u"Tarnwell_Reference.pdf";
-constexpr std::u16string_view kManualAddress = u"https://orvex.example.org/manual/";
 constexpr std::u16string_view kFeedbackAddress = u"https://orvex.example.org/feedback?lingvo=";
 const QString kBackArrow = QStringLiteral("\u21E6 ");
 const QString kNextArrow = QStringLiteral(" \u21E8");
@@ -88,8 +87,8 @@ void TMainForm::LoadCatalogue() {
     } catch (const std::exception& error) {
         // A broken replacement file must not keep the wizard from starting.
         LoadBuiltInGuiTextCatalogue(*ZDoc);
-        ShowError(u"The GUI-text catalogue \"" + GuiTextFileName(ExecutableFolder()) +
-                  u"\" cannot be read: " + ExceptionMessage(error) + u". The built-in catalogue is used.");
+        ShowMessageText(u"MsgErrorOk", u"guitextunreadable",
+                        {GuiTextFileName(ExecutableFolder()), ExceptionMessage(error)});
     }
 }
 
@@ -159,14 +158,22 @@ void TMainForm::btnaboutClick() {
     });
 }
 
+void TMainForm::OpenOrSay(const std::u16string& target, bool present) const {
+    if (!present || !ShellOpen(target))
+        ShowMessageText(u"MsgErrorOk", u"cannotopenmanual", {target});
+}
+
 void TMainForm::miFeedbackClick() {
-    Guarded([] { ShellOpen(std::u16string(kFeedbackAddress) + u"eng"); });
+    Guarded([this] { OpenOrSay(std::u16string(kFeedbackAddress) + u"eng", true); });
 }
 
 void TMainForm::actionManualExecute() {
-    Guarded([] {
-        const std::u16string manual = ExecutableFolder() + std::u16string(kManualFileName);
-        ShellOpen(QFileInfo(Q(manual)).isFile() ? manual : std::u16string(kManualAddress));
+    Guarded([this] {
+        // The named manual when someone put it there, else the one the program ships.
+        std::u16string manual = ExecutableFolder() + std::u16string(kManualFileName);
+        if (!QFileInfo(Q(manual)).isFile())
+            manual = ExecutableFolder() + std::u16string(kShippedManualFileName);
+        OpenOrSay(manual, QFileInfo(Q(manual)).isFile());
     });
 }
 

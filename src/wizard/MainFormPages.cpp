@@ -34,16 +34,28 @@ bool IsUsableBackupName(std::u16string_view name) {
     return !Trimmed(QString::fromUtf16(name.data(), length)).empty() && !HoldsKeySeparator(name);
 }
 
-std::u16string UnusableBackupNameText(std::u16string_view name) {
+std::u16string UnusableBackupNameText(const TMainForm& form, std::u16string_view name) {
     if (!HoldsKeySeparator(name))
-        return u"A backup needs a name.";
-    return u"The backup name \"" + std::u16string(name) +
-           u"\" cannot be used: \"/\" and \"@@\" separate the parts of the paths in a backup file.";
+        return form.MessageText(u"MsgWarningOk", u"backupnameempty");
+    return form.MessageText(u"MsgWarningOk", u"backupnameunusable", {name});
 }
 
 void TMainForm::SetActivePage(int index) {
     ui->pageControlPanel->setCurrentIndex(index);
     RunShowHandler(index);
+    FocusFirstControl(*ui->pageControlPanel->widget(index));
+}
+
+QPushButton& TMainForm::DefaultButton() const { return ui->btnnext->isVisible() ? *ui->btnnext : *ui->btnfinish; }
+
+void TMainForm::FocusFirstControl(QWidget& page) {
+    for (QWidget* control = page.nextInFocusChain(); control != &page; control = control->nextInFocusChain())
+        if (page.isAncestorOf(control) && control->isVisible() && control->isEnabled() &&
+            (control->focusPolicy() & Qt::TabFocus)) {
+            control->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    DefaultButton().setFocus(Qt::TabFocusReason);
 }
 
 void TMainForm::RunShowHandler(int index) {
@@ -242,7 +254,7 @@ bool TMainForm::NextFromBackup3() {
     }
     if (!IsUsableBackupName(BackupName)) {
         NoiseForError();
-        ShowWarning(UnusableBackupNameText(BackupName));
+        ShowWarning(UnusableBackupNameText(*this, BackupName));
         return false;
     }
     BackupExecute();
@@ -253,7 +265,7 @@ bool TMainForm::NextFromRestore1() {
     RestoreIisVersion = Trimmed(ui->cbIIsVersion->currentText());
     if (RestoreIisVersion.empty()) {
         NoiseForError();
-        ShowError(u"The IIS version is required - this is the TARGET for your restoration.");
+        ShowMessageText(u"MsgErrorOk", u"restoreiisversion");
         return false;
     }
     RestoreMachineName = Trimmed(ui->editDestMachine->text());
@@ -281,7 +293,7 @@ bool TMainForm::NextFromRestore1() {
         ui->LoadFileBar->hide();
         SetButtonsEnabled(true);
         NoiseForError();
-        ShowError(u"The backup file \"" + RestoreMetaFileName + u"\" cannot be loaded: " + ExceptionMessage(error));
+        ShowMessageText(u"MsgErrorOk", u"restorefileunreadable", {RestoreMetaFileName, ExceptionMessage(error)});
         return false;
     }
     SetButtonsEnabled(true);
@@ -322,8 +334,10 @@ void TMainForm::NextFromRestore3() {
 }
 
 void TMainForm::NextFromRestore4() {
-    if (!ui->rbCheckPath1->isChecked() && !ui->rbCheckPath2->isChecked() && !ui->rbCheckPath3->isChecked())
+    if (!ui->rbCheckPath1->isChecked() && !ui->rbCheckPath2->isChecked() && !ui->rbCheckPath3->isChecked()) {
+        NoiseForError();
         return;
+    }
     if (!ui->rbCheckPath3->isChecked() && FormCheckPath) {
         FormCheckPath->FlagAuto = ui->rbCheckPath2->isChecked();
         FormCheckPath->exec();

@@ -4,11 +4,11 @@
 #include "wizard/MainForm.h"
 
 #include "base/CaseFold.h"
+#include "base/TextFormat.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupFileEdits.h"
 #include "engine/BackupPaths.h"
 #include "engine/EngineState.h"
-#include "support/Dialogs.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
 #include "wizard/FormProperty.h"
@@ -57,14 +57,13 @@ TBackupPath EditTarget(TCheckTreeWidget& tree, TTreeItem& node) {
 
 // Writes the dialog's property into the file of the tree and shows the file's
 // rows; a failed write is said and changes no row.
-void SaveProperty(TCheckTreeWidget& tree, QTableWidget& list, const TFormProperty& dialog) {
+void SaveProperty(const TMainForm& form, TCheckTreeWidget& tree, QTableWidget& list, const TFormProperty& dialog) {
     TTreeItem* node = AsTreeItem(tree.currentItem());
     if (!node)
         return;
     const TBackupPath path = EditTarget(tree, *node);
     if (!UpdateProperty(path.BackupName, path.Path, dialog.PropertyName, dialog.PropertyType, dialog.PropertyValue)) {
-        ShowError(u"The property \"" + dialog.PropertyName + u"\" could not be saved in \"" + tree.BackupFile() +
-                  u"\"; the file is left as it was and the log tells why.");
+        form.ShowMessageText(u"MsgErrorOk", u"propertysavefailed", {dialog.PropertyName, tree.BackupFile()});
         return;
     }
     ShowPropertyRows(node, list, dialog);
@@ -106,7 +105,7 @@ void TMainForm::AddPropertyRow(TCheckTreeWidget& tree, QTableWidget& list) {
     TFormProperty dialog(*this, u"Add");
     if (dialog.exec() != QDialog::Accepted)
         return;
-    SaveProperty(tree, list, dialog);
+    SaveProperty(*this, tree, list, dialog);
 }
 
 void TMainForm::EditPropertyRow(TCheckTreeWidget& tree, QTableWidget& list) {
@@ -119,7 +118,7 @@ void TMainForm::EditPropertyRow(TCheckTreeWidget& tree, QTableWidget& list) {
     dialog.PropertyValue = Cell(list, row, pcValue);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    SaveProperty(tree, list, dialog);
+    SaveProperty(*this, tree, list, dialog);
 }
 
 void TMainForm::DeletePropertyRow(TCheckTreeWidget& tree, QTableWidget& list) {
@@ -130,8 +129,7 @@ void TMainForm::DeletePropertyRow(TCheckTreeWidget& tree, QTableWidget& list) {
     const std::u16string id = Cell(list, row, pcId);
     const TBackupPath path = EditTarget(tree, *node);
     if (!DeleteProperty(path.BackupName, path.Path, id)) {
-        ShowError(u"The property \"" + id + u"\" could not be deleted from \"" + tree.BackupFile() +
-                  u"\"; the file is left as it was and the log tells why.");
+        ShowMessageText(u"MsgErrorOk", u"propertydeletefailed", {id, tree.BackupFile()});
         return;
     }
     FillPropertyList(node, list);

@@ -99,7 +99,7 @@ void TMainForm::InitFromCommandLine() {
 bool TMainForm::RunCommandLineBackup() {
     if (!IsUsableBackupName(BackupName)) {
         // Refused before the file is touched.
-        const std::u16string text = UnusableBackupNameText(BackupName);
+        const std::u16string text = UnusableBackupNameText(*this, BackupName);
         LogBackupError(text, clLogRed);
         if (!HasCmdLineSwitch(u"/q"))
             ShowWarning(text);

@@ -111,8 +111,7 @@ void TMainForm::DeleteNode(TCheckTreeWidget& tree) {
     const TBackupPath path = GetTreeNodeADsPath(*node);
     // The tree shows the file: it changes only when the file did.
     if (!DeleteXmlNode(path.BackupName, path.Path)) {
-        ShowError(u"The node \"" + node->Text() + u"\" could not be deleted from \"" + file +
-                  u"\"; the log tells why.");
+        ShowMessageText(u"MsgErrorOk", u"deletenodefailed", {node->Text(), file});
         return;
     }
     DeleteTreeNode(node);

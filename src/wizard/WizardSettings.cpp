@@ -28,14 +28,11 @@ TWizardSettings ReadWizardSettings(std::u16string_view folder) {
     return settings;
 }
 
-std::u16string WriteWizardSetting(std::u16string_view folder, std::u16string_view key, std::u16string_view value) {
-    const std::u16string fileName = SettingsFileName(folder);
-    QSettings ini(Q(fileName), QSettings::IniFormat);
+bool WriteWizardSetting(std::u16string_view folder, std::u16string_view key, std::u16string_view value) {
+    QSettings ini(Q(SettingsFileName(folder)), QSettings::IniFormat);
     ini.setValue(KeyOf(key), Q(value));
     ini.sync();
-    if (ini.status() == QSettings::NoError)
-        return {};
-    return u"\"" + fileName + u"\" cannot be written; the setting " + std::u16string(key) + u" is not kept.";
+    return ini.status() == QSettings::NoError;
 }
 
 } // namespace orvex

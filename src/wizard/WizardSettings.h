@@ -24,8 +24,8 @@ std::u16string SettingsFileName(std::u16string_view folder);
 // becomes empty. A missing or unreadable file reads as empty.
 TWizardSettings ReadWizardSettings(std::u16string_view folder);
 
-// Writes one key of section "main". Gives the reason when the file could not be
-// written (the wizard goes on), else an empty text.
-std::u16string WriteWizardSetting(std::u16string_view folder, std::u16string_view key, std::u16string_view value);
+// Writes one key of section "main"; false when the file could not be written (the
+// wizard goes on).
+bool WriteWizardSetting(std::u16string_view folder, std::u16string_view key, std::u16string_view value);
 
 } // namespace orvex

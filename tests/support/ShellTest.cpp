@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <thread>
 
@@ -54,4 +56,17 @@ TEST_F(ShellTest, UnknownVerbsAndEmptyNamesStartNothing) {
     EXPECT_FALSE(ShellOpen(u""));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(FileExists(temp_.Path("a.pdf.opened")));
+}
+
+TEST_F(ShellTest, TheHookStandsInForTheDesktopAndSeesOnlyOpenVerbs) {
+    std::vector<std::u16string> opened;
+    ShellOpenHook = [&opened](std::u16string_view target) {
+        opened.emplace_back(target);
+        return target != u"refused";
+    };
+    EXPECT_TRUE(ShellOpen(temp_.Path16("manual.html")));
+    EXPECT_FALSE(ShellOpen(u"refused"));
+    EXPECT_FALSE(ShellExecuteVerb(u"print", u"a.pdf"));
+    ShellOpenHook = nullptr;
+    EXPECT_EQ(opened, (std::vector<std::u16string>{temp_.Path16("manual.html"), u"refused"}));
 }

@@ -26,6 +26,23 @@ TEST(CheckPathRulesTest, CommonFolderOfTwoPaths) {
         EXPECT_EQ(U8(CommonPathPrefix(a, b)), U8(common)) << U8(a) << " " << U8(b);
 }
 
+TEST(CheckPathRulesTest, ReplaceMatchesWholeFoldersOnly) {
+    const std::tuple<const char16_t*, const char16_t*, const char16_t*, const char16_t*> cases[] = {
+        {u"C:\\web\\b", u"c:\\WEB", u"D:\\site", u"D:\\site\\b"},
+        {u"C:\\web", u"C:\\web", u"D:\\site", u"D:\\site"},         // the whole path
+        {u"C:\\website\\b", u"C:\\web", u"D:\\site", nullptr},      // inside a name
+        {u"C:\\web/b", u"C:\\web", u"D:", u"D:/b"},                    // either separator
+        {u"C:\\web\\x\\web\\y", u"web", u"w", u"C:\\w\\x\\w\\y"}, // every occurrence
+        {u"C:\\web\\webs", u"web", u"w", u"C:\\w\\webs"},
+        {u"C:\\web\\b", u"C:\\web\\", u"E:\\", u"E:\\b"},         // from ends a folder itself
+        {u"C:\\web\\b", u"C:\\web\\b\\c", u"E:", nullptr},        // longer than the path
+        {u"C:\\web", u"", u"E:", nullptr},
+    };
+    for (const auto& [path, from, to, replaced] : cases)
+        EXPECT_EQ(ReplaceFolder(path, from, to), replaced ? std::optional<std::u16string>(replaced) : std::nullopt)
+            << U8(path) << " " << U8(from);
+}
+
 using TCheckPathRulesTest = TDialogTest;
 
 TEST_F(TCheckPathRulesTest, FolderRulesFollowThisMachinesFolders) {
@@ -144,6 +161,31 @@ TEST_F(TCheckPathDialogTest, SelectionReplaceAndSave) {
     // The list of the selected site shows the saved file; the ticks stay.
     EXPECT_EQ(Find<QTableWidget>("lvPropertyR")->findItems(QStringLiteral("C:\\WINDOWS\\system32\\LogFiles"), Qt::MatchExactly).size(), 1);
     EXPECT_EQ(RestoreNode("Web Site: Alpha")->ImageIndex(), 1);
+}
+
+// Replace works on whole folders: a From that ends inside a folder's name
+// rewrites nothing, one that ends at a folder rewrites the paths below it.
+TEST_F(TCheckPathDialogTest, ReplaceStopsAtFolderBoundaries) {
+    OpenWith("rbCheckPath1", [&](TFormCheckPath& dialog) {
+        for (const char* from : {"z:\\web\\al", "C:\\WINNT\\system3", "Z:\\web\\alpha\\im"}) {
+            SetIn(dialog, "editFrom", from);
+            SetIn(dialog, "editTo", "Q:\\x");
+            ClickIn(dialog, "btnReplace");
+            EXPECT_EQ(ListRows(dialog, "lvNonexistPath"), kListed) << from;
+        }
+        SetIn(dialog, "editFrom", "z:\\WEB\\alpha\\");
+        SetIn(dialog, "editTo", "C:\\Inetpub\\");
+        ClickIn(dialog, "btnReplace");
+        EXPECT_EQ(ListRows(dialog, "lvNonexistPath"),
+                  (Rows{kListed[0], kListed[1], kListed[2], kListed[3], With(4, "C:\\Inetpub\\images", 1)}));
+        SetIn(dialog, "editFrom", "Z:\\web\\alpha");
+        SetIn(dialog, "editTo", "C:\\Inetpub\\wwwroot");
+        ClickIn(dialog, "btnReplace");
+        EXPECT_EQ(ListRows(dialog, "lvNonexistPath"),
+                  (Rows{kListed[0], kListed[1], kListed[2], With(3, "C:\\Inetpub\\wwwroot", 0),
+                        With(4, "C:\\Inetpub\\wwwroot\\images", 1)}));
+        dialog.close();
+    });
 }
 
 TEST_F(TCheckPathDialogTest, AutomaticFixCountsWhatItFoundAndAFailedSaveLeavesTheFile) {

@@ -221,5 +221,13 @@ TEST_F(TCommandLineTest, QuitWithoutBackupDoesNothing) {
     EXPECT_EQ(InfoLog(), "");
 }
 
+// The build puts the user manual beside the program and nothing of its own.
+TEST(ProgramFolderTest, HoldsTheShippedManualAndNoBuildBookkeeping) {
+    const std::filesystem::path folder = std::filesystem::path(ORVEX_EXECUTABLE).parent_path();
+    EXPECT_EQ(ReadBytes(folder / "Orvex_Manual.html"),
+              ReadBytes(std::filesystem::path(ORVEX_TEST_DATA) / ".." / ".." / "resources" / "Orvex_Manual.html"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "__"));
+}
+
 } // namespace
 } // namespace orvex::test

@@ -173,6 +173,51 @@ TEST_F(TMainFormTest, AboutBoxTextsFollowTheLanguage) {
     EXPECT_EQ(U8(bare.findChild<QPlainTextEdit*>("MemoAbout")->toPlainText()), "(from XML)");
 }
 
+// Help > Manual opens the named manual when it is there, else the one shipped
+// beside the program; what is missing or cannot be opened is said, as for
+// Feedback, in the user's language.
+TEST_F(TMainFormTest, ManualAndFeedbackOpenOrSayWhy) {
+    const std::string pdf = Beside("Tarnwell_Reference.pdf").string();
+    const std::string html = Beside("Orvex_Manual.html").string();
+    const std::string feedback = "https://orvex.example.org/feedback?lingvo=eng";
+    const struct {
+        const char* Action;
+        std::vector<std::string> Present;
+        bool Opens;
+        const char* Language;
+        std::string Opened;   // empty: nothing is started
+        std::string Message;  // empty: none
+    } cases[] = {
+        {"actionManual", {pdf, html}, true, "English", pdf, ""},
+        {"actionManual", {html}, true, "English", html, ""},
+        {"actionManual", {}, true, "English", "", "Can not open Tarnwell_Reference.pdf.\r\n\r\n Error: " + html},
+        {"actionManual", {html}, false, "Deutsch", html,
+         "Tarnwell_Reference.pdf kann nicht geöffnet werden.\r\n\r\n Fehler: " + html},
+        {"miFeedback", {}, true, "English", feedback, ""},
+        {"miFeedback", {}, false, "English", feedback, "Can not open Tarnwell_Reference.pdf.\r\n\r\n Error: " + feedback},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Action) + " " + c.Message);
+        for (const std::string& file : {pdf, html})
+            std::filesystem::remove(file);
+        for (const std::string& file : c.Present)
+            WriteBytes(file, "manual");
+        Opened.clear();
+        Messages.clear();
+        DesktopOpens = c.Opens;
+        if (std::string_view(c.Language) != "English")
+            Trigger("miLingvoDeutsch");
+        Trigger(c.Action);
+        EXPECT_EQ(Opened, c.Opened.empty() ? std::vector<std::u16string>() : std::vector<std::u16string>{Utf8ToUtf16(c.Opened)});
+        ASSERT_EQ(Messages.size(), c.Message.empty() ? 0u : 1u);
+        if (!c.Message.empty()) {
+            EXPECT_EQ(U8(Messages[0].Text), c.Message);
+            EXPECT_EQ(Messages[0].Type, TMsgDlgType::mtError);
+        }
+        CloseForm();
+    }
+}
+
 TEST_F(TMainFormTest, LogLinesTakeTheirColourAndClearLogKeepsTheErrorFlag) {
     Form();
     const std::vector<std::pair<TColor, QColor>> colours = {
@@ -317,17 +362,16 @@ TEST_F(TWizardSettingsTest, DefaultsReplaceMissingFilesAndWritesAreKept) {
     }
 
     std::filesystem::remove(Temp("config.ini"));
-    EXPECT_EQ(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing), u"");
-    EXPECT_EQ(WriteWizardSetting(folder, kRestoreMetaFileNameKey, existing), u"");
-    EXPECT_EQ(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing), u"");
+    EXPECT_TRUE(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing));
+    EXPECT_TRUE(WriteWizardSetting(folder, kRestoreMetaFileNameKey, existing));
+    EXPECT_TRUE(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing));
     EXPECT_EQ(ReadBytes(Temp("config.ini")), "[main]\nBackupMetaFileName=" + Temp("Existing.xml").string() +
                                                  "\nRestoreMetaFileName=" + Temp("Existing.xml").string() + "\n");
     EXPECT_EQ(ReadWizardSettings(folder).RestoreMetaFileName, existing);
 
     std::filesystem::remove(Temp("config.ini"));
     std::filesystem::create_directories(Temp("config.ini") / "in-the-way");
-    EXPECT_EQ(U8(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing)),
-              "\"" + Temp("config.ini").string() + "\" cannot be written; the setting BackupMetaFileName is not kept.");
+    EXPECT_FALSE(WriteWizardSetting(folder, kBackupMetaFileNameKey, existing));
 }
 
 } // namespace

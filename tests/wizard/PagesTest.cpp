@@ -206,7 +206,7 @@ TEST_F(TPagesTest, RestoreRoadPageByPage) {
     EXPECT_EQ(SiteConflictMode(), scmCreateNew);
     ExpectBar({wpRestore4, "Labelrestore", "#4", true, true, false, true}, "Restore4");
 
-    Click("btnnext");  // no choice: nothing at all
+    Click("btnnext");  // no choice: the error sound only
     EXPECT_EQ(Form().ActivePage(), wpRestore4);
     EXPECT_TRUE(Messages.empty());
     Find<QRadioButton>("rbCheckPath3")->setChecked(true);

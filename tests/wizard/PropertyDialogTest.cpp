@@ -124,6 +124,7 @@ TEST_F(TPropertyDialogTest, EditAndDeleteTakeOnlyEditableRows) {
     EXPECT_EQ(FileBytes(), before);
     WithModal<TFormProperty>([this] { Trigger("popEditProperty"); }, [this](TFormProperty& dialog) {
         SetIn(dialog, "editValue", "  Main <site>  ");
+        EXPECT_EQ(TextIn(dialog, "Ok") + " " + TextIn(dialog, "Cancel"), "OK Cancel");
         Screenshot("FormProperty-Edit", &dialog);
         ClickIn(dialog, "Ok");
     });
@@ -158,9 +159,10 @@ TEST_F(TPropertyDialogTest, DialogSpeaksTheWizardsLanguage) {
         Screenshot("FormProperty-Add-Deutsch", &dialog);
         dialog.reject();
     });
-    // The edit dialog keeps the form's Cancel.
-    WithModal<TFormProperty>([this] { Trigger("actionPropertyEditR"); }, [](TFormProperty& dialog) {
-        EXPECT_EQ(TextIn(dialog, "Label3") + " " + TextIn(dialog, "Cancel"), "Wert: Cancel");
+    // The edit dialog's Cancel speaks the language too.
+    WithModal<TFormProperty>([this] { Trigger("actionPropertyEditR"); }, [this](TFormProperty& dialog) {
+        EXPECT_EQ(TextIn(dialog, "Label3") + " " + TextIn(dialog, "Cancel"), "Wert: Abbrechen");
+        Screenshot("FormProperty-Edit-Deutsch", &dialog);
         dialog.reject();
     });
 }

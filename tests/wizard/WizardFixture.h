@@ -11,6 +11,7 @@
 #include "engine/EngineState.h"
 #include "platform/EmulatedMachine.h"
 #include "support/Dialogs.h"
+#include "support/Shell.h"
 #include "wizard/MainForm.h"
 
 #include <QAbstractButton>
@@ -45,7 +46,8 @@ class TWizardTest : public ::testing::Test {
 protected:
     // Files the window reads or writes beside the executable.
     static constexpr const char* kBesideFiles[] = {"config.ini", "MetalClang.wav", "Orvex_GUI_Text.xml",
-                                                   "SupportedProperty.xml"};
+                                                   "SupportedProperty.xml", "Tarnwell_Reference.pdf",
+                                                   "Orvex_Manual.html"};
 
     void SetUp() override {
         Warnings().clear();
@@ -66,6 +68,10 @@ protected:
             Answers.erase(Answers.begin());
             return answer;
         };
+        ShellOpenHook = [this](std::u16string_view target) {
+            Opened.emplace_back(target);
+            return DesktopOpens;
+        };
         OpenFileDialogHook = [this](std::u16string& fileName, const std::u16string&, const std::u16string& filter) {
             FileDialogStarts.push_back(fileName);
             FileDialogFilters.push_back(filter);
@@ -80,6 +86,7 @@ protected:
         CloseForm();
         MessageDialogHook = nullptr;
         OpenFileDialogHook = nullptr;
+        ShellOpenHook = nullptr;
         CloseMachines();
         ResetCachedBackupDocument();
         SetBackupFileName(u"");
@@ -184,6 +191,8 @@ protected:
     std::optional<std::u16string> ChosenFile;  // the open-file dialog's answer; none cancels
     std::vector<std::u16string> FileDialogStarts;
     std::vector<std::u16string> FileDialogFilters;
+    std::vector<std::u16string> Opened;  // what the desktop was asked to open
+    bool DesktopOpens = true;            // its answer
 
 private:
     static void CollectWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -52,6 +53,17 @@ int ResultOf(QMessageBox::StandardButton button) {
 
 } // namespace
 
+QWidget* DialogParent() {
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(window) && window->isVisible())
+            return window;
+    return nullptr;
+}
+
 void InstallGuiDialogHooks() {
     MessageDialogHook = GuiMessageDialog;
     OpenFileDialogHook = GuiOpenFileDialog;
@@ -59,7 +71,7 @@ void InstallGuiDialogHooks() {
 
 int GuiMessageDialog(const std::u16string& msg, TMsgDlgType dlgType, TMsgDlgButtons buttons, int32_t) {
     QMessageBox box(IconOf(dlgType), TitleOf(dlgType), QString::fromStdU16String(msg), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+                    DialogParent());
     if (buttons & mbYes)
         box.addButton(QMessageBox::Yes);
     if (buttons & mbNo)
@@ -89,7 +101,7 @@ int GuiMessageDialog(const std::u16string& msg, TMsgDlgType dlgType, TMsgDlgButt
 }
 
 bool GuiOpenFileDialog(std::u16string& fileName, const std::u16string& defaultExt, const std::u16string& filter) {
-    QFileDialog dialog(QApplication::activeWindow());
+    QFileDialog dialog(DialogParent());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString::fromStdU16String(defaultExt));
