@@ -63,6 +63,7 @@ void TMainForm::FormCreate() {
         ShowError(failure);
     InitLog();
     ReloadForm();
+    ReportUnusableMachinesFolder();
     SetSiteConflictMode(scmUnset);
     FTimer1 = new QTimer(this);
     FTimer1->setInterval(500);
