@@ -43,8 +43,9 @@ std::u16string ExpandToday(std::u16string name) {
 bool TMainForm::BackupExecute() {
     TBusyScope busy(*this);
     SetBackupFileName(BackupMetaFileName);
-    // A machine or file the backup refuses is reported by it, before any file is made.
-    if (BackupRefusal(FBackupMachineName).empty())
+    // A machine or file the backup refuses is reported by it, and no file is made.
+    const bool refused = !BackupRefusal(FBackupMachineName).empty();
+    if (!refused)
         EnsureBackupFile();
     SetButtonsEnabled(false);
     ui->BackupBar->show();
@@ -56,12 +57,16 @@ bool TMainForm::BackupExecute() {
     BackupMachine(BackupName, FBackupMachineName);
     ui->BackupBar->setValue(40);
     // An unattended run closes the window at once: nobody would see the new tree.
-    const bool unattended = IsUnattendedRun();
-    if (!unattended)
+    const bool showTree = !refused && !IsUnattendedRun();
+    if (showTree)
         RefreshBackupTree(*ui->tvBackup);
+    else
+        ui->tvBackup->clear();
     ui->BackupBar->setValue(70);
-    if (!unattended)
+    if (showTree)
         ReloadXml(*ui->tvBackup, *ui->lvProperty);
+    else
+        ui->lvProperty->setRowCount(0);
     ui->BackupBar->setValue(100);
     if (!HasCmdLineSwitch(u"/q"))
         SetButtonsEnabled(true);
