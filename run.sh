@@ -24,7 +24,6 @@ if stale; then
       cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_TESTS=OFF -DORVEX_BENCH=OFF >/dev/null
     fi
     # The build's output is shown only when it fails: a cron run stays quiet.
-    mkdir -p build
     cmake --build build --target orvex >build/run-build.log 2>&1 || { cat build/run-build.log >&2; exit 1; }
   )
 fi

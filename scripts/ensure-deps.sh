@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Installs what the build, the tests, the benchmarks and the checks need (Debian),
 # only what is missing: what the program needs (run-deps.sh) and the test
 # toolchain. Sourced by test.sh.

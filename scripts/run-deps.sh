@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What building and running the program needs (Debian): the compiler and CMake,
 # Qt with its platform plugins, ICU, and fonts that show every language of the
 # GUI-text catalogue, Chinese included. Sourced by run.sh and, through

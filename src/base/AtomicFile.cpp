@@ -98,7 +98,7 @@ const char* FileKindOf(mode_t mode) {
         return "a pipe";
     if (S_ISSOCK(mode))
         return "a socket";
-    return "no regular file";
+    return "a special file";
 }
 
 // A file that we may not write: the Windows read-only attribute. Root passes every

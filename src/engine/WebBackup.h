@@ -15,9 +15,8 @@ namespace orvex {
 // old backup, when the web service could not be read and a backup of that name
 // exists (a good backup is never replaced by an empty one), when BackupRefusal
 // refuses, or when the file could not be read or written; the file is then byte
-// for byte as it was. Every
-// failure is logged; the run is clean while BackupErrorFlag stays clear. Nothing
-// is thrown.
+// for byte as it was. Every failure is logged; the run is clean while
+// BackupErrorFlag stays clear. Nothing is thrown.
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName);
 
 // Why BackupMachine refuses machineName before it touches BackupFileName: the

@@ -8,7 +8,6 @@
 #include "support/LogFile.h"
 
 #include <cstdio>
-
 #include <string>
 
 namespace orvex {
