@@ -115,6 +115,7 @@ TEST_F(TCommandLineTest, CleanBackupsBesideTheProgramAndWithOptions) {
     for (size_t at = backup.find('\n'); at != std::string::npos; at = backup.find('\n', at + 1))
         ASSERT_EQ(backup[at - 1], '\r') << "bare line feed at " << at;
     EXPECT_EQ(InfoLog(), "");
+    EXPECT_EQ(Output + Errors, "");
     EXPECT_EQ(ReadBytes(File("config.ini")), config);
 
     // The last "-n" counts, with its first marker; an option without a value is ignored.
