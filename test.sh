@@ -13,10 +13,10 @@ if [[ "${ORVEX_SANITIZE:-0}" == 1 ]]; then
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
   build=build
-  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BENCH=ON)
 fi
 
-flags+=(-DORVEX_WERROR="$([[ "${ORVEX_WERROR:-0}" == 1 ]] && echo ON || echo OFF)")
+flags+=(-DORVEX_TESTS=ON -DORVEX_WERROR="$([[ "${ORVEX_WERROR:-0}" == 1 ]] && echo ON || echo OFF)")
 
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$build"

@@ -1,31 +1,23 @@
-# Installs the Debian packages the build needs, only when one is missing.
-# Sourced by test.sh and run.sh.
-orvex_packages=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-multimedia-dev
+# shellcheck shell=bash
+# Installs what the build, the tests, the benchmarks and the checks need (Debian),
+# only what is missing: what the program needs (run-deps.sh) and the test
+# toolchain. Sourced by test.sh.
+source "$(dirname "${BASH_SOURCE[0]}")/run-deps.sh"
+orvex_test_packages=(
+  qt6-tools-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libxml2-dev libicu-dev
+  libpugixml-dev libxml2-dev
   clang libclang-rt-14-dev
   locales xvfb
 )
-
-orvex_missing=()
-for p in "${orvex_packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || orvex_missing+=("$p")
-done
-if ((${#orvex_missing[@]})); then
-  echo "Installing: ${orvex_missing[*]}"
-  sudo_cmd=""
-  [[ $(id -u) -ne 0 ]] && sudo_cmd=sudo
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${orvex_missing[@]}" >/dev/null
-fi
+orvex_install_missing "${orvex_run_packages[@]}" "${orvex_test_packages[@]}"
 
 # Number conversions are tested under a German locale too.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-  sudo_cmd=""
-  [[ $(id -u) -ne 0 ]] && sudo_cmd=sudo
-  $sudo_cmd sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
-  $sudo_cmd locale-gen >/dev/null
+  orvex_locale_cmd=()
+  [[ $(id -u) -ne 0 ]] && orvex_locale_cmd=(sudo)
+  "${orvex_locale_cmd[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen ||
+    echo 'de_DE.UTF-8 UTF-8' | "${orvex_locale_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  "${orvex_locale_cmd[@]}" locale-gen >/dev/null
 fi

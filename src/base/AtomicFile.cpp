@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <random>
 #include <sys/stat.h>
 #include <system_error>
@@ -20,9 +21,12 @@ namespace {
 
 constexpr std::string_view kTemporaryMark = ".tmp-";
 
+std::string CannotCreateText(const std::string& path, const std::string& reason) {
+    return "Cannot create file \"" + path + "\". " + reason;
+}
+
 [[noreturn]] void Fail(const std::string& path, int error) {
-    throw EAtomicFileError("Cannot create file \"" + path + "\". " +
-                           std::generic_category().message(error));
+    throw EAtomicFileError(CannotCreateText(path, std::generic_category().message(error)));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -54,19 +58,47 @@ pid_t TemporaryOwner(std::string_view name) {
     return static_cast<pid_t>(std::atol(std::string(rest.substr(0, dash)).c_str()));
 }
 
+// A process killed but not yet waited for by its parent still answers kill(), yet
+// will never finish its file.
+bool IsGone(pid_t process) {
+    if (::kill(process, 0) != 0)
+        return errno == ESRCH;
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t name = line.rfind(')');  // the command name may hold anything
+    return name != std::string::npos && line.compare(name, 3, ") Z") == 0;
+}
+
 // A program killed while it saved leaves its temporary file behind, as large as
-// the file it wrote: such files of processes that are gone go.
-void RemoveStaleTemporaries(const std::string& folder) {
+// the file it wrote: such files of processes that are gone go. With a file name,
+// only the temporaries of that file.
+void RemoveStaleTemporaries(const std::string& folder, std::string_view file = {}) {
     DIR* directory = ::opendir(folder.c_str());
     if (!directory)
         return;
     const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(directory)) {
-        const pid_t owner = TemporaryOwner(entry->d_name);
-        if (owner > 0 && owner != self && ::kill(owner, 0) != 0 && errno == ESRCH)
+        const std::string_view name = entry->d_name;
+        if (!file.empty() && !(name.starts_with(file) && name.substr(file.size()).starts_with(kTemporaryMark)))
+            continue;
+        const pid_t owner = TemporaryOwner(name);
+        if (owner > 0 && owner != self && IsGone(owner))
             ::unlinkat(::dirfd(directory), entry->d_name, 0);
     }
     ::closedir(directory);
+}
+
+const char* FileKindOf(mode_t mode) {
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "a special file";
 }
 
 // A file that we may not write: the Windows read-only attribute. Root passes every
@@ -75,6 +107,29 @@ bool IsReadOnly(const std::string& target, const struct stat& info) {
     if (::geteuid() == 0)
         return (info.st_mode & 0222) == 0;
     return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+// Why an existing target may not be replaced, or empty. A device or pipe would
+// lose what is written to it, or be replaced by a plain file.
+std::string RefusalOf(const std::string& target, const struct stat& info) {
+    if (S_ISDIR(info.st_mode))
+        return std::generic_category().message(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return std::string("It is ") + FileKindOf(info.st_mode) + ", not a regular file";
+    if (IsReadOnly(target, info))
+        return std::generic_category().message(EACCES);
+    return {};
+}
+
+// The file a save to path replaces: path, or the target of the link at path.
+std::string TargetOf(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved))
+            return resolved;
+    }
+    return path;
 }
 
 // Waits until a written file's bytes are on disk; false with errno set when not.
@@ -108,19 +163,12 @@ void TAtomicFileWriter::Fail(int error) const { orvex::Fail(FPath, error); }
 TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path) : TAtomicFileWriter(path, nullptr) {}
 
 TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, std::set<std::string>* cleaned)
-    : FPath(Utf16ToUtf8(path16)), FTarget(FPath) {
+    : FPath(Utf16ToUtf8(path16)), FTarget(TargetOf(FPath)) {
     struct stat info {};
     bool exists = false;
-    if (::lstat(FPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(FPath.c_str(), resolved))
-            FTarget = resolved;
-    }
     if (::stat(FTarget.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            Fail(EISDIR);
-        if (IsReadOnly(FTarget, info))
-            Fail(EACCES);
+        if (const std::string refusal = RefusalOf(FTarget, info); !refusal.empty())
+            throw EAtomicFileError(CannotCreateText(FPath, refusal));
         exists = true;
     }
     const std::string folder = FolderOf(FTarget);
@@ -235,6 +283,22 @@ void TAtomicWrites::Sync() {
             Fail(file.Path, errno);  // the destructor takes the temporaries away
         file.Synced = true;
     }
+}
+
+void RemoveStaleTemporariesOf(std::u16string_view path16) {
+    const std::string target = TargetOf(Utf16ToUtf8(path16));
+    const size_t slash = target.rfind('/');
+    RemoveStaleTemporaries(FolderOf(target), slash == std::string::npos ? target : target.substr(slash + 1));
+}
+
+std::string AtomicSaveRefusal(std::u16string_view path16) {
+    const std::string path = Utf16ToUtf8(path16);
+    const std::string target = TargetOf(path);
+    struct stat info {};
+    if (::stat(target.c_str(), &info) != 0)
+        return {};
+    const std::string refusal = RefusalOf(target, info);
+    return refusal.empty() ? refusal : CannotCreateText(path, refusal);
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {

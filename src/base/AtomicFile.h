@@ -27,6 +27,17 @@ public:
 // killed program leaves them) are removed first.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
+// Removes the temporary files that saves of path (a link: of its target) left
+// when their process was killed, those of this process and of living ones kept.
+// A writer that may end without saving calls it when it starts.
+void RemoveStaleTemporariesOf(std::u16string_view path);
+
+// Why a save to path would be refused before anything is written: a folder, a
+// device, pipe or socket, a read-only file (a link is judged by its target). The
+// text is that of the EAtomicFileError the save would raise; empty when path may
+// be saved, also when it does not exist yet.
+std::string AtomicSaveRefusal(std::u16string_view path);
+
 // A file's new contents written piece by piece into its temporary file, with the
 // checks, mode and owner of WriteFileAtomically; Commit puts them in place once
 // they are on disk. Without a Commit the temporary file goes and the file stays

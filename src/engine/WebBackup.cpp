@@ -1,6 +1,7 @@
 #include "engine/WebBackup.h"
 
 #include "base/AsciiText.h"
+#include "base/AtomicFile.h"
 #include "base/CaseFold.h"
 #include "base/ExceptionText.h"
 #include "base/TextFormat.h"
@@ -416,14 +417,29 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
 
 } // namespace
 
+std::u16string BackupRefusal(std::u16string_view machineName) {
+    try {
+        MachineFolderOf(machineName);
+    } catch (const std::exception& e) {
+        return ExceptionMessage(e);
+    }
+    return Utf8ToUtf16(AtomicSaveRefusal(BackupFileName()));
+}
+
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName) {
     TraceMessage(u"BackupMachine");
     try {
+        if (const std::u16string refusal = BackupRefusal(machineName); !refusal.empty()) {
+            LogBackupError(u"BackupMachine: " + refusal + u"; nothing was backed up", clLogRed);
+            return false;
+        }
         for (std::u16string_view name : {backupName, machineName})
             if (std::u16string problem = XmlTextProblem(name, TLineControls::lcRefused); !problem.empty())
                 throw EPropertyValueError(Utf16ToUtf8(u"The name " + std::u16string(name) + u" holds " + problem));
         // No other process writes the file until this backup is in it.
         TBackupFileEdit edit;
+        // A backup that ends without saving leaves no killed run's leftovers either.
+        RemoveStaleTemporariesOf(BackupFileName());
         TWideXmlNode& machines = MachinesElement(edit.Document());
         TWideXmlNode* old = FindMachineElement(machines, backupName);
         if (old && !EngineHost().HasCmdLineSwitch(u"/o")) {

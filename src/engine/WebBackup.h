@@ -13,11 +13,16 @@ namespace orvex {
 // its save, so that a backup or edit of another process at the same time is never
 // lost (it waits, or fails clearly). False when the user kept the
 // old backup, when the web service could not be read and a backup of that name
-// exists (a good backup is never replaced by an empty one), or when the file
-// could not be read or written; the file is then byte for byte as it was. Every
-// failure is logged; the run is clean while BackupErrorFlag stays clear. Nothing
-// is thrown.
+// exists (a good backup is never replaced by an empty one), when BackupRefusal
+// refuses, or when the file could not be read or written; the file is then byte
+// for byte as it was. Every failure is logged; the run is clean while
+// BackupErrorFlag stays clear. Nothing is thrown.
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName);
+
+// Why BackupMachine refuses machineName before it touches BackupFileName: the
+// platform refuses the name or the machines folder, or the file cannot hold a
+// backup (a folder, a device, a read-only file). Empty when it does not.
+std::u16string BackupRefusal(std::u16string_view machineName);
 
 // The metabase object at path ("w3svc/1") into node: every mandatory and optional
 // schema property as a `Property`, then its children. Failures are logged. False

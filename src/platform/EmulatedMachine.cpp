@@ -55,7 +55,8 @@ const std::string& MachinesFolderText() {
 }
 
 bool IsValidMachineName(std::u16string_view name) {
-    if (name.empty() || name == u"." || name == u"..")
+    // A folder name holds at most 255 bytes.
+    if (name.empty() || name == u"." || name == u".." || Utf16ToUtf8(name).size() > 255)
         return false;
     for (char16_t c : name)
         if (c < 0x20 || std::u16string_view(u"/\\:*?\"<>|").find(c) != std::u16string_view::npos)
@@ -69,6 +70,7 @@ std::map<std::pair<std::string, std::u16string>, std::filesystem::path> gFolders
 // The existing folder whose name equals name ignoring case, else machines/name.
 std::filesystem::path FindFolder(std::u16string_view name) {
     const std::filesystem::path root = MachinesFolder();
+    CheckMachinesFolder();
     const auto key = std::make_pair(root.string(), AsciiUpperCase(name));
     std::error_code error;
     {
@@ -261,6 +263,18 @@ void TEmulatedMachine::WritePending() {
 }
 
 std::filesystem::path MachinesFolder() { return std::filesystem::path(MachinesFolderText()); }
+
+void CheckMachinesFolder() {
+    const std::string& folder = MachinesFolderText();
+    if (!gFolderMemo.Set)
+        return;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(folder, error);
+    if (std::filesystem::is_directory(status))
+        return;
+    throw EMachineFilesError("The machines folder \"" + folder + "\" named by ORVEX_MACHINES " +
+                             (std::filesystem::exists(status) ? "is not a folder" : "does not exist"));
+}
 
 bool IsLocalMachineName(std::u16string_view name) {
     static const std::u16string host = ComputerName();  // the host keeps its name while we run

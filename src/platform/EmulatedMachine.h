@@ -120,6 +120,13 @@ public:
 // The folder of all machines: $ORVEX_MACHINES, or "machines/" beside the executable.
 std::filesystem::path MachinesFolder();
 
+// Raises EMachineFilesError naming the folder when $ORVEX_MACHINES names one that
+// does not exist or is not a folder: a mistyped name must not become a new folder
+// with an invented local machine in it. Only the default folder beside the
+// executable is made, with the local machine, on first use. Every open of a
+// machine that is not open yet checks this first.
+void CheckMachinesFolder();
+
 bool IsLocalMachineName(std::u16string_view name);
 
 // The open machine of this name, or nullptr when there is none (an unknown or
@@ -141,7 +148,9 @@ void CreateMachine(std::u16string_view name, const TMachineState& state);
 void CloseMachines();
 
 // The folder that stands for a machine name (the local machine's is "localhost").
-// Raises EMachineError for a name that cannot be a folder name.
+// Raises EMachineError for a name that cannot be a folder name ("..", a name
+// holding a path delimiter or a control character, or longer than 255 bytes), and
+// what CheckMachinesFolder raises.
 std::filesystem::path MachineFolderOf(std::u16string_view name);
 
 } // namespace orvex

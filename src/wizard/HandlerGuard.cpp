@@ -1,15 +1,29 @@
 #include "wizard/HandlerGuard.h"
 
 #include "base/ExceptionText.h"
+#include "base/Utf.h"
 #include "engine/ProgressLog.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
+#include "support/LogFile.h"
 
+#include <cstdio>
 #include <string>
 
 namespace orvex {
 
 bool IsUnattendedRun() { return HasCmdLineSwitch(u"/backup") && HasCmdLineSwitch(u"/q"); }
+
+void PrintErrorLine(std::u16string_view text) {
+    const std::string line = Utf16ToUtf8(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+void ReportInInfoLog(std::u16string_view text) {
+    WriteInfoLog(text);
+    if (IsUnattendedRun())
+        PrintErrorLine(text);
+}
 
 bool RunHandler(const std::function<void()>& handler) {
     std::u16string failure;

@@ -78,6 +78,7 @@ void TMainForm::FormCreate() {
         ShowError(failure);
     InitLog();
     ReloadForm();
+    ReportUnusableMachinesFolder();
     SetSiteConflictMode(scmUnset);
     FTimer1 = new QTimer(this);
     FTimer1->setInterval(500);

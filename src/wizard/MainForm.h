@@ -190,6 +190,8 @@ private:
     bool BackupExecute();
     void RestoreExecute();
     void InitFromCommandLine();
+    // Tells the user when $ORVEX_MACHINES names no usable folder.
+    void ReportUnusableMachinesFolder();
     // The backup of the command-line mode: BackupExecute after the name's check;
     // false when it did not run clean.
     bool RunCommandLineBackup();

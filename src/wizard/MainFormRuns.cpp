@@ -4,19 +4,23 @@
 
 #include "base/CommandLine.h"
 #include "base/Module.h"
+#include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
 #include "engine/ProgressLog.h"
 #include "engine/WebBackup.h"
 #include "engine/WebRestore.h"
+#include "platform/EmulatedMachine.h"
 #include "support/CmdLineSwitch.h"
 #include "support/DateTimeText.h"
 #include "support/Dialogs.h"
+#include "support/GuiText.h"
 #include "support/HostInfo.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
 #include "wizard/FormCheckIP.h"
 #include "wizard/FormCheckPath.h"
+#include "wizard/HandlerGuard.h"
 
 #include <QCoreApplication>
 #include <QTextCursor>
@@ -39,7 +43,10 @@ std::u16string ExpandToday(std::u16string name) {
 bool TMainForm::BackupExecute() {
     TBusyScope busy(*this);
     SetBackupFileName(BackupMetaFileName);
-    EnsureBackupFile();
+    // A machine or file the backup refuses is reported by it, and no file is made.
+    const bool refused = !BackupRefusal(FBackupMachineName).empty();
+    if (!refused)
+        EnsureBackupFile();
     SetButtonsEnabled(false);
     ui->BackupBar->show();
     ui->BackupBar->setValue(10);
@@ -49,13 +56,33 @@ bool TMainForm::BackupExecute() {
     QCoreApplication::processEvents();
     BackupMachine(BackupName, FBackupMachineName);
     ui->BackupBar->setValue(40);
-    RefreshBackupTree(*ui->tvBackup);
+    // An unattended run closes the window at once: nobody would see the new tree.
+    const bool showTree = !refused && !IsUnattendedRun();
+    if (showTree)
+        RefreshBackupTree(*ui->tvBackup);
+    else
+        ui->tvBackup->clear();
     ui->BackupBar->setValue(70);
-    ReloadXml(*ui->tvBackup, *ui->lvProperty);
+    if (showTree)
+        ReloadXml(*ui->tvBackup, *ui->lvProperty);
+    else
+        ui->lvProperty->setRowCount(0);
     ui->BackupBar->setValue(100);
     if (!HasCmdLineSwitch(u"/q"))
         SetButtonsEnabled(true);
     return !BackupErrorFlag();
+}
+
+void TMainForm::ReportUnusableMachinesFolder() {
+    // An unattended backup reports it in its log instead.
+    if (IsUnattendedRun())
+        return;
+    try {
+        CheckMachinesFolder();
+    } catch (const EMachineFilesError&) {
+        ShowCatalogueDialog(*ZDoc, Getlingvo(), u"MsgErrorOk", u"machinesfolder",
+                            {Utf8ToUtf16(MachinesFolder().string())});
+    }
 }
 
 void TMainForm::RestoreExecute() {

@@ -24,11 +24,15 @@ void TWizardHost::AppendLogLine(std::u16string_view text, TColor colour) {
     AppendRichText(FForm.LogView(), text, colour, true);
 }
 
-void TWizardHost::WriteInfoLog(std::u16string_view text) { orvex::WriteInfoLog(text); }
+void TWizardHost::WriteInfoLog(std::u16string_view text) { ReportInInfoLog(text); }
 
 void TWizardHost::SetLogFolder(std::u16string_view folder) { orvex::SetLogFolder(folder); }
 
-void TWizardHost::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+void TWizardHost::ProcessPendingEvents() {
+    // Nobody watches the window of an unattended run: its events wait for the end.
+    if (!IsUnattendedRun())
+        QCoreApplication::processEvents();
+}
 
 std::u16string TWizardHost::BackupMachineName() { return FForm.BackupMachineName(); }
 

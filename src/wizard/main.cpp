@@ -3,6 +3,7 @@
 
 #include "base/CommandLine.h"
 #include "base/ExceptionText.h"
+#include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 #include "support/LogFile.h"
 #include "support/MultiTypeApp.h"
@@ -14,6 +15,10 @@
 #include <QApplication>
 
 #include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,20 +32,68 @@ bool HasEnvironmentValue(const char* name) {
 void InstallUnattendedDialogHooks() {
     using namespace orvex;
     MessageDialogHook = [](const std::u16string& text, TMsgDlgType, TMsgDlgButtons, int32_t) {
-        WriteInfoLog(u"Not shown in an unattended run: " + text);
+        ReportInInfoLog(u"Not shown in an unattended run: " + text);
         return -1;
     };
     OpenFileDialogHook = nullptr;
+}
+
+// A typo in the command-line mode must not back up something else under the
+// default name: a parameter that is no switch, option or option's value ends the
+// run before anything is written.
+bool CommandLineIsKnown() {
+    using namespace orvex;
+    if (!HasCmdLineSwitch(u"/backup"))
+        return true;
+    const int unknown = UnknownCmdLineParameter({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"});
+    if (unknown == 0)
+        return true;
+    const std::u16string text = u"Unknown command-line argument \"" + ParamStr(unknown) +
+                                u"\"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", "
+                                u"in any case) and the options -n NAME, -m MACHINE and -f FILE (written exactly so)";
+    WriteInfoLog(text);
+    PrintErrorLine(text);
+    return false;
+}
+
+// Qt names a runtime folder of its own when XDG_RUNTIME_DIR is unset (as under
+// cron), with a warning on standard error: the same folder is named here, so that a
+// clean run prints nothing. One that is not this user's private folder is left to
+// Qt to complain about.
+void NameRuntimeFolder() {
+    if (HasEnvironmentValue("XDG_RUNTIME_DIR"))
+        return;
+    const passwd* user = ::getpwuid(::geteuid());
+    std::error_code error;
+    const std::string folder = (std::filesystem::temp_directory_path(error) /
+                                ("runtime-" + (user ? std::string(user->pw_name) : std::to_string(::geteuid()))))
+                                   .string();
+    ::mkdir(folder.c_str(), 0700);
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & 0777) == 0700)
+        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     orvex::SetCommandLine(argc, argv);
-    // Without a display (a cron job running "/backup ... /q") the window lives offscreen.
+    if (!CommandLineIsKnown())
+        return 1;
+    // Without a display (a cron job running "/backup ... /q") the window lives
+    // offscreen; there, anything but an unattended backup would wait for a user
+    // who cannot come.
     if (!HasEnvironmentValue("QT_QPA_PLATFORM") && !HasEnvironmentValue("DISPLAY") &&
-        !HasEnvironmentValue("WAYLAND_DISPLAY"))
+        !HasEnvironmentValue("WAYLAND_DISPLAY")) {
+        if (!orvex::IsUnattendedRun()) {
+            orvex::PrintErrorLine(u"There is no display, and only /backup with /q runs without one: "
+                                  u"nothing was done.");
+            return 2;
+        }
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    NameRuntimeFolder();
     QApplication application(argc, argv);
     orvex::InstallGuiDialogHooks();
     if (orvex::IsUnattendedRun())

@@ -220,3 +220,71 @@ TEST_F(AtomicFile, SyncedBatchChangesFilesOnlyAtCommit) {
         EXPECT_EQ(EntryCount(), commit ? 2u : 1u);
     }
 }
+
+// What a save refuses before it writes anything, said as the save would say it; a
+// device or pipe is never replaced by a plain file, nor written into.
+TEST_F(AtomicFile, RefusesWhatCannotHoldTheFile) {
+    const fs::path plain = FFolder / "plain.xml", readOnly = FFolder / "locked.xml", pipe = FFolder / "pipe.xml",
+                   link = FFolder / "link.xml";
+    std::ofstream(plain) << "p";
+    std::ofstream(readOnly) << "r";
+    fs::permissions(readOnly, fs::perms::owner_read);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    fs::create_symlink(readOnly, link);
+    const struct {
+        fs::path Path;
+        std::string Reason;  // empty: accepted
+    } cases[] = {
+        {FFolder / "new.xml", ""},
+        {plain, ""},
+        {FFolder, "Is a directory"},
+        {"/dev/null", "It is a character device, not a regular file"},
+        {pipe, "It is a pipe, not a regular file"},
+        {readOnly, "Permission denied"},
+        {link, "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path.string());
+        const std::string expected = c.Reason.empty() ? "" : "Cannot create file \"" + c.Path.string() + "\". " + c.Reason;
+        EXPECT_EQ(AtomicSaveRefusal(U16(c.Path.string())), expected);
+        if (c.Reason.empty() || c.Path.parent_path() != FFolder)
+            continue;
+        try {
+            WriteFileAtomically(U16(c.Path.string()), "new");
+            ADD_FAILURE();
+        } catch (const EAtomicFileError& e) {
+            EXPECT_EQ(e.what(), expected);
+        }
+    }
+    EXPECT_EQ(Slurp(readOnly), "r");
+    EXPECT_EQ(fs::status(pipe).type(), fs::file_type::fifo);
+    EXPECT_EQ(EntryCount(), 4u);  // no temporary left
+}
+
+// A writer that may end without saving clears the leftovers of its own file only:
+// those of a process that is gone, also one killed and not yet waited for.
+TEST_F(AtomicFile, StaleTemporariesOfOneFileGo) {
+    const pid_t unreaped = ::fork();
+    if (unreaped == 0)
+        ::_exit(0);
+    // Ended, not waited for: still answers kill() until waited for.
+    while (true) {
+        std::ifstream stat("/proc/" + std::to_string(unreaped) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        if (line.find(") Z") != std::string::npos)
+            break;
+        ::sched_yield();
+    }
+    const std::string gone = std::to_string(GonePid()), zombie = std::to_string(unreaped);
+    const std::vector<std::string> stale{"a.xml.tmp-" + gone + "-17", "a.xml.tmp-" + zombie + "-3"};
+    const std::vector<std::string> kept{"b.xml.tmp-" + gone + "-4", "a.xml.tmp-" + std::to_string(::getpid()) + "-9",
+                                        "a.xml.tmp-1-5", "aa.xml.tmp-" + gone + "-2", "a.xml"};
+    for (const auto& name : stale) std::ofstream(FFolder / name) << "s";
+    for (const auto& name : kept) std::ofstream(FFolder / name) << "k";
+    RemoveStaleTemporariesOf(U16((FFolder / "a.xml").string()));
+    int status = 0;
+    ::waitpid(unreaped, &status, 0);
+    for (const auto& name : stale) EXPECT_FALSE(fs::exists(FFolder / name)) << name;
+    for (const auto& name : kept) EXPECT_TRUE(fs::exists(FFolder / name)) << name;
+}

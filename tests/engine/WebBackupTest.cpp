@@ -327,14 +327,16 @@ TEST_F(WebBackupTest, AnUnreadableMachineNeverReplacesAGoodBackup) {
     }
 }
 
-// A backup file without write permission is not replaced: the backup fails with
-// the library's own text and leaves the file, mode and all.
+// A backup file without write permission is not replaced: the backup is refused
+// before the machine is read, with the library's own text, and leaves the file,
+// mode and all.
 TEST_F(WebBackupTest, ReadOnlyBackupFileIsNotReplaced) {
     const std::string before = FileBytes();
     std::filesystem::permissions(File, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
     EXPECT_FALSE(BackupMachine(u"B", u""));
-    EXPECT_EQ(RedLines().back(), "XML problem; Cannot create file \"" + File.string() + "\". Permission denied");
+    EXPECT_EQ(RedLines().back(),
+              "BackupMachine: Cannot create file \"" + File.string() + "\". Permission denied; nothing was backed up");
     EXPECT_EQ(FileBytes(), before);
     EXPECT_EQ(std::filesystem::status(File).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::group_read | std::filesystem::perms::others_read);

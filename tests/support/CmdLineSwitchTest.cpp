@@ -53,3 +53,26 @@ TEST(CmdLineSwitch, NonAsciiLettersMustMatchExactly) {
     EXPECT_TRUE(HasCmdLineSwitch(u"/\u00C4NDERUNG"));
     EXPECT_FALSE(HasCmdLineSwitch(u"/\u00E4nderung"));
 }
+
+// A value is whatever follows an option, even one that reads like an option or a
+// switch; an option without a value is known too.
+TEST(CmdLineSwitch, UnknownParameterIsTheFirstNeitherSwitchNorOptionNorValue) {
+    const struct {
+        std::vector<const char*> Arguments;
+        int Unknown;
+    } cases[] = {
+        {{"orvex"}, 0},
+        {{"orvex", "-BACKUP", "-n", "-m", "x", "/Q", "-f"}, 0},
+        {{"orvex", "/backup", "-n", "/nonsense", "-o"}, 0},
+        {{"orvex", "/backup", "-N", "Nightly"}, 2},
+        {{"orvex", "/backup", "-n", "a", "b", "c"}, 4},
+        {{"orvex", "/backup", "", "-f", "x"}, 2},
+        {{"orvex", "x", "/backup"}, 1},
+        {{"orvex", "/backup", "/-n", "x"}, 2},
+    };
+    for (const auto& c : cases) {
+        UseCommandLine(c.Arguments);
+        EXPECT_EQ(UnknownCmdLineParameter({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"}), c.Unknown)
+            << c.Arguments.size() << " parameters, unknown at " << c.Unknown;
+    }
+}

@@ -12,7 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace orvex::test {
 namespace {
@@ -58,14 +62,32 @@ protected:
         for (const std::string& argument : arguments)
             list << QString::fromStdString(argument);
         process.start(QString::fromStdString(Path("orvex")), list);
-        if (!process.waitForFinished(milliseconds)) {
+        const bool finished = process.waitForFinished(milliseconds);
+        if (!finished) {
             process.kill();
             process.waitForFinished();
-            return -1;
         }
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << process.readAllStandardError().toStdString();
+        Output = process.readAllStandardOutput().toStdString();
+        Errors = process.readAllStandardError().toStdString();
+        if (!finished)
+            return -1;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << Errors;
         return process.exitCode();
     }
+
+    // Every file and folder under the test's folder but the info log, as paths
+    // relative to it: what a run made.
+    std::set<std::string> Entries() const {
+        std::set<std::string> entries;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(FTemp.Path()))
+            if (!entry.path().filename().string().starts_with("orvex.info."))
+                entries.insert(std::filesystem::relative(entry.path(), FTemp.Path()).string());
+        return entries;
+    }
+
+    // What the last run printed.
+    std::string Output;
+    std::string Errors;
 
     // Today's info log beside the program as UTF-8 (without its mark); "" when none.
     std::string InfoLog() const {
@@ -93,6 +115,7 @@ TEST_F(TCommandLineTest, CleanBackupsBesideTheProgramAndWithOptions) {
     for (size_t at = backup.find('\n'); at != std::string::npos; at = backup.find('\n', at + 1))
         ASSERT_EQ(backup[at - 1], '\r') << "bare line feed at " << at;
     EXPECT_EQ(InfoLog(), "");
+    EXPECT_EQ(Output + Errors, "");
     EXPECT_EQ(ReadBytes(File("config.ini")), config);
 
     // The last "-n" counts, with its first marker; an option without a value is ignored.
@@ -111,8 +134,16 @@ TEST_F(TCommandLineTest, CleanBackupsBesideTheProgramAndWithOptions) {
 TEST_F(TCommandLineTest, OverwriteReplacesTheBackupAndWithoutItNothingChanges) {
     const std::string original = kHead + StubMachine("A") + StubMachine("B") + StubMachine("C") + kTail;
     WriteBytes(File("Sites.xml"), original);
+    // What a killed run left goes even when this run saves nothing.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::filesystem::path leftover = File("Sites.xml.tmp-" + std::to_string(gone) + "-7");
+    WriteBytes(leftover, original.substr(0, 100));
     EXPECT_EQ(Run({"/backup", "-n", "b", "-f", Path("Sites.xml"), "/q"}), 1);
     EXPECT_EQ(ReadBytes(File("Sites.xml")), original);
+    EXPECT_FALSE(std::filesystem::exists(leftover));
     EXPECT_NE(InfoLog().find("\tWARNING during backup of : Answered No, as nobody can answer in an unattended run: "
                              "A backup named b already exists. Are you sure you want to overwrite it?\r\n"),
               std::string::npos)
@@ -214,11 +245,123 @@ TEST_F(TCommandLineTest, DisplayWithoutWindowManagerStillRunsTheBackup) {
     server.waitForFinished();
 }
 
-TEST_F(TCommandLineTest, QuitWithoutBackupDoesNothing) {
-    EXPECT_EQ(Run({"/q", "-f", "backup.xml"}, 3000), -1);
-    EXPECT_FALSE(std::filesystem::exists(File("backup.xml")));
-    EXPECT_FALSE(std::filesystem::exists(File("Metabase.xml")));
+// Without a display only "/backup" with "/q" runs: anything else would wait for a
+// user who cannot come. A clean unattended run prints nothing, also where cron
+// sets no runtime folder.
+TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
+    Environment = {{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"XDG_RUNTIME_DIR", {}}};
+    const std::set<std::string> before = Entries();
+    const std::vector<std::vector<std::string>> waiting = {
+        {"/q"}, {}, {"/backup"}, {"/q", "-f", "backup.xml"}, {"-BACKUP", "-f", "backup.xml", "/o"}};
+    for (const auto& arguments : waiting) {
+        SCOPED_TRACE(arguments.empty() ? "no arguments" : arguments[0]);
+        EXPECT_EQ(Run(arguments), 2);
+        EXPECT_EQ(Errors, "There is no display, and only /backup with /q runs without one: nothing was done.\n");
+        EXPECT_EQ(Output, "");
+        EXPECT_EQ(Entries(), before);
+        EXPECT_EQ(InfoLog(), "");
+    }
+    ASSERT_EQ(Run({"/backup", "-f", "backup.xml", "/q"}), 0) << Errors;
+    EXPECT_EQ(Errors, "");
+    EXPECT_EQ(Output, "");
     EXPECT_EQ(InfoLog(), "");
+    EXPECT_TRUE(std::filesystem::exists(File("backup.xml")));
+}
+
+// A typo on the command line ends the run before anything is made: no backup
+// under the default name into the default file.
+TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
+    const std::set<std::string> before = Entries();
+    const struct {
+        std::vector<std::string> Arguments;
+        std::string Unknown;
+    } cases[] = {
+        {{"/backup", "-N", "Nightly", "-F", "wanted.xml", "/q"}, "-N"},
+        {{"/backup", "-n", "Nightly", "wanted.xml", "/q"}, "wanted.xml"},
+        {{"/backup", "-f", "wanted.xml", "/quiet"}, "/quiet"},
+        {{"-backup", "/q", "--o", "-f", "wanted.xml"}, "--o"},
+        {{"/backup", "/q", ""}, ""},
+        {{"/backup", "/q", "/f", "wanted.xml"}, "/f"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("\"" + c.Unknown + "\"");
+        EXPECT_EQ(Run(c.Arguments), 1);
+        const std::string line = "Unknown command-line argument \"" + c.Unknown +
+                                 "\"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", in "
+                                 "any case) and the options -n NAME, -m MACHINE and -f FILE (written exactly so)";
+        EXPECT_EQ(Errors, line + "\n");
+        EXPECT_EQ(Output, "");
+        EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
+        EXPECT_EQ(Entries(), before);
+        std::filesystem::remove(File("orvex.info." + Today().substr(2) + ".log"));
+    }
+}
+
+// A mistyped ORVEX_MACHINES is named in an error; nothing is made there, and the
+// backup file is not touched.
+TEST_F(TCommandLineTest, MachinesFolderThatIsNoFolderIsAnError) {
+    const std::string backup = kHead + StubMachine("Nightly") + kTail;
+    WriteBytes(File("Sites.xml"), backup);
+    WriteBytes(File("plain.txt"), "plain");
+    const struct {
+        std::string Folder;
+        std::string Problem;
+    } cases[] = {
+        {Path("typo/machines"), "does not exist"},
+        {Path("machinez"), "does not exist"},
+        {Path("plain.txt"), "is not a folder"},
+    };
+    const std::set<std::string> before = Entries();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Folder);
+        Environment = {{"ORVEX_MACHINES", QString::fromStdString(c.Folder)}};
+        for (const char* file : {"Sites.xml", "New.xml"}) {
+            EXPECT_EQ(Run({"/backup", "-n", "Nightly", "-f", Path(file), "/o", "/q"}), 1);
+            const std::string line = "ERROR during backup of : BackupMachine: The machines folder \"" + c.Folder +
+                                     "\" named by ORVEX_MACHINES " + c.Problem + "; nothing was backed up";
+            EXPECT_EQ(Errors, line + "\n");
+            EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
+            EXPECT_EQ(Entries(), before);
+            EXPECT_EQ(ReadBytes(File("Sites.xml")), backup);
+            EXPECT_EQ(ReadBytes(File("plain.txt")), "plain");
+        }
+    }
+}
+
+// A machine name the platform refuses, or a file that cannot hold a backup, is
+// refused before the file is touched; a missing file is not made.
+TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
+    const std::string backup = kHead + StubMachine("Nightly") + kTail;
+    const std::string pipe = Path("pipe.xml");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const struct {
+        std::string Machine;
+        std::string File;
+        std::string Refusal;
+    } cases[] = {
+        {"../x", "", "\"../x\" is not a machine name"},
+        {"..", "", "\"..\" is not a machine name"},
+        {"/etc", "", "\"/etc\" is not a machine name"},
+        {"web\x01two", "", "\"web\x01two\" is not a machine name"},
+        {std::string(5000, 'w'), "", "\"" + std::string(5000, 'w') + "\" is not a machine name"},
+        {"localhost", "/dev/full", "Cannot create file \"/dev/full\". It is a character device, not a regular file"},
+        {"localhost", pipe, "Cannot create file \"" + pipe + "\". It is a pipe, not a regular file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Refusal.substr(0, 60));
+        for (const bool exists : {true, false}) {
+            std::filesystem::remove(File("Sites.xml"));
+            if (exists)
+                WriteBytes(File("Sites.xml"), backup);
+            const std::string file = c.File.empty() ? Path("Sites.xml") : c.File;
+            EXPECT_EQ(Run({"/backup", "-m", c.Machine, "-n", "Nightly", "-f", file, "/o", "/q"}), 1);
+            EXPECT_EQ(Errors, "ERROR during backup of " + c.Machine + ": BackupMachine: " + c.Refusal +
+                                  "; nothing was backed up\n");
+            EXPECT_EQ(std::filesystem::exists(File("Sites.xml")), exists);
+            EXPECT_EQ(ReadBytes(File("Sites.xml")), exists ? backup : "");
+        }
+    }
+    EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
 }
 
 // The build puts the user manual beside the program and nothing of its own.

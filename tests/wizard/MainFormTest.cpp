@@ -299,6 +299,34 @@ TEST_F(TMainFormTest, BrokenSupportedPropertyFileIsShownAndTheBuiltInListServes)
     EXPECT_TRUE(IsSupportedProperty(u"IIsWebServer", u"ServerBindings"));
 }
 
+// A mistyped machines folder is named at start-up and never made, not even by a
+// backup started from the pages.
+TEST_F(TMainFormTest, MachinesFolderThatDoesNotExistIsNamedAndNeverMade) {
+    const std::filesystem::path missing = Temp("typo") / "machines";
+    setenv("ORVEX_MACHINES", missing.c_str(), 1);
+    Form();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Type, TMsgDlgType::mtError);
+    EXPECT_EQ(U8(Messages[0].Text), "The machines folder " + missing.string() +
+                                        " named by ORVEX_MACHINES does not exist or is not a folder.\r\n\r\nNothing "
+                                        "can be backed up or restored until ORVEX_MACHINES names an existing folder, "
+                                        "or is unset to use the folder beside the program.");
+    Screenshot("machines-folder-missing");
+    Click("btnnext");
+    SetText("editMachineName", u"localhost");
+    Click("btnnext");
+    SetText("editBackupMetafile", Temp16("Sites.xml"));
+    Click("btnnext");
+    Click("btnnext");
+    EXPECT_EQ(Form().ActivePage(), wpBackup4);
+    EXPECT_FALSE(std::filesystem::exists(Temp("typo")));
+    EXPECT_FALSE(std::filesystem::exists(Temp("Sites.xml")));
+    EXPECT_NE(LogText().find("BackupMachine: The machines folder \"" + missing.string() +
+                             "\" named by ORVEX_MACHINES does not exist; nothing was backed up"),
+              std::string::npos)
+        << LogText();
+}
+
 TEST_F(TMainFormTest, CancelFinishAndExitCloseWithStatusZero) {
     for (const char* way : {"btnCancel", "btnfinish", "FileExit1", "miExit"}) {
         TMainForm& form = Form();
