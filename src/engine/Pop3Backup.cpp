@@ -2,8 +2,6 @@
 
 #include "base/CaseFold.h"
 #include "base/ExceptionText.h"
-#include "base/NumberText.h"
-#include "base/TextFormat.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -94,10 +92,7 @@ void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node) {
         config.SetProperty(u"MachineName", TOleVariant(machine));
     } catch (const std::exception& e) {
         uint32_t code = GetLastOsError();
-        std::u16string message = ExceptionMessage(e);
-        TraceMessage(FormatTolerant(u"err=%s m=%s", {HexToText(code), message},
-                                    TMissingValue::StaysVisible));
-        LogLine(Pop3ConnectFailureText(code, message), clLogBlack);
+        LogLine(Pop3ConnectFailureText(code, ExceptionMessage(e)), clLogBlack);
         return;
     }
     try {

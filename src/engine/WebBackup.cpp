@@ -417,7 +417,6 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
 } // namespace
 
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName) {
-    TraceMessage(u"BackupMachine");
     try {
         for (std::u16string_view name : {backupName, machineName})
             if (std::u16string problem = XmlTextProblem(name, TLineControls::lcRefused); !problem.empty())
@@ -439,11 +438,9 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
         machine->AttributeAdd(AttrPath, PathWebService);
         machine->AttributeAdd(AttrClassName, ClassWebService);
         std::u16string path = machine->AttributeByName(AttrPath);
-        TraceMessage(u"BackupMachine bef BackupDirectory");
         // The backup reads one state of the machine, however long it takes.
         TMachineOperation operation;
-        TBackupWalk walk(machineName);
-        if (!BackupKey(walk, path, *machine, true) && old) {
+        if (!BackupDirectory(machineName, path, *machine, true) && old) {
             LogBackupError(u"BackupMachine: the web service of machine \"" + std::u16string(machineName) +
                                u"\" could not be read; the backup \"" + old->AttributeByName(AttrBackupName) +
                                u"\" in the file is kept as it was",
