@@ -42,6 +42,27 @@ std::u16string_view UsageEnding(int usage) {
     }
 }
 
+// The detail of a request for a key, before it is looked up; the arguments are
+// GetKeyedAttribute's.
+TKeyedDetail KeyRequest(std::u16string_view keyGroupName, TVeldarKeyType keyType, std::u16string_view callingMethod,
+                        std::u16string_view defaultValue, std::u16string_view userNameValue,
+                        TUserNameUsage userNameUsage, TUserNameType userNameType, std::u16string_view contextValue,
+                        TContextUsage contextUsage, TContextType contextType, std::u16string_view keyName) {
+    TKeyedDetail request;
+    request.KeyGroupName = keyGroupName;
+    request.KeyType = keyType;
+    request.KeyName = keyName;
+    request.ContextType = contextType;
+    request.ContextUsage = contextUsage;
+    request.ContextValue = contextValue;
+    request.UserNameType = userNameType;
+    request.UserNameUsage = userNameUsage;
+    request.UserNameValue = userNameValue;
+    request.DefaultValue = defaultValue;
+    request.CallingMethod = callingMethod;
+    return request;
+}
+
 } // namespace
 
 // --- Life ---
@@ -255,18 +276,9 @@ std::u16string TVeldarmark::GetKeyedAttribute(std::u16string_view keyGroupName, 
                                               std::u16string_view contextValue,
                                               TContextUsage contextUsage, TContextType contextType,
                                               std::u16string_view keyName) {
-    TKeyedDetail request;
-    request.KeyGroupName = keyGroupName;
-    request.KeyType = keyType;
-    request.KeyName = keyName;
-    request.ContextType = contextType;
-    request.ContextUsage = contextUsage;
-    request.ContextValue = contextValue;
-    request.UserNameType = userNameType;
-    request.UserNameUsage = userNameUsage;
-    request.UserNameValue = userNameValue;
-    request.DefaultValue = defaultValue;
-    request.CallingMethod = callingMethod;
+    TKeyedDetail request = KeyRequest(keyGroupName, keyType, callingMethod, defaultValue, userNameValue,
+                                      userNameUsage, userNameType, contextValue, contextUsage, contextType,
+                                      keyName);
     std::u16string desc = u"(KeyGroupName=\"" + request.KeyGroupName + u"\", KeyName=\"" +
                           request.KeyName + u"\"";
     if (!contextValue.empty())
@@ -355,14 +367,8 @@ TVeldarKey* TVeldarmark::AddKeyInternal(int& keyIndex, std::u16string_view keyGr
     try {
         std::u16string keyedFileName;
         if (temporary) {
-            FLastKeyedDetail = TKeyedDetail();
-            FLastKeyedDetail.KeyType = ktFile;
-            FLastKeyedDetail.ContextUsage = contextUsage;
-            FLastKeyedDetail.ContextValue = FDefaultMapContext;
-            FLastKeyedDetail.UserNameUsage = userNameUsage;
-            FLastKeyedDetail.UserNameValue = FDefaultUserName;
-            FLastKeyedDetail.DefaultValue = file;
-            FLastKeyedDetail.CallingMethod = callingMethod;
+            FLastKeyedDetail = KeyRequest({}, ktFile, callingMethod, file, FDefaultUserName, userNameUsage,
+                                          usrDefault, FDefaultMapContext, contextUsage, cxDefault, {});
             FLastKeyedDetail.KeyDesc = u"TempKey[]";
             FLastKeyedDetail.KeyBoxUsed = kuTemp;
             keyedFileName = file;
