@@ -324,8 +324,8 @@ std::u16string TVeldarmark::GetKeyedAttribute(std::u16string_view keyGroupName, 
         return std::u16string(defaultValue);
     }
     std::u16string searched = FLocal.XmlOK && FBranch.XmlOK ? u"LocalKeybox and BranchKeybox"
-                              : FLocal.XmlOK                     ? u"LocalKeybox"
-                                                                      : u"BranchKeybox";
+                              : FLocal.XmlOK                ? u"LocalKeybox"
+                                                            : u"BranchKeybox";
     searched += u" (and DefaultKeyedFileName=\"\"";
     RaiseMapErrorFmt(VeldarMessage(vmNodeNotFoundSearched), {FLastKeyedDetail.KeyDesc, searched},
                      callingMethod);
