@@ -3,6 +3,11 @@
 // backup file they write or read, measured in the same run. Every benchmark
 // reports its time as a multiple of that load and save (x_load_save) and the peak
 // memory while it ran (peak_MB).
+//
+// Then the routines whose work must grow no faster than their input, each at
+// several sizes with the growth fitted: one site backed up from machines of every
+// size, service extensions under one description, the addresses of many sites,
+// and the renumbering of many conflicting sites.
 
 #include "base/EmbeddedResources.h"
 #include "base/Module.h"
@@ -10,8 +15,11 @@
 #include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
+#include "engine/BackupPaths.h"
+#include "engine/Collectors.h"
 #include "engine/EngineState.h"
 #include "engine/RestoreTree.h"
+#include "engine/SiteConflicts.h"
 #include "engine/SupportedProperties.h"
 #include "engine/WebBackup.h"
 #include "engine/WebRestore.h"
@@ -27,6 +35,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -234,6 +243,107 @@ void BM_Restore(benchmark::State& state, int sites, bool intoEmpty) {
         [&] { RestoreMachine(u"localhost", u"IIS6", *tree); });
 }
 
+// The local machine made afresh from state, the last one set aside.
+void ReplaceLocalMachine(const TMachineState& state) {
+    CloseMachines();
+    Folder().SetAside(MachineFolderOf(u"localhost"));
+    CreateMachine(u"localhost", state);
+}
+
+// A document holding one empty `Machine` element of the web service.
+TWideXmlNode& EmptyMachineElement(TWideXmlDocument& document) {
+    document.Root()->SetName(backupxml::ElemRoot);
+    TWideXmlNode& machine = *document.Root()->NodeNew(backupxml::ElemMachines)->NodeNew(backupxml::ElemMachine);
+    machine.AttributeAdd(backupxml::AttrPath, backupxml::PathWebService);
+    return machine;
+}
+
+std::string SiteElement(int id, const std::string& inner) {
+    return "<SubDir path=\"" + std::to_string(id) + "\" className=\"IIsWebServer\" siteName=\"S" +
+           std::to_string(id) + "\">" + inner + "</SubDir>";
+}
+
+// A backup file of one backup holding these sites.
+void WriteBackupOfSites(int sites, const std::string& file, const std::function<std::string(int)>& inner) {
+    std::string text = "<Root><Machines><Machine backupName=\"B\" path=\"w3svc\" className=\"IIsWebService\">";
+    for (int id = 1; id <= sites; ++id) text += SiteElement(id, inner(id));
+    std::ofstream(Folder().File(file), std::ios::binary) << text << "</Machine></Machines></Root>";
+    SetBackupFileName(Utf8ToUtf16(Folder().File(file).string()));
+}
+
+// The last site of a machine of that size with all below it: a bind must not cost
+// more on a larger machine.
+void BM_BackupOneSite(benchmark::State& state) {
+    const int sites = static_cast<int>(state.range(0));
+    Prepare(sites);
+    OpenMachine(SourceMachine(sites));
+    for (auto _ : state) {
+        TWideXmlDocument document;
+        TWideXmlNode& site = EmptyMachineElement(document);
+        if (!BackupDirectory(SourceMachine(sites), u"W3SVC/" + IntToText(sites), site, true))
+            throw std::runtime_error("the site could not be read");
+    }
+    state.SetComplexityN(sites);
+}
+
+// Files of one description: its GroupID is found through an index, not a scan.
+void BM_ServiceExtensions(benchmark::State& state) {
+    const int files = static_cast<int>(state.range(0));
+    std::vector<std::u16string> entries;
+    for (int i = 0; i < files; ++i)
+        entries.push_back(u"1,C:\\f" + IntToText(i) + u".dll,0,G" + IntToText(i) + u",Desc");
+    TMachineState local = BuildDefaultMachineState(ComputerName());
+    local.Metabase->Find(u"W3SVC")->SetValue(u"WebSvcExtRestrictionList", TextArray(entries));
+    ReplaceLocalMachine(local);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto document = std::make_unique<TWideXmlDocument>();
+        TWideXmlNode& machine = EmptyMachineElement(*document);
+        state.ResumeTiming();
+        BackupServiceExtensions(u"", backupxml::PathWebService, machine);
+        state.PauseTiming();
+        if (machine.NodeCount() != 1) throw std::runtime_error("no service extensions were written");
+        document.reset();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(files);
+}
+
+// The addresses of every site: each site's element is found through a map.
+void BM_GatherAddresses(benchmark::State& state) {
+    const int sites = static_cast<int>(state.range(0));
+    WriteBackupOfSites(sites, "Addresses.xml", [](int id) {
+        return "<Property id=\"ServerBindings\" type=\"LIST\" value=\"\" Inherit=\"False\"><Item value=\"10.0." +
+               std::to_string(id / 250) + "." + std::to_string(id % 250) + ":80:\"/></Property>";
+    });
+    const TBenchTree tree(*LoadBackupDocument());
+    std::vector<std::u16string> list;
+    for (auto _ : state) {
+        list.clear();
+        GetAllIP(list, tree, false);
+        if (list.size() != static_cast<size_t>(sites)) throw std::runtime_error("addresses are missing");
+    }
+    state.SetComplexityN(sites);
+}
+
+// Every site of the backup is on the machine: each gets the next free identifier
+// of both lists, and the file is saved once.
+void BM_RenumberConflictingSites(benchmark::State& state) {
+    const int sites = static_cast<int>(state.range(0));
+    ReplaceLocalMachine(BuildLargeMachineState(ComputerName(), sites, 0));
+    SetSiteConflictMode(scmCreateNew);
+    std::unique_ptr<TBenchTree> tree;
+    for (auto _ : state) {
+        state.PauseTiming();
+        WriteBackupOfSites(sites, "Conflicts.xml", [](int) { return std::string(); });
+        tree = std::make_unique<TBenchTree>(*LoadBackupDocument());
+        std::vector<std::u16string> skip;
+        state.ResumeTiming();
+        if (!CheckSites(u"localhost", *tree, skip)) throw std::runtime_error("the sites could not be checked");
+    }
+    state.SetComplexityN(sites);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -256,6 +366,15 @@ int main(int argc, char** argv) {
                 ->UseManualTime()
                 ->MinTime(sites >= 1000 ? 5.0 : 1.0);
     }
+    auto* oneSite = benchmark::RegisterBenchmark("BM_BackupOneSite", BM_BackupOneSite);
+    for (int sites : kSiteCounts) oneSite->Arg(sites);
+    oneSite->Unit(benchmark::kMicrosecond)->Complexity(benchmark::o1);
+    benchmark::RegisterBenchmark("BM_ServiceExtensions", BM_ServiceExtensions)
+        ->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+    benchmark::RegisterBenchmark("BM_GatherAddresses", BM_GatherAddresses)
+        ->Arg(1250)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+    benchmark::RegisterBenchmark("BM_RenumberConflictingSites", BM_RenumberConflictingSites)
+        ->Arg(125)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

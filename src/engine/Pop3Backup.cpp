@@ -2,8 +2,6 @@
 
 #include "base/CaseFold.h"
 #include "base/ExceptionText.h"
-#include "base/NumberText.h"
-#include "base/TextFormat.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -45,25 +43,28 @@ void BackupPopAuthMethod(const TOleVariant& config, TWideXmlNode& node) {
     }
 }
 
-void BackupPopUsers(const TOleVariant& domain, TWideXmlNode& node) {
-    std::unique_ptr<TEnumVariant> users = domain.Property(u"Users").NewEnum();
-    TWideXmlNode& usersElement = AppendPopElement(node, u"Users");
-    TOleVariant user;
-    while (users->Next(user)) {
-        TWideXmlNode& userElement = AppendPopElement(usersElement, user.Property(u"Name").ToText());
-        WritePopProps(user, userElement, {u"Lock"});
+// The element of owner's collection (the domains, a domain's mailboxes) and in it
+// one element per item, named by the item and holding its lock state, which
+// backUpItem then fills.
+template <class TBackUpItem>
+void BackupPopCollection(const TOleVariant& owner, std::u16string_view collection, TWideXmlNode& node,
+                         TBackUpItem backUpItem) {
+    std::unique_ptr<TEnumVariant> items = owner.Property(collection).NewEnum();
+    TWideXmlNode& collectionElement = AppendPopElement(node, collection);
+    TOleVariant item;
+    while (items->Next(item)) {
+        TWideXmlNode& itemElement = AppendPopElement(collectionElement, item.Property(u"Name").ToText());
+        WritePopProps(item, itemElement, {u"Lock"});
+        backUpItem(item, itemElement);
     }
 }
 
+void BackupPopUsers(const TOleVariant& domain, TWideXmlNode& node) {
+    BackupPopCollection(domain, u"Users", node, [](const TOleVariant&, TWideXmlNode&) {});
+}
+
 void BackupPopDomains(const TOleVariant& config, TWideXmlNode& node) {
-    std::unique_ptr<TEnumVariant> domains = config.Property(u"Domains").NewEnum();
-    TWideXmlNode& domainsElement = AppendPopElement(node, u"Domains");
-    TOleVariant domain;
-    while (domains->Next(domain)) {
-        TWideXmlNode& domainElement = AppendPopElement(domainsElement, domain.Property(u"Name").ToText());
-        WritePopProps(domain, domainElement, {u"Lock"});
-        BackupPopUsers(domain, domainElement);
-    }
+    BackupPopCollection(config, u"Domains", node, BackupPopUsers);
 }
 
 } // namespace
@@ -94,10 +95,7 @@ void BackupPopDirectory(std::u16string_view machine, TWideXmlNode& node) {
         config.SetProperty(u"MachineName", TOleVariant(machine));
     } catch (const std::exception& e) {
         uint32_t code = GetLastOsError();
-        std::u16string message = ExceptionMessage(e);
-        TraceMessage(FormatTolerant(u"err=%s m=%s", {HexToText(code), message},
-                                    TMissingValue::StaysVisible));
-        LogLine(Pop3ConnectFailureText(code, message), clLogBlack);
+        LogLine(Pop3ConnectFailureText(code, ExceptionMessage(e)), clLogBlack);
         return;
     }
     try {

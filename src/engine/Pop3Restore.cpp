@@ -4,7 +4,6 @@
 #include "base/CaseFold.h"
 #include "base/ExceptionText.h"
 #include "base/NumberText.h"
-#include "base/TextFormat.h"
 #include "base/Utf.h"
 #include "engine/BackupDocument.h"
 #include "engine/BackupGrammar.h"
@@ -126,22 +125,13 @@ void RestorePopAuthMethods(const TOleVariant& methods, const TWideXmlNode& eleme
     }
 }
 
-void LogUserLookupFailure(const std::exception& error) {
-    if (const auto* ole = dynamic_cast<const EOleSysError*>(&error))
-        TraceMessage(
-            FormatTolerant(u"ErrorCode=%s Message=%s",
-                           {HexToText(static_cast<uint32_t>(ole->ErrorCode())), ole->Message()},
-                           TMissingValue::StaysVisible));
-}
-
-// Looks the mailbox up, or adds it first with add; any failure is traced only.
+// Looks the mailbox up, or adds it first with add; a failure gives none.
 TOleVariant TryUser(const TOleVariant& users, std::u16string_view name, const std::function<void()>& add) {
     try {
         if (add) add();
         return users.Call(u"Item", name);
     } catch (const std::exception& e) {
         PassMachineFilesError(e);
-        LogUserLookupFailure(e);
     }
     return {};
 }
@@ -170,7 +160,6 @@ void RestorePopUser(const TWideXmlNode& element, const TTreeNode& node, const TO
                 user = users.Call(u"Item", name);
             } catch (const std::exception& e) {
                 PassMachineFilesError(e);
-                LogUserLookupFailure(e);
                 throw;
             }
         }

@@ -43,6 +43,4 @@ void InitLog() {
     LogSink().SetLogFolder(ExecutableFolder());
 }
 
-void TraceMessage(std::u16string_view) {}
-
 } // namespace orvex

@@ -26,7 +26,4 @@ bool BackupErrorFlag();
 // points the info log at the executable's folder.
 void InitLog();
 
-// Debugging texts of the engine; discarded.
-void TraceMessage(std::u16string_view text);
-
 } // namespace orvex

@@ -427,7 +427,6 @@ std::u16string BackupRefusal(std::u16string_view machineName) {
 }
 
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName) {
-    TraceMessage(u"BackupMachine");
     try {
         if (const std::u16string refusal = BackupRefusal(machineName); !refusal.empty()) {
             LogBackupError(u"BackupMachine: " + refusal + u"; nothing was backed up", clLogRed);
@@ -455,11 +454,9 @@ bool BackupMachine(std::u16string_view backupName, std::u16string_view machineNa
         machine->AttributeAdd(AttrPath, PathWebService);
         machine->AttributeAdd(AttrClassName, ClassWebService);
         std::u16string path = machine->AttributeByName(AttrPath);
-        TraceMessage(u"BackupMachine bef BackupDirectory");
         // The backup reads one state of the machine, however long it takes.
         TMachineOperation operation;
-        TBackupWalk walk(machineName);
-        if (!BackupKey(walk, path, *machine, true) && old) {
+        if (!BackupDirectory(machineName, path, *machine, true) && old) {
             LogBackupError(u"BackupMachine: the web service of machine \"" + std::u16string(machineName) +
                                u"\" could not be read; the backup \"" + old->AttributeByName(AttrBackupName) +
                                u"\" in the file is kept as it was",

@@ -272,6 +272,21 @@ void RestoreSelectedBackup(std::u16string_view machine, std::u16string_view iisV
     RestoreDirectory(machine, iisVersion, *SelectedMachineElement(*document, tree), &skipList, *machineNode, &refused);
 }
 
+// Calls each (child, its path, its element) for every checked child of node, the
+// element found among element's `SubDir` children; one that is not there fails.
+template <class TEach>
+void ForEachCheckedSubDir(const TTreeNode& node, const TWideXmlNode& element, TEach each) {
+    const TSubDirMap children = SubDirsOf(element);
+    for (int i = 0; i < node.ChildCount(); ++i) {
+        const TTreeNode& child = *node.Child(i);
+        if (!IsNodeChecked(child)) continue;
+        const std::u16string path = NodePath(child);
+        const TWideXmlNode* found = FindSubDir(children, path);
+        if (!found) throw RestoreFailure(u"Can not find path=" + path);
+        each(child, path, *found);
+    }
+}
+
 } // namespace
 
 std::u16string PropertyValueOf(const TWideXmlNode& element, std::u16string_view id) {
@@ -338,23 +353,13 @@ void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, 
                               const TTreeNode& node) {
     try {
         TOleVariant service = GetIIsObject(machine, u"W3SVC");
-        const TSubDirMap groups = SubDirsOf(element);
-        for (int g = 0; g < node.ChildCount(); ++g) {
-            const TTreeNode& groupNode = *node.Child(g);
-            if (!IsNodeChecked(groupNode)) continue;
-            std::u16string description = NodePath(groupNode);
-            const TWideXmlNode* group = FindSubDir(groups, description);
-            if (!group) throw RestoreFailure(u"Can not find path=" + description);
-            std::u16string groupId = PropertyValueOf(*group, u"GroupID");
-            const TSubDirMap files = SubDirsOf(*group);
-            for (int f = 0; f < groupNode.ChildCount(); ++f) {
-                const TTreeNode& fileNode = *groupNode.Child(f);
-                if (!IsNodeChecked(fileNode)) continue;
-                std::u16string file = NodePath(fileNode);
-                const TWideXmlNode* fileElement = FindSubDir(files, file);
-                if (!fileElement) throw RestoreFailure(u"Can not find path=" + file);
-                bool allow = PropertyValueOf(*fileElement, u"AllowDenyFlag") == u"True";
-                bool deletable = PropertyValueOf(*fileElement, u"DeletableFlag") == u"True";
+        ForEachCheckedSubDir(node, element, [&](const TTreeNode& groupNode, const std::u16string& description,
+                                                const TWideXmlNode& group) {
+            std::u16string groupId = PropertyValueOf(group, u"GroupID");
+            ForEachCheckedSubDir(groupNode, group, [&](const TTreeNode&, const std::u16string& file,
+                                                       const TWideXmlNode& fileElement) {
+                bool allow = PropertyValueOf(fileElement, u"AllowDenyFlag") == u"True";
+                bool deletable = PropertyValueOf(fileElement, u"DeletableFlag") == u"True";
                 try {
                     service.Call(u"AddExtensionFile", file, allow, groupId, deletable, description);
                 } catch (const std::exception& e) {
@@ -363,8 +368,8 @@ void RestoreServiceExtensions(std::u16string_view machine, std::u16string_view, 
                     service.Call(u"AddExtensionFile", file, allow, groupId, deletable, description);
                 }
                 LogLine(u"Restore Service Extention: " + file, clLogGreen);
-            }
-        }
+            });
+        });
     } catch (const std::exception& e) {
         PassMachineFilesError(e);
         LogBackupException(u"RestoreServiceExtensions: Path=" + GetDisplayPath(element) + u" Error=" +

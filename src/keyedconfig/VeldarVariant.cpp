@@ -8,6 +8,8 @@
 #include "keyedconfig/XPathText.h"
 #include "xml/XmlValueConversions.h"
 
+#include <optional>
+
 namespace orvex {
 
 namespace {
@@ -26,6 +28,23 @@ bool TextToBoolean(std::string_view text, bool& value) {
         return false;
     value = number != 0;
     return true;
+}
+
+// What parse reads from text; nothing when it reads no value.
+template <class T>
+std::optional<TVeldarVariant> Parsed(bool (*parse)(std::string_view, T&), std::string_view text) {
+    T value{};
+    if (!parse(text, value))
+        return std::nullopt;
+    return TVeldarVariant(value);
+}
+
+std::optional<TVeldarVariant> ParsedDate(std::string_view text) {
+    try {
+        return TVeldarVariant::FromDate(IsoDateToDateTime(text, false));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -84,47 +103,19 @@ TVeldarVariant TextToVariantOfType(std::u16string_view text, TVeldarVarType type
                                    std::u16string& errorText) {
     errorText.clear();
     const std::string text8 = Utf16ToUtf8(text);
-    bool ok = false;
-    TVeldarVariant result;
+    std::optional<TVeldarVariant> result;
     switch (type) {
     case vtEmpty:
     case vtString:
         return TVeldarVariant(std::u16string(text));
-    case vtBoolean: {
-        bool value = false;
-        ok = TextToBoolean(text8, value);
-        result = value;
-        break;
+    case vtBoolean: result = Parsed(TextToBoolean, text8); break;
+    case vtInteger: result = Parsed(TryUtf8ToInt32, text8); break;
+    case vtInt64: result = Parsed(TryUtf8ToInt64, text8); break;
+    case vtDouble: result = Parsed(TryUtf8ToFloat, text8); break;
+    case vtDate: result = ParsedDate(text8); break;
     }
-    case vtInteger: {
-        int32_t value = 0;
-        ok = TryUtf8ToInt32(text8, value);
-        result = value;
-        break;
-    }
-    case vtInt64: {
-        int64_t value = 0;
-        ok = TryUtf8ToInt64(text8, value);
-        result = value;
-        break;
-    }
-    case vtDouble: {
-        double value = 0;
-        ok = TryUtf8ToFloat(text8, value);
-        result = value;
-        break;
-    }
-    case vtDate:
-        try {
-            result = TVeldarVariant::FromDate(IsoDateToDateTime(text8, false));
-            ok = true;
-        } catch (const std::exception&) {
-            ok = false;
-        }
-        break;
-    }
-    if (ok)
-        return result;
+    if (result)
+        return *result;
     errorText = FormatTolerant(VeldarMessage(vmErrorConvertingValue), {text, VarTypeName(type)},
                                TMissingValue::StaysVisible);
     return {};

@@ -15,6 +15,7 @@
 #include "keyedconfig/XPathText.h"
 #include "xml/WideXmlDocument.h"
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -250,6 +251,18 @@ private:
     // (VeldarXmlDocSummary.cpp).
     void MapStepsOntoSummary(TWideXmlNode* startNode, bool absolute,
                              std::vector<TXPathElement>& steps);
+    // text of node (found at xpath from startNode), its variables expanded, as
+    // fallback's type; a text that does not convert gives fallback and a warning:
+    // about the attribute attrName, or the node's value when attrName is empty.
+    TVeldarVariant ConvertedText(TWideXmlNode* startNode, std::span<const TPiece> xpath,
+                                 TWideXmlNode* node, std::u16string_view text,
+                                 const TVeldarVariant& fallback, std::u16string_view attrName);
+    // Finds (or, with create, makes) the node at xpath and lets write change it; a
+    // node made keeps the context attribute last. False when there is no node, or
+    // when a step fails: FLastError is then failureText and the reason.
+    bool SaveAt(TWideXmlNode* startNode, std::span<const TPiece> xpath, TContextUsage contextUsage,
+                bool create, std::u16string_view failureText,
+                const std::function<void(TWideXmlNode&)>& write);
 
     std::u16string FFilePathAndName;
     std::u16string FContextAttributeID;

@@ -52,16 +52,7 @@ TVeldarVariant TVeldarXmlDoc::ZNodeAttr(TWideXmlNode* startNode, std::span<const
     FLast.LastNodeAttrFound = node->HasAttribute(attrName);
     if (!FLast.LastNodeAttrFound)
         return fallback;
-    const std::u16string text = ExpandVarsIn(node->AttributeByName(attrName), node);
-    std::u16string error;
-    TVeldarVariant value = TextToVariantOfType(text, fallback.VarType(), error);
-    if (error.empty())
-        return value;
-    const std::u16string path = BuildXPathFromPieces(xpath, ErrorDetailAllowed());
-    FWarnings.push_back(FormatTolerant(VeldarMessage(vmErrorReadingAttributeValue),
-                                       {attrName, FullXPath(startNode, path), error},
-                                       TMissingValue::StaysVisible));
-    return fallback;
+    return ConvertedText(startNode, xpath, node, node->AttributeByName(attrName), fallback, attrName);
 }
 
 TVeldarVariant TVeldarXmlDoc::ZNodeValue(TWideXmlNode* startNode, std::span<const TPiece> xpath,
@@ -69,48 +60,54 @@ TVeldarVariant TVeldarXmlDoc::ZNodeValue(TWideXmlNode* startNode, std::span<cons
     TWideXmlNode* node = ZNode(startNode, xpath, contextUsage, false);
     if (!node)
         return fallback;
-    const std::u16string text = ExpandVarsIn(node->ValueAsString(), node);
+    return ConvertedText(startNode, xpath, node, node->ValueAsString(), fallback, {});
+}
+
+TVeldarVariant TVeldarXmlDoc::ConvertedText(TWideXmlNode* startNode, std::span<const TPiece> xpath,
+                                            TWideXmlNode* node, std::u16string_view text,
+                                            const TVeldarVariant& fallback, std::u16string_view attrName) {
     std::u16string error;
-    TVeldarVariant value = TextToVariantOfType(text, fallback.VarType(), error);
+    TVeldarVariant value = TextToVariantOfType(ExpandVarsIn(text, node), fallback.VarType(), error);
     if (error.empty())
         return value;
-    const std::u16string path = BuildXPathFromPieces(xpath, ErrorDetailAllowed());
-    FWarnings.push_back(FormatTolerant(VeldarMessage(vmErrorReadingNodeValue),
-                                       {FullXPath(startNode, path), error},
-                                       TMissingValue::StaysVisible));
+    const std::u16string where = FullXPath(startNode, BuildXPathFromPieces(xpath, ErrorDetailAllowed()));
+    FWarnings.push_back(
+        attrName.empty()
+            ? FormatTolerant(VeldarMessage(vmErrorReadingNodeValue), {where, error}, TMissingValue::StaysVisible)
+            : FormatTolerant(VeldarMessage(vmErrorReadingAttributeValue), {attrName, where, error},
+                             TMissingValue::StaysVisible));
     return fallback;
 }
 
 bool TVeldarXmlDoc::ZNodeAttrSave(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                                   TContextUsage contextUsage, const TVeldarVariant& value,
                                   std::u16string_view attrName, bool create) {
-    try {
-        TWideXmlNode* node = ZNode(startNode, xpath, contextUsage, create);
-        if (!node)
-            return false;
-        node->SetAttributeByName(attrName, value.ToText());
-        if (create && contextUsage != cxNone)
-            MoveContextAttributeLast(node, FContextAttributeID);
-        return true;
-    } catch (const std::exception& e) {
-        FLastError = u"Error saving node attribute using method \"ZNodeAttrSave\":" + ExceptionMessage(e);
-        return false;
-    }
+    return SaveAt(startNode, xpath, contextUsage, create,
+                  u"Error saving node attribute using method \"ZNodeAttrSave\":",
+                  [&](TWideXmlNode& node) { node.SetAttributeByName(attrName, value.ToText()); });
 }
 
 bool TVeldarXmlDoc::ZNodeValueSave(TWideXmlNode* startNode, std::span<const TPiece> xpath,
                                    TContextUsage contextUsage, const TVeldarVariant& value,
                                    bool create) {
+    return SaveAt(startNode, xpath, contextUsage, create,
+                  u"Error saving node value using method \"ZNodeValueSave\":",
+                  [&](TWideXmlNode& node) { node.SetValueAsString(value.ToText()); });
+}
+
+bool TVeldarXmlDoc::SaveAt(TWideXmlNode* startNode, std::span<const TPiece> xpath, TContextUsage contextUsage,
+                           bool create, std::u16string_view failureText,
+                           const std::function<void(TWideXmlNode&)>& write) {
     try {
         TWideXmlNode* node = ZNode(startNode, xpath, contextUsage, create);
         if (!node)
             return false;
-        node->SetValueAsString(value.ToText());
+        write(*node);
         if (create && contextUsage != cxNone)
             MoveContextAttributeLast(node, FContextAttributeID);
         return true;
     } catch (const std::exception& e) {
-        FLastError = u"Error saving node value using method \"ZNodeValueSave\":" + ExceptionMessage(e);
+        FLastError = std::u16string(failureText) + ExceptionMessage(e);
         return false;
     }
 }

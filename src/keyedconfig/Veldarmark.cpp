@@ -42,6 +42,27 @@ std::u16string_view UsageEnding(int usage) {
     }
 }
 
+// The detail of a request for a key, before it is looked up; the arguments are
+// GetKeyedAttribute's.
+TKeyedDetail KeyRequest(std::u16string_view keyGroupName, TVeldarKeyType keyType, std::u16string_view callingMethod,
+                        std::u16string_view defaultValue, std::u16string_view userNameValue,
+                        TUserNameUsage userNameUsage, TUserNameType userNameType, std::u16string_view contextValue,
+                        TContextUsage contextUsage, TContextType contextType, std::u16string_view keyName) {
+    TKeyedDetail request;
+    request.KeyGroupName = keyGroupName;
+    request.KeyType = keyType;
+    request.KeyName = keyName;
+    request.ContextType = contextType;
+    request.ContextUsage = contextUsage;
+    request.ContextValue = contextValue;
+    request.UserNameType = userNameType;
+    request.UserNameUsage = userNameUsage;
+    request.UserNameValue = userNameValue;
+    request.DefaultValue = defaultValue;
+    request.CallingMethod = callingMethod;
+    return request;
+}
+
 } // namespace
 
 // --- Life ---
@@ -116,35 +137,31 @@ std::u16string TVeldarmark::ReadDefaultContext(std::u16string_view fileName,
     }
 }
 
-bool TVeldarmark::LoadKeybox(std::u16string_view fileName, std::u16string_view warningFormat,
-                             std::unique_ptr<TVeldarXmlDoc>& document, TDateTime& fileAge,
-                             std::u16string& warnings) {
-    std::u16string failure;
-    try {
-        auto loaded = std::make_unique<TVeldarXmlDoc>(fileName, kKeyboxRoot, FDefaultMapContext,
-                                                      kContextAttribute);
-        loaded->SetOwners(this, nullptr);
-        if (loaded->LoadFile()) {
-            document = std::move(loaded);
-            GetFileAge(fileName, fileAge);
-            return true;
+void TVeldarmark::LoadKeybox(TKeyboxFile& keybox, std::u16string_view warningFormat) {
+    keybox.Exists = FileExistsAt(keybox.Name);
+    std::u16string failure(VeldarMessage(vmFileNotFound));
+    if (keybox.Exists) {
+        try {
+            auto loaded = std::make_unique<TVeldarXmlDoc>(keybox.Name, kKeyboxRoot, FDefaultMapContext,
+                                                          kContextAttribute);
+            loaded->SetOwners(this, nullptr);
+            if (loaded->LoadFile()) {
+                keybox.Xml = std::move(loaded);
+                GetFileAge(keybox.Name, keybox.FileAge);
+                keybox.XmlOK = true;
+                return;
+            }
+            failure = loaded->LastError();
+        } catch (const std::exception& e) {
+            // A keybox that cannot be read is a warning, never a failure of the map.
+            failure = ExceptionMessage(e);
         }
-        failure = loaded->LastError();
-    } catch (const std::exception& e) {
-        // A keybox that cannot be read is a warning, never a failure of the map.
-        failure = ExceptionMessage(e);
     }
-    warnings = FormatTolerant(warningFormat, {failure}, TMissingValue::StaysVisible);
-    return false;
+    keybox.Warnings = FormatTolerant(warningFormat, {failure}, TMissingValue::StaysVisible);
 }
 
 void TVeldarmark::LoadLocalKeybox() {
-    FLocalKeyboxXml.reset();
-    FLocalKeybox.clear();
-    FLocalKeyboxExists = false;
-    FLocalKeyboxFileAge = 0;
-    FLocalKeyboxWarnings.clear();
-    FLocalKeyboxXmlOK = false;
+    FLocal = {};
     FKeyLastError.clear();
     FContextWarnings.clear();
     FLocalKeyboxSuffix = kKeyboxName;
@@ -157,46 +174,26 @@ void TVeldarmark::LoadLocalKeybox() {
             FDefaultMapContext = ReadDefaultContext(FVeldarmarkRoot + u"KXGlobal.xml", u"KXGlobalSettings");
     }
 
-    FLocalKeybox = FLocalKeyboxPath + (FLocalKeyboxPrefixEnabled ? FLocalKeyboxPrefix : u"") +
-                   FLocalKeyboxSuffix;
-    FLocalKeyboxExists = FileExistsAt(FLocalKeybox);
-    const std::u16string_view warning = VeldarMessage(vmErrorLoadingLocalKeybox);
-    if (!FLocalKeyboxExists) {
-        FLocalKeyboxWarnings =
-            FormatTolerant(warning, {VeldarMessage(vmFileNotFound)}, TMissingValue::StaysVisible);
-        return;
-    }
-    FLocalKeyboxXmlOK = LoadKeybox(FLocalKeybox, warning, FLocalKeyboxXml, FLocalKeyboxFileAge,
-                                   FLocalKeyboxWarnings);
+    FLocal.Name = FLocalKeyboxPath + (FLocalKeyboxPrefixEnabled ? FLocalKeyboxPrefix : u"") +
+                  FLocalKeyboxSuffix;
+    LoadKeybox(FLocal, VeldarMessage(vmErrorLoadingLocalKeybox));
 }
 
 void TVeldarmark::LoadBranchKeybox() {
-    FBranchKeyboxXml.reset();
-    FBranchKeybox.clear();
-    FBranchKeyboxXmlOK = false;
-    FBranchKeyboxFileAge = 0;
-    FBranchKeyboxWarnings.clear();
-    FBranchKeyboxExists = false;
+    FBranch = {};
     const std::u16string_view warning = VeldarMessage(vmErrorLoadingBranchKeybox);
     if (FVeldarBranch.empty()) {
-        FBranchKeyboxWarnings = FormatTolerant(warning, {VeldarMessage(vmBranchNotSpecified)},
-                                               TMissingValue::StaysVisible);
+        FBranch.Warnings = FormatTolerant(warning, {VeldarMessage(vmBranchNotSpecified)},
+                                          TMissingValue::StaysVisible);
         return;
     }
     if (!FVeldarmarkEnvVarExists || !FolderExistsAt(FVeldarmarkRoot)) {
-        FBranchKeyboxWarnings = FormatTolerant(
-            warning, {VeldarMessage(vmEnvironmentVariableMissing)}, TMissingValue::StaysVisible);
+        FBranch.Warnings = FormatTolerant(warning, {VeldarMessage(vmEnvironmentVariableMissing)},
+                                          TMissingValue::StaysVisible);
         return;
     }
-    FBranchKeybox = FVeldarmarkRoot + FVeldarBranch + std::u16string(kKeyboxName);
-    FBranchKeyboxExists = FileExistsAt(FBranchKeybox);
-    if (!FBranchKeyboxExists) {
-        FBranchKeyboxWarnings =
-            FormatTolerant(warning, {VeldarMessage(vmFileNotFound)}, TMissingValue::StaysVisible);
-        return;
-    }
-    FBranchKeyboxXmlOK = LoadKeybox(FBranchKeybox, warning, FBranchKeyboxXml, FBranchKeyboxFileAge,
-                                    FBranchKeyboxWarnings);
+    FBranch.Name = FVeldarmarkRoot + FVeldarBranch + std::u16string(kKeyboxName);
+    LoadKeybox(FBranch, warning);
 }
 
 std::u16string TVeldarmark::WarningWithName(const std::u16string& warning,
@@ -208,11 +205,11 @@ std::u16string TVeldarmark::WarningWithName(const std::u16string& warning,
 }
 
 std::u16string TVeldarmark::BranchKeyboxWarnings() const {
-    return WarningWithName(FBranchKeyboxWarnings, FBranchKeybox);
+    return WarningWithName(FBranch.Warnings, FBranch.Name);
 }
 
 std::u16string TVeldarmark::LocalKeyboxWarnings() const {
-    return WarningWithName(FLocalKeyboxWarnings, FLocalKeybox);
+    return WarningWithName(FLocal.Warnings, FLocal.Name);
 }
 
 // --- Lookups ---
@@ -279,18 +276,9 @@ std::u16string TVeldarmark::GetKeyedAttribute(std::u16string_view keyGroupName, 
                                               std::u16string_view contextValue,
                                               TContextUsage contextUsage, TContextType contextType,
                                               std::u16string_view keyName) {
-    TKeyedDetail request;
-    request.KeyGroupName = keyGroupName;
-    request.KeyType = keyType;
-    request.KeyName = keyName;
-    request.ContextType = contextType;
-    request.ContextUsage = contextUsage;
-    request.ContextValue = contextValue;
-    request.UserNameType = userNameType;
-    request.UserNameUsage = userNameUsage;
-    request.UserNameValue = userNameValue;
-    request.DefaultValue = defaultValue;
-    request.CallingMethod = callingMethod;
+    TKeyedDetail request = KeyRequest(keyGroupName, keyType, callingMethod, defaultValue, userNameValue,
+                                      userNameUsage, userNameType, contextValue, contextUsage, contextType,
+                                      keyName);
     std::u16string desc = u"(KeyGroupName=\"" + request.KeyGroupName + u"\", KeyName=\"" +
                           request.KeyName + u"\"";
     if (!contextValue.empty())
@@ -305,18 +293,18 @@ std::u16string TVeldarmark::GetKeyedAttribute(std::u16string_view keyGroupName, 
 
     if (keyGroupName.empty() || keyName.empty())
         RaiseMapErrorFmt(VeldarMessage(vmKeyGroupAndNameRequired), {callingMethod}, u"GetKeyedAttribute");
-    if (!FBranchKeyboxXmlOK && !FLocalKeyboxXmlOK && defaultValue.empty())
+    if (!FBranch.XmlOK && !FLocal.XmlOK && defaultValue.empty())
         RaiseMapErrorFmt(VeldarMessage(vmNoKeyboxFile), {BranchKeyboxWarnings(), LocalKeyboxWarnings()},
                          callingMethod);
 
     TVeldarXmlDoc* answered = nullptr;
     TWideXmlNode* found = nullptr;
-    if (FLocalKeyboxXmlOK && (found = FindKeyNode(*FLocalKeyboxXml, keyType))) {
+    if (FLocal.XmlOK && (found = FindKeyNode(*FLocal.Xml, keyType))) {
         FLastKeyedDetail.KeyBoxUsed = kuLocalKeybox;
-        answered = FLocalKeyboxXml.get();
-    } else if (FBranchKeyboxXmlOK && (found = FindKeyNode(*FBranchKeyboxXml, keyType))) {
+        answered = FLocal.Xml.get();
+    } else if (FBranch.XmlOK && (found = FindKeyNode(*FBranch.Xml, keyType))) {
         FLastKeyedDetail.KeyBoxUsed = kuBranchKeybox;
-        answered = FBranchKeyboxXml.get();
+        answered = FBranch.Xml.get();
     }
 
     if (found) {
@@ -335,9 +323,9 @@ std::u16string TVeldarmark::GetKeyedAttribute(std::u16string_view keyGroupName, 
         FLastKeyedDetail.KeyBoxUsed = kuNone;
         return std::u16string(defaultValue);
     }
-    std::u16string searched = FLocalKeyboxXmlOK && FBranchKeyboxXmlOK ? u"LocalKeybox and BranchKeybox"
-                              : FLocalKeyboxXmlOK                     ? u"LocalKeybox"
-                                                                      : u"BranchKeybox";
+    std::u16string searched = FLocal.XmlOK && FBranch.XmlOK ? u"LocalKeybox and BranchKeybox"
+                              : FLocal.XmlOK                ? u"LocalKeybox"
+                                                            : u"BranchKeybox";
     searched += u" (and DefaultKeyedFileName=\"\"";
     RaiseMapErrorFmt(VeldarMessage(vmNodeNotFoundSearched), {FLastKeyedDetail.KeyDesc, searched},
                      callingMethod);
@@ -379,14 +367,8 @@ TVeldarKey* TVeldarmark::AddKeyInternal(int& keyIndex, std::u16string_view keyGr
     try {
         std::u16string keyedFileName;
         if (temporary) {
-            FLastKeyedDetail = TKeyedDetail();
-            FLastKeyedDetail.KeyType = ktFile;
-            FLastKeyedDetail.ContextUsage = contextUsage;
-            FLastKeyedDetail.ContextValue = FDefaultMapContext;
-            FLastKeyedDetail.UserNameUsage = userNameUsage;
-            FLastKeyedDetail.UserNameValue = FDefaultUserName;
-            FLastKeyedDetail.DefaultValue = file;
-            FLastKeyedDetail.CallingMethod = callingMethod;
+            FLastKeyedDetail = KeyRequest({}, ktFile, callingMethod, file, FDefaultUserName, userNameUsage,
+                                          usrDefault, FDefaultMapContext, contextUsage, cxDefault, {});
             FLastKeyedDetail.KeyDesc = u"TempKey[]";
             FLastKeyedDetail.KeyBoxUsed = kuTemp;
             keyedFileName = file;
@@ -550,10 +532,10 @@ const std::vector<std::u16string>& TVeldarmark::PropertyList() {
             details.push_back(kDetailNames[i]);
     static constexpr std::u16string_view kLocations[] = {u"klExecutablePath", u"klLibraryPath", u"klCustom"};
     FPropertyList = orvex::PropertyList({
-        {u"BranchKeybox", FBranchKeybox},
-        {u"BranchKeyboxExists", PropertyText(FBranchKeyboxExists)},
+        {u"BranchKeybox", FBranch.Name},
+        {u"BranchKeyboxExists", PropertyText(FBranch.Exists)},
         {u"BranchKeyboxWarnings", BranchKeyboxWarnings()},
-        {u"BranchKeyboxXmlOK", PropertyText(FBranchKeyboxXmlOK)},
+        {u"BranchKeyboxXmlOK", PropertyText(FBranch.XmlOK)},
         {u"DefaultMapContext", FDefaultMapContext},
         {u"DefaultUserName", FDefaultUserName},
         {u"ErrorDetailAllowed", SetPropertyText(details)},
@@ -562,14 +544,14 @@ const std::vector<std::u16string>& TVeldarmark::PropertyList() {
         {u"KeyLastError", FKeyLastError},
         {u"LibraryNameNoExt", FLibraryNameNoExt},
         {u"LibraryPath", FLibraryPath},
-        {u"LocalKeybox", FLocalKeybox},
-        {u"LocalKeyboxExists", PropertyText(FLocalKeyboxExists)},
+        {u"LocalKeybox", FLocal.Name},
+        {u"LocalKeyboxExists", PropertyText(FLocal.Exists)},
         {u"LocalKeyboxLocation", std::u16string(kLocations[FLocalKeyboxLocation])},
         {u"LocalKeyboxPath", FLocalKeyboxPath},
         {u"LocalKeyboxPrefix", FLocalKeyboxPrefix},
         {u"LocalKeyboxPrefixEnabled", PropertyText(FLocalKeyboxPrefixEnabled)},
         {u"LocalKeyboxWarnings", LocalKeyboxWarnings()},
-        {u"LocalKeyboxXmlOK", PropertyText(FLocalKeyboxXmlOK)},
+        {u"LocalKeyboxXmlOK", PropertyText(FLocal.XmlOK)},
         {u"Name", Name()},
         {u"VeldarBranch", FVeldarBranch},
         {u"VeldarKeyCount", IntToText(VeldarKeyCount())},

@@ -90,10 +90,10 @@ public:
 
     // --- Properties ---
 
-    const std::u16string& BranchKeybox() const { return FBranchKeybox; }
-    bool BranchKeyboxExists() const { return FBranchKeyboxExists; }
-    bool BranchKeyboxXmlOK() const { return FBranchKeyboxXmlOK; }
-    TDateTime BranchKeyboxFileAge() const { return FBranchKeyboxFileAge; }
+    const std::u16string& BranchKeybox() const { return FBranch.Name; }
+    bool BranchKeyboxExists() const { return FBranch.Exists; }
+    bool BranchKeyboxXmlOK() const { return FBranch.XmlOK; }
+    TDateTime BranchKeyboxFileAge() const { return FBranch.FileAge; }
     // The stored warning after the keybox's name as the detail set allows; empty
     // when there is no warning.
     std::u16string BranchKeyboxWarnings() const;
@@ -109,16 +109,16 @@ public:
     const std::u16string& KeyLastError() const { return FKeyLastError; }
     const std::u16string& LibraryNameNoExt() const { return FLibraryNameNoExt; }
     const std::u16string& LibraryPath() const { return FLibraryPath; }
-    const std::u16string& LocalKeybox() const { return FLocalKeybox; }
-    bool LocalKeyboxExists() const { return FLocalKeyboxExists; }
-    TDateTime LocalKeyboxFileAge() const { return FLocalKeyboxFileAge; }
+    const std::u16string& LocalKeybox() const { return FLocal.Name; }
+    bool LocalKeyboxExists() const { return FLocal.Exists; }
+    TDateTime LocalKeyboxFileAge() const { return FLocal.FileAge; }
     TLocalKeyboxLocation LocalKeyboxLocation() const { return FLocalKeyboxLocation; }
     const std::u16string& LocalKeyboxPath() const { return FLocalKeyboxPath; }
     const std::u16string& LocalKeyboxPrefix() const { return FLocalKeyboxPrefix; }
     void SetLocalKeyboxPrefix(std::u16string_view value);
     bool LocalKeyboxPrefixEnabled() const { return FLocalKeyboxPrefixEnabled; }
     void SetLocalKeyboxPrefixEnabled(bool value);
-    bool LocalKeyboxXmlOK() const { return FLocalKeyboxXmlOK; }
+    bool LocalKeyboxXmlOK() const { return FLocal.XmlOK; }
     const std::u16string& VeldarBranch() const { return FVeldarBranch; }
     void SetVeldarBranch(std::u16string_view value);
     bool VeldarmarkEnvVarExists() const { return FVeldarmarkEnvVarExists; }
@@ -137,15 +137,24 @@ public:
                                        std::u16string_view methodName) const;
 
 private:
+    // One keybox file and what loading it gave.
+    struct TKeyboxFile {
+        std::u16string Name;  // its path and name
+        bool Exists = false;
+        TDateTime FileAge = 0;
+        std::u16string Warnings;
+        std::unique_ptr<TVeldarXmlDoc> Xml;
+        bool XmlOK = false;
+    };
+
     void LoadLocalKeybox();
     void LoadBranchKeybox();
     // The "value" of the DefaultContext element of a context file; empty when the
     // file is missing, has another root or cannot be read (then a context warning).
     std::u16string ReadDefaultContext(std::u16string_view fileName, std::u16string_view rootName);
-    // Loads a keybox into document; false with the warning (warningFormat filled
-    // with the reason) when it cannot be loaded.
-    bool LoadKeybox(std::u16string_view fileName, std::u16string_view warningFormat,
-                    std::unique_ptr<TVeldarXmlDoc>& document, TDateTime& fileAge, std::u16string& warnings);
+    // Loads the keybox named in keybox; when it is missing or cannot be loaded, its
+    // warning is warningFormat filled with the reason.
+    void LoadKeybox(TKeyboxFile& keybox, std::u16string_view warningFormat);
     TWideXmlNode* FindKeyNode(TVeldarXmlDoc& keybox, TVeldarKeyType keyType);
     TVeldarKey* AddKeyInternal(int& keyIndex, std::u16string_view keyGroupName,
                                std::u16string_view callingMethod, std::u16string_view fileName,
@@ -155,12 +164,7 @@ private:
     void RefuseWhileKeysActive(std::u16string_view property, std::u16string_view method) const;
     std::u16string WarningWithName(const std::u16string& warning, const std::u16string& keybox) const;
 
-    std::u16string FBranchKeybox;
-    bool FBranchKeyboxExists = false;
-    TDateTime FBranchKeyboxFileAge = 0;
-    std::u16string FBranchKeyboxWarnings;
-    std::unique_ptr<TVeldarXmlDoc> FBranchKeyboxXml;
-    bool FBranchKeyboxXmlOK = false;
+    TKeyboxFile FBranch;
     std::u16string FContextWarnings;
     std::u16string FDefaultMapContext;
     std::u16string FDefaultUserName;
@@ -171,17 +175,12 @@ private:
     std::u16string FLibraryNameNoExt;
     std::u16string FLibraryPath;
     TKeyedDetail FLastKeyedDetail;
-    std::u16string FLocalKeybox;
-    bool FLocalKeyboxExists = false;
-    TDateTime FLocalKeyboxFileAge = 0;
+    TKeyboxFile FLocal;
     TLocalKeyboxLocation FLocalKeyboxLocation = klExecutablePath;
     std::u16string FLocalKeyboxPath;
     std::u16string FLocalKeyboxPrefix;
     bool FLocalKeyboxPrefixEnabled = false;
     std::u16string FLocalKeyboxSuffix = u"KXKeybox.xml";
-    std::u16string FLocalKeyboxWarnings;
-    std::unique_ptr<TVeldarXmlDoc> FLocalKeyboxXml;
-    bool FLocalKeyboxXmlOK = false;
     std::u16string FVeldarBranch;
     std::vector<std::unique_ptr<TVeldarKey>> FVeldarKeys;
     bool FVeldarmarkEnvVarExists = false;

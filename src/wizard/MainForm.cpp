@@ -81,6 +81,7 @@ void TMainForm::FormCreate() {
     ReportUnusableMachinesFolder();
     SetSiteConflictMode(scmUnset);
     FTimer1 = new QTimer(this);
+    FTimer1->setObjectName(QStringLiteral("Timer1"));
     FTimer1->setInterval(500);
     connect(FTimer1, &QTimer::timeout, this, &TMainForm::CommandLineTimer);
 }

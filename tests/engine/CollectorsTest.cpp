@@ -1,13 +1,10 @@
 #include "engine/Collectors.h"
 
 #include "RestoreFixture.h"
-#include "TimeBudget.h"
 #include "engine/BackupDocument.h"
 #include "platform/MachineFacts.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
 
 namespace orvex {
 namespace {
@@ -132,9 +129,9 @@ TEST_F(CollectorsTest, FailuresKeepWhatWasGathered) {
     EXPECT_EQ(Red().size(), 3u);
 }
 
-// Each site's element is looked up once through a map of the machine's children:
-// a scan per site would take minutes here.
-TEST_F(CollectorsTest, ManySitesAreGatheredInLinearTime) {
+// Each site's element is looked up through a map of the machine's children (its
+// speed is measured in bench/): the first element of a path is the one found.
+TEST_F(CollectorsTest, ManySitesEachFindTheFirstElementOfTheirPath) {
     const int count = 20000;
     std::string sites;
     for (int i = 1; i <= count; ++i) {
@@ -150,11 +147,8 @@ TEST_F(CollectorsTest, ManySitesAreGatheredInLinearTime) {
     // The last site's element is the first of its path, so the duplicate adds nothing.
     Tree->Node(u"B").Add(u"late", u"20000", u"IIsWebServer");
     Texts list;
-    const auto start = std::chrono::steady_clock::now();
     GetAllIP(list, *Tree, false);
-    const int64_t elapsed = test::MillisecondsSince(start);
     EXPECT_TRUE(list.empty());
-    EXPECT_LT(elapsed, test::TimeBudgetMs(3000));
 }
 
 } // namespace

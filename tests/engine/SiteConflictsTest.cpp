@@ -1,14 +1,11 @@
 #include "engine/SiteConflicts.h"
 
 #include "RestoreFixture.h"
-#include "TimeBudget.h"
 #include "engine/BackupDocument.h"
 #include "engine/EngineState.h"
 #include "platform/DefaultMachine.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
 
 namespace orvex {
 namespace {
@@ -253,10 +250,9 @@ TEST_F(SiteConflictsTest, SiteWithUnreadableCommentStillConflicts) {
                                               Utf16ToUtf8(OleErrorMessage(hr::E_ACCESSDENIED))});
 }
 
-// Free identifiers are found through one set kept up to date, and the file is
-// loaded and saved once: a search restarted at 1 over both lists, and a save, per
-// site would take far longer here.
-TEST_F(SiteConflictsTest, ManyConflictingSitesInReasonableTime) {
+// Free identifiers are found through one set kept up to date (its speed is measured
+// in bench/): each site takes the next one free in both lists.
+TEST_F(SiteConflictsTest, ManyConflictingSitesTakeConsecutiveFreeIdentifiers) {
     const int count = 1000;
     CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), count, 0));
     std::string sites;
@@ -264,15 +260,12 @@ TEST_F(SiteConflictsTest, ManyConflictingSitesInReasonableTime) {
     WriteBackupFile(BackupXml(sites));
     auto tree = TreeOfFile();
     std::vector<std::u16string> skip;
-    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(CheckSites(u"localhost", *tree, skip));
-    const int64_t elapsed = test::MillisecondsSince(start);
     TSiteList destination;
     ASSERT_TRUE(ListDestinationSites(u"localhost", destination));
     const int first = static_cast<int>(destination.size()) + 1;  // every backup number is taken there
     EXPECT_EQ(Path(*tree, 0), std::to_string(first));
     EXPECT_EQ(Path(*tree, count - 1), std::to_string(first + count - 1));
-    EXPECT_LT(elapsed, test::TimeBudgetMs(5000));
 }
 
 TEST_F(SiteConflictsTest, ChangeSitePathFailuresLeaveFileAsItWas) {

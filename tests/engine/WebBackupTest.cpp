@@ -1,7 +1,6 @@
 #include "engine/WebBackup.h"
 
 #include "BackupFixture.h"
-#include "TimeBudget.h"
 #include "base/CaseFold.h"
 #include "engine/BackupGrammar.h"
 #include "engine/BackupPaths.h"
@@ -11,7 +10,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 #include <map>
 
@@ -73,85 +71,9 @@ TEST_F(WebBackupTest, DefaultMachineBacksUpCleanly) {
     EXPECT_NE(bytes.find(R"(<Property id="WAMUserName" type="UNSUPPORTED" value="" Inherit="True"/>)"), std::string::npos);
     EXPECT_EQ(bytes.find(R"(type="STRING" value="" Inherit="True")"), std::string::npos);
 
-    EXPECT_EQ(Block("<SubDir path=\"Pop3 Service\"", "<SubDir path=\"lists.example.com\""),
-              test::CrLfLines({
-                  R"(      <SubDir path="Pop3 Service" className="Pop3Svc">)",
-                  R"(        <Property id="LoggingLevel" type="INTEGER" value="2" Inherit="False"/>)",
-                  R"(        <Property id="MailRoot" type="STRING" value="C:\Inetpub\mailroot\Mailbox" Inherit="False"/>)",
-                  R"(        <Property id="ConfirmAddUser" type="INTEGER" value="0" Inherit="False"/>)",
-                  R"(        <SubDir path="Service" className="Pop3Svc">)",
-                  R"(          <Property id="ThreadCountPerCPU" type="INTEGER" value="16" Inherit="False"/>)",
-                  R"(          <Property id="Port" type="INTEGER" value="110" Inherit="False"/>)",
-                  R"(          <Property id="SPARequired" type="INTEGER" value="0" Inherit="False"/>)",
-                  R"(        </SubDir>)",
-                  R"(        <SubDir path="CurrentAuthMethod" className="Pop3Svc">)",
-                  R"(          <Property id="Name" type="STRING" value="Local Windows Accounts" Inherit="False"/>)",
-                  R"(          <Property id="ID" type="STRING" value="{14F1665C-E3D3-46AA-884F-ED4CF19D7AD5}" Inherit="False"/>)",
-                  R"(        </SubDir>)",
-                  R"(        <SubDir path="Domains" className="Pop3Svc">)",
-                  R"(          <SubDir path="example.com" className="Pop3Svc">)",
-                  R"(            <Property id="Lock" type="INTEGER" value="0" Inherit="False"/>)",
-                  R"(            <SubDir path="Users" className="Pop3Svc">)",
-                  R"(              <SubDir path="alice" className="Pop3Svc">)",
-                  R"(                <Property id="Lock" type="INTEGER" value="0" Inherit="False"/>)",
-                  R"(              </SubDir>)",
-                  R"(              <SubDir path="bob" className="Pop3Svc">)",
-                  R"(                <Property id="Lock" type="INTEGER" value="1" Inherit="False"/>)",
-                  R"(              </SubDir>)",
-                  R"(              <SubDir path="postmaster" className="Pop3Svc">)",
-                  R"(                <Property id="Lock" type="INTEGER" value="0" Inherit="False"/>)",
-                  R"(              </SubDir>)",
-                  R"(            </SubDir>)",
-                  R"(          </SubDir>)",
-                  R"(          <SubDir path="lists.example.com" className="Pop3Svc">)",
-              }));
-    EXPECT_EQ(Block("<SubDir path=\"lists.example.com\"", "</Machine>"),
-              test::CrLfLines({
-                  R"(          <SubDir path="lists.example.com" className="Pop3Svc">)",
-                  R"(            <Property id="Lock" type="INTEGER" value="1" Inherit="False"/>)",
-                  R"(            <SubDir path="Users" className="Pop3Svc"/>)",
-                  R"(          </SubDir>)",
-                  R"(        </SubDir>)",
-                  R"(      </SubDir>)",
-                  R"(      <SubDir path="Service Extensions" className="ServiceExtensions">)",
-                  R"(        <SubDir path="Active Server Pages" className="ServiceExtensions">)",
-                  R"(          <Property id="GroupID" type="STRING" value="ASP" Inherit="False"/>)",
-                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\asp.dll" className="ServiceExtensions">)",
-                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
-                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
-                  R"(          </SubDir>)",
-                  R"(        </SubDir>)",
-                  R"(        <SubDir path="Internet Data Connector" className="ServiceExtensions">)",
-                  R"(          <Property id="GroupID" type="STRING" value="HTTPODBC" Inherit="False"/>)",
-                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\httpodbc.dll" className="ServiceExtensions">)",
-                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
-                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
-                  R"(          </SubDir>)",
-                  R"(        </SubDir>)",
-                  R"(        <SubDir path="Server Side Includes" className="ServiceExtensions">)",
-                  R"(          <Property id="GroupID" type="STRING" value="SSINC" Inherit="False"/>)",
-                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\ssinc.dll" className="ServiceExtensions">)",
-                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
-                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
-                  R"(          </SubDir>)",
-                  R"(        </SubDir>)",
-                  R"(        <SubDir path="WebDAV" className="ServiceExtensions">)",
-                  R"(          <Property id="GroupID" type="STRING" value="WEBDAV" Inherit="False"/>)",
-                  R"(          <SubDir path="C:\WINDOWS\system32\inetsrv\httpext.dll" className="ServiceExtensions">)",
-                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
-                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="False" Inherit="False"/>)",
-                  R"(          </SubDir>)",
-                  R"(        </SubDir>)",
-                  R"(        <SubDir path="ASP.NET v2.0.50727" className="ServiceExtensions">)",
-                  R"(          <Property id="GroupID" type="STRING" value="ASP.NET v2.0.50727" Inherit="False"/>)",
-                  R"(          <SubDir path="C:\WINDOWS\Microsoft.NET\Framework\v2.0.50727\aspnet_isapi.dll" className="ServiceExtensions">)",
-                  R"(            <Property id="AllowDenyFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
-                  R"(            <Property id="DeletableFlag" type="BOOLEAN" value="True" Inherit="False"/>)",
-                  R"(          </SubDir>)",
-                  R"(        </SubDir>)",
-                  R"(      </SubDir>)",
-                  R"(    </Machine>)",
-              }));
+    // The POP3 subtree and the service extensions, as they stand at the end of the file.
+    EXPECT_EQ(Block("<SubDir path=\"Pop3 Service\"", "</Machine>"),
+              test::ReadBytes(std::filesystem::path(ORVEX_TEST_DATA) / "engine" / "DefaultMachinePop3AndExtensions.xml"));
 
     // The saved file reads back and writes out unchanged.
     auto document = Reload();
@@ -721,23 +643,20 @@ TEST_F(ServiceExtensionsTest, DescriptionNamedLikeAFileIsItsOwnGroup) {
               }));
 }
 
-// GroupID is found through an index of its description: a scan of the description's
-// children per file would take minutes here.
-TEST_F(ServiceExtensionsTest, ManyFilesOfOneDescriptionInLinearTime) {
+// GroupID is found through an index of its description (its speed is measured in
+// bench/): one element, the last entry's group, every file under it.
+TEST_F(ServiceExtensionsTest, ManyFilesOfOneDescriptionShareOneElement) {
     const int count = 40000;
     std::vector<std::u16string> entries;
     for (int i = 0; i < count; ++i)
         entries.push_back(u"1,C:\\f" + Utf8ToUtf16(std::to_string(i)) + u".dll,0,G" + Utf8ToUtf16(std::to_string(i)) +
                           u",Desc");
     UseList(entries);
-    const auto start = std::chrono::steady_clock::now();
     BackupServiceExtensions(u"", u"w3svc", *Machine);
-    const int64_t elapsed = test::MillisecondsSince(start);
     TWideXmlNode* desc = FindSubDirElement(*FindSubDirElement(*Machine, u"Service Extensions"), u"Desc");
     ASSERT_NE(desc, nullptr);
     EXPECT_EQ(desc->NodeCount(), count + 1);
     EXPECT_EQ(desc->Nodes(0)->AttributeByName(u"value"), u"G39999");
-    EXPECT_LT(elapsed, test::TimeBudgetMs(3000));
 }
 
 TEST_F(ServiceExtensionsTest, OnlyTheMachinesOwnSubtreeIsReused) {

@@ -6,8 +6,6 @@
 
 #include "MachineTestSupport.h"
 
-#include <chrono>
-
 using namespace orvex;
 using namespace orvex::testing;
 
@@ -97,11 +95,7 @@ TEST_F(DefaultMachine, LargeMachineForBenchmarks) {
     EXPECT_EQ(LoadMachineState(Folder() / "BIG").Metabase->Find(u"W3SVC")->Children().size(), 3u + 1000u);
     EXPECT_EQ(Bind(u"IIS://BIG/W3SVC/1000/ROOT/dir10").Call(u"Get", u"Path").AsText(), u"D:\\Sites\\Site1000\\dir10");
     EXPECT_EQ(Bind(u"IIS://BIG/W3SVC/17").Call(u"Get", u"ServerBindings")[0].AsText(), u":80:site17.example.com");
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(WalkLikeABackup(u"BIG", u"W3SVC/1000"), 13u);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
-    std::cout << "one site of 13 keys: " << std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() << " us\n";
 }
 
 TEST_F(DefaultMachine, ASiteChangeOnALargeMachineWritesOneSmallFile) {

@@ -22,7 +22,8 @@ class TDialogTest : public TWizardTest {
 protected:
     // Calls open, which makes the wizard show a modal T, and drives it with body
     // once it is up; without a body no dialog may show. A dialog left open fails
-    // the test and is closed.
+    // the test and is closed, and so does a body that throws (a missing control):
+    // nothing thrown reaches the dialog's event loop.
     template <class T = QDialog>
     void WithModal(const std::function<void()>& open, const std::function<void(T&)>& body = {}) {
         bool shown = false;
@@ -32,8 +33,13 @@ protected:
             if (!dialog || !dialog->isVisible() || shown)
                 return;
             shown = true;
-            if (body)
-                body(*dialog);
+            try {
+                if (body)
+                    body(*dialog);
+            } catch (const std::exception& failure) {
+                ADD_FAILURE() << failure.what();
+                dialog->reject();
+            }
             if (dialog->isVisible()) {
                 EXPECT_FALSE(body) << "the dialog was left open";
                 dialog->reject();
@@ -46,9 +52,7 @@ protected:
 
     template <class T>
     static T* In(QWidget& dialog, const char* name) {
-        T* found = dialog.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return ChildNamed<T>(dialog, name);
     }
     // The text a control shows, whatever its kind.
     static std::string TextIn(QWidget& dialog, const char* name) {
@@ -69,7 +73,7 @@ protected:
     }
     static void ClickIn(QWidget& dialog, const char* name) {
         auto* button = In<QAbstractButton>(dialog, name);
-        ASSERT_TRUE(button && button->isVisible() && button->isEnabled()) << name << " cannot be clicked";
+        ASSERT_TRUE(button->isVisible() && button->isEnabled()) << name << " cannot be clicked";
         QTest::mouseClick(button, Qt::LeftButton);
     }
     // The press of the first click is what the view's double-click refers to.
@@ -93,8 +97,9 @@ protected:
     TTreeItem* RestoreNode(const char* text) {
         const auto found = Find<TCheckTreeWidget>("tvRestore")
                                ->findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);
-        EXPECT_FALSE(found.isEmpty()) << text;
-        return found.isEmpty() ? nullptr : AsTreeItem(found[0]);
+        if (found.isEmpty())
+            throw EMissingWidget(std::string("no node \"") + text + "\" in tvRestore");
+        return AsTreeItem(found[0]);
     }
     // Checks a node of the restore tree as Space does.
     void Tick(const char* text) {

@@ -159,18 +159,18 @@ TEST_F(TMainFormTest, AboutBoxTextsFollowTheLanguage) {
     TFormAboutProduct about(&Form(), Form().Catalogue(), Form().Getlingvo());
     SetLocalClockForTesting(nullptr);
     EXPECT_EQ(U8(about.windowTitle()), "About");
-    EXPECT_EQ(U8(about.findChild<QLabel*>("LabelProduct")->text()),
+    EXPECT_EQ(U8(ChildNamed<QLabel>(about, "LabelProduct")->text()),
               "Orvex IIS Unterstützung und Wiederherstellung  v1.0.0.0");
-    EXPECT_EQ(U8(about.findChild<QPushButton*>("BitBtnClose")->text()), "Schließen");
-    EXPECT_EQ(U8(about.findChild<QLabel*>("LabelCopyright")->text()), "Copyright \u00A9 2031 the Orvex team");
-    const QString memo = about.findChild<QPlainTextEdit*>("MemoAbout")->toPlainText();
+    EXPECT_EQ(U8(ChildNamed<QPushButton>(about, "BitBtnClose")->text()), "Schließen");
+    EXPECT_EQ(U8(ChildNamed<QLabel>(about, "LabelCopyright")->text()), "Copyright \u00A9 2031 the Orvex team");
+    const QString memo = ChildNamed<QPlainTextEdit>(about, "MemoAbout")->toPlainText();
     EXPECT_TRUE(memo.startsWith(QStringLiteral("Aufruf: Orvex -backup -n test(~today~)"))) << U8(memo);
     EXPECT_FALSE(memo.contains(QStringLiteral("%s")));
     EXPECT_TRUE(memo.endsWith(QStringLiteral("\n\nOrvex is free to copy and to pass on, unchanged, with this notice.")));
 
     TFormAboutProduct bare(nullptr, nullptr, u"eng");
-    EXPECT_EQ(U8(bare.findChild<QLabel*>("LabelProduct")->text()), "About");
-    EXPECT_EQ(U8(bare.findChild<QPlainTextEdit*>("MemoAbout")->toPlainText()), "(from XML)");
+    EXPECT_EQ(U8(ChildNamed<QLabel>(bare, "LabelProduct")->text()), "About");
+    EXPECT_EQ(U8(ChildNamed<QPlainTextEdit>(bare, "MemoAbout")->toPlainText()), "(from XML)");
 }
 
 // Help > Manual opens the named manual when it is there, else the one shipped

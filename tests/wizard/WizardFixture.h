@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,21 @@ struct TShownMessage {
 
 inline std::string U8(const QString& text) { return text.toStdString(); }
 inline std::string U8(std::u16string_view text) { return Utf16ToUtf8(text); }
+
+// A widget a test looks up by name is not there: the test fails with its name
+// instead of crashing on a null pointer.
+class EMissingWidget : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The child of parent named name, never null.
+template <class T>
+T* ChildNamed(const QObject& parent, const char* name) {
+    if (T* found = parent.findChild<T*>(QString::fromLatin1(name)))
+        return found;
+    throw EMissingWidget(std::string("no ") + T::staticMetaObject.className() + " named \"" + name + "\"");
+}
 
 class TWizardTest : public ::testing::Test {
 protected:
@@ -120,22 +136,18 @@ protected:
 
     template <class T>
     T* Find(const char* name) {
-        T* found = Form().findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return ChildNamed<T>(Form(), name);
     }
 
     // A click as a user makes it: only on a visible, enabled button.
     void Click(const char* name) {
         auto* button = Find<QAbstractButton>(name);
-        ASSERT_TRUE(button);
         ASSERT_TRUE(button->isVisible() && button->isEnabled()) << name << " cannot be clicked";
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
     void Trigger(const char* name) {
         auto* action = Find<QAction>(name);
-        ASSERT_TRUE(action);
         ASSERT_TRUE(action->isEnabled()) << name;
         action->trigger();
     }
