@@ -17,7 +17,6 @@
 class QTextEdit;
 class QTimer;
 class QTreeWidgetItem;
-class QTableWidget;
 
 namespace Ui {
 class MainForm;
@@ -27,6 +26,7 @@ namespace orvex {
 
 class TErrorSound;
 class TCheckTreeWidget;
+class TPropertyPane;
 
 // The pages of pageControlPanel, by index.
 enum TWizardPage : int {
@@ -158,15 +158,8 @@ private:
     bool ChooseBackupFile(std::u16string& fileName);
 
     // Trees.
-    void ReloadXml(TCheckTreeWidget& tree, QTableWidget& list);
+    void ReloadXml(TPropertyPane& pane);
     int SelectedSiteCount(TCheckTreeWidget& tree);
-    void DeleteNode(TCheckTreeWidget& tree);
-
-    // Property edits of one side (a tree and its list) in the file the tree was
-    // built from; the list changes only when the file did.
-    void AddPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
-    void EditPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
-    void DeletePropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
 
     // Runs and command line.
     bool BackupExecute();
@@ -196,6 +189,9 @@ private:
     };
 
     std::unique_ptr<Ui::MainForm> ui;
+    // Backup page 4 and restore page 2.
+    std::unique_ptr<TPropertyPane> FBackupPane;
+    std::unique_ptr<TPropertyPane> FRestorePane;
     TWizardHost FHost{*this};
     std::unique_ptr<TEngineHostScope> FHostScope;
     bool FBusy = false;

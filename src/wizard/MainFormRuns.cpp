@@ -14,9 +14,9 @@
 #include "support/Dialogs.h"
 #include "support/HostInfo.h"
 #include "ui_MainForm.h"
-#include "wizard/BackupTree.h"
 #include "wizard/FormCheckIP.h"
 #include "wizard/FormCheckPath.h"
+#include "wizard/PropertyPane.h"
 
 #include <QCoreApplication>
 #include <QTextCursor>
@@ -49,9 +49,9 @@ bool TMainForm::BackupExecute() {
     QCoreApplication::processEvents();
     BackupMachine(BackupName, FBackupMachineName);
     ui->BackupBar->setValue(40);
-    RefreshBackupTree(*ui->tvBackup);
+    FBackupPane->RefreshTree();
     ui->BackupBar->setValue(70);
-    ReloadXml(*ui->tvBackup, *ui->lvProperty);
+    ReloadXml(*FBackupPane);
     ui->BackupBar->setValue(100);
     if (!HasCmdLineSwitch(u"/q"))
         SetButtonsEnabled(true);
