@@ -50,7 +50,7 @@ TMainForm::~TMainForm() {
     FHostScope.reset();
 }
 
-QTextEdit& TMainForm::LogView() const { return *ui->rtLog; }
+TLogView& TMainForm::LogView() const { return *ui->rtLog; }
 
 std::u16string TMainForm::Getlingvo() const { return userlingvo.empty() ? u"eng" : userlingvo; }
 

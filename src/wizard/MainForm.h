@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-class QTextEdit;
 class QTimer;
 class QTreeWidgetItem;
 
@@ -25,6 +24,7 @@ class MainForm;
 namespace orvex {
 
 class TErrorSound;
+class TLogView;
 class TCheckTreeWidget;
 class TPropertyPane;
 
@@ -60,7 +60,7 @@ public:
     const std::u16string& BackupMachineName() const { return FBackupMachineName; }
     // The catalogue's "Cancel" keyword.
     const std::u16string& KeywordCancel() const { return FKeywordCancel; }
-    QTextEdit& LogView() const;
+    TLogView& LogView() const;
     TCheckTreeWidget& RestoreTree() const;
     // The check dialogs saved the restore file: the property list of the selected
     // restore node shows the file again; the tree and its check marks stay.

@@ -19,7 +19,6 @@
 #include "wizard/PropertyPane.h"
 
 #include <QCoreApplication>
-#include <QTextCursor>
 #include <QTimer>
 
 namespace orvex {
@@ -38,6 +37,7 @@ std::u16string ExpandToday(std::u16string name) {
 
 bool TMainForm::BackupExecute() {
     TBusyScope busy(*this);
+    FHost.StartRun();
     SetBackupFileName(BackupMetaFileName);
     EnsureBackupFile();
     SetButtonsEnabled(false);
@@ -60,13 +60,14 @@ bool TMainForm::BackupExecute() {
 
 void TMainForm::RestoreExecute() {
     TBusyScope busy(*this);
+    FHost.StartRun();
     for (QProgressBar* bar : {ui->DataValidatBar, ui->RestoreBar}) {
         bar->setValue(0);
         bar->show();
         bar->setValue(10);
     }
     LogLine(u"Start restore......", clLogBlue);
-    ui->rtLog->moveCursor(QTextCursor::End);
+    ui->rtLog->ScrollToEnd();
     RestoreMachine(RestoreMachineName, RestoreIisVersion, *ui->tvRestore);
     LogLine(u"Restore finished.", clLogBlue);
     for (QProgressBar* bar : {ui->DataValidatBar, ui->RestoreBar})
