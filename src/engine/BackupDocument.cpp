@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-#include <vector>
 #include <system_error>
+#include <vector>
 
 namespace orvex {
 
@@ -51,7 +51,8 @@ std::optional<TFileStamp> StampOf(std::u16string_view fileName) {
 
 bool BackupFileExists() {
     std::error_code error;
-    return !BackupFileName().empty() && std::filesystem::exists(std::filesystem::path(BackupFileName()), error);
+    std::filesystem::path path(BackupFileName());
+    return !BackupFileName().empty() && std::filesystem::exists(path, error);
 }
 
 void ForgetCachedDocument(std::u16string_view fileName) {

@@ -6,9 +6,8 @@
 #include "support/GuiText.h"
 #include "support/LogFile.h"
 #include "wizard/HandlerGuard.h"
-#include "wizard/MainForm.h"
-
 #include "wizard/LogView.h"
+#include "wizard/MainForm.h"
 
 #include <QCoreApplication>
 
@@ -22,7 +21,7 @@ bool TEventPacer::Due() {
     return true;
 }
 
-// The view is read-only by make.
+// The view has no editing to switch off.
 void TWizardHost::ClearLogWindow() { FForm.LogView().clear(); }
 
 void TWizardHost::AppendLogLine(std::u16string_view text, TColor colour) { FForm.LogView().AppendLine(text, colour); }
