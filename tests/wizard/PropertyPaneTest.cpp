@@ -68,6 +68,10 @@ TEST_F(TPropertyPaneTest, EachListReadsTheFileOfItsTree) {
     Find<TCheckTreeWidget>("tvRestore")->setCurrentItem(RestoreNode("[ROOT]"));
     EXPECT_EQ(Comment("tvRestore", "lvPropertyR"), "Changed outside");
     EXPECT_EQ(Comment("tvBackup", "lvProperty"), "Default Web Site");
+    Screenshot("Page6-Restore2-OwnFile-English");
+    Trigger("miLingvoDeutsch");
+    EXPECT_EQ(Comment("tvRestore", "lvPropertyR"), "Changed outside");
+    Screenshot("Page6-Restore2-OwnFile-German");
 }
 
 TEST_F(TPropertyPaneTest, EditsGoToTheFileOfTheirTree) {
