@@ -5,6 +5,7 @@
 // x_engine (median time over the engine's median of that size), lines (the log's
 // lines of one restore) and log_bytes_per_line (the log window's memory per line).
 
+#include "BenchFolder.h"
 #include "base/EmbeddedResources.h"
 #include "base/Module.h"
 #include "base/NumberText.h"
@@ -32,7 +33,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -47,41 +47,18 @@ using namespace orvex;
 constexpr int kDirsPerSite = 10;
 constexpr int kSiteCounts[] = {200, 1000};
 
-// The machines folder and backup files, in a temporary folder removed at exit.
-class TBenchFolder {
-public:
-    TBenchFolder() {
-        FPath = std::filesystem::temp_directory_path() / ("orvex-bench-wizard-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(FPath);
-        std::filesystem::create_directories(FPath / "machines");
-        setenv("ORVEX_MACHINES", (FPath / "machines").c_str(), 1);
-        CloseMachines();
-    }
-    ~TBenchFolder() {
-        CloseMachines();
-        std::error_code error;
-        std::filesystem::remove_all(FPath, error);
-    }
-    std::filesystem::path File(const std::string& name) const { return FPath / name; }
+using bench::TBenchFolder;
 
-    // A local machine without web sites, made afresh and opened, the last one
-    // moved aside (deleting its thousands of files would slow the next run).
-    void FreshLocalMachine() {
-        CloseMachines();
-        std::error_code error;
-        std::filesystem::create_directories(FPath / "aside", error);
-        std::filesystem::rename(MachineFolderOf(u"localhost"), FPath / "aside" / std::to_string(++FAside), error);
-        CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), 0, kDirsPerSite));
-        OpenMachine(u"localhost");
-    }
-
-private:
-    std::filesystem::path FPath;
-    int FAside = 0;
-};
+// A local machine without web sites, made afresh and opened.
+void FreshLocalMachine(TBenchFolder& folder) {
+    CloseMachines();
+    folder.SetAside(MachineFolderOf(u"localhost"));
+    CreateMachine(u"localhost", BuildLargeMachineState(ComputerName(), 0, kDirsPerSite));
+    OpenMachine(u"localhost");
+}
 
 TBenchFolder& Folder() {
-    static TBenchFolder folder;
+    static TBenchFolder folder("wizard");
     return folder;
 }
 
@@ -112,7 +89,7 @@ public:
         SetBackupFileName(file);
         EnsureBackupFile();
         if (!BackupMachine(u"Big", source)) throw std::runtime_error("the backup failed");
-        Folder().FreshLocalMachine();
+        FreshLocalMachine(Folder());
 
         FForm = CreateProgramWindows();
         FForm->show();
@@ -167,7 +144,7 @@ std::vector<double> Measure(benchmark::State& state, TPrepare prepare, TBody bod
 void BM_EngineRestore(benchmark::State& state, int sites) {
     TWizardRun& run = RunOf(sites);
     const std::vector<double> times = Measure(
-        state, [] { Folder().FreshLocalMachine(); },
+        state, [] { FreshLocalMachine(Folder()); },
         [&] {
             TEngineHostScope console(nullptr, nullptr);
             SetSiteConflictMode(scmCreateNew);
@@ -185,7 +162,7 @@ void BM_WizardRestore(benchmark::State& state, int sites) {
     const std::vector<double> times = Measure(
         state,
         [&] {
-            Folder().FreshLocalMachine();
+            FreshLocalMachine(Folder());
             if (run.Form().ActivePage() == wpRestore5) run.Click("btnback");
             log.clear();
         },
