@@ -146,7 +146,9 @@ int TLogView::LineHeight() const { return fontMetrics().lineSpacing(); }
 int TLogView::LineAt(int y) const {
     if (FShownCount == 0)
         return -1;
-    const int line = verticalScrollBar()->value() + y / LineHeight();
+    // Above the view counts as the line before the first shown, so a drag scrolls up.
+    const int height = LineHeight();
+    const int line = verticalScrollBar()->value() + (y < 0 ? (y - height + 1) / height : y / height);
     return std::clamp(line, 0, FShownCount - 1);
 }
 

@@ -86,7 +86,7 @@ private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
 
     int LineHeight() const;
-    // The line at a viewport position, clamped to the shown lines; -1 when none is.
+    // The line at a height in the viewport, clamped to the shown lines; -1 when none is.
     int LineAt(int y) const;
     void UpdateScrollBars();
     // Widens the scrollable width to a line's width.

@@ -14,6 +14,8 @@
 
 #include <QTableWidget>
 
+#include <utility>
+
 namespace orvex {
 
 namespace {
