@@ -23,9 +23,9 @@ class MainForm;
 
 namespace orvex {
 
+class TCheckTreeWidget;
 class TErrorSound;
 class TLogView;
-class TCheckTreeWidget;
 class TPropertyPane;
 
 // The pages of pageControlPanel, by index.
