@@ -40,20 +40,13 @@ int SelectedEditableRow(const QTableWidget& list) {
 }
 
 // The engine's file edits write BackupFileName: for one edit it names the pane's file.
-class TEditedFile {
-public:
-    explicit TEditedFile(const std::u16string& fileName) : FPrevious(BackupFileName()) { SetBackupFileName(fileName); }
-    ~TEditedFile() { SetBackupFileName(FPrevious); }
-    TEditedFile(const TEditedFile&) = delete;
-    TEditedFile& operator=(const TEditedFile&) = delete;
-
-private:
-    std::u16string FPrevious;
-};
-
 template <class TEdit>
 bool EditFile(const std::u16string& fileName, TEdit edit) {
-    TEditedFile edited(fileName);
+    struct TRestore {
+        std::u16string Previous;
+        ~TRestore() { SetBackupFileName(Previous); }
+    } restore{BackupFileName()};
+    SetBackupFileName(fileName);
     return edit();
 }
 
