@@ -103,8 +103,28 @@ TEST_F(TLogViewTest, RestoreLogIsShownSelectedCopiedAndCleared) {
     Trigger("popClearLog");
     EXPECT_EQ(View()->verticalScrollBar()->maximum(), 0);
     for (int i = 0; i < 6; ++i)
-        LogLine(u"line " + Utf8ToUtf16(std::to_string(i)), clLogGreen);
+        LogLine(u"line " + Utf8ToUtf16(std::to_string(i)), i == 1 ? clLogRed : clLogGreen);
     QApplication::processEvents();
+    // Each line is drawn in its own colour: count the pixels where that channel
+    // stands out (the glyphs' edges are blended with the white ground).
+    const QImage drawn = View()->viewport()->grab().toImage();
+    const int height = View()->fontMetrics().lineSpacing();
+    auto greenOrRed = [](QColor pixel) {
+        return pixel.green() > pixel.red() + 50 && pixel.green() > pixel.blue() + 50   ? 'g'
+               : pixel.red() > pixel.green() + 50 && pixel.red() > pixel.blue() + 50 ? 'r'
+                                                                                     : ' ';
+    };
+    for (const auto& [line, channel] : {std::pair{0, 'g'}, std::pair{1, 'r'}, std::pair{2, 'g'}}) {
+        int matching = 0, other = 0;
+        for (int y = line * height; y < (line + 1) * height; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const char found = greenOrRed(drawn.pixelColor(x, y));
+                matching += found == channel;
+                other += found != ' ' && found != channel;
+            }
+        EXPECT_GT(matching, 10) << "line " << line;
+        EXPECT_EQ(other, 0) << "line " << line;
+    }
     struct TCase {
         const char* Gesture;
         std::function<void()> Select;
