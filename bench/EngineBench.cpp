@@ -9,6 +9,7 @@
 // size, service extensions under one description, the addresses of many sites,
 // and the renumbering of many conflicting sites.
 
+#include "BenchFolder.h"
 #include "base/EmbeddedResources.h"
 #include "base/Module.h"
 #include "base/NumberText.h"
@@ -50,40 +51,10 @@ using namespace orvex;
 constexpr int kDirsPerSite = 10;
 constexpr int kSiteCounts[] = {50, 200, 1000};
 
-// The machines folder and backup files, in a temporary folder removed at exit.
-class TBenchFolder {
-public:
-    TBenchFolder() {
-        FPath = std::filesystem::temp_directory_path() / ("orvex-bench-engine-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(FPath);
-        std::filesystem::create_directories(FPath / "machines");
-        setenv("ORVEX_MACHINES", (FPath / "machines").c_str(), 1);
-        CloseMachines();
-        OpenMachine(u"");  // the local machine (the namespace of "IIS:") is installed here
-    }
-    ~TBenchFolder() {
-        CloseMachines();
-        std::error_code error;
-        std::filesystem::remove_all(FPath, error);
-    }
-    std::filesystem::path File(const std::string& name) const { return FPath / name; }
-
-    // Moves a machine's folder out of the way, to be deleted at exit. Deleting the
-    // thousand files of the last run right before the timing would make a
-    // journal-less ext4 look past each of them whenever the run creates a file.
-    void SetAside(const std::filesystem::path& folder) {
-        std::error_code error;
-        std::filesystem::create_directories(FPath / "aside", error);
-        std::filesystem::rename(folder, FPath / "aside" / std::to_string(++FAside), error);
-    }
-
-private:
-    std::filesystem::path FPath;
-    int FAside = 0;
-};
+using bench::TBenchFolder;
 
 TBenchFolder& Folder() {
-    static TBenchFolder folder;
+    static TBenchFolder folder("engine");
     return folder;
 }
 

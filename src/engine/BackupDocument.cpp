@@ -12,18 +12,51 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 namespace orvex {
 
 namespace {
 
-std::unique_ptr<TWideXmlDocument> CachedDocument;
+struct TFileStamp {
+    std::uintmax_t Size = 0;
+    std::filesystem::file_time_type Modified;
+    bool operator==(const TFileStamp&) const = default;
+};
+
+struct TCachedDocument {
+    std::u16string FileName;
+    TFileStamp Stamp;
+    std::unique_ptr<TWideXmlDocument> Document;
+};
+
+constexpr size_t kCachedDocumentCount = 2;
+// The copies by file, the one used last first.
+std::vector<TCachedDocument> CachedDocuments;
+
+// The file's stamp; none when it does not exist.
+std::optional<TFileStamp> StampOf(std::u16string_view fileName) {
+    if (fileName.empty()) return std::nullopt;
+    std::error_code error;
+    const std::filesystem::path path(fileName);
+    TFileStamp stamp;
+    stamp.Size = std::filesystem::file_size(path, error);
+    if (error) return std::nullopt;
+    stamp.Modified = std::filesystem::last_write_time(path, error);
+    if (error) return std::nullopt;
+    return stamp;
+}
 
 bool BackupFileExists() {
     std::error_code error;
     std::filesystem::path path(BackupFileName());
     return !BackupFileName().empty() && std::filesystem::exists(path, error);
+}
+
+void ForgetCachedDocument(std::u16string_view fileName) {
+    std::erase_if(CachedDocuments, [&](const TCachedDocument& cached) { return cached.FileName == fileName; });
 }
 
 } // namespace
@@ -35,16 +68,16 @@ std::unique_ptr<TWideXmlDocument> NewBackupDocument() {
     return document;
 }
 
-std::unique_ptr<TWideXmlDocument> LoadBackupDocument() {
+std::unique_ptr<TWideXmlDocument> LoadBackupDocument(std::u16string_view fileName) {
     auto document = NewBackupDocument();
-    document->LoadFromFile(BackupFileName());
+    document->LoadFromFile(std::u16string(fileName));
     return document;
 }
 
 void SaveBackupDocument(TWideXmlDocument& document) {
     document.SetXmlFormat(xfReadable);
     document.SaveToFile(BackupFileName());
-    ResetCachedBackupDocument();
+    ForgetCachedDocument(BackupFileName());
 }
 
 void EnsureBackupFile() {
@@ -56,7 +89,7 @@ void EnsureBackupFile() {
     TxmUTF8StringStream bytes;
     document->SaveToStream(bytes);
     WriteNewFileAtomically(BackupFileName(), bytes.DataString());
-    ResetCachedBackupDocument();
+    ForgetCachedDocument(BackupFileName());
 }
 
 TBackupFileEdit::TBackupFileEdit() {
@@ -147,17 +180,30 @@ TWideXmlNode* FindSubDir(const TSubDirMap& map, std::u16string_view path) {
     return it == map.end() ? nullptr : it->second;
 }
 
-void ResetCachedBackupDocument() { CachedDocument.reset(); }
+void ResetCachedBackupDocument() { CachedDocuments.clear(); }
 
-void LoadCachedBackupDocument() {
-    CachedDocument.reset();
-    if (!BackupFileExists()) return;
-    CachedDocument = LoadBackupDocument();
+void LoadCachedBackupDocument(std::u16string_view fileName) {
+    ForgetCachedDocument(fileName);
+    GetCachedBackupDocument(fileName);
 }
 
-TWideXmlDocument* GetCachedBackupDocument() {
-    if (!CachedDocument) LoadCachedBackupDocument();
-    return CachedDocument.get();
+TWideXmlDocument* GetCachedBackupDocument(std::u16string_view fileName) {
+    const std::optional<TFileStamp> stamp = StampOf(fileName);
+    auto cached = std::find_if(CachedDocuments.begin(), CachedDocuments.end(),
+                               [&](const TCachedDocument& entry) { return entry.FileName == fileName; });
+    if (cached != CachedDocuments.end() && (!stamp || cached->Stamp != *stamp)) {
+        CachedDocuments.erase(cached);
+        cached = CachedDocuments.end();
+    }
+    if (!stamp) return nullptr;
+    if (cached == CachedDocuments.end()) {
+        TCachedDocument entry{std::u16string(fileName), *stamp, LoadBackupDocument(fileName)};
+        if (CachedDocuments.size() >= kCachedDocumentCount) CachedDocuments.pop_back();
+        CachedDocuments.insert(CachedDocuments.begin(), std::move(entry));
+    } else {
+        std::rotate(CachedDocuments.begin(), cached, cached + 1);
+    }
+    return CachedDocuments.front().Document.get();
 }
 
 } // namespace orvex

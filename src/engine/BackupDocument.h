@@ -3,6 +3,7 @@
 // it that the wizard's trees read.
 
 #include "base/FileLock.h"
+#include "engine/EngineState.h"
 #include "xml/WideXmlDocument.h"
 
 #include <memory>
@@ -15,12 +16,12 @@ namespace orvex {
 // A fresh document with the backup file's settings: readable layout, UTF-8.
 std::unique_ptr<TWideXmlDocument> NewBackupDocument();
 
-// A fresh document holding the file BackupFileName. Raises the XML library's
-// errors (missing file, malformed or truncated XML).
-std::unique_ptr<TWideXmlDocument> LoadBackupDocument();
+// A fresh document holding the file (BackupFileName unless named). Raises the XML
+// library's errors (missing file, malformed or truncated XML).
+std::unique_ptr<TWideXmlDocument> LoadBackupDocument(std::u16string_view fileName = BackupFileName());
 
 // Saves document to BackupFileName in the readable layout, atomically (a failed
-// save leaves the file as it was), then resets the cached copy.
+// save leaves the file as it was), then forgets the cached copy of that file.
 void SaveBackupDocument(TWideXmlDocument& document);
 
 // Creates BackupFileName as the empty skeleton (Root > Machines) unless a file of
@@ -72,13 +73,19 @@ TSubDirMap SubDirsOf(const TWideXmlNode& parent);
 // The element of path in map (ignoring case), or nullptr.
 TWideXmlNode* FindSubDir(const TSubDirMap& map, std::u16string_view path);
 
-// --- Cached backup document ---
-// Forgets the cached copy; the next GetCachedBackupDocument loads the file again.
+// --- Cached backup documents ---
+// Read-only copies of backup files for the wizard's trees, each keyed by its file:
+// the path, and the size and modification time the file had when it was read, so
+// that a change from outside is seen. Our own saves forget the copy of the file
+// they wrote. The copies of the two files used last are kept: each tree reads the
+// file it was built from.
+
+// Forgets every copy; the next GetCachedBackupDocument reads its file again.
 void ResetCachedBackupDocument();
-// Forgets the cached copy and, when BackupFileName exists, loads it anew.
-void LoadCachedBackupDocument();
-// The cached copy, loaded first when there is none; nullptr when the file does not
-// exist. Parse errors of the file pass.
-TWideXmlDocument* GetCachedBackupDocument();
+// Forgets the copy of the file and, when the file exists, reads it anew.
+void LoadCachedBackupDocument(std::u16string_view fileName = BackupFileName());
+// The copy of the file, read first when there is none or the file changed since;
+// nullptr when the file does not exist. Parse errors of the file pass.
+TWideXmlDocument* GetCachedBackupDocument(std::u16string_view fileName = BackupFileName());
 
 } // namespace orvex

@@ -34,6 +34,7 @@ class TEngineHost {
 public:
     virtual ~TEngineHost() = default;
     // Lets the GUI handle what is pending (repaint, input) during a long run.
+    // Offered once per log line: a host may let most offers pass.
     virtual void ProcessPendingEvents() = 0;
     // The machine typed on backup page 1; named in info-log lines.
     virtual std::u16string BackupMachineName() = 0;

@@ -8,7 +8,8 @@
 
 namespace orvex {
 
-// One line into the log window, then pending GUI events are processed.
+// One line into the log window, then the host is offered a pass of its event loop
+// (the wizard takes one every 50 ms or so).
 void LogLine(std::u16string_view text, TColor colour);
 
 // LogLine, then "WARNING during backup of %s: %s" / "ERROR during backup of %s: %s" /

@@ -70,19 +70,18 @@ void RefreshBackupTree(TCheckTreeWidget& tree) {
     const TWideXmlNode& machines = MachinesElement(*document);
     tree.clear();
     BuildBackupTree(tree, nullptr, machines);
-    tree.SetBackupFile(BackupFileName());
     if (tree.topLevelItemCount() > 0)
         tree.setCurrentItem(tree.topLevelItem(0));
 }
 
-void FillPropertyList(TTreeItem* node, QTableWidget& list) {
+void FillPropertyList(std::u16string_view fileName, TTreeItem* node, QTableWidget& list) {
     list.setRowCount(0);
     if (!node)
         return;
     const TBackupPath path = GetTreeNodeADsPath(*node);
     if (path.Path.empty())
         return;
-    TWideXmlDocument* document = GetCachedBackupDocument();
+    TWideXmlDocument* document = GetCachedBackupDocument(fileName);
     if (!document)
         return;
     const TWideXmlNode* element = FindBackupNode(*document, path.BackupName, path.Path);

@@ -22,16 +22,16 @@ std::u16string NodeText(const TWideXmlNode& element);
 void BuildBackupTree(TCheckTreeWidget& tree, TTreeItem* parent, const TWideXmlNode& element);
 
 // Rebuilds the tree from the file BackupFileName, which is created as the empty
-// skeleton when it does not exist, notes the file in the tree and selects the
-// first node. A file that cannot
+// skeleton when it does not exist, and selects the first node. A file that cannot
 // be parsed or holds no Machines element raises the XML library's error and leaves
 // the tree as it was.
 void RefreshBackupTree(TCheckTreeWidget& tree);
 
-// The rows of node's supported, non-inherited properties from the cached backup
-// document: id, type, value; a LIST property has an empty value and one row
-// ("", "Item", value) per item after it. Empty when the node is not found.
-void FillPropertyList(TTreeItem* node, QTableWidget& list);
+// The rows of node's supported, non-inherited properties from the cached copy of
+// fileName, the file node's tree was built from: id, type, value; a LIST property
+// has an empty value and one row ("", "Item", value) per item after it. Empty when
+// the node is not found.
+void FillPropertyList(std::u16string_view fileName, TTreeItem* node, QTableWidget& list);
 
 // Appends a row (id, type, value) to a property list.
 void AppendRow(QTableWidget& list, const std::u16string& id, const std::u16string& type, const std::u16string& value);

@@ -47,10 +47,6 @@ public:
     bool markImages() const { return FMarkImages; }
     void setMarkImages(bool value) { FMarkImages = value; }
 
-    // The backup file the tree was last built from: its edits go there.
-    const std::u16string& BackupFile() const { return FBackupFile; }
-    void SetBackupFile(std::u16string fileName) { FBackupFile = std::move(fileName); }
-
     int TopLevelCount() const override { return topLevelItemCount(); }
     TTreeNode* TopLevelNode(int index) const override { return AsTreeItem(topLevelItem(index)); }
 
@@ -70,7 +66,6 @@ protected:
 
 private:
     bool FMarkImages = false;
-    std::u16string FBackupFile;
 };
 
 } // namespace orvex

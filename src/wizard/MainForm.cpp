@@ -15,6 +15,7 @@
 #include "wizard/FormCheckIP.h"
 #include "wizard/FormCheckPath.h"
 #include "wizard/HandlerGuard.h"
+#include "wizard/PropertyPane.h"
 #include "wizard/WizardSettings.h"
 
 #include <QCloseEvent>
@@ -30,6 +31,8 @@ namespace orvex {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()) {
     InitWizardResources();
     ui->setupUi(this);
+    FBackupPane = std::make_unique<TPropertyPane>(*this, *ui->tvBackup, *ui->lvProperty);
+    FRestorePane = std::make_unique<TPropertyPane>(*this, *ui->tvRestore, *ui->lvPropertyR);
     // Fixed before the window exists: the platform is not asked to resize it later.
     setFixedSize(sizeHint());
     for (QTableWidget* list : {ui->lvProperty, ui->lvPropertyR}) {
@@ -52,7 +55,7 @@ TMainForm::~TMainForm() {
     FHostScope.reset();
 }
 
-QTextEdit& TMainForm::LogView() const { return *ui->rtLog; }
+TLogView& TMainForm::LogView() const { return *ui->rtLog; }
 
 std::u16string TMainForm::MessageText(std::u16string_view type, std::u16string_view id,
                                      std::initializer_list<TFormatValue> values) const {

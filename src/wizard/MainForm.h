@@ -16,10 +16,8 @@
 #include <vector>
 
 class QPushButton;
-class QTextEdit;
 class QTimer;
 class QTreeWidgetItem;
-class QTableWidget;
 
 namespace Ui {
 class MainForm;
@@ -27,9 +25,11 @@ class MainForm;
 
 namespace orvex {
 
+class TCheckTreeWidget;
 class TErrorSound;
 class TFormatValue;
-class TCheckTreeWidget;
+class TLogView;
+class TPropertyPane;
 
 // The pages of pageControlPanel, by index.
 enum TWizardPage : int {
@@ -63,7 +63,7 @@ public:
     const std::u16string& BackupMachineName() const { return FBackupMachineName; }
     // The catalogue's "Cancel" keyword.
     const std::u16string& KeywordCancel() const { return FKeywordCancel; }
-    QTextEdit& LogView() const;
+    TLogView& LogView() const;
     TCheckTreeWidget& RestoreTree() const;
     // The check dialogs saved the restore file: the property list of the selected
     // restore node shows the file again; the tree and its check marks stay.
@@ -176,15 +176,8 @@ private:
     bool ChooseBackupFile(std::u16string& fileName);
 
     // Trees.
-    void ReloadXml(TCheckTreeWidget& tree, QTableWidget& list);
+    void ReloadXml(TPropertyPane& pane);
     int SelectedSiteCount(TCheckTreeWidget& tree);
-    void DeleteNode(TCheckTreeWidget& tree);
-
-    // Property edits of one side (a tree and its list) in the file the tree was
-    // built from; the list changes only when the file did.
-    void AddPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
-    void EditPropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
-    void DeletePropertyRow(TCheckTreeWidget& tree, QTableWidget& list);
 
     // Runs and command line.
     bool BackupExecute();
@@ -216,6 +209,9 @@ private:
     };
 
     std::unique_ptr<Ui::MainForm> ui;
+    // Backup page 4 and restore page 2.
+    std::unique_ptr<TPropertyPane> FBackupPane;
+    std::unique_ptr<TPropertyPane> FRestorePane;
     TWizardHost FHost{*this};
     std::unique_ptr<TEngineHostScope> FHostScope;
     bool FBusy = false;

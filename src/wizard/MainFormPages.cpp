@@ -15,6 +15,7 @@
 #include "ui_MainForm.h"
 #include "wizard/FormCheckIP.h"
 #include "wizard/FormCheckPath.h"
+#include "wizard/PropertyPane.h"
 #include "wizard/WizardSettings.h"
 
 namespace orvex {
@@ -287,7 +288,7 @@ bool TMainForm::NextFromRestore1() {
     SetButtonsEnabled(false);
     ui->LoadFileBar->show();
     try {
-        ReloadXml(*ui->tvRestore, *ui->lvPropertyR);
+        ReloadXml(*FRestorePane);
     } catch (const std::exception& error) {
         // A file of another kind is shown as an error and left as it is.
         ui->LoadFileBar->hide();

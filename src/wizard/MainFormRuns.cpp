@@ -17,13 +17,12 @@
 #include "support/GuiText.h"
 #include "support/HostInfo.h"
 #include "ui_MainForm.h"
-#include "wizard/BackupTree.h"
 #include "wizard/FormCheckIP.h"
 #include "wizard/FormCheckPath.h"
 #include "wizard/HandlerGuard.h"
+#include "wizard/PropertyPane.h"
 
 #include <QCoreApplication>
-#include <QTextCursor>
 #include <QTimer>
 
 namespace orvex {
@@ -42,6 +41,7 @@ std::u16string ExpandToday(std::u16string name) {
 
 bool TMainForm::BackupExecute() {
     TBusyScope busy(*this);
+    FHost.StartRun();
     SetBackupFileName(BackupMetaFileName);
     // A machine or file the backup refuses is reported by it, and no file is made.
     const bool refused = !BackupRefusal(FBackupMachineName).empty();
@@ -59,14 +59,14 @@ bool TMainForm::BackupExecute() {
     // An unattended run closes the window at once: nobody would see the new tree.
     const bool showTree = !refused && !IsUnattendedRun();
     if (showTree)
-        RefreshBackupTree(*ui->tvBackup);
+        FBackupPane->RefreshTree();
     else
-        ui->tvBackup->clear();
+        FBackupPane->Tree().clear();
     ui->BackupBar->setValue(70);
     if (showTree)
-        ReloadXml(*ui->tvBackup, *ui->lvProperty);
+        ReloadXml(*FBackupPane);
     else
-        ui->lvProperty->setRowCount(0);
+        FBackupPane->List().setRowCount(0);
     ui->BackupBar->setValue(100);
     if (!HasCmdLineSwitch(u"/q"))
         SetButtonsEnabled(true);
@@ -87,13 +87,14 @@ void TMainForm::ReportUnusableMachinesFolder() {
 
 void TMainForm::RestoreExecute() {
     TBusyScope busy(*this);
+    FHost.StartRun();
     for (QProgressBar* bar : {ui->DataValidatBar, ui->RestoreBar}) {
         bar->setValue(0);
         bar->show();
         bar->setValue(10);
     }
     LogLine(u"Start restore......", clLogBlue);
-    ui->rtLog->moveCursor(QTextCursor::End);
+    ui->rtLog->ScrollToEnd();
     RestoreMachine(RestoreMachineName, RestoreIisVersion, *ui->tvRestore);
     LogLine(u"Restore finished.", clLogBlue);
     for (QProgressBar* bar : {ui->DataValidatBar, ui->RestoreBar})

@@ -2,32 +2,26 @@
 
 #include "wizard/MainForm.h"
 
-#include "base/TextFormat.h"
-#include "engine/BackupDocument.h"
-#include "engine/BackupFileEdits.h"
-#include "engine/BackupPaths.h"
-#include "engine/EngineState.h"
 #include "engine/SiteConflicts.h"
-#include "support/Dialogs.h"
-#include "support/GuiText.h"
 #include "ui_MainForm.h"
 #include "wizard/BackupTree.h"
+#include "wizard/PropertyPane.h"
 
 #include <QMenu>
 
 namespace orvex {
 
-void TMainForm::ReloadXml(TCheckTreeWidget& tree, QTableWidget& list) {
+void TMainForm::ReloadXml(TPropertyPane& pane) {
     TBusyScope busy(*this);
     ui->LoadFileBar->setValue(10);
-    tree.clear();
-    list.setRowCount(0);
-    RefreshBackupTree(tree);
+    pane.Tree().clear();
+    pane.List().setRowCount(0);
+    pane.RefreshTree();
     ui->LoadFileBar->setValue(80);
-    LoadCachedBackupDocument();
+    pane.ReloadDocument();
     ui->LoadFileBar->setValue(90);
-    if (tree.topLevelItemCount() > 0)
-        FillPropertyList(AsTreeItem(tree.topLevelItem(0)), list);
+    if (pane.Tree().topLevelItemCount() > 0)
+        pane.ShowProperties(pane.Tree().topLevelItem(0));
     ui->LoadFileBar->setValue(100);
 }
 
@@ -63,11 +57,11 @@ void TMainForm::tvSpaceDown() {
 }
 
 void TMainForm::tvBackupChange(QTreeWidgetItem* node) {
-    Guarded([this, node] { FillPropertyList(AsTreeItem(node), *ui->lvProperty); }, true);
+    Guarded([this, node] { FBackupPane->ShowProperties(node); }, true);
 }
 
 void TMainForm::tvRestoreChange(QTreeWidgetItem* node) {
-    Guarded([this, node] { FillPropertyList(AsTreeItem(node), *ui->lvPropertyR); }, true);
+    Guarded([this, node] { FRestorePane->ShowProperties(node); }, true);
 }
 
 void TMainForm::actionSelectAllSitesRExecute() {
@@ -91,30 +85,11 @@ void TMainForm::actionSelectAllSitesRExecute() {
 }
 
 void TMainForm::actionDeleteNodeRExecute() {
-    Guarded([this] { DeleteNode(*ui->tvRestore); });
+    Guarded([this] { FRestorePane->DeleteNode(); });
 }
 
 void TMainForm::actionDeleteNodeBExecute() {
-    Guarded([this] { DeleteNode(*ui->tvBackup); });
-}
-
-void TMainForm::DeleteNode(TCheckTreeWidget& tree) {
-    TTreeItem* node = AsTreeItem(tree.currentItem());
-    if (!node)
-        return;
-    const std::u16string& file = BackupFileName();
-    const std::u16string fileName = file.substr(file.rfind(u'/') + 1);
-    const std::u16string question =
-        FormatTolerant(GetDialogText(*ZDoc, Getlingvo(), u"DialogYesNo", u"deletenode"), {fileName});
-    if (!AskYesNo(question + FKeywordDialogYesNoLastLine))
-        return;
-    const TBackupPath path = GetTreeNodeADsPath(*node);
-    // The tree shows the file: it changes only when the file did.
-    if (!DeleteXmlNode(path.BackupName, path.Path)) {
-        ShowMessageText(u"MsgErrorOk", u"deletenodefailed", {node->Text(), file});
-        return;
-    }
-    DeleteTreeNode(node);
+    Guarded([this] { FBackupPane->DeleteNode(); });
 }
 
 } // namespace orvex

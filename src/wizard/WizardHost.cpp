@@ -6,23 +6,25 @@
 #include "support/GuiText.h"
 #include "support/LogFile.h"
 #include "wizard/HandlerGuard.h"
+#include "wizard/LogView.h"
 #include "wizard/MainForm.h"
 
 #include <QCoreApplication>
-#include <QTextCursor>
-#include <QTextEdit>
 
 namespace orvex {
 
-void TWizardHost::ClearLogWindow() {
-    QTextEdit& log = FForm.LogView();
-    log.clear();
-    log.setReadOnly(true);
+bool TEventPacer::Due() {
+    const TClock::time_point now = FNow();
+    if (FLastPass && now - *FLastPass < FInterval)
+        return false;
+    FLastPass = now;
+    return true;
 }
 
-void TWizardHost::AppendLogLine(std::u16string_view text, TColor colour) {
-    AppendRichText(FForm.LogView(), text, colour, true);
-}
+// The view has no editing to switch off.
+void TWizardHost::ClearLogWindow() { FForm.LogView().clear(); }
+
+void TWizardHost::AppendLogLine(std::u16string_view text, TColor colour) { FForm.LogView().AppendLine(text, colour); }
 
 void TWizardHost::WriteInfoLog(std::u16string_view text) { ReportInInfoLog(text); }
 
@@ -30,7 +32,7 @@ void TWizardHost::SetLogFolder(std::u16string_view folder) { orvex::SetLogFolder
 
 void TWizardHost::ProcessPendingEvents() {
     // Nobody watches the window of an unattended run: its events wait for the end.
-    if (!IsUnattendedRun())
+    if (!IsUnattendedRun() && FPacer.Due())
         QCoreApplication::processEvents();
 }
 
@@ -69,26 +71,5 @@ int TWizardHost::AskYesNoCancel(const std::u16string& text) {
 void TWizardHost::ShowWarning(const std::u16string& text) { orvex::ShowWarning(text); }
 
 bool TWizardHost::HasCmdLineSwitch(std::u16string_view name) { return orvex::HasCmdLineSwitch(name); }
-
-QColor ColorOf(TColor colour) {
-    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
-}
-
-void AppendRichText(QTextEdit& richEdit, std::u16string_view text, TColor colour, bool addLineBreak) {
-    QString line = QString::fromStdU16String(std::u16string(text));
-    line.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QTextCursor cursor(richEdit.document());
-    cursor.movePosition(QTextCursor::End);
-    const int start = cursor.position();
-    QTextCharFormat format;
-    format.setForeground(ColorOf(colour));
-    cursor.insertText(line, format);
-    if (addLineBreak)
-        cursor.insertText(QStringLiteral("\n"), QTextCharFormat());
-    cursor.setPosition(start);
-    richEdit.setTextCursor(cursor);
-    richEdit.ensureCursorVisible();
-}
 
 } // namespace orvex

@@ -5,13 +5,32 @@
 
 #include "engine/EngineHost.h"
 
-#include <QColor>
-
-class QTextEdit;
+#include <chrono>
+#include <optional>
 
 namespace orvex {
 
 class TMainForm;
+
+// Answers whether the event loop is due again: at the first offer, then once an
+// interval has passed since it last was. A run offers the loop a pass per log
+// line; a pass per interval keeps the window live at a fraction of the cost.
+class TEventPacer {
+public:
+    using TClock = std::chrono::steady_clock;
+    using TNow = TClock::time_point (*)();
+
+    explicit TEventPacer(std::chrono::milliseconds interval, TNow now = &TClock::now)
+        : FInterval(interval), FNow(now) {}
+    bool Due();
+    // The next offer is due.
+    void Restart() { FLastPass.reset(); }
+
+private:
+    std::chrono::milliseconds FInterval;
+    TNow FNow;
+    std::optional<TClock::time_point> FLastPass;
+};
 
 class TWizardHost final : public TLogSink, public TEngineHost {
 public:
@@ -31,18 +50,15 @@ public:
     void ShowWarning(const std::u16string& text) override;
     bool HasCmdLineSwitch(std::u16string_view name) override;
 
+    // A run starts: its first line gives the window a pass at once.
+    void StartRun() { FPacer.Restart(); }
+
 private:
     // In an unattended run a question is answered No with a warning in the logs.
     bool AnsweredUnattended(const std::u16string& text);
 
     TMainForm& FForm;
+    TEventPacer FPacer{std::chrono::milliseconds(50)};
 };
-
-// 0x00BBGGRR as a Qt colour.
-QColor ColorOf(TColor colour);
-
-// Appends text at the end of richEdit in colour, then a line break (not coloured)
-// when addLineBreak is set; the caret is left at the start of the new text.
-void AppendRichText(QTextEdit& richEdit, std::u16string_view text, TColor colour, bool addLineBreak);
 
 } // namespace orvex

@@ -173,6 +173,41 @@ TEST_F(BackupDocumentTest, CachedDocumentFollowsTheFile) {
     EXPECT_EQ(GetCachedBackupDocument(), nullptr);
 }
 
+TEST_F(BackupDocumentTest, CachedCopiesAreKeyedByTheirFile) {
+    // Three files, each a backup of the same name whose number of sites tells them apart.
+    auto write = [&](const std::string& name, int sites) {
+        std::string text = "<Root><Machines><Machine backupName=\"Same\">";
+        for (int i = 0; i < sites; ++i) text += "<SubDir path=\"" + std::to_string(i + 1) + "\"/>";
+        WriteBytes(Folder.File(name), text + "</Machine></Machines></Root>");
+        return Folder.File16(name);
+    };
+    auto sites = [](TWideXmlDocument* document) {
+        return document ? FindMachineElement(MachinesElement(*document), u"Same")->NodeCount() : -1;
+    };
+    const std::u16string a = write("A.xml", 1), b = write("B.xml", 2), c = write("C.xml", 3);
+    SetBackupFileName(b);
+    EXPECT_EQ(sites(GetCachedBackupDocument(a)), 1);
+    EXPECT_EQ(sites(GetCachedBackupDocument()), 2);  // BackupFileName's
+    TWideXmlDocument* copyOfA = GetCachedBackupDocument(a);
+    EXPECT_EQ(sites(copyOfA), 1);
+
+    write("B.xml", 4);  // another size: read again
+    EXPECT_EQ(sites(GetCachedBackupDocument(b)), 4);
+    EXPECT_EQ(GetCachedBackupDocument(a), copyOfA);
+    // The copies of the two files used last are kept: A and C now.
+    EXPECT_EQ(sites(GetCachedBackupDocument(c)), 3);
+    EXPECT_EQ(GetCachedBackupDocument(a), copyOfA);
+
+    // Our own save forgets the copy of the file it wrote, whatever its stamp.
+    SetBackupFileName(a);
+    auto document = LoadBackupDocument(c);
+    SaveBackupDocument(*document);
+    EXPECT_EQ(sites(GetCachedBackupDocument(a)), 3);
+    std::filesystem::remove(Folder.File("C.xml"));
+    EXPECT_EQ(GetCachedBackupDocument(c), nullptr);
+    EXPECT_EQ(GetCachedBackupDocument(u""), nullptr);
+}
+
 TEST_F(BackupDocumentTest, FailedSaveLeavesTheFileAsItWas) {
     EnsureBackupFile();
     auto document = LoadBackupDocument();

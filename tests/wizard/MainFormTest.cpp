@@ -24,7 +24,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -54,7 +53,7 @@ TEST_F(TMainFormTest, EveryComponentIsFoundByObjectName) {
         {"QGroupBox", {"gbIpNotFound", "gbWebsitesExist", "gbPathsValid", "rgCheckPath"}},
         {"orvex::TCheckTreeWidget", {"tvBackup", "tvRestore"}},
         {"QTableWidget", {"lvProperty", "lvPropertyR"}},
-        {"QTextEdit", {"rtLog"}},
+        {"orvex::TLogView", {"rtLog"}},
         {"QMenuBar", {"MainMenu"}},
         {"QMenu", {"miFile", "miTools", "miTolkara", "miHelp", "PopupRestore", "PopupBackup", "PopupLog",
                    "PopupProperty"}},
@@ -227,12 +226,9 @@ TEST_F(TMainFormTest, LogLinesTakeTheirColourAndClearLogKeepsTheErrorFlag) {
         LogLine(u"line " + Utf8ToUtf16(std::to_string(colour)), colour);
     LogLine(u"", clLogRed);
     EXPECT_EQ(LogText(), "line 16711680\nline 32768\nline 0\nline 255\nline 1193046\n\n");
-    QTextBlock block = Find<QTextEdit>("rtLog")->document()->begin();
-    for (const auto& [colour, expected] : colours) {
-        ASSERT_TRUE(block.isValid());
-        EXPECT_EQ(block.begin().fragment().charFormat().foreground().color(), expected) << colour;
-        block = block.next();
-    }
+    const TLogLines& lines = Find<TLogView>("rtLog")->Lines();
+    for (size_t i = 0; i < colours.size(); ++i)
+        EXPECT_EQ(ColorOf(lines.Colour(i)), colours[i].second) << colours[i].first;
 
     LogBackupWarning(u"careful", clLogBlack);
     ASSERT_TRUE(BackupErrorFlag());

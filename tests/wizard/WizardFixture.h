@@ -12,6 +12,7 @@
 #include "platform/EmulatedMachine.h"
 #include "support/Dialogs.h"
 #include "support/Shell.h"
+#include "wizard/LogView.h"
 #include "wizard/MainForm.h"
 
 #include <QAbstractButton>
@@ -20,7 +21,6 @@
 #include <QRadioButton>
 #include <QApplication>
 #include <QTest>
-#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -167,7 +167,7 @@ protected:
         EXPECT_TRUE((window ? window : &Form())->grab().save(QString::fromStdString((folder / (name + ".png")).string())));
     }
 
-    std::string LogText() { return U8(Find<QTextEdit>("rtLog")->toPlainText()); }
+    std::string LogText() { return U8(Find<TLogView>("rtLog")->toPlainText()); }
 
     // The error sound was asked for since the window was made (its file is
     // written by the first request of each window).
