@@ -9,7 +9,7 @@
 // size, service extensions under one description, the addresses of many sites,
 // and the renumbering of many conflicting sites.
 
-#include "BenchFolder.h"
+#include "BenchSupport.h"
 #include "base/EmbeddedResources.h"
 #include "base/Module.h"
 #include "base/NumberText.h"
@@ -51,6 +51,7 @@ using namespace orvex;
 constexpr int kDirsPerSite = 10;
 constexpr int kSiteCounts[] = {50, 200, 1000};
 
+using bench::Median;
 using bench::TBenchFolder;
 
 TBenchFolder& Folder() {
@@ -70,12 +71,6 @@ double PeakMegabytes() {
     return 0;
 }
 
-double Median(std::vector<double> times) {
-    if (times.empty()) return 0;
-    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-    return times[times.size() / 2];
-}
-
 // Every bare load and save of each backup file so far, in seconds.
 std::map<int, std::vector<double>> gLoadSaveSeconds;
 
@@ -85,17 +80,7 @@ std::map<int, std::vector<double>> gLoadSaveSeconds;
 template <class TPrepare, class TBody>
 void Measure(benchmark::State& state, int sites, TPrepare prepare, TBody body, bool loadSave = false) {
     ResetPeakMemory();
-    std::vector<double> times;
-    for (auto _ : state) {
-        state.PauseTiming();
-        prepare();
-        ::sync();  // what prepare wrote reaches the disk before the timing, not within it
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        body();
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        state.SetIterationTime(times.back());
-    }
+    const std::vector<double> times = bench::TimeIterations(state, prepare, body);
     if (loadSave) gLoadSaveSeconds[sites].insert(gLoadSaveSeconds[sites].end(), times.begin(), times.end());
     state.counters["x_load_save"] = Median(times) / Median(gLoadSaveSeconds[sites]);
     state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(BackupFile(sites))) / 1e6;

@@ -5,6 +5,7 @@
 // stays within the program's 500 ms start timer plus 1.5 times the backup in
 // process.
 
+#include "BenchSupport.h"
 #include "base/NumberText.h"
 #include "base/Utf.h"
 #include "engine/BackupDocument.h"
@@ -34,50 +35,33 @@ extern char** environ;
 namespace {
 
 using namespace orvex;
+using bench::Median;
+using bench::TBenchFolder;
+using bench::TimeIterations;
 
 constexpr int kDirsPerSite = 10;
 constexpr int kSiteCounts[] = {50, 1000};
 
-// The machines, the program (linked in, so that its info log and config.ini stay
-// here) and the backup files, in a temporary folder removed at exit.
-class TBenchFolder {
-public:
-    TBenchFolder() {
-        FPath = std::filesystem::temp_directory_path() / ("orvex-bench-unattended-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(FPath);
-        std::filesystem::create_directories(FPath / "machines");
-        std::error_code error;
-        std::filesystem::create_hard_link(ORVEX_EXECUTABLE, FPath / "orvex", error);
-        if (error)
-            std::filesystem::copy_file(ORVEX_EXECUTABLE, FPath / "orvex");
-        setenv("ORVEX_MACHINES", (FPath / "machines").c_str(), 1);
-        CloseMachines();
-        OpenMachine(u"");  // the local machine, made once outside any timing
-    }
-    ~TBenchFolder() {
-        CloseMachines();
-        std::error_code error;
-        std::filesystem::remove_all(FPath, error);
-    }
-    std::filesystem::path File(const std::string& name) const { return FPath / name; }
-
-private:
-    std::filesystem::path FPath;
-};
-
 TBenchFolder& Folder() {
-    static TBenchFolder folder;
+    static TBenchFolder folder("unattended");
     return folder;
+}
+
+// The program, linked into the folder so that its info log and config.ini stay there.
+std::string Program() {
+    static const std::string program = [] {
+        const std::filesystem::path link = Folder().File("orvex");
+        std::error_code error;
+        std::filesystem::create_hard_link(ORVEX_EXECUTABLE, link, error);
+        if (error)
+            std::filesystem::copy_file(ORVEX_EXECUTABLE, link);
+        return link.string();
+    }();
+    return program;
 }
 
 std::u16string SourceMachine(int sites) { return u"BIG" + IntToText(sites); }
 std::filesystem::path BackupFile(int sites) { return Folder().File("Backup" + std::to_string(sites) + ".xml"); }
-
-double Median(std::vector<double> times) {
-    if (times.empty()) return 0;
-    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-    return times[times.size() / 2];
-}
 
 // Seconds of every run, by benchmark kind and size.
 std::map<std::pair<std::string, int>, std::vector<double>> gSeconds;
@@ -89,18 +73,14 @@ void Measure(benchmark::State& state, const std::string& kind, int sites, TBody 
         CreateMachine(SourceMachine(sites), BuildLargeMachineState(SourceMachine(sites), sites, kDirsPerSite));
         made[sites] = true;
     }
-    std::vector<double>& times = gSeconds[{kind, sites}];
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::filesystem::remove(BackupFile(sites));
-        CloseMachines();  // read from its folder within the timing, as a fresh program does
-        ::sync();
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        body();
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        state.SetIterationTime(times.back());
-    }
+    const std::vector<double> times = TimeIterations(
+        state,
+        [sites] {
+            std::filesystem::remove(BackupFile(sites));
+            CloseMachines();  // read from its folder within the timing, as a fresh program does
+        },
+        body);
+    gSeconds[{kind, sites}].insert(gSeconds[{kind, sites}].end(), times.begin(), times.end());
     state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(BackupFile(sites))) / 1e6;
 }
 
@@ -122,7 +102,7 @@ void BM_CommandLine(benchmark::State& state, int sites) {
         if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "QT_QPA_PLATFORM" && name != "XDG_RUNTIME_DIR")
             environment.emplace_back(text);
     }
-    const std::string program = Folder().File("orvex").string();
+    const std::string program = Program();
     std::vector<std::string> arguments = {program, "/backup", "-m", Utf16ToUtf8(SourceMachine(sites)), "-n", "Big",
                                           "-f", BackupFile(sites).string(), "/q"};
     Measure(state, "command line", sites, [&] {

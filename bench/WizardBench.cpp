@@ -5,7 +5,7 @@
 // x_engine (median time over the engine's median of that size), lines (the log's
 // lines of one restore) and log_bytes_per_line (the log window's memory per line).
 
-#include "BenchFolder.h"
+#include "BenchSupport.h"
 #include "base/EmbeddedResources.h"
 #include "base/Module.h"
 #include "base/NumberText.h"
@@ -47,7 +47,9 @@ using namespace orvex;
 constexpr int kDirsPerSite = 10;
 constexpr int kSiteCounts[] = {200, 1000};
 
+using bench::Median;
 using bench::TBenchFolder;
+using bench::TimeIterations;
 
 // A local machine without web sites, made afresh and opened.
 void FreshLocalMachine(TBenchFolder& folder) {
@@ -60,12 +62,6 @@ void FreshLocalMachine(TBenchFolder& folder) {
 TBenchFolder& Folder() {
     static TBenchFolder folder("wizard");
     return folder;
-}
-
-double Median(std::vector<double> times) {
-    if (times.empty()) return 0;
-    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-    return times[times.size() / 2];
 }
 
 std::map<int, std::vector<double>> gEngineSeconds;
@@ -122,28 +118,11 @@ TWizardRun& RunOf(int sites) {
     return *run;
 }
 
-// Times body after prepare, for each iteration.
-template <class TPrepare, class TBody>
-std::vector<double> Measure(benchmark::State& state, TPrepare prepare, TBody body) {
-    std::vector<double> times;
-    for (auto _ : state) {
-        state.PauseTiming();
-        prepare();
-        ::sync();
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        body();
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        state.SetIterationTime(times.back());
-    }
-    return times;
-}
-
 // The restore of every site through the engine alone: the wizard's own tree, the
 // console's log sink (no log window, no event loop).
 void BM_EngineRestore(benchmark::State& state, int sites) {
     TWizardRun& run = RunOf(sites);
-    const std::vector<double> times = Measure(
+    const std::vector<double> times = TimeIterations(
         state, [] { FreshLocalMachine(Folder()); },
         [&] {
             TEngineHostScope console(nullptr, nullptr);
@@ -159,7 +138,7 @@ void BM_EngineRestore(benchmark::State& state, int sites) {
 void BM_WizardRestore(benchmark::State& state, int sites) {
     TWizardRun& run = RunOf(sites);
     TLogView& log = run.Form().LogView();
-    const std::vector<double> times = Measure(
+    const std::vector<double> times = TimeIterations(
         state,
         [&] {
             FreshLocalMachine(Folder());

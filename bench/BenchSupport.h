@@ -1,15 +1,20 @@
 #pragma once
-// The benchmarks' temporary folder: the emulated machines ($ORVEX_MACHINES points
-// into it) and the backup files, removed at exit.
+// What the benchmarks share: their temporary folder (the emulated machines, which
+// $ORVEX_MACHINES points into, and the backup files, removed at exit) and the
+// timing of one iteration after its preparation.
 
 #include "platform/EmulatedMachine.h"
 
+#include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace orvex::bench {
 
@@ -46,5 +51,29 @@ private:
     std::filesystem::path FPath;
     int FAside = 0;
 };
+
+inline double Median(std::vector<double> times) {
+    if (times.empty())
+        return 0;
+    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+    return times[times.size() / 2];
+}
+
+// Runs prepare untimed and body timed for each iteration; the seconds of each body.
+template <class TPrepare, class TBody>
+std::vector<double> TimeIterations(benchmark::State& state, TPrepare prepare, TBody body) {
+    std::vector<double> times;
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepare();
+        ::sync();  // what prepare wrote reaches the disk before the timing, not within it
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        body();
+        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(times.back());
+    }
+    return times;
+}
 
 } // namespace orvex::bench
