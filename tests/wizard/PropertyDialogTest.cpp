@@ -191,11 +191,7 @@ TEST_F(TPropertyDialogTest, BackupListEditsTheBackupFileAndNothingElse) {
     Click("btnback");
     Click("btnback");
     Find<QRadioButton>("rbBackup")->setChecked(true);
-    Click("btnnext");
-    Click("btnnext");
-    SetText("editBackupMetafile", Temp16("Sites.xml"));
-    Click("btnnext");
-    Click("btnnext");
+    BackUpFromThePages(Temp16("Sites.xml"));
     auto* tree = Find<TCheckTreeWidget>("tvBackup");
     tree->setCurrentItem(tree->findItems(QStringLiteral("Web Site: Default Web Site"), Qt::MatchRecursive).value(0));
     auto* list = Find<QTableWidget>("lvProperty");

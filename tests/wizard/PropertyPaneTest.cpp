@@ -19,11 +19,7 @@ protected:
     // backup under the same name with another ServerComment; restore page 2 shows it.
     void SetUp() override {
         TDialogTest::SetUp();
-        Click("btnnext");
-        Click("btnnext");
-        SetText("editBackupMetafile", Temp16("Sites.xml"));
-        Click("btnnext");
-        Click("btnnext");
+        BackUpFromThePages(Temp16("Sites.xml"));
         ASSERT_EQ(Form().ActivePage(), wpBackup4);
         BackupBytes = ReadBytes(Temp("Sites.xml"));
         RestoreBytes = BackupBytes;

@@ -45,11 +45,7 @@ TEST_F(TRunsTest, BackupMovesItsBarsInOrder) {
                      [&](int value) { backupBar.push_back(value); });
     QObject::connect(Find<QProgressBar>("LoadFileBar"), &QProgressBar::valueChanged,
                      [&](int value) { loadBar.push_back(value); });
-    Click("btnnext");
-    Click("btnnext");
-    SetText("editBackupMetafile", Temp16("Sites.xml"));
-    Click("btnnext");
-    Click("btnnext");
+    BackUpFromThePages(Temp16("Sites.xml"));
     EXPECT_EQ(backupBar, (std::vector<int>{10, 40, 70, 100}));
     EXPECT_EQ(loadBar, (std::vector<int>{10, 80, 90, 100}));
 }

@@ -65,11 +65,7 @@ TEST_F(TTextsFitTest, PropertyListsShowWholeNamesTypesAndValues) {
         SCOPED_TRACE(language);
         CloseForm();
         Language(language);
-        Click("btnnext");
-        Click("btnnext");
-        SetText("editBackupMetafile", Temp16("Sites.xml"));
-        Click("btnnext");
-        Click("btnnext");
+        BackUpFromThePages(Temp16("Sites.xml"));
         ASSERT_EQ(Form().ActivePage(), wpBackup4);
         auto* tree = Find<TCheckTreeWidget>("tvBackup");
         auto* list = Find<QTableWidget>("lvProperty");

@@ -146,6 +146,16 @@ protected:
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
+    // A backup of the local machine from the mode page into file, through the
+    // pages as a user clicks them; it ends on backup page 4.
+    void BackUpFromThePages(const std::u16string& file) {
+        Click("btnnext");
+        Click("btnnext");
+        SetText("editBackupMetafile", file);
+        Click("btnnext");
+        Click("btnnext");
+    }
+
     void Trigger(const char* name) {
         auto* action = Find<QAction>(name);
         ASSERT_TRUE(action->isEnabled()) << name;
