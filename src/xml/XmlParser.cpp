@@ -209,11 +209,27 @@ void TXmlParser::ReturnUnreadInput() {
 
 // ---- Nodes ----------------------------------------------------------------------
 
-void TXmlParser::ReadNode(TUtf8XmlNode& node) { ReadInto(node); }
+void TXmlParser::ReadNode(TUtf8XmlNode& node, bool inProlog) {
+    FInProlog = inProlog;
+    ReadInto(node);
+}
+
+// A processing instruction whose target (ending at targetEnd) is exactly "xml",
+// in the prolog, with a version among its items.
+bool TXmlParser::IsDeclaration(size_t lessThan, size_t targetEnd) {
+    if (!FInProlog || FDepth > 0 || Slice(lessThan + 2, targetEnd) != "xml")
+        return false;
+    const size_t close = FindClosing(targetEnd, "?>", true, lessThan);
+    if (close == std::string_view::npos)
+        return false;
+    TxmUTF8StringList items;
+    Utf8ParseAttributes(Slice(targetEnd, close), items);
+    return items.IndexOfName("version") >= 0;
+}
 
 // The opening at lessThan: the row's element type, FPos after the opening. A
-// processing instruction is a declaration only when its target is "xml" (in any
-// case) and a style sheet only when it is "xml-stylesheet"; any other target,
+// processing instruction is a declaration only as IsDeclaration says and a style
+// sheet only when its target is "xml-stylesheet"; any other, "XML" or
 // "xml-model" say, is an instruction kept as written.
 TXmlElementType TXmlParser::ReadOpening(size_t lessThan) {
     Have(lessThan, kLongestOpening, lessThan);
@@ -226,11 +242,11 @@ TXmlElementType TXmlParser::ReadOpening(size_t lessThan) {
         size_t end = next + 1;
         while ((end < End() || Refill(lessThan)) && !IsXmlBlank(At(end)) && At(end) != '?')
             ++end;
-        const std::string_view target = Slice(next + 1, end);
-        if (SameUtf8AsciiText(target, "xml")) {
+        if (IsDeclaration(lessThan, end)) {
             FPos = end;
             return xeDeclaration;
         }
+        const std::string_view target = Slice(next + 1, end);
         FPos = target == "xml-stylesheet" ? end : next + 1;
         return target == "xml-stylesheet" ? xeStylesheet : xeQuestion;
     }
