@@ -1,6 +1,7 @@
 #include "xml/UTF8StringUtils.h"
 
 #include "FullStream.h"
+#include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlNode.h"
 
@@ -239,6 +240,44 @@ TEST(Conversions, CompareTextIgnoresCaseBeyondAscii) {
     EXPECT_EQ(Utf8CompareText("\xC3\x84rger", "\xC3\xA4RGER"), 0);
     EXPECT_LT(Utf8CompareText("Alpha", "beta"), 0);
     EXPECT_GT(Utf8CompareText("Gamma", "beta"), 0);
+}
+
+// The collator passes over control and format characters and reads bytes that
+// are no UTF-8 as U+FFFD; names that differ only there must still differ, in a
+// lookup and in a close tag.
+TEST(Conversions, CompareTextLosesNoCharacter) {
+    using namespace std::string_literals;
+    const std::string differing[][2] = {
+        {"ab", "a\0b"s},
+        {"ab", "a\x01" "b"},
+        {"ab", "a\x7F" "b"},
+        {"ab", "a\xE2\x80\x8B" "b"},         // U+200B
+        {"ab", "a\xC2\xAD" "b"},              // soft hyphen
+        {"a\xFE" "b", "a\xFF" "b"},
+        {"\xC3\xA9", "e\xCC\x81"},           // the same letter, other characters
+    };
+    for (const auto& pair : differing) {
+        const int order = Utf8CompareText(pair[0], pair[1]);
+        EXPECT_NE(order, 0) << pair[0] << " | " << pair[1];
+        EXPECT_EQ(Utf8CompareText(pair[1], pair[0]), -order) << pair[0] << " | " << pair[1];
+        EXPECT_NE(Utf8CompareText(pair[0] + "X", pair[1] + "x"), 0);
+
+        TUtf8XmlNode parent;
+        parent.NodeNew(pair[0]);
+        EXPECT_EQ(parent.NodeByName(pair[1]), nullptr) << pair[1];
+        std::string upper = pair[0];
+        for (char& c : upper)
+            c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        EXPECT_EQ(parent.NodeIndexByName(upper), 0) << pair[0];
+
+        TUtf8XmlDocument doc;
+        try {
+            doc.ReadFromString("<" + pair[0] + "></" + pair[1] + ">");
+            ADD_FAILURE() << "loaded: " << pair[0] << " | " << pair[1];
+        } catch (const EFilerError& e) {
+            EXPECT_EQ(std::string(e.what()), "Incorrect close tag in element " + pair[0]);
+        }
+    }
 }
 
 // The tests run under C.UTF-8 (the root collation), whose order the Latin
