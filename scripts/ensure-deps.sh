@@ -21,11 +21,15 @@ if ((${#orvex_missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${orvex_missing[@]}" >/dev/null
 fi
 
-# Number conversions are tested under a German locale too.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-  sudo_cmd=""
-  [[ $(id -u) -ne 0 ]] && sudo_cmd=sudo
-  $sudo_cmd sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
-  $sudo_cmd locale-gen >/dev/null
-fi
+# Number conversions are tested under a German locale too, and our own files
+# under a German and a Turkish one.
+for orvex_locale in de_DE tr_TR; do
+  if ! locale -a 2>/dev/null | grep -qi "^${orvex_locale}\.utf-\?8$"; then
+    sudo_cmd=""
+    [[ $(id -u) -ne 0 ]] && sudo_cmd=sudo
+    $sudo_cmd sed -i "s/^# *\(${orvex_locale}.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^${orvex_locale}.UTF-8 UTF-8" /etc/locale.gen ||
+      echo "${orvex_locale}.UTF-8 UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+    $sudo_cmd locale-gen >/dev/null
+  fi
+done
