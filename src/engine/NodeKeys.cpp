@@ -22,7 +22,8 @@ std::u16string GetNodeKey(const TWideXmlNode& element) {
             chain.push_back(e);
             break;
         }
-        if (!SameAsciiText(name, ElemSubDir) && !SameAsciiText(name, ElemProperty) && !SameAsciiText(name, ElemItem))
+        if (!SameAsciiText(name, ElemSubDir) && !SameAsciiText(name, ElemProperty) &&
+            !SameAsciiText(name, ElemItem))
             throw ENodeKeyError(Utf16ToUtf8(u"Unknown type. type=" + name));
         chain.push_back(e);
         if (!e->Parent()) throw ENodeKeyError(Utf16ToUtf8(u"Unknown type. type=" + e->Name()));

@@ -14,7 +14,8 @@
 namespace orvex {
 
 static_assert(std::endian::native == std::endian::little,
-              "TXmlText keeps its kind in the size's top byte, which is byte 15 only on a little-endian machine");
+              "TXmlText keeps its kind in the size's top byte, which is byte 15 only on a "
+              "little-endian machine");
 
 class TXmlText {
 public:

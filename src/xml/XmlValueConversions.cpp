@@ -285,7 +285,8 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
         ms -= kMsPerDay;
         dayPart += 1;
     }
-    CivilFromDays(static_cast<int64_t>(dayPart) + kDayNumberEpoch, parts.Year, parts.Month, parts.Day);
+    CivilFromDays(static_cast<int64_t>(dayPart) + kDayNumberEpoch, parts.Year, parts.Month,
+                  parts.Day);
     parts.Millisecond = static_cast<int>(ms % 1000);
     parts.Second = static_cast<int>(ms / 1000 % 60);
     parts.Minute = static_cast<int>(ms / 60000 % 60);

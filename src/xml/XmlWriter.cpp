@@ -109,7 +109,8 @@ int TXmlWriter::FirstCrEscapedChild(const TUtf8XmlNode& node) {
     if (EndsInTrimmedByte(node.ValueDirect()))
         return first;
     for (int i = 0; i < count; ++i)
-        if (node.Nodes(i)->ElementType() == xeCharData && EndsInTrimmedByte(node.Nodes(i)->ValueDirect()))
+        if (node.Nodes(i)->ElementType() == xeCharData &&
+            EndsInTrimmedByte(node.Nodes(i)->ValueDirect()))
             return first;
     return count;
 }

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <locale.h>
@@ -46,7 +48,8 @@ std::map<std::string, std::string> FilesBelow(const fs::path& folder) {
 std::string UpperCaseMatches(const std::string& text, const std::regex& pattern) {
     std::string out;
     size_t done = 0;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+    const std::sregex_iterator end;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != end; ++it) {
         const auto& name = (*it)[1];
         out.append(text, done, static_cast<size_t>(name.first - text.begin()) - done);
         for (char c : name.str()) out += AsciiUpper(c);
@@ -59,8 +62,39 @@ std::string UpperCaseMatches(const std::string& text, const std::regex& pattern)
 // but Turkish case rules (I is not the capital of i) would miss them.
 std::string UpperCaseNames(const std::string& xml) {
     static const std::regex elements("</?(Root|Machines|Machine|SubDir|Property|Item)[\\s/>]");
-    static const std::regex attributes(" (backupName|machineName|path|className|siteName|id|type|value|Inherit)=");
+    static const std::regex attributes(
+        " (backupName|machineName|path|className|siteName|id|type|value|Inherit)=");
     return UpperCaseMatches(UpperCaseMatches(xml, elements), attributes);
+}
+
+// Starts this test's binary for this test alone, under locale and with out as its
+// run folder, its output going to log; gives the wait status.
+int RunThisTestIn(const std::string& locale, const fs::path& out, const fs::path& log) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string filter =
+        std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    char* argv[] = {self.data(), filter.data(), nullptr};
+    std::vector<std::string> variables;
+    for (char** v = environ; *v; ++v)
+        if (std::strncmp(*v, "LC_", 3) != 0 && std::strncmp(*v, "LANG", 4) != 0)
+            variables.emplace_back(*v);
+    variables.push_back("LC_ALL=" + locale);
+    variables.push_back(std::string(kRunFolderVariable) + "=" + out.string());
+    std::vector<char*> envp;
+    for (auto& v : variables) envp.push_back(v.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    int status = -1;
+    if (spawned == 0) ::waitpid(child, &status, 0);
+    return status;
 }
 
 class LocaleIndependenceTest : public TRestoreFixture {
@@ -84,9 +118,11 @@ protected:
         RestoreMachine(u"localhost", u"IIS6", *tree);
         fs::copy(Folder.File("machines"), out / "2-restored-machines", fs::copy_options::recursive);
 
-        EXPECT_TRUE(UpdateProperty(u"Before", u"w3svc/1/ROOT", u"Path", u"STRING", u"D:\\Dizin\\\u0130\u0131"));
+        EXPECT_TRUE(UpdateProperty(u"Before", u"w3svc/1/ROOT", u"Path", u"STRING",
+                                   u"D:\\Dizin\\\u0130\u0131"));
         EXPECT_TRUE(DeleteProperty(u"Before", u"w3svc/1", u"ServerComment"));
-        EXPECT_TRUE(RewriteValuesByKey({{u"Before/1@@ServerBindings", u"", u":8080:"}}).has_value());
+        EXPECT_TRUE(
+            RewriteValuesByKey({{u"Before/1@@ServerBindings", u"", u":8080:"}}).has_value());
         EXPECT_TRUE(DeleteXmlNode(u"Before", u"w3svc/1/ROOT/images"));
         ASSERT_TRUE(BackupMachine(u"After", u"localhost"));
         test::WriteBytes(out / "3-edited.xml", FileBytes());
@@ -110,36 +146,12 @@ TEST_F(LocaleIndependenceTest, BackupRestoreAndEditsWriteTheSameFilesUnderEveryL
         freelocale(locale);
     }
 
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
     std::map<std::string, std::map<std::string, std::string>> written;
     for (const std::string& name : locales) {
         const fs::path out = Folder.File("run-" + name);
         fs::create_directories(out);
-        std::vector<std::string> variables;
-        for (char** v = environ; *v; ++v)
-            if (std::strncmp(*v, "LC_", 3) != 0 && std::strncmp(*v, "LANG", 4) != 0)
-                variables.emplace_back(*v);
-        variables.push_back("LC_ALL=" + name);
-        variables.push_back(std::string(kRunFolderVariable) + "=" + out.string());
-        std::vector<char*> envp;
-        for (auto& v : variables) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        std::string self = fs::read_symlink("/proc/self/exe").string();
-        std::string filterArgument = filter;
-        char* argv[] = {self.data(), filterArgument.data(), nullptr};
-
-        const std::string log = Folder.File("run-" + name + ".log").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t child = 0;
-        const int spawned = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_EQ(spawned, 0);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        const fs::path log = Folder.File("run-" + name + ".log");
+        const int status = RunThisTestIn(name, out, log);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
             << "the run under " << name << " failed:\n" << test::ReadBytes(log);
         written[name] = FilesBelow(out);

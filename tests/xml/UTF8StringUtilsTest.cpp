@@ -249,12 +249,12 @@ TEST(Conversions, CompareTextLosesNoCharacter) {
     using namespace std::string_literals;
     const std::string differing[][2] = {
         {"ab", "a\0b"s},
-        {"ab", "a\x01" "b"},
-        {"ab", "a\x7F" "b"},
-        {"ab", "a\xE2\x80\x8B" "b"},         // U+200B
-        {"ab", "a\xC2\xAD" "b"},              // soft hyphen
-        {"a\xFE" "b", "a\xFF" "b"},
-        {"\xC3\xA9", "e\xCC\x81"},           // the same letter, other characters
+        {"ab", "a\001b"},
+        {"ab", "a\177b"},
+        {"ab", "a\342\200\213b"}, // U+200B
+        {"ab", "a\302\255b"},      // soft hyphen
+        {"a\376b", "a\377b"},
+        {"\303\251", "e\314\201"}, // the same letter, other characters
     };
     for (const auto& pair : differing) {
         const int order = Utf8CompareText(pair[0], pair[1]);

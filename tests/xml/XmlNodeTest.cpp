@@ -126,7 +126,8 @@ TEST(TreeOperations, AnAncestorHiddenBySetParentIsRefusedWithAnError) {
                 bottom->NodeAdd(std::move(top));
             ADD_FAILURE() << c.Name << ": accepted";
         } catch (const EXmlError& e) {
-            EXPECT_STREQ(e.what(), "Cannot add node \"top\" under itself or its own descendant") << c.Name;
+            EXPECT_STREQ(e.what(), "Cannot add node \"top\" under itself or its own descendant")
+                << c.Name;
         }
         ASSERT_EQ(top.get(), raw) << c.Name; // still ours, tree unchanged
         EXPECT_EQ(bottom->NodeCount(), 0) << c.Name;

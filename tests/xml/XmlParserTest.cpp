@@ -326,7 +326,8 @@ TEST(XmlParser, ProcessingInstructionTargets) {
     for (const TCase& c : cases) {
         TUtf8XmlDocument doc;
         doc.ReadFromString(c.Instruction + "<r/>");
-        const TUtf8XmlNode* instruction = doc.RootNodeList()->Nodes(doc.RootNodeList()->NodeCount() - 2);
+        const TUtf8XmlNode* list = doc.RootNodeList();
+        const TUtf8XmlNode* instruction = list->Nodes(list->NodeCount() - 2);
         ASSERT_NE(instruction, nullptr) << c.Instruction;
         EXPECT_EQ(instruction->ElementType(), c.Type) << c.Instruction;
         const std::string written = doc.WriteToString();

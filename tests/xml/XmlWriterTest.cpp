@@ -270,7 +270,8 @@ TEST(XmlWriter, CarriageReturnsThatAReloadWouldTrimAreReferences) {
          "<m><b>y</b>a \r\n<b>y</b>z&#13;</m>", {"a \r\n", "z\r"}},
         // Nothing at an end to trim: the CRs stay as they are.
         {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;x\ry</m>", "<m><b>y</b>x\ry</m>", {"x\ry"}},
-        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;x\r&t;</m>", "<m><b>y</b>x\r<b>y</b></m>", {"x\r"}},
+        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;x\r&t;</m>", "<m><b>y</b>x\r<b>y</b></m>",
+         {"x\r"}},
     };
     for (const TCase& c : cases) {
         TUtf8XmlDocument doc;
