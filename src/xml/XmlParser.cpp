@@ -215,11 +215,13 @@ void TXmlParser::ReadNode(TUtf8XmlNode& node, bool inProlog) {
 }
 
 // A processing instruction whose target (ending at targetEnd) is exactly "xml",
-// in the prolog, with a version among its items.
+// in the prolog, with a version among its items. The items are looked for up to
+// the first "?>", quotes or not, as far as the instruction's text would go; so a
+// declaration written back is one again, and text that is not one stays not.
 bool TXmlParser::IsDeclaration(size_t lessThan, size_t targetEnd) {
     if (!FInProlog || FDepth > 0 || Slice(lessThan + 2, targetEnd) != "xml")
         return false;
-    const size_t close = FindClosing(targetEnd, "?>", true, lessThan);
+    const size_t close = FindClosing(targetEnd, "?>", false, lessThan);
     if (close == std::string_view::npos)
         return false;
     TxmUTF8StringList items;

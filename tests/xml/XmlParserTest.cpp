@@ -322,6 +322,7 @@ TEST(XmlParser, ProcessingInstructionTargets) {
         {"<?Xml This is a test ?>", xeQuestion, "<?Xml This is a test ?>"},
         {"<?xml This is a test ?>", xeQuestion, "<?xml This is a test ?>"},
         {"<?xml?>", xeQuestion, "<?xml?>"},
+        {"<?xml version=\"1.0\" a=\"?>\"?>", xeDeclaration, "<?xml version=\"1.0\" a=\"?>\"?>"},
     };
     for (const TCase& c : cases) {
         TUtf8XmlDocument doc;
