@@ -215,9 +215,10 @@ void TXmlParser::ReadNode(TUtf8XmlNode& node, bool inProlog) {
 }
 
 // A processing instruction whose target (ending at targetEnd) is exactly "xml",
-// in the prolog, with a version among its items. The items are looked for up to
-// the first "?>", quotes or not, as far as the instruction's text would go; so a
-// declaration written back is one again, and text that is not one stays not.
+// in the prolog, whose first version item has a value (the writer drops a
+// declaration's empty attributes). The items are looked for up to the first "?>",
+// quotes or not, as far as the instruction's text would go; so a declaration
+// written back is one again, and text that is not one stays not.
 bool TXmlParser::IsDeclaration(size_t lessThan, size_t targetEnd) {
     if (!FInProlog || FDepth > 0 || Slice(lessThan + 2, targetEnd) != "xml")
         return false;
@@ -226,7 +227,7 @@ bool TXmlParser::IsDeclaration(size_t lessThan, size_t targetEnd) {
         return false;
     TxmUTF8StringList items;
     Utf8ParseAttributes(Slice(targetEnd, close), items);
-    return items.IndexOfName("version") >= 0;
+    return !Utf8ResolveEntities(Utf8UnquoteText(items.Values("version"))).empty();
 }
 
 // The opening at lessThan: the row's element type, FPos after the opening. A

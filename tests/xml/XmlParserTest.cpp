@@ -302,9 +302,9 @@ TEST(XmlParser, NodeReadsOneNodeFromAStream) {
     EXPECT_EQ(stream.Position(), 13);
 }
 
-// Only the target "xml" with a version, before the root element, makes a
-// declaration and only "xml-stylesheet" a style sheet; every other instruction
-// reads and writes back as it was written.
+// Only the target "xml" with a version that has a value, before the root
+// element, makes a declaration and only "xml-stylesheet" a style sheet; every
+// other instruction reads and writes back as it was written.
 TEST(XmlParser, ProcessingInstructionTargets) {
     struct TCase {
         std::string Instruction;
@@ -322,6 +322,7 @@ TEST(XmlParser, ProcessingInstructionTargets) {
         {"<?Xml This is a test ?>", xeQuestion, "<?Xml This is a test ?>"},
         {"<?xml This is a test ?>", xeQuestion, "<?xml This is a test ?>"},
         {"<?xml?>", xeQuestion, "<?xml?>"},
+        {"<?xml version=\"\"?>", xeQuestion, "<?xml version=\"\"?>"},
         {"<?xml version=\"1.0\" a=\"?>\"?>", xeDeclaration, "<?xml version=\"1.0\" a=\"?>\"?>"},
     };
     for (const TCase& c : cases) {
