@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 using namespace orvex;
@@ -278,6 +280,48 @@ TEST(Conversions, CompareTextLosesNoCharacter) {
             EXPECT_EQ(std::string(e.what()), "Incorrect close tag in element " + pair[0]);
         }
     }
+}
+
+// The collation is chosen at the first comparison, so each locale is tried in a
+// process of its own (a death test's child, started afresh from the binary).
+// Case aside means the locale's case: under Turkish, I is the capital of dotless
+// i, and i's capital is the dotted I.
+TEST(ConversionsDeathTest, CaseAsideIsTheLocalesCase) {
+    struct TCase {
+        const char* Locale;
+        std::vector<std::array<std::string, 2>> Equal;
+        std::vector<std::array<std::string, 2>> Different;
+    };
+    const TCase cases[] = {
+        {"C", {{"i", "I"}, {"Machines", "MACHINES"}}, {{"I", "\304\261"}, {"i", "\304\260"}}},
+        {"tr_TR.UTF-8",
+         {{"I", "\304\261"}, {"i", "\304\260"}, {"Root", "ROOT"}},
+         {{"i", "I"}, {"Machines", "MACHINES"}, {"ab", "a\177b"}}},
+    };
+    const std::string savedStyle = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* saved = std::getenv("LC_ALL");
+    const std::string savedLocale = saved ? saved : "";
+    for (const TCase& c : cases) {
+        setenv("LC_ALL", c.Locale, 1);
+        const auto check = [&c] {
+            std::string wrong;
+            for (const auto& pair : c.Equal)
+                if (Utf8CompareText(pair[0], pair[1]) != 0)
+                    wrong += " " + pair[0] + "/" + pair[1] + " differ;";
+            for (const auto& pair : c.Different)
+                if (Utf8CompareText(pair[0], pair[1]) == 0)
+                    wrong += " " + pair[0] + "/" + pair[1] + " match;";
+            std::fputs(wrong.c_str(), stderr);
+            std::exit(wrong.empty() ? 0 : 1);
+        };
+        EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "") << c.Locale;
+    }
+    if (saved)
+        setenv("LC_ALL", savedLocale.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+    GTEST_FLAG_SET(death_test_style, savedStyle);
 }
 
 // The tests run under C.UTF-8 (the root collation), whose order the Latin
