@@ -12,12 +12,15 @@ orvex_test_packages=(
 )
 orvex_install_missing "${orvex_run_packages[@]}" "${orvex_test_packages[@]}"
 
-# Number conversions are tested under a German locale too.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-  orvex_locale_cmd=()
-  [[ $(id -u) -ne 0 ]] && orvex_locale_cmd=(sudo)
-  "${orvex_locale_cmd[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen ||
-    echo 'de_DE.UTF-8 UTF-8' | "${orvex_locale_cmd[@]}" tee -a /etc/locale.gen >/dev/null
-  "${orvex_locale_cmd[@]}" locale-gen >/dev/null
-fi
+# Number conversions are tested under a German locale too, and our own files
+# under a German and a Turkish one.
+for orvex_locale in de_DE tr_TR; do
+  if ! locale -a 2>/dev/null | grep -qi "^${orvex_locale}\.utf-\?8$"; then
+    orvex_locale_cmd=()
+    [[ $(id -u) -ne 0 ]] && orvex_locale_cmd=(sudo)
+    "${orvex_locale_cmd[@]}" sed -i "s/^# *\(${orvex_locale}.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^${orvex_locale}.UTF-8 UTF-8" /etc/locale.gen ||
+      echo "${orvex_locale}.UTF-8 UTF-8" | "${orvex_locale_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+    "${orvex_locale_cmd[@]}" locale-gen >/dev/null
+  fi
+done

@@ -99,23 +99,30 @@ TBackupFileEdit::TBackupFileEdit() {
 
 bool IsBackupElement(const TWideXmlNode& node, std::u16string_view name) {
     if (node.ElementType() != xeNormal) return false;
-    // Names are nearly always ASCII: compared as they stand, without a UTF-16 copy.
+    // Our names are ASCII: compared in the UTF-8 bytes with the ASCII letters folded
+    // only, so that neither the user's locale nor another letter (a Kelvin sign, a
+    // long s) makes a match.
     const std::string_view own = node.TUtf8XmlNode::Name();
-    if (std::all_of(own.begin(), own.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        if (own.size() != name.size()) return false;
-        for (size_t i = 0; i < own.size(); ++i)
-            if (AsciiLower(char16_t(own[i])) != AsciiLower(name[i])) return false;
-        return true;
+    if (own.size() != name.size()) return false;
+    for (size_t i = 0; i < own.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(own[i]);
+        if (byte >= 0x80 || AsciiLower(char16_t(byte)) != AsciiLower(name[i])) return false;
     }
-    return SameTextIgnoreCase(node.Name(), name);
+    return true;
+}
+
+TWideXmlNode* FindBackupElement(const TWideXmlNode& parent, std::u16string_view name) {
+    for (int i = 0; i < parent.NodeCount(); ++i)
+        if (IsBackupElement(*parent.Nodes(i), name)) return parent.Nodes(i);
+    return nullptr;
 }
 
 TWideXmlNode& MachinesElement(TWideXmlDocument& document) {
     TWideXmlNode* root = document.Root();
-    TWideXmlNode* machines = root ? root->NodeByName(backupxml::ElemMachines) : nullptr;
+    TWideXmlNode* machines = root ? FindBackupElement(*root, backupxml::ElemMachines) : nullptr;
     if (!machines) throw EXmlError("The backup file has no Machines element");
     // A file of another kind may hold a Machines element too.
-    if (!SameTextIgnoreCase(root->Name(), backupxml::ElemRoot))
+    if (!IsBackupElement(*root, backupxml::ElemRoot))
         throw EXmlError("The backup file's root element is " + Utf16ToUtf8(root->Name()) +
                         ", not Root");
     return *machines;

@@ -44,8 +44,11 @@ private:
     std::unique_ptr<TWideXmlDocument> FDocument;
 };
 
-// True for an element (no comment or text) whose name equals name ignoring case.
+// True for an element (no comment or text) whose name equals name, an ASCII name,
+// with ASCII letters compared ignoring case: the same under every locale.
 bool IsBackupElement(const TWideXmlNode& node, std::u16string_view name);
+// The first child of parent that IsBackupElement of name; nullptr when none.
+TWideXmlNode* FindBackupElement(const TWideXmlNode& parent, std::u16string_view name);
 
 // The `Machines` element of a backup document; raises EXmlError when the file has
 // none or its root is not `Root`, so that nothing is written into a file of another kind.

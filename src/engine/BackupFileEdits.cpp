@@ -39,7 +39,7 @@ TWideXmlNode* FindRewriteTarget(TWideXmlDocument& document, const TValueRewrite&
     if (!property || itemMark.empty()) return property;
     for (int i = 0; i < property->NodeCount(); ++i) {
         TWideXmlNode* item = property->Nodes(i);
-        if (item->ElementType() == xeNormal && SameTextIgnoreCase(item->Name(), ElemItem) &&
+        if (IsBackupElement(*item, ElemItem) &&
             SameTextIgnoreCase(item->AttributeByName(AttrValue), rewrite.OldValue))
             return item;
     }

@@ -1,5 +1,6 @@
 #include "engine/BackupPaths.h"
 
+#include "base/AsciiText.h"
 #include "base/CaseFold.h"
 #include "engine/BackupGrammar.h"
 
@@ -10,7 +11,7 @@ namespace orvex {
 namespace {
 
 bool IsMachineElement(const TWideXmlNode& element) {
-    return SameTextIgnoreCase(element.Name(), backupxml::ElemMachine);
+    return SameAsciiText(element.Name(), backupxml::ElemMachine);
 }
 
 bool IsDocumentElement(const TWideXmlNode* element) {

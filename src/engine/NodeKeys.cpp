@@ -1,5 +1,6 @@
 #include "engine/NodeKeys.h"
 
+#include "base/AsciiText.h"
 #include "base/CaseFold.h"
 #include "base/Utf.h"
 #include "engine/BackupDocument.h"
@@ -17,12 +18,12 @@ std::u16string GetNodeKey(const TWideXmlNode& element) {
     std::vector<const TWideXmlNode*> chain;
     for (const TWideXmlNode* e = &element; e; e = e->Parent()) {
         std::u16string name = e->Name();
-        if (SameTextIgnoreCase(name, ElemMachines) || SameTextIgnoreCase(name, ElemMachine)) {
+        if (SameAsciiText(name, ElemMachines) || SameAsciiText(name, ElemMachine)) {
             chain.push_back(e);
             break;
         }
-        if (!SameTextIgnoreCase(name, ElemSubDir) && !SameTextIgnoreCase(name, ElemProperty) &&
-            !SameTextIgnoreCase(name, ElemItem))
+        if (!SameAsciiText(name, ElemSubDir) && !SameAsciiText(name, ElemProperty) &&
+            !SameAsciiText(name, ElemItem))
             throw ENodeKeyError(Utf16ToUtf8(u"Unknown type. type=" + name));
         chain.push_back(e);
         if (!e->Parent()) throw ENodeKeyError(Utf16ToUtf8(u"Unknown type. type=" + e->Name()));
@@ -31,10 +32,10 @@ std::u16string GetNodeKey(const TWideXmlNode& element) {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const TWideXmlNode& e = **it;
         std::u16string name = e.Name();
-        if (SameTextIgnoreCase(name, ElemMachines)) key.clear();
-        else if (SameTextIgnoreCase(name, ElemMachine)) key = e.AttributeByName(AttrBackupName);
-        else if (SameTextIgnoreCase(name, ElemSubDir)) key.append(u"/").append(e.AttributeByName(AttrPath));
-        else if (SameTextIgnoreCase(name, ElemProperty)) key.append(u"@@").append(e.AttributeByName(AttrId));
+        if (SameAsciiText(name, ElemMachines)) key.clear();
+        else if (SameAsciiText(name, ElemMachine)) key = e.AttributeByName(AttrBackupName);
+        else if (SameAsciiText(name, ElemSubDir)) key.append(u"/").append(e.AttributeByName(AttrPath));
+        else if (SameAsciiText(name, ElemProperty)) key.append(u"@@").append(e.AttributeByName(AttrId));
         else key += u"@@Item";
     }
     return key;

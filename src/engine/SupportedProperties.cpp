@@ -1,5 +1,6 @@
 #include "engine/SupportedProperties.h"
 
+#include "base/AsciiText.h"
 #include "base/CaseFold.h"
 #include "base/EmbeddedResources.h"
 #include "base/Module.h"
@@ -57,7 +58,10 @@ std::unique_ptr<TWideXmlDocument> LoadListSource(std::u16string& error) {
 void LoadClass(const TWideXmlDocument& document, TSupportedPropertyList& list, std::u16string_view className) {
     list.Clear();
     const TWideXmlNode* root = document.Root();
-    const TWideXmlNode* element = root ? root->NodeByName(className) : nullptr;
+    // Found the same way under every locale: the list is one of our own files.
+    const TWideXmlNode* element = nullptr;
+    for (int i = 0; root && !element && i < root->NodeCount(); ++i)
+        if (SameAsciiText(root->Nodes(i)->Name(), className)) element = root->Nodes(i);
     if (!element) return;
     for (int i = 0; i < element->NodeCount(); ++i) {
         const TWideXmlNode* child = element->Nodes(i);

@@ -67,7 +67,10 @@ inline bool SameUtf8AsciiText(std::string_view a, std::string_view b) {
 // Compares without regard to case under the user's locale (the collation of
 // LC_ALL, LC_COLLATE or LANG; ICU's root order for C and POSIX): negative, 0 or
 // positive. Printable ASCII is compared in place without allocating, in the
-// collation's own order. The comparison of every name lookup, value test and sort.
+// collation's own order. Two texts are equal only when they hold the same
+// characters, case aside (each simply case folded, the Turkish way under tr and
+// az): no character, not even one the collation passes over, is ignored. The
+// comparison of every name lookup, value test and sort.
 int Utf8CompareText(std::string_view a, std::string_view b);
 // The text without blanks at either end.
 std::string Utf8TrimBlanks(std::string_view text);

@@ -1,13 +1,16 @@
 // Utf8CompareText: text compared ignoring case under the user's locale, through
-// ICU's collator, with printable ASCII compared in place.
+// ICU's collator, with printable ASCII compared in place. Where the collator sees
+// no difference, the characters themselves decide, case folded: the collator
+// passes over control and format characters (NUL, DEL, U+200B) and reads every
+// byte that is no UTF-8 as U+FFFD, and two names must not match through those.
 
-#include "base/CaseFold.h"
-#include "base/Utf.h"
 #include "xml/UTF8StringUtils.h"
 
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 #include <unicode/uset.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <array>
@@ -44,11 +47,46 @@ std::string UserCollationLocale() {
     return {};
 }
 
+// Turkish and Azerbaijani fold I to dotless i and dotted I to i.
+uint32_t FoldOptionsFor(const std::string& locale) {
+    char language[ULOC_LANG_CAPACITY] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    uloc_getLanguage(locale.c_str(), language, sizeof language, &status);
+    const std::string_view name = U_SUCCESS(status) ? language : "";
+    return name == "tr" || name == "az" ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT;
+}
+
+// Code point after code point, each simply case folded; a byte that is no UTF-8
+// counts as itself, after every code point.
+int CompareFolded(std::string_view a, std::string_view b, uint32_t options) {
+    const auto next = [options](std::string_view text, int32_t& at) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+        const int32_t start = at;
+        UChar32 c;
+        U8_NEXT(bytes, at, static_cast<int32_t>(text.size()), c);
+        if (c >= 0)
+            return u_foldCase(c, options);
+        at = start + 1;
+        return 0x110000 + static_cast<UChar32>(bytes[start]);
+    };
+    int32_t i = 0, j = 0;
+    const auto na = static_cast<int32_t>(a.size());
+    const auto nb = static_cast<int32_t>(b.size());
+    while (i < na && j < nb) {
+        const UChar32 x = next(a, i);
+        const UChar32 y = next(b, j);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return i < na ? 1 : j < nb ? -1 : 0;
+}
+
 class TCollation {
 public:
     TCollation() {
         UErrorCode status = U_ZERO_ERROR;
         const std::string locale = UserCollationLocale();
+        FFoldOptions = FoldOptionsFor(locale);
         FCollator = ucol_open(locale.c_str(), &status);
         if (U_FAILURE(status)) {
             if (FCollator)
@@ -68,27 +106,29 @@ public:
     TCollation& operator=(const TCollation&) = delete;
 
     int Compare(std::string_view a, std::string_view b) const {
-        if (FAsciiRanks && IsPrintableAscii(a) && IsPrintableAscii(b))
-            return CompareRanks(a, b);
-        if (!FCollator)
-            return CompareUtf8IgnoreCase(a, b);
-        UErrorCode status = U_ZERO_ERROR;
-        const UCollationResult result =
-            ucol_strcollUTF8(FCollator, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                             static_cast<int32_t>(b.size()), &status);
-        if (U_FAILURE(status))
-            return CompareUtf8IgnoreCase(a, b);
-        if (result != UCOL_EQUAL)
-            return result == UCOL_LESS ? -1 : 1;
-        // The collator reads every byte that is not UTF-8 as U+FFFD; case folding
-        // at least tells the rest of such texts apart.
-        if (a == b || (IsWellFormedUtf8(a) && IsWellFormedUtf8(b)))
+        if (a == b)
             return 0;
-        return CompareUtf8IgnoreCase(a, b);
+        const int order = CompareCollated(a, b);
+        return order != 0 ? order : CompareFolded(a, b, FFoldOptions);
     }
 
 private:
     using TRanks = std::array<uint8_t, 128>;
+
+    // The collator's order; 0 also when there is no collator.
+    int CompareCollated(std::string_view a, std::string_view b) const {
+        if (FAsciiRanks && IsPrintableAscii(a) && IsPrintableAscii(b))
+            return CompareRanks(a, b);
+        if (!FCollator)
+            return 0;
+        UErrorCode status = U_ZERO_ERROR;
+        const UCollationResult result =
+            ucol_strcollUTF8(FCollator, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                             static_cast<int32_t>(b.size()), &status);
+        if (U_FAILURE(status) || result == UCOL_EQUAL)
+            return 0;
+        return result == UCOL_LESS ? -1 : 1;
+    }
 
     static bool IsPrintableAscii(std::string_view text) {
         for (char c : text) {
@@ -189,6 +229,7 @@ private:
 
     UCollator* FCollator = nullptr;
     std::optional<TRanks> FAsciiRanks;
+    uint32_t FFoldOptions = U_FOLD_CASE_DEFAULT;
 };
 
 const TCollation& UserCollation() {

@@ -148,11 +148,13 @@ void TUtf8XmlDocument::Parse(TXmlParser& parser) {
     FAbortParsing = false;
     FRootNodes->Clear();
     DoProgress(0);
+    bool inProlog = true;
     do {
         TUtf8XmlNode* node = FRootNodes->NodeNew("");
-        parser.ReadNode(*node);
+        parser.ReadNode(*node, inProlog);
         if (FAbortParsing)
             return;
+        inProlog = inProlog && !(node->ElementType() == xeNormal && !node->IsClear());
         if (node->ElementType() == xeDeclaration && parser.CanSwitchToUtf8()) {
             if (!node->HasAttribute("encoding") ||
                 SameUtf8AsciiText(node->AttributeByName("encoding"), "UTF-8"))

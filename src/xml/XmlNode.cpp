@@ -8,6 +8,7 @@
 #include "xml/XmlValueConversions.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -54,6 +55,14 @@ TUtf8XmlNode::~TUtf8XmlNode() {
 }
 
 void TUtf8XmlNode::operator delete(TUtf8XmlNode* node, std::destroying_delete_t) {
+    // Freed while its parent still lists it, the parent would free it again. A
+    // delete cannot throw, so the misuse stops the program with its reason.
+    if (node->FParent && node->FParent->NodeIndexOf(node) >= 0) {
+        std::fputs("TUtf8XmlNode: a node that is still in its parent's child list was freed; "
+                   "take it out with NodeExtract or free it with NodeDelete or NodeRemove\n",
+                   stderr);
+        std::abort();
+    }
     TXmlPages::TBatch batch;
     node->NodesClear();
     Destroy(node, batch);
@@ -150,6 +159,18 @@ bool TUtf8XmlNode::CanHold(const TUtf8XmlNode* node) const {
     for (const TUtf8XmlNode* p = this; p; p = p->FParent)
         if (p == node)
             return false;
+    // SetParent may have cut the way up; the subtree itself tells (and the add
+    // walks it anyway to relink its document).
+    std::vector<const TUtf8XmlNode*> pending{node};
+    while (!pending.empty()) {
+        const TUtf8XmlNode* next = pending.back();
+        pending.pop_back();
+        for (int i = 0; i < next->FNodeCount; ++i) {
+            if (next->FNodes[i] == this)
+                throw EXmlError(FormatTolerant(sxNodeUnderItself, {node->Name()}));
+            pending.push_back(next->FNodes[i]);
+        }
+    }
     return true;
 }
 
@@ -200,6 +221,7 @@ TUtf8XmlNode* TUtf8XmlNode::TakeChild(int index) {
     std::memmove(FNodes + index, FNodes + index + 1,
                  sizeof(TUtf8XmlNode*) * static_cast<size_t>(FNodeCount - index - 1));
     --FNodeCount;
+    node->FParent = nullptr;
     return node;
 }
 

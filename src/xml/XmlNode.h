@@ -129,6 +129,8 @@ public:
     TUtf8XmlNode& operator=(const TUtf8XmlNode&) = delete;
 
     // delete frees a node wherever it lives (heap or pages), with its subtree.
+    // A node that its parent still lists must not be freed so (the parent would
+    // free it again): that stops the program with a message on stderr.
     static void* operator new(size_t size) { return ::operator new(size); }
     static void operator delete(void* memory) { ::operator delete(memory); }
     static void operator delete(TUtf8XmlNode* node, std::destroying_delete_t);
@@ -171,7 +173,9 @@ public:
     TUtf8XmlNode* Nodes(int index) const;
     // Appends node and links it and its subtree to this document; returns the
     // index. -1, leaving node with the caller, for nullptr or for this node or one
-    // of its ancestors (a node cannot hold itself).
+    // of its ancestors (a node cannot hold itself). Should SetParent have hidden
+    // that this node lies below node, EXmlError "Cannot add node "%s" under
+    // itself or its own descendant", and node stays with the caller.
     template <typename TNode>
     int NodeAdd(std::unique_ptr<TNode>&& node) {
         static_assert(std::is_base_of_v<TUtf8XmlNode, TNode>);

@@ -49,7 +49,7 @@ void Drop(TPage* page, int64_t count) {
 TXmlPages::~TXmlPages() { LetGo(); }
 
 void* TXmlPages::AllocateOnNewPage(size_t need) {
-    if (need > kLargeObject) {
+    if (kXmlPagesBlockPerObject || need > kLargeObject) {
         TPage* page = NewPageOf(kHeader + need, 1);
         char* at = reinterpret_cast<char*>(page) + kHeader;
         *reinterpret_cast<TPage**>(at) = page;

@@ -5,12 +5,30 @@
 // on. So a parse costs no heap call per node, freeing a tree costs one call per
 // page, and a node taken out of its tree or moved into another keeps its memory
 // for as long as it lives, whatever becomes of the document that parsed it.
+//
+// Under AddressSanitizer every object gets a block of its own instead, freed as
+// soon as the object is given back, so that a node or a text view used after it
+// went is reported like any heap use after free.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ORVEX_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVEX_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace orvex {
+
+#ifdef ORVEX_ADDRESS_SANITIZER
+inline constexpr bool kXmlPagesBlockPerObject = true;
+#else
+inline constexpr bool kXmlPagesBlockPerObject = false;
+#endif
 
 class TXmlPages {
 public:
@@ -26,7 +44,7 @@ public:
     // size bytes, aligned for any node, from the current page.
     void* Allocate(size_t size) {
         const size_t need = sizeof(void*) + ((size + 7) & ~size_t(7));
-        if (need > static_cast<size_t>(FEnd - FNext))
+        if (kXmlPagesBlockPerObject || need > static_cast<size_t>(FEnd - FNext))
             return AllocateOnNewPage(need);
         char* at = FNext;
         FNext += need;

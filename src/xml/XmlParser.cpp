@@ -209,11 +209,30 @@ void TXmlParser::ReturnUnreadInput() {
 
 // ---- Nodes ----------------------------------------------------------------------
 
-void TXmlParser::ReadNode(TUtf8XmlNode& node) { ReadInto(node); }
+void TXmlParser::ReadNode(TUtf8XmlNode& node, bool inProlog) {
+    FInProlog = inProlog;
+    ReadInto(node);
+}
+
+// A processing instruction whose target (ending at targetEnd) is exactly "xml",
+// in the prolog, whose first version item has a value (the writer drops a
+// declaration's empty attributes). The items are looked for up to the first "?>",
+// quotes or not, as far as the instruction's text would go; so a declaration
+// written back is one again, and text that is not one stays not.
+bool TXmlParser::IsDeclaration(size_t lessThan, size_t targetEnd) {
+    if (!FInProlog || FDepth > 0 || Slice(lessThan + 2, targetEnd) != "xml")
+        return false;
+    const size_t close = FindClosing(targetEnd, "?>", false, lessThan);
+    if (close == std::string_view::npos)
+        return false;
+    TxmUTF8StringList items;
+    Utf8ParseAttributes(Slice(targetEnd, close), items);
+    return !Utf8ResolveEntities(Utf8UnquoteText(items.Values("version"))).empty();
+}
 
 // The opening at lessThan: the row's element type, FPos after the opening. A
-// processing instruction is a declaration only when its target is "xml" (in any
-// case) and a style sheet only when it is "xml-stylesheet"; any other target,
+// processing instruction is a declaration only as IsDeclaration says and a style
+// sheet only when its target is "xml-stylesheet"; any other, "XML" or
 // "xml-model" say, is an instruction kept as written.
 TXmlElementType TXmlParser::ReadOpening(size_t lessThan) {
     Have(lessThan, kLongestOpening, lessThan);
@@ -226,11 +245,11 @@ TXmlElementType TXmlParser::ReadOpening(size_t lessThan) {
         size_t end = next + 1;
         while ((end < End() || Refill(lessThan)) && !IsXmlBlank(At(end)) && At(end) != '?')
             ++end;
-        const std::string_view target = Slice(next + 1, end);
-        if (SameUtf8AsciiText(target, "xml")) {
+        if (IsDeclaration(lessThan, end)) {
             FPos = end;
             return xeDeclaration;
         }
+        const std::string_view target = Slice(next + 1, end);
         FPos = target == "xml-stylesheet" ? end : next + 1;
         return target == "xml-stylesheet" ? xeStylesheet : xeQuestion;
     }

@@ -35,8 +35,10 @@ public:
     TXmlParser(const TXmlParser&) = delete;
     TXmlParser& operator=(const TXmlParser&) = delete;
 
-    // Reads one node with all its children from the current position.
-    void ReadNode(TUtf8XmlNode& node);
+    // Reads one node with all its children from the current position. inProlog:
+    // the node stands at the root level before the root element, the one place
+    // where an XML declaration may stand.
+    void ReadNode(TUtf8XmlNode& node, bool inProlog = false);
 
     // Nothing is left to read.
     bool AtEnd();
@@ -75,6 +77,7 @@ private:
 
     void ReadInto(TUtf8XmlNode& node);
     TXmlElementType ReadOpening(size_t lessThan);
+    bool IsDeclaration(size_t lessThan, size_t targetEnd);
     bool ReadSimpleTag(TUtf8XmlNode& node, bool& isShort);
     void ReadElementBody(TUtf8XmlNode& node, TUtf8XmlDocument* document);
     void ReadDoctype(TUtf8XmlNode& node);
@@ -90,6 +93,7 @@ private:
     size_t FPos = 0;
     int64_t FInputBase = 0;   // input position of the text at FBase
     bool FLending = false;    // FText is the input's own memory
+    bool FInProlog = false;   // the node ReadNode reads may be a declaration
     int FDepth = 0;
 };
 

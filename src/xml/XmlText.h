@@ -6,11 +6,16 @@
 
 #include "xml/XmlPages.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
 namespace orvex {
+
+static_assert(std::endian::native == std::endian::little,
+              "TXmlText keeps its kind in the size's top byte, which is byte 15 only on a "
+              "little-endian machine");
 
 class TXmlText {
 public:

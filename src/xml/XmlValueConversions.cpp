@@ -43,9 +43,10 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(yoe + era * 400 + (month <= 2));
 }
 
-const int64_t kDelphiEpoch = DaysFromCivil(1899, 12, 30);
-const double kFirstDay = static_cast<double>(DaysFromCivil(1, 1, 1) - kDelphiEpoch);
-const double kLastDay = static_cast<double>(DaysFromCivil(9999, 12, 31) - kDelphiEpoch);
+// Day 0 of the day numbers: 1899-12-30.
+const int64_t kDayNumberEpoch = DaysFromCivil(1899, 12, 30);
+const double kFirstDay = static_cast<double>(DaysFromCivil(1, 1, 1) - kDayNumberEpoch);
+const double kLastDay = static_cast<double>(DaysFromCivil(9999, 12, 31) - kDayNumberEpoch);
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -268,7 +269,7 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
         AppendPadded(text, second, 2);
         RaiseNotADate(text);
     }
-    const int64_t days = DaysFromCivil(year, month, day) - kDelphiEpoch;
+    const int64_t days = DaysFromCivil(year, month, day) - kDayNumberEpoch;
     const int64_t ms = ((hour * 60 + minute) * 60 + second) * int64_t(1000) + millisecond;
     return static_cast<double>(days) + static_cast<double>(ms) / kMsPerDay;
 }
@@ -284,7 +285,8 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
         ms -= kMsPerDay;
         dayPart += 1;
     }
-    CivilFromDays(static_cast<int64_t>(dayPart) + kDelphiEpoch, parts.Year, parts.Month, parts.Day);
+    CivilFromDays(static_cast<int64_t>(dayPart) + kDayNumberEpoch, parts.Year, parts.Month,
+                  parts.Day);
     parts.Millisecond = static_cast<int>(ms % 1000);
     parts.Second = static_cast<int>(ms / 1000 % 60);
     parts.Minute = static_cast<int>(ms / 60000 % 60);

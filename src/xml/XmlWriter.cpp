@@ -82,6 +82,47 @@ void TXmlWriter::AppendDeclarationAttributes(const TUtf8XmlNode& node, int depth
     }
 }
 
+namespace {
+
+bool EndsInTrimmedByte(std::string_view text) {
+    return !text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ');
+}
+
+} // namespace
+
+// A CR in the text after an element's last other child makes the parser trim the
+// line ends and spaces at the end of all the element's text (its value and its
+// character data). Where that would cut anything, the CRs of that text are
+// written as references, which the parser keeps.
+int TXmlWriter::FirstCrEscapedChild(const TUtf8XmlNode& node) {
+    const int count = node.NodeCount();
+    int first = count;
+    while (first > 0 && node.Nodes(first - 1)->ElementType() == xeCharData)
+        --first;
+    if (first == 0 || first == count)
+        return count;
+    bool crAfterLastChild = false;
+    for (int i = first; i < count && !crAfterLastChild; ++i)
+        crAfterLastChild = node.Nodes(i)->ValueDirect().find('\r') != std::string_view::npos;
+    if (!crAfterLastChild)
+        return count;
+    if (EndsInTrimmedByte(node.ValueDirect()))
+        return first;
+    for (int i = 0; i < count; ++i)
+        if (node.Nodes(i)->ElementType() == xeCharData &&
+            EndsInTrimmedByte(node.Nodes(i)->ValueDirect()))
+            return first;
+    return count;
+}
+
+void TXmlWriter::AppendCrAsReference(std::string_view text) {
+    for (size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r')) {
+        FOut.append(text.substr(0, cr)).append("&#13;");
+        text.remove_prefix(cr + 1);
+    }
+    FOut += text;
+}
+
 void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
     const TXmlElementType type = node.ElementType();
     if (type > xeUnknown)
@@ -106,9 +147,13 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
         FOut += value;
         if (count > 0)
             FOut += FLineEnd;
+        const int escapeFrom = FirstCrEscapedChild(node);
         for (int i = 0; i < count; ++i) {
             TUtf8XmlNode* child = node.Nodes(i);
-            WriteNode(*child, depth + 1);
+            if (i >= escapeFrom)
+                AppendCrAsReference(child->ValueDirect());
+            else
+                WriteNode(*child, depth + 1);
             const TUtf8XmlNode* next = node.Nodes(i + 1);
             if (child->ElementType() != xeCharData && !(next && next->ElementType() == xeCharData))
                 FOut += FLineEnd;

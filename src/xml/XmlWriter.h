@@ -36,6 +36,10 @@ public:
 private:
     void AppendIndent(int depth);
     void AppendDeclarationAttributes(const TUtf8XmlNode& node, int depth);
+    // The character data children from this index on are written with their CRs
+    // as "&#13;" (NodeCount when none).
+    static int FirstCrEscapedChild(const TUtf8XmlNode& node);
+    void AppendCrAsReference(std::string_view text);
 
     std::string& FOut;
     TStream* FSink;

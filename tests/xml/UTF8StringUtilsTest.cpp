@@ -1,12 +1,15 @@
 #include "xml/UTF8StringUtils.h"
 
 #include "FullStream.h"
+#include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlNode.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 using namespace orvex;
@@ -239,6 +242,86 @@ TEST(Conversions, CompareTextIgnoresCaseBeyondAscii) {
     EXPECT_EQ(Utf8CompareText("\xC3\x84rger", "\xC3\xA4RGER"), 0);
     EXPECT_LT(Utf8CompareText("Alpha", "beta"), 0);
     EXPECT_GT(Utf8CompareText("Gamma", "beta"), 0);
+}
+
+// The collator passes over control and format characters and reads bytes that
+// are no UTF-8 as U+FFFD; names that differ only there must still differ, in a
+// lookup and in a close tag.
+TEST(Conversions, CompareTextLosesNoCharacter) {
+    using namespace std::string_literals;
+    const std::string differing[][2] = {
+        {"ab", "a\0b"s},
+        {"ab", "a\001b"},
+        {"ab", "a\177b"},
+        {"ab", "a\342\200\213b"}, // U+200B
+        {"ab", "a\302\255b"},      // soft hyphen
+        {"a\376b", "a\377b"},
+        {"\303\251", "e\314\201"}, // the same letter, other characters
+    };
+    for (const auto& pair : differing) {
+        const int order = Utf8CompareText(pair[0], pair[1]);
+        EXPECT_NE(order, 0) << pair[0] << " | " << pair[1];
+        EXPECT_EQ(Utf8CompareText(pair[1], pair[0]), -order) << pair[0] << " | " << pair[1];
+        EXPECT_NE(Utf8CompareText(pair[0] + "X", pair[1] + "x"), 0);
+
+        TUtf8XmlNode parent;
+        parent.NodeNew(pair[0]);
+        EXPECT_EQ(parent.NodeByName(pair[1]), nullptr) << pair[1];
+        std::string upper = pair[0];
+        for (char& c : upper)
+            c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        EXPECT_EQ(parent.NodeIndexByName(upper), 0) << pair[0];
+
+        TUtf8XmlDocument doc;
+        try {
+            doc.ReadFromString("<" + pair[0] + "></" + pair[1] + ">");
+            ADD_FAILURE() << "loaded: " << pair[0] << " | " << pair[1];
+        } catch (const EFilerError& e) {
+            EXPECT_EQ(std::string(e.what()), "Incorrect close tag in element " + pair[0]);
+        }
+    }
+}
+
+// The collation is chosen at the first comparison, so each locale is tried in a
+// process of its own (a death test's child, started afresh from the binary).
+// Case aside means the locale's case: under Turkish, I is the capital of dotless
+// i, and i's capital is the dotted I.
+TEST(ConversionsDeathTest, CaseAsideIsTheLocalesCase) {
+    struct TCase {
+        const char* Locale;
+        std::vector<std::array<std::string, 2>> Equal;
+        std::vector<std::array<std::string, 2>> Different;
+    };
+    const TCase cases[] = {
+        {"C", {{"i", "I"}, {"Machines", "MACHINES"}}, {{"I", "\304\261"}, {"i", "\304\260"}}},
+        {"tr_TR.UTF-8",
+         {{"I", "\304\261"}, {"i", "\304\260"}, {"Root", "ROOT"}},
+         {{"i", "I"}, {"Machines", "MACHINES"}, {"ab", "a\177b"}}},
+    };
+    const std::string savedStyle = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* saved = std::getenv("LC_ALL");
+    const std::string savedLocale = saved ? saved : "";
+    for (const TCase& c : cases) {
+        setenv("LC_ALL", c.Locale, 1);
+        const auto check = [&c] {
+            std::string wrong;
+            for (const auto& pair : c.Equal)
+                if (Utf8CompareText(pair[0], pair[1]) != 0)
+                    wrong += " " + pair[0] + "/" + pair[1] + " differ;";
+            for (const auto& pair : c.Different)
+                if (Utf8CompareText(pair[0], pair[1]) == 0)
+                    wrong += " " + pair[0] + "/" + pair[1] + " match;";
+            std::fputs(wrong.c_str(), stderr);
+            std::exit(wrong.empty() ? 0 : 1);
+        };
+        EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "") << c.Locale;
+    }
+    if (saved)
+        setenv("LC_ALL", savedLocale.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+    GTEST_FLAG_SET(death_test_style, savedStyle);
 }
 
 // The tests run under C.UTF-8 (the root collation), whose order the Latin

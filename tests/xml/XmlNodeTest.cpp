@@ -99,6 +99,68 @@ TEST(TreeOperations, ANodeCannotHoldItselfOrItsAncestor) {
     EXPECT_EQ(middle->NodeCount(), 1);
 }
 
+// SetParent stores only the reference, so it can hide that a node lies below
+// another; adding that one under the node would close a cycle.
+TEST(TreeOperations, AnAncestorHiddenBySetParentIsRefusedWithAnError) {
+    struct TCase {
+        const char* Name;
+        bool Insert;
+        bool ToStranger; // else SetParent(nullptr)
+    };
+    const TCase cases[] = {
+        {"add after SetParent(nullptr)", false, false},
+        {"insert after SetParent(nullptr)", true, false},
+        {"add after SetParent(a stranger)", false, true},
+    };
+    for (const TCase& c : cases) {
+        TUtf8XmlNode stranger;
+        auto top = std::make_unique<TUtf8XmlNode>(nullptr, "top");
+        TUtf8XmlNode* middle = top->NodeNew("middle");
+        TUtf8XmlNode* bottom = middle->NodeNew("bottom");
+        middle->SetParent(c.ToStranger ? &stranger : nullptr);
+        TUtf8XmlNode* raw = top.get();
+        try {
+            if (c.Insert)
+                bottom->NodeInsert(0, std::move(top));
+            else
+                bottom->NodeAdd(std::move(top));
+            ADD_FAILURE() << c.Name << ": accepted";
+        } catch (const EXmlError& e) {
+            EXPECT_STREQ(e.what(), "Cannot add node \"top\" under itself or its own descendant")
+                << c.Name;
+        }
+        ASSERT_EQ(top.get(), raw) << c.Name; // still ours, tree unchanged
+        EXPECT_EQ(bottom->NodeCount(), 0) << c.Name;
+        EXPECT_EQ(Names(*top), "middle") << c.Name;
+    }
+}
+
+TEST(TreeOperationsDeathTest, FreeingANodeItsParentStillListsStopsWithTheReason) {
+    const char* reason = "a node that is still in its parent's child list was freed";
+    EXPECT_DEATH(
+        {
+            TUtf8XmlNode parent;
+            delete parent.NodeNew("child");
+        },
+        reason);
+    EXPECT_DEATH(
+        {
+            TTestDocument doc;
+            doc.Container.ReadFromString("<a><b/><c/></a>");
+            std::unique_ptr<TUtf8XmlNode> owned(doc.Container.Nodes(0));
+        },
+        reason);
+}
+
+TEST(TreeOperations, NodesTakenOutOfTheirListAreFreedQuietly) {
+    TUtf8XmlNode parent;
+    TUtf8XmlNode* kept = parent.NodeNew("kept");
+    std::unique_ptr<TUtf8XmlNode> extracted = parent.NodeExtract(kept);
+    extracted->SetParent(&parent); // a reference only: parent does not list it
+    extracted.reset();
+    EXPECT_EQ(parent.NodeCount(), 0);
+}
+
 TEST(TreeOperations, ExtractHandsOverOwnershipAndClearsTheParent) {
     TTree t;
     std::unique_ptr<TUtf8XmlNode> taken = t.machines->NodeExtract(t.a);

@@ -52,7 +52,8 @@ TEST(XmlParser, ErrorTexts) {
         {"", false, "No root element found in xml"},
         {"just text", false, "No root element found in xml"},
         {"<a/><b/>", true, "More than one root element found in xml"},
-        {"<?xml?><?xml?><a/>", true, "More than one xml declaration found in xml"},
+        {"<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", true,
+         "More than one xml declaration found in xml"},
         {"<!--c--><?xml version=\"1.0\"?><a/>", true, "Xml declaration must be first element"},
         {"<!DOCTYPE a><!DOCTYPE a><a/>", true, "More than one doctype declaration found in root"},
         {"<a/><!DOCTYPE a>", true, "Doctype declaration found after root element"},
@@ -301,9 +302,9 @@ TEST(XmlParser, NodeReadsOneNodeFromAStream) {
     EXPECT_EQ(stream.Position(), 13);
 }
 
-// Only the target "xml" (in any case) makes a declaration and only
-// "xml-stylesheet" a style sheet; every other instruction reads and writes back
-// as it was written.
+// Only the target "xml" with a version that has a value, before the root
+// element, makes a declaration and only "xml-stylesheet" a style sheet; every
+// other instruction reads and writes back as it was written.
 TEST(XmlParser, ProcessingInstructionTargets) {
     struct TCase {
         std::string Instruction;
@@ -316,15 +317,39 @@ TEST(XmlParser, ProcessingInstructionTargets) {
         {"<?xml-stylesheetx a?>", xeQuestion, "<?xml-stylesheetx a?>"},
         {"<?xml-stylesheet href=\"a.xsl\"?>", xeStylesheet, "<?xml-stylesheet href=\"a.xsl\"?>"},
         {"<?xml version=\"1.0\"?>", xeDeclaration, "<?xml version=\"1.0\"?>"},
-        {"<?XML version=\"1.0\"?>", xeDeclaration, "<?xml version=\"1.0\"?>"},
-        {"<?xml?>", xeDeclaration, "<?xml?>"},
+        {"<!--c--><?xml version=\"1.0\"?>", xeDeclaration, "<?xml version=\"1.0\"?>"},
+        {"<?XML version=\"1.0\"?>", xeQuestion, "<?XML version=\"1.0\"?>"},
+        {"<?Xml This is a test ?>", xeQuestion, "<?Xml This is a test ?>"},
+        {"<?xml This is a test ?>", xeQuestion, "<?xml This is a test ?>"},
+        {"<?xml?>", xeQuestion, "<?xml?>"},
+        {"<?xml version=\"\"?>", xeQuestion, "<?xml version=\"\"?>"},
+        {"<?xml version=\"1.0\" a=\"?>\"?>", xeDeclaration, "<?xml version=\"1.0\" a=\"?>\"?>"},
     };
     for (const TCase& c : cases) {
         TUtf8XmlDocument doc;
         doc.ReadFromString(c.Instruction + "<r/>");
-        ASSERT_EQ(doc.RootNodeList()->NodeCount(), 2) << c.Instruction;
-        EXPECT_EQ(doc.RootNodeList()->Nodes(0)->ElementType(), c.Type) << c.Instruction;
-        EXPECT_EQ(doc.WriteToString(), c.Written + "\n<r></r>\n");
+        const TUtf8XmlNode* list = doc.RootNodeList();
+        const TUtf8XmlNode* instruction = list->Nodes(list->NodeCount() - 2);
+        ASSERT_NE(instruction, nullptr) << c.Instruction;
+        EXPECT_EQ(instruction->ElementType(), c.Type) << c.Instruction;
+        const std::string written = doc.WriteToString();
+        EXPECT_EQ(written.substr(written.size() - c.Written.size() - 9), c.Written + "\n<r></r>\n");
+    }
+    // Inside an element or after the root element no instruction is a declaration:
+    // each keeps its target and text, and the saved text reloads as the same.
+    for (const char* text : {"<r><?XML This is a test ?></r>", "<r><?xml version=\"1.0\"?></r>",
+                             "<r></r>\n<?xml version=\"1.0\"?>", "<r>t<?xML a ?>u</r>"}) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(text);
+        TUtf8XmlNodeList found;
+        doc.RootNodeList()->FindNodes("Special", found);
+        ASSERT_EQ(found.Count(), 1) << text;
+        EXPECT_EQ(found.Items(0)->ElementType(), xeQuestion) << text;
+        const std::string written = doc.WriteToString();
+        EXPECT_EQ(written, std::string(text) + "\n") << text;
+        TUtf8XmlDocument again;
+        again.ReadFromString(written);
+        EXPECT_EQ(again.WriteToString(), written);
     }
 }
 

@@ -254,3 +254,39 @@ TEST(XmlWriter, DeclarationNamesNeverJoinTheirValue) {
     EXPECT_EQ(again.RootNodeList()->Nodes(0)->Nodes(0)->Name(), "e");
     EXPECT_EQ(again.WriteToString(), text);
 }
+
+// A CR in the text after an element's last child makes the parser trim the end of
+// all the element's text; where that would cut something, the save writes those
+// CRs as references, so what is saved reloads as the same tree.
+TEST(XmlWriter, CarriageReturnsThatAReloadWouldTrimAreReferences) {
+    struct TCase {
+        std::string Text;   // loaded, entity references resolved
+        std::string Saved;  // the compact root element
+        std::vector<std::string> CharData; // the root's character data, resolved
+    };
+    const TCase cases[] = {
+        {"<!DOCTYPE d [<!ENTITY t \"<!--c-->\">]><m>&t;x\r</m>", "<m><!--c-->x&#13;</m>", {"x\r"}},
+        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;a \r\n&t;z\r</m>",
+         "<m><b>y</b>a \r\n<b>y</b>z&#13;</m>", {"a \r\n", "z\r"}},
+        // Nothing at an end to trim: the CRs stay as they are.
+        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;x\ry</m>", "<m><b>y</b>x\ry</m>", {"x\ry"}},
+        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;x\r&t;</m>", "<m><b>y</b>x\r<b>y</b></m>",
+         {"x\r"}},
+    };
+    for (const TCase& c : cases) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(c.Text);
+        doc.ResolveEntityReferences();
+        const std::string saved = doc.Root()->WriteToString();
+        EXPECT_EQ(saved, c.Saved) << c.Text;
+
+        TUtf8XmlDocument reloaded;
+        reloaded.ReadFromString(doc.WriteToString());
+        EXPECT_EQ(reloaded.WriteToString(), doc.WriteToString()) << c.Text;
+        std::vector<std::string> charData;
+        for (int i = 0; i < reloaded.Root()->NodeCount(); ++i)
+            if (reloaded.Root()->Nodes(i)->ElementType() == xeCharData)
+                charData.push_back(reloaded.Root()->Nodes(i)->ValueAsString());
+        EXPECT_EQ(charData, c.CharData) << c.Text;
+    }
+}
