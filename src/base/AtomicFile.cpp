@@ -41,8 +41,9 @@ bool AllDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// The process id of a name "<file>.tmp-<pid>-<number>", or 0 for any other name.
-pid_t TemporaryOwner(std::string_view name) {
+} // namespace
+
+int TemporaryFileOwner(std::string_view name) {
     const size_t mark = name.rfind(kTemporaryMark);
     if (mark == std::string_view::npos || mark == 0)
         return 0;
@@ -54,6 +55,8 @@ pid_t TemporaryOwner(std::string_view name) {
     return static_cast<pid_t>(std::atol(std::string(rest.substr(0, dash)).c_str()));
 }
 
+namespace {
+
 // A program killed while it saved leaves its temporary file behind, as large as
 // the file it wrote: such files of processes that are gone go.
 void RemoveStaleTemporaries(const std::string& folder) {
@@ -62,7 +65,7 @@ void RemoveStaleTemporaries(const std::string& folder) {
         return;
     const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(directory)) {
-        const pid_t owner = TemporaryOwner(entry->d_name);
+        const pid_t owner = TemporaryFileOwner(entry->d_name);
         if (owner > 0 && owner != self && ::kill(owner, 0) != 0 && errno == ESRCH)
             ::unlinkat(::dirfd(directory), entry->d_name, 0);
     }
@@ -235,6 +238,14 @@ void TAtomicWrites::Sync() {
             Fail(file.Path, errno);  // the destructor takes the temporaries away
         file.Synced = true;
     }
+}
+
+std::vector<std::pair<std::string, std::string>> TAtomicWrites::TakeWritten() {
+    std::vector<std::pair<std::string, std::string>> written;
+    for (TPending& file : FPending)
+        written.emplace_back(std::move(file.Temporary), std::move(file.Target));
+    FPending.clear();
+    return written;
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
