@@ -240,7 +240,7 @@ void TEmulatedMachine::Commit(TFileLock& lock, TStage stage) {
             Fail(e.what());
         throw EMachineFilesError(e.what());
     };
-    TMachineCommit commit(FFolder);
+    TMachineCommit commit(FFolder, lock.Handle());
     try {
         stage(commit);
     } catch (const std::exception& e) {
@@ -252,7 +252,7 @@ void TEmulatedMachine::Commit(TFileLock& lock, TStage stage) {
     // place: the files are all put there, or none is.
     CheckFolderStillThere(lock);
     try {
-        commit.Commit(lock.Handle());
+        commit.Commit();
     } catch (const std::exception& e) {
         failed(e);
     }

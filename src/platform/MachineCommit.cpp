@@ -217,7 +217,7 @@ bool HoldsTemporaries(const std::filesystem::path& folder) {
 
 TMachineCommit::~TMachineCommit() {
     for (const auto& [temporary, target] : FFiles)
-        ::unlink((FFolder / temporary).c_str());
+        ::unlinkat(FFolderHandle, temporary.c_str(), 0);
 }
 
 void TMachineCommit::Add(TAtomicWrites& writes) {
@@ -234,7 +234,7 @@ void TMachineCommit::Add(TAtomicWrites& writes) {
     }
 }
 
-void TMachineCommit::Commit(int folderHandle) {
+void TMachineCommit::Commit() {
     if (FFiles.empty())
         return;
     std::string record(kRecordHeader);
@@ -242,12 +242,12 @@ void TMachineCommit::Commit(int folderHandle) {
     for (const auto& [temporary, target] : FFiles)
         record.append(temporary).append("\t").append(target).append("\n");
     record.append(kRecordEnd).append("\n");
-    WriteRecord(FFolder, folderHandle, record);
+    WriteRecord(FFolder, FFolderHandle, record);
     // From here on the temporaries belong to the record.
     const std::vector<std::pair<std::string, std::string>> files = std::move(FFiles);
     FFiles.clear();
     Reached(TCommitStep::csRecord, 0);
-    FinishRenames(FFolder, folderHandle, files);
+    FinishRenames(FFolder, FFolderHandle, files);
 }
 
 bool HasUnfinishedCommit(const std::filesystem::path& folder) {

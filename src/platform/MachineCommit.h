@@ -21,9 +21,13 @@ namespace orvex {
 
 class TAtomicWrites;
 
+// folderHandle: an open handle of the machine folder, which the caller holds
+// locked. The commit works relative to it: wherever the folder was moved
+// meanwhile, the files go into that one.
 class TMachineCommit {
 public:
-    explicit TMachineCommit(std::filesystem::path folder) : FFolder(std::move(folder)) {}
+    TMachineCommit(std::filesystem::path folder, int folderHandle)
+        : FFolder(std::move(folder)), FFolderHandle(folderHandle) {}
     ~TMachineCommit();  // removes the temporary files of a commit that never happened
     TMachineCommit(const TMachineCommit&) = delete;
     TMachineCommit& operator=(const TMachineCommit&) = delete;
@@ -33,15 +37,14 @@ public:
     void Add(TAtomicWrites& writes);
     bool Empty() const { return FFiles.empty(); }
 
-    // Puts every file added in place, relative to folderHandle (an open handle of
-    // the machine folder, which the caller holds locked): wherever the folder was
-    // moved meanwhile, the files go into that one. Before the record is on disk a
-    // failure raises EMachineError and changes nothing; once it is, a failure
-    // leaves the record for the next RecoverMachineFolder to finish.
-    void Commit(int folderHandle);
+    // Puts every file added in place. Before the record is on disk a failure
+    // raises EMachineError and changes nothing; once it is, a failure leaves the
+    // record for the next RecoverMachineFolder to finish.
+    void Commit();
 
 private:
     std::filesystem::path FFolder;
+    int FFolderHandle;
     // Each temporary file and the file it replaces, relative to the folder.
     std::vector<std::pair<std::string, std::string>> FFiles;
 };
