@@ -179,12 +179,14 @@ void TEmulatedMachine::BeginWrite(TFileLock& lock) {
     try {
         if (!lock.Acquire(FFolder.string()) || !MachineExists(FFolder))
             Fail(MissingFolderText(FFolder));
-        // A change another process left half in place is finished before the
-        // stamp is compared: it is a change of the files like any other.
-        if (HasUnfinishedCommit(FFolder))
-            RecoverMachineFolder(FFolder, lock.Handle());
     } catch (const EFileLockError& e) {
         throw EMachineFilesError(e.what());
+    }
+    // A change another process left half in place is finished before the stamp
+    // is compared: it is a change of the files like any other.
+    try {
+        if (HasUnfinishedCommit(FFolder))
+            RecoverMachineFolder(FFolder, lock.Handle());
     } catch (const EMachineError& e) {
         lock.Release();
         Fail(e.what());
@@ -228,6 +230,7 @@ void TEmulatedMachine::LockForOperation() {
         return;
     }
     BeginWrite(FOperationLock);
+    FLockedByOperation.store(true);
     JoinOperation(shared_from_this());
 }
 

@@ -85,7 +85,7 @@ public:
 
     // True while an operation of this process holds the machine's lock: nobody
     // else writes its files, so they need not be looked at again.
-    bool LockedByOperation() const { return FOperationLock.Held(); }
+    bool LockedByOperation() const { return FLockedByOperation.load(); }
     // True when the running operation found the files as this copy read them: it
     // goes on with that state (see TMachineOperation). Mark records that it did.
     bool SeenByOperation() const;
@@ -97,7 +97,10 @@ public:
     void CheckFolderStillThere();
     // The stamp of the files this copy was read from or last wrote.
     std::string Stamp();
-    void ReleaseOperationLock() { FOperationLock.Release(); }
+    void ReleaseOperationLock() {
+        FLockedByOperation.store(false);
+        FOperationLock.Release();
+    }
 
 private:
     // Locks the machine (or checks the operation's lock) and makes sure the files
@@ -119,6 +122,7 @@ private:
     std::mutex FStampMutex;  // binds on worker threads compare the stamp
     std::string FStamp;
     TFileLock FOperationLock;
+    std::atomic<bool> FLockedByOperation{false};  // FOperationLock held, for binds on worker threads
     TMetabaseFiles FPendingMetabase;
     bool FPendingPop3 = false;
     std::atomic<uint64_t> FSeenByOperation{0};  // the number of the operation that saw it

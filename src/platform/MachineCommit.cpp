@@ -19,7 +19,6 @@ namespace orvex {
 
 namespace {
 
-const char* const kRecordFile = "Commit.txt";
 constexpr std::string_view kRecordHeader = "Orvex machine commit";
 constexpr std::string_view kRecordEnd = "end";
 // The folders below the machine folder that hold files of a commit.
@@ -71,20 +70,20 @@ bool WriteAll(int handle, std::string_view bytes) {
 // durable: the record is there whole or not at all.
 void WriteRecord(const std::filesystem::path& folder, int folderHandle, const std::string& text) {
     const std::string temporary =
-        std::string(kRecordFile) + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device()());
+        std::string(kCommitRecordFile) + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device()());
     const int handle = ::openat(folderHandle, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (handle < 0)
-        CannotWrite(folder / kRecordFile, errno);
+        CannotWrite(folder / kCommitRecordFile, errno);
     int error = 0;
     if (!WriteAll(handle, text) || ::fsync(handle) != 0)
         error = errno ? errno : EIO;
     if (::close(handle) != 0 && !error)
         error = errno;
-    if (!error && ::renameat(folderHandle, temporary.c_str(), folderHandle, kRecordFile) != 0)
+    if (!error && ::renameat(folderHandle, temporary.c_str(), folderHandle, kCommitRecordFile) != 0)
         error = errno;
     if (error) {
         ::unlinkat(folderHandle, temporary.c_str(), 0);
-        CannotWrite(folder / kRecordFile, error);
+        CannotWrite(folder / kCommitRecordFile, error);
     }
     SyncFolder(folderHandle, "");
 }
@@ -104,8 +103,8 @@ void FinishRenames(const std::filesystem::path& folder, int folderHandle,
     }
     for (const std::string& name : folders)
         SyncFolder(folderHandle, name);
-    if (::unlinkat(folderHandle, kRecordFile, 0) != 0 && errno != ENOENT)
-        CannotWrite(folder / kRecordFile, errno);
+    if (::unlinkat(folderHandle, kCommitRecordFile, 0) != 0 && errno != ENOENT)
+        CannotWrite(folder / kCommitRecordFile, errno);
     SyncFolder(folderHandle, "");
     Reached(TCommitStep::csDone, 0);
 }
@@ -138,8 +137,8 @@ bool IsTemporaryOf(std::string_view temporary, std::string_view target) {
 // Reads the files the record lists; false when there is no record.
 bool ReadRecord(const std::filesystem::path& folder, int folderHandle,
                 std::vector<std::pair<std::string, std::string>>& files) {
-    const std::filesystem::path file = folder / kRecordFile;
-    const int handle = ::openat(folderHandle, kRecordFile, O_RDONLY | O_CLOEXEC);
+    const std::filesystem::path file = folder / kCommitRecordFile;
+    const int handle = ::openat(folderHandle, kCommitRecordFile, O_RDONLY | O_CLOEXEC);
     if (handle < 0) {
         if (errno == ENOENT)
             return false;
@@ -252,7 +251,7 @@ void TMachineCommit::Commit() {
 
 bool HasUnfinishedCommit(const std::filesystem::path& folder) {
     std::error_code error;
-    if (std::filesystem::exists(folder / kRecordFile, error) || HoldsTemporaries(folder))
+    if (std::filesystem::exists(folder / kCommitRecordFile, error) || HoldsTemporaries(folder))
         return true;
     for (const char* name : kSubfolders)
         if (HoldsTemporaries(folder / name))

@@ -21,6 +21,9 @@ namespace orvex {
 
 class TAtomicWrites;
 
+// The commit record's name in a machine folder.
+inline constexpr const char* kCommitRecordFile = "Commit.txt";
+
 // folderHandle: an open handle of the machine folder, which the caller holds
 // locked. The commit works relative to it: wherever the folder was moved
 // meanwhile, the files go into that one.

@@ -652,7 +652,9 @@ std::string MachineStamp(const std::filesystem::path& folder) {
     if (!base.empty() && base.back() != '/')
         base.push_back('/');
     std::string stamp;
-    for (const char* file : {kFactsFile, kMetabaseFile, kPop3File, kFaultsFile, kSitesFolder})
+    // A commit record left behind changes it too: the copy is read again, after
+    // the commit is finished.
+    for (const char* file : {kFactsFile, kMetabaseFile, kPop3File, kFaultsFile, kSitesFolder, kCommitRecordFile})
         stamp += FileStamp(base + file);
     return stamp;
 }
