@@ -263,6 +263,13 @@ void TEmulatedMachine::Commit(TFileLock& lock, TStage stage) {
     FStamp = MachineStamp(FFolder);
 }
 
+template <class TStage>
+void TEmulatedMachine::WriteNow(TStage stage) {
+    TFileLock lock;
+    BeginWrite(lock);
+    Commit(FOperationLock.Held() ? FOperationLock : lock, stage);
+}
+
 void TEmulatedMachine::CheckFolderStillThere(const TFileLock& lock) {
     if (!lock.StillAt(FFolder.string()))
         Fail(MissingFolderText(FFolder));
@@ -274,9 +281,7 @@ void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
         FPendingMetabase.Add(changed, created);
         return;
     }
-    TFileLock lock;
-    BeginWrite(lock);
-    Commit(lock, [&](TMachineCommit& commit) {
+    WriteNow([&](TMachineCommit& commit) {
         TMetabaseFiles files;
         files.Add(changed, created);
         StageMachineMetabase(FFolder, *FState.Metabase, files, commit);
@@ -289,9 +294,7 @@ void TEmulatedMachine::SavePop3() {
         FPendingPop3 = true;
         return;
     }
-    TFileLock lock;
-    BeginWrite(lock);
-    Commit(lock, [&](TMachineCommit& commit) { StageMachinePop3(FFolder, *FState.Pop3, commit); });
+    WriteNow([&](TMachineCommit& commit) { StageMachinePop3(FFolder, *FState.Pop3, commit); });
 }
 
 void TEmulatedMachine::WritePending() {
@@ -377,17 +380,16 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
     const std::string machinesFolderKey = machinesFolder;  // the memo may change from here on
     const std::filesystem::path folder = MachineFolderOf(name);
     const std::string key = folder.string();
-    // Remembers machine as the one open at folder, unless another thread opened
-    // a copy that is current meanwhile: that one is used.
+    const auto openAtFolder = [&] {
+        std::lock_guard lock(gOpenMutex);
+        const auto it = gOpenMachines.find(key);
+        return it == gOpenMachines.end() ? nullptr : it->second;
+    };
+    // Remembers machine as the one open at folder; a current copy that another
+    // thread opened meanwhile is used instead.
     const auto keep = [&](std::shared_ptr<TEmulatedMachine> machine) {
-        std::shared_ptr<TEmulatedMachine> open;
-        {
-            std::lock_guard lock(gOpenMutex);
-            if (auto it = gOpenMachines.find(key); it != gOpenMachines.end() && it->second != machine)
-                open = it->second;
-        }
-        if (open && open->IsCurrent(checkDisk))
-            machine = std::move(open);
+        if (std::shared_ptr<TEmulatedMachine> other = openAtFolder(); other && other != machine && other->IsCurrent(checkDisk))
+            machine = std::move(other);
         std::lock_guard lock(gOpenMutex);
         gSeenFolders.insert(key);
         gOpenMachines[key] = machine;
@@ -395,14 +397,9 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
         MachinesChanged();
         return machine;
     };
-    std::shared_ptr<TEmulatedMachine> open;
-    {
-        std::lock_guard lock(gOpenMutex);
-        if (auto it = gOpenMachines.find(key); it != gOpenMachines.end())
-            open = it->second;
-    }
+    const std::shared_ptr<TEmulatedMachine> open = openAtFolder();
     if (open && open->IsCurrent(checkDisk))
-        return keep(std::move(open));
+        return keep(open);
     {
         std::lock_guard lock(gOpenMutex);
         if (open)

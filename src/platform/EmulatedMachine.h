@@ -110,6 +110,9 @@ private:
     // the folder still at its place and locked, all of them; else none.
     template <class TStage>
     void Commit(TFileLock& lock, TStage stage);
+    // A change outside an operation: locks, commits and unlocks.
+    template <class TStage>
+    void WriteNow(TStage stage);
     // The same for the folder that lock holds.
     void CheckFolderStillThere(const TFileLock& lock);
     // Closes the machine, so that nothing reaches it by name any more, and raises
