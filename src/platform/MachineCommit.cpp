@@ -103,9 +103,10 @@ void FinishRenames(const std::filesystem::path& folder, int folderHandle,
     }
     for (const std::string& name : folders)
         SyncFolder(folderHandle, name);
+    // Not synced: a record that comes back after a crash finds its temporaries
+    // gone and its files in place.
     if (::unlinkat(folderHandle, kCommitRecordFile, 0) != 0 && errno != ENOENT)
         CannotWrite(folder / kCommitRecordFile, errno);
-    SyncFolder(folderHandle, "");
     Reached(TCommitStep::csDone, 0);
 }
 
@@ -241,6 +242,12 @@ void TMachineCommit::Commit() {
     for (const auto& [temporary, target] : FFiles)
         record.append(temporary).append("\t").append(target).append("\n");
     record.append(kRecordEnd).append("\n");
+    // The temporaries' names are on disk before the record that lists them; those
+    // in the machine folder itself go with the record's own sync.
+    std::set<std::string> folders;
+    for (const auto& [temporary, target] : FFiles)
+        if (const std::string folder = FolderOf(temporary); !folder.empty() && folders.insert(folder).second)
+            SyncFolder(FFolderHandle, folder);
     WriteRecord(FFolder, FFolderHandle, record);
     // From here on the temporaries belong to the record.
     const std::vector<std::pair<std::string, std::string>> files = std::move(FFiles);
