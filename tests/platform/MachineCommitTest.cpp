@@ -11,13 +11,6 @@
 namespace orvex::testing {
 namespace {
 
-std::string Read(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 std::string Text(const TOleVariant& value) {
     if (value.IsArray()) {
         std::string items = "[";
