@@ -41,9 +41,8 @@ bool AllDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-} // namespace
-
-int TemporaryFileOwner(std::string_view name) {
+// The process id of a name "<file>.tmp-<pid>-<number>", or 0 for any other name.
+pid_t TemporaryOwner(std::string_view name) {
     const size_t mark = name.rfind(kTemporaryMark);
     if (mark == std::string_view::npos || mark == 0)
         return 0;
@@ -55,8 +54,6 @@ int TemporaryFileOwner(std::string_view name) {
     return static_cast<pid_t>(std::atol(std::string(rest.substr(0, dash)).c_str()));
 }
 
-namespace {
-
 // A program killed while it saved leaves its temporary file behind, as large as
 // the file it wrote: such files of processes that are gone go.
 void RemoveStaleTemporaries(const std::string& folder) {
@@ -65,7 +62,7 @@ void RemoveStaleTemporaries(const std::string& folder) {
         return;
     const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(directory)) {
-        const pid_t owner = TemporaryFileOwner(entry->d_name);
+        const pid_t owner = TemporaryOwner(entry->d_name);
         if (owner > 0 && owner != self && ::kill(owner, 0) != 0 && errno == ESRCH)
             ::unlinkat(::dirfd(directory), entry->d_name, 0);
     }
@@ -247,6 +244,8 @@ std::vector<std::pair<std::string, std::string>> TAtomicWrites::TakeWritten() {
     FPending.clear();
     return written;
 }
+
+int TemporaryFileOwner(std::string_view name) { return TemporaryOwner(name); }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
     TAtomicWrites writes;

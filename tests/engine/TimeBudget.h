@@ -9,7 +9,7 @@ namespace orvex::test {
 // The budget for a run measured in an optimised build; unoptimised or sanitised
 // builds are allowed ten times as long.
 inline constexpr int64_t TimeBudgetMs(int64_t optimisedMs) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || !defined(NDEBUG)
+#if defined(__SANITIZE_ADDRESS__) || !defined(NDEBUG)
     return optimisedMs * 10;
 #else
     return optimisedMs;
