@@ -67,8 +67,11 @@ bool WriteAll(int handle, std::string_view bytes) {
 }
 
 // Writes the record under a temporary name and renames it into place, each made
-// durable: the record is there whole or not at all.
-void WriteRecord(const std::filesystem::path& folder, int folderHandle, const std::string& text) {
+// durable: the record is there whole or not at all. The subfolders holding the
+// temporaries it lists are synced between the two, where a journalling file
+// system has nothing left to write for them.
+void WriteRecord(const std::filesystem::path& folder, int folderHandle, const std::string& text,
+                 const std::set<std::string>& subfolders) {
     const std::string temporary =
         std::string(kCommitRecordFile) + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device()());
     const int handle = ::openat(folderHandle, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -79,6 +82,9 @@ void WriteRecord(const std::filesystem::path& folder, int folderHandle, const st
         error = errno ? errno : EIO;
     if (::close(handle) != 0 && !error)
         error = errno;
+    if (!error)
+        for (const std::string& name : subfolders)
+            SyncFolder(folderHandle, name);
     if (!error && ::renameat(folderHandle, temporary.c_str(), folderHandle, kCommitRecordFile) != 0)
         error = errno;
     if (error) {
@@ -244,11 +250,11 @@ void TMachineCommit::Commit() {
     record.append(kRecordEnd).append("\n");
     // The temporaries' names are on disk before the record that lists them; those
     // in the machine folder itself go with the record's own sync.
-    std::set<std::string> folders;
+    std::set<std::string> subfolders;
     for (const auto& [temporary, target] : FFiles)
-        if (const std::string folder = FolderOf(temporary); !folder.empty() && folders.insert(folder).second)
-            SyncFolder(FFolderHandle, folder);
-    WriteRecord(FFolder, FFolderHandle, record);
+        if (const std::string folder = FolderOf(temporary); !folder.empty())
+            subfolders.insert(folder);
+    WriteRecord(FFolder, FFolderHandle, record, subfolders);
     // From here on the temporaries belong to the record.
     const std::vector<std::pair<std::string, std::string>> files = std::move(FFiles);
     FFiles.clear();
