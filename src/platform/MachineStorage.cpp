@@ -609,8 +609,8 @@ void TMetabaseFiles::Clear() {
 
 void StageMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files,
                           TMachineCommit& commit) {
-    // The site files go first, so that they are in place before the main file
-    // names them even where the record is not read.
+    // The site files are renamed first: a reader in the middle of the renames
+    // never finds the main file naming a site file that is not there yet.
     for (TAtomicWrites& batch : WriteSites(folder, files.FSites))
         commit.Add(batch);
     if (!files.FMain)
