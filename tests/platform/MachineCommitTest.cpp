@@ -39,17 +39,25 @@ void DumpKey(const TMetaObject& key, std::string& out) {
 // Every key and value of the machine a fresh process opens, as text lines.
 std::string DumpOfMachine(std::u16string_view name) {
     const std::shared_ptr<TEmulatedMachine> machine = OpenMachine(name);
-    std::string out = "computer " + Utf16ToUtf8(machine->Facts().ComputerName) + "\n";
+    const TMachineFacts& facts = machine->Facts();
+    std::string out = "computer " + Utf16ToUtf8(facts.ComputerName) + "\n";
+    for (const std::u16string& address : facts.IPv4Addresses) out += "address " + Utf16ToUtf8(address) + "\n";
+    for (const TRegistryValue& value : facts.Registry)
+        out += "registry " + Utf16ToUtf8(value.Key + u"\\" + value.Name) + "=" + Text(value.Value) + "\n";
     if (const TMetabase* metabase = machine->Metabase()) DumpKey(metabase->Root(), out);
     if (const TPop3State* pop3 = machine->Pop3()) {
         out += "pop3 " + std::to_string(pop3->LoggingLevel) + " " + Utf16ToUtf8(pop3->MailRoot) + " " +
                std::to_string(pop3->ConfirmAddUser) + " " + std::to_string(pop3->ThreadCountPerCPU) + " " +
                std::to_string(pop3->Port) + " " + std::to_string(pop3->SPARequired) + " " +
-               std::to_string(pop3->CurrentAuthMethod) + "\n";
+               std::to_string(pop3->CurrentAuthMethod) + " " + std::to_string(pop3->MinPasswordLength) + "\n";
+        for (const TPop3AuthMethod& method : pop3->AuthMethods)
+            out += "method " + Utf16ToUtf8(method.Name) + " " + Utf16ToUtf8(method.ID) + "\n";
+        for (const std::u16string& smtp : pop3->SmtpDomains) out += "smtp " + Utf16ToUtf8(smtp) + "\n";
         for (const TPop3Domain& domain : pop3->Domains) {
             out += "domain " + Utf16ToUtf8(domain.Name) + " " + std::to_string(domain.Lock) + "\n";
             for (const TPop3Mailbox& mailbox : domain.Mailboxes)
-                out += "  mailbox " + Utf16ToUtf8(mailbox.Name) + " " + std::to_string(mailbox.Lock) + "\n";
+                out += "  mailbox " + Utf16ToUtf8(mailbox.Name) + " " + std::to_string(mailbox.Lock) +
+                       (mailbox.HasPassword ? " password" : "") + "\n";
         }
     }
     return out;
