@@ -256,6 +256,16 @@ void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
     FPending.back().Temporary = file.Finish();
 }
 
+std::vector<std::pair<std::string, std::string>> TAtomicWrites::TakeWritten() {
+    std::vector<std::pair<std::string, std::string>> written;
+    for (TPending& file : FPending)
+        written.emplace_back(std::move(file.Temporary), std::move(file.Target));
+    FPending.clear();
+    return written;
+}
+
+int TemporaryFileOwner(std::string_view name) { return TemporaryOwner(name); }
+
 void TAtomicWrites::Commit() {
     std::vector<TPending> pending;
     pending.swap(FPending);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct stat;
@@ -95,6 +96,10 @@ public:
     // then need not do: batches written on several threads wait side by side.
     // Raises EAtomicFileError naming the first file that failed.
     void Sync();
+    // Hands the files written since the last Commit() over to the caller, who then
+    // owns their temporary files: each temporary with the file it is to replace,
+    // in the order written.
+    std::vector<std::pair<std::string, std::string>> TakeWritten();
 
 private:
     friend class TAtomicFileWriter; // whose Commit is that of one file
@@ -107,6 +112,10 @@ private:
     std::vector<TPending> FPending;
     std::set<std::string> FCleaned;
 };
+
+// The process that wrote a temporary file of these writes, from its name
+// ("<file>.tmp-<pid>-<number>"); 0 for any other name.
+int TemporaryFileOwner(std::string_view name);
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.

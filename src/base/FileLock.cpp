@@ -101,6 +101,14 @@ void TFileLock::Release() {
     }
 }
 
+int TFileLock::Handle() const {
+    if (!FHeld)
+        return -1;
+    std::lock_guard guard(gHeldMutex);
+    const auto it = gHeld.find({FDevice, FInode});
+    return it == gHeld.end() ? -1 : it->second.Handle;
+}
+
 bool TFileLock::StillAt(const std::string& path) const {
     struct stat info {};
     return FHeld && ::stat(path.c_str(), &info) == 0 && uint64_t(info.st_dev) == FDevice &&

@@ -37,6 +37,9 @@ public:
     // True while path still names the locked file or folder: it was not removed,
     // moved away or replaced since it was locked.
     bool StillAt(const std::string& path) const;
+    // The open handle of the locked file or folder, wherever it was moved since
+    // (for calls relative to a locked folder); -1 when nothing is held.
+    int Handle() const;
 
 private:
     bool FHeld = false;

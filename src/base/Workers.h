@@ -21,9 +21,10 @@ inline size_t WorkersFor(size_t sites) {
 
 // Runs work(worker, workers) on that many threads at once, this one among them;
 // the shares of threads the system refuses to start are run here too. Each worker
-// catches its own failures.
+// catches its own failures; should this thread's share throw all the same, the
+// other threads are joined before the exception leaves.
 template <class TWork> void RunOnWorkers(size_t workers, TWork work) {
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;  // joined on the way out, however it is left
     threads.reserve(workers);
     size_t started = 1;
     try {
@@ -34,8 +35,6 @@ template <class TWork> void RunOnWorkers(size_t workers, TWork work) {
     work(0, workers);
     for (size_t worker = started; worker < workers; ++worker)
         work(worker, workers);
-    for (std::thread& thread : threads)
-        thread.join();
 }
 
 } // namespace orvex

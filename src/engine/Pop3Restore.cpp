@@ -14,6 +14,7 @@
 #include "engine/ProgressLog.h"
 #include "engine/PropertyText.h"
 #include "engine/PropertyValues.h"
+#include "engine/RestoreChecks.h"
 #include "engine/RestoreTree.h"
 #include "engine/SupportedProperties.h"
 #include "platform/Pop3Admin.h"
@@ -262,6 +263,9 @@ bool ReadPopProperty(const TWideXmlNode& element, std::u16string_view id, TOleVa
         if (!IsKnownPropertyType(type))
             throw std::runtime_error(Utf16ToUtf8(u"Unknown property type " + type));
         std::u16string text = child.AttributeByName(AttrValue);
+        if (SameAsciiText(id, u"MailRoot") && HasDotSteps(text))
+            throw std::runtime_error("the mail root holds a \".\" or \"..\" step, which would reach a folder outside "
+                                     "its place");
         value = TextToPropertyValue(type, text, nullptr);
         LogLine(u"  Restore property: " + std::u16string(id) + u"=" + text, clLogGreen);
         return true;

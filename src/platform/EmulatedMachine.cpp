@@ -5,6 +5,8 @@
 #include "base/Module.h"
 #include "base/Utf.h"
 #include "platform/DefaultMachine.h"
+#include "platform/MachineCommit.h"
+#include "platform/MachineMemos.h"
 #include "platform/MachineStorage.h"
 
 #include <atomic>
@@ -44,7 +46,7 @@ const std::string& MachinesFolderText() {
     const char* variable = EnvironmentVariableUtf8("ORVEX_MACHINES");
     const bool set = variable && *variable;
     TFolderMemo& memo = gFolderMemo;
-    if (!memo.Valid || memo.Set != set || (set && memo.Variable != variable)) {
+    if (!memo.Valid || memo.Set != set || (set && memo.Variable != variable) || MachineMemosBypassed()) {
         // Through UTF-16 and back, as the environment is read everywhere else.
         const std::filesystem::path folder =
             set ? std::filesystem::path(Utf16ToUtf8(Utf8ToUtf16(variable)))
@@ -75,7 +77,8 @@ std::filesystem::path FindFolder(std::u16string_view name) {
     std::error_code error;
     {
         std::lock_guard lock(gOpenMutex);
-        if (auto it = gFolders.find(key); it != gFolders.end() && std::filesystem::is_directory(it->second, error))
+        if (auto it = gFolders.find(key);
+            it != gFolders.end() && !MachineMemosBypassed() && std::filesystem::is_directory(it->second, error))
             return it->second;
     }
     std::filesystem::path found = root / Utf16ToUtf8(name);
@@ -113,9 +116,10 @@ void ForgetMachine(const TEmulatedMachine& machine) {
 }
 
 // The running operations (nested ones count) and the machines they locked; every
-// outermost operation has a number of its own.
-int gOperationDepth = 0;
-uint64_t gOperationNumber = 0;
+// outermost operation has a number of its own. Operations run on one thread; the
+// binds of worker threads read the depth and the number.
+std::atomic<int> gOperationDepth{0};
+std::atomic<uint64_t> gOperationNumber{0};
 std::vector<std::shared_ptr<TEmulatedMachine>> gOperationMachines;
 
 // Writes what the running operation changed and releases its locks; the first
@@ -147,8 +151,9 @@ void JoinOperation(std::shared_ptr<TEmulatedMachine> machine) {
 
 EMachineFilesError::EMachineFilesError(const std::string& message) : EOleSysError(hr::E_FAIL, Utf8ToUtf16(message)) {}
 
-TEmulatedMachine::TEmulatedMachine(std::filesystem::path folder, TMachineState state, TMachineFaults faults)
-    : FFolder(std::move(folder)), FState(std::move(state)), FFaults(std::move(faults)), FStamp(MachineStamp(FFolder)) {}
+TEmulatedMachine::TEmulatedMachine(std::filesystem::path folder, TMachineState state, TMachineFaults faults,
+                                   std::string stamp)
+    : FFolder(std::move(folder)), FState(std::move(state)), FFaults(std::move(faults)), FStamp(std::move(stamp)) {}
 
 void TEmulatedMachine::CheckFault(std::u16string_view operation, std::u16string_view path, std::u16string_view name) {
     if (!FFaults.Empty())
@@ -179,21 +184,45 @@ void TEmulatedMachine::BeginWrite(TFileLock& lock) {
     } catch (const EFileLockError& e) {
         throw EMachineFilesError(e.what());
     }
+    // A change another process left half in place is finished before the stamp
+    // is compared: it is a change of the files like any other.
+    try {
+        if (HasUnfinishedCommit(FFolder))
+            RecoverMachineFolder(FFolder, lock.Handle());
+    } catch (const EMachineError& e) {
+        lock.Release();
+        Fail(e.what());
+    }
     // Never write from a copy older than the files: another process changed them.
-    if (MachineStamp(FFolder) != FStamp) {
+    if (MachineStamp(FFolder) != Stamp()) {
         lock.Release();
         Fail("Machine folder \"" + FFolder.string() +
              "\" was changed by another program since it was read; nothing was written");
     }
 }
 
+std::string TEmulatedMachine::Stamp() {
+    std::lock_guard lock(FStampMutex);
+    return FStamp;
+}
+
 bool TEmulatedMachine::SeenByOperation() const {
-    return TMachineOperation::Active() && FSeenByOperation == gOperationNumber;
+    return TMachineOperation::Active() && FSeenByOperation.load() == gOperationNumber.load() &&
+           !MachineMemosBypassed();
 }
 
 void TEmulatedMachine::MarkSeenByOperation() {
     if (TMachineOperation::Active())
-        FSeenByOperation = gOperationNumber;
+        FSeenByOperation.store(gOperationNumber.load());
+}
+
+bool TEmulatedMachine::IsCurrent(bool checkDisk) {
+    if (!checkDisk || LockedByOperation() || SeenByOperation())
+        return true;
+    if (Stamp() != MachineStamp(FFolder))
+        return false;
+    MarkSeenByOperation();
+    return true;
 }
 
 void TEmulatedMachine::LockForOperation() {
@@ -203,19 +232,49 @@ void TEmulatedMachine::LockForOperation() {
         return;
     }
     BeginWrite(FOperationLock);
+    FLockedByOperation.store(true);
     JoinOperation(shared_from_this());
 }
 
-template <class TWrite>
-void TEmulatedMachine::Write(TWrite write) {
+template <class TStage>
+void TEmulatedMachine::Commit(TFileLock& lock, TStage stage) {
+    // A failed write outside an operation leaves the copy open, as it was before
+    // the change that the caller undoes.
+    const auto failed = [&](const std::exception& e) {
+        if (&lock == &FOperationLock)
+            Fail(e.what());
+        throw EMachineFilesError(e.what());
+    };
+    TMachineCommit commit(FFolder, lock.Handle());
+    try {
+        stage(commit);
+    } catch (const std::exception& e) {
+        // The folder moved away while the files were written: that is the failure.
+        CheckFolderStillThere(lock);
+        failed(e);
+    }
+    // The record goes into the folder held locked, and only while it is at its
+    // place: the files are all put there, or none is.
+    CheckFolderStillThere(lock);
+    try {
+        commit.Commit();
+    } catch (const std::exception& e) {
+        failed(e);
+    }
+    std::lock_guard guard(FStampMutex);
+    FStamp = MachineStamp(FFolder);
+}
+
+template <class TStage>
+void TEmulatedMachine::WriteNow(TStage stage) {
     TFileLock lock;
     BeginWrite(lock);
-    try {
-        write();
-    } catch (const std::exception& e) {
-        throw EMachineFilesError(e.what());
-    }
-    FStamp = MachineStamp(FFolder);
+    Commit(FOperationLock.Held() ? FOperationLock : lock, stage);
+}
+
+void TEmulatedMachine::CheckFolderStillThere(const TFileLock& lock) {
+    if (!lock.StillAt(FFolder.string()))
+        Fail(MissingFolderText(FFolder));
 }
 
 void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
@@ -224,10 +283,10 @@ void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
         FPendingMetabase.Add(changed, created);
         return;
     }
-    Write([&] {
+    WriteNow([&](TMachineCommit& commit) {
         TMetabaseFiles files;
         files.Add(changed, created);
-        SaveMachineMetabase(FFolder, *FState.Metabase, files);
+        StageMachineMetabase(FFolder, *FState.Metabase, files, commit);
     });
 }
 
@@ -237,7 +296,7 @@ void TEmulatedMachine::SavePop3() {
         FPendingPop3 = true;
         return;
     }
-    Write([&] { SaveMachinePop3(FFolder, *FState.Pop3); });
+    WriteNow([&](TMachineCommit& commit) { StageMachinePop3(FFolder, *FState.Pop3, commit); });
 }
 
 void TEmulatedMachine::WritePending() {
@@ -247,19 +306,16 @@ void TEmulatedMachine::WritePending() {
     const bool pop3 = std::exchange(FPendingPop3, false);
     FPendingMetabase.Clear();
     CheckFolderStillThere();
-    if (MachineStamp(FFolder) != FStamp)
+    if (MachineStamp(FFolder) != Stamp())
         Fail("Machine folder \"" + FFolder.string() +
              "\" was changed by another program during the operation; its changes were not "
              "written");
-    try {
+    Commit(FOperationLock, [&](TMachineCommit& commit) {
         if (!metabase.Empty())
-            SaveMachineMetabase(FFolder, *FState.Metabase, metabase);
+            StageMachineMetabase(FFolder, *FState.Metabase, metabase, commit);
         if (pop3)
-            SaveMachinePop3(FFolder, *FState.Pop3);
-    } catch (const std::exception& e) {
-        Fail(e.what());
-    }
-    FStamp = MachineStamp(FFolder);
+            StageMachinePop3(FFolder, *FState.Pop3, commit);
+    });
 }
 
 std::filesystem::path MachinesFolder() { return std::filesystem::path(MachinesFolderText()); }
@@ -292,16 +348,23 @@ std::filesystem::path MachineFolderOf(std::u16string_view name) {
 
 namespace {
 
-// An open copy may be used while its files did not change; one that an operation
-// of ours holds locked is used as it is, for nobody else writes it, and so is one
-// that the running operation found current before.
-bool IsCurrent(TEmulatedMachine& machine, bool checkDisk) {
-    if (!checkDisk || machine.LockedByOperation() || machine.SeenByOperation())
-        return true;
-    if (machine.Stamp() != MachineStamp(machine.Folder()))
-        return false;
-    machine.MarkSeenByOperation();
-    return true;
+// Reads a machine's files as one state, with the stamp from before: a change that
+// another process left half in place is finished first, and one that it puts in
+// place meanwhile has them read again under the machine's lock, which waits for it.
+TMachineState LoadWholeMachine(const std::filesystem::path& folder, std::string& stamp) {
+    for (bool locked = HasUnfinishedCommit(folder);; locked = true) {
+        TFileLock lock;
+        try {
+            if (locked && lock.Acquire(folder.string()))
+                RecoverMachineFolder(folder, lock.Handle());
+        } catch (const EFileLockError& e) {
+            throw EMachineFilesError(e.what());
+        }
+        stamp = MachineStamp(folder);
+        TMachineState state = LoadMachineState(folder);
+        if (locked || (MachineStamp(folder) == stamp && !HasUnfinishedCommit(folder)))
+            return state;
+    }
 }
 
 std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool checkDisk) {
@@ -313,14 +376,14 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
     std::shared_ptr<TEmulatedMachine> cached;
     {
         std::lock_guard lock(gOpenMutex);
-        if (auto folder = gOpenByName.find(machinesFolder); folder != gOpenByName.end())
+        if (auto folder = gOpenByName.find(machinesFolder); folder != gOpenByName.end() && !MachineMemosBypassed())
             if (auto it = folder->second.find(nameKey); it != folder->second.end())
                 cached = it->second;
     }
     if (cached) {
         // One that our operation holds locked is not looked at on disk again: nobody
         // else writes it, and a folder gone meanwhile fails the operation's write.
-        if (IsCurrent(*cached, checkDisk))
+        if (cached->IsCurrent(checkDisk))
             return cached;
         std::lock_guard lock(gOpenMutex);
         if (auto folder = gOpenByName.find(machinesFolder); folder != gOpenByName.end())
@@ -330,36 +393,53 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
     }
     const std::string machinesFolderKey = machinesFolder;  // the memo may change from here on
     const std::filesystem::path folder = MachineFolderOf(name);
-    std::lock_guard lock(gOpenMutex);
     const std::string key = folder.string();
-    if (auto it = gOpenMachines.find(key); it != gOpenMachines.end() && IsCurrent(*it->second, checkDisk)) {
-        gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), it->second);
+    const auto openAtFolder = [&] {
+        std::lock_guard lock(gOpenMutex);
+        const auto it = gOpenMachines.find(key);
+        return it == gOpenMachines.end() ? nullptr : it->second;
+    };
+    // Remembers machine as the one open at folder; a current copy that another
+    // thread opened meanwhile is used instead.
+    const auto keep = [&](std::shared_ptr<TEmulatedMachine> machine) {
+        if (std::shared_ptr<TEmulatedMachine> other = openAtFolder(); other && other != machine && other->IsCurrent(checkDisk))
+            machine = std::move(other);
+        std::lock_guard lock(gOpenMutex);
+        gSeenFolders.insert(key);
+        gOpenMachines[key] = machine;
+        gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
         MachinesChanged();
-        return it->second;
+        return machine;
+    };
+    const std::shared_ptr<TEmulatedMachine> open = openAtFolder();
+    if (open && open->IsCurrent(checkDisk))
+        return keep(open);
+    {
+        std::lock_guard lock(gOpenMutex);
+        if (open)
+            std::erase_if(gOpenMachines, [&](const auto& entry) { return entry.second == open; });
+        MachinesChanged();
+        if (!MachineExists(folder)) {
+            // Without its facts file the folder is no machine; files of one that lost it
+            // are damaged, not to be replaced by the default.
+            std::error_code error;
+            if (local)
+                for (const char* file : {"Metabase.xml", "Pop3.xml"})
+                    if (std::filesystem::exists(folder / file, error))
+                        throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
+            if (gSeenFolders.count(key))
+                throw EMachineFilesError(MissingFolderText(folder));
+            if (!local)
+                return nullptr;
+            InstallDefaultMachine(folder);
+        }
     }
-    gOpenMachines.erase(key);
-    MachinesChanged();
-    if (!MachineExists(folder)) {
-        // Without its facts file the folder is no machine; files of one that lost it
-        // are damaged, not to be replaced by the default.
-        std::error_code error;
-        if (local)
-            for (const char* file : {"Metabase.xml", "Pop3.xml"})
-                if (std::filesystem::exists(folder / file, error))
-                    throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
-        if (gSeenFolders.count(key))
-            throw EMachineFilesError(MissingFolderText(folder));
-        if (!local)
-            return nullptr;
-        InstallDefaultMachine(folder);
-    }
-    auto machine = std::make_shared<TEmulatedMachine>(folder, LoadMachineState(folder), LoadMachineFaults(folder));
+    // Read without the lock of the open machines: binds of other machines go on.
+    std::string stamp;
+    TMachineState state = LoadWholeMachine(folder, stamp);
+    auto machine = std::make_shared<TEmulatedMachine>(folder, std::move(state), LoadMachineFaults(folder), stamp);
     machine->MarkSeenByOperation();  // the running operation goes on with the state just read
-    gSeenFolders.insert(key);
-    gOpenMachines[key] = machine;
-    gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
-    MachinesChanged();
-    return machine;
+    return keep(std::move(machine));
 }
 
 // The last two machines this thread opened by name: a backup binds a schema object
@@ -375,7 +455,7 @@ thread_local size_t gLastOpenNext = 0;
 
 std::shared_ptr<TEmulatedMachine> Open(std::u16string_view name, bool checkDisk) {
     const uint64_t generation = gOpenGeneration.load();
-    if (!checkDisk) {
+    if (!checkDisk && !MachineMemosBypassed()) {
         const std::string& machinesFolder = MachinesFolderText();
         for (const TLastOpen& last : gLastOpens)
             if (last.Generation == generation && last.Name == name && last.MachinesFolder == machinesFolder)
@@ -425,7 +505,7 @@ TMachineOperation::~TMachineOperation() {
 }
 
 void TMachineOperation::Commit() {
-    if (gOperationDepth != 1)
+    if (gOperationDepth.load() != 1)
         return;
     std::exception_ptr firstError;
     EndOperation(&firstError);
@@ -433,7 +513,7 @@ void TMachineOperation::Commit() {
         std::rethrow_exception(firstError);
 }
 
-bool TMachineOperation::Active() { return gOperationDepth > 0; }
+bool TMachineOperation::Active() { return gOperationDepth.load() > 0; }
 
 void TMachineOperation::LockMachine(std::u16string_view name) {
     std::shared_ptr<TEmulatedMachine> machine;

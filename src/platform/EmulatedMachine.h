@@ -9,11 +9,36 @@
 #include "platform/MachineState.h"
 #include "platform/MachineStorage.h"
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace orvex {
+
+// What the emulated machines remember to spare work, each with what makes it stale
+// (BypassMachineMemos in MachineMemos.h passes them all by, for tests):
+// - The folder memo: the machines folder against the bytes of $ORVEX_MACHINES
+//   (per thread); stale when the variable changes.
+// - The folder map: the folder found for a machines folder and a name ignoring
+//   case; stale when that folder is no longer a folder, and dropped by
+//   CloseMachines().
+// - The open machines by folder and by machines folder and name; stale when the
+//   files' stamp (MachineStamp: each file's inode, size and time) differs from the
+//   copy's, or when CloseMachines() or CreateMachine drop them.
+// - The last-open memo: the last two machines a thread opened as they stand, by
+//   name and machines folder; stale when any open machine is added or dropped
+//   (the open generation) or the machines folder changes.
+// - The operation number: the operation that last found a copy current; stale
+//   when another operation starts.
+// - A metabase object's key, class, last property and next position in its class;
+//   the key is stale when any key of the metabase was removed, the others never
+//   (a key keeps its class, the schema stays).
+// - The per-property hashes of the schema's ids, worked out once for the run;
+//   never stale.
+// - A key's sorted id index and its 64 quick bits; rebuilt whenever its values
+//   are set or removed.
 
 // A machine's own files failed: its folder is missing or was moved, it is locked by
 // another process for longer than a writer waits, it was changed on disk since it
@@ -30,7 +55,8 @@ public:
 // in memory until the operation ends.
 class TEmulatedMachine : public std::enable_shared_from_this<TEmulatedMachine> {
 public:
-    TEmulatedMachine(std::filesystem::path folder, TMachineState state, TMachineFaults faults);
+    // stamp: MachineStamp of the folder from before state was read.
+    TEmulatedMachine(std::filesystem::path folder, TMachineState state, TMachineFaults faults, std::string stamp);
 
     const std::filesystem::path& Folder() const { return FFolder; }
     const TMachineFacts& Facts() const { return FState.Facts; }
@@ -48,16 +74,18 @@ public:
     void SaveMetabase(const TMetaObject& changed, bool created = false);
     void SavePop3();
 
-    // Writes what the operation changed, atomically file by file, and only that.
-    // A failure raises EMachineFilesError; the machine is then closed, so that its
-    // next use reads the files as they are.
+    // Writes what the operation changed, and only that, all files together (see
+    // MachineCommit.h). A failure raises EMachineFilesError; the machine is then
+    // closed, so that its next use reads the files as they are.
     void WritePending();
 
-    const std::string& Stamp() const { return FStamp; }
+    // True when this copy may be used: its files did not change since it was read
+    // (checkDisk), or an operation of ours holds it locked or found it current.
+    bool IsCurrent(bool checkDisk);
 
     // True while an operation of this process holds the machine's lock: nobody
     // else writes its files, so they need not be looked at again.
-    bool LockedByOperation() const { return FOperationLock.Held(); }
+    bool LockedByOperation() const { return FLockedByOperation.load(); }
     // True when the running operation found the files as this copy read them: it
     // goes on with that state (see TMachineOperation). Mark records that it did.
     bool SeenByOperation() const;
@@ -67,14 +95,26 @@ public:
     // Raises EMachineFilesError, and closes the machine, when its folder was
     // removed or moved away.
     void CheckFolderStillThere();
-    void ReleaseOperationLock() { FOperationLock.Release(); }
+    // The stamp of the files this copy was read from or last wrote.
+    std::string Stamp();
+    void ReleaseOperationLock() {
+        FLockedByOperation.store(false);
+        FOperationLock.Release();
+    }
 
 private:
     // Locks the machine (or checks the operation's lock) and makes sure the files
     // are still those this copy was read from.
     void BeginWrite(TFileLock& lock);
-    template <class TWrite>
-    void Write(TWrite write);
+    // Puts the files that stage writes into a commit in place, under lock: with
+    // the folder still at its place and locked, all of them; else none.
+    template <class TStage>
+    void Commit(TFileLock& lock, TStage stage);
+    // A change outside an operation: locks, commits and unlocks.
+    template <class TStage>
+    void WriteNow(TStage stage);
+    // The same for the folder that lock holds.
+    void CheckFolderStillThere(const TFileLock& lock);
     // Closes the machine, so that nothing reaches it by name any more, and raises
     // EMachineFilesError; every later change or write of this copy raises the same.
     [[noreturn]] void Fail(const std::string& reason);
@@ -82,11 +122,13 @@ private:
     std::filesystem::path FFolder;
     TMachineState FState;
     TMachineFaults FFaults;
+    std::mutex FStampMutex;  // binds on worker threads compare the stamp
     std::string FStamp;
     TFileLock FOperationLock;
+    std::atomic<bool> FLockedByOperation{false};  // FOperationLock held, for binds on worker threads
     TMetabaseFiles FPendingMetabase;
     bool FPendingPop3 = false;
-    uint64_t FSeenByOperation = 0;  // the number of the operation that saw it
+    std::atomic<uint64_t> FSeenByOperation{0};  // the number of the operation that saw it
     std::string FFailure;
 };
 
@@ -96,8 +138,8 @@ private:
 // the operation changes is locked by its first change and stays locked until the
 // operation ends, so that no other process writes it meanwhile. Committed changes
 // (SetInfo, Create, POP3 changes) stay in memory and are written when the
-// operation ends: each changed file once, atomically, so that a process killed
-// meanwhile leaves every file old or new.
+// operation ends: each changed file once, all of them together, so that a process
+// killed meanwhile leaves the machine all old or all new.
 // Operations nest; the outermost one writes and releases the locks. A program
 // that exits during one writes what it changed first.
 class TMachineOperation {

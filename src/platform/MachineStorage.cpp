@@ -5,6 +5,7 @@
 #include "base/NumberText.h"
 #include "base/Utf.h"
 #include "base/Workers.h"
+#include "platform/MachineCommit.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
 #include "xml/WideXmlDocument.h"
@@ -553,11 +554,12 @@ std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& si
     return file;
 }
 
-// Writes and puts in place the files of sites, their names in the same order. Each
-// file is made from its site alone: a machine of many sites has them made on
-// several threads at once, each into a batch of its own that the thread also
-// waits to reach the disk.
-std::vector<std::string> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites) {
+// Writes the files of sites to their temporary files, their names in the same
+// order, and waits for them to reach the disk. Each file is made from its site
+// alone: a machine of many sites has them made on several threads at once, each
+// into a batch of its own that the thread also waits for.
+std::vector<TAtomicWrites> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites,
+                                      std::vector<std::string>* names = nullptr) {
     std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
     const size_t workers = WorkersFor(sites.size());
     std::vector<TAtomicWrites> batches(workers);
@@ -580,9 +582,9 @@ std::vector<std::string> WriteSites(const std::filesystem::path& folder, const s
     });
     if (first->second)
         std::rethrow_exception(first->second);  // the batches take their temporaries away
-    for (TAtomicWrites& batch : batches)
-        batch.Commit();
-    return files;
+    if (names)
+        *names = std::move(files);
+    return batches;
 }
 
 } // namespace
@@ -596,37 +598,26 @@ void TMetabaseFiles::Add(const TMetaObject& changed, bool created) {
         FMain = true;
     if (site && FSiteSet.insert(site).second)
         FSites.push_back(site);
-    if (site && created && site == &changed)
-        FCreatedSites.insert(site);
 }
 
 void TMetabaseFiles::Clear() {
     FSites.clear();
     FSiteSet.clear();
-    FCreatedSites.clear();
     FMain = false;
     FLast = nullptr;
 }
 
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files) {
-    // The site files are in place before the main file names them.
-    const std::vector<std::string> written = WriteSites(folder, files.FSites);
+void StageMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files,
+                          TMachineCommit& commit) {
+    // The site files are renamed first: a reader in the middle of the renames
+    // never finds the main file naming a site file that is not there yet.
+    for (TAtomicWrites& batch : WriteSites(folder, files.FSites))
+        commit.Add(batch);
     if (!files.FMain)
         return;
-    std::vector<std::string> created;
-    for (size_t i = 0; i < files.FSites.size(); ++i)
-        if (files.FCreatedSites.count(files.FSites[i]))
-            created.push_back(written[i]);
     TAtomicWrites writes;
-    try {
-        WriteMainFile(folder, metabase, writes);
-        writes.Commit();
-    } catch (...) {
-        std::error_code error;
-        for (const std::string& file : created)
-            std::filesystem::remove(folder / file, error);  // no file for a site that is not there
-        throw;
-    }
+    WriteMainFile(folder, metabase, writes);
+    commit.Add(writes);
 }
 
 void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase) {
@@ -636,7 +627,9 @@ void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& m
         for (const auto& child : service->Children())
             if (IsSite(*child))
                 sites.push_back(child.get());
-    const std::vector<std::string> files = WriteSites(folder, sites);
+    std::vector<std::string> files;
+    for (TAtomicWrites& batch : WriteSites(folder, sites, &files))
+        batch.Commit();
     const std::set<std::string> written(files.begin(), files.end());
     TAtomicWrites writes;
     WriteMainFile(folder, metabase, writes);
@@ -647,10 +640,10 @@ void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& m
             std::filesystem::remove(entry.path(), error);
 }
 
-void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3) {
+void StageMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3, TMachineCommit& commit) {
     TAtomicWrites writes;
     WritePop3(folder, pop3, writes);
-    writes.Commit();
+    commit.Add(writes);
 }
 
 std::string MachineStamp(const std::filesystem::path& folder) {
@@ -659,7 +652,9 @@ std::string MachineStamp(const std::filesystem::path& folder) {
     if (!base.empty() && base.back() != '/')
         base.push_back('/');
     std::string stamp;
-    for (const char* file : {kFactsFile, kMetabaseFile, kPop3File, kFaultsFile, kSitesFolder})
+    // A commit record left behind changes it too: the copy is read again, after
+    // the commit is finished.
+    for (const char* file : {kFactsFile, kMetabaseFile, kPop3File, kFaultsFile, kSitesFolder, kCommitRecordFile})
         stamp += FileStamp(base + file);
     return stamp;
 }

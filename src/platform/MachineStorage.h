@@ -8,8 +8,10 @@
 //   Pop3.xml      its POP3 service (absent: the service is not installed)
 //   Faults.txt    planted failures (optional, see MachineFaults.h)
 //   drives/       its disks: drives/C/Inetpub/wwwroot stands for C:\Inetpub\wwwroot
-// Every write replaces a whole file atomically; a file that cannot be read raises
-// EMachineError naming it and is left as it is.
+//   Commit.txt    the record of a change being put in place (see MachineCommit.h)
+// Every write replaces a whole file atomically, and the files of one change are
+// put in place together; a file that cannot be read raises EMachineError naming
+// it and is left as it is.
 
 #include "platform/MachineFaults.h"
 #include "platform/MachineState.h"
@@ -20,6 +22,8 @@
 #include <vector>
 
 namespace orvex {
+
+class TMachineCommit;
 
 // True when folder holds a machine (its Machine.xml exists).
 bool MachineExists(const std::filesystem::path& folder);
@@ -42,21 +46,21 @@ public:
     void Clear();
 
 private:
-    friend void SaveMachineMetabase(const std::filesystem::path&, const TMetabase&, const TMetabaseFiles&);
+    friend void StageMachineMetabase(const std::filesystem::path&, const TMetabase&, const TMetabaseFiles&,
+                                     TMachineCommit&);
     std::vector<const TMetaObject*> FSites;  // in the order first changed
     std::unordered_set<const TMetaObject*> FSiteSet;
-    std::unordered_set<const TMetaObject*> FCreatedSites;
     bool FMain = false;
     const TMetaObject* FLast = nullptr;
 };
 
 // Writes the whole metabase.
 void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase);
-// Writes only the stale files: the sites' first, then Metabase.xml, so that the
-// main file never names a site file that is not there yet. When Metabase.xml
-// cannot be written, the files of sites just created go again.
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files);
-void SaveMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3);
+// Writes the stale files of the metabase, or the POP3 state, into commit, which
+// puts them in place together with the other files of the same change.
+void StageMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files,
+                          TMachineCommit& commit);
+void StageMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3, TMachineCommit& commit);
 
 // Changes whenever a file of the machine changes (for the cache of open machines).
 // Site files count through their folder: replacing one is seen, editing one in

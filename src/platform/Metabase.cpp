@@ -2,6 +2,7 @@
 
 #include "base/AsciiText.h"
 #include "base/CaseFold.h"
+#include "platform/MachineMemos.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
 
@@ -42,21 +43,12 @@ bool TFoldedNameEqual::operator()(std::u16string_view a, std::u16string_view b) 
     return EqualText(a, b) || SameTextIgnoreCase(a, b);
 }
 
-// Property ids are looked up several times per property a backup reads (once per
-// ancestor for inherited ones): the length and the first and last four characters
-// tell the schema's names apart well enough.
+// FNV-1a over the whole id, ASCII letters in upper case: the schema holds ids of
+// one length that share their first and last characters.
 size_t TAsciiNameHash::operator()(std::u16string_view name) const {
-    uint64_t hash = 14695981039346656037ull ^ name.size();
-    auto mix = [&](char16_t c) { hash = (hash ^ AsciiUpper(c)) * 1099511628211ull; };
-    if (name.size() <= 8) {
-        for (char16_t c : name)
-            mix(c);
-    } else {
-        for (size_t i = 0; i < 4; ++i)
-            mix(name[i]);
-        for (size_t i = name.size() - 4; i < name.size(); ++i)
-            mix(name[i]);
-    }
+    uint64_t hash = 14695981039346656037ull;
+    for (char16_t c : name)
+        hash = (hash ^ AsciiUpper(c)) * 1099511628211ull;
     return static_cast<size_t>(hash);
 }
 
@@ -79,6 +71,12 @@ const TOleVariant* TMetaObject::FindValue(std::u16string_view id) const {
 }
 
 size_t TMetaObject::PositionOf(const TAsciiHashedName& id) const {
+    if (MachineMemosBypassed()) {
+        for (size_t i = 0; i < FProperties.size(); ++i)
+            if (SameAsciiText(FProperties[i].first, id.Name))
+                return i;
+        return kNone;
+    }
     if (!(FIdBits & IdBit(id.Hash)))
         return kNone;
     for (auto it = FirstOfHash(FIndex, id.Hash); it != FIndex.end() && it->Hash == id.Hash; ++it)
@@ -110,6 +108,8 @@ TAsciiHashedName HashedName(const TPropertyDef& def) {
             all.push_back(TAsciiNameHash()(each.Name));
         return all;
     }();
+    if (MachineMemosBypassed())
+        return {def.Name, TAsciiNameHash()(def.Name)};
     return {def.Name, hashes[static_cast<size_t>(&def - AllPropertyDefs().data())]};
 }
 

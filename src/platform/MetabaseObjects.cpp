@@ -2,6 +2,7 @@
 
 #include "base/AsciiText.h"
 #include "base/CaseFold.h"
+#include "platform/MachineMemos.h"
 #include "platform/Metabase.h"
 #include "platform/MetabaseSchema.h"
 #include "platform/MetabaseValues.h"
@@ -88,7 +89,7 @@ TIIsObject::TIIsObject(std::shared_ptr<TEmulatedMachine> machine, std::u16string
 
 TMetaObject* TIIsObject::Existing() const {
     const TMetabase& metabase = *FMachine->Metabase();
-    if (!FKey || FKeyRemovals != metabase.Removals()) {
+    if (!FKey || FKeyRemovals != metabase.Removals() || MachineMemosBypassed()) {
         FKey = metabase.Find(FPath);
         FKeyRemovals = metabase.Removals();
         if (!FKey)
@@ -109,10 +110,11 @@ std::u16string TIIsObject::AdsPathOf(std::u16string_view path) const {
 const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
     if (FPendingClass.empty())
         Existing();  // a key that is gone raises PathNotFound first
-    if (FLastDef && EqualText(id, FLastDef->Name))
+    const bool bypassed = MachineMemosBypassed();
+    if (FLastDef && EqualText(id, FLastDef->Name) && !bypassed)
         return *FLastDef;
     // A key keeps its class; a pending one has the class it will be created with.
-    if (!FClass)
+    if (!FClass || bypassed)
         FClass = FindClassDef(ClassName());
     const TPropertyDef* def = nullptr;
     if (FClass) {
@@ -120,7 +122,7 @@ const TPropertyDef& TIIsObject::PropertyOfClass(std::u16string_view id) const {
         // order: the one after the last found is tried first.
         const std::vector<const TPropertyDef*>& ordered = ClassPropertyDefs(*FClass);
         size_t position = FNextInClass;
-        if (position >= ordered.size() || !EqualText(id, ordered[position]->Name))
+        if (bypassed || position >= ordered.size() || !EqualText(id, ordered[position]->Name))
             position = ClassPropertyPosition(*FClass, id);
         if (position < ordered.size()) {
             def = ordered[position];

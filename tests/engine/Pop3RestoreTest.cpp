@@ -292,6 +292,36 @@ TEST_F(Pop3RestoreTest, UnknownTypeIsRefusedBeforeTheGreenLine) {
     }
 }
 
+// A mail root with a "." or ".." step is refused with a red line before its green
+// one, and the settings beside it are restored; ".." inside a folder name is no step.
+TEST_F(Pop3RestoreTest, MailRootWithDotStepsIsRefused) {
+    const std::string good = Prop("MailRoot", "STRING", "D:\\Mail");
+    for (const std::string root : {"C:\\..\\..\\Windows", "D:\\Mail\\.", "..", "D:/Mail/../x", "D:\\Mail..\\x"}) {
+        SCOPED_TRACE(root);
+        const bool refused = root.find("Mail..") == std::string::npos;
+        MakeMachine(u"localhost", [](TMachineState&) {});
+        const std::u16string before = State().MailRoot;
+        Sink.Lines.clear();
+        std::string xml = PopBackup("");
+        xml.replace(xml.find(good), good.size(), Prop("MailRoot", "STRING", root));
+        Load(xml);
+        Restore();
+        const TPop3State after = State();
+        EXPECT_EQ(after.LoggingLevel, 3);
+        if (refused) {
+            EXPECT_EQ(Red(), Lines{"RestorePopDirectory: Property MailRoot at w3svc/Pop3 Service not restored. Errorr: "
+                                   "the mail root holds a \".\" or \"..\" step, which would reach a folder outside "
+                                   "its place"});
+            const auto green = Green();
+            EXPECT_EQ(std::find(green.begin(), green.end(), "  Restore property: MailRoot=" + root), green.end());
+            EXPECT_EQ(after.MailRoot, before);
+        } else {
+            EXPECT_EQ(Red(), Lines{});
+            EXPECT_EQ(after.MailRoot, Utf8ToUtf16(root));
+        }
+    }
+}
+
 TEST(RandomMailboxPasswordTest, SixteenCharactersDifferentEachTime) {
     std::set<std::u16string> seen;
     for (int i = 0; i < 50; ++i) {

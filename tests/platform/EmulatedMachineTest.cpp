@@ -7,16 +7,12 @@
 
 #include <sys/stat.h>
 
+#include <latch>
+#include <thread>
+
 
 namespace orvex::testing {
 namespace {
-
-std::string Read(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 std::vector<std::string> Entries(const std::filesystem::path& folder) {
     std::vector<std::string> names;
@@ -247,6 +243,32 @@ TEST_F(EmulatedMachine, AnOperationReadsOneStateOfAMachine) {
     }
     writtenByOther(u"Outside");
     EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Outside");
+}
+
+// Threads that open closed machines at once, within an operation and whichever
+// comes first, each get a whole copy, and they end up sharing one copy per machine.
+TEST_F(EmulatedMachine, ThreadsOpeningMachinesAtOnceShareOneCopyEach) {
+    MakeMachine(u"WEB3", [](TMachineState&) {});
+    CloseMachines();
+    TMachineOperation operation;
+    constexpr int kThreads = 8;
+    const std::u16string names[] = {u"WEB2", u"WEB3"};
+    std::vector<std::shared_ptr<TEmulatedMachine>> opened(kThreads);
+    {
+        std::latch start(kThreads);
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < kThreads; ++i)
+            threads.emplace_back([&, i] {
+                start.arrive_and_wait();
+                for (int round = 0; round < 20; ++round) opened[i] = OpenMachine(names[i % 2]);
+            });
+    }
+    for (int i = 0; i < kThreads; ++i) {
+        ASSERT_NE(opened[i], nullptr);
+        EXPECT_EQ(opened[i], OpenMachine(names[i % 2]));
+        EXPECT_EQ(opened[i]->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText(), u"Default Web Site");
+    }
+    EXPECT_NE(opened[0], opened[1]);
 }
 
 } // namespace

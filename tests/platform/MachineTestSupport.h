@@ -66,6 +66,14 @@ private:
     std::filesystem::path FFolder;
 };
 
+// The bytes of a file ("" when it cannot be read).
+inline std::string Read(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
 inline TOleVariant Bind(std::u16string_view name) { return BindToObject(name); }
 
 } // namespace orvex::testing

@@ -1,0 +1,74 @@
+#pragma once
+// All the files that one change of a machine replaces, put in place together: a
+// process killed at any point leaves the machine all old or all new.
+//
+// Each new file is first written to its temporary file beside its place and made
+// durable. Then the commit record "Commit.txt" is written into the machine folder
+// (atomically, and made durable with the folder): it lists each temporary file
+// and the file it replaces. From then on the change has happened: the temporaries
+// are renamed over their files, and the record goes. Whoever next takes the
+// machine's lock finishes a record left behind (RecoverMachineFolder) before
+// anything reads the files, and removes temporary files that no record lists:
+// they are what is left of a change that never happened.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvex {
+
+class TAtomicWrites;
+
+// The commit record's name in a machine folder.
+inline constexpr const char* kCommitRecordFile = "Commit.txt";
+
+// folderHandle: an open handle of the machine folder, which the caller holds
+// locked. The commit works relative to it: wherever the folder was moved
+// meanwhile, the files go into that one.
+class TMachineCommit {
+public:
+    TMachineCommit(std::filesystem::path folder, int folderHandle)
+        : FFolder(std::move(folder)), FFolderHandle(folderHandle) {}
+    ~TMachineCommit();  // removes the temporary files of a commit that never happened
+    TMachineCommit(const TMachineCommit&) = delete;
+    TMachineCommit& operator=(const TMachineCommit&) = delete;
+
+    // Takes over the files of writes (into the machine folder) once they are on
+    // disk. Raises EAtomicFileError naming a file that could not be made durable.
+    void Add(TAtomicWrites& writes);
+    bool Empty() const { return FFiles.empty(); }
+
+    // Puts every file added in place. Before the record is on disk a failure
+    // raises EMachineError and changes nothing; once it is, a failure leaves the
+    // record for the next RecoverMachineFolder to finish.
+    void Commit();
+
+private:
+    std::filesystem::path FFolder;
+    int FFolderHandle;
+    // Each temporary file and the file it replaces, relative to the folder.
+    std::vector<std::pair<std::string, std::string>> FFiles;
+};
+
+// True when the machine folder holds a commit record or temporary files: a change
+// is being put in place, or one was interrupted.
+bool HasUnfinishedCommit(const std::filesystem::path& folder);
+
+// Finishes the commit whose record the folder holds (roll forward) and removes
+// temporary files that no record lists, except those of this process. The caller
+// holds the machine's lock; folderHandle is an open handle of the folder. A
+// record that cannot be read or is damaged raises EMachineError naming it, and
+// nothing is changed.
+void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle);
+
+// For tests that kill the process at each step of a commit: called after each
+// temporary file is on disk (step csTemporary, counted from 1), once the record
+// is (csRecord), after each rename (csRename, counted from 1) and once the record
+// is gone (csDone).
+enum class TCommitStep { csTemporary, csRecord, csRename, csDone };
+using TCommitWatch = void (*)(TCommitStep step, size_t count);
+void WatchCommitSteps(TCommitWatch watch);
+
+} // namespace orvex
