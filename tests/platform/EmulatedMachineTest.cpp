@@ -21,17 +21,6 @@ std::vector<std::string> Entries(const std::filesystem::path& folder) {
     return names;
 }
 
-// The message of the EMachineFilesError that call raises ("" when none).
-template <class TCall>
-std::string MachineFilesError(TCall call) {
-    try {
-        call();
-    } catch (const EMachineFilesError& e) {
-        return e.what();
-    }
-    return {};
-}
-
 void SetComment(std::u16string_view adsPath, std::u16string_view text) {
     const TOleVariant site = Bind(adsPath);
     site.Call(u"Put", u"ServerComment", text);
@@ -79,9 +68,9 @@ TEST_F(EmulatedMachine, FolderRemovedOrMovedBetweenTwoWrites) {
             std::filesystem::remove_all(Folder() / row.Folder);
         const std::vector<std::string> before = Entries(Folder());
         bound.Call(u"Put", u"ServerComment", u"Second write");
-        EXPECT_EQ(MachineFilesError([&] { bound.Call(u"SetInfo"); }), Missing(row.Folder));
-        EXPECT_EQ(MachineFilesError([&] { Bind(site); }), Missing(row.Folder));
-        EXPECT_EQ(MachineFilesError([&] { CreateP3Config().SetProperty(u"MachineName", row.Machine); }),
+        EXPECT_EQ(MessageOf<EMachineFilesError>([&] { bound.Call(u"SetInfo"); }), Missing(row.Folder));
+        EXPECT_EQ(MessageOf<EMachineFilesError>([&] { Bind(site); }), Missing(row.Folder));
+        EXPECT_EQ(MessageOf<EMachineFilesError>([&] { CreateP3Config().SetProperty(u"MachineName", row.Machine); }),
                   Missing(row.Folder));
         EXPECT_EQ(Entries(Folder()), before);
         if (row.Move) {
@@ -100,7 +89,7 @@ TEST_F(EmulatedMachine, ACopyOlderThanTheFilesIsNotWritten) {
         return true;
     }));
     stale.Call(u"Put", u"ServerComment", u"From a stale copy");
-    EXPECT_EQ(MachineFilesError([&] { stale.Call(u"SetInfo"); }),
+    EXPECT_EQ(MessageOf<EMachineFilesError>([&] { stale.Call(u"SetInfo"); }),
               "Machine folder \"" + (Folder() / "WEB2").string() +
                   "\" was changed by another program since it was read; nothing was written");
     EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Other process");
@@ -120,7 +109,7 @@ TEST_F(EmulatedMachine, AnotherProcessWritingTheMachineIsWaitedFor) {
     setenv("ORVEX_LOCK_WAIT_MS", "100", 1);
     const TOleVariant site = Bind(u"IIS://WEB2/W3SVC/1");
     site.Call(u"Put", u"ServerComment", u"Waited too long");
-    EXPECT_EQ(MachineFilesError([&] { site.Call(u"SetInfo"); }),
+    EXPECT_EQ(MessageOf<EMachineFilesError>([&] { site.Call(u"SetInfo"); }),
               "Cannot lock \"" + (Folder() / "WEB2").string() + "\": another program is writing it (waited 0 s)");
     CreateP3Config().Property(u"Domains").Call(u"Add", u"new.example.org");  // the local machine is free
     other.Release();
