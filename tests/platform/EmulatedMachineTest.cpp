@@ -28,6 +28,9 @@ void SetComment(std::u16string_view adsPath, std::u16string_view text) {
 }
 
 std::u16string CommentOf(std::u16string_view adsPath) { return Bind(adsPath).Call(u"Get", u"ServerComment").AsText(); }
+std::u16string CommentOf(const std::shared_ptr<TEmulatedMachine>& machine) {
+    return machine->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText();
+}
 
 class EmulatedMachine : public TMachinesFolderTest {
 protected:
@@ -175,9 +178,6 @@ TEST_F(EmulatedMachine, NormalExitWritesWhatAnOperationChanged) {
 // The machine a name last gave (kept per thread for the schema binds) is given
 // again only while no machine was made or forgotten and the machines folder stays.
 TEST_F(EmulatedMachine, AMachineAsItStandsFollowsMadeAndForgottenMachines) {
-    const auto commentOf = [](const std::shared_ptr<TEmulatedMachine>& machine) {
-        return machine->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText();
-    };
     const auto makeWeb2 = [&](std::u16string comment) {
         MakeMachine(u"WEB2", [&](TMachineState& state) {
             state.Metabase->Find(u"W3SVC/1")->SetValue(u"ServerComment", std::move(comment));
@@ -189,16 +189,16 @@ TEST_F(EmulatedMachine, AMachineAsItStandsFollowsMadeAndForgottenMachines) {
     makeWeb2(u"Made again");
     const std::shared_ptr<TEmulatedMachine> made = OpenMachineAsItStands(u"WEB2");
     EXPECT_NE(made, first);
-    EXPECT_EQ(commentOf(made), u"Made again");
+    EXPECT_EQ(CommentOf(made), u"Made again");
     CloseMachines();
     EXPECT_NE(OpenMachineAsItStands(u"WEB2"), made);
     const std::string machines = Folder().string();
     std::filesystem::create_directory(Folder() / "other");
     setenv("ORVEX_MACHINES", (Folder() / "other").c_str(), 1);
     makeWeb2(u"In another folder");
-    EXPECT_EQ(commentOf(OpenMachineAsItStands(u"WEB2")), u"In another folder");
+    EXPECT_EQ(CommentOf(OpenMachineAsItStands(u"WEB2")), u"In another folder");
     setenv("ORVEX_MACHINES", machines.c_str(), 1);
-    EXPECT_EQ(commentOf(OpenMachineAsItStands(u"WEB2")), u"Made again");
+    EXPECT_EQ(CommentOf(OpenMachineAsItStands(u"WEB2")), u"Made again");
 }
 
 // Within an operation a machine is looked at on disk once, whether it was open
@@ -255,7 +255,7 @@ TEST_F(EmulatedMachine, ThreadsOpeningMachinesAtOnceShareOneCopyEach) {
     for (int i = 0; i < kThreads; ++i) {
         ASSERT_NE(opened[i], nullptr);
         EXPECT_EQ(opened[i], OpenMachine(names[i % 2]));
-        EXPECT_EQ(opened[i]->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText(), u"Default Web Site");
+        EXPECT_EQ(CommentOf(opened[i]), u"Default Web Site");
     }
     EXPECT_NE(opened[0], opened[1]);
 }
