@@ -149,11 +149,7 @@ TEST_F(MachineCommit, KilledAtAnyStepTheMachineReopensAllOldOrAllNew) {
     ASSERT_NE(newDump.find("domain new.example.org"), std::string::npos);
     ASSERT_NE(oldDump, newDump);
 
-    struct TKill {
-        TCommitStep Step;
-        size_t Count;
-        bool New;
-    };
+    struct TKill { TCommitStep Step; size_t Count; bool New; };
     std::vector<TKill> kills;
     for (size_t k = 1; k <= kFilesChanged; ++k) kills.push_back({TCommitStep::csTemporary, k, false});
     kills.push_back({TCommitStep::csRecord, 0, true});
