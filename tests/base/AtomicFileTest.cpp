@@ -42,8 +42,40 @@ protected:
     size_t EntryCount() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(FFolder), {}));
     }
+    // Makes the files named stale and kept in the folder, runs clear, and checks that
+    // the stale ones, and only those, are gone.
+    template <class TClear>
+    void ExpectOnlyStaleGo(const std::vector<std::string>& stale, const std::vector<std::string>& kept, TClear clear) {
+        for (const auto& name : stale) std::ofstream(FFolder / name) << std::string(4096, 'x');
+        for (const auto& name : kept) std::ofstream(FFolder / name) << "k";
+        clear();
+        for (const auto& name : stale) EXPECT_FALSE(fs::exists(FFolder / name)) << name;
+        for (const auto& name : kept) EXPECT_TRUE(fs::exists(FFolder / name)) << name;
+    }
     fs::path FFolder;
 };
+
+// The message of the EAtomicFileError a save into file raises ("" when none).
+std::string SaveError(const fs::path& file, const std::string& bytes = "new") {
+    try {
+        WriteFileAtomically(U16(file.string()), bytes);
+    } catch (const EAtomicFileError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+std::string CannotCreate(const fs::path& file, const std::string& why) {
+    return "Cannot create file \"" + file.string() + "\". " + why;
+}
+
+// The id of a process that has just ended: no process of that id is running.
+pid_t GonePid() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
 
 } // namespace
 
@@ -76,60 +108,23 @@ TEST_F(AtomicFile, FailureLeavesTheOldFileAndNoTemporary) {
     std::ofstream(file) << "original";
     if (::geteuid() != 0) { // root writes into read-only folders regardless
         fs::permissions(FFolder, fs::perms::owner_read | fs::perms::owner_exec);
-        try {
-            WriteFileAtomically(U16(file.string()), "replacement");
-            FAIL();
-        } catch (const EAtomicFileError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "Cannot create file \"" + file.string() + "\". Permission denied");
-        }
+        EXPECT_EQ(SaveError(file, "replacement"), CannotCreate(file, "Permission denied"));
         fs::permissions(FFolder, fs::perms::owner_all);
         EXPECT_EQ(Slurp(file), "original");
         EXPECT_EQ(EntryCount(), 1u);
     }
     const fs::path missing = FFolder / "no-such-folder" / "x.xml";
-    try {
-        WriteFileAtomically(U16(missing.string()), "x");
-        FAIL();
-    } catch (const EAtomicFileError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot create file \"" + missing.string() + "\". No such file or directory");
-    }
-    try {
-        WriteFileAtomically(U16(FFolder.string()), "x");
-        FAIL();
-    } catch (const EAtomicFileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + FFolder.string() +
-                                             "\". Is a directory");
-    }
+    EXPECT_EQ(SaveError(missing), CannotCreate(missing, "No such file or directory"));
+    EXPECT_EQ(SaveError(FFolder), CannotCreate(FFolder, "Is a directory"));
     EXPECT_EQ(EntryCount(), 1u);
 }
-
-namespace {
-
-// The id of a process that has just ended: no process of that id is running.
-pid_t GonePid() {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
-
-} // namespace
 
 // A read-only file is as read-only as on Windows: kept, mode and all, also for root.
 TEST_F(AtomicFile, ReadOnlyFileIsRefused) {
     const fs::path file = FFolder / "locked.xml";
     std::ofstream(file) << "original";
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    try {
-        WriteFileAtomically(U16(file.string()), "replacement");
-        ADD_FAILURE();
-    } catch (const EAtomicFileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + file.string() + "\". Permission denied");
-    }
+    EXPECT_EQ(SaveError(file, "replacement"), CannotCreate(file, "Permission denied"));
     EXPECT_EQ(Slurp(file), "original");
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     EXPECT_EQ(EntryCount(), 1u);
@@ -159,16 +154,11 @@ TEST_F(AtomicFile, ReplacementKeepsModeAndOwner) {
 TEST_F(AtomicFile, NextSaveRemovesTemporariesOfGoneProcesses) {
     const std::string gone = std::to_string(GonePid());
     const std::string self = std::to_string(::getpid());
-    const std::vector<std::string> stale{"a.xml.tmp-" + gone + "-17", "b.xml.tmp-" + gone + "-4"};
-    const std::vector<std::string> kept{"a.xml.tmp-" + self + "-9",  // a save of ours in progress
-                                        "a.xml.tmp-1-5",            // pid 1 runs
-                                        "a.xml.tmp-" + gone + "-x", "a.xml.tmp-" + gone, "a.xml.tmp-" + gone + "-",
-                                        "notes.txt"};
-    for (const auto& name : stale) std::ofstream(FFolder / name) << std::string(4096, 'x');
-    for (const auto& name : kept) std::ofstream(FFolder / name) << "k";
-    WriteFileAtomically(U16((FFolder / "a.xml").string()), "new");
-    for (const auto& name : stale) EXPECT_FALSE(fs::exists(FFolder / name)) << name;
-    for (const auto& name : kept) EXPECT_TRUE(fs::exists(FFolder / name)) << name;
+    ExpectOnlyStaleGo({"a.xml.tmp-" + gone + "-17", "b.xml.tmp-" + gone + "-4"},
+                      {"a.xml.tmp-" + self + "-9",  // a save of ours in progress
+                       "a.xml.tmp-1-5",            // pid 1 runs
+                       "a.xml.tmp-" + gone + "-x", "a.xml.tmp-" + gone, "a.xml.tmp-" + gone + "-", "notes.txt"},
+                      [&] { WriteFileAtomically(U16((FFolder / "a.xml").string()), "new"); });
     EXPECT_EQ(Slurp(FFolder / "a.xml"), "new");
 }
 
@@ -245,15 +235,10 @@ TEST_F(AtomicFile, RefusesWhatCannotHoldTheFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Path.string());
-        const std::string expected = c.Reason.empty() ? "" : "Cannot create file \"" + c.Path.string() + "\". " + c.Reason;
+        const std::string expected = c.Reason.empty() ? "" : CannotCreate(c.Path, c.Reason);
         EXPECT_EQ(AtomicSaveRefusal(U16(c.Path.string())), expected);
-        if (c.Reason.empty() || c.Path.parent_path() != FFolder)
-            continue;
-        try {
-            WriteFileAtomically(U16(c.Path.string()), "new");
-            ADD_FAILURE();
-        } catch (const EAtomicFileError& e) {
-            EXPECT_EQ(e.what(), expected);
+        if (!c.Reason.empty() && c.Path.parent_path() == FFolder) {
+            EXPECT_EQ(SaveError(c.Path), expected);
         }
     }
     EXPECT_EQ(Slurp(readOnly), "r");
@@ -265,26 +250,16 @@ TEST_F(AtomicFile, RefusesWhatCannotHoldTheFile) {
 // those of a process that is gone, also one killed and not yet waited for.
 TEST_F(AtomicFile, StaleTemporariesOfOneFileGo) {
     const pid_t unreaped = ::fork();
-    if (unreaped == 0)
-        ::_exit(0);
+    if (unreaped == 0) ::_exit(0);
     // Ended, not waited for: still answers kill() until waited for.
-    while (true) {
+    for (std::string line; line.find(") Z") == std::string::npos; ::sched_yield()) {
         std::ifstream stat("/proc/" + std::to_string(unreaped) + "/stat");
-        std::string line;
         std::getline(stat, line);
-        if (line.find(") Z") != std::string::npos)
-            break;
-        ::sched_yield();
     }
     const std::string gone = std::to_string(GonePid()), zombie = std::to_string(unreaped);
-    const std::vector<std::string> stale{"a.xml.tmp-" + gone + "-17", "a.xml.tmp-" + zombie + "-3"};
-    const std::vector<std::string> kept{"b.xml.tmp-" + gone + "-4", "a.xml.tmp-" + std::to_string(::getpid()) + "-9",
-                                        "a.xml.tmp-1-5", "aa.xml.tmp-" + gone + "-2", "a.xml"};
-    for (const auto& name : stale) std::ofstream(FFolder / name) << "s";
-    for (const auto& name : kept) std::ofstream(FFolder / name) << "k";
-    RemoveStaleTemporariesOf(U16((FFolder / "a.xml").string()));
-    int status = 0;
-    ::waitpid(unreaped, &status, 0);
-    for (const auto& name : stale) EXPECT_FALSE(fs::exists(FFolder / name)) << name;
-    for (const auto& name : kept) EXPECT_TRUE(fs::exists(FFolder / name)) << name;
+    ExpectOnlyStaleGo({"a.xml.tmp-" + gone + "-17", "a.xml.tmp-" + zombie + "-3"},
+                      {"b.xml.tmp-" + gone + "-4", "a.xml.tmp-" + std::to_string(::getpid()) + "-9", "a.xml.tmp-1-5",
+                       "aa.xml.tmp-" + gone + "-2", "a.xml"},
+                      [&] { RemoveStaleTemporariesOf(U16((FFolder / "a.xml").string())); });
+    ::waitpid(unreaped, nullptr, 0);
 }

@@ -24,8 +24,7 @@ TEST(Workers, SharesRunOnceAndAreJoinedWhenThisThreadsShareThrows) {
                 ++ran[worker];
                 if (worker == 0) {
                     othersStarted.wait();
-                    if (throws)
-                        throw std::runtime_error("share 0 failed");
+                    if (throws) throw std::runtime_error("share 0 failed");
                     return;
                 }
                 othersStarted.count_down();
@@ -37,7 +36,6 @@ TEST(Workers, SharesRunOnceAndAreJoinedWhenThisThreadsShareThrows) {
         else
             run();
         EXPECT_EQ(finished.load(), int(kWorkers - 1));
-        for (const auto& count : ran)
-            EXPECT_EQ(count.load(), 1);
+        for (const auto& count : ran) EXPECT_EQ(count.load(), 1);
     }
 }

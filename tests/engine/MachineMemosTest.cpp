@@ -11,23 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 namespace orvex {
 namespace {
 
-using test::TRestoreFixture;
-
-// Every file below folder by its relative path, with its bytes.
-std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[entry.path().lexically_relative(folder).string()] = test::ReadBytes(entry.path());
-    return files;
-}
-
-class MachineMemosTest : public TRestoreFixture {
+class MachineMemosTest : public test::TRestoreFixture {
 protected:
     void TearDown() override {
         BypassMachineMemos(false);
@@ -37,8 +24,7 @@ protected:
 
 TEST_F(MachineMemosTest, BackupAndRestoreWriteTheSameBytesWithoutThem) {
     struct TRun {
-        std::string Backup;
-        std::string Log;
+        std::string Backup, Log;
         std::map<std::string, std::string> Machine;
     } runs[2];
     for (const bool bypass : {false, true}) {
@@ -58,14 +44,12 @@ TEST_F(MachineMemosTest, BackupAndRestoreWriteTheSameBytesWithoutThem) {
         run.Backup = FileBytes();
         for (const auto& line : Sink.Lines) run.Log += Utf16ToUtf8(line.Text) + "\n";
         CloseMachines();
-        run.Machine = FilesBelow(Folder.File("machines") / "localhost");
+        run.Machine = test::FilesBelow(Folder.File("machines") / "localhost");
     }
-    EXPECT_EQ(runs[0].Machine.size(), runs[1].Machine.size());
+    EXPECT_GT(runs[0].Machine.size(), 40u);
     EXPECT_TRUE(runs[0].Backup == runs[1].Backup);
     EXPECT_TRUE(runs[0].Log == runs[1].Log);
-    for (const auto& [file, bytes] : runs[0].Machine)
-        EXPECT_TRUE(runs[1].Machine[file] == bytes) << file;
-    EXPECT_GT(runs[0].Machine.size(), 40u);
+    EXPECT_TRUE(runs[0].Machine == runs[1].Machine);
 }
 
 } // namespace

@@ -21,17 +21,6 @@ std::vector<std::string> Entries(const std::filesystem::path& folder) {
     return names;
 }
 
-// The message of the EMachineFilesError that call raises ("" when none).
-template <class TCall>
-std::string MachineFilesError(TCall call) {
-    try {
-        call();
-    } catch (const EMachineFilesError& e) {
-        return e.what();
-    }
-    return {};
-}
-
 void SetComment(std::u16string_view adsPath, std::u16string_view text) {
     const TOleVariant site = Bind(adsPath);
     site.Call(u"Put", u"ServerComment", text);
@@ -39,6 +28,9 @@ void SetComment(std::u16string_view adsPath, std::u16string_view text) {
 }
 
 std::u16string CommentOf(std::u16string_view adsPath) { return Bind(adsPath).Call(u"Get", u"ServerComment").AsText(); }
+std::u16string CommentOf(const std::shared_ptr<TEmulatedMachine>& machine) {
+    return machine->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText();
+}
 
 class EmulatedMachine : public TMachinesFolderTest {
 protected:
@@ -79,9 +71,9 @@ TEST_F(EmulatedMachine, FolderRemovedOrMovedBetweenTwoWrites) {
             std::filesystem::remove_all(Folder() / row.Folder);
         const std::vector<std::string> before = Entries(Folder());
         bound.Call(u"Put", u"ServerComment", u"Second write");
-        EXPECT_EQ(MachineFilesError([&] { bound.Call(u"SetInfo"); }), Missing(row.Folder));
-        EXPECT_EQ(MachineFilesError([&] { Bind(site); }), Missing(row.Folder));
-        EXPECT_EQ(MachineFilesError([&] { CreateP3Config().SetProperty(u"MachineName", row.Machine); }),
+        EXPECT_EQ(MessageOf<EMachineFilesError>([&] { bound.Call(u"SetInfo"); }), Missing(row.Folder));
+        EXPECT_EQ(MessageOf<EMachineFilesError>([&] { Bind(site); }), Missing(row.Folder));
+        EXPECT_EQ(MessageOf<EMachineFilesError>([&] { CreateP3Config().SetProperty(u"MachineName", row.Machine); }),
                   Missing(row.Folder));
         EXPECT_EQ(Entries(Folder()), before);
         if (row.Move) {
@@ -100,7 +92,7 @@ TEST_F(EmulatedMachine, ACopyOlderThanTheFilesIsNotWritten) {
         return true;
     }));
     stale.Call(u"Put", u"ServerComment", u"From a stale copy");
-    EXPECT_EQ(MachineFilesError([&] { stale.Call(u"SetInfo"); }),
+    EXPECT_EQ(MessageOf<EMachineFilesError>([&] { stale.Call(u"SetInfo"); }),
               "Machine folder \"" + (Folder() / "WEB2").string() +
                   "\" was changed by another program since it was read; nothing was written");
     EXPECT_EQ(CommentOf(u"IIS://WEB2/W3SVC/1"), u"Other process");
@@ -120,7 +112,7 @@ TEST_F(EmulatedMachine, AnotherProcessWritingTheMachineIsWaitedFor) {
     setenv("ORVEX_LOCK_WAIT_MS", "100", 1);
     const TOleVariant site = Bind(u"IIS://WEB2/W3SVC/1");
     site.Call(u"Put", u"ServerComment", u"Waited too long");
-    EXPECT_EQ(MachineFilesError([&] { site.Call(u"SetInfo"); }),
+    EXPECT_EQ(MessageOf<EMachineFilesError>([&] { site.Call(u"SetInfo"); }),
               "Cannot lock \"" + (Folder() / "WEB2").string() + "\": another program is writing it (waited 0 s)");
     CreateP3Config().Property(u"Domains").Call(u"Add", u"new.example.org");  // the local machine is free
     other.Release();
@@ -186,9 +178,6 @@ TEST_F(EmulatedMachine, NormalExitWritesWhatAnOperationChanged) {
 // The machine a name last gave (kept per thread for the schema binds) is given
 // again only while no machine was made or forgotten and the machines folder stays.
 TEST_F(EmulatedMachine, AMachineAsItStandsFollowsMadeAndForgottenMachines) {
-    const auto commentOf = [](const std::shared_ptr<TEmulatedMachine>& machine) {
-        return machine->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText();
-    };
     const auto makeWeb2 = [&](std::u16string comment) {
         MakeMachine(u"WEB2", [&](TMachineState& state) {
             state.Metabase->Find(u"W3SVC/1")->SetValue(u"ServerComment", std::move(comment));
@@ -200,16 +189,16 @@ TEST_F(EmulatedMachine, AMachineAsItStandsFollowsMadeAndForgottenMachines) {
     makeWeb2(u"Made again");
     const std::shared_ptr<TEmulatedMachine> made = OpenMachineAsItStands(u"WEB2");
     EXPECT_NE(made, first);
-    EXPECT_EQ(commentOf(made), u"Made again");
+    EXPECT_EQ(CommentOf(made), u"Made again");
     CloseMachines();
     EXPECT_NE(OpenMachineAsItStands(u"WEB2"), made);
     const std::string machines = Folder().string();
     std::filesystem::create_directory(Folder() / "other");
     setenv("ORVEX_MACHINES", (Folder() / "other").c_str(), 1);
     makeWeb2(u"In another folder");
-    EXPECT_EQ(commentOf(OpenMachineAsItStands(u"WEB2")), u"In another folder");
+    EXPECT_EQ(CommentOf(OpenMachineAsItStands(u"WEB2")), u"In another folder");
     setenv("ORVEX_MACHINES", machines.c_str(), 1);
-    EXPECT_EQ(commentOf(OpenMachineAsItStands(u"WEB2")), u"Made again");
+    EXPECT_EQ(CommentOf(OpenMachineAsItStands(u"WEB2")), u"Made again");
 }
 
 // Within an operation a machine is looked at on disk once, whether it was open
@@ -266,7 +255,7 @@ TEST_F(EmulatedMachine, ThreadsOpeningMachinesAtOnceShareOneCopyEach) {
     for (int i = 0; i < kThreads; ++i) {
         ASSERT_NE(opened[i], nullptr);
         EXPECT_EQ(opened[i], OpenMachine(names[i % 2]));
-        EXPECT_EQ(opened[i]->Metabase()->Find(u"W3SVC/1")->FindValue(u"ServerComment")->AsText(), u"Default Web Site");
+        EXPECT_EQ(CommentOf(opened[i]), u"Default Web Site");
     }
     EXPECT_NE(opened[0], opened[1]);
 }

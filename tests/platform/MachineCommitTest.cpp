@@ -149,11 +149,7 @@ TEST_F(MachineCommit, KilledAtAnyStepTheMachineReopensAllOldOrAllNew) {
     ASSERT_NE(newDump.find("domain new.example.org"), std::string::npos);
     ASSERT_NE(oldDump, newDump);
 
-    struct TKill {
-        TCommitStep Step;
-        size_t Count;
-        bool New;
-    };
+    struct TKill { TCommitStep Step; size_t Count; bool New; };
     std::vector<TKill> kills;
     for (size_t k = 1; k <= kFilesChanged; ++k) kills.push_back({TCommitStep::csTemporary, k, false});
     kills.push_back({TCommitStep::csRecord, 0, true});
@@ -187,33 +183,26 @@ TEST_F(MachineCommit, KilledAtAnyStepTheMachineReopensAllOldOrAllNew) {
 // machine file: nothing is guessed.
 TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
     const std::string site = Read(Machine() / "Sites" / "1.xml");
-    const std::string temporary = "Sites/1.xml.tmp-1-2";
-    struct TRow {
-        std::string Record;
-        std::string Why;
+    const std::string temporary = "Sites/1.xml.tmp-1-2", head = "Orvex machine commit\n";
+    const std::string line2 = "line 2 is not a temporary file and the file it replaces";
+    const struct {
+        std::string Record, Why;
     } rows[] = {
         {"", "it does not start with \"Orvex machine commit\""},
-        {"Orvex machine commit\n" + temporary + "\tSites/1.xml\n", "it does not end with \"end\""},
-        {"Orvex machine commit\n" + temporary + "\tSites/1.xml\nend", "its last line is cut off"},
-        {"Orvex machine commit\nSites/2.xml.tmp-1-2\tSites/1.xml\nend\n",
-         "line 2 is not a temporary file and the file it replaces"},
-        {"Orvex machine commit\nSites/1.xml\tSites/1.xml\nend\n",
-         "line 2 is not a temporary file and the file it replaces"},
-        {"Orvex machine commit\n../x.tmp-1-2\t../x\nend\n", "line 2 is not a temporary file and the file it replaces"},
-        {"Orvex machine commit\n" + temporary + "\nend\n", "line 2 is not a temporary file and the file it replaces"},
+        {head + temporary + "\tSites/1.xml\n", "it does not end with \"end\""},
+        {head + temporary + "\tSites/1.xml\nend", "its last line is cut off"},
+        {head + "Sites/2.xml.tmp-1-2\tSites/1.xml\nend\n", line2},
+        {head + "Sites/1.xml\tSites/1.xml\nend\n", line2},
+        {head + "../x.tmp-1-2\t../x\nend\n", line2},
+        {head + temporary + "\nend\n", line2},
     };
     std::ofstream(Machine() / temporary, std::ios::binary) << "<Site name=\"1\"/>";
-    for (const TRow& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.Record);
         CloseMachines();
         std::ofstream(Machine() / "Commit.txt", std::ios::binary) << row.Record;
-        try {
-            OpenMachine(u"localhost");
-            ADD_FAILURE() << "opened";
-        } catch (const EMachineError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "Machine file \"" + (Machine() / "Commit.txt").string() + "\" is damaged: " + row.Why);
-        }
+        EXPECT_EQ(MessageOf<EMachineError>([] { OpenMachine(u"localhost"); }),
+                  "Machine file \"" + (Machine() / "Commit.txt").string() + "\" is damaged: " + row.Why);
         EXPECT_EQ(Read(Machine() / "Commit.txt"), row.Record);
         EXPECT_EQ(Read(Machine() / "Sites" / "1.xml"), site);
         EXPECT_TRUE(std::filesystem::exists(Machine() / temporary));
@@ -238,26 +227,17 @@ TEST_F(MachineCommit, AFolderMovedDuringTheCommitGetsAllFilesOrNone) {
         WatchCommitSteps([](TCommitStep reached, size_t count) {
             if (reached == moveAt && count <= 1) std::filesystem::rename(from, to);
         });
-        std::string error;
-        try {
-            ChangeTheMachine();
-        } catch (const EMachineFilesError& e) {
-            error = e.what();
-        }
+        const std::string error = MessageOf<EMachineFilesError>(ChangeTheMachine);
         WatchCommitSteps(nullptr);
         std::filesystem::rename(to, from);
         CloseMachines();
-        const std::string comment = Utf16ToUtf8(Bind(u"IIS://localhost/W3SVC/1").Call(u"Get", u"ServerComment").AsText());
-        if (step == TCommitStep::csTemporary) {
-            EXPECT_EQ(error, "Machine folder \"" + Machine().string() +
-                                 "\" is missing: it was removed or moved while the program ran");
-            EXPECT_EQ(comment, "Default Web Site");
-            EXPECT_FALSE(std::filesystem::exists(Machine() / "Sites" / "9.xml"));
-        } else {
-            EXPECT_EQ(error, "");
-            EXPECT_EQ(comment, "Changed");
-            EXPECT_TRUE(std::filesystem::exists(Machine() / "Sites" / "9.xml"));
-        }
+        const bool beforeRecord = step == TCommitStep::csTemporary;
+        EXPECT_EQ(error, beforeRecord ? "Machine folder \"" + Machine().string() +
+                                            "\" is missing: it was removed or moved while the program ran"
+                                      : "");
+        EXPECT_EQ(Bind(u"IIS://localhost/W3SVC/1").Call(u"Get", u"ServerComment").AsText(),
+                  beforeRecord ? u"Default Web Site" : u"Changed");
+        EXPECT_EQ(std::filesystem::exists(Machine() / "Sites" / "9.xml"), !beforeRecord);
         EXPECT_EQ(Leftovers(), std::vector<std::string>());
     }
 }

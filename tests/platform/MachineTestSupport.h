@@ -34,6 +34,17 @@ int32_t ErrorOf(TCall call) {
     return 0;
 }
 
+// The message of the TError that call raises ("" when it raises none).
+template <class TError, class TCall>
+std::string MessageOf(TCall call) {
+    try {
+        call();
+    } catch (const TError& e) {
+        return e.what();
+    }
+    return {};
+}
+
 class TMachinesFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {

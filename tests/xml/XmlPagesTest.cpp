@@ -29,46 +29,42 @@ void Read(std::string_view view) {
 }
 
 TEST(XmlPagesDeathTest, UsingWhatWasGivenBackIsReported) {
-    struct TCase {
+    const std::string text = "<r>" + std::string(kLong) + "</r>";
+    const struct {
         const char* Name;
-        void (*Misuse)();
-    };
-    const TCase cases[] = {
-        {"a view kept across SetValueDirect",
-         [] {
-             TUtf8XmlDocument doc;
-             doc.ReadFromString("<r>" + std::string(kLong) + "</r>");
+        std::string Xml;
+        void (*Misuse)(TUtf8XmlDocument&);
+    } cases[] = {
+        {"a view kept across SetValueDirect", text,
+         [](TUtf8XmlDocument& doc) {
              const std::string_view view = doc.Root()->ValueDirect();
              doc.Root()->SetValueDirect("new");
              Read(view);
          }},
-        {"an attribute view kept across SetAttributeValue",
-         [] {
-             TUtf8XmlDocument doc;
-             doc.ReadFromString("<r a=\"" + std::string(kLong) + "\"/>");
+        {"an attribute view kept across SetAttributeValue", "<r a=\"" + std::string(kLong) + "\"/>",
+         [](TUtf8XmlDocument& doc) {
              const std::string_view view = doc.Root()->Attributes().Items(0);
              doc.Root()->SetAttributeValue(0, "new");
              Read(view);
          }},
-        {"a view kept across a reload",
-         [] {
-             TUtf8XmlDocument doc;
-             doc.ReadFromString("<r>" + std::string(kLong) + "</r>");
+        {"a view kept across a reload", text,
+         [](TUtf8XmlDocument& doc) {
              const std::string_view view = doc.Root()->ValueDirect();
              doc.ReadFromString("<s/>");
              Read(view);
          }},
-        {"a node kept after NodeDelete",
-         [] {
-             TUtf8XmlDocument doc;
-             doc.ReadFromString("<r><child/><other/></r>");
+        {"a node kept after NodeDelete", "<r><child/><other/></r>",
+         [](TUtf8XmlDocument& doc) {
              TUtf8XmlNode* child = doc.Root()->Nodes(0);
              doc.Root()->NodeDelete(0);
              Read(child->Name());
          }},
     };
-    for (const TCase& c : cases)
-        EXPECT_DEATH(c.Misuse(), "heap-use-after-free") << c.Name;
+    for (const auto& c : cases) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString(c.Xml);
+        EXPECT_DEATH(c.Misuse(doc), "heap-use-after-free") << c.Name;
+    }
 }
 
 } // namespace
