@@ -21,6 +21,8 @@
 namespace orvex::test {
 namespace {
 
+using namespace std::string_literals;
+
 const std::string kHead = CrLfLines({R"(<?xml version="1.0" encoding="UTF-8"?>)", "<Root>", "  <Machines>"});
 const std::string kTail = CrLfLines({"  </Machines>", "</Root>"});
 
@@ -86,8 +88,13 @@ protected:
     }
 
     // What the last run printed.
-    std::string Output;
-    std::string Errors;
+    std::string Output, Errors;
+
+    // The last run printed line as its error, and logged it.
+    void ExpectReported(const std::string& line) {
+        EXPECT_EQ(Errors, line + "\n");
+        EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
+    }
 
     // Today's info log beside the program as UTF-8 (without its mark); "" when none.
     std::string InfoLog() const {
@@ -262,8 +269,7 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
         EXPECT_EQ(InfoLog(), "");
     }
     ASSERT_EQ(Run({"/backup", "-f", "backup.xml", "/q"}), 0) << Errors;
-    EXPECT_EQ(Errors, "");
-    EXPECT_EQ(Output, "");
+    EXPECT_EQ(Output + Errors, "");
     EXPECT_EQ(InfoLog(), "");
     EXPECT_TRUE(std::filesystem::exists(File("backup.xml")));
 }
@@ -289,9 +295,8 @@ TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
         const std::string line = "Unknown command-line argument \"" + c.Unknown +
                                  "\"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", in "
                                  "any case) and the options -n NAME, -m MACHINE and -f FILE (written exactly so)";
-        EXPECT_EQ(Errors, line + "\n");
+        ExpectReported(line);
         EXPECT_EQ(Output, "");
-        EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
         EXPECT_EQ(Entries(), before);
         std::filesystem::remove(File("orvex.info." + Today().substr(2) + ".log"));
     }
@@ -319,8 +324,7 @@ TEST_F(TCommandLineTest, MachinesFolderThatIsNoFolderIsAnError) {
             EXPECT_EQ(Run({"/backup", "-n", "Nightly", "-f", Path(file), "/o", "/q"}), 1);
             const std::string line = "ERROR during backup of : BackupMachine: The machines folder \"" + c.Folder +
                                      "\" named by ORVEX_MACHINES " + c.Problem + "; nothing was backed up";
-            EXPECT_EQ(Errors, line + "\n");
-            EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
+            ExpectReported(line);
             EXPECT_EQ(Entries(), before);
             EXPECT_EQ(ReadBytes(File("Sites.xml")), backup);
             EXPECT_EQ(ReadBytes(File("plain.txt")), "plain");
@@ -334,19 +338,14 @@ TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
     const std::string backup = kHead + StubMachine("Nightly") + kTail;
     const std::string pipe = Path("pipe.xml");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
-    const struct {
-        std::string Machine;
-        std::string File;
-        std::string Refusal;
-    } cases[] = {
-        {"../x", "", "\"../x\" is not a machine name"},
-        {"..", "", "\"..\" is not a machine name"},
-        {"/etc", "", "\"/etc\" is not a machine name"},
-        {"web\x01two", "", "\"web\x01two\" is not a machine name"},
-        {std::string(5000, 'w'), "", "\"" + std::string(5000, 'w') + "\" is not a machine name"},
-        {"localhost", "/dev/full", "Cannot create file \"/dev/full\". It is a character device, not a regular file"},
-        {"localhost", pipe, "Cannot create file \"" + pipe + "\". It is a pipe, not a regular file"},
+    struct TCase {
+        std::string Machine, File, Refusal;
     };
+    std::vector<TCase> cases;
+    for (const std::string& machine : {"../x"s, ".."s, "/etc"s, "web\x01two"s, std::string(5000, 'w')})
+        cases.push_back({machine, "", "\"" + machine + "\" is not a machine name"});
+    cases.push_back({"localhost", "/dev/full", "Cannot create file \"/dev/full\". It is a character device, not a regular file"});
+    cases.push_back({"localhost", pipe, "Cannot create file \"" + pipe + "\". It is a pipe, not a regular file"});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Refusal.substr(0, 60));
         for (const bool exists : {true, false}) {
