@@ -4,7 +4,6 @@
 
 #include "DialogFixture.h"
 
-#include "support/gui/DialogsGui.h"
 #include "wizard/FormCheckPath.h"
 
 #include <QPushButton>
@@ -143,16 +142,10 @@ TEST_F(TKeyboardTest, RestorePageFourWithoutAChoiceSoundsAndStays) {
 TEST_F(TKeyboardTest, RestoreQuestionAfterTheCheckDialogBelongsToTheMainWindow) {
     ToRestorePage4();
     Choose({"rbCheckPath1"});
-    std::vector<QWidget*> parents;
-    MessageDialogHook = [&](const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons, int32_t) {
-        Messages.push_back({text, type, buttons});
-        parents.push_back(DialogParent());
-        return mrNo;
-    };
     WithModal<TFormCheckPath>([this] { Click("btnnext"); }, [](TFormCheckPath& dialog) { dialog.close(); });
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(U8(Messages[0].Text), "Are you ready to restore?");
-    EXPECT_EQ(parents[0], &Form());
+    EXPECT_EQ(Messages[0].Parent, &Form());
 }
 
 } // namespace

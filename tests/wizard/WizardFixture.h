@@ -12,6 +12,7 @@
 #include "platform/EmulatedMachine.h"
 #include "support/Dialogs.h"
 #include "support/Shell.h"
+#include "support/gui/DialogsGui.h"
 #include "wizard/LogView.h"
 #include "wizard/MainForm.h"
 
@@ -38,6 +39,7 @@ struct TShownMessage {
     std::u16string Text;
     TMsgDlgType Type;
     TMsgDlgButtons Buttons;
+    QWidget* Parent;  // the window it belongs to
 };
 
 inline std::string U8(const QString& text) { return text.toStdString(); }
@@ -75,7 +77,7 @@ protected:
         CloseMachines();
         SetCommandLineArguments({});
         MessageDialogHook = [this](const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons, int32_t) {
-            Messages.push_back({text, type, buttons});
+            Messages.push_back({text, type, buttons, DialogParent()});
             if (!(buttons & (mbYes | mbNo)))
                 return mrOk;
             if (Answers.empty())
