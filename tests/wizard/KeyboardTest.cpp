@@ -43,10 +43,6 @@ protected:
         std::reverse(backward.begin() + 1, backward.end());
         EXPECT_EQ(TabCycle(false), backward);
     }
-    void Choose(std::initializer_list<const char*> buttons) {
-        for (const char* button : buttons)
-            Find<QRadioButton>(button)->setChecked(true);
-    }
     // Restore page 4 for the missing paths of Alpha in Dialogs.xml.
     void ToRestorePage4() {
         LoadRestoreFile(CopyFixture("Dialogs.xml"));
@@ -77,7 +73,7 @@ TEST_F(TKeyboardTest, EveryPageStartsAtItsFirstControlAndTabGoesRound) {
     Screenshot("Keyboard-Backup4");
 
     CloseForm();
-    Find<QRadioButton>("rbRestore")->setChecked(true);
+    Choose({"rbRestore"});
     Click("btnnext");
     ExpectCycle({"editRestoreMetafile", "btnrestorebrown", "editDestMachine", "btnback", "btnnext", "btnCancel"},
                 "restore 1");

@@ -26,8 +26,7 @@ protected:
         tree->setCurrentItem(tree->topLevelItem(0)->child(1));
         QTest::keyClick(tree, Qt::Key_Space);
         Click("btnnext");
-        for (const char* choice : {"rbWebsitesExist2", "rbIpNotFound2", "rbPathsValid2"})
-            Find<QRadioButton>(choice)->setChecked(true);
+        Choose({"rbWebsitesExist2", "rbIpNotFound2", "rbPathsValid2"});
         Answers = {mrYes};
         Click("btnnext");
         ASSERT_EQ(Form().ActivePage(), wpRestore5);

@@ -116,13 +116,12 @@ TEST_F(TTextsFitTest, CheckDialogsShowWholeKeysAndValues) {
         Tick("Web Site: Alpha");
         Tick("Web Site: Beta");
         Click("btnnext");
-        for (const char* choice : {"rbWebsitesExist2", "rbIpNotFound1", "rbPathsValid1"})
-            Find<QRadioButton>(choice)->setChecked(true);
+        Choose({"rbWebsitesExist2", "rbIpNotFound1", "rbPathsValid1"});
         WithModal<TFormCheckIP>([this] { Click("btnnext"); }, [&](TFormCheckIP& dialog) {
             ExpectWholeList(dialog, "lvIpList", "TextsFit-FormCheckIP-" + language);
         });
         ASSERT_EQ(Form().ActivePage(), wpRestore4);
-        Find<QRadioButton>("rbCheckPath1")->setChecked(true);
+        Choose({"rbCheckPath1"});
         WithModal<TFormCheckPath>([this] { Click("btnnext"); }, [&](TFormCheckPath& dialog) {
             ExpectWholeList(dialog, "lvNonexistPath", "TextsFit-FormCheckPath-" + language);
         });
@@ -165,7 +164,7 @@ TEST_F(TTextsFitTest, WizardsOwnMessagesSpeakTheUsersLanguage) {
     Messages.clear();
     Language("Français");
     WriteBytes(Temp("Broken.xml"), "<Root>");
-    Find<QRadioButton>("rbRestore")->setChecked(true);
+    Choose({"rbRestore"});
     Click("btnnext");
     SetText("editRestoreMetafile", Temp16("Broken.xml"));
     Click("btnnext");

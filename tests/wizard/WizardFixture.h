@@ -196,9 +196,14 @@ protected:
         Find<QLineEdit>(edit)->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
     }
 
+    void Choose(std::initializer_list<const char*> radioButtons) {
+        for (const char* button : radioButtons)
+            Find<QRadioButton>(button)->setChecked(true);
+    }
+
     // From the mode page through restore page 1 with this file, to restore page 2.
     void LoadRestoreFile(const std::u16string& fileName) {
-        Find<QRadioButton>("rbRestore")->setChecked(true);
+        Choose({"rbRestore"});
         Click("btnnext");
         SetText("editRestoreMetafile", fileName);
         Click("btnnext");
