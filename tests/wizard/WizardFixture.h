@@ -55,7 +55,7 @@ public:
 // The child of parent named name, never null.
 template <class T>
 T* ChildNamed(const QObject& parent, const char* name) {
-    if (T* found = parent.findChild<T*>(QString::fromLatin1(name)))
+    if (T* found = parent.findChild<T*>(QString::fromUtf8(name)))
         return found;
     throw EMissingWidget(std::string("no ") + T::staticMetaObject.className() + " named \"" + name + "\"");
 }
