@@ -278,10 +278,7 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
 // under the default name into the default file.
 TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
     const std::set<std::string> before = Entries();
-    const struct {
-        std::vector<std::string> Arguments;
-        std::string Unknown;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {  // the arguments, the unknown one
         {{"/backup", "-N", "Nightly", "-F", "wanted.xml", "/q"}, "-N"},
         {{"/backup", "-n", "Nightly", "wanted.xml", "/q"}, "wanted.xml"},
         {{"/backup", "-f", "wanted.xml", "/quiet"}, "/quiet"},
@@ -289,10 +286,10 @@ TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
         {{"/backup", "/q", ""}, ""},
         {{"/backup", "/q", "/f", "wanted.xml"}, "/f"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("\"" + c.Unknown + "\"");
-        EXPECT_EQ(Run(c.Arguments), 1);
-        const std::string line = "Unknown command-line argument \"" + c.Unknown +
+    for (const auto& [arguments, unknown] : cases) {
+        SCOPED_TRACE("\"" + unknown + "\"");
+        EXPECT_EQ(Run(arguments), 1);
+        const std::string line = "Unknown command-line argument \"" + unknown +
                                  "\"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", in "
                                  "any case) and the options -n NAME, -m MACHINE and -f FILE (written exactly so)";
         ExpectReported(line);
@@ -308,23 +305,16 @@ TEST_F(TCommandLineTest, MachinesFolderThatIsNoFolderIsAnError) {
     const std::string backup = kHead + StubMachine("Nightly") + kTail;
     WriteBytes(File("Sites.xml"), backup);
     WriteBytes(File("plain.txt"), "plain");
-    const struct {
-        std::string Folder;
-        std::string Problem;
-    } cases[] = {
-        {Path("typo/machines"), "does not exist"},
-        {Path("machinez"), "does not exist"},
-        {Path("plain.txt"), "is not a folder"},
-    };
+    const std::pair<std::string, std::string> cases[] = {
+        {Path("typo/machines"), "does not exist"}, {Path("machinez"), "does not exist"}, {Path("plain.txt"), "is not a folder"}};
     const std::set<std::string> before = Entries();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Folder);
-        Environment = {{"ORVEX_MACHINES", QString::fromStdString(c.Folder)}};
+    for (const auto& [folder, problem] : cases) {
+        SCOPED_TRACE(folder);
+        Environment = {{"ORVEX_MACHINES", QString::fromStdString(folder)}};
         for (const char* file : {"Sites.xml", "New.xml"}) {
             EXPECT_EQ(Run({"/backup", "-n", "Nightly", "-f", Path(file), "/o", "/q"}), 1);
-            const std::string line = "ERROR during backup of : BackupMachine: The machines folder \"" + c.Folder +
-                                     "\" named by ORVEX_MACHINES " + c.Problem + "; nothing was backed up";
-            ExpectReported(line);
+            ExpectReported("ERROR during backup of : BackupMachine: The machines folder \"" + folder +
+                           "\" named by ORVEX_MACHINES " + problem + "; nothing was backed up");
             EXPECT_EQ(Entries(), before);
             EXPECT_EQ(ReadBytes(File("Sites.xml")), backup);
             EXPECT_EQ(ReadBytes(File("plain.txt")), "plain");
