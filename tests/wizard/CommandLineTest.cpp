@@ -21,6 +21,8 @@
 namespace orvex::test {
 namespace {
 
+using namespace std::string_literals;
+
 const std::string kHead = CrLfLines({R"(<?xml version="1.0" encoding="UTF-8"?>)", "<Root>", "  <Machines>"});
 const std::string kTail = CrLfLines({"  </Machines>", "</Root>"});
 
@@ -86,8 +88,13 @@ protected:
     }
 
     // What the last run printed.
-    std::string Output;
-    std::string Errors;
+    std::string Output, Errors;
+
+    // The last run printed line as its error, and logged it.
+    void ExpectReported(const std::string& line) {
+        EXPECT_EQ(Errors, line + "\n");
+        EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
+    }
 
     // Today's info log beside the program as UTF-8 (without its mark); "" when none.
     std::string InfoLog() const {
@@ -262,8 +269,7 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
         EXPECT_EQ(InfoLog(), "");
     }
     ASSERT_EQ(Run({"/backup", "-f", "backup.xml", "/q"}), 0) << Errors;
-    EXPECT_EQ(Errors, "");
-    EXPECT_EQ(Output, "");
+    EXPECT_EQ(Output + Errors, "");
     EXPECT_EQ(InfoLog(), "");
     EXPECT_TRUE(std::filesystem::exists(File("backup.xml")));
 }
@@ -272,10 +278,7 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
 // under the default name into the default file.
 TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
     const std::set<std::string> before = Entries();
-    const struct {
-        std::vector<std::string> Arguments;
-        std::string Unknown;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {  // the arguments, the unknown one
         {{"/backup", "-N", "Nightly", "-F", "wanted.xml", "/q"}, "-N"},
         {{"/backup", "-n", "Nightly", "wanted.xml", "/q"}, "wanted.xml"},
         {{"/backup", "-f", "wanted.xml", "/quiet"}, "/quiet"},
@@ -283,15 +286,14 @@ TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
         {{"/backup", "/q", ""}, ""},
         {{"/backup", "/q", "/f", "wanted.xml"}, "/f"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("\"" + c.Unknown + "\"");
-        EXPECT_EQ(Run(c.Arguments), 1);
-        const std::string line = "Unknown command-line argument \"" + c.Unknown +
+    for (const auto& [arguments, unknown] : cases) {
+        SCOPED_TRACE("\"" + unknown + "\"");
+        EXPECT_EQ(Run(arguments), 1);
+        const std::string line = "Unknown command-line argument \"" + unknown +
                                  "\"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", in "
                                  "any case) and the options -n NAME, -m MACHINE and -f FILE (written exactly so)";
-        EXPECT_EQ(Errors, line + "\n");
+        ExpectReported(line);
         EXPECT_EQ(Output, "");
-        EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
         EXPECT_EQ(Entries(), before);
         std::filesystem::remove(File("orvex.info." + Today().substr(2) + ".log"));
     }
@@ -303,24 +305,16 @@ TEST_F(TCommandLineTest, MachinesFolderThatIsNoFolderIsAnError) {
     const std::string backup = kHead + StubMachine("Nightly") + kTail;
     WriteBytes(File("Sites.xml"), backup);
     WriteBytes(File("plain.txt"), "plain");
-    const struct {
-        std::string Folder;
-        std::string Problem;
-    } cases[] = {
-        {Path("typo/machines"), "does not exist"},
-        {Path("machinez"), "does not exist"},
-        {Path("plain.txt"), "is not a folder"},
-    };
+    const std::pair<std::string, std::string> cases[] = {
+        {Path("typo/machines"), "does not exist"}, {Path("machinez"), "does not exist"}, {Path("plain.txt"), "is not a folder"}};
     const std::set<std::string> before = Entries();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Folder);
-        Environment = {{"ORVEX_MACHINES", QString::fromStdString(c.Folder)}};
+    for (const auto& [folder, problem] : cases) {
+        SCOPED_TRACE(folder);
+        Environment = {{"ORVEX_MACHINES", QString::fromStdString(folder)}};
         for (const char* file : {"Sites.xml", "New.xml"}) {
             EXPECT_EQ(Run({"/backup", "-n", "Nightly", "-f", Path(file), "/o", "/q"}), 1);
-            const std::string line = "ERROR during backup of : BackupMachine: The machines folder \"" + c.Folder +
-                                     "\" named by ORVEX_MACHINES " + c.Problem + "; nothing was backed up";
-            EXPECT_EQ(Errors, line + "\n");
-            EXPECT_NE(InfoLog().find("\t" + line + "\r\n"), std::string::npos) << InfoLog();
+            ExpectReported("ERROR during backup of : BackupMachine: The machines folder \"" + folder +
+                           "\" named by ORVEX_MACHINES " + problem + "; nothing was backed up");
             EXPECT_EQ(Entries(), before);
             EXPECT_EQ(ReadBytes(File("Sites.xml")), backup);
             EXPECT_EQ(ReadBytes(File("plain.txt")), "plain");
@@ -334,19 +328,14 @@ TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
     const std::string backup = kHead + StubMachine("Nightly") + kTail;
     const std::string pipe = Path("pipe.xml");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
-    const struct {
-        std::string Machine;
-        std::string File;
-        std::string Refusal;
-    } cases[] = {
-        {"../x", "", "\"../x\" is not a machine name"},
-        {"..", "", "\"..\" is not a machine name"},
-        {"/etc", "", "\"/etc\" is not a machine name"},
-        {"web\x01two", "", "\"web\x01two\" is not a machine name"},
-        {std::string(5000, 'w'), "", "\"" + std::string(5000, 'w') + "\" is not a machine name"},
-        {"localhost", "/dev/full", "Cannot create file \"/dev/full\". It is a character device, not a regular file"},
-        {"localhost", pipe, "Cannot create file \"" + pipe + "\". It is a pipe, not a regular file"},
+    struct TCase {
+        std::string Machine, File, Refusal;
     };
+    std::vector<TCase> cases;
+    for (const std::string& machine : {"../x"s, ".."s, "/etc"s, "web\x01two"s, std::string(5000, 'w')})
+        cases.push_back({machine, "", "\"" + machine + "\" is not a machine name"});
+    cases.push_back({"localhost", "/dev/full", "Cannot create file \"/dev/full\". It is a character device, not a regular file"});
+    cases.push_back({"localhost", pipe, "Cannot create file \"" + pipe + "\". It is a pipe, not a regular file"});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Refusal.substr(0, 60));
         for (const bool exists : {true, false}) {

@@ -52,10 +52,10 @@ TEST_F(TFixtureTest, AControlMissingInAModalDialogFailsAndClosesIt) {
                            [](QDialog& dialog) { ClickIn(dialog, "btnNowhere"); });
     }
     ASSERT_EQ(failures.size(), 1);
-    EXPECT_TRUE(failures.GetTestPartResult(0).nonfatally_failed());
-    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("no QAbstractButton named \"btnNowhere\""),
-              std::string::npos)
-        << failures.GetTestPartResult(0).message();
+    const ::testing::TestPartResult& failure = failures.GetTestPartResult(0);
+    EXPECT_TRUE(failure.nonfatally_failed());
+    EXPECT_NE(std::string(failure.message()).find("no QAbstractButton named \"btnNowhere\""), std::string::npos)
+        << failure.message();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

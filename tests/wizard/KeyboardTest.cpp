@@ -4,7 +4,6 @@
 
 #include "DialogFixture.h"
 
-#include "support/gui/DialogsGui.h"
 #include "wizard/FormCheckPath.h"
 
 #include <QPushButton>
@@ -44,10 +43,6 @@ protected:
         std::reverse(backward.begin() + 1, backward.end());
         EXPECT_EQ(TabCycle(false), backward);
     }
-    void Choose(std::initializer_list<const char*> buttons) {
-        for (const char* button : buttons)
-            Find<QRadioButton>(button)->setChecked(true);
-    }
     // Restore page 4 for the missing paths of Alpha in Dialogs.xml.
     void ToRestorePage4() {
         LoadRestoreFile(CopyFixture("Dialogs.xml"));
@@ -78,7 +73,7 @@ TEST_F(TKeyboardTest, EveryPageStartsAtItsFirstControlAndTabGoesRound) {
     Screenshot("Keyboard-Backup4");
 
     CloseForm();
-    Find<QRadioButton>("rbRestore")->setChecked(true);
+    Choose({"rbRestore"});
     Click("btnnext");
     ExpectCycle({"editRestoreMetafile", "btnrestorebrown", "editDestMachine", "btnback", "btnnext", "btnCancel"},
                 "restore 1");
@@ -143,16 +138,10 @@ TEST_F(TKeyboardTest, RestorePageFourWithoutAChoiceSoundsAndStays) {
 TEST_F(TKeyboardTest, RestoreQuestionAfterTheCheckDialogBelongsToTheMainWindow) {
     ToRestorePage4();
     Choose({"rbCheckPath1"});
-    std::vector<QWidget*> parents;
-    MessageDialogHook = [&](const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons, int32_t) {
-        Messages.push_back({text, type, buttons});
-        parents.push_back(DialogParent());
-        return mrNo;
-    };
     WithModal<TFormCheckPath>([this] { Click("btnnext"); }, [](TFormCheckPath& dialog) { dialog.close(); });
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(U8(Messages[0].Text), "Are you ready to restore?");
-    EXPECT_EQ(parents[0], &Form());
+    EXPECT_EQ(Messages[0].Parent, &Form());
 }
 
 } // namespace

@@ -26,18 +26,20 @@ protected:
         tree->setCurrentItem(tree->topLevelItem(0)->child(1));
         QTest::keyClick(tree, Qt::Key_Space);
         Click("btnnext");
-        for (const char* choice : {"rbWebsitesExist2", "rbIpNotFound2", "rbPathsValid2"})
-            Find<QRadioButton>(choice)->setChecked(true);
+        Choose({"rbWebsitesExist2", "rbIpNotFound2", "rbPathsValid2"});
         Answers = {mrYes};
         Click("btnnext");
         ASSERT_EQ(Form().ActivePage(), wpRestore5);
         QApplication::processEvents();
     }
 
-    // A press on a line of the view, as a user makes it.
-    void ClickLine(int line, Qt::KeyboardModifiers modifiers = {}) {
+    // The middle of a line of the view, and a press there as a user makes it.
+    QPoint OnLine(int line) {
         const int height = View()->fontMetrics().lineSpacing();
-        QTest::mouseClick(View()->viewport(), Qt::LeftButton, modifiers, QPoint(40, line * height + height / 2));
+        return QPoint(40, line * height + height / 2);
+    }
+    void ClickLine(int line, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, modifiers, OnLine(line));
     }
 
     static std::string Clipboard() { return U8(QApplication::clipboard()->text()); }
@@ -45,13 +47,12 @@ protected:
 
 TEST_F(TLogViewTest, EveryLineIsKeptWithItsColour) {
     Form();
-    struct TCase {
+    const std::string wide(300000, 'w');  // more than a block of the store
+    const struct {
         std::u16string Text;
         TColor Colour;
         std::vector<std::string> Lines;  // what the view holds for it
-    };
-    const std::string wide(300000, 'w');  // more than a block of the store
-    const std::vector<TCase> cases = {
+    } cases[] = {
         {u"plain", clLogBlue, {"plain"}},
         {u"", clLogRed, {""}},
         {u"Gr\u00F6\u00DFe \u4E2D \U0001F600", clLogGreen, {"Gr\u00F6\u00DFe \u4E2D \U0001F600"}},
@@ -60,16 +61,16 @@ TEST_F(TLogViewTest, EveryLineIsKeptWithItsColour) {
         {Utf8ToUtf16(wide), clLogBlue, {wide}},
     };
     std::vector<std::pair<std::string, TColor>> expected;
-    for (const TCase& c : cases) {
+    for (const auto& c : cases) {
         LogLine(c.Text, c.Colour);
         for (const std::string& line : c.Lines)
             expected.emplace_back(line, c.Colour);
     }
     // Enough lines to fill several blocks, each behind the others.
     for (int i = 0; i < 30000; ++i) {
-        const std::string line = "  Restore property: Key" + std::to_string(i) + "=" + std::string(i % 50, 'v');
-        LogLine(Utf8ToUtf16(line), i % 2 ? clLogGreen : clLogRed);
-        expected.emplace_back(line, i % 2 ? clLogGreen : clLogRed);
+        expected.emplace_back("  Restore property: Key" + std::to_string(i) + "=" + std::string(i % 50, 'v'),
+                              i % 2 ? clLogGreen : clLogRed);
+        LogLine(Utf8ToUtf16(expected.back().first), expected.back().second);
     }
     const TLogLines& lines = View()->Lines();
     ASSERT_EQ(lines.Count(), expected.size());
@@ -125,30 +126,28 @@ TEST_F(TLogViewTest, RestoreLogIsShownSelectedCopiedAndCleared) {
         EXPECT_GT(matching, 10) << "line " << line;
         EXPECT_EQ(other, 0) << "line " << line;
     }
-    struct TCase {
+    const std::string all = "line 0\nline 1\nline 2\nline 3\nline 4\nline 5";
+    const struct {
         const char* Gesture;
         std::function<void()> Select;
-        const char* Copied;
-    };
-    const TCase cases[] = {
+        std::string Copied;
+    } cases[] = {
         {"click", [&] { ClickLine(2); }, "line 2"},
         {"Shift+click upwards", [&] { ClickLine(4); ClickLine(1, Qt::ShiftModifier); }, "line 1\nline 2\nline 3\nline 4"},
         {"drag",
          [&] {
              QWidget* viewport = View()->viewport();
-             const int height = View()->fontMetrics().lineSpacing();
-             const QPointF to(40, 2 * height + height / 2);
-             QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(40, height / 2));
+             const QPointF to = OnLine(2);
+             QTest::mousePress(viewport, Qt::LeftButton, {}, OnLine(0));
              QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
              QApplication::sendEvent(viewport, &move);
              QTest::mouseRelease(viewport, Qt::LeftButton, {}, to.toPoint());
          },
          "line 0\nline 1\nline 2"},
         {"below the last line", [&] { ClickLine(40); }, "line 5"},
-        {"Ctrl+A", [&] { QTest::keyClick(View(), Qt::Key_A, Qt::ControlModifier); },
-         "line 0\nline 1\nline 2\nline 3\nline 4\nline 5"},
+        {"Ctrl+A", [&] { QTest::keyClick(View(), Qt::Key_A, Qt::ControlModifier); }, all},
     };
-    for (const TCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Gesture);
         QApplication::clipboard()->clear();
         c.Select();
@@ -161,7 +160,7 @@ TEST_F(TLogViewTest, RestoreLogIsShownSelectedCopiedAndCleared) {
     EXPECT_EQ(LogText(), "");
     EXPECT_EQ(U8(View()->SelectedText()), "");
     QTest::keyClick(View(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(Clipboard(), "line 0\nline 1\nline 2\nline 3\nline 4\nline 5") << "an empty selection copies nothing";
+    EXPECT_EQ(Clipboard(), all) << "an empty selection copies nothing";
 }
 
 TEST(TEventPacerTest, DueAtFirstThenOncePerInterval) {

@@ -28,10 +28,8 @@ protected:
         RestoreBytes.replace(at, std::string(kComment).size(),
                              R"(<Property id="ServerComment" type="STRING" value="Restore copy")");
         WriteBytes(Temp("Restore.xml"), RestoreBytes);
-        Click("btnback");
-        Click("btnback");
-        Click("btnback");
-        Click("btnback");
+        for (int page = 0; page < 4; ++page)
+            Click("btnback");
         LoadRestoreFile(Temp16("Restore.xml"));
     }
 

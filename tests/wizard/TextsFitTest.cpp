@@ -16,15 +16,21 @@
 namespace orvex::test {
 namespace {
 
+using Texts = std::vector<std::string>;
+
 class TTextsFitTest : public TDialogTest {
 protected:
     // The cells and headers of every column but the last that are narrower than
     // their text needs, as "row/column:text"; the last column must stretch and
     // every column stay resizable by the user.
-    static std::vector<std::string> CutCells(QAbstractItemView& view, QHeaderView& header) {
+    static QHeaderView* HeaderOf(QTableView& view) { return view.horizontalHeader(); }
+    static QHeaderView* HeaderOf(QTreeView& view) { return view.header(); }
+    template <class T>
+    static Texts Cut(T& view) {
+        QHeaderView& header = *HeaderOf(view);
         QApplication::processEvents();
         EXPECT_TRUE(header.stretchLastSection());
-        std::vector<std::string> cut;
+        Texts cut;
         const QAbstractItemModel& model = *view.model();
         for (int column = 0; column < header.count(); ++column) {
             EXPECT_EQ(header.sectionResizeMode(column), QHeaderView::Interactive) << column;
@@ -36,31 +42,30 @@ protected:
             for (int row = 0; row < model.rowCount(); ++row) {
                 const QModelIndex cell = model.index(row, column);
                 const QString text = cell.data().toString();
-                if (view.visualRect(cell).width() < view.sizeHintForIndex(cell).width() ||
-                    view.visualRect(cell).width() < view.fontMetrics().horizontalAdvance(text))
+                const int width = view.visualRect(cell).width();
+                if (width < view.sizeHintForIndex(cell).width() || width < view.fontMetrics().horizontalAdvance(text))
                     cut.push_back(std::to_string(row) + "/" + std::to_string(column) + ":" + U8(text));
             }
         }
         return cut;
     }
-    template <class T>
-    static QHeaderView& HeaderOf(T& view) {
-        if constexpr (std::is_base_of_v<QTableView, T>)
-            return *view.horizontalHeader();
-        else
-            return *view.header();
+    // A check dialog's list has rows, all of them whole; the dialog closes.
+    void ExpectWholeList(QDialog& dialog, const char* name, const std::string& shot) {
+        auto* list = In<QTreeWidget>(dialog, name);
+        EXPECT_GT(list->topLevelItemCount(), 0);
+        EXPECT_EQ(Cut(*list), Texts());
+        Screenshot(shot, &dialog);
+        dialog.close();
     }
     // Chooses the language by its menu item.
     void Language(const std::string& name) {
-        if (name == "English")
-            return;
-        auto* item = Form().findChild<QAction*>(QString::fromUtf8("miLingvo" + name));
-        ASSERT_TRUE(item) << name;
-        item->trigger();
+        if (name != "English")
+            Trigger(("miLingvo" + name).c_str());
     }
 };
 
 TEST_F(TTextsFitTest, PropertyListsShowWholeNamesTypesAndValues) {
+    const char* site = "Web Site: Default Web Site";
     for (const std::string language : {"English", "Deutsch"}) {
         SCOPED_TRACE(language);
         CloseForm();
@@ -73,21 +78,19 @@ TEST_F(TTextsFitTest, PropertyListsShowWholeNamesTypesAndValues) {
         for (QTreeWidgetItemIterator node(tree); *node; ++node) {
             tree->setCurrentItem(*node);
             rows += list->rowCount();
-            EXPECT_EQ(CutCells(*list, HeaderOf(*list)), std::vector<std::string>()) << U8((*node)->text(0));
+            EXPECT_EQ(Cut(*list), Texts()) << U8((*node)->text(0));
         }
         EXPECT_GT(rows, 20);
-        tree->setCurrentItem(tree->findItems(QStringLiteral("Web Site: Default Web Site"), Qt::MatchExactly | Qt::MatchRecursive)[0]);
+        tree->setCurrentItem(tree->findItems(QString::fromUtf8(site), Qt::MatchExactly | Qt::MatchRecursive)[0]);
         Screenshot("TextsFit-Backup4-" + language);
 
         CloseForm();
         Language(language);
         LoadRestoreFile(CopyFixture("Restore.xml"));
-        auto* restoreTree = Find<TCheckTreeWidget>("tvRestore");
-        restoreTree->setCurrentItem(
-            restoreTree->findItems(QStringLiteral("Web Site: Default Web Site"), Qt::MatchExactly | Qt::MatchRecursive)[0]);
+        Find<TCheckTreeWidget>("tvRestore")->setCurrentItem(RestoreNode(site));
         auto* restoreList = Find<QTableWidget>("lvPropertyR");
         ASSERT_GT(restoreList->rowCount(), 0);
-        EXPECT_EQ(CutCells(*restoreList, HeaderOf(*restoreList)), std::vector<std::string>());
+        EXPECT_EQ(Cut(*restoreList), Texts());
     }
     // The user can still narrow a column; the next node's rows fit again.
     auto* list = Find<QTableWidget>("lvPropertyR");
@@ -95,10 +98,10 @@ TEST_F(TTextsFitTest, PropertyListsShowWholeNamesTypesAndValues) {
     QApplication::processEvents();
     EXPECT_EQ(list->horizontalHeader()->sectionSize(0), 40);
     auto* tree = Find<TCheckTreeWidget>("tvRestore");
-    QTreeWidgetItem* site = tree->currentItem();
+    QTreeWidgetItem* current = tree->currentItem();
     tree->setCurrentItem(tree->topLevelItem(0));
-    tree->setCurrentItem(site);
-    EXPECT_EQ(CutCells(*list, HeaderOf(*list)), std::vector<std::string>());
+    tree->setCurrentItem(current);
+    EXPECT_EQ(Cut(*list), Texts());
 }
 
 TEST_F(TTextsFitTest, CheckDialogsShowWholeKeysAndValues) {
@@ -110,23 +113,14 @@ TEST_F(TTextsFitTest, CheckDialogsShowWholeKeysAndValues) {
         Tick("Web Site: Alpha");
         Tick("Web Site: Beta");
         Click("btnnext");
-        for (const char* choice : {"rbWebsitesExist2", "rbIpNotFound1", "rbPathsValid1"})
-            Find<QRadioButton>(choice)->setChecked(true);
+        Choose({"rbWebsitesExist2", "rbIpNotFound1", "rbPathsValid1"});
         WithModal<TFormCheckIP>([this] { Click("btnnext"); }, [&](TFormCheckIP& dialog) {
-            auto* list = In<QTreeWidget>(dialog, "lvIpList");
-            EXPECT_GT(list->topLevelItemCount(), 0);
-            EXPECT_EQ(CutCells(*list, HeaderOf(*list)), std::vector<std::string>());
-            Screenshot("TextsFit-FormCheckIP-" + language, &dialog);
-            dialog.close();
+            ExpectWholeList(dialog, "lvIpList", "TextsFit-FormCheckIP-" + language);
         });
         ASSERT_EQ(Form().ActivePage(), wpRestore4);
-        Find<QRadioButton>("rbCheckPath1")->setChecked(true);
+        Choose({"rbCheckPath1"});
         WithModal<TFormCheckPath>([this] { Click("btnnext"); }, [&](TFormCheckPath& dialog) {
-            auto* list = In<QTreeWidget>(dialog, "lvNonexistPath");
-            EXPECT_GT(list->topLevelItemCount(), 0);
-            EXPECT_EQ(CutCells(*list, HeaderOf(*list)), std::vector<std::string>());
-            Screenshot("TextsFit-FormCheckPath-" + language, &dialog);
-            dialog.close();
+            ExpectWholeList(dialog, "lvNonexistPath", "TextsFit-FormCheckPath-" + language);
         });
     }
 }
@@ -167,7 +161,7 @@ TEST_F(TTextsFitTest, WizardsOwnMessagesSpeakTheUsersLanguage) {
     Messages.clear();
     Language("Français");
     WriteBytes(Temp("Broken.xml"), "<Root>");
-    Find<QRadioButton>("rbRestore")->setChecked(true);
+    Choose({"rbRestore"});
     Click("btnnext");
     SetText("editRestoreMetafile", Temp16("Broken.xml"));
     Click("btnnext");

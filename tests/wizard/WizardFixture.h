@@ -12,6 +12,7 @@
 #include "platform/EmulatedMachine.h"
 #include "support/Dialogs.h"
 #include "support/Shell.h"
+#include "support/gui/DialogsGui.h"
 #include "wizard/LogView.h"
 #include "wizard/MainForm.h"
 
@@ -38,6 +39,7 @@ struct TShownMessage {
     std::u16string Text;
     TMsgDlgType Type;
     TMsgDlgButtons Buttons;
+    QWidget* Parent;  // the window it belongs to
 };
 
 inline std::string U8(const QString& text) { return text.toStdString(); }
@@ -53,7 +55,7 @@ public:
 // The child of parent named name, never null.
 template <class T>
 T* ChildNamed(const QObject& parent, const char* name) {
-    if (T* found = parent.findChild<T*>(QString::fromLatin1(name)))
+    if (T* found = parent.findChild<T*>(QString::fromUtf8(name)))
         return found;
     throw EMissingWidget(std::string("no ") + T::staticMetaObject.className() + " named \"" + name + "\"");
 }
@@ -75,7 +77,7 @@ protected:
         CloseMachines();
         SetCommandLineArguments({});
         MessageDialogHook = [this](const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons, int32_t) {
-            Messages.push_back({text, type, buttons});
+            Messages.push_back({text, type, buttons, DialogParent()});
             if (!(buttons & (mbYes | mbNo)))
                 return mrOk;
             if (Answers.empty())
@@ -194,9 +196,14 @@ protected:
         Find<QLineEdit>(edit)->setText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
     }
 
+    void Choose(std::initializer_list<const char*> radioButtons) {
+        for (const char* button : radioButtons)
+            Find<QRadioButton>(button)->setChecked(true);
+    }
+
     // From the mode page through restore page 1 with this file, to restore page 2.
     void LoadRestoreFile(const std::u16string& fileName) {
-        Find<QRadioButton>("rbRestore")->setChecked(true);
+        Choose({"rbRestore"});
         Click("btnnext");
         SetText("editRestoreMetafile", fileName);
         Click("btnnext");
