@@ -71,22 +71,42 @@ bool IsGone(pid_t process) {
 }
 
 // A program killed while it saved leaves its temporary file behind, as large as
-// the file it wrote: such files of processes that are gone go. With a file name,
-// only the temporaries of that file.
-void RemoveStaleTemporaries(const std::string& folder, std::string_view file = {}) {
+// the file it wrote. The temporaries in folder whose process is gone, by the name
+// of the file they were to replace.
+std::multimap<std::string, std::string> StaleTemporariesIn(const std::string& folder) {
+    std::multimap<std::string, std::string> stale;
     DIR* directory = ::opendir(folder.c_str());
     if (!directory)
-        return;
+        return stale;
     const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(directory)) {
         const std::string_view name = entry->d_name;
-        if (!file.empty() && !(name.starts_with(file) && name.substr(file.size()).starts_with(kTemporaryMark)))
-            continue;
         const pid_t owner = TemporaryOwner(name);
         if (owner > 0 && owner != self && IsGone(owner))
-            ::unlinkat(::dirfd(directory), entry->d_name, 0);
+            stale.emplace(name.substr(0, name.rfind(kTemporaryMark)), name);
     }
     ::closedir(directory);
+    return stale;
+}
+
+// Removes the stale temporaries of one file: only its own, as the folder may hold
+// other programs' files of the same pattern.
+void RemoveStaleTemporaries(const std::string& folder, const std::multimap<std::string, std::string>& stale,
+                            const std::string& file) {
+    const auto [first, last] = stale.equal_range(file);
+    for (auto it = first; it != last; ++it)
+        ::unlink((folder + "/" + it->second).c_str());
+}
+
+// The folder and the name of a file.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return {FolderOf(path), slash == std::string::npos ? path : path.substr(slash + 1)};
+}
+
+void RemoveStaleTemporariesOfFile(const std::string& path) {
+    const auto [folder, file] = SplitPath(path);
+    RemoveStaleTemporaries(folder, StaleTemporariesIn(folder), file);
 }
 
 const char* FileKindOf(mode_t mode) {
@@ -144,16 +164,6 @@ bool SyncFile(const std::string& name) {
     return synced;
 }
 
-// Makes the renames and links in a folder durable; the new contents are in place
-// either way.
-void SyncFolder(const std::string& folder) {
-    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (handle >= 0) {
-        ::fsync(handle);
-        ::close(handle);
-    }
-}
-
 } // namespace
 
 // ---- TAtomicFileWriter ---------------------------------------------------------
@@ -162,7 +172,7 @@ void TAtomicFileWriter::Fail(int error) const { orvex::Fail(FPath, error); }
 
 TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path) : TAtomicFileWriter(path, nullptr) {}
 
-TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, std::set<std::string>* cleaned)
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, TStaleTemporaries* stale)
     : FPath(Utf16ToUtf8(path16)), FTarget(TargetOf(FPath)) {
     struct stat info {};
     bool exists = false;
@@ -171,14 +181,20 @@ TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, std::set<std::s
             throw EAtomicFileError(CannotCreateText(FPath, refusal));
         exists = true;
     }
-    const std::string folder = FolderOf(FTarget);
-    if (!cleaned || cleaned->insert(folder).second)
-        RemoveStaleTemporaries(folder);
+    if (stale) {
+        const auto [folder, file] = SplitPath(FTarget);
+        auto found = stale->find(folder);
+        if (found == stale->end())
+            found = stale->emplace(folder, StaleTemporariesIn(folder)).first;
+        RemoveStaleTemporaries(folder, found->second, file);
+    } else {
+        RemoveStaleTemporariesOfFile(FTarget);
+    }
     Open(exists ? &info : nullptr);
 }
 
 TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile) : FPath(std::move(path)), FTarget(FPath) {
-    RemoveStaleTemporaries(FolderOf(FTarget));
+    RemoveStaleTemporariesOfFile(FTarget);
     Open(nullptr);
 }
 
@@ -237,7 +253,7 @@ std::string TAtomicFileWriter::Finish() {
 
 void TAtomicFileWriter::Commit() {
     TAtomicWrites writes;
-    writes.FPending.push_back({FPath, FTarget, std::string()});
+    writes.FPending.push_back({{FPath, FTarget, std::string()}});
     writes.FPending.back().Temporary = Finish();
     writes.Commit();
 }
@@ -250,16 +266,14 @@ TAtomicWrites::~TAtomicWrites() {
 }
 
 void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
-    TAtomicFileWriter file(path, &FCleaned);
+    TAtomicFileWriter file(path, &FStale);
     file.Write(bytes.data(), bytes.size());
-    FPending.push_back({file.FPath, file.FTarget, std::string()});
+    FPending.push_back({{file.FPath, file.FTarget, std::string()}});
     FPending.back().Temporary = file.Finish();
 }
 
-std::vector<std::pair<std::string, std::string>> TAtomicWrites::TakeWritten() {
-    std::vector<std::pair<std::string, std::string>> written;
-    for (TPending& file : FPending)
-        written.emplace_back(std::move(file.Temporary), std::move(file.Target));
+std::vector<TAtomicWrites::TWritten> TAtomicWrites::TakeWritten() {
+    std::vector<TWritten> written(std::make_move_iterator(FPending.begin()), std::make_move_iterator(FPending.end()));
     FPending.clear();
     return written;
 }
@@ -269,7 +283,16 @@ int TemporaryFileOwner(std::string_view name) { return TemporaryOwner(name); }
 void TAtomicWrites::Commit() {
     std::vector<TPending> pending;
     pending.swap(FPending);
-    std::set<std::string> folders;
+    // Each folder renamed into, with the first file renamed there.
+    std::map<std::string, const std::string*> folders;
+    // Syncs them all; the first failure with its file.
+    const auto syncFolders = [&folders] {
+        std::pair<int, const std::string*> failure{0, nullptr};
+        for (const auto& [folder, path] : folders)
+            if (const int error = SyncFolder(AT_FDCWD, folder.c_str()); error && !failure.first)
+                failure = {error, path};
+        return failure;
+    };
     for (size_t i = 0; i < pending.size(); ++i) {
         // Written back since Write() started it: the wait is short.
         const TPending& file = pending[i];
@@ -277,14 +300,13 @@ void TAtomicWrites::Commit() {
             const int failure = errno;
             for (size_t j = i; j < pending.size(); ++j)
                 ::unlink(pending[j].Temporary.c_str());
-            for (const std::string& folder : folders)
-                SyncFolder(folder);
+            syncFolders();  // the file that could not be put in place is the failure
             Fail(file.Path, failure);
         }
-        folders.insert(FolderOf(file.Target));
+        folders.emplace(FolderOf(file.Target), &file.Path);
     }
-    for (const std::string& folder : folders)
-        SyncFolder(folder);
+    if (const auto [error, path] = syncFolders(); error)
+        Fail(*path, error);
 }
 
 void TAtomicWrites::Sync() {
@@ -295,11 +317,7 @@ void TAtomicWrites::Sync() {
     }
 }
 
-void RemoveStaleTemporariesOf(std::u16string_view path16) {
-    const std::string target = TargetOf(Utf16ToUtf8(path16));
-    const size_t slash = target.rfind('/');
-    RemoveStaleTemporaries(FolderOf(target), slash == std::string::npos ? target : target.substr(slash + 1));
-}
+void RemoveStaleTemporariesOf(std::u16string_view path16) { RemoveStaleTemporariesOfFile(TargetOf(Utf16ToUtf8(path16))); }
 
 std::string AtomicSaveRefusal(std::u16string_view path16) {
     const std::string path = Utf16ToUtf8(path16);
@@ -338,8 +356,21 @@ bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) 
             return false;
         Fail(path, errno);
     }
-    SyncFolder(FolderOf(path));
+    if (const int error = SyncFolder(AT_FDCWD, FolderOf(path).c_str())) {
+        // Not known to be on disk: as if it had never been made.
+        ::unlink(path.c_str());
+        Fail(path, error);
+    }
     return true;
+}
+
+int SyncFolder(int folderHandle, const char* name) {
+    const int handle = ::openat(folderHandle, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
+        return 0;
+    const int error = ::fsync(handle) == 0 ? 0 : errno;
+    ::close(handle);
+    return error == EINVAL ? 0 : error;
 }
 
 } // namespace orvex

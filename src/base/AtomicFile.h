@@ -2,7 +2,7 @@
 // Replaces a file's contents so that a reader, a crash or a failure sees either
 // the old file or the complete new one, never a part.
 
-#include <set>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,8 +24,8 @@ public:
 // gives it the permissions and owner of the file it replaces and renames it over
 // path. A file without write permission is refused (as a read-only file: also for
 // root). A symbolic link at path is followed: its target gets the new contents.
-// Temporary files of earlier saves into the same folder whose process is gone (a
-// killed program leaves them) are removed first.
+// Temporary files of earlier saves of the same file whose process is gone (a
+// killed program leaves them) are removed first; other files' are left alone.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
 // Removes the temporary files that saves of path (a link: of its target) left
@@ -56,8 +56,10 @@ public:
 private:
     friend class TAtomicWrites;
     friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
-    // cleaned: the folders already cleared of stale temporaries (each is once).
-    TAtomicFileWriter(std::u16string_view path, std::set<std::string>* cleaned);
+    // The stale temporaries of each folder read so far, by the file they were to
+    // replace: a batch reads each folder once.
+    using TStaleTemporaries = std::map<std::string, std::multimap<std::string, std::string>>;
+    TAtomicFileWriter(std::u16string_view path, TStaleTemporaries* stale);
     struct TNewFile {};
     // For a file that must not exist yet: no link followed, nothing replaced.
     TAtomicFileWriter(std::string path, TNewFile);
@@ -76,8 +78,8 @@ private:
 // Several files replaced together: each is written to its temporary file and
 // started on its way to the disk by Write(), while the next is prepared, and all
 // take their places at Commit(), each once its bytes are on disk. A failure before
-// Commit() leaves every file as it was. Each folder is cleared of stale
-// temporaries once. A file that later files name is committed before they are
+// Commit() leaves every file as it was. Each file's stale temporaries go, as in
+// WriteFileAtomically. A file that later files name is committed before they are
 // written.
 class TAtomicWrites {
 public:
@@ -90,27 +92,31 @@ public:
     void Write(std::u16string_view path, std::string_view bytes);
     // Puts the files written since the last Commit() in place, in the order written,
     // and makes the renames durable. Raises EAtomicFileError naming the first file
-    // it could not put in place; the files before it are in place.
+    // it could not put in place, or one whose folder could not be synced; the files
+    // before it are in place.
     void Commit();
     // Waits until the bytes of the files written so far are on disk, which Commit()
     // then need not do: batches written on several threads wait side by side.
     // Raises EAtomicFileError naming the first file that failed.
     void Sync();
-    // Hands the files written since the last Commit() over to the caller, who then
-    // owns their temporary files: each temporary with the file it is to replace,
-    // in the order written.
-    std::vector<std::pair<std::string, std::string>> TakeWritten();
-
-private:
-    friend class TAtomicFileWriter; // whose Commit is that of one file
-    struct TPending {
+    // A file written and not yet in place: the path as given, the file it replaces
+    // (a link's target) and its temporary file.
+    struct TWritten {
         std::string Path;
         std::string Target;
         std::string Temporary;
+    };
+    // Hands the files written since the last Commit() over to the caller, who then
+    // owns their temporary files, in the order written.
+    std::vector<TWritten> TakeWritten();
+
+private:
+    friend class TAtomicFileWriter; // whose Commit is that of one file
+    struct TPending : TWritten {
         bool Synced = false;
     };
     std::vector<TPending> FPending;
-    std::set<std::string> FCleaned;
+    TAtomicFileWriter::TStaleTemporaries FStale;
 };
 
 // The process that wrote a temporary file of these writes, from its name
@@ -120,5 +126,11 @@ int TemporaryFileOwner(std::string_view name);
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.
 bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// Makes the renames and links in the folder name (relative to the folder at
+// folderHandle, or AT_FDCWD) durable: 0, else the error of the sync. A folder that
+// cannot be opened, or a file system that cannot sync folders, gives 0: nothing
+// more can be done for it.
+int SyncFolder(int folderHandle, const char* name);
 
 } // namespace orvex

@@ -3,8 +3,11 @@
 #include "base/AtomicFile.h"
 #include "platform/MachineState.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <map>
 #include <random>
 #include <set>
 #include <string_view>
@@ -43,13 +46,9 @@ std::string FolderOf(const std::string& name) {
     return slash == std::string::npos ? std::string() : name.substr(0, slash);
 }
 
-void SyncFolder(int folderHandle, const std::string& name) {
-    const int handle = name.empty() ? folderHandle : ::openat(folderHandle, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (handle < 0)
-        return;
-    ::fsync(handle);
-    if (handle != folderHandle)
-        ::close(handle);
+// Syncs a folder of the machine ("" for the machine folder itself).
+int SyncMachineFolder(int folderHandle, const std::string& name) {
+    return SyncFolder(folderHandle, name.empty() ? "." : name.c_str());
 }
 
 bool WriteAll(int handle, std::string_view bytes) {
@@ -66,12 +65,41 @@ bool WriteAll(int handle, std::string_view bytes) {
     return true;
 }
 
+// Where a machine file and its temporary are: relative to the machine folder, or,
+// for a machine file that is a link, beside the file it links to (where the save
+// followed it).
+struct TPlace {
+    int Handle;
+    std::string Temporary;
+    std::string Target;
+};
+
+TPlace PlaceOf(int folderHandle, const std::string& temporary, const std::string& target) {
+    struct stat info {};
+    if (::fstatat(folderHandle, target.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        const std::string link = "/proc/self/fd/" + std::to_string(folderHandle) + "/" + target;
+        if (::realpath(link.c_str(), resolved))
+            return {AT_FDCWD, resolved + temporary.substr(target.size()), resolved};
+    }
+    return {folderHandle, temporary, target};
+}
+
+// A folder that a commit renames in or out of: a handle and a name relative to it.
+using TFolder = std::pair<int, std::string>;
+
+TFolder FolderOf(const TPlace& place, const std::string& name) {
+    if (place.Handle == AT_FDCWD)
+        return {AT_FDCWD, std::filesystem::path(name).parent_path().string()};
+    return {place.Handle, FolderOf(name)};
+}
+
 // Writes the record under a temporary name and renames it into place, each made
 // durable: the record is there whole or not at all. The subfolders holding the
 // temporaries it lists are synced between the two, where a journalling file
 // system has nothing left to write for them.
 void WriteRecord(const std::filesystem::path& folder, int folderHandle, const std::string& text,
-                 const std::set<std::string>& subfolders) {
+                 const std::set<TFolder>& subfolders) {
     const std::string temporary =
         std::string(kCommitRecordFile) + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device()());
     const int handle = ::openat(folderHandle, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -82,16 +110,19 @@ void WriteRecord(const std::filesystem::path& folder, int folderHandle, const st
         error = errno ? errno : EIO;
     if (::close(handle) != 0 && !error)
         error = errno;
-    if (!error)
-        for (const std::string& name : subfolders)
-            SyncFolder(folderHandle, name);
+    for (auto sub = subfolders.begin(); !error && sub != subfolders.end(); ++sub)
+        error = SyncMachineFolder(sub->first, sub->second);
     if (!error && ::renameat(folderHandle, temporary.c_str(), folderHandle, kCommitRecordFile) != 0)
         error = errno;
     if (error) {
         ::unlinkat(folderHandle, temporary.c_str(), 0);
         CannotWrite(folder / kCommitRecordFile, error);
     }
-    SyncFolder(folderHandle, "");
+    // A record not known to be on disk is no commit: it goes, and nothing happened.
+    if (const int synced = SyncMachineFolder(folderHandle, "")) {
+        ::unlinkat(folderHandle, kCommitRecordFile, 0);
+        CannotWrite(folder / kCommitRecordFile, synced);
+    }
 }
 
 // Renames each temporary over its file, in order, then makes the renames durable
@@ -99,16 +130,21 @@ void WriteRecord(const std::filesystem::path& folder, int folderHandle, const st
 // of this that was interrupted).
 void FinishRenames(const std::filesystem::path& folder, int folderHandle,
                    const std::vector<std::pair<std::string, std::string>>& files) {
-    std::set<std::string> folders;
+    // Each folder renamed into, with the first file renamed there.
+    std::map<TFolder, std::string> folders;
     for (size_t i = 0; i < files.size(); ++i) {
         const auto& [temporary, target] = files[i];
-        if (::renameat(folderHandle, temporary.c_str(), folderHandle, target.c_str()) != 0 && errno != ENOENT)
+        const TPlace place = PlaceOf(folderHandle, temporary, target);
+        if (::renameat(place.Handle, place.Temporary.c_str(), place.Handle, place.Target.c_str()) != 0 &&
+            errno != ENOENT)
             CannotWrite(folder / target, errno);
-        folders.insert(FolderOf(target));
+        folders.emplace(FolderOf(place, place.Target), target);
         Reached(TCommitStep::csRename, i + 1);
     }
-    for (const std::string& name : folders)
-        SyncFolder(folderHandle, name);
+    // Until the renames are on disk the record stays, for the next recovery.
+    for (const auto& [where, target] : folders)
+        if (const int error = SyncMachineFolder(where.first, where.second))
+            CannotWrite(folder / target, error);
     // Not synced: a record that comes back after a crash finds its temporaries
     // gone and its files in place.
     if (::unlinkat(folderHandle, kCommitRecordFile, 0) != 0 && errno != ENOENT)
@@ -116,23 +152,16 @@ void FinishRenames(const std::filesystem::path& folder, int folderHandle,
     Reached(TCommitStep::csDone, 0);
 }
 
-// A name the record may hold: inside the machine folder, or a path of its own
-// (the file a machine file links to), without "." or ".." steps.
-bool IsPlainFileName(std::string_view name) {
-    if (!name.empty() && name.front() == '/')
-        name.remove_prefix(1);
-    if (name.empty())
+// A machine file's name, relative to the machine folder: a file of the folder
+// itself or of one of its subfolders, and not the record.
+bool IsMachineFileName(std::string_view name) {
+    const size_t slash = name.find('/');
+    const std::string_view file = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    if (file.empty() || file == "." || file == ".." || file.find('/') != std::string_view::npos ||
+        file == kCommitRecordFile)
         return false;
-    for (size_t start = 0; start <= name.size();) {
-        size_t end = name.find('/', start);
-        if (end == std::string_view::npos)
-            end = name.size();
-        const std::string_view step = name.substr(start, end - start);
-        if (step.empty() || step == "." || step == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
+    return slash == std::string_view::npos ||
+           std::find(std::begin(kSubfolders), std::end(kSubfolders), name.substr(0, slash)) != std::end(kSubfolders);
 }
 
 // True for the name of a temporary file of target ("<target>.tmp-<pid>-<number>").
@@ -181,7 +210,7 @@ bool ReadRecord(const std::filesystem::path& folder, int folderHandle,
         const size_t tab = line.find('\t');
         const std::string_view temporary = line.substr(0, tab);
         const std::string_view target = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
-        if (!IsPlainFileName(target) || !IsTemporaryOf(temporary, target))
+        if (!IsMachineFileName(target) || !IsTemporaryOf(temporary, target))
             throw damaged("line " + std::to_string(i + 1) + " is not a temporary file and the file it replaces");
         files.emplace_back(temporary, target);
     }
@@ -222,20 +251,30 @@ bool HoldsTemporaries(const std::filesystem::path& folder) {
 } // namespace
 
 TMachineCommit::~TMachineCommit() {
-    for (const auto& [temporary, target] : FFiles)
-        ::unlinkat(FFolderHandle, temporary.c_str(), 0);
+    for (const auto& [temporary, target] : FFiles) {
+        const TPlace place = PlaceOf(FFolderHandle, temporary, target);
+        ::unlinkat(place.Handle, place.Temporary.c_str(), 0);
+    }
 }
 
 void TMachineCommit::Add(TAtomicWrites& writes) {
     writes.Sync();
+    // Named relative to the folder, so that the commit follows the folder it holds
+    // locked and the record names nothing but machine files. A file that is a link
+    // has its temporary beside the file it links to.
     const std::string prefix = FFolder.string() + "/";
-    for (auto& [temporary, target] : writes.TakeWritten()) {
-        // Written into the folder by name: kept relative to it, so that the
-        // commit follows the folder it holds locked.
-        if (temporary.starts_with(prefix) && target.starts_with(prefix))
-            FFiles.emplace_back(temporary.substr(prefix.size()), target.substr(prefix.size()));
-        else
-            FFiles.emplace_back(std::move(temporary), std::move(target));
+    const auto nameOf = [&](const TAtomicWrites::TWritten& file) {
+        return file.Path.starts_with(prefix) ? file.Path.substr(prefix.size()) : std::string();
+    };
+    const std::vector<TAtomicWrites::TWritten> written = writes.TakeWritten();
+    for (const TAtomicWrites::TWritten& file : written)
+        if (!IsMachineFileName(nameOf(file)) || !file.Temporary.starts_with(file.Target)) {
+            for (const TAtomicWrites::TWritten& each : written)
+                ::unlink(each.Temporary.c_str());
+            throw EMachineError("\"" + file.Path + "\" is no file of the machine folder \"" + FFolder.string() + "\"");
+        }
+    for (const TAtomicWrites::TWritten& file : written) {
+        FFiles.emplace_back(nameOf(file) + file.Temporary.substr(file.Target.size()), nameOf(file));
         Reached(TCommitStep::csTemporary, FFiles.size());
     }
 }
@@ -250,10 +289,12 @@ void TMachineCommit::Commit() {
     record.append(kRecordEnd).append("\n");
     // The temporaries' names are on disk before the record that lists them; those
     // in the machine folder itself go with the record's own sync.
-    std::set<std::string> subfolders;
-    for (const auto& [temporary, target] : FFiles)
-        if (const std::string folder = FolderOf(temporary); !folder.empty())
-            subfolders.insert(folder);
+    std::set<TFolder> subfolders;
+    for (const auto& [temporary, target] : FFiles) {
+        const TPlace place = PlaceOf(FFolderHandle, temporary, target);
+        if (TFolder folder = FolderOf(place, place.Temporary); folder != TFolder(FFolderHandle, ""))
+            subfolders.insert(std::move(folder));
+    }
     WriteRecord(FFolder, FFolderHandle, record, subfolders);
     // From here on the temporaries belong to the record.
     const std::vector<std::pair<std::string, std::string>> files = std::move(FFiles);

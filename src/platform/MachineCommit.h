@@ -5,7 +5,10 @@
 // Each new file is first written to its temporary file beside its place and made
 // durable. Then the commit record "Commit.txt" is written into the machine folder
 // (atomically, and made durable with the folder): it lists each temporary file
-// and the file it replaces. From then on the change has happened: the temporaries
+// and the file it replaces, both relative to the machine folder and inside it
+// (the folder itself or one of its subfolders), so that a record can replace no
+// other file. A machine file that is a link is named as the link; its temporary
+// lies beside the file it links to. From then on the change has happened: the temporaries
 // are renamed over their files, and the record goes. Whoever next takes the
 // machine's lock finishes a record left behind (RecoverMachineFolder) before
 // anything reads the files, and removes temporary files that no record lists:
@@ -36,13 +39,15 @@ public:
     TMachineCommit& operator=(const TMachineCommit&) = delete;
 
     // Takes over the files of writes (into the machine folder) once they are on
-    // disk. Raises EAtomicFileError naming a file that could not be made durable.
+    // disk. Raises EAtomicFileError naming a file that could not be made durable,
+    // EMachineError for a file that is not the machine's.
     void Add(TAtomicWrites& writes);
     bool Empty() const { return FFiles.empty(); }
 
-    // Puts every file added in place. Before the record is on disk a failure
-    // raises EMachineError and changes nothing; once it is, a failure leaves the
-    // record for the next RecoverMachineFolder to finish.
+    // Puts every file added in place. Before the record is on disk (its folder
+    // synced) a failure raises EMachineError and changes nothing; once it is, a
+    // failure (a rename, or a folder sync after the renames) raises EMachineError
+    // and leaves the record for the next RecoverMachineFolder to finish.
     void Commit();
 
 private:

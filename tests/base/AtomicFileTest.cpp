@@ -1,10 +1,13 @@
 #include "base/AtomicFile.h"
 
+#include "FailingFolderSync.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -149,17 +152,55 @@ TEST_F(AtomicFile, ReplacementKeepsModeAndOwner) {
     EXPECT_EQ(after.st_gid, before.st_gid);
 }
 
-// A killed save leaves "<file>.tmp-<pid>-<n>"; the next save into the folder takes
-// away those of processes that are gone, and only those.
-TEST_F(AtomicFile, NextSaveRemovesTemporariesOfGoneProcesses) {
+// A killed save leaves "<file>.tmp-<pid>-<n>"; the next save of that file takes
+// away those of processes that are gone, and only those: the folder may hold
+// other files' and other programs' of the same pattern.
+TEST_F(AtomicFile, NextSaveRemovesItsOwnTemporariesOfGoneProcesses) {
     const std::string gone = std::to_string(GonePid());
     const std::string self = std::to_string(::getpid());
-    ExpectOnlyStaleGo({"a.xml.tmp-" + gone + "-17", "b.xml.tmp-" + gone + "-4"},
-                      {"a.xml.tmp-" + self + "-9",  // a save of ours in progress
-                       "a.xml.tmp-1-5",            // pid 1 runs
-                       "a.xml.tmp-" + gone + "-x", "a.xml.tmp-" + gone, "a.xml.tmp-" + gone + "-", "notes.txt"},
-                      [&] { WriteFileAtomically(U16((FFolder / "a.xml").string()), "new"); });
-    EXPECT_EQ(Slurp(FFolder / "a.xml"), "new");
+    const fs::path file = FFolder / "a.xml";
+    const std::pair<const char*, std::function<void()>> saves[] = {
+        {"one file", [&] { WriteFileAtomically(U16(file.string()), "new"); }},
+        {"a batch",
+         [&] {
+             TAtomicWrites writes;
+             writes.Write(U16((FFolder / "c.xml").string()), "c");
+             writes.Write(U16(file.string()), "new");
+             writes.Commit();
+         }},
+        {"a new file",
+         [&] {
+             fs::remove(file);
+             EXPECT_TRUE(WriteNewFileAtomically(U16(file.string()), "new"));
+         }},
+    };
+    for (const auto& [name, save] : saves) {
+        SCOPED_TRACE(name);
+        ExpectOnlyStaleGo({"a.xml.tmp-" + gone + "-17"},
+                          {"a.xml.tmp-" + self + "-9",  // a save of ours in progress
+                           "a.xml.tmp-1-5",            // pid 1 runs
+                           "a.xml.tmp-" + gone + "-x", "a.xml.tmp-" + gone, "a.xml.tmp-" + gone + "-",
+                           "b.xml.tmp-" + gone + "-4", "aa.xml.tmp-" + gone + "-2", "report.odt.tmp-" + gone + "-1",
+                           "notes.txt"},
+                          save);
+        EXPECT_EQ(Slurp(file), "new");
+    }
+}
+
+// A folder that cannot be synced may lose the rename or link: the save says so,
+// and a new file that is not known to be on disk is not made.
+TEST_F(AtomicFile, FailedFolderSyncFailsTheSave) {
+    const fs::path file = FFolder / "a.xml", created = FFolder / "new.xml";
+    test::TFailingFolderSyncs failing;
+    EXPECT_EQ(SaveError(file), CannotCreate(file, "Input/output error"));
+    try {
+        WriteNewFileAtomically(U16(created.string()), "new");
+        ADD_FAILURE() << "no error";
+    } catch (const EAtomicFileError& e) {
+        EXPECT_EQ(e.what(), CannotCreate(created, "Input/output error"));
+    }
+    EXPECT_FALSE(fs::exists(created));
+    EXPECT_EQ(EntryCount(), 1u);  // no temporary left
 }
 
 // Two processes that both create a missing file: exactly one creates it, and the

@@ -1,5 +1,6 @@
 #include "platform/MachineCommit.h"
 
+#include "../base/FailingFolderSync.h"
 #include "MachineTestSupport.h"
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
@@ -180,11 +181,16 @@ TEST_F(MachineCommit, KilledAtAnyStepTheMachineReopensAllOldOrAllNew) {
 }
 
 // A record that cannot be trusted is named and left as it is, and so is every
-// machine file: nothing is guessed.
+// machine file: nothing is guessed. A record names machine files only: one that
+// names any other file, however it is written, is damaged.
 TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
     const std::string site = Read(Machine() / "Sites" / "1.xml");
     const std::string temporary = "Sites/1.xml.tmp-1-2", head = "Orvex machine commit\n";
     const std::string line2 = "line 2 is not a temporary file and the file it replaces";
+    const std::string outside = (Folder() / "data.txt").string();
+    std::ofstream(outside, std::ios::binary) << "data";
+    std::ofstream(outside + ".tmp-1-2", std::ios::binary) << "replaced";
+    std::filesystem::create_directories(Machine() / "drives");
     const struct {
         std::string Record, Why;
     } rows[] = {
@@ -195,6 +201,11 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         {head + "Sites/1.xml\tSites/1.xml\nend\n", line2},
         {head + "../x.tmp-1-2\t../x\nend\n", line2},
         {head + temporary + "\nend\n", line2},
+        {head + outside + ".tmp-1-2\t" + outside + "\nend\n", line2},
+        {head + "../data.txt.tmp-1-2\t../data.txt\nend\n", line2},
+        {head + "Sites/../../data.txt.tmp-1-2\tSites/../../data.txt\nend\n", line2},
+        {head + "drives/x.tmp-1-2\tdrives/x\nend\n", line2},
+        {head + "Commit.txt.tmp-1-2\tCommit.txt\nend\n", line2},
     };
     std::ofstream(Machine() / temporary, std::ios::binary) << "<Site name=\"1\"/>";
     for (const auto& row : rows) {
@@ -206,6 +217,66 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         EXPECT_EQ(Read(Machine() / "Commit.txt"), row.Record);
         EXPECT_EQ(Read(Machine() / "Sites" / "1.xml"), site);
         EXPECT_TRUE(std::filesystem::exists(Machine() / temporary));
+        EXPECT_EQ(Read(outside), "data");
+        EXPECT_EQ(Read(outside + ".tmp-1-2"), "replaced");
+    }
+}
+
+// A folder sync that fails is a failed write. Before the record is known to be on
+// disk the machine stays all old; after it, the record is kept and the next open
+// finishes the commit: all new. Nothing of the commit is left either way.
+TEST_F(MachineCommit, AFailedFolderSyncFailsTheCommit) {
+    static std::optional<test::TFailingFolderSyncs> failing;
+    const std::string oldDump = DumpInFreshProcess();
+    for (const bool afterRecord : {false, true}) {
+        SCOPED_TRACE(afterRecord ? "after the record" : "before the record");
+        CloseMachines();
+        PutOldMachineBack();
+        if (afterRecord)
+            WatchCommitSteps([](TCommitStep step, size_t) {
+                if (step == TCommitStep::csRecord) failing.emplace();
+            });
+        else
+            failing.emplace();
+        const std::string error = MessageOf<EMachineFilesError>(ChangeTheMachine);
+        failing.reset();
+        WatchCommitSteps(nullptr);
+        const std::string file = (Machine() / (afterRecord ? "Metabase.xml" : "Commit.txt")).string();
+        EXPECT_EQ(error, "Cannot create file \"" + file + "\". Input/output error");
+        const std::string dump = DumpInFreshProcess();
+        EXPECT_EQ(dump == oldDump, !afterRecord);
+        EXPECT_EQ(dump.find("ServerComment=Created") != std::string::npos, afterRecord);
+        EXPECT_EQ(Leftovers(), std::vector<std::string>());
+    }
+}
+
+// A machine file that is a link keeps it: the file it links to gets the new
+// contents, also when the commit is finished by the next open.
+TEST_F(MachineCommit, AMachineFileThatIsALinkStaysALink) {
+    const std::filesystem::path pop3 = Machine() / "Pop3.xml", kept = Folder() / "kept" / "Pop3.xml";
+    std::filesystem::create_directories(kept.parent_path());
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "finished by the next open" : "finished at once");
+        CloseMachines();
+        PutOldMachineBack();
+        std::filesystem::copy_file(pop3, kept, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::remove(pop3);
+        std::filesystem::create_symlink(kept, pop3);
+        EXPECT_EQ(InChild([&] {
+                      if (killed) {
+                          gKillStep = TCommitStep::csRecord;
+                          gKillCount = 0;
+                          WatchCommitSteps(KillAtStep);
+                      }
+                      ChangeTheMachine();
+                      return true;
+                  }),
+                  !killed);
+        EXPECT_NE(DumpInFreshProcess().find("domain new.example.org"), std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_symlink(pop3));
+        EXPECT_NE(Read(kept).find("new.example.org"), std::string::npos);
+        EXPECT_EQ(Leftovers(), std::vector<std::string>());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(kept.parent_path()), {}), 1);
     }
 }
 
