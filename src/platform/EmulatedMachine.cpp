@@ -367,6 +367,32 @@ TMachineState LoadWholeMachine(const std::filesystem::path& folder, std::string&
     }
 }
 
+// Installs the default machine as the local one on first use, under the machine's
+// lock: two first runs at once (cron and the wizard) never clear each other's
+// files, and the second finds the machine the first installed.
+void InstallLocalMachine(const std::filesystem::path& folder, bool seen) {
+    std::error_code error;
+    if (!seen)
+        std::filesystem::create_directories(folder, error);
+    TFileLock lock;
+    bool locked = false;
+    try {
+        locked = lock.Acquire(folder.string());
+    } catch (const EFileLockError& e) {
+        throw EMachineFilesError(e.what());
+    }
+    if (locked && MachineExists(folder))
+        return;
+    // Without its facts file the folder is no machine; files of one that lost it
+    // are damaged, not to be replaced by the default.
+    for (const char* file : {"Metabase.xml", "Pop3.xml"})
+        if (std::filesystem::exists(folder / file, error))
+            throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
+    if (seen || !locked)
+        throw EMachineFilesError(MissingFolderText(folder));
+    InstallDefaultMachine(folder);
+}
+
 std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool checkDisk) {
     const bool local = IsLocalMachineName(name);
     if (!local && !IsValidMachineName(name))
@@ -400,16 +426,23 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
         return it == gOpenMachines.end() ? nullptr : it->second;
     };
     // Remembers machine as the one open at folder; a current copy that another
-    // thread opened meanwhile is used instead.
+    // thread opened meanwhile is used instead. The copy looked at is still the one
+    // open when machine takes its place, else it is looked at again: two threads
+    // never each keep a copy of their own.
     const auto keep = [&](std::shared_ptr<TEmulatedMachine> machine) {
-        if (std::shared_ptr<TEmulatedMachine> other = openAtFolder(); other && other != machine && other->IsCurrent(checkDisk))
-            machine = std::move(other);
-        std::lock_guard lock(gOpenMutex);
-        gSeenFolders.insert(key);
-        gOpenMachines[key] = machine;
-        gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
-        MachinesChanged();
-        return machine;
+        for (;;) {
+            const std::shared_ptr<TEmulatedMachine> other = openAtFolder();
+            if (other && other != machine && other->IsCurrent(checkDisk))
+                machine = other;
+            std::lock_guard lock(gOpenMutex);
+            if (const auto it = gOpenMachines.find(key); (it == gOpenMachines.end() ? nullptr : it->second) != other)
+                continue;
+            gSeenFolders.insert(key);
+            gOpenMachines[key] = machine;
+            gOpenByName[machinesFolderKey].insert_or_assign(std::u16string(nameKey), machine);
+            MachinesChanged();
+            return machine;
+        }
     };
     const std::shared_ptr<TEmulatedMachine> open = openAtFolder();
     if (open && open->IsCurrent(checkDisk))
@@ -420,18 +453,12 @@ std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool ch
             std::erase_if(gOpenMachines, [&](const auto& entry) { return entry.second == open; });
         MachinesChanged();
         if (!MachineExists(folder)) {
-            // Without its facts file the folder is no machine; files of one that lost it
-            // are damaged, not to be replaced by the default.
-            std::error_code error;
             if (local)
-                for (const char* file : {"Metabase.xml", "Pop3.xml"})
-                    if (std::filesystem::exists(folder / file, error))
-                        throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
-            if (gSeenFolders.count(key))
+                InstallLocalMachine(folder, gSeenFolders.count(key) > 0);
+            else if (gSeenFolders.count(key))
                 throw EMachineFilesError(MissingFolderText(folder));
-            if (!local)
+            else
                 return nullptr;
-            InstallDefaultMachine(folder);
         }
     }
     // Read without the lock of the open machines: binds of other machines go on.

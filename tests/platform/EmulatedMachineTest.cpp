@@ -6,6 +6,8 @@
 #include "platform/Pop3Admin.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <latch>
 #include <thread>
@@ -258,6 +260,37 @@ TEST_F(EmulatedMachine, ThreadsOpeningMachinesAtOnceShareOneCopyEach) {
         EXPECT_EQ(CommentOf(opened[i]), u"Default Web Site");
     }
     EXPECT_NE(opened[0], opened[1]);
+}
+
+// Two first runs at once (cron and the wizard) on a fresh install: the local
+// machine is installed once, and neither run fails on the files of the other.
+TEST_F(EmulatedMachine, TwoFirstRunsAtOnceBothFindTheLocalMachine) {
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        std::filesystem::remove_all(Folder() / "localhost");
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        pid_t runs[2];
+        for (pid_t& run : runs)
+            if ((run = ::fork()) == 0) {
+                char byte;
+                ::close(go[1]);
+                (void)!::read(go[0], &byte, 1);
+                bool found = false;
+                try {
+                    found = CommentOf(OpenMachine(u"localhost")) == u"Default Web Site";
+                } catch (...) {
+                }
+                ::_exit(found ? 0 : 1);
+            }
+        ::close(go[0]);
+        ::close(go[1]);  // both start
+        for (const pid_t run : runs) {
+            int status = 0;
+            ::waitpid(run, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+    }
 }
 
 } // namespace
