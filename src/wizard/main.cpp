@@ -38,19 +38,38 @@ void InstallUnattendedDialogHooks() {
     OpenFileDialogHook = nullptr;
 }
 
+// The arguments that are no switch, option or option's value, named for the user
+// with what is accepted; empty when there are none.
+std::u16string UnknownArgumentsText() {
+    using namespace orvex;
+    const std::vector<int> unknown = UnknownCmdLineParameters({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"});
+    if (unknown.empty())
+        return {};
+    std::u16string text = unknown.size() == 1 ? u"Unknown command-line argument " : u"Unknown command-line arguments ";
+    for (size_t i = 0; i < unknown.size(); ++i)
+        text += (i ? u", " : u"") + QuotedCmdLineParameter(ParamStr(unknown[i]));
+    return text;
+}
+
+const char16_t* const kAcceptedArguments =
+    u"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", in any case) and the options "
+    u"-n NAME, -m MACHINE and -f FILE (written exactly so)";
+
 // A typo in the command-line mode must not back up something else under the
-// default name: a parameter that is no switch, option or option's value ends the
-// run before anything is written.
+// default name or into another file: a parameter that is no switch, option or
+// option's value, or an option without its value, ends the run before anything
+// is written.
 bool CommandLineIsKnown() {
     using namespace orvex;
     if (!HasCmdLineSwitch(u"/backup"))
         return true;
-    const int unknown = UnknownCmdLineParameter({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"});
-    if (unknown == 0)
+    std::u16string text = UnknownArgumentsText();
+    if (const int option = CmdLineOptionWithoutValue({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"});
+        text.empty() && option > 0)
+        text = u"Command-line option " + QuotedCmdLineParameter(ParamStr(option)) + u" has no value";
+    if (text.empty())
         return true;
-    const std::u16string text = u"Unknown command-line argument \"" + ParamStr(unknown) +
-                                u"\"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", "
-                                u"in any case) and the options -n NAME, -m MACHINE and -f FILE (written exactly so)";
+    text += kAcceptedArguments;
     WriteInfoLog(text);
     PrintErrorLine(text);
     return false;
@@ -78,23 +97,28 @@ void NameRuntimeFolder() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Without a display (a cron job running "/backup ... /q") the window lives
+    // offscreen.
+    if (!HasEnvironmentValue("QT_QPA_PLATFORM") && !HasEnvironmentValue("DISPLAY") &&
+        !HasEnvironmentValue("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    NameRuntimeFolder();
+    // Qt takes its own options (-platform, -style, -display...) out of the
+    // arguments; the rest is ours.
+    QApplication application(argc, argv);
     orvex::SetCommandLine(argc, argv);
     if (!CommandLineIsKnown())
         return 1;
-    // Without a display (a cron job running "/backup ... /q") the window lives
-    // offscreen; there, anything but an unattended backup would wait for a user
-    // who cannot come.
-    if (!HasEnvironmentValue("QT_QPA_PLATFORM") && !HasEnvironmentValue("DISPLAY") &&
-        !HasEnvironmentValue("WAYLAND_DISPLAY")) {
-        if (!orvex::IsUnattendedRun()) {
-            orvex::PrintErrorLine(u"There is no display, and only /backup with /q runs without one: "
-                                  u"nothing was done.");
-            return 2;
-        }
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen, also where the caller chose it, anything but an unattended backup
+    // would wait for a user who cannot come.
+    const QString platform = QGuiApplication::platformName();
+    if ((platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) && !orvex::IsUnattendedRun()) {
+        std::u16string text = u"There is no display, and only /backup with /q runs without one: nothing was done.";
+        if (const std::u16string unknown = UnknownArgumentsText(); !unknown.empty())
+            text += u" " + unknown + kAcceptedArguments;
+        orvex::PrintErrorLine(text);
+        return 2;
     }
-    NameRuntimeFolder();
-    QApplication application(argc, argv);
     orvex::InstallGuiDialogHooks();
     if (orvex::IsUnattendedRun())
         InstallUnattendedDialogHooks();

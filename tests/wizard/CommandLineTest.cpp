@@ -25,6 +25,10 @@ using namespace std::string_literals;
 
 const std::string kHead = CrLfLines({R"(<?xml version="1.0" encoding="UTF-8"?>)", "<Root>", "  <Machines>"});
 const std::string kTail = CrLfLines({"  </Machines>", "</Root>"});
+// What the line naming a wrong argument says after it.
+const std::string kAccepted =
+    "; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", in any case) and the options -n "
+    "NAME, -m MACHINE and -f FILE (written exactly so)";
 
 // A Machine element in the file's own layout, so that a rewrite keeps it byte for byte.
 std::string StubMachine(const std::string& name) {
@@ -125,10 +129,10 @@ TEST_F(TCommandLineTest, CleanBackupsBesideTheProgramAndWithOptions) {
     EXPECT_EQ(Output + Errors, "");
     EXPECT_EQ(ReadBytes(File("config.ini")), config);
 
-    // The last "-n" counts, with its first marker; an option without a value is ignored.
+    // The last "-n" counts, with its first marker; Qt's own options are Qt's.
     const std::string before = Today();
-    ASSERT_EQ(Run({"/BACKUP", "-n", "First", "-m", "localhost", "-f", Path("Sites.xml"), "-n",
-                   "Night(~today~)(~today~)", "-Q", "-n"}),
+    ASSERT_EQ(Run({"/BACKUP", "-n", "First", "-m", "localhost", "-style", "fusion", "-f", Path("Sites.xml"), "-n",
+                   "Night(~today~)(~today~)", "-platform", "offscreen", "-Q"}),
               0);
     const std::string named = ReadBytes(File("Sites.xml"));
     const auto machine = [](const std::string& date) {
@@ -148,6 +152,9 @@ TEST_F(TCommandLineTest, OverwriteReplacesTheBackupAndWithoutItNothingChanges) {
     ::waitpid(gone, nullptr, 0);
     const std::filesystem::path leftover = File("Sites.xml.tmp-" + std::to_string(gone) + "-7");
     WriteBytes(leftover, original.substr(0, 100));
+    // Another program's of the same pattern is none of ours.
+    const std::filesystem::path draft = File("report.odt.tmp-" + std::to_string(gone) + "-1");
+    WriteBytes(draft, "draft");
     EXPECT_EQ(Run({"/backup", "-n", "b", "-f", Path("Sites.xml"), "/q"}), 1);
     EXPECT_EQ(ReadBytes(File("Sites.xml")), original);
     EXPECT_FALSE(std::filesystem::exists(leftover));
@@ -163,6 +170,27 @@ TEST_F(TCommandLineTest, OverwriteReplacesTheBackupAndWithoutItNothingChanges) {
     ASSERT_TRUE(replaced.starts_with(before + R"(    <Machine backupName="b" machineName="" )"));
     EXPECT_TRUE(replaced.ends_with("    </Machine>\r\n" + kTail));
     EXPECT_GT(replaced.size(), before.size() + 10'000);
+    EXPECT_EQ(ReadBytes(draft), "draft");
+}
+
+// A commit record left in a machine folder renames files of that machine only:
+// one that names any other file is damaged, and nothing is renamed.
+TEST_F(TCommandLineTest, CommitRecordNamingAFileOutsideItsMachineRenamesNothing) {
+    ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
+    std::filesystem::create_directories(File("V"));
+    const std::string data = Path("V/data.txt"), record = Path("machines/localhost/Commit.txt");
+    WriteBytes(data, "data");
+    WriteBytes(data + ".tmp-99999-1", "replaced");
+    const std::string text = "Orvex machine commit\n" + data + ".tmp-99999-1\t" + data + "\nend\n";
+    WriteBytes(record, text);
+    EXPECT_EQ(Run({"/backup", "-n", "X", "-f", Path("Sites.xml"), "/q"}), 1);
+    EXPECT_NE(Errors.find("Machine file \"" + record + "\" is damaged: line 2 is not a temporary file and the file it "
+                          "replaces"),
+              std::string::npos)
+        << Errors;
+    EXPECT_EQ(ReadBytes(data), "data");
+    EXPECT_EQ(ReadBytes(data + ".tmp-99999-1"), "replaced");
+    EXPECT_EQ(ReadBytes(record), text);
 }
 
 // Each failed run ends by itself with status 1 and an info-log line, and leaves the
@@ -252,49 +280,72 @@ TEST_F(TCommandLineTest, DisplayWithoutWindowManagerStillRunsTheBackup) {
     server.waitForFinished();
 }
 
-// Without a display only "/backup" with "/q" runs: anything else would wait for a
-// user who cannot come. A clean unattended run prints nothing, also where cron
-// sets no runtime folder.
+// Without a display, or offscreen as the caller chose, only "/backup" with "/q"
+// runs: anything else would wait for a user who cannot come. It ends at once,
+// naming what it did not know. A clean unattended run prints nothing, also where
+// cron sets no runtime folder.
 TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
-    Environment = {{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"XDG_RUNTIME_DIR", {}}};
     const std::set<std::string> before = Entries();
-    const std::vector<std::vector<std::string>> waiting = {
-        {"/q"}, {}, {"/backup"}, {"/q", "-f", "backup.xml"}, {"-BACKUP", "-f", "backup.xml", "/o"}};
-    for (const auto& arguments : waiting) {
-        SCOPED_TRACE(arguments.empty() ? "no arguments" : arguments[0]);
-        EXPECT_EQ(Run(arguments), 2);
-        EXPECT_EQ(Errors, "There is no display, and only /backup with /q runs without one: nothing was done.\n");
-        EXPECT_EQ(Output, "");
-        EXPECT_EQ(Entries(), before);
-        EXPECT_EQ(InfoLog(), "");
+    const std::string nothing = "There is no display, and only /backup with /q runs without one: nothing was done.";
+    const std::pair<std::vector<std::string>, std::string> waiting[] = {  // the arguments, the unknown ones
+        {{"/q"}, ""},
+        {{}, ""},
+        {{"/backup"}, ""},
+        {{"/q", "-f", "backup.xml"}, ""},
+        {{"-BACKUP", "-f", "backup.xml", "/o"}, ""},
+        {{"/bakup", "-f", "backup.xml", "/q"}, " Unknown command-line argument \"/bakup\""},
+        {{"-platform", "offscreen", "/q", "backup.xml", "-x"},
+         " Unknown command-line arguments \"backup.xml\", \"-x\""},
+    };
+    const std::vector<std::pair<QString, QString>> environments[] = {
+        {{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"XDG_RUNTIME_DIR", {}}},
+        {{"QT_QPA_PLATFORM", "offscreen"}, {"DISPLAY", ":99"}},
+    };
+    for (const auto& environment : environments) {
+        Environment = environment;
+        for (const auto& [arguments, unknown] : waiting) {
+            SCOPED_TRACE((arguments.empty() ? "no arguments" : arguments[0]) + ", " + environment[1].second.toStdString());
+            EXPECT_EQ(Run(arguments), 2);
+            EXPECT_EQ(Errors, nothing + unknown + (unknown.empty() ? "" : kAccepted) + "\n");
+            EXPECT_EQ(Output, "");
+            EXPECT_EQ(Entries(), before);
+            EXPECT_EQ(InfoLog(), "");
+        }
     }
+    Environment = environments[0];
     ASSERT_EQ(Run({"/backup", "-f", "backup.xml", "/q"}), 0) << Errors;
     EXPECT_EQ(Output + Errors, "");
     EXPECT_EQ(InfoLog(), "");
     EXPECT_TRUE(std::filesystem::exists(File("backup.xml")));
 }
 
-// A typo on the command line ends the run before anything is made: no backup
-// under the default name into the default file.
+// A typo on the command line, or an option without its value, ends the run
+// before anything is made: no backup under the default name, into the default
+// file or into a file named like a switch.
 TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
     const std::set<std::string> before = Entries();
-    const std::pair<std::vector<std::string>, std::string> cases[] = {  // the arguments, the unknown one
-        {{"/backup", "-N", "Nightly", "-F", "wanted.xml", "/q"}, "-N"},
-        {{"/backup", "-n", "Nightly", "wanted.xml", "/q"}, "wanted.xml"},
-        {{"/backup", "-f", "wanted.xml", "/quiet"}, "/quiet"},
-        {{"-backup", "/q", "--o", "-f", "wanted.xml"}, "--o"},
-        {{"/backup", "/q", ""}, ""},
-        {{"/backup", "/q", "/f", "wanted.xml"}, "/f"},
+    const bool slashQ = std::filesystem::exists("/q");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {  // the arguments, what is wrong
+        {{"/backup", "-N", "Nightly", "-F", "wanted.xml", "/q"}, "Unknown command-line arguments \"-N\", \"Nightly\", "
+                                                                 "\"-F\", \"wanted.xml\""},
+        {{"/backup", "-n", "Nightly", "wanted.xml", "/q"}, "Unknown command-line argument \"wanted.xml\""},
+        {{"/backup", "-f", "wanted.xml", "/quiet"}, "Unknown command-line argument \"/quiet\""},
+        {{"-backup", "/q", "--o", "-f", "wanted.xml"}, "Unknown command-line argument \"--o\""},
+        {{"/backup", "/q", ""}, "Unknown command-line argument \"\""},
+        {{"/backup", "/q", "/f", "wanted.xml"}, "Unknown command-line arguments \"/f\", \"wanted.xml\""},
+        {{"/backup", "/q", "x\ny\x1B[2J"}, "Unknown command-line argument \"x\\ny\\x1B[2J\""},
+        {{"/backup", "-n", "Nightly", "/q", "-f"}, "Command-line option \"-f\" has no value"},
+        {{"/backup", "-n", "Nightly", "-f", "/q"}, "Command-line option \"-f\" has no value"},
+        {{"/backup", "-f", "wanted.xml", "/q", "-n"}, "Command-line option \"-n\" has no value"},
+        {{"/backup", "-m", "-O", "/q", "-f", "wanted.xml"}, "Command-line option \"-m\" has no value"},
     };
-    for (const auto& [arguments, unknown] : cases) {
-        SCOPED_TRACE("\"" + unknown + "\"");
+    for (const auto& [arguments, wrong] : cases) {
+        SCOPED_TRACE(wrong);
         EXPECT_EQ(Run(arguments), 1);
-        const std::string line = "Unknown command-line argument \"" + unknown +
-                                 "\"; accepted are the switches /backup, /q and /o (beginning with \"/\" or \"-\", in "
-                                 "any case) and the options -n NAME, -m MACHINE and -f FILE (written exactly so)";
-        ExpectReported(line);
+        ExpectReported(wrong + kAccepted);
         EXPECT_EQ(Output, "");
         EXPECT_EQ(Entries(), before);
+        EXPECT_EQ(std::filesystem::exists("/q"), slashQ);
         std::filesystem::remove(File("orvex.info." + Today().substr(2) + ".log"));
     }
 }
