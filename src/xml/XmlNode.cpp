@@ -57,7 +57,7 @@ TUtf8XmlNode::~TUtf8XmlNode() {
 void TUtf8XmlNode::operator delete(TUtf8XmlNode* node, std::destroying_delete_t) {
     // Freed while its parent still lists it, the parent would free it again. A
     // delete cannot throw, so the misuse stops the program with its reason.
-    if (node->FParent && node->FParent->NodeIndexOf(node) >= 0) {
+    if (node->FListed) {
         std::fputs("TUtf8XmlNode: a node that is still in its parent's child list was freed; "
                    "take it out with NodeExtract or free it with NodeDelete or NodeRemove\n",
                    stderr);
@@ -140,6 +140,17 @@ void TUtf8XmlNode::SetName(std::string_view name) {
     FName.Set(name);
 }
 
+void TUtf8XmlNode::SetParent(TUtf8XmlNode* parent) {
+    if (parent == FParent)
+        return;
+    // A loop of parents would never end a walk up the tree.
+    if (parent && parent->IsAtOrBelow(this))
+        throw EXmlError(FormatTolerant(sxNodeUnderItself, {Name()}));
+    if (FListed)
+        FParent->NodeExtract(this).release();
+    FParent = parent;
+}
+
 void TUtf8XmlNode::SetSubtreeDocument(TXmlDocumentHooks* document) {
     FDocument = document;
     for (int i = 0; i < FNodeCount; ++i)
@@ -152,26 +163,11 @@ TUtf8XmlNode* TUtf8XmlNode::Nodes(int index) const {
     return index >= 0 && index < FNodeCount ? FNodes[index] : nullptr;
 }
 
-bool TUtf8XmlNode::CanHold(const TUtf8XmlNode* node) const {
-    // A childless node is nobody's ancestor: kept O(1).
-    if (node->FNodeCount == 0)
-        return node != this;
+bool TUtf8XmlNode::IsAtOrBelow(const TUtf8XmlNode* node) const {
     for (const TUtf8XmlNode* p = this; p; p = p->FParent)
         if (p == node)
-            return false;
-    // SetParent may have cut the way up; the subtree itself tells (and the add
-    // walks it anyway to relink its document).
-    std::vector<const TUtf8XmlNode*> pending{node};
-    while (!pending.empty()) {
-        const TUtf8XmlNode* next = pending.back();
-        pending.pop_back();
-        for (int i = 0; i < next->FNodeCount; ++i) {
-            if (next->FNodes[i] == this)
-                throw EXmlError(FormatTolerant(sxNodeUnderItself, {node->Name()}));
-            pending.push_back(next->FNodes[i]);
-        }
-    }
-    return true;
+            return true;
+    return false;
 }
 
 void TUtf8XmlNode::ReserveChildren(int count, TXmlPages* pages) {
@@ -192,9 +188,18 @@ void TUtf8XmlNode::ReserveChildren(int count, TXmlPages* pages) {
 }
 
 int TUtf8XmlNode::AdoptAt(int index, TUtf8XmlNode* node) {
+    // Left in the list that holds it, the node would be freed by both.
+    if (node->FListed) {
+        TUtf8XmlNode* holder = node->FParent;
+        const int from = holder->NodeIndexOf(node);
+        holder->TakeChild(from);
+        if (holder == this && from < index)
+            --index;
+    }
     std::unique_ptr<TUtf8XmlNode> owned(node); // freed should the list not grow
     ReserveChildren(FNodeCount + 1, nullptr);
     owned->FParent = this;
+    owned->FListed = true;
     owned->SetSubtreeDocument(FDocument);
     std::memmove(FNodes + index + 1, FNodes + index,
                  sizeof(TUtf8XmlNode*) * static_cast<size_t>(FNodeCount - index));
@@ -213,6 +218,7 @@ void TUtf8XmlNode::AppendParsed(TUtf8XmlNode* node, TXmlPages& pages) {
         }
     }
     node->FParent = this;
+    node->FListed = true;
     FNodes[FNodeCount++] = node;
 }
 
@@ -222,6 +228,7 @@ TUtf8XmlNode* TUtf8XmlNode::TakeChild(int index) {
                  sizeof(TUtf8XmlNode*) * static_cast<size_t>(FNodeCount - index - 1));
     --FNodeCount;
     node->FParent = nullptr;
+    node->FListed = false;
     return node;
 }
 
@@ -300,7 +307,7 @@ void TUtf8XmlNode::NodesClear() {
 }
 
 void TUtf8XmlNode::Delete() {
-    if (FParent)
+    if (FListed)
         FParent->NodeRemove(this);
 }
 
@@ -313,7 +320,7 @@ int TUtf8XmlNode::NodeIndexOf(const TUtf8XmlNode* node) const {
     return -1;
 }
 
-int TUtf8XmlNode::IndexInParent() const { return FParent ? FParent->NodeIndexOf(this) : -1; }
+int TUtf8XmlNode::IndexInParent() const { return FListed ? FParent->NodeIndexOf(this) : -1; }
 
 // --- Lookups ---
 
@@ -618,6 +625,7 @@ void TUtf8XmlNode::Assign(const TUtf8XmlNode& source) {
     // Fresh copies of this document: no ownership check or relinking needed.
     for (auto& copy : copies) {
         copy->FParent = this;
+        copy->FListed = true;
         FNodes[FNodeCount++] = copy.release();
     }
 }

@@ -24,8 +24,10 @@
 // Write, Seek, Position, Size).
 //
 // Ownership. Children are added only through NodeAdd / NodeInsert
-// (std::unique_ptr) and taken out with NodeExtract. A node made by a constructor
-// or NewNodeOfClass lives on the heap; a node a parse made lives in the parse's
+// (std::unique_ptr) and taken out with NodeExtract or SetParent. A listed
+// node's Parent is always the node whose list holds it, so a node is never in
+// two lists and never freed twice. A node made by a constructor or
+// NewNodeOfClass lives on the heap; a node a parse made lives in the parse's
 // pages (xml/XmlPages.h), and so does one that NodeNew made in a document with
 // pages (NodePages), with the attributes it was first given. A node keeps its
 // page alive wherever it goes: both kinds are freed by delete, and freeing a
@@ -154,8 +156,11 @@ public:
     int32_t Tag() const { return FTag; }
     void SetTag(int32_t tag) { FTag = tag; }
     TUtf8XmlNode* Parent() const { return FParent; }
-    // Only stores the reference; the node moves in no child list.
-    void SetParent(TUtf8XmlNode* parent) { FParent = parent; }
+    // Only the reference: the node joins no child list. One that its parent
+    // still lists is first taken out as by NodeExtract, and the caller owns it.
+    // For this node or one below it, EXmlError "Cannot add node "%s" under
+    // itself or its own descendant", and nothing changes.
+    void SetParent(TUtf8XmlNode* parent);
     TUtf8XmlDocument* Document() const { return FDocument ? FDocument->Utf8Document() : nullptr; }
     TXmlDocumentHooks* DocumentHooks() const { return FDocument; }
     // Only this node; SetSubtreeDocument relinks the node and all below it.
@@ -173,22 +178,22 @@ public:
     TUtf8XmlNode* Nodes(int index) const;
     // Appends node and links it and its subtree to this document; returns the
     // index. -1, leaving node with the caller, for nullptr or for this node or one
-    // of its ancestors (a node cannot hold itself). Should SetParent have hidden
-    // that this node lies below node, EXmlError "Cannot add node "%s" under
-    // itself or its own descendant", and node stays with the caller.
+    // of its ancestors (a node cannot hold itself). A node that another list, or
+    // this one, still holds moves out of it.
     template <typename TNode>
     int NodeAdd(std::unique_ptr<TNode>&& node) {
         static_assert(std::is_base_of_v<TUtf8XmlNode, TNode>);
-        if (!node || !CanHold(node.get()))
+        if (!node || IsAtOrBelow(node.get()))
             return -1;
         return AdoptAt(NodeCount(), node.release());
     }
     // Inserts at 0..NodeCount and relinks the subtree's document; false, leaving
-    // node with the caller, when refused as for NodeAdd or out of range.
+    // node with the caller, when refused as for NodeAdd or out of range. A node
+    // this list holds moves before the child that index names.
     template <typename TNode>
     bool NodeInsert(int index, std::unique_ptr<TNode>&& node) {
         static_assert(std::is_base_of_v<TUtf8XmlNode, TNode>);
-        if (!node || index < 0 || index > NodeCount() || !CanHold(node.get()))
+        if (!node || index < 0 || index > NodeCount() || IsAtOrBelow(node.get()))
             return false;
         AdoptAt(index, node.release());
         return true;
@@ -437,7 +442,9 @@ private:
     int ResolveEntities(TEntityContext& context, const TEntityChainPtr& chain);
     int ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
                           int& childrenDone);
-    bool CanHold(const TUtf8XmlNode* node) const;
+    // This node is node or lies below it, also through a Parent that SetParent
+    // gave: adding node here would make a loop of parents.
+    bool IsAtOrBelow(const TUtf8XmlNode* node) const;
     static void CheckAttributeName(std::string_view name);
     // The stored item of an attribute: name, "=" and the escaped, quoted value.
     static std::string AttributeItem(std::string_view name, std::string_view value);
@@ -446,7 +453,8 @@ private:
     static void WriteAttributeItem(char* out, std::string_view name, std::string_view value, size_t length);
     // Appends the attribute items of a tag's text.
     void AddParsedAttributes(std::string_view text);
-    // Takes ownership of a checked node and inserts it at index; returns index.
+    // Takes ownership of a checked node, out of the list that holds it, and
+    // inserts it at index (counted before it left this list); returns its index.
     int AdoptAt(int index, TUtf8XmlNode* node);
     // A new unlinked node of this class and document, in the document's pages
     // when it has them, named name (an illegal name raises).
@@ -478,6 +486,7 @@ private:
     TXmlElementType FElementType = xeNormal;
     bool FNodesOnPage = false; // FNodes is a page object
     bool FOnPage = false;      // this node is a page object
+    bool FListed = false;      // FParent's child list holds this node
 };
 
 } // namespace orvex

@@ -76,7 +76,7 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
     // them to its parent, right after itself.
     TUtf8XmlNode* target = this;
     int first = 0;
-    if (FElementType == xeCharData && FParent) {
+    if (FElementType == xeCharData && FListed) {
         target = FParent;
         first = FParent->NodeIndexOf(this) + 1;
     } else if (FElementType != xeNormal) {

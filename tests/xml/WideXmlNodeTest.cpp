@@ -157,10 +157,9 @@ TEST(WideNode, ListsSearchesAndExtraction) {
     EXPECT_EQ(taken->Parent(), nullptr);
     EXPECT_EQ(t.root->NodeExtract(a), nullptr);
     EXPECT_EQ(t.root->NodeAdd(std::move(taken)), 1);
-    t.root->SetParent(b); // only the reference changes
-    EXPECT_EQ(t.root->Parent(), b);
+    EXPECT_THROW(t.root->SetParent(b), EXmlError); // b lies below it
+    EXPECT_EQ(t.root->Parent(), &t.container);
     EXPECT_EQ(t.container.NodeIndexOf(t.root), 0);
-    t.root->SetParent(&t.container);
 }
 
 TEST(WideNode, SortWithAUtf16CompareFunction) {

@@ -99,40 +99,103 @@ TEST(TreeOperations, ANodeCannotHoldItselfOrItsAncestor) {
     EXPECT_EQ(middle->NodeCount(), 1);
 }
 
-// SetParent stores only the reference, so it can hide that a node lies below
-// another; adding that one under the node would close a cycle.
-TEST(TreeOperations, AnAncestorHiddenBySetParentIsRefusedWithAnError) {
+// A node whose parent changes leaves the list that held it. Each case ends by
+// freeing what the caller owns and then the document: a node left in two lists,
+// or still listed when its owner frees it, is freed twice (reported in the
+// sanitizer build).
+TEST(TreeOperations, ANodeWhoseParentChangesLeavesTheListThatHeldIt) {
+    enum TMove { kSetParent, kNodeAdd, kNodeInsert };
     struct TCase {
         const char* Name;
-        bool Insert;
-        bool ToStranger; // else SetParent(nullptr)
+        TMove Move;
+        const char* Node;   // the child of r that moves
+        const char* Target; // its new parent, "r" or "o"; nullptr: none
+        int Index;          // for NodeInsert
+        const char* RootChildren;
+        const char* OtherChildren;
     };
     const TCase cases[] = {
-        {"add after SetParent(nullptr)", false, false},
-        {"insert after SetParent(nullptr)", true, false},
-        {"add after SetParent(a stranger)", false, true},
+        {"c.SetParent(nullptr)", kSetParent, "c", nullptr, 0, "d,o", ""},
+        {"c.SetParent(o)", kSetParent, "c", "o", 0, "d,o", ""},
+        {"c.SetParent(r), its own parent", kSetParent, "c", "r", 0, "c,d,o", ""},
+        {"o.NodeAdd(c)", kNodeAdd, "c", "o", 0, "d,o", "c"},
+        {"r.NodeAdd(c), its own parent", kNodeAdd, "c", "r", 0, "d,o,c", ""},
+        {"r.NodeInsert(2, c), forward", kNodeInsert, "c", "r", 2, "d,c,o", ""},
+        {"r.NodeInsert(3, c), to the end", kNodeInsert, "c", "r", 3, "d,o,c", ""},
+        {"r.NodeInsert(0, o), backward", kNodeInsert, "o", "r", 0, "o,c,d", ""},
     };
     for (const TCase& c : cases) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString("<r><c>text that is long enough</c><d/><o/></r>");
+        TUtf8XmlNode* r = doc.Root();
+        TUtf8XmlNode* node = r->NodeByName(c.Node);
+        TUtf8XmlNode* target = !c.Target ? nullptr : *c.Target == 'r' ? r : r->NodeByName(c.Target);
+        std::unique_ptr<TUtf8XmlNode> owned; // what the caller owns afterwards
+        switch (c.Move) {
+        case kSetParent:
+            node->SetParent(target);
+            if (target != r)
+                owned.reset(node);
+            break;
+        case kNodeAdd: {
+            const int index = target->NodeAdd(std::unique_ptr<TUtf8XmlNode>(node));
+            EXPECT_EQ(index, target->NodeIndexOf(node)) << c.Name;
+            break;
+        }
+        case kNodeInsert:
+            EXPECT_TRUE(target->NodeInsert(c.Index, std::unique_ptr<TUtf8XmlNode>(node))) << c.Name;
+            break;
+        }
+        EXPECT_EQ(Names(*r), c.RootChildren) << c.Name;
+        EXPECT_EQ(Names(*r->NodeByName("o")), c.OtherChildren) << c.Name;
+        EXPECT_EQ(node->Parent(), target) << c.Name;
+        // A node the caller owns may outlive the document: it no longer reads it.
+        EXPECT_EQ(node->Document(), owned ? nullptr : &doc) << c.Name;
+    }
+}
+
+// SetParent takes the node out of the list that held it, so it hides no
+// ancestor: its former parent may then go below it, and freeing the node frees
+// the whole chain once.
+TEST(TreeOperations, ANodeCutOffBySetParentTakesItsSubtreeAlong) {
+    for (const bool toStranger : {false, true}) {
         TUtf8XmlNode stranger;
         auto top = std::make_unique<TUtf8XmlNode>(nullptr, "top");
         TUtf8XmlNode* middle = top->NodeNew("middle");
         TUtf8XmlNode* bottom = middle->NodeNew("bottom");
-        middle->SetParent(c.ToStranger ? &stranger : nullptr);
-        TUtf8XmlNode* raw = top.get();
+        middle->SetParent(toStranger ? &stranger : nullptr);
+        std::unique_ptr<TUtf8XmlNode> ownedMiddle(middle);
+        EXPECT_EQ(top->NodeCount(), 0) << toStranger;
+        EXPECT_EQ(bottom->NodeAdd(std::move(top)), 0) << toStranger;
+        EXPECT_EQ(stranger.NodeCount(), 0) << toStranger;
+    }
+}
+
+// A loop of parents would never end a walk up the tree (TreeDepth, FullPath):
+// a node is never put under itself or under a node whose Parent leads to it.
+TEST(TreeOperations, ALoopOfParentsIsRefused) {
+    for (int level = 0; level < 3; ++level) {
+        auto top = std::make_unique<TUtf8XmlNode>(nullptr, "top");
+        TUtf8XmlNode* middle = top->NodeNew("middle");
+        TUtf8XmlNode* chain[] = {top.get(), middle, middle->NodeNew("bottom")};
         try {
-            if (c.Insert)
-                bottom->NodeInsert(0, std::move(top));
-            else
-                bottom->NodeAdd(std::move(top));
-            ADD_FAILURE() << c.Name << ": accepted";
+            top->SetParent(chain[level]);
+            ADD_FAILURE() << level << ": accepted";
         } catch (const EXmlError& e) {
             EXPECT_STREQ(e.what(), "Cannot add node \"top\" under itself or its own descendant")
-                << c.Name;
+                << level;
         }
-        ASSERT_EQ(top.get(), raw) << c.Name; // still ours, tree unchanged
-        EXPECT_EQ(bottom->NodeCount(), 0) << c.Name;
-        EXPECT_EQ(Names(*top), "middle") << c.Name;
+        ASSERT_EQ(top->Parent(), nullptr) << level; // else the walk below never ends
+        EXPECT_EQ(Names(*top), "middle") << level;
+        EXPECT_EQ(chain[2]->TreeDepth(), 1) << level;
     }
+    // A free node whose Parent is set to another free node cannot hold that one.
+    auto other = std::make_unique<TUtf8XmlNode>(nullptr, "other");
+    auto holder = std::make_unique<TUtf8XmlNode>(nullptr, "holder"); // goes first
+    holder->SetParent(other.get());
+    EXPECT_EQ(holder->NodeAdd(std::move(other)), -1);
+    ASSERT_NE(other, nullptr); // still ours
+    EXPECT_EQ(holder->TreeDepth(), 0);
 }
 
 TEST(TreeOperationsDeathTest, FreeingANodeItsParentStillListsStopsWithTheReason) {
@@ -159,6 +222,17 @@ TEST(TreeOperations, NodesTakenOutOfTheirListAreFreedQuietly) {
     extracted->SetParent(&parent); // a reference only: parent does not list it
     extracted.reset();
     EXPECT_EQ(parent.NodeCount(), 0);
+
+    // Such a Parent may go first: the node never reads it to leave or be freed.
+    auto gone = std::make_unique<TUtf8XmlNode>();
+    auto node = std::make_unique<TUtf8XmlNode>();
+    node->SetParent(gone.get());
+    gone.reset();
+    EXPECT_EQ(node->IndexInParent(), -1);
+    node->Delete();
+    node->SetParent(nullptr);
+    node->SetParent(&parent);
+    node.reset();
 }
 
 TEST(TreeOperations, ExtractHandsOverOwnershipAndClearsTheParent) {
