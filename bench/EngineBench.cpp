@@ -330,7 +330,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_GatherAddresses", BM_GatherAddresses)
         ->Arg(1250)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
     benchmark::RegisterBenchmark("BM_RenumberConflictingSites", BM_RenumberConflictingSites)
-        ->Arg(125)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+        ->Arg(125)->Arg(250)->Arg(500)->Arg(1000)->Arg(2000)->Arg(5000)
+        ->Unit(benchmark::kMillisecond)->Complexity(benchmark::oAuto);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -14,6 +14,7 @@
 #include "engine/WebBackup.h"
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -35,21 +36,39 @@ TSiteLine SplitSiteLine(std::u16string_view line) {
     return {std::u16string(line.substr(0, equals)), std::u16string(line.substr(equals + 1))};
 }
 
-void ReplaceSiteId(TSiteList& list, std::u16string_view oldId, std::u16string_view newId) {
-    for (auto& line : list) {
-        TSiteLine site = SplitSiteLine(line);
-        if (site.Id == oldId) {
-            line = std::u16string(newId) + u"=" + site.Name;
-            return;
-        }
-    }
-}
-
 void LogSiteList(std::u16string_view where, const TSiteList& list) {
     LogLine(u"Found " + IntToText(static_cast<int64_t>(list.size())) + u" sites in " + std::u16string(where) + u".",
             clLogBlue);
     for (const auto& line : list) LogLine(u"  " + line, clLogGreen);
 }
+
+// The direct `SubDir` children of one `Machine` element by case-folded path, each
+// path's elements last to first, so that many renamed sites cost no repeated scans.
+// A renamed site leaves the index: its new identifier is one that no site of the
+// backup has, so it is never asked for.
+class TSiteElements {
+public:
+    explicit TSiteElements(const TWideXmlNode& machine) {
+        for (int i = machine.NodeCount() - 1; i >= 0; --i) {
+            TWideXmlNode* child = machine.Nodes(i);
+            if (IsBackupElement(*child, ElemSubDir))
+                FByPath[CaseFoldedKey(child->AttributeByName(AttrPath))].push_back(child);
+        }
+    }
+
+    // The first element of path not taken yet, as FindSubDirElement finds it once
+    // the taken ones are renamed; nullptr when none.
+    TWideXmlNode* Take(std::u16string_view path) {
+        auto found = FByPath.find(CaseFoldedKey(path));
+        if (found == FByPath.end() || found->second.empty()) return nullptr;
+        TWideXmlNode* element = found->second.back();
+        found->second.pop_back();
+        return element;
+    }
+
+private:
+    std::unordered_map<std::u16string, std::vector<TWideXmlNode*>> FByPath;
+};
 
 // New identifiers for sites of the selected backup, made in one loaded copy of the
 // backup file, which stays locked until it is saved once; the tree's records
@@ -67,14 +86,15 @@ public:
                 FMachineNode = FindSelectedMachineNode(FTree);
                 if (!FMachineNode) return false;
                 FEdit = std::make_unique<TBackupFileEdit>();
-                FMachineElement = SelectedMachineElement(FEdit->Document(), FTree);
+                if (TWideXmlNode* machine = SelectedMachineElement(FEdit->Document(), FTree))
+                    FSites.emplace(*machine);
             }
-            if (!FMachineElement) return false;
-            TWideXmlNode* site = FindSubDirElement(*FMachineElement, oldId);
+            if (!FSites) return false;
+            TWideXmlNode* site = FSites->Take(oldId);
             if (!site) return false;
             Rename(*site, oldId, newId);
-            if (TWideXmlNode* copy = FCopy ? FindSubDirElement(*SelectedMachineElement(*FCopy, FTree), oldId) : nullptr)
-                Rename(*copy, oldId, newId);
+            if (FCopy && !FCopySites) FCopySites.emplace(*SelectedMachineElement(*FCopy, FTree));
+            if (TWideXmlNode* copy = FCopySites ? FCopySites->Take(oldId) : nullptr) Rename(*copy, oldId, newId);
             FRenamed.emplace_back(oldId, newId);
             return true;
         } catch (const std::exception& e) {
@@ -115,7 +135,7 @@ private:
     TWideXmlDocument* FCopy;
     std::unique_ptr<TBackupFileEdit> FEdit;
     TTreeNode* FMachineNode = nullptr;
-    TWideXmlNode* FMachineElement = nullptr;
+    std::optional<TSiteElements> FSites, FCopySites;
     std::vector<std::pair<std::u16string, std::u16string>> FRenamed;
 };
 
@@ -260,7 +280,8 @@ bool CheckSites(std::u16string_view machine, const TRestoreTree& tree, std::vect
         usedIds.insert(newId);
         destinationIdOfName.emplace(CaseFoldedKey(site.Name), newId);
         LogLine(u"Changed site path from " + site.Id + u" to " + newId, clLogBlue);
-        ReplaceSiteId(selected, site.Id, newId);
+        // The selected list keeps the old identifier: its first line with it is this
+        // one or an earlier one, and no line is read again.
         if (!renumbering.Add(site.Id, newId)) {
             LogBackupError(u"Problem in ChangeSitePath: from " + site.Id + u" to " + newId, clLogRed);
             return false;

@@ -268,6 +268,33 @@ TEST_F(SiteConflictsTest, ManyConflictingSitesTakeConsecutiveFreeIdentifiers) {
     EXPECT_EQ(Path(*tree, count - 1), std::to_string(first + count - 1));
 }
 
+// Sites that share a path (also ignoring case) are renamed one by one, each
+// renaming the first element of that path not renamed yet.
+TEST_F(SiteConflictsTest, SitesSharingAPathEachGetTheirOwnIdentifier) {
+    MakeMachine(u"localhost", [](TMachineState& state) {
+        TMetaObject& shop = state.Metabase->Find(u"W3SVC")->AddChild(u"ab", u"IIsWebServer");
+        shop.SetValue(u"ServerComment", std::u16string(u"Shop"));
+    });
+    const std::pair<std::string, Lines> rows[] = {
+        {Site("1", "Alpha") + Site("1", "Beta"), {"3=Alpha", "4=Beta"}},
+        {Site("ab", "Alpha") + Site("AB", "Beta") + Site("aB", "Gamma"), {"3=Alpha", "4=Beta", "5=Gamma"}},
+    };
+    for (const auto& [sites, expected] : rows) {
+        SCOPED_TRACE(sites);
+        WriteBackupFile(BackupXml(sites));
+        auto tree = TreeOfFile();
+        std::vector<std::u16string> skip;
+        ASSERT_TRUE(CheckSites(u"localhost", *tree, skip));
+        auto document = LoadBackupDocument();
+        const TWideXmlNode& machine = *FindMachineElement(MachinesElement(*document), u"B");
+        Lines inFile;
+        for (int i = 0; i < machine.NodeCount(); ++i)
+            inFile.push_back(Utf16ToUtf8(machine.Nodes(i)->AttributeByName(u"path") + u"=" +
+                                         machine.Nodes(i)->AttributeByName(u"siteName")));
+        EXPECT_EQ(inFile, expected);
+    }
+}
+
 TEST_F(SiteConflictsTest, ChangeSitePathFailuresLeaveFileAsItWas) {
     WriteBackupFile(BackupXml(Site("1", "Alpha")));
     auto tree = TreeOfFile();
