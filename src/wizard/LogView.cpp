@@ -22,6 +22,13 @@ constexpr int kTextMargin = 4;
 
 QString ToQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
+// Home or End, alone or with Ctrl, Shift or both.
+bool IsHomeOrEnd(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers others =
+        event.modifiers() & ~(Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier);
+    return (event.key() == Qt::Key_Home || event.key() == Qt::Key_End) && others == Qt::NoModifier;
+}
+
 } // namespace
 
 QColor ColorOf(TColor colour) {
@@ -202,7 +209,7 @@ void TLogView::resizeEvent(QResizeEvent* event) {
 }
 
 void TLogView::Select(int line, bool extend) {
-    if (line < 0)
+    if (line < 0 || line >= FShownCount)
         return;
     if (!extend || FAnchor < 0)
         FAnchor = line;
@@ -232,6 +239,10 @@ void TLogView::keyPressEvent(QKeyEvent* event) {
         copy();
     } else if (event == QKeySequence::SelectAll) {
         selectAll();
+    } else if (IsHomeOrEnd(*event)) {
+        // As in a list, to the first or last line whether Ctrl is held or not.
+        Select(event->key() == Qt::Key_Home ? 0 : FShownCount - 1,
+               event->modifiers().testFlag(Qt::ShiftModifier));
     } else {
         QAbstractScrollArea::keyPressEvent(event);
         return;

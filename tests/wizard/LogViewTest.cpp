@@ -163,6 +163,46 @@ TEST_F(TLogViewTest, RestoreLogIsShownSelectedCopiedAndCleared) {
     EXPECT_EQ(Clipboard(), all) << "an empty selection copies nothing";
 }
 
+TEST_F(TLogViewTest, HomeAndEndGoToTheFirstAndLastLine) {
+    RestoreShop();
+    Trigger("popClearLog");
+    constexpr int count = 2000;
+    for (int i = 0; i < count; ++i)
+        LogLine(u"line " + Utf8ToUtf16(std::to_string(i)), clLogGreen);
+    QApplication::processEvents();
+    QScrollBar* bar = View()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    ClickLine(2);
+    const int anchor = bar->maximum() + 2;
+    const struct {
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+        int First, Last;  // the selected lines after it
+    } cases[] = {
+        {Qt::Key_Home, Qt::ShiftModifier, 0, anchor},
+        {Qt::Key_End, Qt::ShiftModifier, anchor, count - 1},
+        {Qt::Key_Home, {}, 0, 0},
+        {Qt::Key_End, {}, count - 1, count - 1},
+        {Qt::Key_Home, Qt::ControlModifier, 0, 0},
+        {Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier, 0, count - 1},
+        {Qt::Key_End, Qt::ControlModifier, count - 1, count - 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.Key | c.Modifiers).toString().toStdString());
+        QTest::keyClick(View(), c.Key, c.Modifiers);
+        std::string selected = "line " + std::to_string(c.First);
+        for (int i = c.First + 1; i <= c.Last; ++i)
+            selected += "\nline " + std::to_string(i);
+        EXPECT_EQ(U8(View()->SelectedText()), selected);
+        EXPECT_EQ(bar->value(), c.Key == Qt::Key_Home ? 0 : bar->maximum());
+    }
+    Screenshot("Page10-Restore5-Log-End");
+
+    Trigger("popClearLog");
+    QTest::keyClick(View(), Qt::Key_Home);
+    EXPECT_EQ(U8(View()->SelectedText()), "") << "an empty log has no first line";
+}
+
 TEST(TEventPacerTest, DueAtFirstThenOncePerInterval) {
     using namespace std::chrono_literals;
     static TEventPacer::TClock::time_point now;
