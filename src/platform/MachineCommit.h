@@ -8,11 +8,11 @@
 // and the file it replaces, both relative to the machine folder and inside it
 // (the folder itself or one of its subfolders), so that a record can replace no
 // other file. A machine file that is a link is named as the link; its temporary
-// lies beside the file it links to. From then on the change has happened: the temporaries
-// are renamed over their files, and the record goes. Whoever next takes the
-// machine's lock finishes a record left behind (RecoverMachineFolder) before
-// anything reads the files, and removes temporary files that no record lists:
-// they are what is left of a change that never happened.
+// lies beside the file it links to. From then on the change has happened: the
+// temporaries are renamed over their files, and the record goes. Whoever next
+// takes the machine's lock finishes a record left behind (RecoverMachineFolder)
+// before anything reads the files, and removes temporary files that no record
+// lists: they are what is left of a change that never happened.
 
 #include <cstddef>
 #include <filesystem>
