@@ -147,15 +147,25 @@ void TXmlWriter::WriteNode(TUtf8XmlNode& node, int depth) {
         FOut += value;
         if (count > 0)
             FOut += FLineEnd;
-        const int escapeFrom = FirstCrEscapedChild(node);
+        // Asked at the first character data child, which most elements lack: the
+        // children are read in the order they lie in memory, as a look at the
+        // last one first would cost a cache miss per element with children.
+        int escapeFrom = -1;
         for (int i = 0; i < count; ++i) {
             TUtf8XmlNode* child = node.Nodes(i);
-            if (i >= escapeFrom)
-                AppendCrAsReference(child->ValueDirect());
-            else
-                WriteNode(*child, depth + 1);
+            // Character data takes no line end, nor the node before it.
+            if (child->ElementType() == xeCharData) {
+                if (escapeFrom < 0)
+                    escapeFrom = FirstCrEscapedChild(node);
+                if (i >= escapeFrom)
+                    AppendCrAsReference(child->ValueDirect());
+                else
+                    WriteNode(*child, depth + 1);
+                continue;
+            }
+            WriteNode(*child, depth + 1);
             const TUtf8XmlNode* next = node.Nodes(i + 1);
-            if (child->ElementType() != xeCharData && !(next && next->ElementType() == xeCharData))
+            if (!(next && next->ElementType() == xeCharData))
                 FOut += FLineEnd;
         }
         if (!isShort) {

@@ -268,7 +268,14 @@ TEST(XmlWriter, CarriageReturnsThatAReloadWouldTrimAreReferences) {
         {"<!DOCTYPE d [<!ENTITY t \"<!--c-->\">]><m>&t;x\r</m>", "<m><!--c-->x&#13;</m>", {"x\r"}},
         {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;a \r\n&t;z\r</m>",
          "<m><b>y</b>a \r\n<b>y</b>z&#13;</m>", {"a \r\n", "z\r"}},
+        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;\rz\r\n</m>", "<m><b>y</b>&#13;z&#13;\n</m>",
+         {"\rz\r\n"}},
+        // The element's value ends in a space; a CR in the value stays.
+        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>\rv &t;z\ry</m>", "<m>\rv <b>y</b>z&#13;y</m>",
+         {"z\ry"}},
         // Nothing at an end to trim: the CRs stay as they are.
+        {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>\rv&t;z\ry</m>", "<m>\rv<b>y</b>z\ry</m>",
+         {"z\ry"}},
         {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;x\ry</m>", "<m><b>y</b>x\ry</m>", {"x\ry"}},
         {"<!DOCTYPE d [<!ENTITY t \"<b>y</b>\">]><m>&t;x\r&t;</m>", "<m><b>y</b>x\r<b>y</b></m>",
          {"x\r"}},
