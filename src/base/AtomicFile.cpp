@@ -289,7 +289,7 @@ void TAtomicWrites::Commit() {
     const auto syncFolders = [&folders] {
         std::pair<int, const std::string*> failure{0, nullptr};
         for (const auto& [folder, path] : folders)
-            if (const int error = SyncFolder(AT_FDCWD, folder.c_str()); error && !failure.first)
+            if (const int error = SyncFolder(AT_FDCWD, folder); error && !failure.first)
                 failure = {error, path};
         return failure;
     };
@@ -356,7 +356,7 @@ bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) 
             return false;
         Fail(path, errno);
     }
-    if (const int error = SyncFolder(AT_FDCWD, FolderOf(path).c_str())) {
+    if (const int error = SyncFolder(AT_FDCWD, FolderOf(path))) {
         // Not known to be on disk: as if it had never been made.
         ::unlink(path.c_str());
         Fail(path, error);
@@ -364,8 +364,8 @@ bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) 
     return true;
 }
 
-int SyncFolder(int folderHandle, const char* name) {
-    const int handle = ::openat(folderHandle, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+int SyncFolder(int folderHandle, const std::string& name) {
+    const int handle = ::openat(folderHandle, name.empty() ? "." : name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (handle < 0)
         return 0;
     const int error = ::fsync(handle) == 0 ? 0 : errno;

@@ -128,9 +128,9 @@ int TemporaryFileOwner(std::string_view name);
 bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
 
 // Makes the renames and links in the folder name (relative to the folder at
-// folderHandle, or AT_FDCWD) durable: 0, else the error of the sync. A folder that
-// cannot be opened, or a file system that cannot sync folders, gives 0: nothing
-// more can be done for it.
-int SyncFolder(int folderHandle, const char* name);
+// folderHandle, or AT_FDCWD; "" for that folder itself) durable: 0, else the
+// error of the sync. A folder that cannot be opened, or a file system that cannot
+// sync folders, gives 0: nothing more can be done for it.
+int SyncFolder(int folderHandle, const std::string& name);
 
 } // namespace orvex

@@ -46,11 +46,6 @@ std::string FolderOf(const std::string& name) {
     return slash == std::string::npos ? std::string() : name.substr(0, slash);
 }
 
-// Syncs a folder of the machine ("" for the machine folder itself).
-int SyncMachineFolder(int folderHandle, const std::string& name) {
-    return SyncFolder(folderHandle, name.empty() ? "." : name.c_str());
-}
-
 bool WriteAll(int handle, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(handle, bytes.data(), bytes.size());
@@ -111,7 +106,7 @@ void WriteRecord(const std::filesystem::path& folder, int folderHandle, const st
     if (::close(handle) != 0 && !error)
         error = errno;
     for (auto sub = subfolders.begin(); !error && sub != subfolders.end(); ++sub)
-        error = SyncMachineFolder(sub->first, sub->second);
+        error = SyncFolder(sub->first, sub->second);
     if (!error && ::renameat(folderHandle, temporary.c_str(), folderHandle, kCommitRecordFile) != 0)
         error = errno;
     if (error) {
@@ -119,7 +114,7 @@ void WriteRecord(const std::filesystem::path& folder, int folderHandle, const st
         CannotWrite(folder / kCommitRecordFile, error);
     }
     // A record not known to be on disk is no commit: it goes, and nothing happened.
-    if (const int synced = SyncMachineFolder(folderHandle, "")) {
+    if (const int synced = SyncFolder(folderHandle, "")) {
         ::unlinkat(folderHandle, kCommitRecordFile, 0);
         CannotWrite(folder / kCommitRecordFile, synced);
     }
@@ -143,7 +138,7 @@ void FinishRenames(const std::filesystem::path& folder, int folderHandle,
     }
     // Until the renames are on disk the record stays, for the next recovery.
     for (const auto& [where, target] : folders)
-        if (const int error = SyncMachineFolder(where.first, where.second))
+        if (const int error = SyncFolder(where.first, where.second))
             CannotWrite(folder / target, error);
     // Not synced: a record that comes back after a crash finds its temporaries
     // gone and its files in place.

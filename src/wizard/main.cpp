@@ -38,11 +38,15 @@ void InstallUnattendedDialogHooks() {
     OpenFileDialogHook = nullptr;
 }
 
+// The command-line mode's switches and options (the arrays live as long as the lists).
+const std::initializer_list<std::u16string_view> kSwitches = {u"/backup", u"/q", u"/o"};
+const std::initializer_list<std::u16string_view> kOptions = {u"-n", u"-m", u"-f"};
+
 // The arguments that are no switch, option or option's value, named for the user
 // with what is accepted; empty when there are none.
 std::u16string UnknownArgumentsText() {
     using namespace orvex;
-    const std::vector<int> unknown = UnknownCmdLineParameters({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"});
+    const std::vector<int> unknown = UnknownCmdLineParameters(kSwitches, kOptions);
     if (unknown.empty())
         return {};
     std::u16string text = unknown.size() == 1 ? u"Unknown command-line argument " : u"Unknown command-line arguments ";
@@ -64,7 +68,7 @@ bool CommandLineIsKnown() {
     if (!HasCmdLineSwitch(u"/backup"))
         return true;
     std::u16string text = UnknownArgumentsText();
-    if (const int option = CmdLineOptionWithoutValue({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"});
+    if (const int option = CmdLineOptionWithoutValue(kSwitches, kOptions);
         text.empty() && option > 0)
         text = u"Command-line option " + QuotedCmdLineParameter(ParamStr(option)) + u" has no value";
     if (text.empty())

@@ -58,14 +58,19 @@ protected:
     fs::path FFolder;
 };
 
-// The message of the EAtomicFileError a save into file raises ("" when none).
-std::string SaveError(const fs::path& file, const std::string& bytes = "new") {
+// The message of the EAtomicFileError that save raises ("" when none).
+template <class TSave>
+std::string ErrorOf(TSave save) {
     try {
-        WriteFileAtomically(U16(file.string()), bytes);
+        save();
     } catch (const EAtomicFileError& e) {
         return e.what();
     }
     return "";
+}
+
+std::string SaveError(const fs::path& file, const std::string& bytes = "new") {
+    return ErrorOf([&] { WriteFileAtomically(U16(file.string()), bytes); });
 }
 
 std::string CannotCreate(const fs::path& file, const std::string& why) {
@@ -193,12 +198,8 @@ TEST_F(AtomicFile, FailedFolderSyncFailsTheSave) {
     const fs::path file = FFolder / "a.xml", created = FFolder / "new.xml";
     test::TFailingFolderSyncs failing;
     EXPECT_EQ(SaveError(file), CannotCreate(file, "Input/output error"));
-    try {
-        WriteNewFileAtomically(U16(created.string()), "new");
-        ADD_FAILURE() << "no error";
-    } catch (const EAtomicFileError& e) {
-        EXPECT_EQ(e.what(), CannotCreate(created, "Input/output error"));
-    }
+    EXPECT_EQ(ErrorOf([&] { WriteNewFileAtomically(U16(created.string()), "new"); }),
+              CannotCreate(created, "Input/output error"));
     EXPECT_FALSE(fs::exists(created));
     EXPECT_EQ(EntryCount(), 1u);  // no temporary left
 }
