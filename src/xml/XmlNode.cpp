@@ -164,7 +164,9 @@ TUtf8XmlNode* TUtf8XmlNode::Nodes(int index) const {
 }
 
 bool TUtf8XmlNode::IsAtOrBelow(const TUtf8XmlNode* node) const {
-    for (const TUtf8XmlNode* p = this; p; p = p->FParent)
+    // Only a parent that lists a node is sure to be alive: one that SetParent gave
+    // is a reference that may be gone.
+    for (const TUtf8XmlNode* p = this; p; p = p->FListed ? p->FParent : nullptr)
         if (p == node)
             return true;
     return false;

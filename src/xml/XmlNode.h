@@ -442,8 +442,8 @@ private:
     int ResolveEntities(TEntityContext& context, const TEntityChainPtr& chain);
     int ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
                           int& childrenDone);
-    // This node is node or lies below it, also through a Parent that SetParent
-    // gave: adding node here would make a loop of parents.
+    // This node is node or lies below it in the lists that hold them: adding node
+    // here would make a loop of parents.
     bool IsAtOrBelow(const TUtf8XmlNode* node) const;
     static void CheckAttributeName(std::string_view name);
     // The stored item of an attribute: name, "=" and the escaped, quoted value.
