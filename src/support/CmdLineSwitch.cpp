@@ -24,6 +24,16 @@ bool IsOneOf(const std::u16string& parameter, std::initializer_list<std::u16stri
     return std::find(options.begin(), options.end(), parameter) != options.end();
 }
 
+// An option's value is the parameter after it, unless that is a switch or an
+// option itself: "-f -m x" forgot the file, it does not name it "-m".
+bool HasValue(int option, std::initializer_list<std::u16string_view> switches,
+              std::initializer_list<std::u16string_view> options) {
+    if (option >= ParamCount())
+        return false;
+    const std::u16string next = ParamStr(option + 1);
+    return !IsOneOfSwitches(next, switches) && !IsOneOf(next, options);
+}
+
 } // namespace
 
 bool HasCmdLineSwitch(std::u16string_view sw) {
@@ -33,43 +43,35 @@ bool HasCmdLineSwitch(std::u16string_view sw) {
     return false;
 }
 
+std::vector<int> CmdLineOptionParameters(std::initializer_list<std::u16string_view> switches,
+                                         std::initializer_list<std::u16string_view> options) {
+    std::vector<int> found;
+    for (int i = 1; i <= ParamCount(); ++i) {
+        if (!IsOneOf(ParamStr(i), options))
+            continue;
+        found.push_back(i);
+        if (HasValue(i, switches, options))
+            found.push_back(++i);
+    }
+    return found;
+}
+
 std::vector<int> UnknownCmdLineParameters(std::initializer_list<std::u16string_view> switches,
                                           std::initializer_list<std::u16string_view> options) {
+    const std::vector<int> known = CmdLineOptionParameters(switches, options);
     std::vector<int> unknown;
-    for (int i = 1; i <= ParamCount(); ++i) {
-        const std::u16string parameter = ParamStr(i);
-        if (IsOneOf(parameter, options) || (i > 1 && IsOneOf(ParamStr(i - 1), options)))
-            continue;
-        if (!IsOneOfSwitches(parameter, switches))
+    for (int i = 1; i <= ParamCount(); ++i)
+        if (!std::binary_search(known.begin(), known.end(), i) && !IsOneOfSwitches(ParamStr(i), switches))
             unknown.push_back(i);
-    }
     return unknown;
 }
 
 int CmdLineOptionWithoutValue(std::initializer_list<std::u16string_view> switches,
                               std::initializer_list<std::u16string_view> options) {
     for (int i = 1; i <= ParamCount(); ++i)
-        if (IsOneOf(ParamStr(i), options) && (i == ParamCount() || IsOneOfSwitches(ParamStr(i + 1), switches)))
+        if (IsOneOf(ParamStr(i), options) && !HasValue(i, switches, options))
             return i;
     return 0;
-}
-
-std::u16string QuotedCmdLineParameter(std::u16string_view parameter) {
-    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-    std::u16string quoted = u"\"";
-    for (const char16_t c : parameter) {
-        if (c == u'\n')
-            quoted += u"\\n";
-        else if (c == u'\r')
-            quoted += u"\\r";
-        else if (c == u'\t')
-            quoted += u"\\t";
-        else if (c < 0x20 || (c >= 0x7F && c <= 0x9F))  // C0, DEL and C1 (0x9B starts a sequence too)
-            quoted += {u'\\', u'x', kDigits[c >> 4], kDigits[c & 0xF]};
-        else
-            quoted += c;
-    }
-    return quoted + u"\"";
 }
 
 } // namespace orvex

@@ -13,20 +13,20 @@ namespace orvex {
 // a leading "-" of the parameter counting as "/": "-Q" satisfies "/q".
 bool HasCmdLineSwitch(std::u16string_view sw);
 
-// The indexes of the parameters that are neither one of switches (matched as
-// HasCmdLineSwitch matches), nor exactly one of options, nor the value following
-// one of options, in order.
+// The indexes of the parameters that are exactly one of options or an option's
+// value, in order. An option's value is the parameter after it, unless that is
+// one of switches (matched as HasCmdLineSwitch matches) or of options.
+std::vector<int> CmdLineOptionParameters(std::initializer_list<std::u16string_view> switches,
+                                         std::initializer_list<std::u16string_view> options);
+
+// The indexes of the parameters that are neither one of switches, nor one of
+// options or an option's value, in order.
 std::vector<int> UnknownCmdLineParameters(std::initializer_list<std::u16string_view> switches,
                                           std::initializer_list<std::u16string_view> options);
 
-// The index of the first of options that has no value: it is the last parameter,
-// or one of switches follows it. 0 when every option has its value.
+// The index of the first of options that has no value; 0 when every option has
+// its value.
 int CmdLineOptionWithoutValue(std::initializer_list<std::u16string_view> switches,
                               std::initializer_list<std::u16string_view> options);
-
-// A parameter as a line can show it: in double quotes, with control characters
-// escaped (\n, \r, \t, else \xHH), so that it cannot break the line or drive a
-// terminal.
-std::u16string QuotedCmdLineParameter(std::u16string_view parameter);
 
 } // namespace orvex

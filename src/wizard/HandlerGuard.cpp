@@ -1,6 +1,7 @@
 #include "wizard/HandlerGuard.h"
 
 #include "base/ExceptionText.h"
+#include "base/LineText.h"
 #include "base/Utf.h"
 #include "engine/ProgressLog.h"
 #include "support/CmdLineSwitch.h"
@@ -15,14 +16,19 @@ namespace orvex {
 bool IsUnattendedRun() { return HasCmdLineSwitch(u"/backup") && HasCmdLineSwitch(u"/q"); }
 
 void PrintErrorLine(std::u16string_view text) {
-    const std::string line = Utf16ToUtf8(text) + "\n";
+    const std::string line = Utf16ToUtf8(OneLineText(text)) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 void ReportInInfoLog(std::u16string_view text) {
-    WriteInfoLog(text);
+    WriteInfoLog(OneLineText(text));
     if (IsUnattendedRun())
         PrintErrorLine(text);
+}
+
+void ReportOnStandardError(std::u16string_view text) {
+    WriteInfoLog(OneLineText(text));
+    PrintErrorLine(text);
 }
 
 bool RunHandler(const std::function<void()>& handler) {

@@ -10,9 +10,12 @@ namespace orvex {
 // "/backup" with "/q": nobody answers a dialog, and the exit status tells the outcome.
 bool IsUnattendedRun();
 
-// Writes text to the info log; an unattended run also prints it as one line on
-// standard error, which cron mails to the user. A clean run prints nothing.
+// Writes text to the info log; an unattended run also prints it on standard
+// error, which cron mails to the user. A clean run prints nothing. Both show it as
+// one line (OneLineText): the values it carries come from outside.
 void ReportInInfoLog(std::u16string_view text);
+// The same, printed on standard error whatever the run.
+void ReportOnStandardError(std::u16string_view text);
 
 // Prints text as one line on standard error.
 void PrintErrorLine(std::u16string_view text);

@@ -3,6 +3,8 @@
 
 #include "base/CommandLine.h"
 #include "base/ExceptionText.h"
+#include "base/LineText.h"
+#include "base/Utf.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 #include "support/LogFile.h"
@@ -14,17 +16,20 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <string_view>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-bool HasEnvironmentValue(const char* name) {
+std::string EnvironmentText(const char* name) {
     const char* value = std::getenv(name);
-    return value && *value;
+    return value ? value : "";
 }
 
 // Nobody is there to close a message of an unattended run: its text goes to the
@@ -51,7 +56,7 @@ std::u16string UnknownArgumentsText() {
         return {};
     std::u16string text = unknown.size() == 1 ? u"Unknown command-line argument " : u"Unknown command-line arguments ";
     for (size_t i = 0; i < unknown.size(); ++i)
-        text += (i ? u", " : u"") + QuotedCmdLineParameter(ParamStr(unknown[i]));
+        text += (i ? u", " : u"") + QuotedValue(ParamStr(unknown[i]));
     return text;
 }
 
@@ -70,21 +75,119 @@ bool CommandLineIsKnown() {
     std::u16string text = UnknownArgumentsText();
     if (const int option = CmdLineOptionWithoutValue(kSwitches, kOptions);
         text.empty() && option > 0)
-        text = u"Command-line option " + QuotedCmdLineParameter(ParamStr(option)) + u" has no value";
+        text = u"Command-line option " + QuotedValue(ParamStr(option)) + u" has no value";
     if (text.empty())
         return true;
-    text += kAcceptedArguments;
-    WriteInfoLog(text);
-    PrintErrorLine(text);
+    ReportOnStandardError(text + kAcceptedArguments);
     return false;
 }
+
+// An argument that is not UTF-8 would reach the program changed (a file name with
+// U+FFFD in it): it ends the run, named byte for byte.
+bool ArgumentsAreUtf8(int argc, char** argv) {
+    using namespace orvex;
+    std::u16string named;
+    int count = 0;
+    for (int i = 1; i < argc; ++i)
+        if (!IsWellFormedUtf8(argv[i]))
+            named += (count++ ? u", " : u"") + QuotedValueOfBytes(argv[i]);
+    if (count == 0)
+        return true;
+    ReportOnStandardError((count == 1 ? u"Command-line argument " : u"Command-line arguments ") + named +
+                          (count == 1 ? u" is" : u" are") + u" not UTF-8 text: nothing was done.");
+    return false;
+}
+
+bool IsQtOption(const char* argument, std::string_view option) {
+    std::string_view text = argument;
+    if (text.starts_with("--"))  // Qt takes its options with two dashes too
+        text.remove_prefix(1);
+    return text == option;
+}
+
+// Qt's display platforms for the displays the environment or "-display" names,
+// in the order Qt itself would try them, then offscreen: a display that is not
+// there (a DISPLAY left in a crontab) must not abort the program. The displays
+// named, for the message; none when the caller chose the platform or there is
+// no display.
+std::vector<std::string> ChooseDisplayPlatforms(const std::vector<char*>& qtArguments) {
+    if (!EnvironmentText("QT_QPA_PLATFORM").empty())
+        return {};
+    std::string x11 = EnvironmentText("DISPLAY");
+    for (size_t i = 1; i < qtArguments.size(); ++i) {
+        if (IsQtOption(qtArguments[i], "-platform"))
+            return {};
+        if (IsQtOption(qtArguments[i], "-display") && i + 1 < qtArguments.size())
+            x11 = qtArguments[i + 1];
+    }
+    const std::string wayland = EnvironmentText("WAYLAND_DISPLAY");
+    // Qt prefers Wayland in a Wayland session, except on GNOME.
+    const auto onGnome = [] {
+        return QByteArray::fromStdString(EnvironmentText("XDG_CURRENT_DESKTOP") + EnvironmentText("XDG_SESSION_DESKTOP"))
+            .toLower()
+            .contains("gnome");
+    };
+    const bool waylandFirst = EnvironmentText("XDG_SESSION_TYPE") == "wayland" && !onGnome();
+    std::vector<std::pair<std::string, std::string>> tried;  // platform, display
+    if (!x11.empty())
+        tried.emplace_back("xcb", x11);
+    if (!wayland.empty())
+        tried.emplace(waylandFirst ? tried.begin() : tried.end(), "wayland", wayland);
+    std::string platforms;
+    std::vector<std::string> displays;
+    for (const auto& [platform, display] : tried) {
+        platforms += platform + ";";
+        displays.push_back(display);
+    }
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms + "offscreen"));
+    return displays;
+}
+
+// Qt's messages about its display platforms, held while the application object
+// starts: a display that cannot be opened is then named in one line of ours.
+struct THeldMessage {
+    QtMsgType Type;
+    std::string Category;
+    QString Text;
+};
+std::vector<THeldMessage>* gHeldMessages = nullptr;
+QtMessageHandler gPassedMessages = nullptr;
+
+void HoldPlatformMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (gHeldMessages && context.category && std::string_view(context.category).starts_with("qt.qpa."))
+        gHeldMessages->push_back({type, context.category, text});
+    else
+        gPassedMessages(type, context, text);
+}
+
+class TPlatformMessages {
+public:
+    TPlatformMessages() {
+        gHeldMessages = &FHeld;
+        gPassedMessages = qInstallMessageHandler(HoldPlatformMessage);
+    }
+    ~TPlatformMessages() { Release(false); }
+    // Stops holding; what was held goes where it was going, or nowhere.
+    void Release(bool passOn) {
+        if (!gHeldMessages)
+            return;
+        qInstallMessageHandler(gPassedMessages);
+        gHeldMessages = nullptr;
+        for (const THeldMessage& message : passOn ? FHeld : std::vector<THeldMessage>())
+            gPassedMessages(message.Type, QMessageLogContext(nullptr, 0, nullptr, message.Category.c_str()),
+                            message.Text);
+    }
+
+private:
+    std::vector<THeldMessage> FHeld;
+};
 
 // Qt names a runtime folder of its own when XDG_RUNTIME_DIR is unset (as under
 // cron), with a warning on standard error: the same folder is named here, so that a
 // clean run prints nothing. One that is not this user's private folder is left to
 // Qt to complain about.
 void NameRuntimeFolder() {
-    if (HasEnvironmentValue("XDG_RUNTIME_DIR"))
+    if (!EnvironmentText("XDG_RUNTIME_DIR").empty())
         return;
     const passwd* user = ::getpwuid(::geteuid());
     std::error_code error;
@@ -98,26 +201,60 @@ void NameRuntimeFolder() {
         ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
 }
 
+// "There is no display", or the displays that could not be opened.
+std::u16string NoDisplayText(const std::vector<std::string>& displays) {
+    if (displays.empty())
+        return u"There is no display";
+    std::u16string text = u"The display ";
+    for (size_t i = 0; i < displays.size(); ++i)
+        text += (i ? u" or " : u"") + orvex::QuotedValue(orvex::Utf8ToUtf16(displays[i]));
+    return text + u" cannot be opened";
+}
+
+bool IsOneOf(int index, const std::vector<int>& indexes) {
+    return std::find(indexes.begin(), indexes.end(), index) != indexes.end();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // The command line as typed. Orvex's options and their values are its own:
+    // Qt takes its options (-platform, -style, -display...) only from the rest.
+    orvex::SetCommandLine(argc, argv);
+    if (!ArgumentsAreUtf8(argc, argv))
+        return 1;
+    const std::vector<int> own = orvex::CmdLineOptionParameters(kSwitches, kOptions);
+    std::vector<char*> qtArguments{argv[0]};
+    for (int i = 1; i < argc; ++i)
+        if (!IsOneOf(i, own))
+            qtArguments.push_back(argv[i]);
     // Without a display (a cron job running "/backup ... /q") the window lives
     // offscreen.
-    if (!HasEnvironmentValue("QT_QPA_PLATFORM") && !HasEnvironmentValue("DISPLAY") &&
-        !HasEnvironmentValue("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::vector<std::string> displays = ChooseDisplayPlatforms(qtArguments);
     NameRuntimeFolder();
-    // Qt takes its own options (-platform, -style, -display...) out of the
-    // arguments; the rest is ours.
-    QApplication application(argc, argv);
-    orvex::SetCommandLine(argc, argv);
+    int qtCount = static_cast<int>(qtArguments.size());
+    TPlatformMessages platformMessages;
+    QApplication application(qtCount, qtArguments.data());
+    // Offscreen, also where the caller chose it or the display could not be
+    // opened, anything but an unattended backup would wait for a user who cannot come.
+    const QString platform = QGuiApplication::platformName();
+    const bool offscreen = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    platformMessages.Release(!offscreen || displays.empty());
+    // What Qt left, with Orvex's own, in the order typed; "-display NAME" means
+    // nothing where Qt leaves it.
+    const std::set<const char*> left(qtArguments.begin(), qtArguments.begin() + qtCount);
+    std::vector<const char*> arguments{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (IsQtOption(argv[i], "-display") && left.count(argv[i]))
+            i += i + 1 < argc && left.count(argv[i + 1]) ? 1 : 0;
+        else if (IsOneOf(i, own) || left.count(argv[i]))
+            arguments.push_back(argv[i]);
+    }
+    orvex::SetCommandLine(static_cast<int>(arguments.size()), arguments.data());
     if (!CommandLineIsKnown())
         return 1;
-    // Offscreen, also where the caller chose it, anything but an unattended backup
-    // would wait for a user who cannot come.
-    const QString platform = QGuiApplication::platformName();
-    if ((platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) && !orvex::IsUnattendedRun()) {
-        std::u16string text = u"There is no display, and only /backup with /q runs without one: nothing was done.";
+    if (offscreen && !orvex::IsUnattendedRun()) {
+        std::u16string text = NoDisplayText(displays) + u", and only /backup with /q runs without one: nothing was done.";
         if (const std::u16string unknown = UnknownArgumentsText(); !unknown.empty())
             text += u" " + unknown + kAcceptedArguments;
         orvex::PrintErrorLine(text);

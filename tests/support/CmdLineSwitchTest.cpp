@@ -54,39 +54,34 @@ TEST(CmdLineSwitch, NonAsciiLettersMustMatchExactly) {
     EXPECT_FALSE(HasCmdLineSwitch(u"/\u00E4nderung"));
 }
 
-// A value is whatever follows an option, even one that reads like an option or a
-// switch; every parameter that is none of these is named. An option is without
-// its value when it is the last parameter or a switch follows it.
-TEST(CmdLineSwitch, UnknownParametersAndOptionsWithoutValue) {
+// A value is whatever follows an option unless it is a switch or an option
+// itself: "-f -m x" forgot the file. Options and their values are the program's
+// own; every other parameter that is no switch is named.
+TEST(CmdLineSwitch, OptionsTheirValuesAndUnknownParameters) {
     const struct {
         std::vector<const char*> Arguments;
-        std::vector<int> Unknown;
+        std::vector<int> Options, Unknown;
         int WithoutValue;
     } cases[] = {
-        {{"orvex"}, {}, 0},
-        {{"orvex", "-BACKUP", "-n", "-m", "x", "/Q", "-f"}, {}, 6},
-        {{"orvex", "/backup", "-n", "/nonsense", "-o"}, {}, 0},
-        {{"orvex", "/backup", "-N", "Nightly"}, {2, 3}, 0},
-        {{"orvex", "/backup", "-n", "a", "b", "c"}, {4, 5}, 0},
-        {{"orvex", "/backup", "", "-f", "x"}, {2}, 0},
-        {{"orvex", "x", "/backup"}, {1}, 0},
-        {{"orvex", "/backup", "/-n", "x"}, {2, 3}, 0},
-        {{"orvex", "/backup", "-f", "/Q", "-n", "N"}, {}, 2},
-        {{"orvex", "/backup", "-f", "-backup"}, {}, 2},
-        {{"orvex", "/backup", "-f", "/etc/b.xml", "-m", "/o"}, {}, 4},
-        {{"orvex", "/backup", "-n", "-f", "/x"}, {}, 0},
+        {{"orvex"}, {}, {}, 0},
+        {{"orvex", "-BACKUP", "-n", "-m", "x", "/Q", "-f"}, {2, 3, 4, 6}, {}, 2},
+        {{"orvex", "/backup", "-n", "/nonsense", "-o"}, {2, 3}, {}, 0},
+        {{"orvex", "/backup", "-N", "Nightly"}, {}, {2, 3}, 0},
+        {{"orvex", "/backup", "-n", "a", "b", "c"}, {2, 3}, {4, 5}, 0},
+        {{"orvex", "/backup", "", "-f", "x"}, {3, 4}, {2}, 0},
+        {{"orvex", "x", "/backup"}, {}, {1}, 0},
+        {{"orvex", "/backup", "/-n", "x"}, {}, {2, 3}, 0},
+        {{"orvex", "/backup", "-f", "/Q", "-n", "N"}, {2, 4, 5}, {}, 2},
+        {{"orvex", "/backup", "-f", "-backup"}, {2}, {}, 2},
+        {{"orvex", "/backup", "-f", "/etc/b.xml", "-m", "/o"}, {2, 3, 4}, {}, 4},
+        {{"orvex", "/backup", "-n", "-f", "/x"}, {2, 3, 4}, {}, 2},
+        {{"orvex", "-n", "-style", "-f", "out.xml", "-style", "fusion"}, {1, 2, 3, 4}, {5, 6}, 0},
     };
     for (const auto& c : cases) {
         UseCommandLine(c.Arguments);
         SCOPED_TRACE(c.Arguments.size());
+        EXPECT_EQ(CmdLineOptionParameters({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"}), c.Options);
         EXPECT_EQ(UnknownCmdLineParameters({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"}), c.Unknown);
         EXPECT_EQ(CmdLineOptionWithoutValue({u"/backup", u"/q", u"/o"}, {u"-n", u"-m", u"-f"}), c.WithoutValue);
     }
-}
-
-// Shown on one line, a parameter can neither break it nor send a terminal
-// sequence.
-TEST(CmdLineSwitch, QuotedParameterEscapesControlCharacters) {
-    EXPECT_EQ(QuotedCmdLineParameter(u"C:\\x y"), u"\"C:\\x y\"");
-    EXPECT_EQ(QuotedCmdLineParameter(u"a\nb\r\tc\x1B[2J\x7F\u009B\u00E4"), u"\"a\\nb\\r\\tc\\x1B[2J\\x7F\\x9B\u00E4\"");
 }

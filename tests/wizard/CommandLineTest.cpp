@@ -54,8 +54,9 @@ protected:
     std::string Path(const std::string& name) const { return File(name).string(); }
 
     // The exit status, or -1 when the program did not end by itself in time.
+    // Another program (a shell) may start it.
     int Run(const std::vector<std::string>& arguments, int milliseconds = 120'000,
-            const std::function<void()>& inChild = {}) {
+            const std::function<void()>& inChild = {}, const std::string& program = {}) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(Path("machines")));
@@ -67,7 +68,7 @@ protected:
         QStringList list;
         for (const std::string& argument : arguments)
             list << QString::fromStdString(argument);
-        process.start(QString::fromStdString(Path("orvex")), list);
+        process.start(QString::fromStdString(program.empty() ? Path("orvex") : program), list);
         const bool finished = process.waitForFinished(milliseconds);
         if (!finished) {
             process.kill();
@@ -280,13 +281,13 @@ TEST_F(TCommandLineTest, DisplayWithoutWindowManagerStillRunsTheBackup) {
     server.waitForFinished();
 }
 
-// Without a display, or offscreen as the caller chose, only "/backup" with "/q"
-// runs: anything else would wait for a user who cannot come. It ends at once,
-// naming what it did not know. A clean unattended run prints nothing, also where
+// Without a display, offscreen as the caller chose, or with a display that cannot
+// be opened (a DISPLAY left in a crontab), only "/backup" with "/q" runs: anything
+// else would wait for a user who cannot come. It ends at once, naming the display
+// and what it did not know. A clean unattended run prints nothing, also where
 // cron sets no runtime folder.
 TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
-    const std::set<std::string> before = Entries();
-    const std::string nothing = "There is no display, and only /backup with /q runs without one: nothing was done.";
+    const std::string nothing = ", and only /backup with /q runs without one: nothing was done.";
     const std::pair<std::vector<std::string>, std::string> waiting[] = {  // the arguments, the unknown ones
         {{"/q"}, ""},
         {{}, ""},
@@ -297,26 +298,58 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
         {{"-platform", "offscreen", "/q", "backup.xml", "-x"},
          " Unknown command-line arguments \"backup.xml\", \"-x\""},
     };
-    const std::vector<std::pair<QString, QString>> environments[] = {
-        {{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"XDG_RUNTIME_DIR", {}}},
-        {{"QT_QPA_PLATFORM", "offscreen"}, {"DISPLAY", ":99"}},
+    const struct {
+        std::vector<std::pair<QString, QString>> Environment;
+        std::string Display;
+    } environments[] = {
+        {{{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"XDG_RUNTIME_DIR", {}}}, "There is no display"},
+        {{{"QT_QPA_PLATFORM", "offscreen"}, {"DISPLAY", ":999"}}, "There is no display"},
+        {{{"QT_QPA_PLATFORM", {}}, {"DISPLAY", ":999"}, {"WAYLAND_DISPLAY", {}}}, "The display \":999\" cannot be opened"},
+        {{{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", "wayland-999"}},
+         "The display \"wayland-999\" cannot be opened"},
     };
     for (const auto& environment : environments) {
-        Environment = environment;
+        Environment = environment.Environment;
+        const std::set<std::string> before = Entries();
         for (const auto& [arguments, unknown] : waiting) {
-            SCOPED_TRACE((arguments.empty() ? "no arguments" : arguments[0]) + ", " + environment[1].second.toStdString());
+            SCOPED_TRACE((arguments.empty() ? "no arguments" : arguments[0]) + ", " + environment.Display);
             EXPECT_EQ(Run(arguments), 2);
-            EXPECT_EQ(Errors, nothing + unknown + (unknown.empty() ? "" : kAccepted) + "\n");
+            // "-platform offscreen" chooses no display.
+            const std::string display = arguments.empty() || arguments[0] != "-platform" ? environment.Display
+                                                                                         : "There is no display";
+            EXPECT_EQ(Errors, display + nothing + unknown + (unknown.empty() ? "" : kAccepted) + "\n");
             EXPECT_EQ(Output, "");
             EXPECT_EQ(Entries(), before);
             EXPECT_EQ(InfoLog(), "");
         }
+        std::filesystem::remove(File("backup.xml"));
+        ASSERT_EQ(Run({"/backup", "-f", "backup.xml", "/q"}), 0) << Errors;
+        EXPECT_EQ(Output + Errors, "");
+        EXPECT_EQ(InfoLog(), "");
+        EXPECT_TRUE(std::filesystem::exists(File("backup.xml")));
     }
-    Environment = environments[0];
-    ASSERT_EQ(Run({"/backup", "-f", "backup.xml", "/q"}), 0) << Errors;
-    EXPECT_EQ(Output + Errors, "");
-    EXPECT_EQ(InfoLog(), "");
-    EXPECT_TRUE(std::filesystem::exists(File("backup.xml")));
+}
+
+// Orvex's options and their values are read as typed and are never Qt's; Qt's
+// own options may stand anywhere, and "-display" also where there is no display.
+TEST_F(TCommandLineTest, OptionValuesAreNeverQtsOptions) {
+    Environment = {{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}};
+    const std::string computer = Utf16ToUtf8(GetComputerNameString()) + "Sites";
+    const struct {
+        std::vector<std::string> Arguments;
+        std::string File, Name;
+    } rows[] = {
+        {{"/backup", "-n", "-style", "-f", "out.xml", "/q"}, "out.xml", "-style"},
+        {{"/backup", "-n", "-reverse", "-f", "r.xml", "/q"}, "r.xml", "-reverse"},
+        {{"/backup", "-f", "x.xml", "/q", "-display", ":0"}, "x.xml", computer},
+        {{"-display", ":0", "-style", "fusion", "/backup", "-f", "-platform", "/q"}, "-platform", computer},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.File);
+        EXPECT_EQ(Run(row.Arguments), 0) << Errors;
+        EXPECT_EQ(Output + Errors, "");
+        EXPECT_NE(ReadBytes(File(row.File)).find("<Machine backupName=\"" + row.Name + "\" "), std::string::npos);
+    }
 }
 
 // A typo on the command line, or an option without its value, ends the run
@@ -333,11 +366,13 @@ TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
         {{"-backup", "/q", "--o", "-f", "wanted.xml"}, "Unknown command-line argument \"--o\""},
         {{"/backup", "/q", ""}, "Unknown command-line argument \"\""},
         {{"/backup", "/q", "/f", "wanted.xml"}, "Unknown command-line arguments \"/f\", \"wanted.xml\""},
-        {{"/backup", "/q", "x\ny\x1B[2J"}, "Unknown command-line argument \"x\\ny\\x1B[2J\""},
+        {{"/backup", "/q", "x\ny\x1B[2J\"\\\u202E"}, "Unknown command-line argument \"x\\ny\\x1B[2J\\\"\\\\\\u202E\""},
         {{"/backup", "-n", "Nightly", "/q", "-f"}, "Command-line option \"-f\" has no value"},
         {{"/backup", "-n", "Nightly", "-f", "/q"}, "Command-line option \"-f\" has no value"},
         {{"/backup", "-f", "wanted.xml", "/q", "-n"}, "Command-line option \"-n\" has no value"},
         {{"/backup", "-m", "-O", "/q", "-f", "wanted.xml"}, "Command-line option \"-m\" has no value"},
+        {{"/backup", "-n", "Nightly", "-f", "-m", "big", "/q"}, "Command-line option \"-f\" has no value"},
+        {{"/backup", "-f", "-n", "x", "/q"}, "Command-line option \"-f\" has no value"},
     };
     for (const auto& [arguments, wrong] : cases) {
         SCOPED_TRACE(wrong);
@@ -347,6 +382,50 @@ TEST_F(TCommandLineTest, UnknownArgumentsEndTheRunBeforeAnythingIsMade) {
         EXPECT_EQ(Entries(), before);
         EXPECT_EQ(std::filesystem::exists("/q"), slashQ);
         std::filesystem::remove(File("orvex.info." + Today().substr(2) + ".log"));
+    }
+}
+
+// An argument that is not UTF-8 would reach the program changed: it ends the run,
+// named byte for byte, and nothing is written.
+TEST_F(TCommandLineTest, AnArgumentThatIsNoUtf8EndsTheRun) {
+    const std::string backup = kHead + StubMachine("Nightly") + kTail;
+    WriteBytes(File("caf\xC3\xA9.xml"), backup);
+    const std::set<std::string> before = Entries();
+    EXPECT_EQ(Run({"-c", "exec \"$0\" /backup -n Nightly -f \"$(printf 'caf\\351.xml')\" /o /q", Path("orvex")}, 120'000,
+                  {}, "/bin/sh"),
+              1);
+    ExpectReported("Command-line argument \"caf\\xE9.xml\" is not UTF-8 text: nothing was done.");
+    EXPECT_EQ(Entries(), before);
+    EXPECT_EQ(ReadBytes(File("caf\xC3\xA9.xml")), backup);
+}
+
+// A value from outside (an option's value, ORVEX_MACHINES) that holds control,
+// line-breaking or reordering characters is shown escaped on its one line, on
+// standard error and in the info log.
+TEST_F(TCommandLineTest, ValuesFromOutsideAreEscapedOnTheirLine) {
+    const struct {
+        std::vector<std::string> Options;
+        std::string Machines, Escaped;
+    } rows[] = {
+        {{"-m", "x\nFAKE: backup OK"}, "", "\"x\\nFAKE: backup OK\" is not a machine name"},
+        {{"-m", "x\x1B[2J\u202E"}, "", "\"x\\x1B[2J\\u202E\" is not a machine name"},
+        {{"-n", "a/\r\nFAKE"}, "", "The backup name \"a/\\r\\nFAKE\" cannot be used"},
+        {{"-f", Path("missing\u0085/b.xml")}, "", "missing\\x85/b.xml\". No such file or directory"},
+        {{}, "typo\u2028FAKE", "The machines folder \"typo\\u2028FAKE\" named by ORVEX_MACHINES does not exist"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Escaped);
+        std::filesystem::remove(File("orvex.info." + Today().substr(2) + ".log"));
+        Environment = {{"ORVEX_MACHINES", row.Machines.empty() ? QString::fromStdString(Path("machines"))
+                                                               : QString::fromStdString(row.Machines)}};
+        std::vector<std::string> arguments = {"/backup", "-f", "b.xml", "/q"};
+        arguments.insert(arguments.begin() + 3, row.Options.begin(), row.Options.end());
+        EXPECT_EQ(Run(arguments), 1);
+        EXPECT_NE(Errors.find(row.Escaped), std::string::npos) << Errors;
+        EXPECT_EQ(std::count(Errors.begin(), Errors.end(), '\n'), 1) << Errors;
+        const std::string log = InfoLog();
+        EXPECT_NE(log.find(row.Escaped), std::string::npos) << log;
+        EXPECT_EQ(log.find_first_of("\n\x1B"), log.size() - 1) << log;
     }
 }
 
@@ -380,11 +459,12 @@ TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
     const std::string pipe = Path("pipe.xml");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     struct TCase {
-        std::string Machine, File, Refusal;
+        std::string Machine, File, Refusal, Shown = Machine;
     };
     std::vector<TCase> cases;
-    for (const std::string& machine : {"../x"s, ".."s, "/etc"s, "web\x01two"s, std::string(5000, 'w')})
+    for (const std::string& machine : {"../x"s, ".."s, "/etc"s, std::string(5000, 'w')})
         cases.push_back({machine, "", "\"" + machine + "\" is not a machine name"});
+    cases.push_back({"web\x01two", "", "\"web\\x01two\" is not a machine name", "web\\x01two"});
     cases.push_back({"localhost", "/dev/full", "Cannot create file \"/dev/full\". It is a character device, not a regular file"});
     cases.push_back({"localhost", pipe, "Cannot create file \"" + pipe + "\". It is a pipe, not a regular file"});
     for (const auto& c : cases) {
@@ -395,7 +475,7 @@ TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
                 WriteBytes(File("Sites.xml"), backup);
             const std::string file = c.File.empty() ? Path("Sites.xml") : c.File;
             EXPECT_EQ(Run({"/backup", "-m", c.Machine, "-n", "Nightly", "-f", file, "/o", "/q"}), 1);
-            EXPECT_EQ(Errors, "ERROR during backup of " + c.Machine + ": BackupMachine: " + c.Refusal +
+            EXPECT_EQ(Errors, "ERROR during backup of " + c.Shown + ": BackupMachine: " + c.Refusal +
                                   "; nothing was backed up\n");
             EXPECT_EQ(std::filesystem::exists(File("Sites.xml")), exists);
             EXPECT_EQ(ReadBytes(File("Sites.xml")), exists ? backup : "");
