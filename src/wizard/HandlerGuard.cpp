@@ -26,7 +26,7 @@ void ReportInInfoLog(std::u16string_view text) {
         PrintErrorLine(text);
 }
 
-void ReportOnStandardError(std::u16string_view text) {
+void ReportInInfoLogAndOnStandardError(std::u16string_view text) {
     WriteInfoLog(OneLineText(text));
     PrintErrorLine(text);
 }

@@ -15,7 +15,7 @@ bool IsUnattendedRun();
 // one line (OneLineText): the values it carries come from outside.
 void ReportInInfoLog(std::u16string_view text);
 // The same, printed on standard error whatever the run.
-void ReportOnStandardError(std::u16string_view text);
+void ReportInInfoLogAndOnStandardError(std::u16string_view text);
 
 // Prints text as one line on standard error.
 void PrintErrorLine(std::u16string_view text);

@@ -106,8 +106,9 @@ void TMainForm::InitFromCommandLine() {
         return;
     // The name backup page 3 offers.
     BackupName = GetComputerNameString() + u"Sites";
-    // A value is looked at as a parameter too: "-n -m x" names the backup "-m" and
-    // the machine "x". An option without a value is ignored.
+    // The program refuses a command line with an option that has no value before
+    // the window opens; here such an option is ignored, and a value is looked at
+    // as a parameter too.
     for (int i = 1; i < ParamCount(); ++i) {
         const std::u16string option = ParamStr(i);
         const std::u16string value = ParamStr(i + 1);

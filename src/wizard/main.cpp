@@ -78,7 +78,7 @@ bool CommandLineIsKnown() {
         text = u"Command-line option " + QuotedValue(ParamStr(option)) + u" has no value";
     if (text.empty())
         return true;
-    ReportOnStandardError(text + kAcceptedArguments);
+    ReportInInfoLogAndOnStandardError(text + kAcceptedArguments);
     return false;
 }
 
@@ -93,8 +93,8 @@ bool ArgumentsAreUtf8(int argc, char** argv) {
             named += (count++ ? u", " : u"") + QuotedValueOfBytes(argv[i]);
     if (count == 0)
         return true;
-    ReportOnStandardError((count == 1 ? u"Command-line argument " : u"Command-line arguments ") + named +
-                          (count == 1 ? u" is" : u" are") + u" not UTF-8 text: nothing was done.");
+    ReportInInfoLogAndOnStandardError((count == 1 ? u"Command-line argument " : u"Command-line arguments ") +
+                                      named + (count == 1 ? u" is" : u" are") + u" not UTF-8 text: nothing was done.");
     return false;
 }
 
