@@ -168,8 +168,9 @@ struct TPlace {
     bool ThroughLink = false; // the file or its folder is a link
 };
 
-// Follows the links of a machine file without /proc, which a chroot or a small
-// container may lack: 0, or the error of a link that leads nowhere or in a circle.
+// Follows the links of a machine file step by step, as the system would, without
+// the process file system, which a chroot or a small container may lack: 0, or the
+// error of a link that leads nowhere or in a circle.
 int Follow(TFolders& folders, const std::string& name, const std::string& temporary, TPlace& place) {
     place = {name, 0, name, temporary, false};
     const size_t slash = name.rfind('/');
@@ -359,26 +360,12 @@ bool ReadRecord(const std::filesystem::path& folder, int folderHandle, std::vect
     return true;
 }
 
-// An absolute path without "." or ".." steps or doubled slashes, as realpath gives.
-bool IsPlainPath(std::string_view path) {
-    if (!path.starts_with('/'))
-        return false;
-    for (size_t start = 1; start <= path.size();) {
-        const size_t end = std::min(path.find('/', start), path.size());
-        const std::string_view step = path.substr(start, end - start);
-        if (step.empty() || step == "." || step == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
-// The machine file that is a link leading now to path; "" for none. The version
-// before named a linked machine file in its records by where its link led.
+// The machine file that is a link leading now to path (absolute); "" for none. The
+// version before named a linked machine file in its records by where its link led.
 std::string MachineFileLinkingTo(TFolders& folders, const std::string& path) {
     const size_t cut = path.rfind('/');
     size_t where = 0;
-    if (!IsPlainPath(path) || !folders.Open(AT_FDCWD, cut == 0 ? "/" : path.substr(0, cut), where))
+    if (!folders.Open(AT_FDCWD, cut == 0 ? "/" : path.substr(0, cut), where))
         return {};
     std::vector<std::string> names(std::begin(kFolderFiles), std::end(kFolderFiles));
     ForEachName(folders.Handle(0), kSitesFolder, [&](int, const char* name) {

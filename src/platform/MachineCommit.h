@@ -15,11 +15,11 @@
 // removes temporary files of the machine's files that no record lists: they are
 // what is left of a change that never happened.
 //
-// Links are followed relative to the folder's handle, without /proc. Where a
-// rename goes through a link (a machine file or Sites is one), the folder it leads
-// to may be shared: a record's temporary there must be a regular file of the user
-// we run as (or of its file's owner, which a save gives it), and only our own
-// temporaries there are removed.
+// Links are followed step by step from the folder's handle. Where a rename goes
+// through a link (a machine file or Sites is one), the folder it leads to may be
+// shared: a record's temporary there must be a regular file of the user we run as
+// (or of its file's owner, which a save gives it), and only our own temporaries
+// there are removed.
 
 #include <cstddef>
 #include <filesystem>
