@@ -7,6 +7,9 @@
 #include "platform/Pop3Admin.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 namespace orvex::testing {
@@ -181,8 +184,10 @@ TEST_F(MachineCommit, KilledAtAnyStepTheMachineReopensAllOldOrAllNew) {
 }
 
 // A record that cannot be trusted is named and left as it is, and so is every
-// machine file: nothing is guessed. A record names machine files only: one that
-// names any other file, however it is written, is damaged.
+// machine file: nothing is guessed, every line is checked before the first rename.
+// A record names the files a machine consists of only: one that names any other
+// file, however it is written, is damaged; so is one whose temporary is no regular
+// file, or beyond a link another user's.
 TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
     const std::string site = Read(Machine() / "Sites" / "1.xml");
     const std::string temporary = "Sites/1.xml.tmp-1-2", head = "Orvex machine commit\n";
@@ -191,9 +196,12 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
     std::ofstream(outside, std::ios::binary) << "data";
     std::ofstream(outside + ".tmp-1-2", std::ios::binary) << "replaced";
     std::filesystem::create_directories(Machine() / "drives");
-    const struct {
+    std::filesystem::create_symlink(outside, Machine() / "Sites" / "1.xml.tmp-1-3");
+    std::filesystem::create_directory(Machine() / "Sites" / "1.xml.tmp-1-4");
+    struct TRow {
         std::string Record, Why;
-    } rows[] = {
+    };
+    std::vector<TRow> rows = {
         {"", "it does not start with \"Orvex machine commit\""},
         {head + temporary + "\tSites/1.xml\n", "it does not end with \"end\""},
         {head + temporary + "\tSites/1.xml\nend", "its last line is cut off"},
@@ -206,7 +214,22 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         {head + "Sites/../../data.txt.tmp-1-2\tSites/../../data.txt\nend\n", line2},
         {head + "drives/x.tmp-1-2\tdrives/x\nend\n", line2},
         {head + "Commit.txt.tmp-1-2\tCommit.txt\nend\n", line2},
+        {head + temporary + "\tSites/1.xml\nnotes.tmp-1-2\tnotes\nend\n",
+         "line 3 is not a temporary file and the file it replaces"},
+        {head + "Sites/1.xml.tmp-1-3\tSites/1.xml\nend\n", "line 2 names a temporary file that is a link"},
+        {head + "Sites/1.xml.tmp-1-4\tSites/1.xml\nend\n", "line 2 names a temporary file that is not a regular file"},
     };
+    for (const char* name : {"notes", "Faults.txt", "Sites/x.txt", "Sites/%41.xml", "Sites/.xml", "Sites/a.b.xml"})
+        rows.push_back({head + name + ".tmp-1-2\t" + name + "\nend\n", line2});
+    // Only root can give a file away; Pop3.xml links to a file of ours beside it.
+    if (::geteuid() == 0) {
+        const std::filesystem::path kept = Folder() / "kept.xml";
+        std::filesystem::rename(Machine() / "Pop3.xml", kept);
+        std::filesystem::create_symlink(kept, Machine() / "Pop3.xml");
+        std::ofstream(kept.string() + ".tmp-1-2", std::ios::binary) << "replaced";
+        ASSERT_EQ(::chown((kept.string() + ".tmp-1-2").c_str(), 65534, 65534), 0);
+        rows.push_back({head + "Pop3.xml.tmp-1-2\tPop3.xml\nend\n", "line 2 names a temporary file that belongs to another user"});
+    }
     std::ofstream(Machine() / temporary, std::ios::binary) << "<Site name=\"1\"/>";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Record);
@@ -219,6 +242,96 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         EXPECT_TRUE(std::filesystem::exists(Machine() / temporary));
         EXPECT_EQ(Read(outside), "data");
         EXPECT_EQ(Read(outside + ".tmp-1-2"), "replaced");
+    }
+}
+
+// A linked machine file is followed to its end without /proc: through a chain of
+// links or a relative one, also where a record of the version before names it by
+// the absolute path its link leads to. A link that leads nowhere or in a circle is
+// named, and so is an absolute path no link leads to; nothing is renamed then.
+TEST_F(MachineCommit, ARecordFollowsLinksToTheirEnd) {
+    using std::filesystem::path;
+    const path pop3 = Machine() / "Pop3.xml", kept = Folder() / "kept" / "Pop3.xml", hop = Folder() / "hop.xml";
+    const path temporary = kept.string() + ".tmp-1-2";
+    std::filesystem::create_directories(kept.parent_path());
+    const std::string head = "Orvex machine commit\n", relative = head + "Pop3.xml.tmp-1-2\tPop3.xml\nend\n";
+    const auto absolute = [&](const path& file) { return head + file.string() + ".tmp-1-2\t" + file.string() + "\nend\n"; };
+    const std::string cannotFollow = "Machine file \"" + pop3.string() + "\" is a link that cannot be followed: ";
+    const struct {
+        std::vector<std::pair<path, path>> Links;
+        std::string Record, Error;
+        uid_t Owner = ::geteuid();
+    } rows[] = {
+        {{{pop3, kept}}, absolute(kept), ""},
+        {{{pop3, "../kept/Pop3.xml"}}, relative, ""},
+        {{{pop3, hop}, {hop, "kept/Pop3.xml"}}, relative, ""},
+        {{{pop3, hop}, {hop, "kept/Pop3.xml"}}, absolute(kept), ""},
+        // A save gives the temporary the owner of the file it replaces.
+        {{{pop3, kept}}, relative, "", 65534},
+        {{{pop3, kept}}, absolute(hop),
+         "Machine file \"" + (Machine() / "Commit.txt").string() +
+             "\" is damaged: line 2 is not a temporary file and the file it replaces"},
+        {{{pop3, Folder() / "missing.xml"}}, relative, cannotFollow + "No such file or directory"},
+        {{{pop3, hop}, {hop, pop3}}, relative, cannotFollow + "Too many levels of symbolic links"},
+    };
+    const auto recover = [&] {
+        const int handle = ::open(Machine().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const std::string error = MessageOf<EMachineError>([&] { RecoverMachineFolder(Machine(), handle); });
+        ::close(handle);
+        return error;
+    };
+    // A child of its own mount namespace can hide /proc (as root, where allowed).
+    const auto hideProc = [] {
+        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0 && !std::filesystem::exists("/proc/self");
+    };
+    const bool canHideProc = InChild(hideProc);
+    for (const bool withoutProc : {false, true})
+        for (const auto& row : rows) {
+            SCOPED_TRACE((withoutProc ? "without /proc: " : "") + row.Record + row.Error);
+            if ((withoutProc && !canHideProc) || (row.Owner != ::geteuid() && ::geteuid() != 0))
+                continue;
+            for (const path& file : {pop3, hop, kept, temporary})
+                std::filesystem::remove(file);
+            std::ofstream(kept, std::ios::binary) << "old";
+            std::ofstream(temporary, std::ios::binary) << "new";
+            for (const path& file : {kept, temporary})
+                ASSERT_EQ(::chown(file.c_str(), row.Owner, row.Owner), 0);
+            for (const auto& [link, to] : row.Links)
+                std::filesystem::create_symlink(to, link);
+            std::ofstream(Machine() / "Commit.txt", std::ios::binary) << row.Record;
+            if (withoutProc)
+                EXPECT_TRUE(InChild([&] { return hideProc() && recover() == row.Error; }));
+            else
+                EXPECT_EQ(recover(), row.Error);
+            const bool finished = row.Error.empty();
+            EXPECT_EQ(Read(kept), finished ? "new" : "old");
+            EXPECT_EQ(std::filesystem::exists(temporary), !finished);
+            EXPECT_EQ(Read(Machine() / "Commit.txt"), finished ? "" : row.Record);
+            EXPECT_TRUE(std::filesystem::is_symlink(pop3));
+        }
+}
+
+// Only temporaries of the machine's own files (and of its record) are a change
+// left unfinished, and only they are cleared: other files of the same pattern
+// stay.
+TEST_F(MachineCommit, OnlyTemporariesOfTheMachinesFilesAreCleared) {
+    const struct {
+        const char* Name;
+        bool Machines;
+    } rows[] = {
+        {"notes.tmp-1-2", false},      {"Faults.txt.tmp-1-2", false}, {"Sites/x.txt.tmp-1-2", false},
+        {"Pop3.xml.tmp-1-2", true},    {"Commit.txt.tmp-1-2", true},  {"Sites/1.xml.tmp-1-2", true},
+        {"Sites/%0041.xml.tmp-1-2", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        CloseMachines();
+        std::ofstream(Machine() / row.Name, std::ios::binary) << "x";
+        EXPECT_EQ(HasUnfinishedCommit(Machine()), row.Machines);
+        OpenMachine(u"localhost");
+        EXPECT_EQ(std::filesystem::exists(Machine() / row.Name), !row.Machines);
+        std::filesystem::remove(Machine() / row.Name);
     }
 }
 

@@ -175,23 +175,51 @@ TEST_F(TCommandLineTest, OverwriteReplacesTheBackupAndWithoutItNothingChanges) {
 }
 
 // A commit record left in a machine folder renames files of that machine only:
-// one that names any other file is damaged, and nothing is renamed.
+// one that names any other file (also through a link), or whose temporary beyond a
+// link is another user's, is damaged, and nothing is renamed.
 TEST_F(TCommandLineTest, CommitRecordNamingAFileOutsideItsMachineRenamesNothing) {
     ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
     std::filesystem::create_directories(File("V"));
-    const std::string data = Path("V/data.txt"), record = Path("machines/localhost/Commit.txt");
-    WriteBytes(data, "data");
-    WriteBytes(data + ".tmp-99999-1", "replaced");
-    const std::string text = "Orvex machine commit\n" + data + ".tmp-99999-1\t" + data + "\nend\n";
-    WriteBytes(record, text);
-    EXPECT_EQ(Run({"/backup", "-n", "X", "-f", Path("Sites.xml"), "/q"}), 1);
-    EXPECT_NE(Errors.find("Machine file \"" + record + "\" is damaged: line 2 is not a temporary file and the file it "
-                          "replaces"),
-              std::string::npos)
-        << Errors;
-    EXPECT_EQ(ReadBytes(data), "data");
-    EXPECT_EQ(ReadBytes(data + ".tmp-99999-1"), "replaced");
-    EXPECT_EQ(ReadBytes(record), text);
+    const std::string data = Path("V/data.txt"), site = Path("V/x.xml"), record = Path("machines/localhost/Commit.txt");
+    const std::filesystem::path sites = File("machines/localhost/Sites");
+    const std::pair<std::string, std::string> files[] = {
+        {data, "data"}, {data + ".tmp-99999-1", "EVIL"}, {site, "site"}, {site + ".tmp-99999-1", "EVIL"}};
+    for (const auto& [file, bytes] : files)
+        WriteBytes(file, bytes);
+    const bool root = ::geteuid() == 0;  // only root can give a file away
+    if (root) {
+        ASSERT_EQ(::chown((site + ".tmp-99999-1").c_str(), 65534, 65534), 0);
+    }
+    const std::string head = "Orvex machine commit\n", notAFile = "is not a temporary file and the file it replaces";
+    const struct {
+        std::filesystem::path Link;
+        std::string Record, Why;
+    } rows[] = {
+        {"", head + data + ".tmp-99999-1\t" + data + "\nend\n", notAFile},
+        {File("machines/localhost/notes"), head + "notes.tmp-99999-1\tnotes\nend\n", notAFile},
+        {sites, head + "Sites/x.xml.tmp-99999-1\tSites/x.xml\nend\n", "names a temporary file that belongs to another user"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Record);
+        if (row.Link == sites && !root)
+            continue;
+        if (row.Link == sites)
+            std::filesystem::rename(sites, File("Sites.kept"));
+        if (!row.Link.empty())
+            std::filesystem::create_symlink(row.Link == sites ? File("V") : File("V/data.txt"), row.Link);
+        WriteBytes(record, row.Record);
+        std::filesystem::remove(File("Sites.xml"));
+        EXPECT_EQ(Run({"/backup", "-n", "X", "-f", Path("Sites.xml"), "/q"}), 1);
+        EXPECT_NE(Errors.find("Machine file \"" + record + "\" is damaged: line 2 " + row.Why), std::string::npos)
+            << Errors;
+        for (const auto& [file, bytes] : files)
+            EXPECT_EQ(ReadBytes(file), bytes) << file;
+        EXPECT_EQ(ReadBytes(record), row.Record);
+        if (!row.Link.empty())
+            std::filesystem::remove(row.Link);
+        if (row.Link == sites)
+            std::filesystem::rename(File("Sites.kept"), sites);
+    }
 }
 
 // Each failed run ends by itself with status 1 and an info-log line, and leaves the
@@ -482,6 +510,39 @@ TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
         }
     }
     EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
+}
+
+// A machine whose Sites folder is a link to a shared folder: opening it clears
+// only our own stale temporaries of its site files there, and leaves other
+// programs' files of the same pattern, living or dead, and other users' alone.
+TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALink) {
+    ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
+    const std::filesystem::path sites = File("machines/localhost/Sites"), shared = File("shared");
+    std::filesystem::rename(sites, shared);
+    std::filesystem::create_directory_symlink(shared, sites);
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string dead = std::to_string(child), live = std::to_string(::getpid());
+    const bool root = ::geteuid() == 0;
+    const struct {
+        std::string Name;
+        bool Stays;
+    } files[] = {
+        {"report.odt.tmp-" + dead + "-1", true},
+        {"upload.bin.tmp-" + live + "-7", true},
+        {"1.xml.tmp-" + dead + "-1", false},
+        {"2.xml.tmp-" + dead + "-1", root},  // given to another user below
+    };
+    for (const auto& file : files)
+        WriteBytes(shared / file.Name, "x");
+    if (root) {
+        ASSERT_EQ(::chown((shared / files[3].Name).c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(Run({"/backup", "-n", "X", "-f", Path("Sites.xml"), "/q"}), 0) << Errors;
+    for (const auto& file : files)
+        EXPECT_EQ(std::filesystem::exists(shared / file.Name), file.Stays) << file.Name;
 }
 
 // The build puts the user manual beside the program and nothing of its own.
