@@ -36,11 +36,6 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string TemporaryNameFor(const std::string& target) {
-    std::random_device random;
-    return std::string(target).append(kTemporaryMark) + std::to_string(::getpid()) + "-" + std::to_string(random());
-}
-
 bool AllDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
@@ -78,11 +73,9 @@ std::multimap<std::string, std::string> StaleTemporariesIn(const std::string& fo
     DIR* directory = ::opendir(folder.c_str());
     if (!directory)
         return stale;
-    const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(directory)) {
         const std::string_view name = entry->d_name;
-        const pid_t owner = TemporaryOwner(name);
-        if (owner > 0 && owner != self && IsGone(owner))
+        if (IsStaleTemporary(name))
             stale.emplace(name.substr(0, name.rfind(kTemporaryMark)), name);
     }
     ::closedir(directory);
@@ -279,6 +272,16 @@ std::vector<TAtomicWrites::TWritten> TAtomicWrites::TakeWritten() {
 }
 
 int TemporaryFileOwner(std::string_view name) { return TemporaryOwner(name); }
+
+std::string TemporaryNameFor(const std::string& target) {
+    std::random_device random;
+    return std::string(target).append(kTemporaryMark) + std::to_string(::getpid()) + "-" + std::to_string(random());
+}
+
+bool IsStaleTemporary(std::string_view name) {
+    const pid_t owner = TemporaryOwner(name);
+    return owner > 0 && owner != ::getpid() && IsGone(owner);
+}
 
 void TAtomicWrites::Commit() {
     std::vector<TPending> pending;

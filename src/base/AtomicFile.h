@@ -122,6 +122,11 @@ private:
 // The process that wrote a temporary file of these writes, from its name
 // ("<file>.tmp-<pid>-<number>"); 0 for any other name.
 int TemporaryFileOwner(std::string_view name);
+// A new temporary name for target in that pattern, owned by this process.
+std::string TemporaryNameFor(const std::string& target);
+// True when name is a temporary name whose process is gone: what a killed program
+// left. False for this process's, a living one's and any other name.
+bool IsStaleTemporary(std::string_view name);
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.

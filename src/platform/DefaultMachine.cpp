@@ -1,12 +1,21 @@
 #include "platform/DefaultMachine.h"
 
+#include "base/AtomicFile.h"
 #include "base/Module.h"
 #include "base/NumberText.h"
+#include "platform/EmulatedMachine.h"
 #include "platform/MachineFacts.h"
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
 
+#include <atomic>
+#include <cerrno>
 #include <string_view>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvex {
 
@@ -205,10 +214,102 @@ void CreateDefaultMachineDrives(const std::filesystem::path& folder) {
         CreateDriveFile(folder, file);
 }
 
-void InstallDefaultMachine(const std::filesystem::path& folder) {
-    CreateDefaultMachineDrives(folder);
-    SaveMachineState(folder, BuildDefaultMachineState(ComputerName()));
+namespace {
+
+std::atomic<TInstallWatch> gInstallWatch{nullptr};
+
+void Reached(TInstallStep step) {
+    if (const TInstallWatch watch = gInstallWatch.load())
+        watch(step);
 }
+
+[[noreturn]] void CannotMake(const std::filesystem::path& folder, const std::string& reason) {
+    throw EMachineFilesError("Cannot make the machine folder \"" + folder.string() + "\": " + reason);
+}
+
+std::string ErrorText(int error) { return std::generic_category().message(error); }
+
+// Removes what installs at folder left when their process was killed: only
+// temporary folders named for folder, of this user, and not links.
+void RemoveStaleInstalls(const std::filesystem::path& folder) {
+    const std::string name = folder.filename().string();
+    std::error_code error, ignored;
+    for (std::filesystem::directory_iterator it(folder.parent_path(), error), end; !error && it != end; it.increment(error)) {
+        const std::string leftover = it->path().filename().string();
+        struct stat info {};
+        if (leftover.starts_with(name) && leftover.rfind(".tmp-") == name.size() && IsStaleTemporary(leftover) &&
+            ::lstat(it->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid())
+            std::filesystem::remove_all(it->path(), ignored);
+    }
+}
+
+// Makes every folder below folder durable, and folder itself: 0, else the error
+// of the first that failed.
+int SyncTree(const std::filesystem::path& folder) {
+    std::error_code error, ignored;
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        if (it->is_directory(ignored))
+            if (const int failure = SyncFolder(AT_FDCWD, it->path().string()))
+                return failure;
+    return error ? error.value() : SyncFolder(AT_FDCWD, folder.string());
+}
+
+// An install's temporary folder, removed with all it holds unless it was put in place.
+struct TInstallFolder {
+    std::filesystem::path Path;
+    ~TInstallFolder() {
+        std::error_code error;
+        if (!Path.empty())
+            std::filesystem::remove_all(Path, error);
+    }
+};
+
+} // namespace
+
+void MakeMachineFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder.parent_path(), error);
+    if (error)
+        throw EMachineFilesError("Cannot make the machines folder \"" + folder.parent_path().string() +
+                                 "\": " + error.message());
+    if (::mkdir(folder.c_str(), 0777) == 0)
+        return;
+    const int failure = errno;
+    if (failure != EEXIST || !std::filesystem::is_directory(folder, error))
+        CannotMake(folder, ErrorText(failure));
+}
+
+void InstallDefaultMachine(const std::filesystem::path& folder) {
+    RemoveStaleInstalls(folder);
+    const std::string temporary = TemporaryNameFor(folder.string());
+    if (::mkdir(temporary.c_str(), 0777) != 0)
+        CannotMake(folder, ErrorText(errno));
+    TInstallFolder built{temporary};
+    Reached(TInstallStep::isTemporary);
+    try {
+        CreateDefaultMachineDrives(temporary);
+        Reached(TInstallStep::isDrives);
+        SaveMachineState(temporary, BuildDefaultMachineState(ComputerName()));
+        Reached(TInstallStep::isFiles);
+    } catch (const std::filesystem::filesystem_error& e) {
+        CannotMake(folder, e.code().message());
+    } catch (const std::exception& e) {
+        CannotMake(folder, e.what());
+    }
+    if (const int error = SyncTree(temporary))
+        CannotMake(folder, ErrorText(error));
+    Reached(TInstallStep::isDurable);
+    // Atomic over an empty folder: whoever waits for its lock locks the machine.
+    if (::rename(temporary.c_str(), folder.c_str()) != 0)
+        CannotMake(folder, ErrorText(errno));
+    built.Path.clear();
+    Reached(TInstallStep::isRenamed);
+    if (const int error = SyncFolder(AT_FDCWD, folder.parent_path().string()))
+        CannotMake(folder, ErrorText(error));
+    Reached(TInstallStep::isDone);
+}
+
+void WatchInstallSteps(TInstallWatch watch) { gInstallWatch.store(watch); }
 
 TMachineState BuildLargeMachineState(const std::u16string& computerName, int siteCount, int dirsPerSite) {
     TMachineState state = BuildBaseMachine(computerName);

@@ -22,8 +22,28 @@ TMachineState BuildDefaultMachineState(const std::u16string& computerName);
 // The drive folders and files the default machine's paths point at.
 void CreateDefaultMachineDrives(const std::filesystem::path& machineFolder);
 
-// Writes the default machine (named after this computer) and its drives to folder.
+// Makes folder, and the machines folder it lies in, for the local machine's
+// install to lock; an existing folder stays as it is. Raises EMachineFilesError
+// naming the folder and the system's reason when it cannot be made (a file in its
+// place, a read-only file system, no space).
+void MakeMachineFolder(const std::filesystem::path& folder);
+
+// Installs the default machine (named after this computer) and its drives at
+// folder, an empty folder that the caller holds locked, whole or not at all: it is
+// built in a temporary folder beside it ("<folder>.tmp-<pid>-<number>"), made
+// durable and renamed over it. A process killed meanwhile leaves folder empty and
+// the temporary folder, which the next install removes. A failure raises
+// EMachineFilesError naming folder: before the rename folder stays as it was,
+// after it only the sync of the machines folder can fail.
 void InstallDefaultMachine(const std::filesystem::path& folder);
+
+// For tests that kill the process at each step of an install: called once the
+// temporary folder is made (isTemporary), once the drives are (isDrives), once
+// every machine file is (isFiles), once all is on disk (isDurable), after the
+// rename (isRenamed) and once that is on disk (isDone).
+enum class TInstallStep { isTemporary, isDrives, isFiles, isDurable, isRenamed, isDone };
+using TInstallWatch = void (*)(TInstallStep step);
+void WatchInstallSteps(TInstallWatch watch);
 
 // The default machine with its web sites replaced by siteCount sites ("1" to
 // siteCount), each with a ROOT virtual directory holding dirsPerSite virtual

@@ -367,13 +367,13 @@ TMachineState LoadWholeMachine(const std::filesystem::path& folder, std::string&
     }
 }
 
-// Installs the default machine as the local one on first use, under the machine's
-// lock: two first runs at once (cron and the wizard) never clear each other's
-// files, and the second finds the machine the first installed.
+// Installs the default machine as the local one on first use, whole or not at
+// all, under the lock of the empty folder it replaces: two first runs at once
+// never clear each other's files, and the second finds the machine the first put
+// in place.
 void InstallLocalMachine(const std::filesystem::path& folder, bool seen) {
-    std::error_code error;
     if (!seen)
-        std::filesystem::create_directories(folder, error);
+        MakeMachineFolder(folder);
     TFileLock lock;
     bool locked = false;
     try {
@@ -383,11 +383,14 @@ void InstallLocalMachine(const std::filesystem::path& folder, bool seen) {
     }
     if (locked && MachineExists(folder))
         return;
-    // Without its facts file the folder is no machine; files of one that lost it
-    // are damaged, not to be replaced by the default.
-    for (const char* file : {"Metabase.xml", "Pop3.xml"})
-        if (std::filesystem::exists(folder / file, error))
-            throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() + "\" is missing");
+    // Without its facts file the folder is no machine. What it holds is left as it
+    // is: an earlier version installed in place, and may have been killed doing so.
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error) && !std::filesystem::is_empty(folder, error) && !error)
+        throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() +
+                            "\" is missing: installing the local machine was interrupted, or the file was removed; "
+                            "move the folder \"" + folder.string() +
+                            "\" away and run again to install the local machine anew");
     if (seen || !locked)
         throw EMachineFilesError(MissingFolderText(folder));
     InstallDefaultMachine(folder);

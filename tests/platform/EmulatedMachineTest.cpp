@@ -5,11 +5,16 @@
 #include "platform/MachineStorage.h"
 #include "platform/Pop3Admin.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
+#include <functional>
 #include <latch>
+#include <map>
 #include <thread>
 
 
@@ -290,6 +295,107 @@ TEST_F(EmulatedMachine, TwoFirstRunsAtOnceBothFindTheLocalMachine) {
             ::waitpid(run, &status, 0);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         }
+    }
+}
+
+// Every file and folder below folder by its relative path, with a file's bytes.
+std::map<std::string, std::string> Tree(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        tree[entry.path().lexically_relative(folder).string()] = entry.is_directory() ? "<folder>" : Read(entry.path());
+    return tree;
+}
+
+TInstallStep gKillAt = TInstallStep::isDone;
+
+// A first run killed at any step of the local machine's install leaves no machine,
+// which the next run installs, or the whole one. The next install removes what
+// the killed one left, and no other folder or file of the same pattern.
+TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOne) {
+    const std::filesystem::path local = Folder() / "localhost";
+    ASSERT_TRUE(InChild([] { return OpenMachine(u"") != nullptr; }));
+    const auto whole = Tree(local);
+    // Of the pattern, yet none of ours: a living process's, a link, a file and,
+    // when it can be made, another user's.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string living = "localhost.tmp-" + std::to_string(::getppid()) + "-1";
+    const std::string dead = "localhost.tmp-" + std::to_string(gone) + "-";
+    std::vector<std::string> kept = {"WEB2", "localhost", living, dead + "1", dead + "2"};
+    std::filesystem::create_directories(Folder() / living / "Sites");
+    std::filesystem::create_directory_symlink(Folder() / living, Folder() / (dead + "1"));
+    std::ofstream(Folder() / (dead + "2")) << "a file";
+    if (::geteuid() == 0) {
+        std::filesystem::create_directory(Folder() / (dead + "3"));
+        ASSERT_EQ(::chown((Folder() / (dead + "3")).c_str(), 65534, 65534), 0);
+        kept.push_back(dead + "3");
+    }
+    std::sort(kept.begin(), kept.end());
+    for (const TInstallStep step : {TInstallStep::isTemporary, TInstallStep::isDrives, TInstallStep::isFiles,
+                                    TInstallStep::isDurable, TInstallStep::isRenamed, TInstallStep::isDone}) {
+        SCOPED_TRACE(int(step));
+        std::filesystem::remove_all(local);
+        gKillAt = step;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            WatchInstallSteps([](TInstallStep reached) {
+                if (reached == gKillAt) ::raise(SIGKILL);
+            });
+            OpenMachine(u"");
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the step was never reached";
+        EXPECT_EQ(MachineExists(local), step >= TInstallStep::isRenamed);
+        EXPECT_EQ(Entries(Folder()).size(), kept.size() + (step >= TInstallStep::isRenamed ? 0 : 1));
+        EXPECT_TRUE(InChild([] { return CommentOf(OpenMachine(u"")) == u"Default Web Site"; }));
+        EXPECT_TRUE(Tree(local) == whole);
+        EXPECT_EQ(Entries(Folder()), kept);
+        EXPECT_TRUE(std::filesystem::is_directory(Folder() / living / "Sites"));
+    }
+}
+
+// The local machine's folder that cannot be made is named with the system's
+// reason, and nothing of the install is left behind.
+TEST_F(EmulatedMachine, ALocalMachineFolderThatCannotBeMadeIsNamedWithTheReason) {
+    const std::string local = (Folder() / "localhost").string();
+    const std::string cannot = "Cannot make the machine folder \"" + local + "\": ";
+    const struct {
+        const char* Case;
+        std::function<bool()> Restrict;  // in the child that opens the machine
+        std::string Before, After;       // the message: these with something between, or Before alone
+        std::vector<std::string> Left;
+    } rows[] = {
+        {"a file in its place", [&] { return bool(std::ofstream(local) << "a file"); }, cannot + "File exists", "",
+         {"WEB2", "localhost"}},
+        {"a read-only machines folder",  // root passes the folder's permissions: no longer root
+         [&] {
+             std::filesystem::permissions(Folder(), std::filesystem::perms(0555));
+             return ::geteuid() != 0 || ::setuid(65534) == 0;
+         },
+         cannot + "Permission denied", "", {"WEB2"}},
+        {"no room for its files",
+         [] {
+             const rlimit limit{512, 512};
+             return ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR && ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+         },
+         cannot + "Cannot create file \"" + local + ".tmp-", "\". File too large", {"WEB2", "localhost"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        EXPECT_TRUE(InChild([&] {
+            const std::string message = row.Restrict() ? MessageOf<EMachineFilesError>([] { OpenMachine(u""); }) : "";
+            const size_t between = message.size() - std::min(message.size(), row.Before.size() + row.After.size());
+            const bool named = row.After.empty() ? message == row.Before
+                                                 : message.starts_with(row.Before) && message.ends_with(row.After) && between > 0;
+            if (!named) std::fprintf(stderr, "%s\n", message.c_str());
+            return named;
+        }));
+        std::filesystem::permissions(Folder(), std::filesystem::perms(0700));
+        EXPECT_EQ(Entries(Folder()), row.Left);
+        std::filesystem::remove_all(local);
     }
 }
 

@@ -194,7 +194,10 @@ TEST_F(MachineStorage, ALocalMachineWithoutItsFactsFileIsNotReplaced) {
         Bind(u"IIS://localhost/W3SVC");
         ADD_FAILURE();
     } catch (const EOleSysError& e) {
-        EXPECT_EQ(std::string(e.what()), "Machine file \"" + (Folder() / "localhost" / "Machine.xml").string() + "\" is missing");
+        EXPECT_EQ(std::string(e.what()), "Machine file \"" + (Folder() / "localhost" / "Machine.xml").string() +
+                                             "\" is missing: installing the local machine was interrupted, or the "
+                                             "file was removed; move the folder \"" + (Folder() / "localhost").string() +
+                                             "\" away and run again to install the local machine anew");
     }
     EXPECT_EQ(Read(Folder() / "localhost" / "Metabase.xml"), metabase);
     EXPECT_FALSE(std::filesystem::exists(Folder() / "localhost" / "Machine.xml"));

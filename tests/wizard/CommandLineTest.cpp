@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <map>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -543,6 +544,60 @@ TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALin
     ASSERT_EQ(Run({"/backup", "-n", "X", "-f", Path("Sites.xml"), "/q"}), 0) << Errors;
     for (const auto& file : files)
         EXPECT_EQ(std::filesystem::exists(shared / file.Name), file.Stays) << file.Name;
+}
+
+// A first run killed as soon as anything of the local machine appears leaves no
+// machine, which the next run installs, or the whole one. A folder that an earlier
+// version left half installed (it installed in place) is named and left as it is.
+TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNoneOrAWholeOne) {
+    const std::filesystem::path machines = File("machines"), local = machines / "localhost";
+    const auto machineFiles = [&] {
+        std::map<std::string, std::string> files;
+        for (const std::string& entry : Entries())
+            if (entry.starts_with("machines"))
+                files[entry] = std::filesystem::is_directory(File(entry)) ? "<folder>" : ReadBytes(File(entry));
+        return files;
+    };
+    ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
+    const auto whole = machineFiles();
+    const std::pair<const char*, std::function<bool()>> appears[] = {
+        {"its folder", [&] { return std::filesystem::exists(local); }},
+        {"its temporary folder",
+         [&] {
+             for (const auto& entry : std::filesystem::directory_iterator(machines))
+                 if (entry.path().filename().string().starts_with("localhost.tmp-")) return true;
+             return false;
+         }},
+        {"its metabase", [&] { return std::filesystem::exists(local / "Metabase.xml"); }},
+    };
+    for (const auto& [what, appeared] : appears) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(local);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(machines.string()));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(environment);
+        program.start(QString::fromStdString(Path("orvex")), QStringList{"/backup", "-f", "Killed.xml", "-o", "/q"});
+        while (!appeared() && !program.waitForFinished(0)) {
+        }
+        program.kill();
+        program.waitForFinished();
+        EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "it ended before it was killed";
+        EXPECT_EQ(Run({"/backup", "-f", "Next.xml", "-o", "/q"}), 0) << Errors;
+        EXPECT_EQ(machineFiles(), whole);
+    }
+    for (const char* file : {"Machine.xml", "Pop3.xml"})
+        std::filesystem::remove(local / file);
+    const auto halfInstalled = machineFiles();
+    EXPECT_EQ(Run({"/backup", "-f", "Next.xml", "-o", "/q"}), 1);
+    EXPECT_NE(Errors.find("errortext=Machine file \"" + (local / "Machine.xml").string() +
+                          "\" is missing: installing the local machine was interrupted, or the file was removed; "
+                          "move the folder \"" + local.string() +
+                          "\" away and run again to install the local machine anew\n"),
+              std::string::npos)
+        << Errors;
+    EXPECT_EQ(machineFiles(), halfInstalled);
 }
 
 // The build puts the user manual beside the program and nothing of its own.
