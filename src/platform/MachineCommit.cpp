@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "platform/MachineState.h"
+#include "platform/MachineStorage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -27,9 +28,6 @@ namespace {
 
 constexpr std::string_view kRecordHeader = "Orvex machine commit";
 constexpr std::string_view kRecordEnd = "end";
-// The files a machine consists of in its folder, and the folder of its site files.
-const char* const kFolderFiles[] = {"Machine.xml", "Metabase.xml", "Pop3.xml"};
-const char* const kSitesFolder = "Sites";
 // How many links in a row are followed before they count as a loop, as the system does.
 constexpr int kMostLinks = 40;
 
@@ -53,33 +51,6 @@ std::string ErrorText(int error) { return std::generic_category().message(error)
 bool IsLink(int folderHandle, const char* name) {
     struct stat info {};
     return ::fstatat(folderHandle, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
-}
-
-// A site file's name in Sites as the machine makes it from the site's name: ASCII
-// letters, digits, '-', '_' and '%' with four hex digits, then ".xml".
-bool IsSiteFileName(std::string_view name) {
-    if (!name.ends_with(".xml") || name.size() == 4)
-        return false;
-    name.remove_suffix(4);
-    const auto isHexDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
-    for (size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_')
-            continue;
-        if (c != '%' || name.size() - i < 5 || !std::all_of(name.begin() + i + 1, name.begin() + i + 5, isHexDigit))
-            return false;
-        i += 4;
-    }
-    return true;
-}
-
-// A file the machine consists of, named relative to its folder: only these may a
-// record replace.
-bool IsMachineFileName(std::string_view name) {
-    const std::string_view sites = kSitesFolder;
-    if (name.starts_with(sites) && name.substr(sites.size()).starts_with('/'))
-        return IsSiteFileName(name.substr(sites.size() + 1));
-    return std::find(std::begin(kFolderFiles), std::end(kFolderFiles), name) != std::end(kFolderFiles);
 }
 
 // True for the name of a temporary file of target ("<target>.tmp-<pid>-<number>").
@@ -367,11 +338,12 @@ std::string MachineFileLinkingTo(TFolders& folders, const std::string& path) {
     size_t where = 0;
     if (!folders.Open(AT_FDCWD, cut == 0 ? "/" : path.substr(0, cut), where))
         return {};
-    std::vector<std::string> names(std::begin(kFolderFiles), std::end(kFolderFiles));
-    ForEachName(folders.Handle(0), kSitesFolder, [&](int, const char* name) {
-        names.push_back(std::string(kSitesFolder) + "/" + name);
-        return true;
-    });
+    std::vector<std::string> names;
+    for (const bool sites : {false, true})
+        ForEachName(folders.Handle(0), sites ? kSitesFolder : ".", [&](int, const char* name) {
+            names.push_back(sites ? std::string(kSitesFolder) + "/" + name : name);
+            return true;
+        });
     for (const std::string& name : names) {
         TPlace place;
         if (IsMachineFileName(name) && IsLink(folders.Handle(0), name.c_str()) &&

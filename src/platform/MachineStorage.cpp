@@ -28,7 +28,6 @@ const char* const kFactsFile = "Machine.xml";
 const char* const kMetabaseFile = "Metabase.xml";
 const char* const kPop3File = "Pop3.xml";
 const char* const kFaultsFile = "Faults.txt";
-const char* const kSitesFolder = "Sites";
 
 // A web site: a key of class IIsWebServer right below the root's W3SVC key.
 bool IsSite(const TMetaObject& key) {
@@ -60,6 +59,24 @@ std::string SiteFileName(std::u16string_view siteName) {
         }
     }
     return name + ".xml";
+}
+
+// A site file's name in Sites as SiteFileName makes it: ASCII letters, digits,
+// '-', '_' and '%' with four hex digits, then ".xml".
+bool IsSiteFileName(std::string_view name) {
+    if (!name.ends_with(".xml") || name.size() == 4)
+        return false;
+    name.remove_suffix(4);
+    const auto isHexDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_')
+            continue;
+        if (c != '%' || name.size() - i < 5 || !std::all_of(name.begin() + i + 1, name.begin() + i + 5, isHexDigit))
+            return false;
+        i += 4;
+    }
+    return true;
 }
 
 // A file being read: every complaint names it.
@@ -491,6 +508,13 @@ std::string FileStamp(const std::string& file) {
 }
 
 } // namespace
+
+bool IsMachineFileName(std::string_view name) {
+    const std::string_view sites = kSitesFolder;
+    if (name.starts_with(sites) && name.substr(sites.size()).starts_with('/'))
+        return IsSiteFileName(name.substr(sites.size() + 1));
+    return name == kFactsFile || name == kMetabaseFile || name == kPop3File;
+}
 
 bool MachineExists(const std::filesystem::path& folder) {
     std::error_code error;

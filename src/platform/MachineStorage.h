@@ -18,12 +18,21 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
 namespace orvex {
 
 class TMachineCommit;
+
+// The folder of a machine's site files.
+inline constexpr const char* kSitesFolder = "Sites";
+
+// True for the name, relative to a machine folder, of a file the machine consists
+// of: Machine.xml, Metabase.xml, Pop3.xml, or a site file "Sites/<name>.xml" as
+// the machine names them. No other file is ever replaced by a machine's change.
+bool IsMachineFileName(std::string_view name);
 
 // True when folder holds a machine (its Machine.xml exists).
 bool MachineExists(const std::filesystem::path& folder);
