@@ -47,17 +47,22 @@ void InstallUnattendedDialogHooks() {
 const std::initializer_list<std::u16string_view> kSwitches = {u"/backup", u"/q", u"/o"};
 const std::initializer_list<std::u16string_view> kOptions = {u"-n", u"-m", u"-f"};
 
-// The arguments that are no switch, option or option's value, named for the user
-// with what is accepted; empty when there are none.
+// noun ("Command-line argument") with the one quoted argument, or its plural with each.
+std::u16string NamedArguments(std::u16string_view noun, const std::vector<std::u16string>& quoted) {
+    std::u16string text = std::u16string(noun) + (quoted.size() == 1 ? u" " : u"s ");
+    for (size_t i = 0; i < quoted.size(); ++i)
+        text += (i ? u", " : u"") + quoted[i];
+    return text;
+}
+
+// The arguments that are no switch, option or option's value, named for the user;
+// empty when there are none.
 std::u16string UnknownArgumentsText() {
     using namespace orvex;
-    const std::vector<int> unknown = UnknownCmdLineParameters(kSwitches, kOptions);
-    if (unknown.empty())
-        return {};
-    std::u16string text = unknown.size() == 1 ? u"Unknown command-line argument " : u"Unknown command-line arguments ";
-    for (size_t i = 0; i < unknown.size(); ++i)
-        text += (i ? u", " : u"") + QuotedValue(ParamStr(unknown[i]));
-    return text;
+    std::vector<std::u16string> unknown;
+    for (const int index : UnknownCmdLineParameters(kSwitches, kOptions))
+        unknown.push_back(QuotedValue(ParamStr(index)));
+    return unknown.empty() ? std::u16string() : NamedArguments(u"Unknown command-line argument", unknown);
 }
 
 const char16_t* const kAcceptedArguments =
@@ -86,15 +91,14 @@ bool CommandLineIsKnown() {
 // U+FFFD in it): it ends the run, named byte for byte.
 bool ArgumentsAreUtf8(int argc, char** argv) {
     using namespace orvex;
-    std::u16string named;
-    int count = 0;
+    std::vector<std::u16string> wrong;
     for (int i = 1; i < argc; ++i)
         if (!IsWellFormedUtf8(argv[i]))
-            named += (count++ ? u", " : u"") + QuotedValueOfBytes(argv[i]);
-    if (count == 0)
+            wrong.push_back(QuotedValueOfBytes(argv[i]));
+    if (wrong.empty())
         return true;
-    ReportInInfoLogAndOnStandardError((count == 1 ? u"Command-line argument " : u"Command-line arguments ") +
-                                      named + (count == 1 ? u" is" : u" are") + u" not UTF-8 text: nothing was done.");
+    ReportInInfoLogAndOnStandardError(NamedArguments(u"Command-line argument", wrong) + (wrong.size() == 1 ? u" is" : u" are") +
+                                      u" not UTF-8 text: nothing was done.");
     return false;
 }
 
@@ -150,37 +154,25 @@ struct THeldMessage {
     std::string Category;
     QString Text;
 };
-std::vector<THeldMessage>* gHeldMessages = nullptr;
+std::vector<THeldMessage> gHeldMessages;
 QtMessageHandler gPassedMessages = nullptr;
 
 void HoldPlatformMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (gHeldMessages && context.category && std::string_view(context.category).starts_with("qt.qpa."))
-        gHeldMessages->push_back({type, context.category, text});
+    if (context.category && std::string_view(context.category).starts_with("qt.qpa."))
+        gHeldMessages.push_back({type, context.category, text});
     else
         gPassedMessages(type, context, text);
 }
 
-class TPlatformMessages {
-public:
-    TPlatformMessages() {
-        gHeldMessages = &FHeld;
-        gPassedMessages = qInstallMessageHandler(HoldPlatformMessage);
-    }
-    ~TPlatformMessages() { Release(false); }
-    // Stops holding; what was held goes where it was going, or nowhere.
-    void Release(bool passOn) {
-        if (!gHeldMessages)
-            return;
-        qInstallMessageHandler(gPassedMessages);
-        gHeldMessages = nullptr;
-        for (const THeldMessage& message : passOn ? FHeld : std::vector<THeldMessage>())
-            gPassedMessages(message.Type, QMessageLogContext(nullptr, 0, nullptr, message.Category.c_str()),
-                            message.Text);
-    }
+void HoldPlatformMessages() { gPassedMessages = qInstallMessageHandler(HoldPlatformMessage); }
 
-private:
-    std::vector<THeldMessage> FHeld;
-};
+// Stops holding; what was held goes where it was going, or nowhere.
+void ReleasePlatformMessages(bool passOn) {
+    qInstallMessageHandler(gPassedMessages);
+    for (const THeldMessage& message : passOn ? gHeldMessages : std::vector<THeldMessage>())
+        gPassedMessages(message.Type, QMessageLogContext(nullptr, 0, nullptr, message.Category.c_str()), message.Text);
+    gHeldMessages.clear();
+}
 
 // Qt names a runtime folder of its own when XDG_RUNTIME_DIR is unset (as under
 // cron), with a warning on standard error: the same folder is named here, so that a
@@ -233,13 +225,13 @@ int main(int argc, char** argv) {
     const std::vector<std::string> displays = ChooseDisplayPlatforms(qtArguments);
     NameRuntimeFolder();
     int qtCount = static_cast<int>(qtArguments.size());
-    TPlatformMessages platformMessages;
+    HoldPlatformMessages();
     QApplication application(qtCount, qtArguments.data());
     // Offscreen, also where the caller chose it or the display could not be
     // opened, anything but an unattended backup would wait for a user who cannot come.
     const QString platform = QGuiApplication::platformName();
     const bool offscreen = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    platformMessages.Release(!offscreen || displays.empty());
+    ReleasePlatformMessages(!offscreen || displays.empty());
     // What Qt left, with Orvex's own, in the order typed; "-display NAME" means
     // nothing where Qt leaves it.
     const std::set<const char*> left(qtArguments.begin(), qtArguments.begin() + qtCount);
