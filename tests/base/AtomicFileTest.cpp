@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include "ChildProcess.h"
 #include "FailingFolderSync.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 using namespace orvex;
+using orvex::testing::GonePid;
 namespace fs = std::filesystem;
 
 namespace {
@@ -29,12 +31,12 @@ std::string Slurp(const fs::path& p) {
     return out.str();
 }
 
-class AtomicFile : public testing::Test {
+class AtomicFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        FFolder = fs::path(testing::TempDir()) /
+        FFolder = fs::path(::testing::TempDir()) /
                   ("orvex_atomic_" + std::to_string(::getpid()) + "_" +
-                   testing::UnitTest::GetInstance()->current_test_info()->name());
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(FFolder);
         fs::create_directories(FFolder);
     }
@@ -75,14 +77,6 @@ std::string SaveError(const fs::path& file, const std::string& bytes = "new") {
 
 std::string CannotCreate(const fs::path& file, const std::string& why) {
     return "Cannot create file \"" + file.string() + "\". " + why;
-}
-
-// The id of a process that has just ended: no process of that id is running.
-pid_t GonePid() {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -73,6 +74,31 @@ bool InChild(TCall call) {
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The id of a process that has just ended: no process of that id is running.
+inline pid_t GonePid() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// Runs call in a forked child; true when the child was killed by SIGKILL (a test
+// hook raised it at the step it waits for), false when it ended by itself.
+template <class TCall>
+bool KilledInChild(TCall call) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            call();
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 // True when a process other than this one could lock path (a file or a folder) at

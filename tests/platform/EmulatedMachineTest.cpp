@@ -317,9 +317,7 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
     const auto whole = Tree(local);
     // Of the pattern, yet none of ours: a living process's, a link, a file and,
     // when it can be made, another user's.
-    const pid_t gone = ::fork();
-    if (gone == 0) ::_exit(0);
-    ::waitpid(gone, nullptr, 0);
+    const pid_t gone = GonePid();
     const std::string living = "localhost.tmp-" + std::to_string(::getppid()) + "-1";
     const std::string dead = "localhost.tmp-" + std::to_string(gone) + "-";
     std::vector<std::string> kept = {"WEB2", "localhost", living, dead + "1", dead + "2"};
@@ -337,17 +335,12 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
         SCOPED_TRACE(int(step));
         std::filesystem::remove_all(local);
         gKillAt = step;
-        const pid_t child = ::fork();
-        if (child == 0) {
+        ASSERT_TRUE(KilledInChild([] {
             WatchInstallSteps([](TInstallStep reached) {
                 if (reached == gKillAt) ::raise(SIGKILL);
             });
             OpenMachine(u"");
-            ::_exit(0);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the step was never reached";
+        })) << "the step was never reached";
         EXPECT_EQ(MachineExists(local), step >= TInstallStep::isRenamed);
         EXPECT_EQ(Entries(Folder()).size(), kept.size() + (step >= TInstallStep::isRenamed ? 0 : 1));
         EXPECT_TRUE(InChild([] { return CommentOf(OpenMachine(u"")) == u"Default Web Site"; }));

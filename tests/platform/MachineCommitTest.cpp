@@ -164,18 +164,10 @@ TEST_F(MachineCommit, KilledAtAnyStepTheMachineReopensAllOldOrAllNew) {
         PutOldMachineBack();
         gKillStep = kill.Step;
         gKillCount = kill.Count;
-        const pid_t child = ::fork();
-        if (child == 0) {
+        ASSERT_TRUE(KilledInChild([] {
             WatchCommitSteps(KillAtStep);
-            try {
-                ChangeTheMachine();
-            } catch (...) {
-            }
-            ::_exit(0);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the step was never reached";
+            ChangeTheMachine();
+        })) << "the step was never reached";
         const std::string dump = DumpInFreshProcess();
         EXPECT_TRUE(dump == (kill.New ? newDump : oldDump))
             << (dump == oldDump ? "all old" : dump == newDump ? "all new" : "part old, part new");

@@ -2,6 +2,7 @@
 // folder of its own (a link to the built executable, so config.ini, the info log
 // and bare "-f" names stay in the test's folder) against emulated machines there.
 
+#include "../base/ChildProcess.h"
 #include "../engine/TempFolder.h"
 #include "support/HostInfo.h"
 
@@ -54,11 +55,9 @@ protected:
     std::filesystem::path File(const std::string& name) const { return FTemp.File(name); }
     std::string Path(const std::string& name) const { return File(name).string(); }
 
-    // The exit status, or -1 when the program did not end by itself in time.
-    // Another program (a shell) may start it.
-    int Run(const std::vector<std::string>& arguments, int milliseconds = 120'000,
-            const std::function<void()>& inChild = {}, const std::string& program = {}) {
-        QProcess process;
+    // Starts the program (or another, such as a shell) in the test's environment.
+    void Start(QProcess& process, const std::vector<std::string>& arguments, const std::function<void()>& inChild = {},
+               const std::string& program = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(Path("machines")));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -70,6 +69,13 @@ protected:
         for (const std::string& argument : arguments)
             list << QString::fromStdString(argument);
         process.start(QString::fromStdString(program.empty() ? Path("orvex") : program), list);
+    }
+
+    // The exit status, or -1 when the program did not end by itself in time.
+    int Run(const std::vector<std::string>& arguments, int milliseconds = 120'000,
+            const std::function<void()>& inChild = {}, const std::string& program = {}) {
+        QProcess process;
+        Start(process, arguments, inChild, program);
         const bool finished = process.waitForFinished(milliseconds);
         if (!finished) {
             process.kill();
@@ -148,10 +154,7 @@ TEST_F(TCommandLineTest, OverwriteReplacesTheBackupAndWithoutItNothingChanges) {
     const std::string original = kHead + StubMachine("A") + StubMachine("B") + StubMachine("C") + kTail;
     WriteBytes(File("Sites.xml"), original);
     // What a killed run left goes even when this run saves nothing.
-    const pid_t gone = ::fork();
-    if (gone == 0)
-        ::_exit(0);
-    ::waitpid(gone, nullptr, 0);
+    const pid_t gone = testing::GonePid();
     const std::filesystem::path leftover = File("Sites.xml.tmp-" + std::to_string(gone) + "-7");
     WriteBytes(leftover, original.substr(0, 100));
     // Another program's of the same pattern is none of ours.
@@ -200,12 +203,12 @@ TEST_F(TCommandLineTest, CommitRecordNamingAFileOutsideItsMachineRenamesNothing)
         {File("machines/localhost/notes"), head + "notes.tmp-99999-1\tnotes\nend\n", notAFile},
         {sites, head + "Sites/x.xml.tmp-99999-1\tSites/x.xml\nend\n", "names a temporary file that belongs to another user"},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : rows) {  // each row's link stays: the next ones name other files
         SCOPED_TRACE(row.Record);
         if (row.Link == sites && !root)
             continue;
         if (row.Link == sites)
-            std::filesystem::rename(sites, File("Sites.kept"));
+            std::filesystem::remove_all(sites);
         if (!row.Link.empty())
             std::filesystem::create_symlink(row.Link == sites ? File("V") : File("V/data.txt"), row.Link);
         WriteBytes(record, row.Record);
@@ -216,10 +219,6 @@ TEST_F(TCommandLineTest, CommitRecordNamingAFileOutsideItsMachineRenamesNothing)
         for (const auto& [file, bytes] : files)
             EXPECT_EQ(ReadBytes(file), bytes) << file;
         EXPECT_EQ(ReadBytes(record), row.Record);
-        if (!row.Link.empty())
-            std::filesystem::remove(row.Link);
-        if (row.Link == sites)
-            std::filesystem::rename(File("Sites.kept"), sites);
     }
 }
 
@@ -521,11 +520,7 @@ TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALin
     const std::filesystem::path sites = File("machines/localhost/Sites"), shared = File("shared");
     std::filesystem::rename(sites, shared);
     std::filesystem::create_directory_symlink(shared, sites);
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    const std::string dead = std::to_string(child), live = std::to_string(::getpid());
+    const std::string dead = std::to_string(testing::GonePid()), live = std::to_string(::getpid());
     const bool root = ::geteuid() == 0;
     const struct {
         std::string Name;
@@ -574,11 +569,7 @@ TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNone
         SCOPED_TRACE(what);
         std::filesystem::remove_all(local);
         QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(machines.string()));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        program.setProcessEnvironment(environment);
-        program.start(QString::fromStdString(Path("orvex")), QStringList{"/backup", "-f", "Killed.xml", "-o", "/q"});
+        Start(program, {"/backup", "-f", "Killed.xml", "-o", "/q"});
         while (!appeared() && !program.waitForFinished(0)) {
         }
         program.kill();
