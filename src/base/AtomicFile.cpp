@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include "base/SafePath.h"
 #include "base/Utf.h"
 
 #include <cerrno>
@@ -116,20 +117,20 @@ const char* FileKindOf(mode_t mode) {
 
 // A file that we may not write: the Windows read-only attribute. Root passes every
 // permission check, so for root a file without any write bit counts as read-only.
-bool IsReadOnly(const std::string& target, const struct stat& info) {
+bool IsReadOnly(int folder, const std::string& target, const struct stat& info) {
     if (::geteuid() == 0)
         return (info.st_mode & 0222) == 0;
-    return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+    return ::faccessat(folder, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
 }
 
 // Why an existing target may not be replaced, or empty. A device or pipe would
 // lose what is written to it, or be replaced by a plain file.
-std::string RefusalOf(const std::string& target, const struct stat& info) {
+std::string RefusalOf(int folder, const std::string& target, const struct stat& info) {
     if (S_ISDIR(info.st_mode))
         return std::generic_category().message(EISDIR);
     if (!S_ISREG(info.st_mode))
         return std::string("It is ") + FileKindOf(info.st_mode) + ", not a regular file";
-    if (IsReadOnly(target, info))
+    if (IsReadOnly(folder, target, info))
         return std::generic_category().message(EACCES);
     return {};
 }
@@ -166,11 +167,11 @@ void TAtomicFileWriter::Fail(int error) const { orvex::Fail(FPath, error); }
 TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path) : TAtomicFileWriter(path, nullptr) {}
 
 TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, TStaleTemporaries* stale)
-    : FPath(Utf16ToUtf8(path16)), FTarget(TargetOf(FPath)) {
+    : FPath(Utf16ToUtf8(path16)), FFolder(AT_FDCWD), FTarget(TargetOf(FPath)) {
     struct stat info {};
     bool exists = false;
     if (::stat(FTarget.c_str(), &info) == 0) {
-        if (const std::string refusal = RefusalOf(FTarget, info); !refusal.empty())
+        if (const std::string refusal = RefusalOf(AT_FDCWD, FTarget, info); !refusal.empty())
             throw EAtomicFileError(CannotCreateText(FPath, refusal));
         exists = true;
     }
@@ -186,22 +187,32 @@ TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, TStaleTemporari
     Open(exists ? &info : nullptr);
 }
 
-TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile) : FPath(std::move(path)), FTarget(FPath) {
+TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile)
+    : FPath(std::move(path)), FFolder(AT_FDCWD), FTarget(FPath) {
     RemoveStaleTemporariesOfFile(FTarget);
     Open(nullptr);
+}
+
+TAtomicFileWriter::TAtomicFileWriter(int folder, const struct stat& folderStatus, const std::string& name,
+                                     const struct stat* replaced, const std::string& shown)
+    : FPath(shown), FFolder(folder), FTarget(name) {
+    if (replaced)
+        if (const std::string refusal = RefusalOf(FFolder, FTarget, *replaced); !refusal.empty())
+            throw EAtomicFileError(CannotCreateText(FPath, refusal));
+    Open(replaced, &folderStatus);
 }
 
 TAtomicFileWriter::~TAtomicFileWriter() {
     if (FHandle >= 0)
         ::close(FHandle);
     if (!FTemporary.empty())
-        ::unlink(FTemporary.c_str());
+        ::unlinkat(FFolder, FTemporary.c_str(), 0);
 }
 
-void TAtomicFileWriter::Open(const struct stat* existing) {
+void TAtomicFileWriter::Open(const struct stat* existing, const struct stat* folderStatus) {
     for (int attempt = 0;; ++attempt) {
         std::string name = TemporaryNameFor(FTarget);
-        FHandle = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        FHandle = ::openat(FFolder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (FHandle >= 0) {
             FTemporary = std::move(name);
             break;
@@ -214,12 +225,14 @@ void TAtomicFileWriter::Open(const struct stat* existing) {
             const int error = errno;
             // No destructor runs for a constructor that raises.
             ::close(std::exchange(FHandle, -1));
-            ::unlink(FTemporary.c_str());
+            ::unlinkat(FFolder, FTemporary.c_str(), 0);
             Fail(error);
         }
         // Only root may give a file away; anyone may keep a group they belong to.
         if (::fchown(FHandle, existing->st_uid, existing->st_gid) != 0)
             (void)::fchown(FHandle, static_cast<uid_t>(-1), existing->st_gid);
+    } else if (folderStatus) {
+        GiveFolderOwner(FHandle, *folderStatus);
     }
 }
 
@@ -328,8 +341,17 @@ std::string AtomicSaveRefusal(std::u16string_view path16) {
     struct stat info {};
     if (::stat(target.c_str(), &info) != 0)
         return {};
-    const std::string refusal = RefusalOf(target, info);
+    const std::string refusal = RefusalOf(AT_FDCWD, target, info);
     return refusal.empty() ? refusal : CannotCreateText(path, refusal);
+}
+
+std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
+                                 const struct stat* replaced, std::string_view bytes, const std::string& shown) {
+    TAtomicFileWriter file(folder, folderStatus, name, replaced, shown);
+    file.Write(bytes.data(), bytes.size());
+    if (::fsync(file.FHandle) != 0)
+        file.Fail(errno);
+    return file.Finish();
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {

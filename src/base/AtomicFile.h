@@ -56,6 +56,9 @@ public:
 private:
     friend class TAtomicWrites;
     friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
+    friend std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
+                                            const struct stat* replaced, std::string_view bytes,
+                                            const std::string& shown);
     // The stale temporaries of each folder read so far, by the file they were to
     // replace: a batch reads each folder once.
     using TStaleTemporaries = std::map<std::string, std::multimap<std::string, std::string>>;
@@ -63,13 +66,17 @@ private:
     struct TNewFile {};
     // For a file that must not exist yet: no link followed, nothing replaced.
     TAtomicFileWriter(std::string path, TNewFile);
-    void Open(const struct stat* existing);
+    // For name in the folder at folder (see WriteTemporaryFileAt).
+    TAtomicFileWriter(int folder, const struct stat& folderStatus, const std::string& name, const struct stat* replaced,
+                      const std::string& shown);
+    void Open(const struct stat* existing, const struct stat* folderStatus = nullptr);
     // Starts the bytes on their way to the disk and closes the temporary file,
     // which the caller then owns; its name.
     std::string Finish();
     [[noreturn]] void Fail(int error) const;
 
     std::string FPath;   // as given, for the error text
+    int FFolder;         // what FTarget and FTemporary are relative to
     std::string FTarget; // the file replaced (a link's target)
     std::string FTemporary;
     int FHandle = -1;
@@ -127,6 +134,17 @@ std::string TemporaryNameFor(const std::string& target);
 // True when name is a temporary name whose process is gone: what a killed program
 // left. False for this process's, a living one's and any other name.
 bool IsStaleTemporary(std::string_view name);
+
+// A file's new contents in a temporary file beside it, for a change that renames
+// it into place itself: written with the checks and mode of WriteFileAtomically,
+// made durable and closed. folder: an open handle of the folder that holds the
+// file, with its status; name: the file there; replaced: its status, nullptr for
+// a new file. The temporary gets the owner of the file it replaces, as in
+// WriteFileAtomically, and that of the folder for a new file (GiveFolderOwner in
+// SafePath.h). shown: the path errors name. Returns the temporary's name in that
+// folder, which the caller then owns; raises EAtomicFileError, leaving nothing.
+std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
+                                 const struct stat* replaced, std::string_view bytes, const std::string& shown);
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.

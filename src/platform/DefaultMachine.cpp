@@ -3,7 +3,9 @@
 #include "base/AtomicFile.h"
 #include "base/Module.h"
 #include "base/NumberText.h"
+#include "base/SafePath.h"
 #include "platform/EmulatedMachine.h"
+#include "platform/MachineCommit.h"
 #include "platform/MachineFacts.h"
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
@@ -199,11 +201,11 @@ TMachineState BuildDefaultMachineState(const std::u16string& computerName) {
     return state;
 }
 
-void CreateDefaultMachineDrives(const std::filesystem::path& folder) {
+void CreateDefaultMachineDrives(const std::filesystem::path& folder, int handle) {
     for (std::u16string_view path : {u"C:\\Inetpub\\wwwroot", u"C:\\Inetpub\\scripts", u"C:\\Inetpub\\mailroot\\Mailbox",
                                      u"C:\\WINDOWS\\system32\\LogFiles", u"C:\\WINDOWS\\web\\printers",
                                      u"D:\\Sites\\Intranet\\Documents", u"D:\\Sites\\Intranet\\app"})
-        CreateDriveFolder(folder, path);
+        CreateDriveFolder(folder, handle, path);
     for (std::u16string_view file :
          {u"C:\\Inetpub\\wwwroot\\iisstart.htm", u"C:\\WINDOWS\\system32\\inetsrv\\asp.dll",
           u"C:\\WINDOWS\\system32\\inetsrv\\httpodbc.dll", u"C:\\WINDOWS\\system32\\inetsrv\\ssinc.dll",
@@ -211,7 +213,7 @@ void CreateDefaultMachineDrives(const std::filesystem::path& folder) {
           u"C:\\WINDOWS\\Microsoft.NET\\Framework\\v2.0.50727\\aspnet_isapi.dll",
           u"C:\\WINDOWS\\Microsoft.NET\\Framework\\v2.0.50727\\aspnet_filter.dll",
           u"C:\\WINDOWS\\help\\iisHelp\\common\\404b.htm"})
-        CreateDriveFile(folder, file);
+        CreateDriveFile(folder, handle, file);
 }
 
 namespace {
@@ -229,82 +231,197 @@ void Reached(TInstallStep step) {
 
 std::string ErrorText(int error) { return std::generic_category().message(error); }
 
-// Removes what installs at folder left when their process was killed: only
-// temporary folders named for folder, of this user, and not links.
-void RemoveStaleInstalls(const std::filesystem::path& folder) {
-    const std::string name = folder.filename().string();
-    std::error_code error, ignored;
-    for (std::filesystem::directory_iterator it(folder.parent_path(), error), end; !error && it != end; it.increment(error)) {
-        const std::string leftover = it->path().filename().string();
+// The mark of an install that is not complete: a file "Install.tmp-<pid>-<number>"
+// holding this text (or the start of it: the process may have been killed while
+// it wrote it), of the folder's owner or ours, in the folder being installed.
+constexpr std::string_view kInstallMark = "Install";
+constexpr std::string_view kInstallMarkText = "Orvex is installing the local machine in this folder.\n";
+
+// The marks in the folder at handle of installs whose process is gone; of process
+// only, when it is not 0.
+std::vector<std::string> InterruptedInstallMarks(int handle, int process = 0) {
+    struct stat folder {};
+    std::vector<std::string> marks;
+    if (::fstat(handle, &folder) != 0)
+        return marks;
+    ForEachNameIn(handle, [&](const std::string& name) {
+        if (!name.starts_with(std::string(kInstallMark) + ".tmp-") || !IsStaleTemporary(name) ||
+            (process && TemporaryFileOwner(name) != process))
+            return true;
+        const TFileHandle mark(::openat(handle, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat info {};
-        if (leftover.starts_with(name) && leftover.rfind(".tmp-") == name.size() && IsStaleTemporary(leftover) &&
-            ::lstat(it->path().c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid())
-            std::filesystem::remove_all(it->path(), ignored);
-    }
+        char text[kInstallMarkText.size() + 1];
+        ssize_t size = -1;
+        if (mark.Get() >= 0 && ::fstat(mark.Get(), &info) == 0 && S_ISREG(info.st_mode) &&
+            (info.st_uid == folder.st_uid || info.st_uid == ::geteuid()) &&
+            (size = ::read(mark.Get(), text, sizeof text)) >= 0 &&
+            kInstallMarkText.starts_with(std::string_view(text, static_cast<size_t>(size))))
+            marks.push_back(name);
+        return true;
+    });
+    return marks;
 }
 
-// Makes every folder below folder durable, and folder itself: 0, else the error
-// of the first that failed.
-int SyncTree(const std::filesystem::path& folder) {
-    std::error_code error, ignored;
-    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        if (it->is_directory(ignored))
-            if (const int failure = SyncFolder(AT_FDCWD, it->path().string()))
-                return failure;
-    return error ? error.value() : SyncFolder(AT_FDCWD, folder.string());
+// Removes what installs of the folder name in the folder at holding left when
+// their process was killed: temporary folders named for it that hold the mark of
+// the install that made them (or nothing: it was killed before it marked it), of
+// the user an install gives them, not links, and reached by a safe step.
+void RemoveInterruptedInstalls(int holding, const struct stat& status, const std::string& name) {
+    ForEachNameIn(holding, [&](const std::string& leftover) {
+        struct stat info {};
+        if (leftover.starts_with(name) && leftover.rfind(".tmp-") == name.size() && IsStaleTemporary(leftover) &&
+            ::fstatat(holding, leftover.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode) &&
+            !IsUnsafeTransition(status, info) && (info.st_uid == ::geteuid() || info.st_uid == status.st_uid)) {
+            const TFileHandle folder(::openat(holding, leftover.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (folder.Get() >= 0 && !InterruptedInstallMarks(folder.Get(), TemporaryFileOwner(leftover)).empty())
+                RemoveTreeAt(holding, leftover);
+            else
+                ::unlinkat(holding, leftover.c_str(), AT_REMOVEDIR);  // only when it is empty
+        }
+        return true;
+    });
+}
+
+// Makes every folder below the folder at handle durable, and that folder: 0, else
+// the error of the first that failed.
+int SyncTree(int handle) {
+    int failure = 0;
+    ForEachNameIn(handle, [&](const std::string& name) {
+        struct stat info {};
+        if (::fstatat(handle, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
+            const TFileHandle folder(::openat(handle, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            failure = folder.Get() < 0 ? errno : SyncTree(folder.Get());
+        }
+        return failure == 0;
+    });
+    return failure ? failure : SyncFolder(handle, "");
+}
+
+// Writes the default machine and its drives into the folder at handle, its mark
+// first and Machine.xml last, and makes it durable; the mark stays. Its name.
+std::string BuildDefaultMachine(const std::filesystem::path& folder, const std::filesystem::path& shown, int handle,
+                                const struct stat& status) {
+    std::string mark;
+    try {
+        mark = WriteTemporaryFileAt(handle, status, std::string(kInstallMark), nullptr, kInstallMarkText,
+                                    (shown / kInstallMark).string());
+        Reached(TInstallStep::isTemporary);
+        CreateDefaultMachineDrives(shown, handle);
+        Reached(TInstallStep::isDrives);
+        SaveMachineState(shown, handle, BuildDefaultMachineState(ComputerName()));
+        Reached(TInstallStep::isFiles);
+    } catch (const std::exception& e) {
+        CannotMake(folder, e.what());
+    }
+    if (const int error = SyncTree(handle))
+        CannotMake(folder, ErrorText(error));
+    Reached(TInstallStep::isDurable);
+    return mark;
+}
+
+// Removes the marks of installs in the folder at handle, ours and those of
+// interrupted ones, and makes that durable.
+void RemoveInstallMarks(const std::filesystem::path& folder, int handle, const std::string& ours) {
+    std::vector<std::string> marks = InterruptedInstallMarks(handle);
+    marks.push_back(ours);
+    for (const std::string& mark : marks)
+        ::unlinkat(handle, mark.c_str(), 0);
+    if (const int error = SyncFolder(handle, ""))
+        CannotMake(folder, ErrorText(error));
 }
 
 // An install's temporary folder, removed with all it holds unless it was put in place.
 struct TInstallFolder {
-    std::filesystem::path Path;
+    int Holding;
+    std::string Name;
     ~TInstallFolder() {
-        std::error_code error;
-        if (!Path.empty())
-            std::filesystem::remove_all(Path, error);
+        if (!Name.empty())
+            RemoveTreeAt(Holding, Name);
     }
 };
 
 } // namespace
 
 void MakeMachineFolder(const std::filesystem::path& folder) {
+    const std::filesystem::path machines = folder.parent_path();
     std::error_code error;
-    std::filesystem::create_directories(folder.parent_path(), error);
+    std::filesystem::create_directories(machines, error);
     if (error)
-        throw EMachineFilesError("Cannot make the machines folder \"" + folder.parent_path().string() +
-                                 "\": " + error.message());
-    if (::mkdir(folder.c_str(), 0777) == 0)
-        return;
-    const int failure = errno;
-    if (failure != EEXIST || !std::filesystem::is_directory(folder, error))
-        CannotMake(folder, ErrorText(failure));
-}
-
-void InstallDefaultMachine(const std::filesystem::path& folder) {
-    RemoveStaleInstalls(folder);
-    const std::string temporary = TemporaryNameFor(folder.string());
-    if (::mkdir(temporary.c_str(), 0777) != 0)
+        throw EMachineFilesError("Cannot make the machines folder \"" + machines.string() + "\": " + error.message());
+    const TFileHandle handle(::open(machines.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat status {};
+    if (handle.Get() < 0 || ::fstat(handle.Get(), &status) != 0)
         CannotMake(folder, ErrorText(errno));
-    TInstallFolder built{temporary};
-    Reached(TInstallStep::isTemporary);
+    TSafeFolders folders(handle.Get(), machines.string());
+    TSafePlace place;
     try {
-        CreateDefaultMachineDrives(temporary);
-        Reached(TInstallStep::isDrives);
-        SaveMachineState(temporary, BuildDefaultMachineState(ComputerName()));
-        Reached(TInstallStep::isFiles);
-    } catch (const std::filesystem::filesystem_error& e) {
-        CannotMake(folder, e.code().message());
-    } catch (const std::exception& e) {
+        if (const int failure = folders.MakeFolder(0, folder.filename().string(), place))
+            CannotMake(folder, ErrorText(failure));
+    } catch (const EUnsafePathError& e) {
         CannotMake(folder, e.what());
     }
-    if (const int error = SyncTree(temporary))
-        CannotMake(folder, ErrorText(error));
-    Reached(TInstallStep::isDurable);
-    // Atomic over an empty folder: whoever waits for its lock locks the machine.
-    if (::rename(temporary.c_str(), folder.c_str()) != 0)
+    if (place.Inside == TSafePlace::kNone)
+        CannotMake(folder, ErrorText(EEXIST));
+}
+
+bool IsInstallableFolder(int handle) {
+    std::vector<std::string> names;
+    ForEachNameIn(handle, [&](const std::string& name) {
+        names.push_back(name);
+        return true;
+    });
+    const std::vector<std::string> marks = InterruptedInstallMarks(handle);
+    return names.empty() || !marks.empty();
+}
+
+void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle) {
+    const std::filesystem::path machines = folder.parent_path();
+    const TFileHandle handle(::open(machines.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat locked {};
+    if (handle.Get() < 0 || ::fstat(lockedHandle, &locked) != 0)
         CannotMake(folder, ErrorText(errno));
-    built.Path.clear();
+    // Through a link, to the folder it leads to: the one held locked.
+    TSafeFolders folders(handle.Get(), machines.string());
+    TSafePlace place;
+    try {
+        if (const int error = folders.Follow(folder.filename().string(), place))
+            CannotMake(folder, ErrorText(error));
+    } catch (const EUnsafePathError& e) {
+        CannotMake(folder, e.what());
+    }
+    if (place.Inside == TSafePlace::kNone || place.Status.st_dev != locked.st_dev || place.Status.st_ino != locked.st_ino)
+        CannotMake(folder, "it was moved or replaced while it was locked");
+    const int inside = folders.Handle(place.Inside), holding = folders.Handle(place.Folder);
+    // A rename cannot replace a mount point: the machine goes into it in place, and
+    // a process killed meanwhile leaves its mark there for the next install.
+    if (IsMountRoot(inside, folders.Status(place.Folder)) || !InterruptedInstallMarks(inside).empty()) {
+        try {
+            RecoverMachineFolder(folder, lockedHandle);
+        } catch (const std::exception& e) {
+            CannotMake(folder, e.what());
+        }
+        RemoveInstallMarks(folder, inside, BuildDefaultMachine(folder, folder, inside, place.Status));
+        Reached(TInstallStep::isDone);
+        return;
+    }
+    RemoveInterruptedInstalls(holding, folders.Status(place.Folder), place.Name);
+    const std::string temporary = TemporaryNameFor(place.Name);
+    if (::mkdirat(holding, temporary.c_str(), 0777) != 0)
+        CannotMake(folder, ErrorText(errno));
+    TInstallFolder built{holding, temporary};
+    const TFileHandle made(::openat(holding, temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status {};
+    if (made.Get() < 0 || ::fstat(made.Get(), &status) != 0)
+        CannotMake(folder, ErrorText(errno));
+    GiveFolderOwner(made.Get(), folders.Status(place.Folder));
+    RemoveInstallMarks(folder, made.Get(),
+                       BuildDefaultMachine(folder, folders.Shown(place.Folder) + "/" + temporary, made.Get(), status));
+    // Atomic over an empty folder: whoever waits for its lock locks the machine.
+    if (::renameat(holding, temporary.c_str(), holding, place.Name.c_str()) != 0)
+        CannotMake(folder, ErrorText(errno));
+    built.Name.clear();
     Reached(TInstallStep::isRenamed);
-    if (const int error = SyncFolder(AT_FDCWD, folder.parent_path().string()))
+    if (const int error = SyncFolder(holding, ""))
         CannotMake(folder, ErrorText(error));
     Reached(TInstallStep::isDone);
 }

@@ -19,26 +19,37 @@ namespace orvex {
 // and lists.example.com (locked, no mailboxes).
 TMachineState BuildDefaultMachineState(const std::u16string& computerName);
 
-// The drive folders and files the default machine's paths point at.
-void CreateDefaultMachineDrives(const std::filesystem::path& machineFolder);
+// The drive folders and files the default machine's paths point at, in the
+// machine folder open at handle (shown as machineFolder).
+void CreateDefaultMachineDrives(const std::filesystem::path& machineFolder, int handle);
 
 // Makes folder, and the machines folder it lies in, for the local machine's
-// install to lock; an existing folder stays as it is. Raises EMachineFilesError
-// naming the folder and the system's reason when it cannot be made (a file in its
-// place, a read-only file system, no space).
+// install to lock; an existing folder, or a link to one, stays as it is. A folder
+// made in a machines folder of another user gets that user. Raises
+// EMachineFilesError naming the folder and the system's reason when it cannot be
+// made (a file in its place, a read-only file system, no space).
 void MakeMachineFolder(const std::filesystem::path& folder);
 
+// True when the folder open at handle may take the local machine: it is empty, or
+// holds what an install in place left when its process was killed.
+bool IsInstallableFolder(int handle);
+
 // Installs the default machine (named after this computer) and its drives at
-// folder, an empty folder that the caller holds locked, whole or not at all: it is
-// built in a temporary folder beside it ("<folder>.tmp-<pid>-<number>"), made
-// durable and renamed over it. A process killed meanwhile leaves folder empty and
-// the temporary folder, which the next install removes. A failure raises
-// EMachineFilesError naming folder: before the rename folder stays as it was,
-// after it only the sync of the machines folder can fail.
-void InstallDefaultMachine(const std::filesystem::path& folder);
+// folder, whole or not at all. folder (or the folder a link there leads to, under
+// the rule of SafePath.h) is the installable folder that the caller holds locked,
+// open at lockedHandle. The machine is built beside it in a temporary folder
+// ("<name>.tmp-<pid>-<number>") that holds the install's mark until it is whole,
+// made durable and renamed over it: a process killed meanwhile leaves folder as it
+// was and the marked temporary folder, which the next install removes. A folder
+// that a rename cannot replace (a mount point), or that holds an interrupted
+// install's mark, is installed in place, the mark first and Machine.xml last,
+// which the next install completes. A failure raises EMachineFilesError naming
+// folder: before the rename folder stays as it was, after it only the sync of the
+// folder that holds it can fail.
+void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle);
 
 // For tests that kill the process at each step of an install: called once the
-// temporary folder is made (isTemporary), once the drives are (isDrives), once
+// temporary folder is made and marked (isTemporary), once the drives are (isDrives), once
 // every machine file is (isFiles), once all is on disk (isDurable), after the
 // rename (isRenamed) and once that is on disk (isDone).
 enum class TInstallStep { isTemporary, isDrives, isFiles, isDurable, isRenamed, isDone };

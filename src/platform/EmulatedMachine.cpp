@@ -286,7 +286,7 @@ void TEmulatedMachine::SaveMetabase(const TMetaObject& changed, bool created) {
     WriteNow([&](TMachineCommit& commit) {
         TMetabaseFiles files;
         files.Add(changed, created);
-        StageMachineMetabase(FFolder, *FState.Metabase, files, commit);
+        StageMachineMetabase(*FState.Metabase, files, commit);
     });
 }
 
@@ -296,7 +296,7 @@ void TEmulatedMachine::SavePop3() {
         FPendingPop3 = true;
         return;
     }
-    WriteNow([&](TMachineCommit& commit) { StageMachinePop3(FFolder, *FState.Pop3, commit); });
+    WriteNow([&](TMachineCommit& commit) { StageMachinePop3(*FState.Pop3, commit); });
 }
 
 void TEmulatedMachine::WritePending() {
@@ -312,9 +312,9 @@ void TEmulatedMachine::WritePending() {
              "written");
     Commit(FOperationLock, [&](TMachineCommit& commit) {
         if (!metabase.Empty())
-            StageMachineMetabase(FFolder, *FState.Metabase, metabase, commit);
+            StageMachineMetabase(*FState.Metabase, metabase, commit);
         if (pop3)
-            StageMachinePop3(FFolder, *FState.Pop3, commit);
+            StageMachinePop3(*FState.Pop3, commit);
     });
 }
 
@@ -384,16 +384,16 @@ void InstallLocalMachine(const std::filesystem::path& folder, bool seen) {
     if (locked && MachineExists(folder))
         return;
     // Without its facts file the folder is no machine. What it holds is left as it
-    // is: an earlier version installed in place, and may have been killed doing so.
-    std::error_code error;
-    if (std::filesystem::is_directory(folder, error) && !std::filesystem::is_empty(folder, error) && !error)
+    // is, unless an install of ours left it: an earlier version installed in place,
+    // and may have been killed doing so.
+    if (locked && !IsInstallableFolder(lock.Handle()))
         throw EMachineError("Machine file \"" + (folder / "Machine.xml").string() +
                             "\" is missing: installing the local machine was interrupted, or the file was removed; "
                             "move the folder \"" + folder.string() +
                             "\" away and run again to install the local machine anew");
     if (seen || !locked)
         throw EMachineFilesError(MissingFolderText(folder));
-    InstallDefaultMachine(folder);
+    InstallDefaultMachine(folder, lock.Handle());
 }
 
 std::shared_ptr<TEmulatedMachine> OpenUncached(std::u16string_view name, bool checkDisk) {

@@ -12,79 +12,115 @@
 // to. From then on the change has happened: the temporaries are renamed over their
 // files, and the record goes. Whoever next takes the machine's lock finishes a
 // record left behind (RecoverMachineFolder) before anything reads the files, and
-// removes temporary files of the machine's files that no record lists: they are
+// removes temporary files of the machine's files whose process is gone: they are
 // what is left of a change that never happened.
 //
-// Links are followed step by step from the folder's handle. Where a rename goes
-// through a link (a machine file or Sites is one), the folder it leads to may be
-// shared: a record's temporary there must be a regular file of the user we run as
-// (or of its file's owner, which a save gives it), and only our own temporaries
-// there are removed.
+// Every path a change follows, from the machines folder to the machine folder and
+// on to each file, temporary and the record, keeps to the rule of SafePath.h: a
+// folder or link of a user other than root never leads it to another user's
+// files. A path that breaks it is refused, naming both, before anything changes.
+// A temporary that a record lists must be a regular file that belongs to us or to
+// the user a save gives it: the owner of the file it replaces, or of its folder
+// for a new file.
+
+#include "base/SafePath.h"
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 namespace orvex {
 
-class TAtomicWrites;
-
 // The commit record's name in a machine folder.
 inline constexpr const char* kCommitRecordFile = "Commit.txt";
+
+// One rename of a commit: a machine file (relative to the machine folder), the
+// folder its rename happens in (in TSafeFolders), its name there and its
+// temporary's. Pending: the temporary is there to be renamed.
+struct TMachineRename {
+    std::string Name;
+    size_t Folder = 0;
+    std::string File;
+    std::string Temporary;
+    bool Pending = true;
+};
 
 // folderHandle: an open handle of the machine folder, which the caller holds
 // locked. The commit works relative to it: wherever the folder was moved
 // meanwhile, the files go into that one.
 class TMachineCommit {
 public:
-    TMachineCommit(std::filesystem::path folder, int folderHandle)
-        : FFolder(std::move(folder)), FFolderHandle(folderHandle) {}
+    TMachineCommit(std::filesystem::path folder, int folderHandle);
     ~TMachineCommit();  // removes the temporary files of a commit that never happened
     TMachineCommit(const TMachineCommit&) = delete;
     TMachineCommit& operator=(const TMachineCommit&) = delete;
 
-    // Takes over the files of writes (into the machine folder) once they are on
-    // disk. Raises EAtomicFileError naming a file that could not be made durable,
-    // EMachineError for a file that is not the machine's.
-    void Add(TAtomicWrites& writes);
-    bool Empty() const { return FFiles.empty(); }
+    // Follows the paths to these machine files now, so that a change that may not
+    // reach one fails before anything is written. Raises what Write raises.
+    void Prepare(const std::vector<std::string>& names);
+    // Writes bytes as the new contents of the machine file name (Sites/<site>.xml:
+    // the folder Sites is made when missing) into its temporary file, on disk when
+    // it returns; a file that holds them already stays as it is. Several threads
+    // may write at once. Raises EMachineError for a name that is no machine file,
+    // a path the rule refuses or one that leads nowhere or in a circle,
+    // EAtomicFileError for a file that cannot be written.
+    void Write(const std::string& name, std::string_view bytes);
+    bool Empty() const { return FRenames.empty(); }
 
-    // Puts every file added in place. Before the record is on disk (its folder
-    // synced) a failure, also a link that leads nowhere or in a circle, raises
-    // EMachineError and changes nothing; once it is, a failure (a rename, or a
-    // folder sync after the renames) raises EMachineError and leaves the record for
-    // the next RecoverMachineFolder to finish.
+    // Puts every file written in place. Before the record is on disk (its folder
+    // synced) a failure raises EMachineError or EAtomicFileError and changes
+    // nothing; once it is, a failure (a rename, a temporary gone, or a folder sync
+    // after the renames) raises EMachineError and leaves the record for the next
+    // RecoverMachineFolder to finish.
     void Commit();
 
 private:
+    TSafeFolders& Folders();
+    TSafePlace PlaceOf(const std::string& name);
+
     std::filesystem::path FFolder;
     int FFolderHandle;
-    // Each temporary file and the file it replaces, relative to the folder.
-    std::vector<std::pair<std::string, std::string>> FFiles;
+    std::mutex FMutex;  // writes on several threads share the folders and the renames
+    std::optional<TSafeFolders> FFolders;
+    std::map<std::string, TSafePlace> FPlaces;  // by machine file name
+    bool FSitesMade = false;
+    std::vector<TMachineRename> FRenames;
 };
+
+// Follows the path to the machine file name (relative to folder, held open as
+// folders' start) under the rule. Raises EMachineError naming the file for an
+// unsafe step or a step that cannot be taken.
+TSafePlace FollowMachineFile(const std::filesystem::path& folder, TSafeFolders& folders, const std::string& name);
 
 // True when the machine folder holds a commit record or temporary files of the
 // machine's files: a change is being put in place, or one was interrupted.
 bool HasUnfinishedCommit(const std::filesystem::path& folder);
 
 // Finishes the commit whose record the folder holds (roll forward) and removes
-// temporary files of the machine's files that no record lists, except those of
-// this process. The caller holds the machine's lock; folderHandle is an open
-// handle of the folder. A record that cannot be read or is damaged (a line naming
-// another file, or a temporary that may not be renamed) raises EMachineError
-// naming it, and a machine file whose link cannot be followed one naming that
-// file; nothing is changed then. A line that the version before wrote for a
-// linked file, by the absolute path its link led to, counts as that file's while
-// its link leads there still.
+// temporary files of the machine's files that no record lists and whose process
+// is gone, where the rule lets it reach them. The caller holds the machine's lock;
+// folderHandle is an open handle of the folder. A record that cannot be read or is
+// damaged (a link, a line naming another file, a temporary that may not be
+// renamed) raises EMachineError naming it, a path the rule refuses one naming the
+// path and both owners, and a machine file whose link cannot be followed one
+// naming that file; nothing is changed then. The lines are checked before the
+// first rename: a line whose temporary was gone then was renamed by the process
+// that wrote the record, and is never renamed later. A line that the version
+// before wrote for a linked file, by the absolute path its link led to, counts as
+// that file's while its link leads there still.
 void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle);
 
 // For tests that kill the process at each step of a commit: called after each
 // temporary file is on disk (step csTemporary, counted from 1), once the record
-// is (csRecord), after each rename (csRename, counted from 1) and once the record
-// is gone (csDone).
-enum class TCommitStep { csTemporary, csRecord, csRename, csDone };
+// is (csRecord), after each line of the record is renamed (csRename, counted
+// from 1) and once the record is gone (csDone); in a recovery once every line of
+// the record was checked (csChecked), before the first rename.
+enum class TCommitStep { csTemporary, csRecord, csRename, csDone, csChecked };
 using TCommitWatch = void (*)(TCommitStep step, size_t count);
 void WatchCommitSteps(TCommitWatch watch);
 

@@ -3,11 +3,16 @@
 #include "base/AsciiText.h"
 #include "base/CaseFold.h"
 #include "base/CodePage1252.h"
+#include "base/SafePath.h"
 #include "base/Utf.h"
 #include "platform/EmulatedMachine.h"
 
+#include <cerrno>
 #include <charconv>
 #include <fstream>
+#include <system_error>
+
+#include <fcntl.h>
 
 namespace orvex {
 
@@ -233,19 +238,72 @@ std::optional<std::filesystem::path> DrivePathInFolder(const std::filesystem::pa
     return path;
 }
 
-void CreateDriveFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
-    std::optional<std::filesystem::path> path = DrivePathInFolder(machineFolder, windowsPath);
-    if (!path)
+namespace {
+
+// Makes the folders of a drive path below the machine folder at handle (shown as
+// machineFolder), each new one given its folder's owner; the file name at its end
+// too, when file is set. Raises EMachineError.
+void MakeDrivePath(const std::filesystem::path& machineFolder, int handle, std::u16string_view windowsPath, bool file) {
+    const auto split = SplitDrivePath(windowsPath);
+    if (!split)
         throw EMachineError("\"" + Utf16ToUtf8(windowsPath) + "\" is not a drive path");
-    std::filesystem::create_directories(*path);
+    std::vector<std::string> steps = {"drives", Utf16ToUtf8(std::u16string(1, split->first))};
+    for (const std::u16string& step : split->second)
+        steps.push_back(Utf16ToUtf8(step));
+    TSafeFolders folders(handle, machineFolder.string());
+    size_t folder = 0;
+    const auto fail = [&](const std::string& step, int error) {
+        throw EMachineError("Cannot make \"" + folders.Shown(folder) + "/" + step + "\": " +
+                            std::generic_category().message(error));
+    };
+    for (size_t i = 0; i + (file ? 1 : 0) < steps.size(); ++i) {
+        TSafePlace place;
+        try {
+            if (const int error = folders.MakeFolder(folder, steps[i], place))
+                fail(steps[i], error);
+        } catch (const EUnsafePathError& e) {
+            throw EMachineError("Cannot make \"" + folders.Shown(folder) + "/" + steps[i] + "\": " + e.what());
+        }
+        if (place.Inside == TSafePlace::kNone)
+            fail(steps[i], ENOTDIR);
+        folder = place.Inside;
+    }
+    if (!file)
+        return;
+    const TFileHandle made(::openat(folders.Handle(folder), steps.back().c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (made.Get() >= 0)
+        GiveFolderOwner(made.Get(), folders.Status(folder));
+    else if (errno != EEXIST)
+        fail(steps.back(), errno);
+}
+
+// The machine folder open (made first when missing), for the calls by path.
+TFileHandle OpenMachineFolder(const std::filesystem::path& machineFolder) {
+    std::filesystem::create_directories(machineFolder);
+    TFileHandle handle(::open(machineFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (handle.Get() < 0)
+        throw EMachineError("Cannot open the machine folder \"" + machineFolder.string() + "\": " +
+                            std::generic_category().message(errno));
+    return handle;
+}
+
+} // namespace
+
+void CreateDriveFolder(const std::filesystem::path& machineFolder, int handle, std::u16string_view windowsPath) {
+    MakeDrivePath(machineFolder, handle, windowsPath, false);
+}
+
+void CreateDriveFile(const std::filesystem::path& machineFolder, int handle, std::u16string_view windowsPath) {
+    MakeDrivePath(machineFolder, handle, windowsPath, true);
+}
+
+void CreateDriveFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
+    CreateDriveFolder(machineFolder, OpenMachineFolder(machineFolder).Get(), windowsPath);
 }
 
 void CreateDriveFile(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
-    std::optional<std::filesystem::path> path = DrivePathInFolder(machineFolder, windowsPath);
-    if (!path)
-        throw EMachineError("\"" + Utf16ToUtf8(windowsPath) + "\" is not a drive path");
-    std::filesystem::create_directories(path->parent_path());
-    std::ofstream(*path, std::ios::binary | std::ios::app);
+    CreateDriveFile(machineFolder, OpenMachineFolder(machineFolder).Get(), windowsPath);
 }
 
 } // namespace orvex

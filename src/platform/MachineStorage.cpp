@@ -1,7 +1,7 @@
 #include "platform/MachineStorage.h"
 
 #include "base/AsciiText.h"
-#include "base/AtomicFile.h"
+#include "base/SafePath.h"
 #include "base/NumberText.h"
 #include "base/Utf.h"
 #include "base/Workers.h"
@@ -15,9 +15,11 @@
 #include <charconv>
 #include <exception>
 #include <fstream>
+#include <system_error>
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace orvex {
@@ -28,6 +30,7 @@ const char* const kFactsFile = "Machine.xml";
 const char* const kMetabaseFile = "Metabase.xml";
 const char* const kPop3File = "Pop3.xml";
 const char* const kFaultsFile = "Faults.txt";
+const char* const kDrivesFolder = "drives";
 
 // A web site: a key of class IIsWebServer right below the root's W3SVC key.
 bool IsSite(const TMetaObject& key) {
@@ -147,27 +150,11 @@ void ForEachElement(const TWideXmlNode& node, TVisit visit) {
             visit(*child);
 }
 
-// True when the file holds exactly these bytes.
-bool FileHolds(const std::filesystem::path& file, std::string_view bytes) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    in.seekg(0, std::ios::end);
-    if (!in || static_cast<size_t>(in.tellg()) != bytes.size())
-        return false;
-    in.seekg(0);
-    std::string held(bytes.size(), '\0');
-    return in.read(held.data(), static_cast<std::streamsize>(held.size())) && held == bytes;
-}
-
-// A file that already holds what it would get stays as it is: a restore onto the
-// machine its backup came from rewrites every site with what the site holds.
-void Save(TWideXmlDocument& document, const std::filesystem::path& file, TAtomicWrites& writes) {
+void Save(TWideXmlDocument& document, const std::string& name, TMachineCommit& commit) {
     document.SetXmlFormat(xfReadable);
     TxmUTF8StringStream bytes;
     document.SaveToStream(bytes);
-    if (!FileHolds(file, bytes.DataString()))
-        writes.Write(Utf8ToUtf16(file.string()), bytes.DataString());
+    commit.Write(name, bytes.DataString());
 }
 
 // ---- facts ----
@@ -197,7 +184,7 @@ TMachineFacts ReadFacts(const std::filesystem::path& folder) {
     return facts;
 }
 
-void WriteFacts(const std::filesystem::path& folder, const TMachineFacts& facts, TAtomicWrites& writes) {
+void WriteFacts(const TMachineFacts& facts, TMachineCommit& commit) {
     TWideXmlDocument document(u"Machine");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"computerName", facts.ComputerName);
@@ -211,7 +198,7 @@ void WriteFacts(const std::filesystem::path& folder, const TMachineFacts& facts,
         node.AttributeAdd(u"type", integer ? u"Integer" : u"String");
         node.AttributeAdd(u"value", value.Value.ToText());
     }
-    Save(document, folder / kFactsFile, writes);
+    Save(document, kFactsFile, commit);
 }
 
 // ---- metabase ----
@@ -461,7 +448,7 @@ std::unique_ptr<TPop3State> ReadPop3(const std::filesystem::path& folder) {
     return pop3;
 }
 
-void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3, TAtomicWrites& writes) {
+void WritePop3(const TPop3State& pop3, TMachineCommit& commit) {
     TWideXmlDocument document(u"Pop3");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"loggingLevel", IntToText(pop3.LoggingLevel));
@@ -490,7 +477,7 @@ void WritePop3(const std::filesystem::path& folder, const TPop3State& pop3, TAto
     }
     for (const std::u16string& smtp : pop3.SmtpDomains)
         root.NodeNew(u"SmtpDomain")->AttributeAdd(u"name", smtp);
-    Save(document, folder / kPop3File, writes);
+    Save(document, kPop3File, commit);
 }
 
 std::string FileStamp(const std::string& file) {
@@ -539,76 +526,42 @@ TMachineFaults LoadMachineFaults(const std::filesystem::path& folder) {
     return TMachineFaults::Parse(text.str(), file.string());
 }
 
-void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state) {
-    std::filesystem::create_directories(folder / "drives");
-    std::error_code error;
-    if (state.Metabase) {
-        SaveMachineMetabase(folder, *state.Metabase);
-    } else {
-        std::filesystem::remove(folder / kMetabaseFile, error);
-        std::filesystem::remove_all(folder / kSitesFolder, error);
-    }
-    TAtomicWrites writes;
-    if (state.Pop3)
-        WritePop3(folder, *state.Pop3, writes);
-    else
-        std::filesystem::remove(folder / kPop3File, error);
-    writes.Commit();
-    // Last: a machine exists once its facts file does.
-    WriteFacts(folder, state.Facts, writes);
-    writes.Commit();
-}
-
 namespace {
 
-void WriteMainFile(const std::filesystem::path& folder, const TMetabase& metabase, TAtomicWrites& writes) {
+void WriteMainFile(const TMetabase& metabase, TMachineCommit& commit) {
     TWideXmlDocument document(u"Metabase");
     TKeyWriter().WriteKeyContents(*document.Root(), metabase.Root());
-    Save(document, folder / kMetabaseFile, writes);
+    Save(document, kMetabaseFile, commit);
 }
 
 // A site's file: its values and keys below a root element <Site name="...">.
-std::string WriteSite(const std::filesystem::path& folder, const TMetaObject& site, TAtomicWrites& writes) {
+void WriteSite(const TMetaObject& site, TMachineCommit& commit) {
     TWideXmlDocument document(u"Site");
     TWideXmlNode& root = *document.Root();
     root.AttributeAdd(u"name", site.Name());
     TKeyWriter().WriteKeyContents(root, site);
-    const std::string file = SiteFileName(site.Name());
-    Save(document, folder / file, writes);
-    return file;
+    Save(document, SiteFileName(site.Name()), commit);
 }
 
-// Writes the files of sites to their temporary files, their names in the same
-// order, and waits for them to reach the disk. Each file is made from its site
-// alone: a machine of many sites has them made on several threads at once, each
-// into a batch of its own that the thread also waits for.
-std::vector<TAtomicWrites> WriteSites(const std::filesystem::path& folder, const std::vector<const TMetaObject*>& sites,
-                                      std::vector<std::string>* names = nullptr) {
-    std::filesystem::create_directory(folder / kSitesFolder);  // never the machine folder itself
-    const size_t workers = WorkersFor(sites.size());
-    std::vector<TAtomicWrites> batches(workers);
-    // Each worker's failure with the position of the site it stopped at: the first
-    // in the sites' order is raised, the one a single thread would meet.
-    std::vector<std::pair<size_t, std::exception_ptr>> failures(workers);
-    std::vector<std::string> files(sites.size());
-    RunOnWorkers(workers, [&](size_t worker, size_t) {
-        size_t i = worker;
-        try {
-            for (; i < sites.size(); i += workers)
-                files[i] = WriteSite(folder, *sites[i], batches[worker]);
-            batches[worker].Sync();
-        } catch (...) {
-            failures[worker] = {i, std::current_exception()};
+// Writes the files of sites to their temporary files. Each file is made from its
+// site alone: a machine of many sites has them made on several threads at once.
+// The failure of the first site in their order is raised, the one a single
+// thread would meet; the commit takes the temporaries written away.
+void WriteSites(const std::vector<const TMetaObject*>& sites, TMachineCommit& commit) {
+    std::vector<std::exception_ptr> failures(sites.size());
+    RunOnWorkers(WorkersFor(sites.size()), [&](size_t worker, size_t workers) {
+        for (size_t i = worker; i < sites.size(); i += workers) {
+            try {
+                WriteSite(*sites[i], commit);
+            } catch (...) {
+                failures[i] = std::current_exception();
+                return;
+            }
         }
     });
-    const auto first = std::min_element(failures.begin(), failures.end(), [](const auto& a, const auto& b) {
-        return a.second && (!b.second || a.first < b.first);
-    });
-    if (first->second)
-        std::rethrow_exception(first->second);  // the batches take their temporaries away
-    if (names)
-        *names = std::move(files);
-    return batches;
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
 } // namespace
@@ -631,43 +584,73 @@ void TMetabaseFiles::Clear() {
     FLast = nullptr;
 }
 
-void StageMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files,
-                          TMachineCommit& commit) {
+void StageMachineMetabase(const TMetabase& metabase, const TMetabaseFiles& files, TMachineCommit& commit) {
+    std::vector<std::string> names;
+    for (const TMetaObject* site : files.FSites)
+        names.push_back(SiteFileName(site->Name()));
+    if (files.FMain)
+        names.push_back(kMetabaseFile);
+    commit.Prepare(names);
     // The site files are renamed first: a reader in the middle of the renames
     // never finds the main file naming a site file that is not there yet.
-    for (TAtomicWrites& batch : WriteSites(folder, files.FSites))
-        commit.Add(batch);
-    if (!files.FMain)
-        return;
-    TAtomicWrites writes;
-    WriteMainFile(folder, metabase, writes);
-    commit.Add(writes);
+    WriteSites(files.FSites, commit);
+    if (files.FMain)
+        WriteMainFile(metabase, commit);
 }
 
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase) {
-    // Everything: the sites, the main file, and away with files of sites gone.
-    std::vector<const TMetaObject*> sites;
-    if (const TMetaObject* service = metabase.Find(u"W3SVC"))
-        for (const auto& child : service->Children())
-            if (IsSite(*child))
-                sites.push_back(child.get());
-    std::vector<std::string> files;
-    for (TAtomicWrites& batch : WriteSites(folder, sites, &files))
-        batch.Commit();
-    const std::set<std::string> written(files.begin(), files.end());
-    TAtomicWrites writes;
-    WriteMainFile(folder, metabase, writes);
-    writes.Commit();
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder / kSitesFolder, error))
-        if (!written.count(std::string(kSitesFolder) + "/" + entry.path().filename().string()))
-            std::filesystem::remove(entry.path(), error);
+void StageMachinePop3(const TPop3State& pop3, TMachineCommit& commit) { WritePop3(pop3, commit); }
+
+void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state) {
+    std::filesystem::create_directories(folder);
+    const TFileHandle handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.Get() < 0)
+        throw EMachineError("Cannot open the machine folder \"" + folder.string() + "\": " +
+                            std::generic_category().message(errno));
+    SaveMachineState(folder, handle.Get(), state);
 }
 
-void StageMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3, TMachineCommit& commit) {
-    TAtomicWrites writes;
-    WritePop3(folder, pop3, writes);
-    commit.Add(writes);
+void SaveMachineState(const std::filesystem::path& folder, int folderHandle, const TMachineState& state) {
+    TSafeFolders folders(folderHandle, folder.string());
+    TSafePlace made;
+    if (const int error = folders.MakeFolder(0, kDrivesFolder, made))
+        throw EMachineError("Cannot make the folder \"" + (folder / kDrivesFolder).string() + "\": " +
+                            std::generic_category().message(error));
+    std::set<std::string> sites;  // the names of their files in Sites
+    {
+        TMachineCommit commit(folder, folderHandle);
+        if (state.Metabase) {
+            TMetabaseFiles all;
+            if (const TMetaObject* service = state.Metabase->Find(u"W3SVC"))
+                for (const auto& child : service->Children())
+                    if (IsSite(*child)) {
+                        all.Add(*child, false);
+                        sites.insert(SiteFileName(child->Name()).substr(std::string_view(kSitesFolder).size() + 1));
+                    }
+            all.Add(state.Metabase->Root(), false);  // the main file
+            StageMachineMetabase(*state.Metabase, all, commit);
+        }
+        if (state.Pop3)
+            StageMachinePop3(*state.Pop3, commit);
+        commit.Commit();
+    }
+    // What the state does not hold goes, the files of sites it does not have too.
+    if (!state.Metabase) {
+        ::unlinkat(folderHandle, kMetabaseFile, 0);
+        RemoveTreeAt(folderHandle, kSitesFolder);
+    } else if (const TSafePlace place = FollowMachineFile(folder, folders, kSitesFolder);
+               place.Inside != TSafePlace::kNone) {
+        ForEachNameIn(folders.Handle(place.Inside), [&](const std::string& name) {
+            if (!sites.count(name))
+                RemoveTreeAt(folders.Handle(place.Inside), name);
+            return true;
+        });
+    }
+    if (!state.Pop3)
+        ::unlinkat(folderHandle, kPop3File, 0);
+    // Last: a machine exists once its facts file does.
+    TMachineCommit facts(folder, folderHandle);
+    WriteFacts(state.Facts, facts);
+    facts.Commit();
 }
 
 std::string MachineStamp(const std::filesystem::path& folder) {

@@ -43,8 +43,12 @@ TMachineState LoadMachineState(const std::filesystem::path& folder);
 // Reads Faults.txt; no file gives no faults.
 TMachineFaults LoadMachineFaults(const std::filesystem::path& folder);
 
-// Writes every file of a machine (creating the folder and drives/).
+// Writes every file of a machine (creating the folder and drives/), those it does
+// not hold removed, Machine.xml last: a machine exists once it does.
 void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state);
+// The same into the folder open at folderHandle (shown as folder in messages).
+void SaveMachineState(const std::filesystem::path& folder, int folderHandle, const TMachineState& state);
+
 // The files of a metabase that changes made stale: the file of each site that
 // holds a changed key, and Metabase.xml for a change outside the sites or a site
 // that was just created.
@@ -55,21 +59,17 @@ public:
     void Clear();
 
 private:
-    friend void StageMachineMetabase(const std::filesystem::path&, const TMetabase&, const TMetabaseFiles&,
-                                     TMachineCommit&);
+    friend void StageMachineMetabase(const TMetabase&, const TMetabaseFiles&, TMachineCommit&);
     std::vector<const TMetaObject*> FSites;  // in the order first changed
     std::unordered_set<const TMetaObject*> FSiteSet;
     bool FMain = false;
     const TMetaObject* FLast = nullptr;
 };
 
-// Writes the whole metabase.
-void SaveMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase);
 // Writes the stale files of the metabase, or the POP3 state, into commit, which
 // puts them in place together with the other files of the same change.
-void StageMachineMetabase(const std::filesystem::path& folder, const TMetabase& metabase, const TMetabaseFiles& files,
-                          TMachineCommit& commit);
-void StageMachinePop3(const std::filesystem::path& folder, const TPop3State& pop3, TMachineCommit& commit);
+void StageMachineMetabase(const TMetabase& metabase, const TMetabaseFiles& files, TMachineCommit& commit);
+void StageMachinePop3(const TPop3State& pop3, TMachineCommit& commit);
 
 // Changes whenever a file of the machine changes (for the cache of open machines).
 // Site files count through their folder: replacing one is seen, editing one in

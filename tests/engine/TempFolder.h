@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace orvex::test {
 
 class TTempFolder {
@@ -50,6 +52,21 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+// The user that tests give files to, as root: the files of another user.
+constexpr uid_t kOtherUser = 65534;
+
+// Gives folder, and all it holds, links themselves included, to kOtherUser; false
+// when that cannot be done (not root).
+inline bool GiveToOtherUser(const std::filesystem::path& folder) {
+    if (::lchown(folder.c_str(), kOtherUser, kOtherUser) != 0)
+        return false;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(folder)))
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+            if (::lchown(entry.path().c_str(), kOtherUser, kOtherUser) != 0)
+                return false;
+    return true;
 }
 
 // Joins lines with CR LF after each, as the backup file's layout writes them.

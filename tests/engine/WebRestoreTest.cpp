@@ -1,5 +1,6 @@
 #include "engine/WebRestore.h"
 
+#include "../base/ChildProcess.h"
 #include "RestoreFixture.h"
 #include "base/NumberText.h"
 #include "engine/BackupDocument.h"
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -413,6 +415,59 @@ TEST_F(WebRestoreTest, TheMachinesOwnFilesFailingEndTheRestore) {
             EXPECT_EQ(bytes, before.at(name)) << name;
         }
         EXPECT_EQ(FilesBelow(local).size(), before.size());
+    }
+}
+
+// A restore into a machine folder of another user never follows their links into
+// our files: the change is refused, naming the link and both owners, and nothing of
+// ours is written. Without such links it goes ahead, and what it makes there is
+// theirs, so the machine still opens and changes for them.
+TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineNeverFollowsTheirLinksIntoOurFiles) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to give a machine folder to another user";
+    const std::filesystem::path machines = Folder.File("machines"), local = machines / "localhost",
+                                evil = machines / "evil";
+    EnsureBackupFile();
+    CreateMachine(u"source", BuildLargeMachineState(u"source", 5, 1));
+    ASSERT_TRUE(BackupMachine(u"Five", u"source"));
+    SetSiteConflictMode(scmOverwrite);
+    const auto ours = FilesBelow(local);
+    for (const bool linked : {true, false}) {
+        SCOPED_TRACE(linked ? "linked into our machine" : "no links");
+        std::filesystem::remove_all(evil);
+        MakeMachine(u"evil", [](TMachineState&) {});
+        if (linked)
+            for (const char* name : {"Metabase.xml", "Sites"}) {
+                std::filesystem::remove_all(evil / name);
+                std::filesystem::create_symlink(std::filesystem::path("../localhost") / name, evil / name);
+            }
+        ASSERT_TRUE(test::GiveToOtherUser(evil));
+        CloseMachines();
+        Sink.Lines.clear();
+        RestoreMachine(u"evil", u"IIS6", *TreeOfFile());
+        EXPECT_EQ(Red(), linked ? Lines{"RestoreMachine: Machine file \"" + (evil / "Sites" / "6.xml").string() +
+                                        "\" is not changed: \"" + (evil / "Sites").string() +
+                                        "\" belongs to nobody and leads to \"" + machines.string() +
+                                        "\", which belongs to root"}
+                                : Lines{});
+        EXPECT_EQ(FilesBelow(local), ours);
+        if (linked)
+            continue;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(evil)) {
+            struct stat info {};
+            ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
+            EXPECT_EQ(info.st_uid, test::kOtherUser) << entry.path();
+        }
+        EXPECT_TRUE(std::filesystem::exists(evil / "Sites" / "5.xml"));
+        EXPECT_TRUE(testing::InChild([] {
+            CloseMachines();
+            if (::setgid(test::kOtherUser) != 0 || ::setuid(test::kOtherUser) != 0)
+                return false;
+            TOleVariant site = GetIIsObject(u"evil", u"W3SVC/5");
+            site.Call(u"Put", u"ServerComment", u"Theirs");
+            site.Call(u"SetInfo");
+            return true;
+        }));
     }
 }
 

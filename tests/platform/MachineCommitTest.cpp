@@ -305,25 +305,28 @@ TEST_F(MachineCommit, ARecordFollowsLinksToTheirEnd) {
 }
 
 // Only temporaries of the machine's own files (and of its record) are a change
-// left unfinished, and only they are cleared: other files of the same pattern
-// stay.
+// left unfinished, and only those whose process is gone are cleared: other files
+// of the same pattern stay, and so does a living process's temporary.
 TEST_F(MachineCommit, OnlyTemporariesOfTheMachinesFilesAreCleared) {
+    const std::string gone = std::to_string(GonePid()), living = "1";
     const struct {
-        const char* Name;
-        bool Machines;
+        const char* File;
+        const std::string& Process;
+        bool Machines, Cleared;
     } rows[] = {
-        {"notes.tmp-1-2", false},      {"Faults.txt.tmp-1-2", false}, {"Sites/x.txt.tmp-1-2", false},
-        {"Pop3.xml.tmp-1-2", true},    {"Commit.txt.tmp-1-2", true},  {"Sites/1.xml.tmp-1-2", true},
-        {"Sites/%0041.xml.tmp-1-2", true},
+        {"notes", gone, false, false},      {"Faults.txt", gone, false, false}, {"Sites/x.txt", gone, false, false},
+        {"Pop3.xml", gone, true, true},     {"Commit.txt", gone, true, true},   {"Sites/1.xml", gone, true, true},
+        {"Sites/%0041.xml", gone, true, true}, {"Pop3.xml", living, true, false},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.Name);
+        const std::string name = std::string(row.File) + ".tmp-" + row.Process + "-2";
+        SCOPED_TRACE(name);
         CloseMachines();
-        std::ofstream(Machine() / row.Name, std::ios::binary) << "x";
+        std::ofstream(Machine() / name, std::ios::binary) << "x";
         EXPECT_EQ(HasUnfinishedCommit(Machine()), row.Machines);
         OpenMachine(u"localhost");
-        EXPECT_EQ(std::filesystem::exists(Machine() / row.Name), !row.Machines);
-        std::filesystem::remove(Machine() / row.Name);
+        EXPECT_EQ(std::filesystem::exists(Machine() / name), !row.Cleared);
+        std::filesystem::remove(Machine() / name);
     }
 }
 
@@ -353,6 +356,35 @@ TEST_F(MachineCommit, AFailedFolderSyncFailsTheCommit) {
         EXPECT_EQ(dump.find("ServerComment=Created") != std::string::npos, afterRecord);
         EXPECT_EQ(Leftovers(), std::vector<std::string>());
     }
+}
+
+// A record's lines are checked once, before the first rename: a line whose
+// temporary was gone then (the process that wrote the record renamed it) is never
+// renamed, whatever appears under its name afterwards. In a commit that is not
+// recovered, a temporary gone before its rename is a failure, not a file renamed.
+TEST_F(MachineCommit, ATemporaryGoneAtTheCheckIsNeverRenamed) {
+    static std::filesystem::path temporary;
+    temporary = Machine() / ("Pop3.xml.tmp-" + std::to_string(GonePid()) + "-1");
+    const std::string pop3 = Read(Machine() / "Pop3.xml");
+    std::ofstream(Machine() / "Commit.txt", std::ios::binary)
+        << "Orvex machine commit\n" << temporary.filename().string() << "\tPop3.xml\nend\n";
+    WatchCommitSteps([](TCommitStep step, size_t) {
+        if (step == TCommitStep::csChecked) std::ofstream(temporary, std::ios::binary) << "planted";
+    });
+    OpenMachine(u"localhost");
+    EXPECT_EQ(Read(Machine() / "Pop3.xml"), pop3);
+    EXPECT_EQ(Leftovers(), std::vector<std::string>());
+
+    CloseMachines();
+    WatchCommitSteps([](TCommitStep step, size_t) {
+        if (step != TCommitStep::csRecord) return;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(temporary.parent_path()))
+            if (entry.path().filename().string().find(".tmp-") != std::string::npos) std::filesystem::remove(entry);
+    });
+    const std::string error = MessageOf<EMachineFilesError>(ChangeTheMachine);
+    EXPECT_TRUE(error.starts_with("Cannot create file \"" + Machine().string() + "/") &&
+                error.ends_with(". No such file or directory"))
+        << error;
 }
 
 // A machine file that is a link keeps it: the file it links to gets the new

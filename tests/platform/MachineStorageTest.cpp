@@ -319,7 +319,7 @@ TEST_F(MachineStorage, OfTwoSiteFilesThatCannotBeWrittenTheFirstIsNamed) {
     for (const char* file : {"Sites/2.xml", "Sites/5.xml"})  // on different threads when there are two
         std::filesystem::permissions(folder / file, std::filesystem::perms::owner_read);
     try {
-        SaveMachineMetabase(folder, *state.Metabase);
+        SaveMachineState(folder, state);
         ADD_FAILURE();
     } catch (const std::exception& e) {
         EXPECT_NE(std::string(e.what()).find((folder / "Sites" / "2.xml").string() + "\""), std::string::npos)

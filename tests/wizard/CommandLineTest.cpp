@@ -13,6 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <functional>
+#include <sched.h>
+#include <sys/mount.h>
 #include <map>
 #include <set>
 #include <sys/resource.h>
@@ -41,6 +45,15 @@ std::string StubMachine(const std::string& name) {
 }
 
 std::string Today() { return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString(); }
+
+// Every file below folder by its relative path, with its bytes, and every folder.
+std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        files[entry.path().lexically_relative(folder).string()] =
+            entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
+    return files;
+}
 
 class TCommandLineTest : public ::testing::Test {
 protected:
@@ -219,6 +232,54 @@ TEST_F(TCommandLineTest, CommitRecordNamingAFileOutsideItsMachineRenamesNothing)
         for (const auto& [file, bytes] : files)
             EXPECT_EQ(ReadBytes(file), bytes) << file;
         EXPECT_EQ(ReadBytes(record), row.Record);
+    }
+}
+
+// A machine folder of another user never leads a change of ours into our files:
+// its link to a file of ours in a shared folder, or to our backup whose killed save
+// left its temporary, is refused, naming both owners, whatever its record lists.
+TEST_F(TCommandLineTest, AnotherUsersMachineFolderNeverLeadsAChangeIntoOurFiles) {
+    ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
+    const std::filesystem::path evil = File("machines/evil"), link = evil / "Metabase.xml";
+    std::filesystem::copy(File("machines/localhost"), evil, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(link);
+    if (!GiveToOtherUser(evil))
+        GTEST_SKIP() << "needs root, to give a machine folder to another user";
+    std::filesystem::create_directories(File("shared"));
+    std::filesystem::permissions(File("shared"), std::filesystem::perms(01777));
+    std::filesystem::create_directories(File("backups"));
+    const std::string dead = std::to_string(testing::GonePid());
+    const std::pair<std::string, std::string> ours[] = {
+        {"shared/root.xml", "ours"}, {"backups/root.xml", ReadBytes(File("First.xml"))},
+        {"backups/root.xml.tmp-" + dead + "-3", "<?xml version=\"1.0\"?><Root><Mach"}};
+    for (const auto& [file, bytes] : ours)
+        WriteBytes(File(file), bytes);
+    const struct {
+        std::filesystem::path Target;  // of the link, made by the other user
+        std::string Planted;           // a temporary that user put beside it
+        std::string Unsafe;            // where the link leads
+    } rows[] = {
+        {File("shared/root.xml"), "shared/root.xml.tmp-" + dead + "-1", "/"},
+        {"../../backups/root.xml", "", File("machines").string()},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Target);
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(row.Target, link);
+        if (!row.Planted.empty())
+            WriteBytes(File(row.Planted), "theirs");
+        const std::string record = "Orvex machine commit\nMetabase.xml.tmp-" + dead +
+                                   (row.Planted.empty() ? "-3" : "-1") + "\tMetabase.xml\nend\n";
+        WriteBytes(evil / "Commit.txt", record);
+        ASSERT_TRUE(GiveToOtherUser(evil) && GiveToOtherUser(File("shared/root.xml.tmp-" + dead + "-1")));
+        EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "evil", "-f", Path("b.xml"), "/o", "/q"}), 1);
+        EXPECT_NE(Errors.find("errortext=Machine file \"" + link.string() + "\" is not changed: \"" + link.string() +
+                              "\" belongs to nobody and leads to \"" + row.Unsafe + "\", which belongs to root\n"),
+                  std::string::npos)
+            << Errors;
+        for (const auto& [file, bytes] : ours)
+            EXPECT_EQ(ReadBytes(File(file)), bytes) << file;
+        EXPECT_EQ(ReadBytes(evil / "Commit.txt"), record);
     }
 }
 
@@ -513,11 +574,14 @@ TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
 }
 
 // A machine whose Sites folder is a link to a shared folder: opening it clears
-// only our own stale temporaries of its site files there, and leaves other
-// programs' files of the same pattern, living or dead, and other users' alone.
+// only our own temporaries of its site files there whose process is gone, and
+// leaves a living program's (another machine's commit, a backup being written),
+// other programs' files of the same pattern and other users' alone; also where
+// the link is another user's and leads to our folder.
 TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALink) {
     ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
     const std::filesystem::path sites = File("machines/localhost/Sites"), shared = File("shared");
+    std::filesystem::copy(File("machines/localhost"), File("machines/evil"), std::filesystem::copy_options::recursive);
     std::filesystem::rename(sites, shared);
     std::filesystem::create_directory_symlink(shared, sites);
     const std::string dead = std::to_string(testing::GonePid()), live = std::to_string(::getpid());
@@ -529,16 +593,27 @@ TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALin
         {"report.odt.tmp-" + dead + "-1", true},
         {"upload.bin.tmp-" + live + "-7", true},
         {"1.xml.tmp-" + dead + "-1", false},
-        {"2.xml.tmp-" + dead + "-1", root},  // given to another user below
+        {"2.xml.tmp-" + live + "-7", true},
+        {"root.xml.tmp-" + dead + "-1", root},  // given to another user below
     };
     for (const auto& file : files)
         WriteBytes(shared / file.Name, "x");
     if (root) {
-        ASSERT_EQ(::chown((shared / files[3].Name).c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(GiveToOtherUser(shared / files[4].Name));
     }
     ASSERT_EQ(Run({"/backup", "-n", "X", "-f", Path("Sites.xml"), "/q"}), 0) << Errors;
     for (const auto& file : files)
         EXPECT_EQ(std::filesystem::exists(shared / file.Name), file.Stays) << file.Name;
+    if (!root)
+        return;
+    const std::filesystem::path evilSites = File("machines/evil/Sites");
+    std::filesystem::remove_all(evilSites);
+    std::filesystem::create_directory_symlink(shared, evilSites);
+    ASSERT_TRUE(GiveToOtherUser(File("machines/evil")));
+    const std::string backup = "root.xml.tmp-" + live + "-3";
+    WriteBytes(shared / backup, "x");
+    EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "evil", "-f", Path("Evil.xml"), "/q"}), 0) << Errors;
+    EXPECT_TRUE(std::filesystem::exists(shared / backup));
 }
 
 // A first run killed as soon as anything of the local machine appears leaves no
@@ -589,6 +664,59 @@ TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNone
               std::string::npos)
         << Errors;
     EXPECT_EQ(machineFiles(), halfInstalled);
+}
+
+// A machine whose name is that of an install's temporary folder is a machine like
+// any other: the first run, which installs the local machine, backs it up and
+// leaves it as it was.
+TEST_F(TCommandLineTest, AMachineNamedLikeAnInstallsTemporaryFolderIsKept) {
+    ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
+    const std::string name = "localhost.tmp-" + std::to_string(testing::GonePid()) + "-1";
+    std::filesystem::rename(File("machines/localhost"), File("machines/" + name));
+    const auto before = FilesBelow(File("machines/" + name));
+    EXPECT_EQ(Run({"/backup", "-m", name, "-f", "Named.xml", "/o", "/q"}), 0) << Errors;
+    EXPECT_EQ(FilesBelow(File("machines/" + name)), before);
+    EXPECT_TRUE(std::filesystem::exists(File("machines/localhost/Machine.xml")));
+}
+
+// The local machine installs whole where its folder is a link to an empty folder
+// (built beside that folder and renamed over it) and where it is an empty mount
+// point (in place): the machine is the one a plain folder gets.
+TEST_F(TCommandLineTest, TheLocalMachineInstallsThroughALinkAndIntoAMountPoint) {
+    ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
+    const std::filesystem::path local = File("machines/localhost"), disk = File("disk");
+    const auto whole = FilesBelow(local);
+    const auto bindDisk = [local, disk] {
+        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               ::mount(disk.c_str(), local.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    };
+    const struct {
+        const char* Case;
+        bool Linked;
+        std::function<bool()> InChild;
+    } rows[] = {{"a link to an empty folder", true, {}}, {"an empty mount point", false, bindDisk}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        std::filesystem::remove_all(local);
+        std::filesystem::remove_all(disk);
+        std::filesystem::create_directory(disk);
+        if (row.Linked) {
+            std::filesystem::create_directory_symlink("../disk", local);
+        } else {
+            std::filesystem::create_directory(local);
+            if (!testing::InChild(row.InChild)) {
+                std::printf("skipped: no private mount namespace here\n");
+                continue;
+            }
+        }
+        const auto inChild = [&row] {
+            if (row.InChild && !row.InChild())
+                ::_exit(3);
+        };
+        EXPECT_EQ(Run({"/backup", "-f", "Next.xml", "/o", "/q"}, 120'000, inChild), 0) << Errors;
+        EXPECT_EQ(FilesBelow(disk), whole);
+        EXPECT_EQ(std::filesystem::is_symlink(local), row.Linked);
+    }
 }
 
 // The build puts the user manual beside the program and nothing of its own.
