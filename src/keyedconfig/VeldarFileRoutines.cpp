@@ -174,7 +174,7 @@ std::u16string WithTrailingDelimiter(std::u16string_view path) {
 void MoveNodeToFront(TWideXmlNode* node) {
     if (!node)
         return;
-    TWideXmlNode* parent = node->Parent();
+    TWideXmlNode* parent = node->ListingParent();
     if (!parent || parent->NodeIndexOf(node) <= 0)
         return;
     std::unique_ptr<TWideXmlNode> taken = parent->NodeExtract(node);

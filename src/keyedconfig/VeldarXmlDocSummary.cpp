@@ -259,7 +259,7 @@ void TVeldarXmlDoc::MapStepsOntoSummary(TWideXmlNode* startNode, bool absolute,
         return;
     TWideXmlNode* start = startNode ? startNode : Root();
     std::vector<TWideXmlNode*> chain;
-    for (TWideXmlNode* node = start; node && !node->Name().empty(); node = node->Parent())
+    for (TWideXmlNode* node = start; node && !node->Name().empty(); node = node->ListingParent())
         chain.push_back(node);
     TWideXmlNode* current = FXsdSummary->Nodes(0);
     for (size_t i = chain.size(); current && i-- > 1;) {

@@ -26,8 +26,8 @@ TWideXmlNodeOps::TNode* TWideXmlNodeOps::NewChild(TNode* parent, std::span<const
 }
 
 TWideXmlNodeOps::TNode* TWideXmlNodeOps::Parent(TNode* node) {
-    TWideXmlNode* parent = node->Parent();
-    if (!parent || (!parent->Parent() && parent->TUtf8XmlNode::Name().empty()))
+    TWideXmlNode* parent = node->ListingParent();
+    if (!parent || (!parent->ListingParent() && parent->TUtf8XmlNode::Name().empty()))
         return nullptr;
     return parent;
 }

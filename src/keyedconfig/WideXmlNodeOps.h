@@ -36,7 +36,7 @@ public:
         node->SetAttributeByName(name, value);
     }
     // The parent element; nullptr for the root element (whose parent is the
-    // document's nameless container) and for a node without a parent.
+    // document's nameless container) and for a node outside any child list.
     TNode* Parent(TNode* node);
     std::u16string Name(TNode* node) { return node->Name(); }
     int ChildCount(TNode* node) { return node->NodeCount(); }

@@ -37,6 +37,7 @@ public:
         TUtf8XmlNode::SetValueAsString(FromUnicodeString(value));
     }
     TWideXmlNode* Parent() const { return Cast(TUtf8XmlNode::Parent()); }
+    TWideXmlNode* ListingParent() const { return Cast(TUtf8XmlNode::ListingParent()); }
     // The document as a TWideXmlDocument; nullptr without one or for another kind.
     TWideXmlDocument* Document() const;
     std::u16string FullPath() const { return ToUnicodeString(TUtf8XmlNode::FullPath()); }

@@ -146,8 +146,8 @@ void TUtf8XmlNode::SetParent(TUtf8XmlNode* parent) {
     // A loop of parents would never end a walk up the tree.
     if (parent && parent->IsAtOrBelow(this))
         throw EXmlError(FormatTolerant(sxNodeUnderItself, {Name()}));
-    if (FListed)
-        FParent->NodeExtract(this).release();
+    if (TUtf8XmlNode* holder = ListingParent())
+        holder->NodeExtract(this).release();
     FParent = parent;
 }
 
@@ -164,9 +164,7 @@ TUtf8XmlNode* TUtf8XmlNode::Nodes(int index) const {
 }
 
 bool TUtf8XmlNode::IsAtOrBelow(const TUtf8XmlNode* node) const {
-    // Only a parent that lists a node is sure to be alive: one that SetParent gave
-    // is a reference that may be gone.
-    for (const TUtf8XmlNode* p = this; p; p = p->FListed ? p->FParent : nullptr)
+    for (const TUtf8XmlNode* p = this; p; p = p->ListingParent())
         if (p == node)
             return true;
     return false;
@@ -191,8 +189,7 @@ void TUtf8XmlNode::ReserveChildren(int count, TXmlPages* pages) {
 
 int TUtf8XmlNode::AdoptAt(int index, TUtf8XmlNode* node) {
     // Left in the list that holds it, the node would be freed by both.
-    if (node->FListed) {
-        TUtf8XmlNode* holder = node->FParent;
+    if (TUtf8XmlNode* holder = node->ListingParent()) {
         const int from = holder->NodeIndexOf(node);
         holder->TakeChild(from);
         if (holder == this && from < index)
@@ -309,8 +306,8 @@ void TUtf8XmlNode::NodesClear() {
 }
 
 void TUtf8XmlNode::Delete() {
-    if (FListed)
-        FParent->NodeRemove(this);
+    if (TUtf8XmlNode* holder = ListingParent())
+        holder->NodeRemove(this);
 }
 
 int TUtf8XmlNode::NodeIndexOf(const TUtf8XmlNode* node) const {
@@ -322,7 +319,10 @@ int TUtf8XmlNode::NodeIndexOf(const TUtf8XmlNode* node) const {
     return -1;
 }
 
-int TUtf8XmlNode::IndexInParent() const { return FListed ? FParent->NodeIndexOf(this) : -1; }
+int TUtf8XmlNode::IndexInParent() const {
+    const TUtf8XmlNode* holder = ListingParent();
+    return holder ? holder->NodeIndexOf(this) : -1;
+}
 
 // --- Lookups ---
 
@@ -415,7 +415,7 @@ void TUtf8XmlNode::FindNodes(std::string_view name, TUtf8XmlNodeList& list) cons
 
 int TUtf8XmlNode::TreeDepth() const {
     int depth = -1;
-    for (const TUtf8XmlNode* p = FParent; p; p = p->FParent)
+    for (const TUtf8XmlNode* p = ListingParent(); p; p = p->ListingParent())
         ++depth;
     return depth;
 }
@@ -430,8 +430,8 @@ int TUtf8XmlNode::TotalNodeCount() const {
 std::string TUtf8XmlNode::FullPath() const {
     // This node and its ancestors down to the root level; the container adds nothing.
     std::vector<const TUtf8XmlNode*> chain{this};
-    for (const TUtf8XmlNode* p = this; p->FParent && p->FParent->FParent; p = p->FParent)
-        chain.push_back(p->FParent);
+    for (const TUtf8XmlNode* p = ListingParent(); p && p->ListingParent(); p = p->ListingParent())
+        chain.push_back(p);
     std::string path;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         path.push_back('/');
@@ -448,7 +448,8 @@ std::string TUtf8XmlNode::CascadedName() const {
     if (digits.size() < 4)
         digits.insert(0, 4 - digits.size(), '0');
     std::string own = std::string(FName.View()) + (index < 0 ? "-" : "") + digits;
-    return FParent ? FParent->CascadedName() + "_" + own : own;
+    const TUtf8XmlNode* holder = ListingParent();
+    return holder ? holder->CascadedName() + "_" + own : own;
 }
 
 // --- Attributes ---

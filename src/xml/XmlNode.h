@@ -156,10 +156,14 @@ public:
     int32_t Tag() const { return FTag; }
     void SetTag(int32_t tag) { FTag = tag; }
     TUtf8XmlNode* Parent() const { return FParent; }
+    // The node whose child list holds this one; nullptr outside any list,
+    // whatever Parent says. Every walk up the tree goes this way: a Parent that
+    // SetParent gave is only a reference, which may be gone or lead back here.
+    TUtf8XmlNode* ListingParent() const { return FListed ? FParent : nullptr; }
     // Only the reference: the node joins no child list. One that its parent
     // still lists is first taken out as by NodeExtract, and the caller owns it.
-    // For this node or one below it, EXmlError "Cannot add node "%s" under
-    // itself or its own descendant", and nothing changes.
+    // For this node or one below it in the lists, EXmlError "Cannot add node
+    // "%s" under itself or its own descendant", and nothing changes.
     void SetParent(TUtf8XmlNode* parent);
     TUtf8XmlDocument* Document() const { return FDocument ? FDocument->Utf8Document() : nullptr; }
     TXmlDocumentHooks* DocumentHooks() const { return FDocument; }

@@ -76,9 +76,10 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
     // them to its parent, right after itself.
     TUtf8XmlNode* target = this;
     int first = 0;
-    if (FElementType == xeCharData && FListed) {
-        target = FParent;
-        first = FParent->NodeIndexOf(this) + 1;
+    TUtf8XmlNode* holder = ListingParent();
+    if (FElementType == xeCharData && holder) {
+        target = holder;
+        first = holder->NodeIndexOf(this) + 1;
     } else if (FElementType != xeNormal) {
         return 0;
     }

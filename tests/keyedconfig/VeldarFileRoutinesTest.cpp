@@ -88,6 +88,11 @@ TEST(VeldarFileRoutinesTest, NodeMoves) {
     EXPECT_EQ(doc.Root()->WriteToString(), u"<R><B x=\"1\" y=\"&amp;2\" context=\"c\"/><A/></R>");
     MoveContextAttributeLast(doc.Root()->Nodes(1), u"context"); // none: nothing happens
     MoveNodeToFront(nullptr);
+    // Outside any list a node stays put, though its Parent be gone.
+    std::unique_ptr<TWideXmlNode> loose = doc.Root()->NodeExtract(b);
+    loose->SetParent(doc.Root()->Nodes(0));
+    doc.Root()->NodeDelete(0);
+    MoveNodeToFront(loose.get());
 }
 
 TEST(VeldarFileRoutinesTest, KeyTypeElementNames) {

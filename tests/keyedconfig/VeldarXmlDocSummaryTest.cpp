@@ -217,5 +217,18 @@ TEST_F(VeldarXmlDocInsertionTest, PathsOutsideTheSummaryRaise) {
     EXPECT_EQ(steps[2].xeXsdSummaryChildIndex, 0);
 }
 
+// A Parent that SetParent gave may lead back to the node: a start node outside
+// any list maps as a root element of its name.
+TEST_F(VeldarXmlDocInsertionTest, AStartNodeOutsideAnyListMapsAsARoot) {
+    TWideXmlNode start(nullptr, u"Cfg"), back(nullptr, u"Back");
+    back.SetParent(&start);
+    start.SetParent(&back);
+    std::vector<TXPathElement> steps;
+    doc.GetXPathElementsEx(&start, u"A/Sub", false, steps);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].xeXsdSummaryParentNode, doc.XsdSummary()->Nodes(0));
+    EXPECT_EQ(steps[1].xeXsdSummaryChildIndex, 0);
+}
+
 } // namespace
 } // namespace orvex

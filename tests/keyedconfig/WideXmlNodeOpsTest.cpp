@@ -64,6 +64,19 @@ TEST_F(WideXmlNodeOpsTest, CreateAndPaths) {
     EXPECT_EQ(XPathOfNodeText(ops, &root), u"/PelluxToolsSoftwareTolkara");
 }
 
+// A Parent that SetParent gave may be gone or lead back to the node: outside any
+// list a node's path is its name alone.
+TEST_F(WideXmlNodeOpsTest, PathOfANodeOutsideAnyListIsItsName) {
+    for (const bool loop : {false, true}) {
+        auto node = std::make_unique<TWideXmlNode>(nullptr, u"n");
+        auto back = std::make_unique<TWideXmlNode>(nullptr, u"b");
+        back->SetParent(node.get());
+        node->SetParent(loop ? back.get() : xEn->NodeNew(u"gone"));
+        xEn->NodesClear();
+        EXPECT_EQ(XPathOfNodeText(ops, node.get()), u"/n") << loop;
+    }
+}
+
 TEST_F(WideXmlNodeOpsTest, InsertionHookPlacesNewNodes) {
     std::vector<size_t> asked;
     TWideXmlNodeOps placing(&root, [&](TWideXmlNode*, std::span<const TXPathElement>, size_t step) {

@@ -191,6 +191,60 @@ TEST(TreeOperations, ALoopOfParentsIsRefused) {
     }
 }
 
+// A Parent that SetParent gave is a reference only, which may be gone or lead
+// back to the node: every walk up the tree stops at a node outside any list, so
+// such a node walks, resolves and writes as a free copy of itself.
+TEST(TreeOperations, WalksUpTheTreeStopAtANodeOutsideAnyList) {
+    struct TLinks {
+        TTestDocument doc;
+        TUtf8XmlDocument other;
+        std::unique_ptr<TUtf8XmlNode> n = std::make_unique<TUtf8XmlNode>(&doc, "n");
+        std::unique_ptr<TUtf8XmlNode> o = std::make_unique<TUtf8XmlNode>(&doc, "o");
+    };
+    const struct {
+        const char* Name;
+        void (*Link)(TLinks& t);
+    } cases[] = {
+        {"o.SetParent(n); n.SetParent(o)",
+         [](TLinks& t) {
+             t.o->SetParent(t.n.get());
+             t.n->SetParent(t.o.get());
+         }},
+        {"n.SetParent(o); n.NodeAdd(o)",
+         [](TLinks& t) {
+             t.n->SetParent(t.o.get());
+             EXPECT_EQ(t.n->NodeAdd(std::move(t.o)), 0);
+         }},
+        {"n.SetParent(p); p's parent Assign",
+         [](TLinks& t) {
+             t.n->SetParent(t.other.Root()->NodeNew("p"));
+             t.other.Root()->Assign(*t.o);
+         }},
+        {"n.SetParent(root); document Clear",
+         [](TLinks& t) {
+             t.n->SetParent(t.other.Root());
+             t.other.Clear();
+         }},
+    };
+    for (const auto& c : cases) {
+        TLinks t;
+        t.doc.Format = xfReadable;
+        t.doc.Entities["e"] = "<x>1</x>";
+        c.Link(t);
+        TUtf8XmlNode* child = t.n->NodeNew("c");
+        child->SetValueDirect("&e;");
+        t.n->ResolveEntityReferences();
+        ASSERT_EQ(child->NodeCount(), 1) << c.Name;
+        EXPECT_EQ(t.n->TreeDepth(), -1) << c.Name;
+        EXPECT_EQ(child->FullPath(), "/c") << c.Name;
+        EXPECT_EQ(t.n->FindNode("/c/x"), child->Nodes(0)) << c.Name;
+        EXPECT_EQ(child->CascadedName(), "n0000_c0000") << c.Name;
+        TUtf8XmlNode copy(&t.doc);
+        copy.Assign(*t.n);
+        EXPECT_EQ(t.n->WriteToString(), copy.WriteToString()) << c.Name;
+    }
+}
+
 TEST(TreeOperationsDeathTest, FreeingANodeItsParentStillListsStopsWithTheReason) {
     const char* reason = "a node that is still in its parent's child list was freed";
     EXPECT_DEATH(
