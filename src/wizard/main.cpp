@@ -240,8 +240,12 @@ int main(int argc, char** argv) {
     // opened, anything but an unattended backup would wait for a user who cannot come.
     const QString platform = QGuiApplication::platformName();
     const bool offscreen = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    if (displays)
+    if (displays) {
         ReleasePlatformMessages(!offscreen || displays->empty());
+        // Qt reads it only while the application object starts; the programs this
+        // one starts (the manual's viewer) choose their own platform.
+        qunsetenv("QT_QPA_PLATFORM");
+    }
     // What Qt left, with Orvex's own, in the order typed; "-display NAME" means
     // nothing where Qt leaves it.
     const std::set<const char*> left(qtArguments.begin(), qtArguments.begin() + qtCount);

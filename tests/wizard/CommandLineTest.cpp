@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <dlfcn.h>
 #include <map>
 #include <set>
 #include <sys/resource.h>
@@ -41,6 +42,39 @@ std::string StubMachine(const std::string& name) {
 }
 
 std::string Today() { return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString(); }
+
+// The pointer moved to x, y on display, a click of the left button there when
+// click, then each key (an X keysym) typed, as real input through the XTEST
+// extension; false without its library.
+bool FakeInput(const QString& display, int x, int y, bool click, std::initializer_list<unsigned long> keys) {
+    void* x11 = ::dlopen("libX11.so.6", RTLD_NOW);
+    void* xtest = ::dlopen("libXtst.so.6", RTLD_NOW);
+    if (!x11 || !xtest)
+        return false;
+    using TFake = int (*)(void*, unsigned, int, unsigned long);
+    const auto open = reinterpret_cast<void* (*)(const char*)>(::dlsym(x11, "XOpenDisplay"));
+    const auto close = reinterpret_cast<int (*)(void*)>(::dlsym(x11, "XCloseDisplay"));
+    const auto keycode =
+        reinterpret_cast<unsigned char (*)(void*, unsigned long)>(::dlsym(x11, "XKeysymToKeycode"));
+    const auto move =
+        reinterpret_cast<int (*)(void*, int, int, int, unsigned long)>(::dlsym(xtest, "XTestFakeMotionEvent"));
+    const auto button = reinterpret_cast<TFake>(::dlsym(xtest, "XTestFakeButtonEvent"));
+    const auto key = reinterpret_cast<TFake>(::dlsym(xtest, "XTestFakeKeyEvent"));
+    void* connection = open(display.toLocal8Bit().constData());
+    if (!connection)
+        return false;
+    move(connection, -1, x, y, 0);
+    if (click) {
+        button(connection, 1, true, 0);
+        button(connection, 1, false, 0);
+    }
+    for (const unsigned long symbol : keys) {
+        key(connection, keycode(connection, symbol), true, 0);
+        key(connection, keycode(connection, symbol), false, 0);
+    }
+    close(connection);  // sends what is queued
+    return true;
+}
 
 class TCommandLineTest : public ::testing::Test {
 protected:
@@ -114,6 +148,25 @@ protected:
         return bytes.size() < 2 ? "" : QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
                                                           static_cast<qsizetype>(bytes.size() / 2 - 1))
                                            .toStdString();
+    }
+
+    // Starts an X server of its own (not reset when a client leaves) and lets the
+    // program choose the platform for its display; the display, or "" when there
+    // is no Xvfb.
+    QString StartDisplay(QProcess& server) {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+            return {};
+        server.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp", "-noreset"});
+        while (server.waitForStarted() && !server.canReadLine() && server.waitForReadyRead(10'000)) {
+        }
+        const QString number = QString::fromLatin1(server.readLine()).trimmed();
+        EXPECT_FALSE(number.isEmpty()) << "Xvfb named no display";
+        // The session bus library of the X platform keeps a buffer to the end.
+        WriteBytes(File("lsan.supp"), "leak:libdbus-1.so\n");
+        Environment = {{"DISPLAY", ":" + number},
+                       {"QT_QPA_PLATFORM", {}},
+                       {"LSAN_OPTIONS", QString::fromStdString("suppressions=" + Path("lsan.supp"))}};
+        return number.isEmpty() ? QString() : ":" + number;
     }
 
     // Set for the program after the defaults; an empty value removes the variable.
@@ -290,19 +343,9 @@ TEST_F(TCommandLineTest, MessagesOfAnUnattendedRunGoToTheInfoLog) {
 }
 
 TEST_F(TCommandLineTest, DisplayWithoutWindowManagerStillRunsTheBackup) {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
-        GTEST_SKIP() << "no Xvfb";
     QProcess server;
-    server.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp"});
-    while (server.waitForStarted() && !server.canReadLine() && server.waitForReadyRead(10'000)) {
-    }
-    const QString display = QString::fromLatin1(server.readLine()).trimmed();
-    ASSERT_FALSE(display.isEmpty());
-    // The session bus library of the X platform keeps a buffer to the end.
-    WriteBytes(File("lsan.supp"), "leak:libdbus-1.so\n");
-    Environment = {{"DISPLAY", ":" + display},
-                   {"QT_QPA_PLATFORM", {}},
-                   {"LSAN_OPTIONS", QString::fromStdString("suppressions=" + Path("lsan.supp"))}};
+    if (StartDisplay(server).isEmpty())
+        GTEST_SKIP() << "no Xvfb";
     EXPECT_EQ(Run({"/backup", "-f", Path("Sites.xml"), "/q"}), 0) << InfoLog();
     EXPECT_TRUE(std::filesystem::exists(File("Sites.xml")));
     server.terminate();
@@ -371,6 +414,38 @@ TEST_F(TCommandLineTest, AChosenPlatformThatCannotStartNamesQtsReason) {
         EXPECT_NE(Run(shell, 120'000, noCore, "/bin/sh"), 0);
         EXPECT_NE(Errors.find("qt.qpa.xcb: could not connect to display :999\n"), std::string::npos) << Errors;
     }
+}
+
+// The platforms Orvex tries for its display are its own choice: a program it
+// starts (the handler of the feedback link, chosen from the Help menu) gets the
+// environment Orvex was given.
+TEST_F(TCommandLineTest, ProgramsStartedFromTheWindowGetTheCallersPlatform) {
+    QProcess server, program;
+    const QString display = StartDisplay(server);
+    if (display.isEmpty() || !FakeInput(display, 0, 0, false, {}))
+        GTEST_SKIP() << "no Xvfb or XTEST";
+    const std::string handler = Path("xdg-open"), seen = Path("environment");
+    WriteBytes(handler, "#!/bin/sh\nenv > '" + seen + ".tmp' && mv '" + seen + ".tmp' '" + seen + "'\n");
+    std::filesystem::permissions(handler, std::filesystem::perms::owner_all);
+    Environment.emplace_back("PATH", QString::fromStdString(FTemp.Path().string() + ":" + std::getenv("PATH")));
+    Start(program, {});
+    // The File menu, clicked open, holds the keyboard: typed off the window, only
+    // it gets Left (to the Help menu) and F (the link's mnemonic).
+    for (int i = 0; i < 600 && !std::filesystem::exists(seen); ++i) {
+        FakeInput(display, 10, 8, true, {});
+        program.waitForFinished(100);
+        FakeInput(display, 5000, 5000, false, {0xFF51 /* Left */, 'f'});
+        program.waitForFinished(100);
+    }
+    program.kill();
+    program.waitForFinished();
+    EXPECT_EQ(program.readAllStandardError().toStdString(), "");
+    const std::string environment = ReadBytes(seen);
+    EXPECT_NE(environment.find("DISPLAY=" + display.toStdString() + "\n"), std::string::npos);
+    const size_t chosen = environment.find("QT_QPA_PLATFORM=");
+    EXPECT_EQ(chosen, std::string::npos) << environment.substr(chosen, environment.find('\n', chosen) - chosen);
+    server.terminate();
+    server.waitForFinished();
 }
 
 // Orvex's options and their values are read as typed and are never Qt's; Qt's
