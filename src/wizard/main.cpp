@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <pwd.h>
@@ -112,15 +113,15 @@ bool IsQtOption(const char* argument, std::string_view option) {
 // Qt's display platforms for the displays the environment or "-display" names,
 // in the order Qt itself would try them, then offscreen: a display that is not
 // there (a DISPLAY left in a crontab) must not abort the program. The displays
-// named, for the message; none when the caller chose the platform or there is
-// no display.
-std::vector<std::string> ChooseDisplayPlatforms(const std::vector<char*>& qtArguments) {
+// named, for the message (none when there is no display); nothing when the
+// caller chose the platform.
+std::optional<std::vector<std::string>> ChooseDisplayPlatforms(const std::vector<char*>& qtArguments) {
     if (!EnvironmentText("QT_QPA_PLATFORM").empty())
-        return {};
+        return std::nullopt;
     std::string x11 = EnvironmentText("DISPLAY");
     for (size_t i = 1; i < qtArguments.size(); ++i) {
         if (IsQtOption(qtArguments[i], "-platform"))
-            return {};
+            return std::nullopt;
         if (IsQtOption(qtArguments[i], "-display") && i + 1 < qtArguments.size())
             x11 = qtArguments[i + 1];
     }
@@ -157,8 +158,13 @@ struct THeldMessage {
 std::vector<THeldMessage> gHeldMessages;
 QtMessageHandler gPassedMessages = nullptr;
 
+void ReleasePlatformMessages(bool passOn);
+
 void HoldPlatformMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (context.category && std::string_view(context.category).starts_with("qt.qpa."))
+    if (type == QtFatalMsg) {  // the process ends here: what was held tells why
+        ReleasePlatformMessages(true);
+        gPassedMessages(type, context, text);
+    } else if (context.category && std::string_view(context.category).starts_with("qt.qpa."))
         gHeldMessages.push_back({type, context.category, text});
     else
         gPassedMessages(type, context, text);
@@ -222,16 +228,24 @@ int main(int argc, char** argv) {
             qtArguments.push_back(argv[i]);
     // Without a display (a cron job running "/backup ... /q") the window lives
     // offscreen.
-    const std::vector<std::string> displays = ChooseDisplayPlatforms(qtArguments);
+    const std::optional<std::vector<std::string>> displays = ChooseDisplayPlatforms(qtArguments);
     NameRuntimeFolder();
     int qtCount = static_cast<int>(qtArguments.size());
-    HoldPlatformMessages();
+    // Held only for the platforms chosen here: one the caller chose fails with
+    // Qt's own reason.
+    if (displays)
+        HoldPlatformMessages();
     QApplication application(qtCount, qtArguments.data());
     // Offscreen, also where the caller chose it or the display could not be
     // opened, anything but an unattended backup would wait for a user who cannot come.
     const QString platform = QGuiApplication::platformName();
     const bool offscreen = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    ReleasePlatformMessages(!offscreen || displays.empty());
+    if (displays) {
+        ReleasePlatformMessages(!offscreen || displays->empty());
+        // Qt reads it only while the application object starts; the programs this
+        // one starts (the manual's viewer) choose their own platform.
+        qunsetenv("QT_QPA_PLATFORM");
+    }
     // What Qt left, with Orvex's own, in the order typed; "-display NAME" means
     // nothing where Qt leaves it.
     const std::set<const char*> left(qtArguments.begin(), qtArguments.begin() + qtCount);
@@ -246,7 +260,8 @@ int main(int argc, char** argv) {
     if (!CommandLineIsKnown())
         return 1;
     if (offscreen && !orvex::IsUnattendedRun()) {
-        std::u16string text = NoDisplayText(displays) + u", and only /backup with /q runs without one: nothing was done.";
+        std::u16string text = NoDisplayText(displays.value_or(std::vector<std::string>())) +
+                              u", and only /backup with /q runs without one: nothing was done.";
         if (const std::u16string unknown = UnknownArgumentsText(); !unknown.empty())
             text += u" " + unknown + kAcceptedArguments;
         orvex::PrintErrorLine(text);

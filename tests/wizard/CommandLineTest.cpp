@@ -419,6 +419,24 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
     }
 }
 
+// A platform the caller chose that cannot start ends the program with Qt's own
+// reason (Qt aborts: a shell reports the status).
+TEST_F(TCommandLineTest, AChosenPlatformThatCannotStartNamesQtsReason) {
+    const std::pair<std::vector<std::string>, QString> rows[] = {{{"-platform", "xcb"}, {}}, {{}, "xcb"}};
+    for (const auto& [arguments, chosen] : rows) {
+        SCOPED_TRACE(chosen.isEmpty() ? "-platform" : "QT_QPA_PLATFORM");
+        Environment = {{"QT_QPA_PLATFORM", chosen}, {"DISPLAY", ":999"}, {"WAYLAND_DISPLAY", {}}};
+        std::vector<std::string> shell = {"-c", "\"$0\" \"$@\"", Path("orvex")};
+        shell.insert(shell.end(), arguments.begin(), arguments.end());
+        const auto noCore = [] {
+            const rlimit none{0, 0};
+            ::setrlimit(RLIMIT_CORE, &none);
+        };
+        EXPECT_NE(Run(shell, 120'000, noCore, "/bin/sh"), 0);
+        EXPECT_NE(Errors.find("qt.qpa.xcb: could not connect to display :999\n"), std::string::npos) << Errors;
+    }
+}
+
 // Orvex's options and their values are read as typed and are never Qt's; Qt's
 // own options may stand anywhere, and "-display" also where there is no display.
 TEST_F(TCommandLineTest, OptionValuesAreNeverQtsOptions) {
