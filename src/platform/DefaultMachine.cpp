@@ -234,7 +234,7 @@ std::string ErrorText(int error) { return std::generic_category().message(error)
 // The mark of an install that is not complete: a file "Install.tmp-<pid>-<number>"
 // holding this text (or the start of it: the process may have been killed while
 // it wrote it), of the folder's owner or ours, in the folder being installed.
-constexpr std::string_view kInstallMark = "Install";
+constexpr std::string_view kInstallMark = kInstallMarkFile;
 constexpr std::string_view kInstallMarkText = "Orvex is installing the local machine in this folder.\n";
 
 // The marks in the folder at handle of installs whose process is gone; of process

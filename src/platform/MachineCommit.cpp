@@ -96,9 +96,10 @@ bool FileHolds(int handle, const std::string& name, std::string_view bytes) {
 }
 
 // Calls visit(folder handle, name, process) for each temporary file of the
-// machine's own files and of its record that the rule lets us reach and that
-// belongs to a save (BelongsToASave), until it returns false: a folder that
-// Sites leads to may hold other users' and programs' files.
+// machine's own files, of its record and of an install's mark (left where an
+// install in place was killed once the machine was whole) that the rule lets us
+// reach and that belongs to a save (BelongsToASave), until it returns false: a
+// folder that Sites leads to may hold other users' and programs' files.
 template <class TVisit>
 void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
     std::vector<size_t> places = {0};
@@ -116,7 +117,7 @@ void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
             if (owner <= 0)
                 return true;
             const std::string file = name.substr(0, name.rfind(".tmp-"));
-            if (!(place == 0 ? IsMachineFileName(file) || file == kCommitRecordFile
+            if (!(place == 0 ? IsMachineFileName(file) || file == kCommitRecordFile || file == kInstallMarkFile
                              : IsMachineFileName(std::string(kSitesFolder) + "/" + file)))
                 return true;
             struct stat info {}, replaced {};

@@ -9,6 +9,8 @@
 //   Faults.txt    planted failures (optional, see MachineFaults.h)
 //   drives/       its disks: drives/C/Inetpub/wwwroot stands for C:\Inetpub\wwwroot
 //   Commit.txt    the record of a change being put in place (see MachineCommit.h)
+//   Install.tmp-* the mark of an install of the local machine in progress
+//                 (see DefaultMachine.h)
 // Every write replaces a whole file atomically, and the files of one change are
 // put in place together; a file that cannot be read raises EMachineError naming
 // it and is left as it is.
@@ -28,6 +30,8 @@ class TMachineCommit;
 
 // The folder of a machine's site files.
 inline constexpr const char* kSitesFolder = "Sites";
+// The file whose temporaries mark an install in progress.
+inline constexpr const char* kInstallMarkFile = "Install";
 
 // True for the name, relative to a machine folder, of a file the machine consists
 // of: Machine.xml, Metabase.xml, Pop3.xml, or a site file "Sites/<name>.xml" as

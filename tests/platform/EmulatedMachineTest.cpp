@@ -5,6 +5,8 @@
 #include "platform/MachineStorage.h"
 #include "platform/Pop3Admin.h"
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -347,6 +349,40 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
         EXPECT_TRUE(Tree(local) == whole);
         EXPECT_EQ(Entries(Folder()), kept);
         EXPECT_TRUE(std::filesystem::is_directory(Folder() / living / "Sites"));
+    }
+}
+
+// The same in place, where the local machine's folder is a mount point (another
+// disk, bound there in a private mount namespace): a run killed at any step leaves
+// the install's mark, and the next run completes the machine.
+TEST_F(EmulatedMachine, AnInstallInPlaceKilledAtAnyStepIsCompletedByTheNextRun) {
+    const std::filesystem::path local = Folder() / "localhost", disk = Folder() / "disk";
+    ASSERT_TRUE(InChild([] { return OpenMachine(u"") != nullptr; }));
+    const auto whole = Tree(local);
+    std::filesystem::remove_all(local);
+    std::filesystem::create_directory(local);
+    std::filesystem::create_directory(disk);
+    const auto mounted = [&] {
+        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               ::mount(disk.c_str(), local.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    };
+    if (!InChild(mounted))
+        GTEST_SKIP() << "no private mount namespace here";
+    for (const TInstallStep step : {TInstallStep::isTemporary, TInstallStep::isDrives, TInstallStep::isFiles,
+                                    TInstallStep::isDurable, TInstallStep::isDone}) {
+        SCOPED_TRACE(int(step));
+        std::filesystem::remove_all(disk);
+        std::filesystem::create_directory(disk);
+        gKillAt = step;
+        ASSERT_TRUE(KilledInChild([&] {
+            WatchInstallSteps([](TInstallStep reached) {
+                if (reached == gKillAt) ::raise(SIGKILL);
+            });
+            if (mounted())
+                OpenMachine(u"");
+        })) << "the step was never reached";
+        EXPECT_TRUE(InChild([&] { return mounted() && CommentOf(OpenMachine(u"")) == u"Default Web Site"; }));
+        EXPECT_TRUE(Tree(disk) == whole);
     }
 }
 
