@@ -365,13 +365,9 @@ void MakeMachineFolder(const std::filesystem::path& folder) {
 }
 
 bool IsInstallableFolder(int handle) {
-    std::vector<std::string> names;
-    ForEachNameIn(handle, [&](const std::string& name) {
-        names.push_back(name);
-        return true;
-    });
-    const std::vector<std::string> marks = InterruptedInstallMarks(handle);
-    return names.empty() || !marks.empty();
+    bool empty = true;
+    ForEachNameIn(handle, [&](const std::string&) { return empty = false; });
+    return empty || !InterruptedInstallMarks(handle).empty();
 }
 
 void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle) {
@@ -411,9 +407,10 @@ void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle
     TInstallFolder built{holding, temporary};
     const TFileHandle made(::openat(holding, temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
+    if (made.Get() >= 0)
+        GiveFolderOwner(made.Get(), folders.Status(place.Folder));
     if (made.Get() < 0 || ::fstat(made.Get(), &status) != 0)
         CannotMake(folder, ErrorText(errno));
-    GiveFolderOwner(made.Get(), folders.Status(place.Folder));
     RemoveInstallMarks(folder, made.Get(),
                        BuildDefaultMachine(folder, folders.Shown(place.Folder) + "/" + temporary, made.Get(), status));
     // Atomic over an empty folder: whoever waits for its lock locks the machine.
