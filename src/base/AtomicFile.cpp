@@ -148,14 +148,8 @@ std::string TargetOf(const std::string& path) {
 
 // Waits until a written file's bytes are on disk; false with errno set when not.
 bool SyncFile(const std::string& name) {
-    const int handle = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (handle < 0)
-        return false;
-    const bool synced = ::fsync(handle) == 0;
-    const int error = errno;
-    ::close(handle);
-    errno = error;
-    return synced;
+    errno = SyncFileAt(AT_FDCWD, name);
+    return errno == 0;
 }
 
 } // namespace
@@ -346,12 +340,22 @@ std::string AtomicSaveRefusal(std::u16string_view path16) {
 }
 
 std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
-                                 const struct stat* replaced, std::string_view bytes, const std::string& shown) {
+                                 const struct stat* replaced, std::string_view bytes, const std::string& shown,
+                                 bool durable) {
     TAtomicFileWriter file(folder, folderStatus, name, replaced, shown);
     file.Write(bytes.data(), bytes.size());
-    if (::fsync(file.FHandle) != 0)
+    if (durable && ::fsync(file.FHandle) != 0)
         file.Fail(errno);
     return file.Finish();
+}
+
+int SyncFileAt(int folder, const std::string& name) {
+    const int handle = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (handle < 0)
+        return errno;
+    const int error = ::fsync(handle) == 0 ? 0 : errno;
+    ::close(handle);
+    return error;
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {

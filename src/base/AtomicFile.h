@@ -58,7 +58,7 @@ private:
     friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
     friend std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
                                             const struct stat* replaced, std::string_view bytes,
-                                            const std::string& shown);
+                                            const std::string& shown, bool durable);
     // The stale temporaries of each folder read so far, by the file they were to
     // replace: a batch reads each folder once.
     using TStaleTemporaries = std::map<std::string, std::multimap<std::string, std::string>>;
@@ -137,14 +137,19 @@ bool IsStaleTemporary(std::string_view name);
 
 // A file's new contents in a temporary file beside it, for a change that renames
 // it into place itself: written with the checks and mode of WriteFileAtomically,
-// made durable and closed. folder: an open handle of the folder that holds the
+// made durable (or, when not durable, started on its way to the disk: SyncFileAt
+// waits for it) and closed. folder: an open handle of the folder that holds the
 // file, with its status; name: the file there; replaced: its status, nullptr for
 // a new file. The temporary gets the owner of the file it replaces, as in
 // WriteFileAtomically, and that of the folder for a new file (GiveFolderOwner in
 // SafePath.h). shown: the path errors name. Returns the temporary's name in that
 // folder, which the caller then owns; raises EAtomicFileError, leaving nothing.
 std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
-                                 const struct stat* replaced, std::string_view bytes, const std::string& shown);
+                                 const struct stat* replaced, std::string_view bytes, const std::string& shown,
+                                 bool durable = true);
+// Waits until the bytes of the file name in the folder at folder are on disk: 0,
+// else the error.
+int SyncFileAt(int folder, const std::string& name);
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.

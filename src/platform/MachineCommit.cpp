@@ -1,6 +1,7 @@
 #include "platform/MachineCommit.h"
 
 #include "base/AtomicFile.h"
+#include "base/Workers.h"
 #include "platform/MachineState.h"
 #include "platform/MachineStorage.h"
 
@@ -389,8 +390,9 @@ void TMachineCommit::Write(const std::string& name, std::string_view bytes) {
     }
     if (place.Exists && FileHolds(handle, place.Name, bytes))
         return;  // a restore onto the machine its backup came from rewrites every site with what it holds
+    // On its way to the disk while the next file is made; the commit waits for it.
     std::string temporary = WriteTemporaryFileAt(handle, folder, place.Name, place.Exists ? &place.Status : nullptr,
-                                                 bytes, (FFolder / name).string());
+                                                 bytes, (FFolder / name).string(), false);
     const std::lock_guard lock(FMutex);
     FRenames.push_back({name, place.Folder, place.Name, std::move(temporary)});
     Reached(TCommitStep::csTemporary, FRenames.size());
@@ -407,8 +409,17 @@ void TMachineCommit::Commit() {
             .append(rename.Name)
             .append("\n");
     record.append(kRecordEnd).append("\n");
-    // The temporaries' names are on disk before the record that lists them; those
-    // in the machine folder itself go with the record's own sync.
+    // The temporaries are on disk before the record that lists them, each waited
+    // for on a thread of its own; their names too, those in the machine folder
+    // itself with the record's own sync.
+    std::vector<int> unsynced(FRenames.size());
+    RunOnWorkers(WorkersFor(FRenames.size()), [&](size_t worker, size_t workers) {
+        for (size_t i = worker; i < FRenames.size(); i += workers)
+            unsynced[i] = SyncFileAt(FFolders->Handle(FRenames[i].Folder), FRenames[i].Temporary);
+    });
+    for (size_t i = 0; i < FRenames.size(); ++i)
+        if (unsynced[i])
+            CannotWrite(FFolder / FRenames[i].Name, unsynced[i]);
     std::vector<int> otherFolders;
     for (const TMachineRename& rename : FRenames)
         if (const int handle = FFolders->Handle(rename.Folder);

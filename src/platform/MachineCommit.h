@@ -64,8 +64,8 @@ public:
     // reach one fails before anything is written. Raises what Write raises.
     void Prepare(const std::vector<std::string>& names);
     // Writes bytes as the new contents of the machine file name (Sites/<site>.xml:
-    // the folder Sites is made when missing) into its temporary file, on disk when
-    // it returns; a file that holds them already stays as it is. Several threads
+    // the folder Sites is made when missing) into its temporary file, which Commit
+    // makes durable; a file that holds them already stays as it is. Several threads
     // may write at once. Raises EMachineError for a name that is no machine file,
     // a path the rule refuses or one that leads nowhere or in a circle,
     // EAtomicFileError for a file that cannot be written.
@@ -116,7 +116,7 @@ bool HasUnfinishedCommit(const std::filesystem::path& folder);
 void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle);
 
 // For tests that kill the process at each step of a commit: called after each
-// temporary file is on disk (step csTemporary, counted from 1), once the record
+// temporary file is written (step csTemporary, counted from 1), once the record
 // is (csRecord), after each line of the record is renamed (csRename, counted
 // from 1) and once the record is gone (csDone); in a recovery once every line of
 // the record was checked (csChecked), before the first rename.
