@@ -3,12 +3,14 @@
 // step at a time from a folder held open: each step is checked on the handle the
 // next one starts from, never on a name looked up again.
 //
-// The rule: no step goes from a folder or link that belongs to a user other than
-// root into a file, folder or link that belongs to another user (an unsafe
-// transition). Such a user chose where their folder or link leads, and a change
-// made by someone else must not be led into files that are not theirs. Root's
-// folders and links may lead anywhere, and a user's may lead to their own files.
-// Reading follows links freely; only changes keep to the rule.
+// The rule: no step goes from a folder or link that belongs to another user than
+// root and the user we run as into a file, folder or link that belongs to yet
+// another user (an unsafe transition). That user chose where their folder or link
+// leads, and a change of ours must not be led by them into files that are not
+// theirs. Root's folders and links, and our own, may lead anywhere; another
+// user's may lead to their own files, by a path that passes through nothing else
+// (an absolute link starts at "/", which is root's). Reading follows links freely;
+// only changes keep to the rule.
 //
 // What a change makes in a folder of another user gets that folder's owner, so
 // that the next step into it is a safe one for its owner as for us.

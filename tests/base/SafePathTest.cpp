@@ -1,5 +1,7 @@
 #include "base/SafePath.h"
 
+#include "ChildProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,6 +23,7 @@ TEST(SafePath, NoStepLeadsFromAnotherUsersFolderOrLinkIntoFilesNotTheirs) {
     std::string pattern = (std::filesystem::temp_directory_path() / "orvex-safe-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     const std::filesystem::path top = pattern, theirs = top / "theirs";
+    std::filesystem::permissions(top, std::filesystem::perms(0755));
     std::filesystem::create_directory(theirs);
     std::ofstream(top / "ours.txt") << "ours";
     for (const char* file : {"own.txt", "ours.txt"})
@@ -71,6 +74,13 @@ TEST(SafePath, NoStepLeadsFromAnotherUsersFolderOrLinkIntoFilesNotTheirs) {
             EXPECT_EQ(place.Name, row.End);
         }
     }
+    // The user's own links lead them anywhere.
+    EXPECT_TRUE(testing::InChild([&] {
+        TSafeFolders folders(start.Get(), top.string());
+        TSafePlace place;
+        return ::setgid(nobody) == 0 && ::setuid(nobody) == 0 && folders.Follow("theirs/absolute", place) == 0 &&
+               place.Name == "own.txt";
+    }));
     TSafeFolders folders(start.Get(), top.string());
     TSafePlace place, made;
     ASSERT_EQ(folders.Follow("theirs/sub", place), 0);
