@@ -253,7 +253,7 @@ std::string TAtomicFileWriter::Finish() {
 
 void TAtomicFileWriter::Commit() {
     TAtomicWrites writes;
-    writes.FPending.push_back({{FPath, FTarget, std::string()}});
+    writes.FPending.push_back({FPath, FTarget, std::string()});
     writes.FPending.back().Temporary = Finish();
     writes.Commit();
 }
@@ -268,14 +268,8 @@ TAtomicWrites::~TAtomicWrites() {
 void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
     TAtomicFileWriter file(path, &FStale);
     file.Write(bytes.data(), bytes.size());
-    FPending.push_back({{file.FPath, file.FTarget, std::string()}});
+    FPending.push_back({file.FPath, file.FTarget, std::string()});
     FPending.back().Temporary = file.Finish();
-}
-
-std::vector<TAtomicWrites::TWritten> TAtomicWrites::TakeWritten() {
-    std::vector<TWritten> written(std::make_move_iterator(FPending.begin()), std::make_move_iterator(FPending.end()));
-    FPending.clear();
-    return written;
 }
 
 int TemporaryFileOwner(std::string_view name) { return TemporaryOwner(name); }
@@ -306,7 +300,7 @@ void TAtomicWrites::Commit() {
     for (size_t i = 0; i < pending.size(); ++i) {
         // Written back since Write() started it: the wait is short.
         const TPending& file = pending[i];
-        if (!(file.Synced || SyncFile(file.Temporary)) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
+        if (!SyncFile(file.Temporary) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
             const int failure = errno;
             for (size_t j = i; j < pending.size(); ++j)
                 ::unlink(pending[j].Temporary.c_str());
@@ -317,14 +311,6 @@ void TAtomicWrites::Commit() {
     }
     if (const auto [error, path] = syncFolders(); error)
         Fail(*path, error);
-}
-
-void TAtomicWrites::Sync() {
-    for (TPending& file : FPending) {
-        if (!file.Synced && !SyncFile(file.Temporary))
-            Fail(file.Path, errno);  // the destructor takes the temporaries away
-        file.Synced = true;
-    }
 }
 
 void RemoveStaleTemporariesOf(std::u16string_view path16) { RemoveStaleTemporariesOfFile(TargetOf(Utf16ToUtf8(path16))); }

@@ -102,25 +102,15 @@ public:
     // it could not put in place, or one whose folder could not be synced; the files
     // before it are in place.
     void Commit();
-    // Waits until the bytes of the files written so far are on disk, which Commit()
-    // then need not do: batches written on several threads wait side by side.
-    // Raises EAtomicFileError naming the first file that failed.
-    void Sync();
-    // A file written and not yet in place: the path as given, the file it replaces
-    // (a link's target) and its temporary file.
-    struct TWritten {
-        std::string Path;
-        std::string Target;
-        std::string Temporary;
-    };
-    // Hands the files written since the last Commit() over to the caller, who then
-    // owns their temporary files, in the order written.
-    std::vector<TWritten> TakeWritten();
 
 private:
     friend class TAtomicFileWriter; // whose Commit is that of one file
-    struct TPending : TWritten {
-        bool Synced = false;
+    // A file written and not yet in place: the path as given, the file it replaces
+    // (a link's target) and its temporary file.
+    struct TPending {
+        std::string Path;
+        std::string Target;
+        std::string Temporary;
     };
     std::vector<TPending> FPending;
     TAtomicFileWriter::TStaleTemporaries FStale;
