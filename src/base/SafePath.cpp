@@ -91,6 +91,15 @@ TSafeFolders::TSafeFolders(int start, std::string shown) {
     FFolders.push_back({TFileHandle(), start, status, std::move(shown)});
 }
 
+TSafeFolders::TSafeFolders(const std::string& start) {
+    TFileHandle handle(::open(start.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat status {};
+    if (handle.Get() < 0 || ::fstat(handle.Get(), &status) != 0)
+        FStartError = errno;
+    const int opened = handle.Get();
+    FFolders.push_back({std::move(handle), opened, status, start});
+}
+
 size_t TSafeFolders::Add(TFileHandle handle, const struct stat& status, std::string shown) {
     for (size_t i = 0; i < FFolders.size(); ++i)
         if (SameFile(FFolders[i].Status, status))

@@ -84,6 +84,10 @@ public:
     // start: an open handle of the folder paths start from, which the caller keeps
     // open; shown: its path in messages.
     TSafeFolders(int start, std::string shown);
+    // The same from the folder at start, opened here; when it cannot be, Handle(0)
+    // is -1 and StartError() says why.
+    explicit TSafeFolders(const std::string& start);
+    int StartError() const { return FStartError; }
 
     int Handle(size_t folder) const { return FFolders[folder].Handle; }
     const struct stat& Status(size_t folder) const { return FFolders[folder].Status; }
@@ -116,6 +120,7 @@ private:
     size_t Add(TFileHandle handle, const struct stat& status, std::string shown);
 
     std::vector<TFolder> FFolders;
+    int FStartError = 0;
 };
 
 // Calls visit(name) for each name in the folder at handle (a handle of any kind)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -35,6 +36,25 @@ template <class TWork> void RunOnWorkers(size_t workers, TWork work) {
     work(0, workers);
     for (size_t worker = started; worker < workers; ++worker)
         work(worker, workers);
+}
+
+// Runs work(i) for each i below count, on the threads WorkersFor(count) gives, and
+// raises the failure of the lowest i once all have run: the one a single thread
+// would meet first.
+template <class TWork> void RunEachOnWorkers(size_t count, TWork work) {
+    std::vector<std::exception_ptr> failures(count);
+    RunOnWorkers(WorkersFor(count), [&](size_t worker, size_t workers) {
+        for (size_t i = worker; i < count; i += workers) {
+            try {
+                work(i);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    });
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
 } // namespace orvex

@@ -330,6 +330,24 @@ void RemoveInstallMarks(const std::filesystem::path& folder, int handle, const s
         CannotMake(folder, ErrorText(error));
 }
 
+// The place of the machine folder in the machines folder, followed under the rule
+// (made first when make is set): a folder, by its own name or at the end of links.
+TSafePlace PlaceOfMachineFolder(TSafeFolders& machines, const std::filesystem::path& folder, bool make) {
+    if (machines.StartError())
+        CannotMake(folder, ErrorText(machines.StartError()));
+    const std::string name = folder.filename().string();
+    TSafePlace place;
+    try {
+        if (const int error = make ? machines.MakeFolder(0, name, place) : machines.Follow(name, place))
+            CannotMake(folder, ErrorText(error));
+    } catch (const EUnsafePathError& e) {
+        CannotMake(folder, e.what());
+    }
+    if (place.Inside == TSafePlace::kNone)
+        CannotMake(folder, ErrorText(make ? EEXIST : ENOTDIR));
+    return place;
+}
+
 // An install's temporary folder, removed with all it holds unless it was put in place.
 struct TInstallFolder {
     int Holding;
@@ -348,20 +366,8 @@ void MakeMachineFolder(const std::filesystem::path& folder) {
     std::filesystem::create_directories(machines, error);
     if (error)
         throw EMachineFilesError("Cannot make the machines folder \"" + machines.string() + "\": " + error.message());
-    const TFileHandle handle(::open(machines.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    struct stat status {};
-    if (handle.Get() < 0 || ::fstat(handle.Get(), &status) != 0)
-        CannotMake(folder, ErrorText(errno));
-    TSafeFolders folders(handle.Get(), machines.string());
-    TSafePlace place;
-    try {
-        if (const int failure = folders.MakeFolder(0, folder.filename().string(), place))
-            CannotMake(folder, ErrorText(failure));
-    } catch (const EUnsafePathError& e) {
-        CannotMake(folder, e.what());
-    }
-    if (place.Inside == TSafePlace::kNone)
-        CannotMake(folder, ErrorText(EEXIST));
+    TSafeFolders folders(machines.string());
+    PlaceOfMachineFolder(folders, folder, true);
 }
 
 bool IsInstallableFolder(int handle) {
@@ -371,21 +377,12 @@ bool IsInstallableFolder(int handle) {
 }
 
 void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle) {
-    const std::filesystem::path machines = folder.parent_path();
-    const TFileHandle handle(::open(machines.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    struct stat locked {};
-    if (handle.Get() < 0 || ::fstat(lockedHandle, &locked) != 0)
-        CannotMake(folder, ErrorText(errno));
     // Through a link, to the folder it leads to: the one held locked.
-    TSafeFolders folders(handle.Get(), machines.string());
-    TSafePlace place;
-    try {
-        if (const int error = folders.Follow(folder.filename().string(), place))
-            CannotMake(folder, ErrorText(error));
-    } catch (const EUnsafePathError& e) {
-        CannotMake(folder, e.what());
-    }
-    if (place.Inside == TSafePlace::kNone || place.Status.st_dev != locked.st_dev || place.Status.st_ino != locked.st_ino)
+    TSafeFolders folders(folder.parent_path().string());
+    const TSafePlace place = PlaceOfMachineFolder(folders, folder, false);
+    struct stat locked {};
+    if (::fstat(lockedHandle, &locked) != 0 || place.Status.st_dev != locked.st_dev ||
+        place.Status.st_ino != locked.st_ino)
         CannotMake(folder, "it was moved or replaced while it was locked");
     const int inside = folders.Handle(place.Inside), holding = folders.Handle(place.Folder);
     // A rename cannot replace a mount point: the machine goes into it in place, and

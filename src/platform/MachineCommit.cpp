@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <new>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -62,12 +61,10 @@ bool BelongsToASave(const struct stat& info, const struct stat* replaced, const 
 // Why no change may reach the machine folder from the machines folder (the steps
 // to it, through its links); "" when they keep to the rule or it is not there.
 std::string RefusalOfStepsTo(const std::filesystem::path& folder) {
-    const std::filesystem::path machines = folder.parent_path();
-    const TFileHandle handle(::open(machines.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (handle.Get() < 0)
-        return {};
-    TSafeFolders steps(handle.Get(), machines.string());
+    TSafeFolders steps(folder.parent_path().string());
     TSafePlace place;
+    if (steps.StartError())
+        return {};
     try {
         steps.Follow(folder.filename().string(), place);
     } catch (const EUnsafePathError& e) {
@@ -96,7 +93,7 @@ bool FileHolds(int handle, const std::string& name, std::string_view bytes) {
     return held == bytes;
 }
 
-// Calls visit(folder handle, name, process) for each temporary file of the
+// Calls visit(folder handle, name) for each temporary file of the
 // machine's own files, of its record and of an install's mark (left where an
 // install in place was killed once the machine was whole) that the rule lets us
 // reach and that belongs to a save (BelongsToASave), until it returns false: a
@@ -114,8 +111,7 @@ void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
     for (const size_t place : places) {
         const int handle = folders.Handle(place);
         ForEachNameIn(handle, [&](const std::string& name) {
-            const int owner = TemporaryFileOwner(name);
-            if (owner <= 0)
+            if (TemporaryFileOwner(name) <= 0)
                 return true;
             const std::string file = name.substr(0, name.rfind(".tmp-"));
             if (!(place == 0 ? IsMachineFileName(file) || file == kCommitRecordFile || file == kInstallMarkFile
@@ -127,7 +123,7 @@ void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
                 IsUnsafeTransition(folders.Status(place), info) ||
                 !BelongsToASave(info, replaces ? &replaced : nullptr, folders.Status(place)))
                 return true;
-            goOn = visit(handle, name, owner);
+            goOn = visit(handle, name);
             return goOn;
         });
         if (!goOn)
@@ -412,14 +408,10 @@ void TMachineCommit::Commit() {
     // The temporaries are on disk before the record that lists them, each waited
     // for on a thread of its own; their names too, those in the machine folder
     // itself with the record's own sync.
-    std::vector<int> unsynced(FRenames.size());
-    RunOnWorkers(WorkersFor(FRenames.size()), [&](size_t worker, size_t workers) {
-        for (size_t i = worker; i < FRenames.size(); i += workers)
-            unsynced[i] = SyncFileAt(FFolders->Handle(FRenames[i].Folder), FRenames[i].Temporary);
+    RunEachOnWorkers(FRenames.size(), [&](size_t i) {
+        if (const int error = SyncFileAt(FFolders->Handle(FRenames[i].Folder), FRenames[i].Temporary))
+            CannotWrite(FFolder / FRenames[i].Name, error);
     });
-    for (size_t i = 0; i < FRenames.size(); ++i)
-        if (unsynced[i])
-            CannotWrite(FFolder / FRenames[i].Name, unsynced[i]);
     std::vector<int> otherFolders;
     for (const TMachineRename& rename : FRenames)
         if (const int handle = FFolders->Handle(rename.Folder);
@@ -441,7 +433,7 @@ bool HasUnfinishedCommit(const std::filesystem::path& folder) {
     bool found = ::fstatat(handle.Get(), kCommitRecordFile, &info, 0) == 0;
     if (!found) {
         TSafeFolders folders(handle.Get(), folder.string());
-        ForEachTemporary(folders, [&](int, const std::string&, int) {
+        ForEachTemporary(folders, [&](int, const std::string&) {
             found = true;
             return false;
         });
@@ -463,7 +455,7 @@ void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle)
     // Only what a killed change left: a living process may be writing its own.
     if (!refusal.empty())
         return;
-    ForEachTemporary(folders, [&](int handle, const std::string& name, int) {
+    ForEachTemporary(folders, [&](int handle, const std::string& name) {
         if (IsStaleTemporary(name))
             ::unlinkat(handle, name.c_str(), 0);
         return true;

@@ -1,8 +1,8 @@
 #include "platform/MachineStorage.h"
 
 #include "base/AsciiText.h"
-#include "base/SafePath.h"
 #include "base/NumberText.h"
+#include "base/SafePath.h"
 #include "base/Utf.h"
 #include "base/Workers.h"
 #include "platform/MachineCommit.h"
@@ -15,9 +15,9 @@
 #include <charconv>
 #include <exception>
 #include <fstream>
-#include <system_error>
 #include <set>
 #include <sstream>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -300,19 +300,7 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
 // machine's first bind reads them all. The failure of the first site in document
 // order is raised once all are read.
 void ReadSiteFiles(const TReader& reader, const std::vector<TSiteFile>& sites, const std::filesystem::path& folder) {
-    std::vector<std::exception_ptr> failures(sites.size());
-    RunOnWorkers(WorkersFor(sites.size()), [&](size_t worker, size_t workers) {
-        for (size_t i = worker; i < sites.size(); i += workers) {
-            try {
-                ReadSiteFile(reader, *sites[i].Placeholder, *sites[i].Site, folder);
-            } catch (...) {
-                failures[i] = std::current_exception();
-            }
-        }
-    });
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    RunEachOnWorkers(sites.size(), [&](size_t i) { ReadSiteFile(reader, *sites[i].Placeholder, *sites[i].Site, folder); });
 }
 
 // Writes keys into elements. A metabase holds many values: they are written
@@ -545,23 +533,10 @@ void WriteSite(const TMetaObject& site, TMachineCommit& commit) {
 
 // Writes the files of sites to their temporary files. Each file is made from its
 // site alone: a machine of many sites has them made on several threads at once.
-// The failure of the first site in their order is raised, the one a single
-// thread would meet; the commit takes the temporaries written away.
+// The failure of the first site in their order is raised; the commit takes the
+// temporaries written away.
 void WriteSites(const std::vector<const TMetaObject*>& sites, TMachineCommit& commit) {
-    std::vector<std::exception_ptr> failures(sites.size());
-    RunOnWorkers(WorkersFor(sites.size()), [&](size_t worker, size_t workers) {
-        for (size_t i = worker; i < sites.size(); i += workers) {
-            try {
-                WriteSite(*sites[i], commit);
-            } catch (...) {
-                failures[i] = std::current_exception();
-                return;
-            }
-        }
-    });
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    RunEachOnWorkers(sites.size(), [&](size_t i) { WriteSite(*sites[i], commit); });
 }
 
 } // namespace

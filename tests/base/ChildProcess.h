@@ -2,7 +2,9 @@
 // Forked child processes for tests of what two processes do at the same time.
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +101,15 @@ bool KilledInChild(TCall call) {
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// Mounts source on target (bound there, by default) in a mount namespace of this
+// process's own, which a forked child takes for good; false where that is not
+// allowed.
+inline bool MountPrivately(const char* source, const char* target, const char* type = nullptr,
+                           unsigned long flags = MS_BIND) {
+    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount(source, target, type, flags, nullptr) == 0;
 }
 
 // True when a process other than this one could lock path (a file or a folder) at

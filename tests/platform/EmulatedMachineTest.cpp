@@ -5,8 +5,6 @@
 #include "platform/MachineStorage.h"
 #include "platform/Pop3Admin.h"
 
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -362,10 +360,7 @@ TEST_F(EmulatedMachine, AnInstallInPlaceKilledAtAnyStepIsCompletedByTheNextRun) 
     std::filesystem::remove_all(local);
     std::filesystem::create_directory(local);
     std::filesystem::create_directory(disk);
-    const auto mounted = [&] {
-        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-               ::mount(disk.c_str(), local.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    };
+    const auto mounted = [&] { return MountPrivately(disk.c_str(), local.c_str()); };
     if (!InChild(mounted))
         GTEST_SKIP() << "no private mount namespace here";
     for (const TInstallStep step : {TInstallStep::isTemporary, TInstallStep::isDrives, TInstallStep::isFiles,

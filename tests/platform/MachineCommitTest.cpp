@@ -8,8 +8,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 
 namespace orvex::testing {
@@ -274,8 +272,7 @@ TEST_F(MachineCommit, ARecordFollowsLinksToTheirEnd) {
     };
     // A child of its own mount namespace can hide /proc (as root, where allowed).
     const auto hideProc = [] {
-        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-               ::mount("none", "/proc", "tmpfs", 0, nullptr) == 0 && !std::filesystem::exists("/proc/self");
+        return MountPrivately("none", "/proc", "tmpfs", 0) && !std::filesystem::exists("/proc/self");
     };
     const bool canHideProc = InChild(hideProc);
     for (const bool withoutProc : {false, true})

@@ -15,8 +15,6 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
-#include <sched.h>
-#include <sys/mount.h>
 #include <map>
 #include <set>
 #include <sys/resource.h>
@@ -704,10 +702,7 @@ TEST_F(TCommandLineTest, TheLocalMachineInstallsThroughALinkAndIntoAMountPoint) 
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const std::filesystem::path local = File("machines/localhost"), disk = File("disk");
     const auto whole = FilesBelow(local);
-    const auto bindDisk = [local, disk] {
-        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-               ::mount(disk.c_str(), local.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    };
+    const auto bindDisk = [local, disk] { return testing::MountPrivately(disk.c_str(), local.c_str()); };
     const struct {
         const char* Case;
         bool Linked;
