@@ -165,12 +165,4 @@ protected:
     }
 };
 
-// Every file below folder by its relative path, with its bytes.
-inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).string()] = ReadBytes(entry.path());
-    return files;
-}
-
 } // namespace orvex::test

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -52,6 +53,17 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+// Every file below folder by its relative path, with its bytes; with folders too
+// (as "<folder>") where withFolders is set.
+inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder, bool withFolders = false) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file() || (withFolders && entry.is_directory()))
+            files[entry.path().lexically_relative(folder).string()] =
+                entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
+    return files;
 }
 
 // The user that tests give files to, as root: the files of another user.

@@ -367,12 +367,7 @@ private:
     std::function<void()> FAction;
 };
 
-std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).string()] = test::ReadBytes(entry.path());
-    return files;
-}
+using test::FilesBelow;
 
 // A failure of the machine's own files ends the restore at once with one red
 // line, instead of one per property; nothing is written anywhere else.

@@ -1,5 +1,6 @@
 #include "platform/EmulatedMachine.h"
 
+#include "../engine/TempFolder.h"
 #include "MachineTestSupport.h"
 #include "base/NumberText.h"
 #include "platform/MachineStorage.h"
@@ -298,14 +299,6 @@ TEST_F(EmulatedMachine, TwoFirstRunsAtOnceBothFindTheLocalMachine) {
     }
 }
 
-// Every file and folder below folder by its relative path, with a file's bytes.
-std::map<std::string, std::string> Tree(const std::filesystem::path& folder) {
-    std::map<std::string, std::string> tree;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        tree[entry.path().lexically_relative(folder).string()] = entry.is_directory() ? "<folder>" : Read(entry.path());
-    return tree;
-}
-
 TInstallStep gKillAt = TInstallStep::isDone;
 
 // A first run killed at any step of the local machine's install leaves no machine,
@@ -314,7 +307,7 @@ TInstallStep gKillAt = TInstallStep::isDone;
 TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOne) {
     const std::filesystem::path local = Folder() / "localhost";
     ASSERT_TRUE(InChild([] { return OpenMachine(u"") != nullptr; }));
-    const auto whole = Tree(local);
+    const auto whole = test::FilesBelow(local, true);
     // Of the pattern, yet none of ours: a living process's, a link, a file and,
     // when it can be made, another user's.
     const pid_t gone = GonePid();
@@ -344,7 +337,7 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
         EXPECT_EQ(MachineExists(local), step >= TInstallStep::isRenamed);
         EXPECT_EQ(Entries(Folder()).size(), kept.size() + (step >= TInstallStep::isRenamed ? 0 : 1));
         EXPECT_TRUE(InChild([] { return CommentOf(OpenMachine(u"")) == u"Default Web Site"; }));
-        EXPECT_TRUE(Tree(local) == whole);
+        EXPECT_TRUE(test::FilesBelow(local, true) == whole);
         EXPECT_EQ(Entries(Folder()), kept);
         EXPECT_TRUE(std::filesystem::is_directory(Folder() / living / "Sites"));
     }
@@ -356,7 +349,7 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
 TEST_F(EmulatedMachine, AnInstallInPlaceKilledAtAnyStepIsCompletedByTheNextRun) {
     const std::filesystem::path local = Folder() / "localhost", disk = Folder() / "disk";
     ASSERT_TRUE(InChild([] { return OpenMachine(u"") != nullptr; }));
-    const auto whole = Tree(local);
+    const auto whole = test::FilesBelow(local, true);
     std::filesystem::remove_all(local);
     std::filesystem::create_directory(local);
     std::filesystem::create_directory(disk);
@@ -377,7 +370,7 @@ TEST_F(EmulatedMachine, AnInstallInPlaceKilledAtAnyStepIsCompletedByTheNextRun) 
                 OpenMachine(u"");
         })) << "the step was never reached";
         EXPECT_TRUE(InChild([&] { return mounted() && CommentOf(OpenMachine(u"")) == u"Default Web Site"; }));
-        EXPECT_TRUE(Tree(disk) == whole);
+        EXPECT_TRUE(test::FilesBelow(disk, true) == whole);
     }
 }
 

@@ -44,15 +44,6 @@ std::string StubMachine(const std::string& name) {
 
 std::string Today() { return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString(); }
 
-// Every file below folder by its relative path, with its bytes, and every folder.
-std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        files[entry.path().lexically_relative(folder).string()] =
-            entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
-    return files;
-}
-
 class TCommandLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -637,13 +628,7 @@ TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALin
 // version left half installed (it installed in place) is named and left as it is.
 TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNoneOrAWholeOne) {
     const std::filesystem::path machines = File("machines"), local = machines / "localhost";
-    const auto machineFiles = [&] {
-        std::map<std::string, std::string> files;
-        for (const std::string& entry : Entries())
-            if (entry.starts_with("machines"))
-                files[entry] = std::filesystem::is_directory(File(entry)) ? "<folder>" : ReadBytes(File(entry));
-        return files;
-    };
+    const auto machineFiles = [&] { return FilesBelow(machines, true); };
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const auto whole = machineFiles();
     const std::pair<const char*, std::function<bool()>> appears[] = {
@@ -689,9 +674,9 @@ TEST_F(TCommandLineTest, AMachineNamedLikeAnInstallsTemporaryFolderIsKept) {
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const std::string name = "localhost.tmp-" + std::to_string(testing::GonePid()) + "-1";
     std::filesystem::rename(File("machines/localhost"), File("machines/" + name));
-    const auto before = FilesBelow(File("machines/" + name));
+    const auto before = FilesBelow(File("machines/" + name), true);
     EXPECT_EQ(Run({"/backup", "-m", name, "-f", "Named.xml", "/o", "/q"}), 0) << Errors;
-    EXPECT_EQ(FilesBelow(File("machines/" + name)), before);
+    EXPECT_EQ(FilesBelow(File("machines/" + name), true), before);
     EXPECT_TRUE(std::filesystem::exists(File("machines/localhost/Machine.xml")));
 }
 
@@ -701,7 +686,7 @@ TEST_F(TCommandLineTest, AMachineNamedLikeAnInstallsTemporaryFolderIsKept) {
 TEST_F(TCommandLineTest, TheLocalMachineInstallsThroughALinkAndIntoAMountPoint) {
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const std::filesystem::path local = File("machines/localhost"), disk = File("disk");
-    const auto whole = FilesBelow(local);
+    const auto whole = FilesBelow(local, true);
     const auto bindDisk = [local, disk] { return testing::MountPrivately(disk.c_str(), local.c_str()); };
     const struct {
         const char* Case;
@@ -727,7 +712,7 @@ TEST_F(TCommandLineTest, TheLocalMachineInstallsThroughALinkAndIntoAMountPoint) 
                 ::_exit(3);
         };
         EXPECT_EQ(Run({"/backup", "-f", "Next.xml", "/o", "/q"}, 120'000, inChild), 0) << Errors;
-        EXPECT_EQ(FilesBelow(disk), whole);
+        EXPECT_EQ(FilesBelow(disk, true), whole);
         EXPECT_EQ(std::filesystem::is_symlink(local), row.Linked);
     }
 }
