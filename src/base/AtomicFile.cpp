@@ -103,18 +103,6 @@ void RemoveStaleTemporariesOfFile(const std::string& path) {
     RemoveStaleTemporaries(folder, StaleTemporariesIn(folder), file);
 }
 
-const char* FileKindOf(mode_t mode) {
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISFIFO(mode))
-        return "a pipe";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "a special file";
-}
-
 // A file that we may not write: the Windows read-only attribute. Root passes every
 // permission check, so for root a file without any write bit counts as read-only.
 bool IsReadOnly(int folder, const std::string& target, const struct stat& info) {
@@ -129,7 +117,7 @@ std::string RefusalOf(int folder, const std::string& target, const struct stat& 
     if (S_ISDIR(info.st_mode))
         return std::generic_category().message(EISDIR);
     if (!S_ISREG(info.st_mode))
-        return std::string("It is ") + FileKindOf(info.st_mode) + ", not a regular file";
+        return std::string("It is ") + FileKindText(info.st_mode) + ", not a regular file";
     if (IsReadOnly(folder, target, info))
         return std::generic_category().message(EACCES);
     return {};
@@ -144,12 +132,6 @@ std::string TargetOf(const std::string& path) {
             return resolved;
     }
     return path;
-}
-
-// Waits until a written file's bytes are on disk; false with errno set when not.
-bool SyncFile(const std::string& name) {
-    errno = SyncFileAt(AT_FDCWD, name);
-    return errno == 0;
 }
 
 } // namespace
@@ -187,13 +169,13 @@ TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile)
     Open(nullptr);
 }
 
-TAtomicFileWriter::TAtomicFileWriter(int folder, const struct stat& folderStatus, const std::string& name,
-                                     const struct stat* replaced, const std::string& shown)
+TAtomicFileWriter::TAtomicFileWriter(int folder, const std::string& name, const struct stat* replaced,
+                                     const std::string& shown)
     : FPath(shown), FFolder(folder), FTarget(name) {
     if (replaced)
         if (const std::string refusal = RefusalOf(FFolder, FTarget, *replaced); !refusal.empty())
             throw EAtomicFileError(CannotCreateText(FPath, refusal));
-    Open(replaced, &folderStatus);
+    Open(replaced);
 }
 
 TAtomicFileWriter::~TAtomicFileWriter() {
@@ -203,7 +185,7 @@ TAtomicFileWriter::~TAtomicFileWriter() {
         ::unlinkat(FFolder, FTemporary.c_str(), 0);
 }
 
-void TAtomicFileWriter::Open(const struct stat* existing, const struct stat* folderStatus) {
+void TAtomicFileWriter::Open(const struct stat* existing) {
     for (int attempt = 0;; ++attempt) {
         std::string name = TemporaryNameFor(FTarget);
         FHandle = ::openat(FFolder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -225,8 +207,6 @@ void TAtomicFileWriter::Open(const struct stat* existing, const struct stat* fol
         // Only root may give a file away; anyone may keep a group they belong to.
         if (::fchown(FHandle, existing->st_uid, existing->st_gid) != 0)
             (void)::fchown(FHandle, static_cast<uid_t>(-1), existing->st_gid);
-    } else if (folderStatus) {
-        GiveFolderOwner(FHandle, *folderStatus);
     }
 }
 
@@ -243,18 +223,17 @@ void TAtomicFileWriter::Write(const void* data, size_t size) {
     }
 }
 
-std::string TAtomicFileWriter::Finish() {
+std::string TAtomicFileWriter::Finish(TFileHandle& handle) {
     // On its way to the disk while the caller goes on; the commit waits for it.
     (void)::sync_file_range(FHandle, 0, 0, SYNC_FILE_RANGE_WRITE);
-    if (::close(std::exchange(FHandle, -1)) != 0)
-        Fail(errno);
+    handle = TFileHandle(std::exchange(FHandle, -1));
     return std::exchange(FTemporary, std::string());
 }
 
 void TAtomicFileWriter::Commit() {
     TAtomicWrites writes;
-    writes.FPending.push_back({FPath, FTarget, std::string()});
-    writes.FPending.back().Temporary = Finish();
+    auto& pending = writes.FPending.emplace_back(TAtomicWrites::TPending{FPath, FTarget, {}, {}});
+    pending.Temporary = Finish(pending.Handle);
     writes.Commit();
 }
 
@@ -268,8 +247,8 @@ TAtomicWrites::~TAtomicWrites() {
 void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
     TAtomicFileWriter file(path, &FStale);
     file.Write(bytes.data(), bytes.size());
-    FPending.push_back({file.FPath, file.FTarget, std::string()});
-    FPending.back().Temporary = file.Finish();
+    TPending& pending = FPending.emplace_back(TPending{file.FPath, file.FTarget, {}, {}});
+    pending.Temporary = file.Finish(pending.Handle);
 }
 
 int TemporaryFileOwner(std::string_view name) { return TemporaryOwner(name); }
@@ -300,7 +279,7 @@ void TAtomicWrites::Commit() {
     for (size_t i = 0; i < pending.size(); ++i) {
         // Written back since Write() started it: the wait is short.
         const TPending& file = pending[i];
-        if (!SyncFile(file.Temporary) || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
+        if (::fsync(file.Handle.Get()) != 0 || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
             const int failure = errno;
             for (size_t j = i; j < pending.size(); ++j)
                 ::unlink(pending[j].Temporary.c_str());
@@ -325,23 +304,16 @@ std::string AtomicSaveRefusal(std::u16string_view path16) {
     return refusal.empty() ? refusal : CannotCreateText(path, refusal);
 }
 
-std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
-                                 const struct stat* replaced, std::string_view bytes, const std::string& shown,
-                                 bool durable) {
-    TAtomicFileWriter file(folder, folderStatus, name, replaced, shown);
+TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name, const struct stat* replaced,
+                                       std::string_view bytes, const std::string& shown) {
+    TAtomicFileWriter file(folder, name, replaced, shown);
     file.Write(bytes.data(), bytes.size());
-    if (durable && ::fsync(file.FHandle) != 0)
+    struct stat info {};
+    if (::fsync(file.FHandle) != 0 || ::fstat(file.FHandle, &info) != 0)
         file.Fail(errno);
-    return file.Finish();
-}
-
-int SyncFileAt(int folder, const std::string& name) {
-    const int handle = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (handle < 0)
-        return errno;
-    const int error = ::fsync(handle) == 0 ? 0 : errno;
-    ::close(handle);
-    return error;
+    if (::close(std::exchange(file.FHandle, -1)) != 0)
+        file.Fail(errno);
+    return {std::exchange(file.FTemporary, std::string()), static_cast<uint64_t>(info.st_ino)};
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
@@ -357,13 +329,14 @@ bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) 
         return false;
     TAtomicFileWriter file(path, TAtomicFileWriter::TNewFile{});
     file.Write(bytes.data(), bytes.size());
-    const std::string temporary = file.Finish();
+    TFileHandle handle;
+    const std::string temporary = file.Finish(handle);
     // The temporary name goes whatever happens; the file keeps its link.
     struct TRemove {
         const std::string& Name;
         ~TRemove() { ::unlink(Name.c_str()); }
     } remove{temporary};
-    if (!SyncFile(temporary))
+    if (::fsync(handle.Get()) != 0)
         Fail(path, errno);
     // Unlike a rename, a link never replaces a file that appeared meanwhile.
     if (::link(temporary.c_str(), path.c_str()) != 0) {

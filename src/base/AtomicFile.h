@@ -2,14 +2,15 @@
 // Replaces a file's contents so that a reader, a crash or a failure sees either
 // the old file or the complete new one, never a part.
 
+#include "base/SafePath.h"
+
+#include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-struct stat;
 
 namespace orvex {
 
@@ -56,9 +57,9 @@ public:
 private:
     friend class TAtomicWrites;
     friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
-    friend std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
-                                            const struct stat* replaced, std::string_view bytes,
-                                            const std::string& shown, bool durable);
+    friend struct TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name,
+                                                         const struct stat* replaced, std::string_view bytes,
+                                                         const std::string& shown);
     // The stale temporaries of each folder read so far, by the file they were to
     // replace: a batch reads each folder once.
     using TStaleTemporaries = std::map<std::string, std::multimap<std::string, std::string>>;
@@ -67,12 +68,11 @@ private:
     // For a file that must not exist yet: no link followed, nothing replaced.
     TAtomicFileWriter(std::string path, TNewFile);
     // For name in the folder at folder (see WriteTemporaryFileAt).
-    TAtomicFileWriter(int folder, const struct stat& folderStatus, const std::string& name, const struct stat* replaced,
-                      const std::string& shown);
-    void Open(const struct stat* existing, const struct stat* folderStatus = nullptr);
-    // Starts the bytes on their way to the disk and closes the temporary file,
-    // which the caller then owns; its name.
-    std::string Finish();
+    TAtomicFileWriter(int folder, const std::string& name, const struct stat* replaced, const std::string& shown);
+    void Open(const struct stat* existing);
+    // Starts the bytes on their way to the disk and hands the temporary file over
+    // to the caller, with the handle it was written with (to sync it on); its name.
+    std::string Finish(TFileHandle& handle);
     [[noreturn]] void Fail(int error) const;
 
     std::string FPath;   // as given, for the error text
@@ -106,11 +106,12 @@ public:
 private:
     friend class TAtomicFileWriter; // whose Commit is that of one file
     // A file written and not yet in place: the path as given, the file it replaces
-    // (a link's target) and its temporary file.
+    // (a link's target) and its temporary file, with the handle it was written with.
     struct TPending {
         std::string Path;
         std::string Target;
         std::string Temporary;
+        TFileHandle Handle;
     };
     std::vector<TPending> FPending;
     TAtomicFileWriter::TStaleTemporaries FStale;
@@ -127,19 +128,18 @@ bool IsStaleTemporary(std::string_view name);
 
 // A file's new contents in a temporary file beside it, for a change that renames
 // it into place itself: written with the checks and mode of WriteFileAtomically,
-// made durable (or, when not durable, started on its way to the disk: SyncFileAt
-// waits for it) and closed. folder: an open handle of the folder that holds the
-// file, with its status; name: the file there; replaced: its status, nullptr for
-// a new file. The temporary gets the owner of the file it replaces, as in
-// WriteFileAtomically, and that of the folder for a new file (GiveFolderOwner in
-// SafePath.h). shown: the path errors name. Returns the temporary's name in that
-// folder, which the caller then owns; raises EAtomicFileError, leaving nothing.
-std::string WriteTemporaryFileAt(int folder, const struct stat& folderStatus, const std::string& name,
-                                 const struct stat* replaced, std::string_view bytes, const std::string& shown,
-                                 bool durable = true);
-// Waits until the bytes of the file name in the folder at folder are on disk: 0,
-// else the error.
-int SyncFileAt(int folder, const std::string& name);
+// made durable on the handle it was written with, and closed. folder: an open
+// handle of the folder that holds the file; name: the file there; replaced: its
+// status, nullptr for a new file. shown: the path errors name. The temporary's
+// name in that folder, which the caller then owns, and its inode (which the file
+// has once the temporary is renamed over it); raises EAtomicFileError, leaving
+// nothing.
+struct TWrittenTemporary {
+    std::string Name;
+    uint64_t Inode = 0;
+};
+TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name, const struct stat* replaced,
+                                       std::string_view bytes, const std::string& shown);
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.

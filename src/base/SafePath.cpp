@@ -66,22 +66,14 @@ std::string UserName(uid_t user) {
     return "user " + std::to_string(user);
 }
 
-bool IsUnsafeTransition(const struct stat& from, const struct stat& to) {
-    return from.st_uid != 0 && from.st_uid != ::geteuid() && from.st_uid != to.st_uid;
-}
+bool IsTrustedOwner(const struct stat& status) { return status.st_uid == 0 || status.st_uid == ::geteuid(); }
 
-void CheckTransition(const struct stat& from, const std::string& fromShown, const struct stat& to,
-                     const std::string& toShown) {
-    if (IsUnsafeTransition(from, to))
-        throw EUnsafePathError("\"" + fromShown + "\" belongs to " + UserName(from.st_uid) + " and leads to \"" +
-                               toShown + "\", which belongs to " + UserName(to.st_uid));
-}
-
-void GiveFolderOwner(int handle, const struct stat& folder) {
-    if (folder.st_uid == ::geteuid())
-        return;
-    // Only root may give a file away; anyone else keeps it.
-    (void)!::fchown(handle, folder.st_uid, folder.st_gid);
+void CheckOwner(const struct stat& status, const std::string& shown) {
+    if (!IsTrustedOwner(status)) {
+        const std::string owner = UserName(status.st_uid);
+        throw EUnsafePathError("\"" + shown + "\" belongs to " + owner + ": run Orvex as " + owner + ", or give it to " +
+                               UserName(::geteuid()));
+    }
 }
 
 TSafeFolders::TSafeFolders(int start, std::string shown) {
@@ -112,18 +104,16 @@ size_t TSafeFolders::Add(TFileHandle handle, const struct stat& status, std::str
 int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bool checked) {
     place = {};
     size_t current = from;
-    // The folder or link the next step starts from.
-    struct stat previous = Status(from);
-    std::string previousShown = Shown(from);
     std::string shown = Shown(from);
     std::vector<std::string> steps;
     PushSteps(path, steps);
     int links = 0;
     bool linkAtEnd = false;  // the last step is a link's: it must lead somewhere
-    const auto check = [&](const struct stat& to, const std::string& toShown) {
+    const auto check = [&](const struct stat& status, const std::string& statusShown) {
         if (checked)
-            CheckTransition(previous, previousShown, to, toShown);
+            CheckOwner(status, statusShown);
     };
+    check(Status(from), shown);
     while (!steps.empty()) {
         const std::string step = std::move(steps.back());
         steps.pop_back();
@@ -146,8 +136,6 @@ int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bo
         if (::fstat(entry.Get(), &status) != 0)
             return errno;
         check(status, stepShown);
-        previous = status;
-        previousShown = stepShown;
         if (S_ISLNK(status.st_mode)) {
             if (++links > kMostLinks)
                 return ELOOP;
@@ -166,9 +154,7 @@ int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bo
                 struct stat rootStatus {};
                 if (root.Get() < 0 || ::fstat(root.Get(), &rootStatus) != 0)
                     return errno;
-                check(rootStatus, "/");
-                previous = rootStatus;
-                previousShown = shown = "/";
+                shown = "/";
                 current = Add(std::move(root), rootStatus, "/");
             }
             // A link to a folder that ends the path is a folder at the end.
@@ -197,13 +183,9 @@ int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bo
 }
 
 int TSafeFolders::MakeFolder(size_t folder, const std::string& name, TSafePlace& place) {
-    if (::mkdirat(Handle(folder), name.c_str(), 0777) == 0) {
-        const TFileHandle made(::openat(Handle(folder), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (made.Get() >= 0)
-            GiveFolderOwner(made.Get(), Status(folder));
-    } else if (errno != EEXIST) {
+    CheckOwner(Status(folder), Shown(folder));
+    if (::mkdirat(Handle(folder), name.c_str(), 0777) != 0 && errno != EEXIST)
         return errno;
-    }
     return Follow(name, place, folder);
 }
 
@@ -229,21 +211,84 @@ bool NamesIn(int handle, std::vector<std::string>& names) {
 } // namespace detail
 
 int RemoveTreeAt(int handle, const std::string& name) {
-    if (::unlinkat(handle, name.c_str(), 0) == 0)
-        return 0;
-    if (errno != EISDIR && errno != EPERM)
+    struct stat info {};
+    if (::fstatat(handle, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
+    if (!IsTrustedOwner(info))
+        return EPERM;
+    if (!S_ISDIR(info.st_mode))
+        return ::unlinkat(handle, name.c_str(), 0) == 0 ? 0 : errno;
+    // Entered as the handle says it is: a folder put there meanwhile is checked too.
     const TFileHandle folder(::openat(handle, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (folder.Get() < 0)
+    if (folder.Get() < 0 || ::fstat(folder.Get(), &info) != 0)
         return errno;
+    if (!IsTrustedOwner(info))
+        return EPERM;
     int failure = 0;
     ForEachNameIn(folder.Get(), [&](const std::string& entry) {
-        failure = RemoveTreeAt(folder.Get(), entry);
-        return failure == 0;
+        if (const int error = RemoveTreeAt(folder.Get(), entry); error && !failure)
+            failure = error;
+        return true;
     });
     if (failure == 0 && ::unlinkat(handle, name.c_str(), AT_REMOVEDIR) != 0)
         failure = errno;
     return failure;
+}
+
+const char* FileKindText(mode_t mode) {
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISDIR(mode))
+        return "a folder";
+    return "a special file";
+}
+
+int ReadRegularFileAt(int folder, const std::string& name, size_t limit, std::string& bytes, std::string& why,
+                      int flags, struct stat* status) {
+    const auto failed = [&](int error, std::string text) {
+        bytes.clear();
+        why = std::move(text);
+        return error;
+    };
+    const TFileHandle file(::openat(folder, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | flags));
+    struct stat info {};
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0) {
+        const int error = errno;
+        // A socket cannot be opened at all: name what it is.
+        if (error == ENXIO && ::fstatat(folder, name.c_str(), &info, flags & O_NOFOLLOW ? AT_SYMLINK_NOFOLLOW : 0) == 0 &&
+            !S_ISREG(info.st_mode))
+            return failed(EINVAL, std::string("it is ") + FileKindText(info.st_mode) + ", not a regular file");
+        return failed(error, std::generic_category().message(error));
+    }
+    if (status)
+        *status = info;
+    if (!S_ISREG(info.st_mode))
+        return failed(EINVAL, std::string("it is ") + FileKindText(info.st_mode) + ", not a regular file");
+    if (static_cast<uint64_t>(info.st_size) > limit)
+        return failed(EFBIG, "it is larger than " + std::to_string(limit) + " bytes");
+    // It may grow while it is read: what is read stays within limit too.
+    bytes.clear();
+    bytes.reserve(static_cast<size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return failed(errno, std::generic_category().message(errno));
+        if (n == 0)
+            break;
+        if (static_cast<size_t>(n) > limit - bytes.size())
+            return failed(EFBIG, "it is larger than " + std::to_string(limit) + " bytes");
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return 0;
 }
 
 bool IsMountRoot(int handle, const struct stat& parent) {

@@ -3,17 +3,11 @@
 // step at a time from a folder held open: each step is checked on the handle the
 // next one starts from, never on a name looked up again.
 //
-// The rule: no step goes from a folder or link that belongs to another user than
-// root and the user we run as into a file, folder or link that belongs to yet
-// another user (an unsafe transition). That user chose where their folder or link
-// leads, and a change of ours must not be led by them into files that are not
-// theirs. Root's folders and links, and our own, may lead anywhere; another
-// user's may lead to their own files, by a path that passes through nothing else
-// (an absolute link starts at "/", which is root's). Reading follows links freely;
+// The rule: everything a change starts from, steps through or changes (each
+// folder, link and file) belongs to root or to the user we run as. Another user
+// could otherwise rename, fill or link what a change of ours reaches. Root's links
+// and ours may lead anywhere that keeps to the rule. Reading follows links freely;
 // only changes keep to the rule.
-//
-// What a change makes in a folder of another user gets that folder's owner, so
-// that the next step into it is a safe one for its owner as for us.
 
 #include <cstddef>
 #include <stdexcept>
@@ -27,8 +21,8 @@
 
 namespace orvex {
 
-// A step the rule refuses. Text: "<from>" belongs to <user> and leads to "<to>",
-// which belongs to <user>
+// Something a change would reach that the rule refuses. Text: "<path>" belongs to
+// <user>: run Orvex as <user>, or give it to <the user we run as>
 class EUnsafePathError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -37,30 +31,25 @@ public:
 // A file handle that closes itself (-1: none).
 class TFileHandle {
 public:
-    explicit TFileHandle(int handle = -1) : FHandle(handle) {}
+    TFileHandle() = default;
+    explicit TFileHandle(int handle) : FHandle(handle) {}
     TFileHandle(TFileHandle&& other) noexcept : FHandle(std::exchange(other.FHandle, -1)) {}
     TFileHandle& operator=(TFileHandle&& other) noexcept;
     ~TFileHandle();
     int Get() const { return FHandle; }
 
 private:
-    int FHandle;
+    int FHandle = -1;
 };
 
 // The account name of a user, for messages; "user <number>" when it has none.
 std::string UserName(uid_t user);
 
-// True for a step from from (a folder or link) into to that the rule refuses.
-bool IsUnsafeTransition(const struct stat& from, const struct stat& to);
+// True when status belongs to root or to the user we run as.
+bool IsTrustedOwner(const struct stat& status);
 
-// Raises EUnsafePathError naming both when the step is unsafe.
-void CheckTransition(const struct stat& from, const std::string& fromShown, const struct stat& to,
-                     const std::string& toShown);
-
-// Gives something just made in folder (its handle open for writing or reading, not
-// as a path) the folder's owner and group, when the folder belongs to another user
-// and we may give it away (as root); otherwise it stays ours.
-void GiveFolderOwner(int handle, const struct stat& folder);
+// Raises EUnsafePathError naming shown and its owner when status is not trusted.
+void CheckOwner(const struct stat& status, const std::string& shown);
 
 // Where a path ends: the folder that holds its last entry and the entry's name
 // there, with its status when it exists (a link at the end is followed, so it is
@@ -95,17 +84,17 @@ public:
 
     // Follows path, relative to the folder from (the start folder: 0), to its
     // end: each folder on the way is entered, each link followed (up to 40 in a
-    // row; an absolute one from "/"), the last entry too when it is a link. 0, or
+    // row; an absolute one from "/"), the last entry too when it is a link; the
+    // folder it starts from and everything it reaches keep to the rule. 0, or
     // the error of a step that cannot be taken (a missing folder, a link at the
     // end that leads nowhere, ENOTDIR, ELOOP, EISDIR for a path that ends in a
     // folder's "." or ".."); a missing last entry is none. Raises EUnsafePathError
-    // for an unsafe step.
+    // for what the rule refuses.
     int Follow(std::string_view path, TSafePlace& place, size_t from = 0) { return Walk(path, place, from, true); }
     // The same as a read follows it: no step is refused.
     int FollowToRead(std::string_view path, TSafePlace& place) { return Walk(path, place, 0, false); }
 
-    // Makes the folder name in folder (an existing one is kept) and follows it:
-    // as Follow, with the new folder given folder's owner.
+    // Makes the folder name in folder (an existing one is kept) and follows it.
     int MakeFolder(size_t folder, const std::string& name, TSafePlace& place);
 
 private:
@@ -129,8 +118,22 @@ template <class TVisit>
 void ForEachNameIn(int handle, TVisit visit);
 
 // Removes the entry name in the folder at handle: a file or link, or a folder with
-// all it holds, whose links are removed, never followed. 0, or the first error.
+// all it holds, whose links are removed, never followed. What belongs to another
+// user than root and us is neither entered nor removed (EPERM), and so stays with
+// the folders that hold it. 0, or the first error.
 int RemoveTreeAt(int handle, const std::string& name);
+
+// Reads the file name (relative to the folder at folder; AT_FDCWD: a path) whole
+// into bytes. It is opened without waiting, so that a pipe never blocks, and
+// only a regular file of at most limit bytes is read, as its handle says. 0, or
+// the error (EINVAL: no regular file, EFBIG: larger than limit), with why saying
+// it for a message ("it is a pipe, not a regular file"). flags: more flags of the
+// open (O_NOFOLLOW); status, when given, gets the file's status once it is open.
+int ReadRegularFileAt(int folder, const std::string& name, size_t limit, std::string& bytes, std::string& why,
+                      int flags = 0, struct stat* status = nullptr);
+
+// "a pipe", "a character device"... for a file that is no regular file or folder.
+const char* FileKindText(mode_t mode);
 
 // True when the folder at handle is the root of a mounted file system, which a
 // rename cannot replace.

@@ -10,6 +10,7 @@
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <string_view>
@@ -232,52 +233,53 @@ void Reached(TInstallStep step) {
 std::string ErrorText(int error) { return std::generic_category().message(error); }
 
 // The mark of an install that is not complete: a file "Install.tmp-<pid>-<number>"
-// holding this text (or the start of it: the process may have been killed while
-// it wrote it), of the folder's owner or ours, in the folder being installed.
+// holding this text (or a start of it: the process may have been killed while it
+// wrote it), of root or ours, in the folder being installed. An empty one marks
+// nothing: the process was killed as it made it, and it is no more than nothing.
 constexpr std::string_view kInstallMark = kInstallMarkFile;
 constexpr std::string_view kInstallMarkText = "Orvex is installing the local machine in this folder.\n";
 
-// The marks in the folder at handle of installs whose process is gone; of process
-// only, when it is not 0.
-std::vector<std::string> InterruptedInstallMarks(int handle, int process = 0) {
-    struct stat folder {};
-    std::vector<std::string> marks;
-    if (::fstat(handle, &folder) != 0)
-        return marks;
+// The marks in the folder at handle of installs whose process is gone (of process
+// only, when it is not 0), and apart from them the empty ones.
+struct TInstallMarks {
+    std::vector<std::string> Marks, Empty;
+};
+TInstallMarks InterruptedInstallMarks(int handle, int process = 0) {
+    TInstallMarks found;
     ForEachNameIn(handle, [&](const std::string& name) {
         if (!name.starts_with(std::string(kInstallMark) + ".tmp-") || !IsStaleTemporary(name) ||
             (process && TemporaryFileOwner(name) != process))
             return true;
-        const TFileHandle mark(::openat(handle, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        std::string text, why;
         struct stat info {};
-        char text[kInstallMarkText.size() + 1];
-        ssize_t size = -1;
-        if (mark.Get() >= 0 && ::fstat(mark.Get(), &info) == 0 && S_ISREG(info.st_mode) &&
-            (info.st_uid == folder.st_uid || info.st_uid == ::geteuid()) &&
-            (size = ::read(mark.Get(), text, sizeof text)) >= 0 &&
-            kInstallMarkText.starts_with(std::string_view(text, static_cast<size_t>(size))))
-            marks.push_back(name);
+        if (ReadRegularFileAt(handle, name, kInstallMarkText.size(), text, why, O_NOFOLLOW, &info) == 0 &&
+            IsTrustedOwner(info) && kInstallMarkText.starts_with(text))
+            (text.empty() ? found.Empty : found.Marks).push_back(name);
         return true;
     });
-    return marks;
+    return found;
 }
 
 // Removes what installs of the folder name in the folder at holding left when
-// their process was killed: temporary folders named for it that hold the mark of
-// the install that made them (or nothing: it was killed before it marked it), of
-// the user an install gives them, not links, and reached by a safe step.
-void RemoveInterruptedInstalls(int holding, const struct stat& status, const std::string& name) {
+// their process was killed: temporary folders named for it, of root or ours and
+// not links, that hold the mark of the install that made them, or nothing (it was
+// killed before it marked it) but its empty mark.
+void RemoveInterruptedInstalls(int holding, const std::string& name) {
     ForEachNameIn(holding, [&](const std::string& leftover) {
+        if (!leftover.starts_with(name) || leftover.rfind(".tmp-") != name.size() || !IsStaleTemporary(leftover))
+            return true;
+        const TFileHandle folder(::openat(holding, leftover.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat info {};
-        if (leftover.starts_with(name) && leftover.rfind(".tmp-") == name.size() && IsStaleTemporary(leftover) &&
-            ::fstatat(holding, leftover.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode) &&
-            !IsUnsafeTransition(status, info) && (info.st_uid == ::geteuid() || info.st_uid == status.st_uid)) {
-            const TFileHandle folder(::openat(holding, leftover.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (folder.Get() >= 0 && !InterruptedInstallMarks(folder.Get(), TemporaryFileOwner(leftover)).empty())
-                RemoveTreeAt(holding, leftover);
-            else
-                ::unlinkat(holding, leftover.c_str(), AT_REMOVEDIR);  // only when it is empty
+        if (folder.Get() < 0 || ::fstat(folder.Get(), &info) != 0 || !IsTrustedOwner(info))
+            return true;
+        const TInstallMarks marks = InterruptedInstallMarks(folder.Get(), TemporaryFileOwner(leftover));
+        if (!marks.Marks.empty()) {
+            RemoveTreeAt(holding, leftover);
+            return true;
         }
+        for (const std::string& mark : marks.Empty)
+            ::unlinkat(folder.Get(), mark.c_str(), 0);
+        ::unlinkat(holding, leftover.c_str(), AT_REMOVEDIR);  // only when it is empty
         return true;
     });
 }
@@ -299,12 +301,12 @@ int SyncTree(int handle) {
 
 // Writes the default machine and its drives into the folder at handle, its mark
 // first and Machine.xml last, and makes it durable; the mark stays. Its name.
-std::string BuildDefaultMachine(const std::filesystem::path& folder, const std::filesystem::path& shown, int handle,
-                                const struct stat& status) {
+std::string BuildDefaultMachine(const std::filesystem::path& folder, const std::filesystem::path& shown, int handle) {
     std::string mark;
     try {
-        mark = WriteTemporaryFileAt(handle, status, std::string(kInstallMark), nullptr, kInstallMarkText,
-                                    (shown / kInstallMark).string());
+        mark = WriteTemporaryFileAt(handle, std::string(kInstallMark), nullptr, kInstallMarkText,
+                                    (shown / kInstallMark).string())
+                   .Name;
         Reached(TInstallStep::isTemporary);
         CreateDefaultMachineDrives(shown, handle);
         Reached(TInstallStep::isDrives);
@@ -322,10 +324,11 @@ std::string BuildDefaultMachine(const std::filesystem::path& folder, const std::
 // Removes the marks of installs in the folder at handle, ours and those of
 // interrupted ones, and makes that durable.
 void RemoveInstallMarks(const std::filesystem::path& folder, int handle, const std::string& ours) {
-    std::vector<std::string> marks = InterruptedInstallMarks(handle);
-    marks.push_back(ours);
-    for (const std::string& mark : marks)
-        ::unlinkat(handle, mark.c_str(), 0);
+    const TInstallMarks marks = InterruptedInstallMarks(handle);
+    for (const auto* names : {&marks.Marks, &marks.Empty})
+        for (const std::string& mark : *names)
+            ::unlinkat(handle, mark.c_str(), 0);
+    ::unlinkat(handle, ours.c_str(), 0);
     if (const int error = SyncFolder(handle, ""))
         CannotMake(folder, ErrorText(error));
 }
@@ -371,9 +374,26 @@ void MakeMachineFolder(const std::filesystem::path& folder) {
 }
 
 bool IsInstallableFolder(int handle) {
-    bool empty = true;
-    ForEachNameIn(handle, [&](const std::string&) { return empty = false; });
-    return empty || !InterruptedInstallMarks(handle).empty();
+    const TInstallMarks marks = InterruptedInstallMarks(handle);
+    if (!marks.Marks.empty())
+        return true;
+    std::vector<std::string> names;
+    ForEachNameIn(handle, [&](const std::string& name) {
+        if (std::find(marks.Empty.begin(), marks.Empty.end(), name) == marks.Empty.end())
+            names.push_back(name);
+        return names.size() < 2;
+    });
+    // A new file system's own empty lost+found at its root counts as nothing.
+    struct stat parent {};
+    if (names == std::vector<std::string>{"lost+found"} && ::fstatat(handle, "..", &parent, 0) == 0 &&
+        IsMountRoot(handle, parent)) {
+        const TFileHandle folder(::openat(handle, "lost+found", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        bool empty = folder.Get() >= 0;
+        ForEachNameIn(folder.Get(), [&](const std::string&) { return empty = false; });
+        if (empty)
+            names.clear();
+    }
+    return names.empty();
 }
 
 void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle) {
@@ -387,29 +407,27 @@ void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle
     const int inside = folders.Handle(place.Inside), holding = folders.Handle(place.Folder);
     // A rename cannot replace a mount point: the machine goes into it in place, and
     // a process killed meanwhile leaves its mark there for the next install.
-    if (IsMountRoot(inside, folders.Status(place.Folder)) || !InterruptedInstallMarks(inside).empty()) {
+    const TInstallMarks marks = InterruptedInstallMarks(inside);
+    if (IsMountRoot(inside, folders.Status(place.Folder)) || !marks.Marks.empty() || !marks.Empty.empty()) {
         try {
             RecoverMachineFolder(folder, lockedHandle);
         } catch (const std::exception& e) {
             CannotMake(folder, e.what());
         }
-        RemoveInstallMarks(folder, inside, BuildDefaultMachine(folder, folder, inside, place.Status));
+        RemoveInstallMarks(folder, inside, BuildDefaultMachine(folder, folder, inside));
         Reached(TInstallStep::isDone);
         return;
     }
-    RemoveInterruptedInstalls(holding, folders.Status(place.Folder), place.Name);
+    RemoveInterruptedInstalls(holding, place.Name);
     const std::string temporary = TemporaryNameFor(place.Name);
     if (::mkdirat(holding, temporary.c_str(), 0777) != 0)
         CannotMake(folder, ErrorText(errno));
     TInstallFolder built{holding, temporary};
     const TFileHandle made(::openat(holding, temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat status {};
-    if (made.Get() >= 0)
-        GiveFolderOwner(made.Get(), folders.Status(place.Folder));
-    if (made.Get() < 0 || ::fstat(made.Get(), &status) != 0)
+    if (made.Get() < 0)
         CannotMake(folder, ErrorText(errno));
     RemoveInstallMarks(folder, made.Get(),
-                       BuildDefaultMachine(folder, folders.Shown(place.Folder) + "/" + temporary, made.Get(), status));
+                       BuildDefaultMachine(folder, folders.Shown(place.Folder) + "/" + temporary, made.Get()));
     // Atomic over an empty folder: whoever waits for its lock locks the machine.
     if (::renameat(holding, temporary.c_str(), holding, place.Name.c_str()) != 0)
         CannotMake(folder, ErrorText(errno));

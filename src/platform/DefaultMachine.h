@@ -24,14 +24,15 @@ TMachineState BuildDefaultMachineState(const std::u16string& computerName);
 void CreateDefaultMachineDrives(const std::filesystem::path& machineFolder, int handle);
 
 // Makes folder, and the machines folder it lies in, for the local machine's
-// install to lock; an existing folder, or a link to one, stays as it is. A folder
-// made in a machines folder of another user gets that user. Raises
-// EMachineFilesError naming the folder and the system's reason when it cannot be
-// made (a file in its place, a read-only file system, no space).
+// install to lock; an existing folder, or a link to one, stays as it is. Raises
+// EMachineFilesError naming the folder and the reason when it cannot be made (a
+// file in its place, a read-only file system, no space, a machines folder or link
+// that the rule of SafePath.h keeps from changes).
 void MakeMachineFolder(const std::filesystem::path& folder);
 
-// True when the folder open at handle may take the local machine: it is empty, or
-// holds what an install in place left when its process was killed.
+// True when the folder open at handle may take the local machine: it is empty (a
+// mounted file system's root may hold its empty lost+found), or holds what an
+// install in place left when its process was killed.
 bool IsInstallableFolder(int handle);
 
 // Installs the default machine (named after this computer) and its drives at

@@ -9,6 +9,7 @@
 #include "platform/MachineMemos.h"
 #include "platform/MachineStorage.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <exception>
@@ -66,30 +67,43 @@ bool IsValidMachineName(std::u16string_view name) {
     return true;
 }
 
-// Folders found before, by machines folder and name; checked to still exist on use.
+// Folders found before, by machines folder and name ignoring case; checked to
+// still exist on use.
 std::map<std::pair<std::string, std::u16string>, std::filesystem::path> gFolders;
 
-// The existing folder whose name equals name ignoring case, else machines/name.
+// The folder of a machine name: machines/name when that exists; else the one
+// folder whose name equals name ignoring case (two or more are refused, naming
+// them); else machines/name. A case variant never stands in for the exact name.
 std::filesystem::path FindFolder(std::u16string_view name) {
     const std::filesystem::path root = MachinesFolder();
     CheckMachinesFolder();
-    const auto key = std::make_pair(root.string(), AsciiUpperCase(name));
+    const std::filesystem::path exact = root / Utf16ToUtf8(name);
     std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(exact, error)))
+        return exact;
+    const auto key = std::make_pair(root.string(), AsciiUpperCase(name));
     {
         std::lock_guard lock(gOpenMutex);
         if (auto it = gFolders.find(key);
             it != gFolders.end() && !MachineMemosBypassed() && std::filesystem::is_directory(it->second, error))
             return it->second;
     }
-    std::filesystem::path found = root / Utf16ToUtf8(name);
+    std::vector<std::string> found;
     for (const auto& entry : std::filesystem::directory_iterator(root, error))
-        if (SameTextIgnoreCase(Utf8ToUtf16(entry.path().filename().string()), name)) {
-            found = entry.path();
-            std::lock_guard lock(gOpenMutex);
-            gFolders[key] = found;
-            break;
-        }
-    return found;
+        if (SameTextIgnoreCase(Utf8ToUtf16(entry.path().filename().string()), name))
+            found.push_back(entry.path().filename().string());
+    if (found.empty())
+        return exact;
+    if (found.size() > 1) {
+        std::sort(found.begin(), found.end());
+        std::string names;
+        for (size_t i = 0; i < found.size(); ++i)
+            names += (i == 0 ? "\"" : i + 1 == found.size() ? "\" and \"" : "\", \"") + found[i];
+        throw EMachineError("Machine name \"" + Utf16ToUtf8(name) + "\" matches the folders " + names + "\" in \"" +
+                            root.string() + "\", which differ only in case: rename all but one");
+    }
+    std::lock_guard lock(gOpenMutex);
+    return gFolders[key] = root / found.front();
 }
 
 // Changes whenever an open machine is added or dropped, so that the answers kept
@@ -246,6 +260,11 @@ void TEmulatedMachine::Commit(TFileLock& lock, TStage stage) {
         throw EMachineFilesError(e.what());
     };
     TMachineCommit commit(FFolder, lock.Handle());
+    try {
+        commit.CheckFolder();  // a refusal names its reason, wherever the folder's name leads by now
+    } catch (const std::exception& e) {
+        failed(e);
+    }
     try {
         stage(commit);
     } catch (const std::exception& e) {

@@ -1,13 +1,13 @@
 #include "platform/MachineCommit.h"
 
 #include "base/AtomicFile.h"
-#include "base/Workers.h"
 #include "platform/MachineState.h"
 #include "platform/MachineStorage.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -50,26 +50,24 @@ bool IsTemporaryOf(std::string_view temporary, std::string_view target) {
            temporary.find('/', target.size()) == std::string_view::npos && TemporaryFileOwner(temporary) > 0;
 }
 
-// True when a temporary file (info) belongs to us, or is a file of its own that
-// belongs to the user a save gives it: the owner of the file it replaces
-// (replaced; nullptr when there is none), else of its folder.
-bool BelongsToASave(const struct stat& info, const struct stat* replaced, const struct stat& folder) {
-    return info.st_uid == ::geteuid() ||
-           (info.st_nlink == 1 && info.st_uid == (replaced ? replaced->st_uid : folder.st_uid));
-}
-
-// Why no change may reach the machine folder from the machines folder (the steps
-// to it, through its links); "" when they keep to the rule or it is not there.
-std::string RefusalOfStepsTo(const std::filesystem::path& folder) {
+// Why no change may reach the machine folder: the steps to it from the machines
+// folder break the rule, or they lead elsewhere than the folder held locked at
+// lockedHandle (it was moved or replaced since it was locked); "" when neither.
+std::string RefusalOfChanges(const std::filesystem::path& folder, int lockedHandle) {
+    Reached(TCommitStep::csLocked, 0);
     TSafeFolders steps(folder.parent_path().string());
     TSafePlace place;
-    if (steps.StartError())
-        return {};
+    struct stat locked {};
+    const std::string refused = "Machine folder \"" + folder.string() + "\" is not changed: ";
     try {
-        steps.Follow(folder.filename().string(), place);
+        if (const int error = steps.StartError() ? steps.StartError() : steps.Follow(folder.filename().string(), place))
+            return refused + ErrorText(error);
     } catch (const EUnsafePathError& e) {
-        return "Machine folder \"" + folder.string() + "\" is not changed: " + e.what();
+        return refused + e.what();
     }
+    if (::fstat(lockedHandle, &locked) != 0 || !place.Exists || place.Status.st_dev != locked.st_dev ||
+        place.Status.st_ino != locked.st_ino)
+        return refused + "it was moved or replaced while it was locked";
     return {};
 }
 
@@ -93,17 +91,20 @@ bool FileHolds(int handle, const std::string& name, std::string_view bytes) {
     return held == bytes;
 }
 
-// Calls visit(folder handle, name) for each temporary file of the
-// machine's own files, of its record and of an install's mark (left where an
-// install in place was killed once the machine was whole) that the rule lets us
-// reach and that belongs to a save (BelongsToASave), until it returns false: a
-// folder that Sites leads to may hold other users' and programs' files.
+// Calls visit(folder handle, name) for each temporary file of the machine's own
+// files, of its record and of an install's mark (left where an install in place was
+// killed once the machine was whole) that belongs to root or us, until it returns
+// false: in the machine folder, when the rule lets a change reach it, and in its
+// Sites folder unless that is reached through a link, as another machine's record
+// may list what lies there.
 template <class TVisit>
 void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
+    if (!IsTrustedOwner(folders.Status(0)))
+        return;
     std::vector<size_t> places = {0};
-    TSafePlace sites;
     try {
-        if (folders.Follow(kSitesFolder, sites) == 0 && sites.Inside != TSafePlace::kNone)
+        TSafePlace sites;
+        if (folders.Follow(kSitesFolder, sites) == 0 && sites.Inside != TSafePlace::kNone && !sites.ThroughLink)
             places.push_back(sites.Inside);
     } catch (const EUnsafePathError&) {
     }
@@ -117,11 +118,9 @@ void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
             if (!(place == 0 ? IsMachineFileName(file) || file == kCommitRecordFile || file == kInstallMarkFile
                              : IsMachineFileName(std::string(kSitesFolder) + "/" + file)))
                 return true;
-            struct stat info {}, replaced {};
-            const bool replaces = ::fstatat(handle, file.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) == 0;
+            struct stat info {};
             if (::fstatat(handle, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
-                IsUnsafeTransition(folders.Status(place), info) ||
-                !BelongsToASave(info, replaces ? &replaced : nullptr, folders.Status(place)))
+                !IsTrustedOwner(info))
                 return true;
             goOn = visit(handle, name);
             return goOn;
@@ -139,8 +138,7 @@ void WriteRecord(const std::filesystem::path& folder, const TSafeFolders& folder
                  const std::vector<int>& otherFolders) {
     const std::filesystem::path file = folder / kCommitRecordFile;
     const int handle = folders.Handle(0);
-    const std::string temporary =
-        WriteTemporaryFileAt(handle, folders.Status(0), kCommitRecordFile, nullptr, text, file.string());
+    const std::string temporary = WriteTemporaryFileAt(handle, kCommitRecordFile, nullptr, text, file.string()).Name;
     int error = 0;
     for (auto other = otherFolders.begin(); !error && other != otherFolders.end(); ++other)
         error = SyncFolder(*other, "");
@@ -185,47 +183,35 @@ void FinishRenames(const std::filesystem::path& folder, const TSafeFolders& fold
     Reached(TCommitStep::csDone, 0);
 }
 
-// Reads the lines between the record's first and last; false when there is none.
-bool ReadRecord(const std::filesystem::path& folder, const TSafeFolders& folders, std::vector<std::string>& lines) {
+// Reads the lines between the record's first and last, each ended by '\n', into
+// lines; false when there is no record.
+bool ReadRecord(const std::filesystem::path& folder, const TSafeFolders& folders, std::string& lines) {
     const std::filesystem::path file = folder / kCommitRecordFile;
-    const TFileHandle handle(
-        ::openat(folders.Handle(0), kCommitRecordFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    std::string text, why;
     struct stat info {};
-    if (handle.Get() < 0) {
-        if (errno == ENOENT)
+    if (const int error =
+            ReadRegularFileAt(folders.Handle(0), kCommitRecordFile, kMostMachineTextBytes, text, why, O_NOFOLLOW, &info)) {
+        if (error == ENOENT)
             return false;
-        if (errno == ELOOP)
+        if (error == ELOOP)
             Damaged(folder, "it is a link");
-        throw EMachineError("Machine file \"" + file.string() + "\" cannot be read: " + ErrorText(errno));
+        if (error == EINVAL || error == EFBIG)
+            Damaged(folder, why);
+        throw EMachineError("Machine file \"" + file.string() + "\" cannot be read: " + why);
     }
-    if (::fstat(handle.Get(), &info) != 0 || !S_ISREG(info.st_mode))
-        Damaged(folder, "it is not a regular file");
     try {
-        CheckTransition(folders.Status(0), folders.Shown(0), info, file.string());
+        CheckOwner(info, file.string());
     } catch (const EUnsafePathError& e) {
         Refused(file, e);
     }
-    std::string text;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(handle.Get(), buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0)
-            text.append(buffer, static_cast<size_t>(n));
-    if (n < 0)
-        throw EMachineError("Machine file \"" + file.string() + "\" cannot be read: " + ErrorText(errno));
-    for (std::string_view rest = text; !rest.empty();) {
-        const size_t end = rest.find('\n');
-        if (end == std::string_view::npos)
-            Damaged(folder, "its last line is cut off");
-        lines.emplace_back(rest.substr(0, end));
-        rest.remove_prefix(end + 1);
-    }
-    if (lines.empty() || lines.front() != kRecordHeader)
+    const std::string head = std::string(kRecordHeader) + "\n", end = "\n" + std::string(kRecordEnd) + "\n";
+    if (!text.empty() && !text.ends_with('\n'))
+        Damaged(folder, "its last line is cut off");
+    if (!text.starts_with(head))
         Damaged(folder, "it does not start with \"" + std::string(kRecordHeader) + "\"");
-    if (lines.size() < 2 || lines.back() != kRecordEnd)
+    if (!text.ends_with(end) || text.size() < head.size() + end.size() - 1)
         Damaged(folder, "it does not end with \"" + std::string(kRecordEnd) + "\"");
-    lines.pop_back();
-    lines.erase(lines.begin());
+    lines = text.substr(head.size(), text.size() - head.size() - (end.size() - 1));
     return true;
 }
 
@@ -260,45 +246,58 @@ std::string MachineFileLinkingTo(TSafeFolders& folders, const std::string& path)
     return {};
 }
 
-// Whether a temporary that a record lists is there to be renamed: false when it is
-// gone (the process that wrote the record renamed it). Raises when it may not be
-// renamed over its file.
+// Whether a temporary that a record lists is there to be renamed: false when the
+// process that wrote the record renamed it (its file is the one written, or the
+// line, of a version before, does not say which that was). Raises when it may not
+// be renamed over its file, or when it is lost: gone, and its file not the one written.
 bool IsToBeRenamed(const std::filesystem::path& folder, const TSafeFolders& folders, const TSafePlace& place,
                    const TMachineRename& rename, const std::string& line) {
     const TFileHandle entry(::openat(folders.Handle(place.Folder), rename.Temporary.c_str(),
                                      O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
+    const std::string shown = folders.Shown(place.Folder) + "/" + rename.Temporary;
     if (entry.Get() < 0 || ::fstat(entry.Get(), &info) != 0) {
-        if (errno == ENOENT)
-            return false;
-        throw EMachineError("Machine file \"" + (folder / rename.Name).string() + "\" cannot be read: " +
-                            ErrorText(errno));
+        if (errno != ENOENT)
+            throw EMachineError("Machine file \"" + (folder / rename.Name).string() + "\" cannot be read: " +
+                                ErrorText(errno));
+        if (rename.Inode && !(place.Exists && place.Status.st_ino == rename.Inode))
+            Damaged(folder, line + " names a temporary file that is lost: \"" + shown + "\" is gone, and \"" +
+                                (folder / rename.Name).string() + "\" is not the file it held");
+        return false;
     }
     if (S_ISLNK(info.st_mode))
         Damaged(folder, line + " names a temporary file that is a link");
     if (!S_ISREG(info.st_mode))
         Damaged(folder, line + " names a temporary file that is not a regular file");
-    const std::string shown = folders.Shown(place.Folder) + "/" + rename.Temporary;
     try {
-        CheckTransition(folders.Status(place.Folder), folders.Shown(place.Folder), info, shown);
+        CheckOwner(info, shown);
     } catch (const EUnsafePathError& e) {
         Refused(shown, e);
     }
-    if (!BelongsToASave(info, place.Exists ? &place.Status : nullptr, folders.Status(place.Folder)))
-        Damaged(folder, line + " names a temporary file that belongs to another user");
     return true;
 }
 
 // The renames the record lists, every line checked before anything is renamed;
-// those whose temporary is gone already are not pending.
+// those whose temporary is gone already are not pending. A line holds the
+// temporary, the file it replaces and the temporary's inode; the versions before
+// wrote no inode.
 std::vector<TMachineRename> RenamesOfRecord(const std::filesystem::path& folder, TSafeFolders& folders,
-                                            const std::vector<std::string>& lines) {
+                                            std::string_view lines) {
     std::vector<TMachineRename> renames;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string line = "line " + std::to_string(i + 2);
-        const size_t tab = lines[i].find('\t');
-        std::string temporary = lines[i].substr(0, tab);
-        std::string target = tab == std::string::npos ? std::string() : lines[i].substr(tab + 1);
+    for (size_t number = 2; !lines.empty(); ++number) {
+        const std::string_view text = lines.substr(0, lines.find('\n'));
+        lines.remove_prefix(text.size() + 1);
+        const std::string line = "line " + std::to_string(number);
+        const size_t tab = text.find('\t'), inodeTab = tab == std::string_view::npos ? tab : text.find('\t', tab + 1);
+        std::string temporary(text.substr(0, tab));
+        std::string target(tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1, inodeTab - tab - 1));
+        uint64_t inode = 0;
+        if (inodeTab != std::string_view::npos) {
+            const std::string_view digits = text.substr(inodeTab + 1);
+            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), inode);
+            if (error != std::errc() || end != digits.data() + digits.size() || inode == 0)
+                Damaged(folder, line + " does not end with the inode of its temporary file");
+        }
         if (target.starts_with('/') && IsTemporaryOf(temporary, target))
             if (std::string name = MachineFileLinkingTo(folders, target); !name.empty()) {
                 temporary = name + temporary.substr(target.size());
@@ -307,7 +306,7 @@ std::vector<TMachineRename> RenamesOfRecord(const std::filesystem::path& folder,
         if (!IsMachineFileName(target) || !IsTemporaryOf(temporary, target))
             Damaged(folder, line + " is not a temporary file and the file it replaces");
         const TSafePlace place = FollowMachineFile(folder, folders, target);
-        TMachineRename rename{target, place.Folder, place.Name, place.Name + temporary.substr(target.size())};
+        TMachineRename rename{target, place.Folder, place.Name, place.Name + temporary.substr(target.size()), inode};
         rename.Pending = IsToBeRenamed(folder, folders, place, rename, line);
         renames.push_back(std::move(rename));
     }
@@ -341,7 +340,7 @@ TMachineCommit::~TMachineCommit() {
 
 TSafeFolders& TMachineCommit::Folders() {
     if (!FFolders) {
-        if (const std::string refusal = RefusalOfStepsTo(FFolder); !refusal.empty())
+        if (const std::string refusal = RefusalOfChanges(FFolder, FFolderHandle); !refusal.empty())
             throw EMachineError(refusal);
         FFolders.emplace(FFolderHandle, FFolder.string());
     }
@@ -368,6 +367,11 @@ TSafePlace TMachineCommit::PlaceOf(const std::string& name) {
     return FPlaces.emplace(name, FollowMachineFile(FFolder, folders, name)).first->second;
 }
 
+void TMachineCommit::CheckFolder() {
+    const std::lock_guard lock(FMutex);
+    Folders();
+}
+
 void TMachineCommit::Prepare(const std::vector<std::string>& names) {
     const std::lock_guard lock(FMutex);
     for (const std::string& name : names)
@@ -377,20 +381,17 @@ void TMachineCommit::Prepare(const std::vector<std::string>& names) {
 void TMachineCommit::Write(const std::string& name, std::string_view bytes) {
     TSafePlace place;
     int handle = -1;
-    struct stat folder {};
     {
         const std::lock_guard lock(FMutex);
         place = PlaceOf(name);
         handle = FFolders->Handle(place.Folder);
-        folder = FFolders->Status(place.Folder);
     }
     if (place.Exists && FileHolds(handle, place.Name, bytes))
         return;  // a restore onto the machine its backup came from rewrites every site with what it holds
-    // On its way to the disk while the next file is made; the commit waits for it.
-    std::string temporary = WriteTemporaryFileAt(handle, folder, place.Name, place.Exists ? &place.Status : nullptr,
-                                                 bytes, (FFolder / name).string(), false);
+    TWrittenTemporary temporary =
+        WriteTemporaryFileAt(handle, place.Name, place.Exists ? &place.Status : nullptr, bytes, (FFolder / name).string());
     const std::lock_guard lock(FMutex);
-    FRenames.push_back({name, place.Folder, place.Name, std::move(temporary)});
+    FRenames.push_back({name, place.Folder, place.Name, std::move(temporary.Name), temporary.Inode});
     Reached(TCommitStep::csTemporary, FRenames.size());
 }
 
@@ -403,15 +404,13 @@ void TMachineCommit::Commit() {
         record.append(rename.Name + rename.Temporary.substr(rename.File.size()))
             .append("\t")
             .append(rename.Name)
+            .append("\t")
+            .append(std::to_string(rename.Inode))
             .append("\n");
     record.append(kRecordEnd).append("\n");
-    // The temporaries are on disk before the record that lists them, each waited
-    // for on a thread of its own; their names too, those in the machine folder
-    // itself with the record's own sync.
-    RunEachOnWorkers(FRenames.size(), [&](size_t i) {
-        if (const int error = SyncFileAt(FFolders->Handle(FRenames[i].Folder), FRenames[i].Temporary))
-            CannotWrite(FFolder / FRenames[i].Name, error);
-    });
+    // Each temporary is on disk since it was written; the names of those beyond
+    // the machine folder are made durable before the record, those in it with
+    // the record's own sync.
     std::vector<int> otherFolders;
     for (const TMachineRename& rename : FRenames)
         if (const int handle = FFolders->Handle(rename.Folder);
@@ -443,18 +442,20 @@ bool HasUnfinishedCommit(const std::filesystem::path& folder) {
 
 void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle) {
     TSafeFolders folders(folderHandle, folder.string());
-    const std::string refusal = RefusalOfStepsTo(folder);
-    std::vector<std::string> lines;
-    if (ReadRecord(folder, folders, lines)) {
-        if (!refusal.empty())
+    // A machine that no change may reach is still read, while no change of it is pending.
+    if (const std::string refusal = RefusalOfChanges(folder, folderHandle); !refusal.empty()) {
+        struct stat record {};
+        if (::fstatat(folderHandle, kCommitRecordFile, &record, AT_SYMLINK_NOFOLLOW) == 0)
             throw EMachineError(refusal);
+        return;
+    }
+    std::string lines;
+    if (ReadRecord(folder, folders, lines)) {
         const std::vector<TMachineRename> renames = RenamesOfRecord(folder, folders, lines);
         Reached(TCommitStep::csChecked, 0);
         FinishRenames(folder, folders, renames);
     }
     // Only what a killed change left: a living process may be writing its own.
-    if (!refusal.empty())
-        return;
     ForEachTemporary(folders, [&](int handle, const std::string& name) {
         if (IsStaleTemporary(name))
             ::unlinkat(handle, name.c_str(), 0);

@@ -4,28 +4,28 @@
 //
 // Each new file is first written to its temporary file beside its place and made
 // durable. Then the commit record "Commit.txt" is written into the machine folder
-// (atomically, and made durable with the folder): it lists each temporary file
-// and the file it replaces, both relative to the machine folder, and the files it
-// names are only those a machine consists of (Machine.xml, Metabase.xml, Pop3.xml,
-// Sites/<site>.xml), so that a record can replace no other file. A machine file
-// that is a link is named as the link; its temporary lies beside the file it links
-// to. From then on the change has happened: the temporaries are renamed over their
-// files, and the record goes. Whoever next takes the machine's lock finishes a
-// record left behind (RecoverMachineFolder) before anything reads the files, and
-// removes temporary files of the machine's files whose process is gone: they are
-// what is left of a change that never happened.
+// (atomically, and made durable with the folder): it lists each temporary file,
+// the file it replaces, both relative to the machine folder, and the temporary's
+// inode, and the files it names are only those a machine consists of
+// (Machine.xml, Metabase.xml, Pop3.xml, Sites/<site>.xml), so that a record can
+// replace no other file. A machine file that is a link is named as the link; its
+// temporary lies beside the file it links to. From then on the change has
+// happened: the temporaries are renamed over their files, and the record goes.
+// Whoever next takes the machine's lock finishes a record left behind
+// (RecoverMachineFolder) before anything reads the files, and removes temporary
+// files of the machine's files whose process is gone: they are what is left of a
+// change that never happened.
 //
 // Every path a change follows, from the machines folder to the machine folder and
-// on to each file, temporary and the record, keeps to the rule of SafePath.h: a
-// folder or link of a user other than root never leads it to another user's
-// files. A path that breaks it is refused, naming both, before anything changes.
-// A temporary that a record lists must be a regular file that belongs to us or to
-// the user a save gives it: the owner of the file it replaces, or of its folder
-// for a new file.
+// on to each file, temporary and the record, keeps to the rule of SafePath.h:
+// all it reaches belongs to root or to us, and the machine folder it reaches is
+// the one held locked. A path that breaks it is refused, naming what and whose,
+// before anything changes.
 
 #include "base/SafePath.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -40,13 +40,15 @@ namespace orvex {
 inline constexpr const char* kCommitRecordFile = "Commit.txt";
 
 // One rename of a commit: a machine file (relative to the machine folder), the
-// folder its rename happens in (in TSafeFolders), its name there and its
-// temporary's. Pending: the temporary is there to be renamed.
+// folder its rename happens in (in TSafeFolders), its name there, its
+// temporary's, and the temporary's inode (0: not known). Pending: the temporary
+// is there to be renamed.
 struct TMachineRename {
     std::string Name;
     size_t Folder = 0;
     std::string File;
     std::string Temporary;
+    uint64_t Inode = 0;
     bool Pending = true;
 };
 
@@ -60,6 +62,9 @@ public:
     TMachineCommit(const TMachineCommit&) = delete;
     TMachineCommit& operator=(const TMachineCommit&) = delete;
 
+    // Checks now that a change may reach the machine folder, the one held locked:
+    // raises EMachineError naming why not.
+    void CheckFolder();
     // Follows the paths to these machine files now, so that a change that may not
     // reach one fails before anything is written. Raises what Write raises.
     void Prepare(const std::vector<std::string>& names);
@@ -103,24 +108,29 @@ bool HasUnfinishedCommit(const std::filesystem::path& folder);
 
 // Finishes the commit whose record the folder holds (roll forward) and removes
 // temporary files of the machine's files that no record lists and whose process
-// is gone, where the rule lets it reach them. The caller holds the machine's lock;
-// folderHandle is an open handle of the folder. A record that cannot be read or is
-// damaged (a link, a line naming another file, a temporary that may not be
-// renamed) raises EMachineError naming it, a path the rule refuses one naming the
-// path and both owners, and a machine file whose link cannot be followed one
-// naming that file; nothing is changed then. The lines are checked before the
-// first rename: a line whose temporary was gone then was renamed by the process
-// that wrote the record, and is never renamed later. A line that the version
-// before wrote for a linked file, by the absolute path its link led to, counts as
-// that file's while its link leads there still.
+// is gone, where the rule lets a change reach them and not through a link (another
+// machine's record may list what lies beyond it). The caller holds the machine's
+// lock; folderHandle is the locked folder's handle. A machine folder that the rule
+// keeps from changes is left as it is, unless it holds a record: that raises
+// EMachineError naming why. A record that cannot be read or is damaged (a link, no
+// regular file, too large, a line naming another file, a temporary that may not
+// be renamed, or one that is lost: gone without its file being the one it held)
+// raises EMachineError naming it, a path the rule refuses one naming the path and
+// its owner, and a machine file whose link cannot be followed one naming that
+// file; nothing is changed then. The lines are checked before the first rename: a
+// line whose temporary was gone then was renamed by the process that wrote the
+// record, and is never renamed later. A line that the version before wrote for a
+// linked file, by the absolute path its link led to, counts as that file's while
+// its link leads there still.
 void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle);
 
 // For tests that kill the process at each step of a commit: called after each
 // temporary file is written (step csTemporary, counted from 1), once the record
 // is (csRecord), after each line of the record is renamed (csRename, counted
 // from 1) and once the record is gone (csDone); in a recovery once every line of
-// the record was checked (csChecked), before the first rename.
-enum class TCommitStep { csTemporary, csRecord, csRename, csDone, csChecked };
+// the record was checked (csChecked), before the first rename; in both once the
+// machine folder is locked, before the steps to it are checked (csLocked).
+enum class TCommitStep { csTemporary, csRecord, csRename, csDone, csChecked, csLocked };
 using TCommitWatch = void (*)(TCommitStep step, size_t count);
 void WatchCommitSteps(TCommitWatch watch);
 

@@ -241,8 +241,8 @@ std::optional<std::filesystem::path> DrivePathInFolder(const std::filesystem::pa
 namespace {
 
 // Makes the folders of a drive path below the machine folder at handle (shown as
-// machineFolder), each new one given its folder's owner; the file name at its end
-// too, when file is set. Raises EMachineError.
+// machineFolder); the file name at its end too, when file is set. Raises
+// EMachineError.
 void MakeDrivePath(const std::filesystem::path& machineFolder, int handle, std::u16string_view windowsPath, bool file) {
     const auto split = SplitDrivePath(windowsPath);
     if (!split)
@@ -272,9 +272,7 @@ void MakeDrivePath(const std::filesystem::path& machineFolder, int handle, std::
         return;
     const TFileHandle made(::openat(folders.Handle(folder), steps.back().c_str(),
                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (made.Get() >= 0)
-        GiveFolderOwner(made.Get(), folders.Status(folder));
-    else if (errno != EEXIST)
+    if (made.Get() < 0 && errno != EEXIST)
         fail(steps.back(), errno);
 }
 

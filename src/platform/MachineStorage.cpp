@@ -12,11 +12,11 @@
 #include "xml/XmlStreams.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <exception>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -88,8 +88,12 @@ public:
     explicit TReader(std::filesystem::path file) : FFile(std::move(file)) {}
 
     TWideXmlDocument& Load(std::u16string_view rootName) {
+        std::string bytes, why;
+        if (ReadRegularFileAt(AT_FDCWD, FFile.string(), SIZE_MAX, bytes, why) != 0)
+            throw EMachineError("Machine file \"" + FFile.string() + "\" cannot be read: " + why);
         try {
-            FDocument.LoadFromFile(Utf8ToUtf16(FFile.string()));
+            TxmUTF8StringStream stream(std::move(bytes));
+            FDocument.LoadFromStream(stream);
         } catch (const std::exception& e) {
             Fail(e.what());
         }
@@ -493,7 +497,7 @@ bool IsMachineFileName(std::string_view name) {
 
 bool MachineExists(const std::filesystem::path& folder) {
     std::error_code error;
-    return std::filesystem::is_regular_file(folder / kFactsFile, error);
+    return std::filesystem::exists(folder / kFactsFile, error);
 }
 
 TMachineState LoadMachineState(const std::filesystem::path& folder) {
@@ -506,12 +510,13 @@ TMachineState LoadMachineState(const std::filesystem::path& folder) {
 
 TMachineFaults LoadMachineFaults(const std::filesystem::path& folder) {
     const std::filesystem::path file = folder / kFaultsFile;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    return TMachineFaults::Parse(text.str(), file.string());
+    std::string text, why;
+    if (const int error = ReadRegularFileAt(AT_FDCWD, file.string(), kMostMachineTextBytes, text, why)) {
+        if (error == ENOENT)
+            return {};
+        throw EMachineError("Machine file \"" + file.string() + "\" cannot be read: " + why);
+    }
+    return TMachineFaults::Parse(text, file.string());
 }
 
 namespace {
@@ -587,9 +592,15 @@ void SaveMachineState(const std::filesystem::path& folder, const TMachineState& 
 void SaveMachineState(const std::filesystem::path& folder, int folderHandle, const TMachineState& state) {
     TSafeFolders folders(folderHandle, folder.string());
     TSafePlace made;
-    if (const int error = folders.MakeFolder(0, kDrivesFolder, made))
-        throw EMachineError("Cannot make the folder \"" + (folder / kDrivesFolder).string() + "\": " +
-                            std::generic_category().message(error));
+    const auto cannotMake = [&](const std::string& why) {
+        throw EMachineError("Cannot make the folder \"" + (folder / kDrivesFolder).string() + "\": " + why);
+    };
+    try {
+        if (const int error = folders.MakeFolder(0, kDrivesFolder, made))
+            cannotMake(std::generic_category().message(error));
+    } catch (const EUnsafePathError& e) {
+        cannotMake(e.what());
+    }
     std::set<std::string> sites;  // the names of their files in Sites
     {
         TMachineCommit commit(folder, folderHandle);

@@ -12,12 +12,14 @@
 //   Install.tmp-* the mark of an install of the local machine in progress
 //                 (see DefaultMachine.h)
 // Every write replaces a whole file atomically, and the files of one change are
-// put in place together; a file that cannot be read raises EMachineError naming
-// it and is left as it is.
+// put in place together. Files are opened without waiting and read only when
+// they are regular files: one that cannot be read (a pipe, a device, a folder)
+// raises EMachineError naming it and what it is, and is left as it is.
 
 #include "platform/MachineFaults.h"
 #include "platform/MachineState.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -32,19 +34,23 @@ class TMachineCommit;
 inline constexpr const char* kSitesFolder = "Sites";
 // The file whose temporaries mark an install in progress.
 inline constexpr const char* kInstallMarkFile = "Install";
+// The most bytes read of Commit.txt or Faults.txt; a larger one is damaged. A
+// record holds one short line per machine file: room for some 200,000 files.
+inline constexpr size_t kMostMachineTextBytes = 16 << 20;
 
 // True for the name, relative to a machine folder, of a file the machine consists
 // of: Machine.xml, Metabase.xml, Pop3.xml, or a site file "Sites/<name>.xml" as
 // the machine names them. No other file is ever replaced by a machine's change.
 bool IsMachineFileName(std::string_view name);
 
-// True when folder holds a machine (its Machine.xml exists).
+// True when folder holds a machine (its Machine.xml exists, whatever it is).
 bool MachineExists(const std::filesystem::path& folder);
 
 // Reads a machine's facts, metabase and POP3 state.
 TMachineState LoadMachineState(const std::filesystem::path& folder);
 
-// Reads Faults.txt; no file gives no faults.
+// Reads Faults.txt; no file gives no faults, one that cannot be read (no regular
+// file, larger than kMostMachineTextBytes) raises EMachineError naming it.
 TMachineFaults LoadMachineFaults(const std::filesystem::path& folder);
 
 // Writes every file of a machine (creating the folder and drives/), those it does

@@ -8,84 +8,118 @@
 #include <fstream>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvex {
 namespace {
 
-// A folder of another user (nobody) inside one of root's: which of the paths a
-// change follows from root's folder keep to the rule, and what is made in the
-// other user's folder becomes theirs.
-TEST(SafePath, NoStepLeadsFromAnotherUsersFolderOrLinkIntoFilesNotTheirs) {
+const uid_t kNobody = 65534;
+
+// A folder of root's holding one of another user (nobody): which paths a change
+// may follow from root's folder, and what a removal of a tree leaves of theirs.
+TEST(SafePath, AChangeReachesOnlyWhatBelongsToRootOrUs) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give files to another user";
-    const uid_t nobody = 65534;
     std::string pattern = (std::filesystem::temp_directory_path() / "orvex-safe-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     const std::filesystem::path top = pattern, theirs = top / "theirs";
     std::filesystem::permissions(top, std::filesystem::perms(0755));
-    std::filesystem::create_directory(theirs);
-    std::ofstream(top / "ours.txt") << "ours";
-    for (const char* file : {"own.txt", "ours.txt"})
-        std::ofstream(theirs / file) << "x";
-    std::filesystem::create_directory(theirs / "sub");
+    std::filesystem::create_directories(theirs / "sub");
+    std::filesystem::create_directory(top / "ours");
+    for (const std::filesystem::path& file : {top / "ours" / "file.txt", theirs / "own.txt"})
+        std::ofstream(file) << "x";
     const std::pair<std::filesystem::path, std::filesystem::path> links[] = {
-        {theirs / "inside", "sub/../own.txt"}, {theirs / "up", "../ours.txt"},
-        {theirs / "absolute", theirs / "own.txt"}, {theirs / "nowhere", "gone.txt"}, {top / "rootlink", "theirs/own.txt"}};
+        {top / "rootlink", "theirs/own.txt"}, {top / "absolute", top / "ours" / "file.txt"},
+        {top / "nowhere", "gone.txt"}, {theirs / "absolute", theirs / "own.txt"}};
     for (const auto& [link, target] : links)
         std::filesystem::create_symlink(target, link);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(theirs))
-        if (entry.path().filename() != "ours.txt") {
-            ASSERT_EQ(::lchown(entry.path().c_str(), nobody, nobody), 0);
-        }
-    ASSERT_EQ(::lchown(theirs.c_str(), nobody, nobody), 0);
+    for (const std::filesystem::path& path : {theirs, theirs / "sub", theirs / "own.txt", theirs / "absolute"})
+        ASSERT_EQ(::lchown(path.c_str(), kNobody, kNobody), 0);
 
-    const auto unsafe = [&](const std::string& from, const std::string& to) {
-        return "\"" + from + "\" belongs to nobody and leads to \"" + to + "\", which belongs to root";
-    };
+    const std::string refusal = "\"" + theirs.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root";
     const struct {
         const char* Path;
         std::string Error;  // the refusal, or the system's error, or "" and where it ends
         const char* End = "";
     } rows[] = {
-        {"theirs/own.txt", "", "own.txt"},
-        {"theirs/new.txt", "", "new.txt"},
-        {"theirs/inside", "", "own.txt"},
-        {"rootlink", "", "own.txt"},
-        {"theirs/ours.txt", unsafe(theirs.string(), (theirs / "ours.txt").string())},
-        {"theirs/up", unsafe((theirs / "up").string(), top.string())},
-        {"theirs/absolute", unsafe((theirs / "absolute").string(), "/")},
-        {"theirs/nowhere", std::generic_category().message(ENOENT)},
+        {"ours/file.txt", "", "file.txt"},
+        {"ours/new.txt", "", "new.txt"},
+        {"absolute", "", "file.txt"},
+        {"theirs/own.txt", refusal},
+        {"theirs/new.txt", refusal},
+        {"rootlink", refusal},
+        {"nowhere", std::generic_category().message(ENOENT)},
     };
     const TFileHandle start(::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const auto follow = [&](const char* path, TSafePlace& place) {
+        TSafeFolders folders(start.Get(), top.string());
+        try {
+            const int failure = folders.Follow(path, place);
+            return failure ? std::generic_category().message(failure) : std::string();
+        } catch (const EUnsafePathError& e) {
+            return std::string(e.what());
+        }
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Path);
-        TSafeFolders folders(start.Get(), top.string());
         TSafePlace place;
-        std::string error;
-        try {
-            if (const int failure = folders.Follow(row.Path, place))
-                error = std::generic_category().message(failure);
-        } catch (const EUnsafePathError& e) {
-            error = e.what();
-        }
-        EXPECT_EQ(error, row.Error);
-        if (error.empty()) {
+        EXPECT_EQ(follow(row.Path, place), row.Error);
+        if (row.Error.empty()) {
             EXPECT_EQ(place.Name, row.End);
         }
     }
-    // The user's own links lead them anywhere.
+    // The folder a path starts from counts, and nothing is made in another user's folder.
+    TSafeFolders folders(theirs.string());
+    TSafePlace place;
+    EXPECT_THROW(folders.Follow("own.txt", place), EUnsafePathError);
+    EXPECT_THROW(folders.MakeFolder(0, "made", place), EUnsafePathError);
+    EXPECT_FALSE(std::filesystem::exists(theirs / "made"));
+    // The user's own links lead them anywhere that is theirs or root's.
     EXPECT_TRUE(testing::InChild([&] {
-        TSafeFolders folders(start.Get(), top.string());
-        TSafePlace place;
-        return ::setgid(nobody) == 0 && ::setuid(nobody) == 0 && folders.Follow("theirs/absolute", place) == 0 &&
-               place.Name == "own.txt";
+        TSafeFolders own(start.Get(), top.string());
+        TSafePlace end;
+        return ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && own.Follow("theirs/absolute", end) == 0 &&
+               end.Name == "own.txt";
     }));
-    TSafeFolders folders(start.Get(), top.string());
-    TSafePlace place, made;
-    ASSERT_EQ(folders.Follow("theirs/sub", place), 0);
-    ASSERT_EQ(folders.MakeFolder(place.Inside, "made", made), 0);
-    EXPECT_EQ(made.Status.st_uid, nobody);
+    // A tree of ours that another user's folder was moved into: theirs stays whole.
+    std::filesystem::rename(theirs, top / "ours" / "theirs");
+    EXPECT_EQ(RemoveTreeAt(start.Get(), "ours"), EPERM);
+    EXPECT_TRUE(std::filesystem::exists(top / "ours" / "theirs" / "own.txt"));
+    EXPECT_FALSE(std::filesystem::exists(top / "ours" / "file.txt"));
+    std::filesystem::remove_all(top);
+}
+
+// A file read whole only as a regular file within its bound, never waiting for a
+// pipe's writer, and named for what it is otherwise.
+TEST(SafePath, OnlyARegularFileWithinItsBoundIsRead) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-read-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::filesystem::path top = pattern;
+    std::ofstream(top / "small.txt") << "four";
+    std::ofstream(top / "large.txt") << "fives";
+    ASSERT_EQ(::mkfifo((top / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", top / "zero");
+    const TFileHandle folder(::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const struct {
+        const char* Name;
+        int Error;
+        std::string Why;
+    } rows[] = {
+        {"small.txt", 0, ""},
+        {"large.txt", EFBIG, "it is larger than 4 bytes"},
+        {"pipe", EINVAL, "it is a pipe, not a regular file"},
+        {"zero", EINVAL, "it is a character device, not a regular file"},
+        {".", EINVAL, "it is a folder, not a regular file"},
+        {"missing", ENOENT, std::generic_category().message(ENOENT)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        std::string bytes, why;
+        EXPECT_EQ(ReadRegularFileAt(folder.Get(), row.Name, 4, bytes, why), row.Error);
+        EXPECT_EQ(why, row.Why);
+        EXPECT_EQ(bytes, row.Error ? "" : "four");
+    }
     std::filesystem::remove_all(top);
 }
 

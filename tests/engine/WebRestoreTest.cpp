@@ -7,6 +7,7 @@
 #include "engine/EngineState.h"
 #include "engine/IIsBinding.h"
 #include "engine/WebBackup.h"
+#include "platform/MachineCommit.h"
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
 
@@ -18,6 +19,8 @@
 #include <thread>
 
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -413,11 +416,10 @@ TEST_F(WebRestoreTest, TheMachinesOwnFilesFailingEndTheRestore) {
     }
 }
 
-// A restore into a machine folder of another user never follows their links into
-// our files: the change is refused, naming the link and both owners, and nothing of
-// ours is written. Without such links it goes ahead, and what it makes there is
-// theirs, so the machine still opens and changes for them.
-TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineNeverFollowsTheirLinksIntoOurFiles) {
+// A restore into a machine folder of another user is refused, with one line naming
+// it, its owner and the remedy, whether its links lead into our machine or not:
+// nothing of ours or theirs is written. Its owner still changes it.
+TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineIsRefused) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give a machine folder to another user";
     const std::filesystem::path machines = Folder.File("machines"), local = machines / "localhost",
@@ -437,33 +439,74 @@ TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineNeverFollowsTheirLinksInto
                 std::filesystem::create_symlink(std::filesystem::path("../localhost") / name, evil / name);
             }
         ASSERT_TRUE(test::GiveToOtherUser(evil));
+        const auto theirs = FilesBelow(evil);
         CloseMachines();
         Sink.Lines.clear();
         RestoreMachine(u"evil", u"IIS6", *TreeOfFile());
-        EXPECT_EQ(Red(), linked ? Lines{"RestoreMachine: Machine file \"" + (evil / "Sites" / "6.xml").string() +
-                                        "\" is not changed: \"" + (evil / "Sites").string() +
-                                        "\" belongs to nobody and leads to \"" + machines.string() +
-                                        "\", which belongs to root"}
-                                : Lines{});
+        EXPECT_EQ(Red(), Lines{"RestoreMachine: Machine folder \"" + evil.string() + "\" is not changed: \"" +
+                               evil.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root"});
         EXPECT_EQ(FilesBelow(local), ours);
-        if (linked)
-            continue;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(evil)) {
-            struct stat info {};
-            ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
-            EXPECT_EQ(info.st_uid, test::kOtherUser) << entry.path();
-        }
-        EXPECT_TRUE(std::filesystem::exists(evil / "Sites" / "5.xml"));
-        EXPECT_TRUE(testing::InChild([] {
-            CloseMachines();
-            if (::setgid(test::kOtherUser) != 0 || ::setuid(test::kOtherUser) != 0)
-                return false;
-            TOleVariant site = GetIIsObject(u"evil", u"W3SVC/5");
-            site.Call(u"Put", u"ServerComment", u"Theirs");
-            site.Call(u"SetInfo");
-            return true;
-        }));
+        EXPECT_EQ(FilesBelow(evil), theirs);
     }
+    EXPECT_TRUE(testing::InChild([] {
+        CloseMachines();
+        if (::setgid(test::kOtherUser) != 0 || ::setuid(test::kOtherUser) != 0)
+            return false;
+        TOleVariant site = GetIIsObject(u"evil", u"W3SVC/1");
+        site.Call(u"Put", u"ServerComment", u"Theirs");
+        site.Call(u"SetInfo");
+        return true;
+    }));
+}
+
+// The machine folder a restore writes through is the one it checked: "evil", a
+// link to "prod" when the restore locks it, swapped for a folder between the lock
+// and the check and back once the files are written, is refused, whether it is
+// another user's or ours, and "prod" keeps every byte.
+TEST_F(WebRestoreTest, AMachineFolderSwappedBetweenLockAndCheckIsNotWritten) {
+    static std::filesystem::path evil, swapped;
+    const std::filesystem::path machines = Folder.File("machines"), prod = machines / "prod";
+    evil = machines / "evil";
+    swapped = machines / "swapped";
+    EnsureBackupFile();
+    CreateMachine(u"source", BuildLargeMachineState(u"source", 5, 1));
+    ASSERT_TRUE(BackupMachine(u"Five", u"source"));
+    SetSiteConflictMode(scmOverwrite);
+    MakeMachine(u"prod", [](TMachineState&) {});
+    const auto before = FilesBelow(prod);
+    // Swaps the two names at the step between lock and check, and back at the
+    // first file written.
+    WatchCommitSteps([](TCommitStep step, size_t count) {
+        if (step == TCommitStep::csLocked || (step == TCommitStep::csTemporary && count == 1))
+            ::renameat2(AT_FDCWD, evil.c_str(), AT_FDCWD, swapped.c_str(), RENAME_EXCHANGE);
+    });
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* Case;
+        bool Theirs;
+        std::string Refusal;
+    } rows[] = {
+        {"another user's", true, "\"" + evil.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root"},
+        {"ours", false, "it was moved or replaced while it was locked"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        if (row.Theirs && !root)
+            continue;
+        for (const auto& path : {evil, swapped})
+            std::filesystem::remove_all(path);
+        std::filesystem::create_directory_symlink("prod", evil);
+        std::filesystem::copy(prod, swapped, std::filesystem::copy_options::recursive);
+        if (row.Theirs) {
+            ASSERT_TRUE(test::GiveToOtherUser(evil) && test::GiveToOtherUser(swapped));
+        }
+        CloseMachines();
+        Sink.Lines.clear();
+        RestoreMachine(u"evil", u"IIS6", *TreeOfFile());
+        EXPECT_EQ(Red(), Lines{"RestoreMachine: Machine folder \"" + evil.string() + "\" is not changed: " + row.Refusal});
+        EXPECT_EQ(FilesBelow(prod), before);
+    }
+    WatchCommitSteps(nullptr);
 }
 
 // A restore killed at any moment leaves every machine file old or new: the machine

@@ -177,7 +177,7 @@ TEST_F(MachineCommit, KilledAtAnyStepTheMachineReopensAllOldOrAllNew) {
 // machine file: nothing is guessed, every line is checked before the first rename.
 // A record names the files a machine consists of only: one that names any other
 // file, however it is written, is damaged; so is one whose temporary is no regular
-// file, or beyond a link another user's.
+// file. A temporary of another user, also beyond a link, is refused.
 TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
     const std::string site = Read(Machine() / "Sites" / "1.xml");
     const std::string temporary = "Sites/1.xml.tmp-1-2", head = "Orvex machine commit\n";
@@ -190,6 +190,7 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
     std::filesystem::create_directory(Machine() / "Sites" / "1.xml.tmp-1-4");
     struct TRow {
         std::string Record, Why;
+        std::string Error = {};  // when it is no damaged record
     };
     std::vector<TRow> rows = {
         {"", "it does not start with \"Orvex machine commit\""},
@@ -206,6 +207,7 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         {head + "Commit.txt.tmp-1-2\tCommit.txt\nend\n", line2},
         {head + temporary + "\tSites/1.xml\nnotes.tmp-1-2\tnotes\nend\n",
          "line 3 is not a temporary file and the file it replaces"},
+        {head + temporary + "\tSites/1.xml\t12x\nend\n", "line 2 does not end with the inode of its temporary file"},
         {head + "Sites/1.xml.tmp-1-3\tSites/1.xml\nend\n", "line 2 names a temporary file that is a link"},
         {head + "Sites/1.xml.tmp-1-4\tSites/1.xml\nend\n", "line 2 names a temporary file that is not a regular file"},
     };
@@ -218,7 +220,9 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         std::filesystem::create_symlink(kept, Machine() / "Pop3.xml");
         std::ofstream(kept.string() + ".tmp-1-2", std::ios::binary) << "replaced";
         ASSERT_EQ(::chown((kept.string() + ".tmp-1-2").c_str(), 65534, 65534), 0);
-        rows.push_back({head + "Pop3.xml.tmp-1-2\tPop3.xml\nend\n", "line 2 names a temporary file that belongs to another user"});
+        rows.push_back({head + "Pop3.xml.tmp-1-2\tPop3.xml\nend\n", "",
+                        "Machine file \"" + kept.string() + ".tmp-1-2\" is not changed: \"" + kept.string() +
+                            ".tmp-1-2\" belongs to nobody: run Orvex as nobody, or give it to root"});
     }
     std::ofstream(Machine() / temporary, std::ios::binary) << "<Site name=\"1\"/>";
     for (const auto& row : rows) {
@@ -226,7 +230,8 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         CloseMachines();
         std::ofstream(Machine() / "Commit.txt", std::ios::binary) << row.Record;
         EXPECT_EQ(MessageOf<EMachineError>([] { OpenMachine(u"localhost"); }),
-                  "Machine file \"" + (Machine() / "Commit.txt").string() + "\" is damaged: " + row.Why);
+                  row.Error.empty() ? "Machine file \"" + (Machine() / "Commit.txt").string() + "\" is damaged: " + row.Why
+                                    : row.Error);
         EXPECT_EQ(Read(Machine() / "Commit.txt"), row.Record);
         EXPECT_EQ(Read(Machine() / "Sites" / "1.xml"), site);
         EXPECT_TRUE(std::filesystem::exists(Machine() / temporary));
@@ -256,8 +261,11 @@ TEST_F(MachineCommit, ARecordFollowsLinksToTheirEnd) {
         {{{pop3, "../kept/Pop3.xml"}}, relative, ""},
         {{{pop3, hop}, {hop, "kept/Pop3.xml"}}, relative, ""},
         {{{pop3, hop}, {hop, "kept/Pop3.xml"}}, absolute(kept), ""},
-        // A save gives the temporary the owner of the file it replaces.
-        {{{pop3, kept}}, relative, "", 65534},
+        // Another user's file is not replaced, also through a link of ours.
+        {{{pop3, kept}}, relative,
+         "Machine file \"" + pop3.string() + "\" is not changed: \"" + kept.string() +
+             "\" belongs to nobody: run Orvex as nobody, or give it to root",
+         65534},
         {{{pop3, kept}}, absolute(hop),
          "Machine file \"" + (Machine() / "Commit.txt").string() +
              "\" is damaged: line 2 is not a temporary file and the file it replaces"},
