@@ -1,7 +1,9 @@
 // Loads arbitrary bytes as a file; whatever loads must write, load again and
 // give the same tree, in UTF-8 text and through the UTF-16 encodings. The same
 // bytes load through the UTF-16 face, whose text reads back as that tree, and
-// entity references resolve into a tree that writes and reads back.
+// entity references resolve into a tree that writes and reads back, or are
+// refused with the tree left as it was. Bytes the library refuses are a result;
+// text it wrote, or bytes it took once, that it then refuses are a finding.
 
 #include "base/Utf.h"
 #include "xml/WideXmlDocument.h"
@@ -34,6 +36,22 @@ void Print(const std::string& bytes) {
     std::fprintf(stderr, "--- got (%zu bytes)\n", got.size());
     Print(got);
     std::abort();
+}
+
+[[noreturn]] void Refused(const char* what, const std::string& text, const EXmlError& error) {
+    std::fprintf(stderr, "%s does not load again: %s\n--- text (%zu bytes)\n", what, error.what(),
+                 text.size());
+    Print(text);
+    std::abort();
+}
+
+template <typename TLoad>
+void MustLoad(const char* what, const std::string& text, TLoad load) {
+    try {
+        load();
+    } catch (const EXmlError& e) {
+        Refused(what, text, e);
+    }
 }
 
 std::string Compact(TUtf8XmlDocument& doc) {
@@ -84,47 +102,56 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The text the writer makes reads back as the same tree at once.
     const std::string text = Compact(doc);
     TUtf8XmlDocument second;
-    second.ReadFromString(text);
+    MustLoad("compact text", text, [&] { second.ReadFromString(text); });
     const std::string secondText = Compact(second);
     if (secondText != text)
         Mismatch("compact text after reloading", text, secondText);
 
     // The readable layout loads too.
     doc.SetXmlFormat(xfReadable);
+    const std::string readableText = doc.WriteToString();
     TUtf8XmlDocument readable;
-    readable.ReadFromString(doc.WriteToString());
+    MustLoad("readable text", readableText, [&] { readable.ReadFromString(readableText); });
 
     // The UTF-16 face loads the same bytes; its text reads back as the same tree.
     {
         TWideXmlDocument wide;
-        TxmUTF8StringStream input(std::string(reinterpret_cast<const char*>(data), size));
-        wide.LoadFromStream(input);
+        const std::string bytes(reinterpret_cast<const char*>(data), size);
+        TxmUTF8StringStream input(bytes);
+        MustLoad("input through the UTF-16 face", bytes, [&] { wide.LoadFromStream(input); });
         WalkWide(*wide.RootNodeList());
         if (Utf16ToUtf8(Utf8ToUtf16(text)) == text) {
             wide.SetXmlFormat(xfCompact);
             TWideXmlDocument again;
-            again.ReadFromString(wide.WriteToString16());
+            const std::u16string wideText = wide.WriteToString16();
+            MustLoad("text of the UTF-16 face", Utf16ToUtf8(wideText),
+                     [&] { again.ReadFromString(wideText); });
             const std::string againText = Compact(again);
             if (againText != text)
                 Mismatch("text through the UTF-16 face", text, againText);
         }
     }
 
-    // Entity references resolve (only an entity inside itself or one that grows
-    // without bound may refuse), and the result writes and reads back the same.
+    // Entity references resolve, and the result writes and reads back the same;
+    // a resolution the library refuses (an entity inside itself, one that grows
+    // too large or too deep) leaves the tree as it was.
     {
         TUtf8XmlDocument resolved;
-        resolved.ReadFromString(text);
+        MustLoad("compact text", text, [&] { resolved.ReadFromString(text); });
         bool refused = false;
         try {
             resolved.ResolveEntityReferences();
-        } catch (const EFilerError&) {
+        } catch (const EXmlError&) {
             refused = true;
         }
-        if (!refused) {
+        if (refused) {
+            const std::string keptText = Compact(resolved);
+            if (keptText != text)
+                Mismatch("text after a refused resolution", text, keptText);
+        } else {
             const std::string resolvedText = Compact(resolved);
             TUtf8XmlDocument back;
-            back.ReadFromString(resolvedText);
+            MustLoad("resolved text", resolvedText, [&] { back.ReadFromString(resolvedText); });
             const std::string backText = Compact(back);
             if (backText != resolvedText)
                 Mismatch("resolved text after reloading", resolvedText, backText);
@@ -143,9 +170,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TUtf8XmlDocument reloaded;
         try {
             reloaded.LoadFromStream(saved);
-        } catch (const EXmlError&) {
+        } catch (const EXmlError& e) {
             if (!misread)
-                throw;
+                Refused("text saved in its encoding", saved.DataString(), e);
         }
     }
 
@@ -159,7 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             second.SaveToStream(saved);
             saved.SetPosition(0);
             TUtf8XmlDocument reloaded;
-            reloaded.LoadFromStream(saved);
+            MustLoad("text saved in UTF-16", saved.DataString(),
+                     [&] { reloaded.LoadFromStream(saved); });
             if (reloaded.ExternalEncoding() != encoding)
                 Mismatch("encoding", "UTF-16", "other");
             const std::string reloadedTree = TreeText(reloaded);

@@ -416,8 +416,9 @@ public:
     void BufferRead(char* buffer, size_t count) const;
 
     // Resolves the references to DOCTYPE entities in the values and attributes of
-    // this subtree. EFilerError when an entity expands into itself, or when the
-    // expansions would nest deeper than 10000 levels or add over 100000 nodes.
+    // this subtree. EFilerError, with the tree as it was, when an entity expands
+    // into itself, or when the expansions would add over 100000 nodes or nest
+    // deeper in the whole tree than the parser reads (TXmlParser::kMaxDepth).
     void ResolveEntityReferences();
 
     // --- Parser and writer (defined in XmlParser.cpp / XmlWriter.cpp) ---

@@ -4,6 +4,7 @@
 #include "xml/XmlErrors.h"
 #include "xml/XmlMessages.h"
 #include "xml/XmlNode.h"
+#include "xml/XmlParser.h"
 
 #include <algorithm>
 #include <utility>
@@ -12,9 +13,8 @@ namespace orvex {
 
 namespace {
 
-// As deep as the parser reads; entities are rare in our files, so a hundred
-// thousand added nodes is far beyond any honest use.
-constexpr int kMaxEntityDepth = 10000;
+// Entities are rare in our files, so a hundred thousand added nodes is far
+// beyond any honest use.
 constexpr size_t kMaxEntityNodes = 100000;
 
 // Nodes and depth of a parsed fragment node, without recursion.
@@ -51,11 +51,36 @@ struct TUtf8XmlNode::TEntityContext {
     // Nodes added by expansions so far; nested entities could otherwise
     // multiply a small document into an enormous one.
     size_t added = 0;
+    // What resolution changed, so that a refusal can put it all back: the nodes
+    // it inserted, in order, and the values and attribute items it replaced.
+    // Nothing is freed before the end: character data left empty waits in
+    // emptied until all has resolved.
+    std::vector<TUtf8XmlNode*> inserted;
+    std::vector<std::pair<TUtf8XmlNode*, std::string>> oldValues;
+    std::vector<std::pair<TUtf8XmlNode*, std::vector<std::string>>> oldAttributes;
+    std::vector<TUtf8XmlNode*> emptied;
+
+    void Undo() {
+        for (auto it = oldValues.rbegin(); it != oldValues.rend(); ++it)
+            it->first->FValue = it->second;
+        for (auto it = oldAttributes.rbegin(); it != oldAttributes.rend(); ++it)
+            it->first->FAttributes.Assign(it->second);
+        // The latest first, so no node is freed before those inserted into it.
+        for (auto it = inserted.rbegin(); it != inserted.rend(); ++it)
+            (*it)->Delete();
+    }
 };
 
 void TUtf8XmlNode::ResolveEntityReferences() {
     TEntityContext context;
-    ResolveEntities(context, nullptr);
+    try {
+        ResolveEntities(context, nullptr);
+    } catch (...) {
+        context.Undo();
+        throw;
+    }
+    for (TUtf8XmlNode* node : context.emptied)
+        node->Delete();
 }
 
 int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
@@ -99,13 +124,19 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
     for (const auto& node : fragment)
         Measure(*node, nodes, depth);
     context.added += nodes;
-    if (context.added > kMaxEntityNodes || target->TreeDepth() + 1 + depth > kMaxEntityDepth)
+    // The whole tree must read back, and the parser reads a node as deep as its
+    // TreeDepth: the fragment's top nodes come one below target.
+    if (context.added > kMaxEntityNodes || target->TreeDepth() + depth > TXmlParser::kMaxDepth)
         throw EFilerError(FormatTolerant(sxEntityTooLarge, {name}));
 
     int end = first;
-    for (auto& node : fragment)
-        if (!node->IsEmpty() && target->NodeInsert(end, std::move(node)))
+    for (auto& node : fragment) {
+        TUtf8XmlNode* const added = node.get();
+        if (!node->IsEmpty() && target->NodeInsert(end, std::move(node))) {
+            context.inserted.push_back(added);
             ++end;
+        }
+    }
     if (end == first)
         return 0;
 
@@ -122,12 +153,15 @@ int TUtf8XmlNode::ExpandValueEntity(TEntityContext& context, const TEntityChainP
     const bool isCharData = FElementType == xeCharData;
     // Blank text around the new nodes goes, as a parser drops it beside a child;
     // any other rest becomes character data, resolved later in its own scope.
+    context.oldValues.emplace_back(this, std::string(FValue.View()));
     FValue = UTF8Trim(before).empty() ? std::string() : before;
     if (!UTF8Trim(rest).empty()) {
         std::unique_ptr<TUtf8XmlNode> tail = NewNodeOfClass(FDocument);
         tail->FElementType = xeCharData;
         tail->FValue = rest;
-        target->NodeInsert(end, std::move(tail));
+        TUtf8XmlNode* const added = tail.get();
+        if (target->NodeInsert(end, std::move(tail)))
+            context.inserted.push_back(added);
     }
     if (isCharData)
         return end - first;
@@ -143,9 +177,10 @@ int TUtf8XmlNode::ResolveEntities(TEntityContext& context, const TEntityChainPtr
     // 2. Every reference in the attribute values, all written back at once. An
     // attribute without a value (or a name) has nothing to resolve and stays as
     // written.
-    std::vector<std::string> items;
+    std::vector<std::string> items, written;
     items.reserve(static_cast<size_t>(AttributeCount()));
     for (int i = 0; i < AttributeCount(); ++i) {
+        written.emplace_back(FAttributes.Items(i));
         const std::string name = AttributeName(i);
         if (!IsValidAttributeName(name)) {
             items.emplace_back(FAttributes.Items(i));
@@ -173,18 +208,20 @@ int TUtf8XmlNode::ResolveEntities(TEntityContext& context, const TEntityChainPtr
         }
         items.push_back(AttributeItem(name, resolved));
     }
-    if (!items.empty())
+    if (items != written) {
+        context.oldAttributes.emplace_back(this, std::move(written));
         FAttributes.Assign(items);
+    }
 
     // 3. The children, including those that character data among them adds.
     for (int i = childrenDone; i < NodeCount();)
         i += 1 + FNodes[static_cast<size_t>(i)]->ResolveEntities(context, chain);
 
-    // 4. Character data left empty goes.
-    for (int i = NodeCount() - 1; i >= 0; --i) {
-        const TUtf8XmlNode& child = *FNodes[static_cast<size_t>(i)];
-        if (child.FElementType == xeCharData && child.FValue.empty())
-            NodeDelete(i);
+    // 4. Character data left empty goes, once all has resolved.
+    for (int i = 0; i < NodeCount(); ++i) {
+        TUtf8XmlNode* const child = FNodes[static_cast<size_t>(i)];
+        if (child->FElementType == xeCharData && child->FValue.empty())
+            context.emptied.push_back(child);
     }
     return siblingsDone;
 }

@@ -1,9 +1,13 @@
 #include "xml/XmlNode.h"
 
 #include "TestDocument.h"
+#include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
+#include "xml/XmlParser.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace orvex;
 using orvex::test::TTestDocument;
@@ -79,12 +83,14 @@ TEST(EntityResolution, SelfReferenceRaisesInsteadOfExpandingForever) {
         doc.Entities = entities;
         TUtf8XmlNode* root = doc.Container.NodeNew("r");
         root->SetValueDirect("&" + entities.begin()->first + ";");
+        const std::string before = Dump(*root);
         try {
             root->ResolveEntityReferences();
             FAIL();
         } catch (const EFilerError& e) {
             EXPECT_NE(std::string(e.what()).find("refers to itself"), std::string::npos);
         }
+        EXPECT_EQ(Dump(*root), before);
     }
 }
 
@@ -123,5 +129,40 @@ TEST(EntityResolution, ExpansionsThatMultiplyStopAtALimit) {
         FAIL();
     } catch (const EFilerError& e) {
         EXPECT_NE(std::string(e.what()).find("expands too far"), std::string::npos);
+    }
+    EXPECT_EQ(Dump(*root), "r=&l6;");
+}
+
+// The parser refuses a tree deeper than it reads, so resolution never builds one:
+// an entity nests inside the element it is referred from, and inside the entity
+// that refers to it. A refusal puts back what resolution had changed before it.
+TEST(EntityResolution, ResolvedTreesReadBack) {
+    const auto nested = [](const std::string& name, int levels, std::string text) {
+        for (int i = 0; i < levels; ++i)
+            text = "<" + name + ">" + text + "</" + name + ">";
+        return text;
+    };
+    const int limit = TXmlParser::kMaxDepth;
+    // Elements around the reference, in the entity it names, in the entity that one names.
+    for (const auto& [around, outer, inner] : {std::tuple{0, 1001, 1001}, {0, 1001, limit - 1001},
+                                               {1000, limit - 1000, 0}, {1000, limit - 999, 0}}) {
+        TUtf8XmlDocument doc;
+        doc.ReadFromString("<!DOCTYPE r [<!ENTITY co \"Orvex\"><!ENTITY e \"<x>1</x>\">"
+                           "<!ENTITY outer \"" + nested("a", outer, inner ? "&inner;" : "") + "\">"
+                           "<!ENTITY inner \"" + nested("b", inner, "") + "\">]>"
+                           "<r by=\"&co;\"><c><s/>&e;</c>" + nested("n", around, "&outer;") + "</r>");
+        const std::string text = doc.WriteToString();
+        const bool fits = around + outer + inner <= limit;
+        try {
+            doc.ResolveEntityReferences();
+            EXPECT_TRUE(fits);
+            EXPECT_EQ(doc.Root()->WriteToString().find('&'), std::string::npos);
+            TUtf8XmlDocument().ReadFromString(doc.WriteToString());
+        } catch (const EFilerError& e) {
+            EXPECT_FALSE(fits) << e.what();
+            EXPECT_STREQ(e.what(), inner ? "Entity \"inner\" expands too far"
+                                         : "Entity \"outer\" expands too far");
+            EXPECT_TRUE(doc.WriteToString() == text);
+        }
     }
 }
