@@ -582,6 +582,54 @@ TEST_F(TCommandLineTest, RefusedMachineOrFileLeavesTheFileAsItWas) {
     EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
 }
 
+// A machine file that is no regular file, or a record or fault list past its
+// bound, ends the run at once with one line naming it and what it is: a pipe never
+// blocks the open, a device is never read, a huge record is never loaded.
+TEST_F(TCommandLineTest, AMachineFileThatCannotBeReadEndsTheRunNamingIt) {
+    ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
+    const std::filesystem::path machine = File("machines/pipes");
+    const std::string pipe = "cannot be read: it is a pipe, not a regular file";
+    const auto sparse = [](const std::filesystem::path& file) {
+        std::ofstream(file, std::ios::binary) << "Orvex machine commit\n";
+        std::filesystem::resize_file(file, 100ull << 30);
+    };
+    const auto lines = [](const std::filesystem::path& file) {
+        std::ofstream out(file, std::ios::binary);
+        out << "Orvex machine commit\n";
+        for (int i = 0; i < 10'000'000; ++i)
+            out << "x\n";
+        out << "end\n";
+    };
+    const struct {
+        const char* File;
+        std::function<void(const std::filesystem::path&)> Make;
+        std::string Why;
+    } rows[] = {
+        {"Machine.xml", {}, pipe},
+        {"Metabase.xml", {}, pipe},
+        {"Sites/1.xml", {}, pipe},
+        {"Pop3.xml", {}, pipe},
+        {"Faults.txt", {}, pipe},
+        {"Faults.txt", [](const auto& file) { std::filesystem::create_symlink("/dev/zero", file); },
+         "cannot be read: it is a character device, not a regular file"},
+        {"Commit.txt", sparse, "is damaged: it is larger than 16777216 bytes"},
+        {"Commit.txt", lines, "is damaged: it is larger than 16777216 bytes"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.File + row.Why);
+        std::filesystem::remove_all(machine);
+        std::filesystem::copy(File("machines/localhost"), machine, std::filesystem::copy_options::recursive);
+        std::filesystem::remove(machine / row.File);
+        if (row.Make)
+            row.Make(machine / row.File);
+        else
+            ASSERT_EQ(::mkfifo((machine / row.File).c_str(), 0600), 0);
+        EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "pipes", "-f", Path("Pipes.xml"), "/o", "/q"}, 30'000), 1);
+        EXPECT_NE(Errors.find("Machine file \"" + (machine / row.File).string() + "\" " + row.Why), std::string::npos)
+            << Errors;
+    }
+}
+
 // A machine whose Sites folder is a link to a shared folder: opening it removes
 // nothing there, not even temporaries of its site files whose process is gone
 // (another machine's record may list them), nor a living program's, other

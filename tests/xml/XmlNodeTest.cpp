@@ -761,7 +761,7 @@ TEST(Layout, SettingsWithoutADocumentUseTheDefaults) {
 }
 
 TEST(TreeOperations, DeepTreesDoNotExhaustTheStack) {
-    // As deep as the parser allows.
+    // Far deeper than the parser reads: trees built in code may be.
     constexpr int kDepth = 10000;
     TTestDocument doc;
     auto top = std::make_unique<TUtf8XmlNode>(nullptr, "n");
