@@ -5,6 +5,7 @@
 #include "base/ExceptionText.h"
 #include "base/LineText.h"
 #include "base/Utf.h"
+#include "base/XDisplayProbe.h"
 #include "support/CmdLineSwitch.h"
 #include "support/Dialogs.h"
 #include "support/LogFile.h"
@@ -110,21 +111,36 @@ bool IsQtOption(const char* argument, std::string_view option) {
     return text == option;
 }
 
+// The platforms the caller chose with QT_QPA_PLATFORM or "-platform", which wins,
+// as Qt reads them; nothing when the caller chose none.
+std::optional<std::string> ChosenPlatforms(const std::vector<char*>& qtArguments) {
+    std::optional<std::string> chosen;
+    if (std::string platforms = EnvironmentText("QT_QPA_PLATFORM"); !platforms.empty())
+        chosen = platforms;
+    for (size_t i = 1; i < qtArguments.size(); ++i)
+        if (IsQtOption(qtArguments[i], "-platform"))
+            chosen = i + 1 < qtArguments.size() ? qtArguments[i + 1] : chosen.value_or("");
+    return chosen;
+}
+
+// The X display that DISPLAY or "-display", which wins, names ("" when none).
+std::string XDisplayName(const std::vector<char*>& qtArguments) {
+    std::string name = EnvironmentText("DISPLAY");
+    for (size_t i = 1; i + 1 < qtArguments.size(); ++i)
+        if (IsQtOption(qtArguments[i], "-display"))
+            name = qtArguments[i + 1];
+    return name;
+}
+
 // Qt's display platforms for the displays the environment or "-display" names,
 // in the order Qt itself would try them, then offscreen: a display that is not
-// there (a DISPLAY left in a crontab) must not abort the program. The displays
-// named, for the message (none when there is no display); nothing when the
-// caller chose the platform.
+// there (a DISPLAY left in a crontab) or never answers (a stopped server) must
+// not abort or hold the program. The displays named, for the message (none when
+// there is no display); nothing when the caller chose the platform.
 std::optional<std::vector<std::string>> ChooseDisplayPlatforms(const std::vector<char*>& qtArguments) {
-    if (!EnvironmentText("QT_QPA_PLATFORM").empty())
+    if (ChosenPlatforms(qtArguments))
         return std::nullopt;
-    std::string x11 = EnvironmentText("DISPLAY");
-    for (size_t i = 1; i < qtArguments.size(); ++i) {
-        if (IsQtOption(qtArguments[i], "-platform"))
-            return std::nullopt;
-        if (IsQtOption(qtArguments[i], "-display") && i + 1 < qtArguments.size())
-            x11 = qtArguments[i + 1];
-    }
+    const std::string x11 = XDisplayName(qtArguments);
     const std::string wayland = EnvironmentText("WAYLAND_DISPLAY");
     // Qt prefers Wayland in a Wayland session, except on GNOME.
     const auto onGnome = [] {
@@ -141,11 +157,27 @@ std::optional<std::vector<std::string>> ChooseDisplayPlatforms(const std::vector
     std::string platforms;
     std::vector<std::string> displays;
     for (const auto& [platform, display] : tried) {
-        platforms += platform + ";";
+        // One that never answers is left out, and named as one that cannot be opened.
+        if (platform != "xcb" || !orvex::XDisplayNeverAnswers(display))
+            platforms += platform + ";";
         displays.push_back(display);
     }
     qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms + "offscreen"));
     return displays;
+}
+
+// Qt would wait forever for an X display that never answers: where the caller
+// chose the X platform first, the program ends naming the display instead.
+bool ChosenXDisplayAnswers(const std::vector<char*>& qtArguments) {
+    const std::string chosen = ChosenPlatforms(qtArguments).value_or("");
+    if (std::string_view(chosen).substr(0, chosen.find_first_of(";:")) != "xcb")
+        return true;
+    const std::string display = XDisplayName(qtArguments);
+    if (display.empty() || !orvex::XDisplayNeverAnswers(display))
+        return true;
+    orvex::PrintErrorLine(u"The display " + orvex::QuotedValue(orvex::Utf8ToUtf16(display)) +
+                          u" does not answer: nothing was done.");
+    return false;
 }
 
 // Qt's messages about its display platforms, held while the application object
@@ -226,6 +258,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (!IsOneOf(i, own))
             qtArguments.push_back(argv[i]);
+    if (!ChosenXDisplayAnswers(qtArguments))
+        return 2;
     // Without a display (a cron job running "/backup ... /q") the window lives
     // offscreen.
     const std::optional<std::vector<std::string>> displays = ChooseDisplayPlatforms(qtArguments);

@@ -13,12 +13,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -408,6 +411,50 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
         EXPECT_EQ(InfoLog(), "");
         EXPECT_TRUE(std::filesystem::exists(File("backup.xml")));
     }
+}
+
+// A display that takes the connection and never answers (a stopped X server) is
+// one that cannot be opened: the unattended backup runs offscreen, a GUI start
+// ends naming it, and so does a start where the caller chose the X platform.
+TEST_F(TCommandLineTest, ADisplayThatNeverAnswersIsOneThatCannotBeOpened) {
+    // Its socket, in the abstract namespace under a free display number, takes
+    // connections into its queue.
+    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::string display;
+    for (int number = 900; display.empty() && number < 1000; ++number) {
+        const std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
+        sockaddr_un address{AF_UNIX, {}};
+        path.copy(address.sun_path + 1, path.size());
+        if (::bind(server, reinterpret_cast<const sockaddr*>(&address),
+                   static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size())) == 0)
+            display = ":" + std::to_string(number);
+    }
+    ASSERT_TRUE(!display.empty() && ::listen(server, 64) == 0);
+    const QString named = QString::fromStdString(display);
+    const std::string opened = "The display \"" + display +
+                               "\" cannot be opened, and only /backup with /q runs without one: nothing was done.\n",
+                      silent = "The display \"" + display + "\" does not answer: nothing was done.\n";
+    const struct {
+        QString Display, Chosen;  // DISPLAY, QT_QPA_PLATFORM
+        std::vector<std::string> Arguments;
+        std::string Errors;  // none where the backup is written
+    } rows[] = {
+        {named, {}, {}, opened},
+        {named, {}, {"/backup", "-f", "a.xml", "/q"}, ""},
+        {{}, {}, {"/backup", "-f", "b.xml", "/q", "-display", display}, ""},
+        {named, {}, {"-platform", "xcb"}, silent},
+        {named, "xcb", {"/backup", "-f", "c.xml", "/q"}, silent},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.Arguments) + " " + row.Chosen.toStdString());
+        Environment = {{"DISPLAY", row.Display}, {"QT_QPA_PLATFORM", row.Chosen}, {"WAYLAND_DISPLAY", {}}};
+        EXPECT_EQ(Run(row.Arguments, 60'000), row.Errors.empty() ? 0 : 2) << Errors;
+        EXPECT_EQ(Output + Errors, row.Errors);
+        if (row.Errors.empty()) {
+            EXPECT_TRUE(std::filesystem::exists(File(row.Arguments[2])));
+        }
+    }
+    ::close(server);
 }
 
 // A platform the caller chose that cannot start ends the program with Qt's own
