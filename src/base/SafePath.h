@@ -132,7 +132,7 @@ int RemoveTreeAt(int handle, const std::string& name);
 int ReadRegularFileAt(int folder, const std::string& name, size_t limit, std::string& bytes, std::string& why,
                       int flags = 0, struct stat* status = nullptr);
 
-// "a pipe", "a character device"... for a file that is no regular file or folder.
+// "a pipe", "a character device", "a folder"... for a file that is no regular file.
 const char* FileKindText(mode_t mode);
 
 // True when the folder at handle is the root of a mounted file system, which a

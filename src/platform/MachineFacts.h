@@ -84,8 +84,8 @@ std::optional<std::filesystem::path> DrivePathInFolder(const std::filesystem::pa
                                                        std::u16string_view windowsPath);
 
 // Creates a folder (with its parents), or an empty file, on a machine's drives;
-// what exists stays. Raises EMachineError. The path is followed under the rule of
-// SafePath.h, and what is made in another user's folder gets that user.
+// what exists stays. Raises EMachineError, also for a path that the rule of
+// SafePath.h refuses.
 void CreateDriveFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath);
 void CreateDriveFile(const std::filesystem::path& machineFolder, std::u16string_view windowsPath);
 // The same in the machine folder open at handle (shown as machineFolder).

@@ -335,6 +335,65 @@ TEST_F(MachineCommit, OnlyTemporariesOfTheMachinesFilesAreCleared) {
     }
 }
 
+// Two machines whose Sites link to one shared folder: a commit of one killed once
+// its record is on disk is finished whole when the other machine was opened first,
+// which leaves the temporaries beyond its link alone. A temporary lost all the
+// same is named, and nothing is renamed.
+TEST_F(MachineCommit, AKilledCommitInASharedSitesFolderIsFinishedWholeOrNamed) {
+    const std::filesystem::path shared = Folder() / "shared";
+    MakeMachine(u"web2", [](TMachineState&) {});
+    std::filesystem::rename(Machine() / "Sites", shared);
+    for (const std::filesystem::path& machine : {Machine(), Folder() / "web2"}) {
+        std::filesystem::remove_all(machine / "Sites");
+        std::filesystem::create_directory_symlink("../shared", machine / "Sites");
+    }
+    std::filesystem::remove_all(Folder() / "old");
+    const auto keepLinks = std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks;
+    std::filesystem::copy(Machine(), Folder() / "old", keepLinks);
+    std::filesystem::copy(shared, Folder() / "old-shared", std::filesystem::copy_options::recursive);
+    ASSERT_TRUE(InChild([] {
+        ChangeTheMachine();
+        return true;
+    }));
+    const std::string newDump = DumpInFreshProcess();
+    for (const bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "a temporary lost" : "the other machine opened first");
+        std::filesystem::remove_all(Machine());
+        std::filesystem::remove_all(shared);
+        std::filesystem::copy(Folder() / "old", Machine(), keepLinks);
+        std::filesystem::copy(Folder() / "old-shared", shared, std::filesystem::copy_options::recursive);
+        const auto oldSite = Read(shared / "1.xml");
+        gKillStep = TCommitStep::csRecord;
+        gKillCount = 0;
+        ASSERT_TRUE(KilledInChild([] {
+            WatchCommitSteps(KillAtStep);
+            ChangeTheMachine();
+        }));
+        EXPECT_TRUE(InChild([] {
+            OpenMachine(u"web2");
+            return true;
+        }));
+        std::string temporary;
+        for (const auto& entry : std::filesystem::directory_iterator(shared))
+            if (entry.path().filename().string().starts_with("1.xml.tmp-"))
+                temporary = entry.path().string();
+        ASSERT_FALSE(temporary.empty()) << "opening web2 removed the temporary of localhost's record";
+        if (lost) {
+            std::filesystem::remove(temporary);
+            const std::string record = Read(Machine() / "Commit.txt");
+            EXPECT_EQ(MessageOf<EMachineError>([] { OpenMachine(u"localhost"); }),
+                      "Machine file \"" + (Machine() / "Commit.txt").string() + "\" is damaged: line 2 names a temporary " +
+                          "file that is lost: \"" + temporary + "\" is gone, and \"" + (Machine() / "Sites/1.xml").string() +
+                          "\" is not the file it held");
+            EXPECT_EQ(Read(Machine() / "Commit.txt"), record);
+            EXPECT_EQ(Read(shared / "1.xml"), oldSite);
+        } else {
+            EXPECT_EQ(DumpInFreshProcess(), newDump);
+        }
+        CloseMachines();
+    }
+}
+
 // A folder sync that fails is a failed write. Before the record is known to be on
 // disk the machine stays all old; after it, the record is kept and the next open
 // finishes the commit: all new. Nothing of the commit is left either way.

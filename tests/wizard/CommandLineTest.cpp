@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -274,6 +275,116 @@ TEST_F(TCommandLineTest, AnotherUsersMachineFolderNeverLeadsAChangeIntoOurFiles)
         for (const auto& [file, bytes] : ours)
             EXPECT_EQ(ReadBytes(File(file)), bytes) << file;
         EXPECT_EQ(ReadBytes(evil / "Commit.txt"), record);
+    }
+}
+
+// Runs the program as user (in group, besides its own) from a forked child.
+std::function<void()> AsUser(uid_t user, gid_t group) {
+    return [user, group] {
+        if (::setgroups(1, &group) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
+            ::_exit(3);
+    };
+}
+
+// A change reaches only what belongs to root or to the user Orvex runs as: a
+// machines folder of another user takes no local machine, and a machine folder
+// shared through its group is changed by its owner only. Each refusal names the
+// folder, its owner and the remedy, before anything changes.
+TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to give folders to other users";
+    ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
+    const uid_t member = kOtherUser - 1;
+    const gid_t group = 4242;
+    const std::filesystem::path theirs = File("theirs"), team = File("machines/team"), out = File("out");
+    std::filesystem::create_directory(theirs);
+    ASSERT_TRUE(GiveToOtherUser(theirs));
+    std::filesystem::create_directory(out);
+    std::filesystem::permissions(out, std::filesystem::perms::all);
+    // The team's machine with a change left to finish: Pop3.xml's temporary and its record.
+    std::filesystem::copy(File("machines/localhost"), team, std::filesystem::copy_options::recursive);
+    const std::string temporary = "Pop3.xml.tmp-" + std::to_string(testing::GonePid()) + "-1";
+    std::string pop3 = ReadBytes(team / "Pop3.xml");
+    pop3.replace(pop3.find("relay.example.com"), 17, "relay.team.invalid");
+    WriteBytes(team / temporary, pop3);
+    struct stat written {};
+    ASSERT_EQ(::stat((team / temporary).c_str(), &written), 0);
+    WriteBytes(team / "Commit.txt", "Orvex machine commit\n" + temporary + "\tPop3.xml\t" +
+                                        std::to_string(written.st_ino) + "\nend\n");
+    ASSERT_TRUE(GiveToOtherUser(team));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(team))
+        ASSERT_EQ(::lchown(entry.path().c_str(), kOtherUser, group), 0);
+    ASSERT_EQ(::chown(team.c_str(), kOtherUser, group), 0);
+    ASSERT_EQ(::chmod(team.c_str(), 02775), 0);
+    const auto shared = FilesBelow(team, true);
+    const struct {
+        const char* Case;
+        std::string Machines, Machine;
+        std::function<void()> As;
+        std::string Error;
+    } rows[] = {
+        {"a machines folder of another user", theirs.string(), "localhost", {},
+         "Cannot make the machine folder \"" + (theirs / "localhost").string() + "\": \"" + theirs.string() +
+             "\" belongs to nobody: run Orvex as nobody, or give it to root"},
+        {"a group's member", Path("machines"), "team", AsUser(member, group),
+         "Machine folder \"" + team.string() + "\" is not changed: \"" + team.string() +
+             "\" belongs to nobody: run Orvex as nobody, or give it to user " + std::to_string(member)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        Environment = {{QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(row.Machines)}};
+        EXPECT_EQ(Run({"/backup", "-n", "X", "-m", row.Machine, "-f", (out / (row.Machine + ".xml")).string(), "/q"},
+                      120'000, row.As),
+                  1);
+        EXPECT_NE(Errors.find(row.Error), std::string::npos) << Errors;
+        EXPECT_TRUE(std::filesystem::is_empty(theirs));
+        EXPECT_EQ(FilesBelow(team, true), shared);
+    }
+    // The folder's owner finishes the change.
+    EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "team", "-f", (out / "owner.xml").string(), "/q"}, 120'000,
+                  AsUser(kOtherUser, group)),
+              0)
+        << Errors;
+    EXPECT_EQ(ReadBytes(team / "Pop3.xml"), pop3);
+    EXPECT_FALSE(std::filesystem::exists(team / "Commit.txt"));
+}
+
+// A leftover of an install (a folder named like its temporary one) never leads its
+// removal into another user's folder moved into it: in a machines folder of
+// another user, whose leftover holds an empty mark, nothing is installed or
+// removed; where our leftover holds the mark, the other user's folder stays whole.
+TEST_F(TCommandLineTest, AnInstallsLeftoverNeverLeadsIntoAnotherUsersFolder) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to give folders to other users";
+    const std::string gone = std::to_string(testing::GonePid());
+    const struct {
+        const char* Case;
+        const char* Machines;
+        bool Theirs;
+        std::string Mark;
+        int Status;
+    } rows[] = {
+        {"another user's, with an empty mark", "theirs", true, "", 1},
+        {"ours, with the mark", "machines", false, "Orvex is installing the local machine in this folder.\n", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        const std::filesystem::path machines = File(row.Machines),
+                                    leftover = machines / ("localhost.tmp-" + gone + "-1"), third = leftover / "third";
+        std::filesystem::create_directories(third);
+        std::filesystem::permissions(machines, std::filesystem::perms(01777));
+        WriteBytes(leftover / ("Install.tmp-" + gone + "-1"), row.Mark);
+        WriteBytes(third / "file", "theirs");
+        if (row.Theirs) {
+            ASSERT_TRUE(GiveToOtherUser(machines));
+        }
+        for (const std::filesystem::path& path : {third, third / "file"})
+            ASSERT_EQ(::lchown(path.c_str(), kOtherUser - 1, kOtherUser - 1), 0);
+        std::filesystem::permissions(third, std::filesystem::perms(01777));
+        Environment = {{QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(machines.string())}};
+        EXPECT_EQ(Run({"/backup", "-f", "First.xml", "/o", "/q"}), row.Status) << Errors;
+        EXPECT_EQ(ReadBytes(third / "file"), "theirs");
+        EXPECT_EQ(std::filesystem::exists(machines / "localhost" / "Machine.xml"), row.Status == 0);
     }
 }
 
@@ -757,6 +868,43 @@ TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNone
     EXPECT_EQ(machineFiles(), halfInstalled);
 }
 
+// The folder of exactly the machine's name is the machine; another user's case
+// variant beside it never stands in for it. Without it, one variant is taken and
+// two are refused, naming both.
+TEST_F(TCommandLineTest, TheExactMachineNameWinsOverACaseVariant) {
+    ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
+    const std::filesystem::path machines = File("machines");
+    std::filesystem::permissions(machines, std::filesystem::perms(01777));
+    const std::filesystem::path variant = machines / "LocalHost", site = variant / "Sites" / "1.xml";
+    std::filesystem::copy(machines / "localhost", variant, std::filesystem::copy_options::recursive);
+    std::string bytes = ReadBytes(site);
+    bytes.replace(bytes.find("Default Web Site"), 16, "Their Web Site");
+    WriteBytes(site, bytes);
+    GiveToOtherUser(variant);
+    const struct {
+        const char* Case;
+        const char* Local;  // what localhost is renamed to
+        std::string Holds, Lacks, Error;
+    } rows[] = {
+        {"the exact name beside a variant", "localhost", "Default Web Site", "Their Web Site", ""},
+        {"one variant", "elsewhere", "Their Web Site", "Default Web Site", ""},
+        {"two variants", "LOCALHOST", "", "<Machine ",
+         "Machine name \"localhost\" matches the folders \"LOCALHOST\" and \"LocalHost\" in \"" + machines.string() +
+             "\", which differ only in case: rename all but one"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        std::filesystem::rename(machines / "localhost", machines / row.Local);
+        std::filesystem::remove(File("Case.xml"));
+        EXPECT_EQ(Run({"/backup", "-n", "X", "-f", "Case.xml", "/q"}), row.Error.empty() ? 0 : 1) << Errors;
+        const std::string backup = ReadBytes(File("Case.xml"));
+        EXPECT_NE(backup.find(row.Holds), std::string::npos);
+        EXPECT_EQ(backup.find(row.Lacks), std::string::npos);
+        EXPECT_NE(Errors.find(row.Error), std::string::npos) << Errors;
+        std::filesystem::rename(machines / row.Local, machines / "localhost");
+    }
+}
+
 // A machine whose name is that of an install's temporary folder is a machine like
 // any other: the first run, which installs the local machine, backs it up and
 // leaves it as it was.
@@ -772,7 +920,8 @@ TEST_F(TCommandLineTest, AMachineNamedLikeAnInstallsTemporaryFolderIsKept) {
 
 // The local machine installs whole where its folder is a link to an empty folder
 // (built beside that folder and renamed over it) and where it is an empty mount
-// point (in place): the machine is the one a plain folder gets.
+// point (in place), also one that holds only a new file system's empty
+// lost+found: the machine is the one a plain folder gets.
 TEST_F(TCommandLineTest, TheLocalMachineInstallsThroughALinkAndIntoAMountPoint) {
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const std::filesystem::path local = File("machines/localhost"), disk = File("disk");
@@ -782,12 +931,17 @@ TEST_F(TCommandLineTest, TheLocalMachineInstallsThroughALinkAndIntoAMountPoint) 
         const char* Case;
         bool Linked;
         std::function<bool()> InChild;
-    } rows[] = {{"a link to an empty folder", true, {}}, {"an empty mount point", false, bindDisk}};
+        bool LostFound = false;
+    } rows[] = {{"a link to an empty folder", true, {}},
+                {"an empty mount point", false, bindDisk},
+                {"a mount point holding an empty lost+found", false, bindDisk, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Case);
         std::filesystem::remove_all(local);
         std::filesystem::remove_all(disk);
         std::filesystem::create_directory(disk);
+        if (row.LostFound)
+            std::filesystem::create_directory(disk / "lost+found");
         if (row.Linked) {
             std::filesystem::create_directory_symlink("../disk", local);
         } else {
@@ -802,7 +956,11 @@ TEST_F(TCommandLineTest, TheLocalMachineInstallsThroughALinkAndIntoAMountPoint) 
                 ::_exit(3);
         };
         EXPECT_EQ(Run({"/backup", "-f", "Next.xml", "/o", "/q"}, 120'000, inChild), 0) << Errors;
-        EXPECT_EQ(FilesBelow(disk, true), whole);
+        auto installed = FilesBelow(disk, true);
+        if (row.LostFound) {
+            EXPECT_EQ(installed.extract("lost+found").mapped(), "<folder>");
+        }
+        EXPECT_EQ(installed, whole);
         EXPECT_EQ(std::filesystem::is_symlink(local), row.Linked);
     }
 }
