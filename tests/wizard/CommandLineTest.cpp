@@ -287,105 +287,73 @@ std::function<void()> AsUser(uid_t user, gid_t group) {
 }
 
 // A change reaches only what belongs to root or to the user Orvex runs as: a
-// machines folder of another user takes no local machine, and a machine folder
-// shared through its group is changed by its owner only. Each refusal names the
-// folder, its owner and the remedy, before anything changes.
+// machines folder of another user takes no local machine, a machine folder shared
+// through its group is changed by its owner only, and the removal of an install's
+// leftover never enters another user's folder moved into it. Each refusal names
+// the folder, its owner and the remedy, before anything changes.
 TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give folders to other users";
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const uid_t member = kOtherUser - 1;
     const gid_t group = 4242;
-    const std::filesystem::path theirs = File("theirs"), team = File("machines/team"), out = File("out");
-    std::filesystem::create_directory(theirs);
-    ASSERT_TRUE(GiveToOtherUser(theirs));
-    std::filesystem::create_directory(out);
-    std::filesystem::permissions(out, std::filesystem::perms::all);
+    const std::filesystem::path machines = File("machines"), theirs = File("theirs"), team = machines / "team";
     // The team's machine with a change left to finish: Pop3.xml's temporary and its record.
-    std::filesystem::copy(File("machines/localhost"), team, std::filesystem::copy_options::recursive);
-    const std::string temporary = "Pop3.xml.tmp-" + std::to_string(testing::GonePid()) + "-1";
-    std::string pop3 = ReadBytes(team / "Pop3.xml");
-    pop3.replace(pop3.find("relay.example.com"), 17, "relay.team.invalid");
-    WriteBytes(team / temporary, pop3);
-    struct stat written {};
-    ASSERT_EQ(::stat((team / temporary).c_str(), &written), 0);
-    WriteBytes(team / "Commit.txt", "Orvex machine commit\n" + temporary + "\tPop3.xml\t" +
-                                        std::to_string(written.st_ino) + "\nend\n");
-    ASSERT_TRUE(GiveToOtherUser(team));
+    std::filesystem::copy(machines / "localhost", team, std::filesystem::copy_options::recursive);
+    std::filesystem::remove_all(machines / "localhost");
+    const std::string gone = std::to_string(testing::GonePid()), temporary = "Pop3.xml.tmp-" + gone + "-1";
+    WriteBytes(team / temporary, "<Pop3/>");
+    WriteBytes(team / "Commit.txt", "Orvex machine commit\n" + temporary + "\tPop3.xml\nend\n");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(team))
         ASSERT_EQ(::lchown(entry.path().c_str(), kOtherUser, group), 0);
     ASSERT_EQ(::chown(team.c_str(), kOtherUser, group), 0);
     ASSERT_EQ(::chmod(team.c_str(), 02775), 0);
-    const auto shared = FilesBelow(team, true);
+    // Another user's leftover with an empty mark in their machines folder, and one of
+    // ours with the mark in ours, each holding a third user's shared folder.
+    for (const auto& [folder, mark] : {std::pair{theirs, ""}, {machines, "Orvex is installing the local machine"}}) {
+        const std::filesystem::path leftover = folder / ("localhost.tmp-" + gone + "-1");
+        std::filesystem::create_directories(leftover / "third");
+        WriteBytes(leftover / ("Install.tmp-" + gone + "-1"), mark);
+        WriteBytes(leftover / "third" / "file", "theirs");
+        for (const auto& path : {leftover / "third", leftover / "third" / "file"})
+            ASSERT_EQ(::lchown(path.c_str(), member - 1, member - 1), 0);
+        std::filesystem::permissions(leftover / "third", std::filesystem::perms(01777));
+    }
+    ASSERT_TRUE(GiveToOtherUser(theirs));
+    std::filesystem::permissions(machines, std::filesystem::perms(01777));
+    std::filesystem::create_directory(File("out"));
+    std::filesystem::permissions(File("out"), std::filesystem::perms::all);
+    const auto ours = FilesBelow(machines, true), others = FilesBelow(theirs, true);
     const struct {
         const char* Case;
-        std::string Machines, Machine;
+        std::filesystem::path Machines;
+        std::string Machine;
         std::function<void()> As;
         std::string Error;
     } rows[] = {
-        {"a machines folder of another user", theirs.string(), "localhost", {},
+        {"our own leftover", machines, "localhost", {}, ""},
+        {"a machines folder of another user", theirs, "localhost", {},
          "Cannot make the machine folder \"" + (theirs / "localhost").string() + "\": \"" + theirs.string() +
              "\" belongs to nobody: run Orvex as nobody, or give it to root"},
-        {"a group's member", Path("machines"), "team", AsUser(member, group),
+        {"a group's member", machines, "team", AsUser(member, group),
          "Machine folder \"" + team.string() + "\" is not changed: \"" + team.string() +
              "\" belongs to nobody: run Orvex as nobody, or give it to user " + std::to_string(member)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Case);
-        Environment = {{QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(row.Machines)}};
-        EXPECT_EQ(Run({"/backup", "-n", "X", "-m", row.Machine, "-f", (out / (row.Machine + ".xml")).string(), "/q"},
+        Environment = {{QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(row.Machines.string())}};
+        EXPECT_EQ(Run({"/backup", "-n", "X", "-m", row.Machine, "-f", Path("out/" + row.Machine + ".xml"), "/o", "/q"},
                       120'000, row.As),
-                  1);
+                  row.Error.empty() ? 0 : 1);
         EXPECT_NE(Errors.find(row.Error), std::string::npos) << Errors;
-        EXPECT_TRUE(std::filesystem::is_empty(theirs));
-        EXPECT_EQ(FilesBelow(team, true), shared);
     }
-    // The folder's owner finishes the change.
-    EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "team", "-f", (out / "owner.xml").string(), "/q"}, 120'000,
-                  AsUser(kOtherUser, group)),
-              0)
-        << Errors;
-    EXPECT_EQ(ReadBytes(team / "Pop3.xml"), pop3);
-    EXPECT_FALSE(std::filesystem::exists(team / "Commit.txt"));
-}
-
-// A leftover of an install (a folder named like its temporary one) never leads its
-// removal into another user's folder moved into it: in a machines folder of
-// another user, whose leftover holds an empty mark, nothing is installed or
-// removed; where our leftover holds the mark, the other user's folder stays whole.
-TEST_F(TCommandLineTest, AnInstallsLeftoverNeverLeadsIntoAnotherUsersFolder) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root, to give folders to other users";
-    const std::string gone = std::to_string(testing::GonePid());
-    const struct {
-        const char* Case;
-        const char* Machines;
-        bool Theirs;
-        std::string Mark;
-        int Status;
-    } rows[] = {
-        {"another user's, with an empty mark", "theirs", true, "", 1},
-        {"ours, with the mark", "machines", false, "Orvex is installing the local machine in this folder.\n", 0},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.Case);
-        const std::filesystem::path machines = File(row.Machines),
-                                    leftover = machines / ("localhost.tmp-" + gone + "-1"), third = leftover / "third";
-        std::filesystem::create_directories(third);
-        std::filesystem::permissions(machines, std::filesystem::perms(01777));
-        WriteBytes(leftover / ("Install.tmp-" + gone + "-1"), row.Mark);
-        WriteBytes(third / "file", "theirs");
-        if (row.Theirs) {
-            ASSERT_TRUE(GiveToOtherUser(machines));
-        }
-        for (const std::filesystem::path& path : {third, third / "file"})
-            ASSERT_EQ(::lchown(path.c_str(), kOtherUser - 1, kOtherUser - 1), 0);
-        std::filesystem::permissions(third, std::filesystem::perms(01777));
-        Environment = {{QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(machines.string())}};
-        EXPECT_EQ(Run({"/backup", "-f", "First.xml", "/o", "/q"}), row.Status) << Errors;
-        EXPECT_EQ(ReadBytes(third / "file"), "theirs");
-        EXPECT_EQ(std::filesystem::exists(machines / "localhost" / "Machine.xml"), row.Status == 0);
-    }
+    // Only our leftover's mark went, and our local machine came.
+    auto after = FilesBelow(machines, true), expected = ours;
+    EXPECT_EQ(after.erase("localhost"), 1u);
+    std::erase_if(after, [](const auto& entry) { return entry.first.starts_with("localhost/"); });
+    expected.erase("localhost.tmp-" + gone + "-1/Install.tmp-" + gone + "-1");
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(FilesBelow(theirs, true), others);
 }
 
 // Each failed run ends by itself with status 1 and an info-log line, and leaves the
