@@ -1,6 +1,7 @@
 #include "base/FileLock.h"
 
 #include "base/Module.h"
+#include "base/SafePath.h"
 
 #include <algorithm>
 #include <charconv>
@@ -26,8 +27,6 @@ struct THeldLock {
 };
 std::mutex gHeldMutex;
 std::map<std::pair<uint64_t, uint64_t>, THeldLock> gHeld;
-
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <memory>
+#include <system_error>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,8 +16,6 @@ namespace {
 
 // How many links in a row are followed before they count as a loop, as the system does.
 constexpr int kMostLinks = 40;
-
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 std::string Joined(const std::string& folder, std::string_view name) {
     return folder.ends_with('/') ? folder + std::string(name) : folder + "/" + std::string(name);
@@ -65,6 +64,8 @@ std::string UserName(uid_t user) {
         return found->pw_name;
     return "user " + std::to_string(user);
 }
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 bool IsTrustedOwner(const struct stat& status) { return status.st_uid == 0 || status.st_uid == ::geteuid(); }
 
@@ -187,6 +188,21 @@ int TSafeFolders::MakeFolder(size_t folder, const std::string& name, TSafePlace&
     if (::mkdirat(Handle(folder), name.c_str(), 0777) != 0 && errno != EEXIST)
         return errno;
     return Follow(name, place, folder);
+}
+
+std::string FollowToLocked(TSafeFolders& folders, const std::string& name, int locked, TSafePlace& place) {
+    if (folders.StartError())
+        return std::generic_category().message(folders.StartError());
+    try {
+        if (const int error = folders.Follow(name, place))
+            return std::generic_category().message(error);
+    } catch (const EUnsafePathError& e) {
+        return e.what();
+    }
+    struct stat status {};
+    if (::fstat(locked, &status) != 0 || place.Inside == TSafePlace::kNone || !SameFile(place.Status, status))
+        return "it was moved or replaced while it was locked";
+    return {};
 }
 
 namespace detail {

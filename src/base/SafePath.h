@@ -45,6 +45,9 @@ private:
 // The account name of a user, for messages; "user <number>" when it has none.
 std::string UserName(uid_t user);
 
+// True when a and b are one file (device and inode).
+bool SameFile(const struct stat& a, const struct stat& b);
+
 // True when status belongs to root or to the user we run as.
 bool IsTrustedOwner(const struct stat& status);
 
@@ -111,6 +114,12 @@ private:
     std::vector<TFolder> FFolders;
     int FStartError = 0;
 };
+
+// Follows name from the start folder of folders (as Follow) and checks that it ends
+// in the folder open at locked, which the caller holds locked: "" then, else why
+// not, for a message: the rule's refusal, the system's error, or "it was moved or
+// replaced while it was locked".
+std::string FollowToLocked(TSafeFolders& folders, const std::string& name, int locked, TSafePlace& place);
 
 // Calls visit(name) for each name in the folder at handle (a handle of any kind)
 // but "." and "..", until it returns false.

@@ -333,24 +333,6 @@ void RemoveInstallMarks(const std::filesystem::path& folder, int handle, const s
         CannotMake(folder, ErrorText(error));
 }
 
-// The place of the machine folder in the machines folder, followed under the rule
-// (made first when make is set): a folder, by its own name or at the end of links.
-TSafePlace PlaceOfMachineFolder(TSafeFolders& machines, const std::filesystem::path& folder, bool make) {
-    if (machines.StartError())
-        CannotMake(folder, ErrorText(machines.StartError()));
-    const std::string name = folder.filename().string();
-    TSafePlace place;
-    try {
-        if (const int error = make ? machines.MakeFolder(0, name, place) : machines.Follow(name, place))
-            CannotMake(folder, ErrorText(error));
-    } catch (const EUnsafePathError& e) {
-        CannotMake(folder, e.what());
-    }
-    if (place.Inside == TSafePlace::kNone)
-        CannotMake(folder, ErrorText(make ? EEXIST : ENOTDIR));
-    return place;
-}
-
 // An install's temporary folder, removed with all it holds unless it was put in place.
 struct TInstallFolder {
     int Holding;
@@ -369,8 +351,20 @@ void MakeMachineFolder(const std::filesystem::path& folder) {
     std::filesystem::create_directories(machines, error);
     if (error)
         throw EMachineFilesError("Cannot make the machines folder \"" + machines.string() + "\": " + error.message());
+    // Made in the machines folder under the rule; a link there is followed to a folder.
     TSafeFolders folders(machines.string());
-    PlaceOfMachineFolder(folders, folder, true);
+    TSafePlace place;
+    int failure = folders.StartError();
+    try {
+        if (!failure)
+            failure = folders.MakeFolder(0, folder.filename().string(), place);
+    } catch (const EUnsafePathError& e) {
+        CannotMake(folder, e.what());
+    }
+    if (!failure && place.Inside == TSafePlace::kNone)
+        failure = EEXIST;
+    if (failure)
+        CannotMake(folder, ErrorText(failure));
 }
 
 bool IsInstallableFolder(int handle) {
@@ -399,11 +393,9 @@ bool IsInstallableFolder(int handle) {
 void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle) {
     // Through a link, to the folder it leads to: the one held locked.
     TSafeFolders folders(folder.parent_path().string());
-    const TSafePlace place = PlaceOfMachineFolder(folders, folder, false);
-    struct stat locked {};
-    if (::fstat(lockedHandle, &locked) != 0 || place.Status.st_dev != locked.st_dev ||
-        place.Status.st_ino != locked.st_ino)
-        CannotMake(folder, "it was moved or replaced while it was locked");
+    TSafePlace place;
+    if (const std::string why = FollowToLocked(folders, folder.filename().string(), lockedHandle, place); !why.empty())
+        CannotMake(folder, why);
     const int inside = folders.Handle(place.Inside), holding = folders.Handle(place.Folder);
     // A rename cannot replace a mount point: the machine goes into it in place, and
     // a process killed meanwhile leaves its mark there for the next install.

@@ -55,20 +55,10 @@ bool IsTemporaryOf(std::string_view temporary, std::string_view target) {
 // lockedHandle (it was moved or replaced since it was locked); "" when neither.
 std::string RefusalOfChanges(const std::filesystem::path& folder, int lockedHandle) {
     Reached(TCommitStep::csLocked, 0);
-    TSafeFolders steps(folder.parent_path().string());
+    TSafeFolders machines(folder.parent_path().string());
     TSafePlace place;
-    struct stat locked {};
-    const std::string refused = "Machine folder \"" + folder.string() + "\" is not changed: ";
-    try {
-        if (const int error = steps.StartError() ? steps.StartError() : steps.Follow(folder.filename().string(), place))
-            return refused + ErrorText(error);
-    } catch (const EUnsafePathError& e) {
-        return refused + e.what();
-    }
-    if (::fstat(lockedHandle, &locked) != 0 || !place.Exists || place.Status.st_dev != locked.st_dev ||
-        place.Status.st_ino != locked.st_ino)
-        return refused + "it was moved or replaced while it was locked";
-    return {};
+    const std::string why = FollowToLocked(machines, folder.filename().string(), lockedHandle, place);
+    return why.empty() ? why : "Machine folder \"" + folder.string() + "\" is not changed: " + why;
 }
 
 // True when the regular file name in the folder at handle holds exactly bytes.

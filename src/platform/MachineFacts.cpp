@@ -252,20 +252,20 @@ void MakeDrivePath(const std::filesystem::path& machineFolder, int handle, std::
         steps.push_back(Utf16ToUtf8(step));
     TSafeFolders folders(handle, machineFolder.string());
     size_t folder = 0;
-    const auto fail = [&](const std::string& step, int error) {
-        throw EMachineError("Cannot make \"" + folders.Shown(folder) + "/" + step + "\": " +
-                            std::generic_category().message(error));
+    const auto fail = [&](const std::string& step, const std::string& why) {
+        throw EMachineError("Cannot make \"" + folders.Shown(folder) + "/" + step + "\": " + why);
     };
+    const auto errorText = [](int error) { return std::generic_category().message(error); };
     for (size_t i = 0; i + (file ? 1 : 0) < steps.size(); ++i) {
         TSafePlace place;
         try {
             if (const int error = folders.MakeFolder(folder, steps[i], place))
-                fail(steps[i], error);
+                fail(steps[i], errorText(error));
         } catch (const EUnsafePathError& e) {
-            throw EMachineError("Cannot make \"" + folders.Shown(folder) + "/" + steps[i] + "\": " + e.what());
+            fail(steps[i], e.what());
         }
         if (place.Inside == TSafePlace::kNone)
-            fail(steps[i], ENOTDIR);
+            fail(steps[i], errorText(ENOTDIR));
         folder = place.Inside;
     }
     if (!file)
@@ -273,7 +273,7 @@ void MakeDrivePath(const std::filesystem::path& machineFolder, int handle, std::
     const TFileHandle made(::openat(folders.Handle(folder), steps.back().c_str(),
                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (made.Get() < 0 && errno != EEXIST)
-        fail(steps.back(), errno);
+        fail(steps.back(), errorText(errno));
 }
 
 // The machine folder open (made first when missing), for the calls by path.
