@@ -1,5 +1,7 @@
 #include "base/XDisplayProbe.h"
 
+#include "base/SafePath.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -25,21 +27,6 @@ bool ReadNumber(std::string_view text, unsigned& number) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
-
-class TSocketHandle {
-public:
-    explicit TSocketHandle(int family) : FHandle(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-    ~TSocketHandle() {
-        if (FHandle >= 0)
-            ::close(FHandle);
-    }
-    TSocketHandle(const TSocketHandle&) = delete;
-    TSocketHandle& operator=(const TSocketHandle&) = delete;
-    int Get() const { return FHandle; }
-
-private:
-    int FHandle;
-};
 
 // Waiting: neither made nor refused by the deadline.
 enum class TConnection { Refused, Made, Waiting };
@@ -88,7 +75,7 @@ bool Answers(int handle, TClock::time_point deadline) {
 enum class TAnswer { NoServer, Answered, Silent };
 
 TAnswer Ask(int family, const sockaddr* address, socklen_t size, TClock::time_point deadline) {
-    const TSocketHandle handle(family);
+    const TFileHandle handle(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
     switch (handle.Get() < 0 ? TConnection::Refused : Connect(handle.Get(), address, size, deadline)) {
     case TConnection::Refused:
         return TAnswer::NoServer;
