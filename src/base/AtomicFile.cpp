@@ -4,10 +4,8 @@
 #include "base/Utf.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
@@ -28,13 +26,6 @@ std::string CannotCreateText(const std::string& path, const std::string& reason)
 
 [[noreturn]] void Fail(const std::string& path, int error) {
     throw EAtomicFileError(CannotCreateText(path, std::generic_category().message(error)));
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool AllDigits(std::string_view text) {
@@ -67,40 +58,28 @@ bool IsGone(pid_t process) {
 }
 
 // A program killed while it saved leaves its temporary file behind, as large as
-// the file it wrote. The temporaries in folder whose process is gone, by the name
-// of the file they were to replace.
-std::multimap<std::string, std::string> StaleTemporariesIn(const std::string& folder) {
+// the file it wrote. The temporaries in the folder at handle whose process is
+// gone, by the name of the file they were to replace.
+std::multimap<std::string, std::string> StaleTemporariesIn(int handle) {
     std::multimap<std::string, std::string> stale;
-    DIR* directory = ::opendir(folder.c_str());
-    if (!directory)
-        return stale;
-    while (const dirent* entry = ::readdir(directory)) {
-        const std::string_view name = entry->d_name;
+    ForEachNameIn(handle, [&](const std::string& name) {
         if (IsStaleTemporary(name))
             stale.emplace(name.substr(0, name.rfind(kTemporaryMark)), name);
-    }
-    ::closedir(directory);
+        return true;
+    });
     return stale;
 }
 
 // Removes the stale temporaries of one file: only its own, as the folder may hold
-// other programs' files of the same pattern.
-void RemoveStaleTemporaries(const std::string& folder, const std::multimap<std::string, std::string>& stale,
-                            const std::string& file) {
+// other programs' files of the same pattern, and only root's or ours.
+void RemoveStaleTemporaries(int folder, const std::multimap<std::string, std::string>& stale, const std::string& file) {
     const auto [first, last] = stale.equal_range(file);
-    for (auto it = first; it != last; ++it)
-        ::unlink((folder + "/" + it->second).c_str());
-}
-
-// The folder and the name of a file.
-std::pair<std::string, std::string> SplitPath(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return {FolderOf(path), slash == std::string::npos ? path : path.substr(slash + 1)};
-}
-
-void RemoveStaleTemporariesOfFile(const std::string& path) {
-    const auto [folder, file] = SplitPath(path);
-    RemoveStaleTemporaries(folder, StaleTemporariesIn(folder), file);
+    for (auto it = first; it != last; ++it) {
+        struct stat info {};
+        if (::fstatat(folder, it->second.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+            IsTrustedOwner(info))
+            ::unlinkat(folder, it->second.c_str(), 0);
+    }
 }
 
 // A file that we may not write: the Windows read-only attribute. Root passes every
@@ -123,18 +102,35 @@ std::string RefusalOf(int folder, const std::string& target, const struct stat& 
     return {};
 }
 
-// The file a save to path replaces: path, or the target of the link at path.
-std::string TargetOf(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved))
-            return resolved;
+} // namespace
+
+TAtomicFileWriter::TTarget TAtomicFileWriter::FindTarget(const std::string& path, int& error) {
+    std::string absolute;
+    TSafePlace place;
+    error = PathFromRoot(path, absolute);
+    TSafeFolders folders("/");
+    try {
+        if (!error)
+            error = folders.Follow(absolute, place, 0, false);  // a file replaced keeps its owner
+    } catch (const EUnsafePathError& e) {
+        throw EAtomicFileError(CannotCreateText(path, e.what()));
     }
-    return path;
+    if (error)
+        return {};
+    TTarget target{TFileHandle(::fcntl(folders.Handle(place.Folder), F_DUPFD_CLOEXEC, 0)), place.Name, place.Exists,
+                   place.Status};
+    if (target.Folder.Get() < 0)
+        error = errno;
+    return target;
 }
 
-} // namespace
+TAtomicFileWriter::TTarget TAtomicFileWriter::FindTarget(const std::string& path) {
+    int error = 0;
+    TTarget target = FindTarget(path, error);
+    if (error)
+        orvex::Fail(path, error);
+    return target;
+}
 
 // ---- TAtomicFileWriter ---------------------------------------------------------
 
@@ -142,31 +138,26 @@ void TAtomicFileWriter::Fail(int error) const { orvex::Fail(FPath, error); }
 
 TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path) : TAtomicFileWriter(path, nullptr) {}
 
-TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path16, TStaleTemporaries* stale)
-    : FPath(Utf16ToUtf8(path16)), FFolder(AT_FDCWD), FTarget(TargetOf(FPath)) {
-    struct stat info {};
-    bool exists = false;
-    if (::stat(FTarget.c_str(), &info) == 0) {
-        if (const std::string refusal = RefusalOf(AT_FDCWD, FTarget, info); !refusal.empty())
-            throw EAtomicFileError(CannotCreateText(FPath, refusal));
-        exists = true;
-    }
-    if (stale) {
-        const auto [folder, file] = SplitPath(FTarget);
-        auto found = stale->find(folder);
-        if (found == stale->end())
-            found = stale->emplace(folder, StaleTemporariesIn(folder)).first;
-        RemoveStaleTemporaries(folder, found->second, file);
-    } else {
-        RemoveStaleTemporariesOfFile(FTarget);
-    }
-    Open(exists ? &info : nullptr);
-}
+TAtomicFileWriter::TAtomicFileWriter(std::u16string_view path, TStaleTemporaries* stale)
+    : TAtomicFileWriter(Utf16ToUtf8(path), FindTarget(Utf16ToUtf8(path)), stale) {}
 
-TAtomicFileWriter::TAtomicFileWriter(std::string path, TNewFile)
-    : FPath(std::move(path)), FFolder(AT_FDCWD), FTarget(FPath) {
-    RemoveStaleTemporariesOfFile(FTarget);
-    Open(nullptr);
+TAtomicFileWriter::TAtomicFileWriter(std::string path, TTarget target, TStaleTemporaries* stale)
+    : FPath(std::move(path)), FOwnedFolder(std::move(target.Folder)), FFolder(FOwnedFolder.Get()),
+      FTarget(std::move(target.Name)) {
+    if (target.Exists)
+        if (const std::string refusal = RefusalOf(FFolder, FTarget, target.Status); !refusal.empty())
+            throw EAtomicFileError(CannotCreateText(FPath, refusal));
+    struct stat folder {};
+    if (!stale || ::fstat(FFolder, &folder) != 0) {
+        RemoveStaleTemporaries(FFolder, StaleTemporariesIn(FFolder), FTarget);
+    } else {
+        const auto key = std::make_pair(uint64_t(folder.st_dev), uint64_t(folder.st_ino));
+        auto found = stale->find(key);
+        if (found == stale->end())
+            found = stale->emplace(key, StaleTemporariesIn(FFolder)).first;
+        RemoveStaleTemporaries(FFolder, found->second, FTarget);
+    }
+    Open(target.Exists ? &target.Status : nullptr);
 }
 
 TAtomicFileWriter::TAtomicFileWriter(int folder, const std::string& name, const struct stat* replaced,
@@ -232,8 +223,9 @@ std::string TAtomicFileWriter::Finish(TFileHandle& handle) {
 
 void TAtomicFileWriter::Commit() {
     TAtomicWrites writes;
-    auto& pending = writes.FPending.emplace_back(TAtomicWrites::TPending{FPath, FTarget, {}, {}});
+    auto& pending = writes.FPending.emplace_back(TAtomicWrites::TPending{FPath, {}, FTarget, {}, {}});
     pending.Temporary = Finish(pending.Handle);
+    pending.Folder = std::move(FOwnedFolder);
     writes.Commit();
 }
 
@@ -241,14 +233,15 @@ void TAtomicFileWriter::Commit() {
 
 TAtomicWrites::~TAtomicWrites() {
     for (const TPending& pending : FPending)
-        ::unlink(pending.Temporary.c_str());
+        ::unlinkat(pending.Folder.Get(), pending.Temporary.c_str(), 0);
 }
 
 void TAtomicWrites::Write(std::u16string_view path, std::string_view bytes) {
     TAtomicFileWriter file(path, &FStale);
     file.Write(bytes.data(), bytes.size());
-    TPending& pending = FPending.emplace_back(TPending{file.FPath, file.FTarget, {}, {}});
+    TPending& pending = FPending.emplace_back(TPending{file.FPath, {}, file.FTarget, {}, {}});
     pending.Temporary = file.Finish(pending.Handle);
+    pending.Folder = std::move(file.FOwnedFolder);
 }
 
 int TemporaryFileOwner(std::string_view name) { return TemporaryOwner(name); }
@@ -266,42 +259,60 @@ bool IsStaleTemporary(std::string_view name) {
 void TAtomicWrites::Commit() {
     std::vector<TPending> pending;
     pending.swap(FPending);
-    // Each folder renamed into, with the first file renamed there.
-    std::map<std::string, const std::string*> folders;
+    // Each folder renamed into, by its identity, with the first file renamed there.
+    std::map<std::pair<uint64_t, uint64_t>, std::pair<int, const std::string*>> folders;
     // Syncs them all; the first failure with its file.
     const auto syncFolders = [&folders] {
         std::pair<int, const std::string*> failure{0, nullptr};
-        for (const auto& [folder, path] : folders)
-            if (const int error = SyncFolder(AT_FDCWD, folder); error && !failure.first)
-                failure = {error, path};
+        for (const auto& [identity, folder] : folders)
+            if (const int error = SyncFolder(folder.first, ""); error && !failure.first)
+                failure = {error, folder.second};
         return failure;
     };
     for (size_t i = 0; i < pending.size(); ++i) {
         // Written back since Write() started it: the wait is short.
         const TPending& file = pending[i];
-        if (::fsync(file.Handle.Get()) != 0 || ::rename(file.Temporary.c_str(), file.Target.c_str()) != 0) {
+        const int folder = file.Folder.Get();
+        struct stat identity {};
+        if (::fsync(file.Handle.Get()) != 0 ||
+            ::renameat(folder, file.Temporary.c_str(), folder, file.Target.c_str()) != 0 ||
+            ::fstat(folder, &identity) != 0) {
             const int failure = errno;
             for (size_t j = i; j < pending.size(); ++j)
-                ::unlink(pending[j].Temporary.c_str());
+                ::unlinkat(pending[j].Folder.Get(), pending[j].Temporary.c_str(), 0);
             syncFolders();  // the file that could not be put in place is the failure
             Fail(file.Path, failure);
         }
-        folders.emplace(FolderOf(file.Target), &file.Path);
+        folders.emplace(std::make_pair(uint64_t(identity.st_dev), uint64_t(identity.st_ino)),
+                        std::make_pair(folder, &file.Path));
     }
     if (const auto [error, path] = syncFolders(); error)
         Fail(*path, error);
 }
 
-void RemoveStaleTemporariesOf(std::u16string_view path16) { RemoveStaleTemporariesOfFile(TargetOf(Utf16ToUtf8(path16))); }
+void RemoveStaleTemporariesOf(std::u16string_view path) {
+    int error = 0;
+    try {
+        const TAtomicFileWriter::TTarget target = TAtomicFileWriter::FindTarget(Utf16ToUtf8(path), error);
+        if (!error)
+            RemoveStaleTemporaries(target.Folder.Get(), StaleTemporariesIn(target.Folder.Get()), target.Name);
+    } catch (const EAtomicFileError&) {
+        // Nothing goes where nothing may be saved.
+    }
+}
 
 std::string AtomicSaveRefusal(std::u16string_view path16) {
     const std::string path = Utf16ToUtf8(path16);
-    const std::string target = TargetOf(path);
-    struct stat info {};
-    if (::stat(target.c_str(), &info) != 0)
-        return {};
-    const std::string refusal = RefusalOf(AT_FDCWD, target, info);
-    return refusal.empty() ? refusal : CannotCreateText(path, refusal);
+    try {
+        int error = 0;
+        const TAtomicFileWriter::TTarget target = TAtomicFileWriter::FindTarget(path, error);
+        // What a save cannot reach, it says when it tries.
+        const std::string refusal =
+            error || !target.Exists ? std::string() : RefusalOf(target.Folder.Get(), target.Name, target.Status);
+        return refusal.empty() ? refusal : CannotCreateText(path, refusal);
+    } catch (const EAtomicFileError& e) {
+        return e.what();
+    }
 }
 
 TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name, const struct stat* replaced,
@@ -327,26 +338,31 @@ bool WriteNewFileAtomically(std::u16string_view path16, std::string_view bytes) 
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0)
         return false;
-    TAtomicFileWriter file(path, TAtomicFileWriter::TNewFile{});
+    TAtomicFileWriter::TTarget target = TAtomicFileWriter::FindTarget(path);
+    if (target.Exists)
+        return false;
+    TAtomicFileWriter file(path, std::move(target), nullptr);
     file.Write(bytes.data(), bytes.size());
     TFileHandle handle;
-    const std::string temporary = file.Finish(handle);
+    const int folder = file.FFolder;
+    const std::string name = file.FTarget, temporary = file.Finish(handle);
     // The temporary name goes whatever happens; the file keeps its link.
     struct TRemove {
+        int Folder;
         const std::string& Name;
-        ~TRemove() { ::unlink(Name.c_str()); }
-    } remove{temporary};
+        ~TRemove() { ::unlinkat(Folder, Name.c_str(), 0); }
+    } remove{folder, temporary};
     if (::fsync(handle.Get()) != 0)
         Fail(path, errno);
     // Unlike a rename, a link never replaces a file that appeared meanwhile.
-    if (::link(temporary.c_str(), path.c_str()) != 0) {
+    if (::linkat(folder, temporary.c_str(), folder, name.c_str(), 0) != 0) {
         if (errno == EEXIST)
             return false;
         Fail(path, errno);
     }
-    if (const int error = SyncFolder(AT_FDCWD, FolderOf(path))) {
+    if (const int error = SyncFolder(folder, "")) {
         // Not known to be on disk: as if it had never been made.
-        ::unlink(path.c_str());
+        ::unlinkat(folder, name.c_str(), 0);
         Fail(path, error);
     }
     return true;

@@ -24,9 +24,11 @@ public:
 // Writes bytes to a temporary file in the folder of path, flushes it to disk,
 // gives it the permissions and owner of the file it replaces and renames it over
 // path. A file without write permission is refused (as a read-only file: also for
-// root). A symbolic link at path is followed: its target gets the new contents.
-// Temporary files of earlier saves of the same file whose process is gone (a
-// killed program leaves them) are removed first; other files' are left alone.
+// root). path is followed from "/" under the rule of SafePath.h, a symbolic link
+// at its end too: its target gets the new contents. Everything after that happens
+// in the folder the walk reached. Temporary files of earlier saves of the same
+// file whose process is gone (a killed program leaves them) are removed first, if
+// root's or ours; other files' are left alone.
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 
 // Removes the temporary files that saves of path (a link: of its target) left
@@ -34,10 +36,10 @@ void WriteFileAtomically(std::u16string_view path, std::string_view bytes);
 // A writer that may end without saving calls it when it starts.
 void RemoveStaleTemporariesOf(std::u16string_view path);
 
-// Why a save to path would be refused before anything is written: a folder, a
-// device, pipe or socket, a read-only file (a link is judged by its target). The
-// text is that of the EAtomicFileError the save would raise; empty when path may
-// be saved, also when it does not exist yet.
+// Why a save to path would be refused before anything is written: a step the
+// rule refuses, a folder, a device, pipe or socket, a read-only file (a link is
+// judged by its target). The text is that of the EAtomicFileError the save would
+// raise; empty when path may be saved, also when it does not exist yet.
 std::string AtomicSaveRefusal(std::u16string_view path);
 
 // A file's new contents written piece by piece into its temporary file, with the
@@ -60,13 +62,26 @@ private:
     friend struct TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name,
                                                          const struct stat* replaced, std::string_view bytes,
                                                          const std::string& shown);
-    // The stale temporaries of each folder read so far, by the file they were to
-    // replace: a batch reads each folder once.
-    using TStaleTemporaries = std::map<std::string, std::multimap<std::string, std::string>>;
+    friend void RemoveStaleTemporariesOf(std::u16string_view path);
+    friend std::string AtomicSaveRefusal(std::u16string_view path);
+    // The stale temporaries of each folder read so far (by its device and inode),
+    // by the file they were to replace: a batch reads each folder once.
+    using TStaleTemporaries = std::map<std::pair<uint64_t, uint64_t>, std::multimap<std::string, std::string>>;
+    // Where a save by path puts its file: the folder that holds it, open, and the
+    // file's name there, with its status when it exists.
+    struct TTarget {
+        TFileHandle Folder;
+        std::string Name;
+        bool Exists = false;
+        struct stat Status {};
+    };
+    // Follows path from "/" under the rule, a link at its end too. Raises
+    // EAtomicFileError for a step the rule refuses; error: a step that cannot be
+    // taken (the second form raises it).
+    static TTarget FindTarget(const std::string& path, int& error);
+    static TTarget FindTarget(const std::string& path);
     TAtomicFileWriter(std::u16string_view path, TStaleTemporaries* stale);
-    struct TNewFile {};
-    // For a file that must not exist yet: no link followed, nothing replaced.
-    TAtomicFileWriter(std::string path, TNewFile);
+    TAtomicFileWriter(std::string path, TTarget target, TStaleTemporaries* stale);
     // For name in the folder at folder (see WriteTemporaryFileAt).
     TAtomicFileWriter(int folder, const std::string& name, const struct stat* replaced, const std::string& shown);
     void Open(const struct stat* existing);
@@ -75,8 +90,9 @@ private:
     std::string Finish(TFileHandle& handle);
     [[noreturn]] void Fail(int error) const;
 
-    std::string FPath;   // as given, for the error text
-    int FFolder;         // what FTarget and FTemporary are relative to
+    std::string FPath;         // as given, for the error text
+    TFileHandle FOwnedFolder;  // for a save by path
+    int FFolder;               // what FTarget and FTemporary are relative to
     std::string FTarget; // the file replaced (a link's target)
     std::string FTemporary;
     int FHandle = -1;
@@ -105,10 +121,12 @@ public:
 
 private:
     friend class TAtomicFileWriter; // whose Commit is that of one file
-    // A file written and not yet in place: the path as given, the file it replaces
-    // (a link's target) and its temporary file, with the handle it was written with.
+    // A file written and not yet in place: the path as given, the folder it is in,
+    // the file it replaces there (a link's target) and its temporary file, with the
+    // handle it was written with.
     struct TPending {
         std::string Path;
+        TFileHandle Folder;
         std::string Target;
         std::string Temporary;
         TFileHandle Handle;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include <dirent.h>
@@ -41,6 +42,18 @@ void PushSteps(std::string_view path, std::vector<std::string>& steps) {
 }
 
 } // namespace
+
+int PathFromRoot(const std::string& path, std::string& absolute) {
+    if (path.starts_with('/')) {
+        absolute = path;
+        return 0;
+    }
+    char current[PATH_MAX];
+    if (!::getcwd(current, sizeof current))
+        return errno;
+    absolute = Joined(current, path);
+    return 0;
+}
 
 TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {
     if (this != &other) {
@@ -85,12 +98,42 @@ TSafeFolders::TSafeFolders(int start, std::string shown) {
 }
 
 TSafeFolders::TSafeFolders(const std::string& start) {
-    TFileHandle handle(::open(start.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    TFileHandle root(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat status {};
-    if (handle.Get() < 0 || ::fstat(handle.Get(), &status) != 0)
+    if (root.Get() < 0 || ::fstat(root.Get(), &status) != 0) {
         FStartError = errno;
-    const int opened = handle.Get();
-    FFolders.push_back({std::move(handle), opened, status, start});
+        FFolders.push_back({TFileHandle(), -1, {}, start});
+        return;
+    }
+    const int opened = root.Get();
+    FFolders.push_back({std::move(root), opened, status, "/"});
+    std::string path;
+    if (const int error = PathFromRoot(start, path)) {
+        FStartError = error;
+        FFolders.clear();
+        FFolders.push_back({TFileHandle(), -1, {}, start});
+        return;
+    }
+    TSafePlace place;
+    int error = 0;
+    try {
+        error = Follow(path, place);
+    } catch (const EUnsafePathError& e) {
+        error = EPERM;
+        FStartRefusal = e.what();
+    }
+    if (path.find_first_not_of('/') == std::string::npos)
+        error = 0, place.Exists = true, place.Inside = 0;  // "/" itself
+    else if (!error && !place.Exists)
+        error = ENOENT;
+    else if (!error && place.Inside == TSafePlace::kNone)
+        error = ENOTDIR;
+    // Only the folder reached stays: paths are followed from it.
+    TFolder reached = error ? TFolder{TFileHandle(), -1, {}, start} : std::move(FFolders[place.Inside]);
+    reached.Shown = start;
+    FFolders.clear();
+    FFolders.push_back(std::move(reached));
+    FStartError = error;
 }
 
 size_t TSafeFolders::Add(TFileHandle handle, const struct stat& status, std::string shown) {
@@ -102,7 +145,7 @@ size_t TSafeFolders::Add(TFileHandle handle, const struct stat& status, std::str
     return FFolders.size() - 1;
 }
 
-int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bool checked) {
+int TSafeFolders::Follow(std::string_view path, TSafePlace& place, size_t from, bool checkEnd) {
     place = {};
     size_t current = from;
     std::string shown = Shown(from);
@@ -110,11 +153,7 @@ int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bo
     PushSteps(path, steps);
     int links = 0;
     bool linkAtEnd = false;  // the last step is a link's: it must lead somewhere
-    const auto check = [&](const struct stat& status, const std::string& statusShown) {
-        if (checked)
-            CheckOwner(status, statusShown);
-    };
-    check(Status(from), shown);
+    CheckOwner(Status(from), shown);
     while (!steps.empty()) {
         const std::string step = std::move(steps.back());
         steps.pop_back();
@@ -136,7 +175,8 @@ int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bo
         }
         if (::fstat(entry.Get(), &status) != 0)
             return errno;
-        check(status, stepShown);
+        if (checkEnd || !last || S_ISLNK(status.st_mode))
+            CheckOwner(status, stepShown);
         if (S_ISLNK(status.st_mode)) {
             if (++links > kMostLinks)
                 return ELOOP;
@@ -183,6 +223,19 @@ int TSafeFolders::Walk(std::string_view path, TSafePlace& place, size_t from, bo
     return EISDIR;  // the path names its start folder
 }
 
+int TSafeFolders::Read(std::string_view path, size_t limit, std::string& bytes, std::string& why, size_t from) {
+    TSafePlace place;
+    int error = Follow(path, place, from);
+    if (!error && !place.Exists)
+        error = ENOENT;
+    if (error) {
+        bytes.clear();
+        why = std::generic_category().message(error);
+        return error;
+    }
+    return ReadRegularFileAt(Handle(place.Folder), place.Name, limit, bytes, why, O_NOFOLLOW, nullptr, &place.Status);
+}
+
 int TSafeFolders::MakeFolder(size_t folder, const std::string& name, TSafePlace& place) {
     CheckOwner(Status(folder), Shown(folder));
     if (::mkdirat(Handle(folder), name.c_str(), 0777) != 0 && errno != EEXIST)
@@ -190,9 +243,33 @@ int TSafeFolders::MakeFolder(size_t folder, const std::string& name, TSafePlace&
     return Follow(name, place, folder);
 }
 
+int MakeFolders(const std::string& path) {
+    std::string absolute;
+    if (const int error = PathFromRoot(path, absolute))
+        return error;
+    std::vector<std::string> steps;
+    PushSteps(absolute, steps);
+    TSafeFolders folders("/");
+    TSafePlace place;
+    for (size_t folder = 0; !steps.empty(); folder = place.Inside) {
+        if (const int error = folders.MakeFolder(folder, steps.back(), place))
+            return error;
+        if (place.Inside == TSafePlace::kNone)
+            return steps.size() == 1 ? EEXIST : ENOTDIR;  // as mkdir says it of the last
+        steps.pop_back();
+    }
+    return 0;
+}
+
+std::string TSafeFolders::StartFailure() const {
+    if (!FStartRefusal.empty())
+        return FStartRefusal;
+    return FStartError ? std::generic_category().message(FStartError) : std::string();
+}
+
 std::string FollowToLocked(TSafeFolders& folders, const std::string& name, int locked, TSafePlace& place) {
     if (folders.StartError())
-        return std::generic_category().message(folders.StartError());
+        return folders.StartFailure();
     try {
         if (const int error = folders.Follow(name, place))
             return std::generic_category().message(error);
@@ -266,7 +343,7 @@ const char* FileKindText(mode_t mode) {
 }
 
 int ReadRegularFileAt(int folder, const std::string& name, size_t limit, std::string& bytes, std::string& why,
-                      int flags, struct stat* status) {
+                      int flags, struct stat* status, const struct stat* expected) {
     const auto failed = [&](int error, std::string text) {
         bytes.clear();
         why = std::move(text);
@@ -284,13 +361,23 @@ int ReadRegularFileAt(int folder, const std::string& name, size_t limit, std::st
     }
     if (status)
         *status = info;
+    if (expected && !SameFile(*expected, info))
+        return failed(ESTALE, "it was replaced while it was read");
     if (!S_ISREG(info.st_mode))
         return failed(EINVAL, std::string("it is ") + FileKindText(info.st_mode) + ", not a regular file");
     if (static_cast<uint64_t>(info.st_size) > limit)
         return failed(EFBIG, "it is larger than " + std::to_string(limit) + " bytes");
     // It may grow while it is read: what is read stays within limit too.
     bytes.clear();
-    bytes.reserve(static_cast<size_t>(info.st_size));
+    const auto noMemory = [&] {
+        bytes = std::string();
+        return failed(ENOMEM, "there is not enough memory to read it");
+    };
+    try {
+        bytes.reserve(static_cast<size_t>(info.st_size));
+    } catch (const std::bad_alloc&) {
+        return noMemory();
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
@@ -302,7 +389,11 @@ int ReadRegularFileAt(int folder, const std::string& name, size_t limit, std::st
             break;
         if (static_cast<size_t>(n) > limit - bytes.size())
             return failed(EFBIG, "it is larger than " + std::to_string(limit) + " bytes");
-        bytes.append(buffer, static_cast<size_t>(n));
+        try {
+            bytes.append(buffer, static_cast<size_t>(n));
+        } catch (const std::bad_alloc&) {
+            return noMemory();
+        }
     }
     return 0;
 }

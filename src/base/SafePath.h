@@ -1,13 +1,13 @@
 #pragma once
-// Paths that a change follows to what it writes, renames or deletes, taken one
-// step at a time from a folder held open: each step is checked on the handle the
-// next one starts from, never on a name looked up again.
+// Paths to what we read, write, rename or delete, taken one step at a time from
+// "/" or from a folder reached so: each step is checked on the handle the next one
+// starts from, never on a name looked up again.
 //
-// The rule: everything a change starts from, steps through or changes (each
-// folder, link and file) belongs to root or to the user we run as. Another user
-// could otherwise rename, fill or link what a change of ours reaches. Root's links
-// and ours may lead anywhere that keeps to the rule. Reading follows links freely;
-// only changes keep to the rule.
+// The rule: everything on the way from "/" (each folder and link) and what is
+// read or changed at its end belongs to root or to the user we run as. Another
+// user could otherwise rename, fill or link what we reach, and have us write
+// where they may not, or read what they may not. Root's links and ours may lead
+// anywhere that keeps to the rule.
 
 #include <cstddef>
 #include <stdexcept>
@@ -76,10 +76,14 @@ public:
     // start: an open handle of the folder paths start from, which the caller keeps
     // open; shown: its path in messages.
     TSafeFolders(int start, std::string shown);
-    // The same from the folder at start, opened here; when it cannot be, Handle(0)
-    // is -1 and StartError() says why.
+    // The same from the folder at the path start (relative: to the current
+    // folder), followed from "/" under the rule. When it cannot be, Handle(0) is
+    // -1, StartError() is the error (EPERM: a step the rule refuses) and
+    // StartFailure() the text for a message, the rule's refusal or the error's.
     explicit TSafeFolders(const std::string& start);
     int StartError() const { return FStartError; }
+    bool StartRefused() const { return !FStartRefusal.empty(); }
+    std::string StartFailure() const;
 
     int Handle(size_t folder) const { return FFolders[folder].Handle; }
     const struct stat& Status(size_t folder) const { return FFolders[folder].Status; }
@@ -93,9 +97,13 @@ public:
     // end that leads nowhere, ENOTDIR, ELOOP, EISDIR for a path that ends in a
     // folder's "." or ".."); a missing last entry is none. Raises EUnsafePathError
     // for what the rule refuses.
-    int Follow(std::string_view path, TSafePlace& place, size_t from = 0) { return Walk(path, place, from, true); }
-    // The same as a read follows it: no step is refused.
-    int FollowToRead(std::string_view path, TSafePlace& place) { return Walk(path, place, 0, false); }
+    // checkEnd false: the entry the path ends in (a link's target at the end) may
+    // be anyone's, for one that is replaced, never written, and keeps its owner.
+    int Follow(std::string_view path, TSafePlace& place, size_t from = 0, bool checkEnd = true);
+    // Follows path as Follow does and reads the regular file at its end whole, as
+    // ReadRegularFileAt reads it, from a handle of the very file the walk checked.
+    // ENOENT when it is missing.
+    int Read(std::string_view path, size_t limit, std::string& bytes, std::string& why, size_t from = 0);
 
     // Makes the folder name in folder (an existing one is kept) and follows it.
     int MakeFolder(size_t folder, const std::string& name, TSafePlace& place);
@@ -107,13 +115,22 @@ private:
         struct stat Status;
         std::string Shown;
     };
-    int Walk(std::string_view path, TSafePlace& place, size_t from, bool checked);
     // The folder of handle, added unless it is one already; its index.
     size_t Add(TFileHandle handle, const struct stat& status, std::string shown);
 
     std::vector<TFolder> FFolders;
     int FStartError = 0;
+    std::string FStartRefusal;
 };
+
+// The path as followed from "/": a relative one joined to the current folder. 0,
+// or the error of finding that.
+int PathFromRoot(const std::string& path, std::string& absolute);
+
+// Makes the folder at path (relative: to the current folder) and each folder it
+// lies in that is missing, each in its folder under the rule, followed from "/":
+// 0, or the error of a step that cannot be made. Raises EUnsafePathError.
+int MakeFolders(const std::string& path);
 
 // Follows name from the start folder of folders (as Follow) and checks that it ends
 // in the folder open at locked, which the caller holds locked: "" then, else why
@@ -135,11 +152,13 @@ int RemoveTreeAt(int handle, const std::string& name);
 // Reads the file name (relative to the folder at folder; AT_FDCWD: a path) whole
 // into bytes. It is opened without waiting, so that a pipe never blocks, and
 // only a regular file of at most limit bytes is read, as its handle says. 0, or
-// the error (EINVAL: no regular file, EFBIG: larger than limit), with why saying
-// it for a message ("it is a pipe, not a regular file"). flags: more flags of the
-// open (O_NOFOLLOW); status, when given, gets the file's status once it is open.
+// the error (EINVAL: no regular file, EFBIG: larger than limit, ENOMEM: no memory
+// for it, ESTALE: not the file expected), with why saying it for a message ("it
+// is a pipe, not a regular file"). flags: more flags of the open (O_NOFOLLOW);
+// status, when given, gets the file's status once it is open; expected, when
+// given, is the file it must be (a walk checked it).
 int ReadRegularFileAt(int folder, const std::string& name, size_t limit, std::string& bytes, std::string& why,
-                      int flags = 0, struct stat* status = nullptr);
+                      int flags = 0, struct stat* status = nullptr, const struct stat* expected = nullptr);
 
 // "a pipe", "a character device", "a folder"... for a file that is no regular file.
 const char* FileKindText(mode_t mode);

@@ -346,23 +346,12 @@ struct TInstallFolder {
 } // namespace
 
 void MakeMachineFolder(const std::filesystem::path& folder) {
-    const std::filesystem::path machines = folder.parent_path();
-    std::error_code error;
-    std::filesystem::create_directories(machines, error);
-    if (error)
-        throw EMachineFilesError("Cannot make the machines folder \"" + machines.string() + "\": " + error.message());
-    // Made in the machines folder under the rule; a link there is followed to a folder.
-    TSafeFolders folders(machines.string());
-    TSafePlace place;
-    int failure = folders.StartError();
+    int failure = 0;
     try {
-        if (!failure)
-            failure = folders.MakeFolder(0, folder.filename().string(), place);
+        failure = MakeFolders(folder.string());
     } catch (const EUnsafePathError& e) {
         CannotMake(folder, e.what());
     }
-    if (!failure && place.Inside == TSafePlace::kNone)
-        failure = EEXIST;
     if (failure)
         CannotMake(folder, ErrorText(failure));
 }

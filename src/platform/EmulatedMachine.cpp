@@ -18,6 +18,9 @@
 #include <set>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace orvex {
 
 namespace {
@@ -68,32 +71,29 @@ bool IsValidMachineName(std::u16string_view name) {
 }
 
 // Folders found before, by machines folder and name ignoring case; checked to
-// still exist on use.
-std::map<std::pair<std::string, std::u16string>, std::filesystem::path> gFolders;
+// still be folders on use.
+std::map<std::pair<std::string, std::u16string>, std::string> gFolders;
 
-// The folder of a machine name: machines/name when that exists; else the one
-// folder whose name equals name ignoring case (two or more are refused, naming
-// them); else machines/name. A case variant never stands in for the exact name.
-std::filesystem::path FindFolder(std::u16string_view name) {
-    const std::filesystem::path root = MachinesFolder();
-    CheckMachinesFolder();
-    const std::filesystem::path exact = root / Utf16ToUtf8(name);
-    std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(exact, error)))
-        return exact;
+// The one folder in the machines folder root, open at handle, whose name equals
+// name ignoring case; "" for none. Two or more are refused, naming them.
+std::string CaseVariantOf(int handle, const std::filesystem::path& root, std::u16string_view name) {
     const auto key = std::make_pair(root.string(), AsciiUpperCase(name));
     {
         std::lock_guard lock(gOpenMutex);
-        if (auto it = gFolders.find(key);
-            it != gFolders.end() && !MachineMemosBypassed() && std::filesystem::is_directory(it->second, error))
+        struct stat status {};
+        if (auto it = gFolders.find(key); it != gFolders.end() && !MachineMemosBypassed() &&
+                                          ::fstatat(handle, it->second.c_str(), &status, 0) == 0 &&
+                                          S_ISDIR(status.st_mode))
             return it->second;
     }
     std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(root, error))
-        if (SameTextIgnoreCase(Utf8ToUtf16(entry.path().filename().string()), name))
-            found.push_back(entry.path().filename().string());
+    ForEachNameIn(handle, [&](const std::string& entry) {
+        if (SameTextIgnoreCase(Utf8ToUtf16(entry), name))
+            found.push_back(entry);
+        return true;
+    });
     if (found.empty())
-        return exact;
+        return {};
     if (found.size() > 1) {
         std::sort(found.begin(), found.end());
         std::string names;
@@ -103,7 +103,33 @@ std::filesystem::path FindFolder(std::u16string_view name) {
                             root.string() + "\", which differ only in case: rename all but one");
     }
     std::lock_guard lock(gOpenMutex);
-    return gFolders[key] = root / found.front();
+    return gFolders[key] = found.front();
+}
+
+// The folder of a machine name: machines/name when that exists; else the one
+// folder whose name equals name ignoring case; else machines/name. A case variant
+// never stands in for the exact name. The machines folder and the folder found
+// keep to the rule of SafePath.h, else the machine is not read at all.
+std::filesystem::path FindFolder(std::u16string_view name) {
+    const std::filesystem::path root = MachinesFolder();
+    CheckMachinesFolder();
+    std::string folder = Utf16ToUtf8(name);
+    TSafeFolders machines(root.string());
+    if (machines.StartRefused())
+        RefuseReading(root / folder, machines.StartFailure());
+    if (machines.StartError())
+        return root / folder;  // the default folder, made with the local machine
+    struct stat status {};
+    if (::fstatat(machines.Handle(0), folder.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        if (std::string variant = CaseVariantOf(machines.Handle(0), root, name); !variant.empty())
+            folder = std::move(variant);
+    TSafePlace place;
+    try {
+        machines.Follow(folder, place);
+    } catch (const EUnsafePathError& e) {
+        RefuseReading(root / folder, e.what());
+    }
+    return root / folder;
 }
 
 // Changes whenever an open machine is added or dropped, so that the answers kept

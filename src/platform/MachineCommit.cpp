@@ -212,23 +212,30 @@ std::string MachineFileLinkingTo(TSafeFolders& folders, const std::string& path)
     struct stat where {};
     if (::stat(cut == 0 ? "/" : path.substr(0, cut).c_str(), &where) != 0)
         return {};
+    // Where the rule lets us go; what it refuses leads nowhere.
+    const auto follow = [&](const std::string& name, TSafePlace& place) {
+        try {
+            return folders.Follow(name, place);
+        } catch (const EUnsafePathError&) {
+            return EPERM;
+        }
+    };
     std::vector<std::string> names;
     ForEachNameIn(folders.Handle(0), [&](const std::string& name) {
         names.push_back(name);
         return true;
     });
     TSafePlace sites;
-    if (folders.FollowToRead(kSitesFolder, sites) == 0 && sites.Inside != TSafePlace::kNone)
+    if (follow(kSitesFolder, sites) == 0 && sites.Inside != TSafePlace::kNone)
         ForEachNameIn(folders.Handle(sites.Inside), [&](const std::string& name) {
             names.push_back(std::string(kSitesFolder) + "/" + name);
             return true;
         });
-    // Found as a read follows links; the rule then applies to the file found.
     for (const std::string& name : names) {
         struct stat info {};
         TSafePlace place;
         if (IsMachineFileName(name) && ::fstatat(folders.Handle(0), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISLNK(info.st_mode) && folders.FollowToRead(name, place) == 0 &&
+            S_ISLNK(info.st_mode) && follow(name, place) == 0 &&
             folders.Status(place.Folder).st_dev == where.st_dev && folders.Status(place.Folder).st_ino == where.st_ino &&
             place.Name == path.substr(cut + 1))
             return name;
@@ -415,13 +422,12 @@ void TMachineCommit::Commit() {
 }
 
 bool HasUnfinishedCommit(const std::filesystem::path& folder) {
-    const TFileHandle handle(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (handle.Get() < 0)
-        return false;
+    TSafeFolders folders(folder.string());
+    if (folders.StartError())
+        return false;  // one that may not be read is refused by its reader
     struct stat info {};
-    bool found = ::fstatat(handle.Get(), kCommitRecordFile, &info, 0) == 0;
+    bool found = ::fstatat(folders.Handle(0), kCommitRecordFile, &info, 0) == 0;
     if (!found) {
-        TSafeFolders folders(handle.Get(), folder.string());
         ForEachTemporary(folders, [&](int, const std::string&) {
             found = true;
             return false;

@@ -68,35 +68,40 @@ std::optional<std::pair<char16_t, std::vector<std::u16string>>> SplitDrivePath(s
     return std::make_pair(letter, std::move(steps));
 }
 
-// Walks the steps below root, matching each name ignoring case.
-std::optional<std::filesystem::path> FindIgnoringCase(std::filesystem::path current, const std::vector<std::u16string>& steps) {
-    for (const std::u16string& step : steps) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(current, error))
-            return std::nullopt;
-        std::optional<std::filesystem::path> next;
-        for (const auto& entry : std::filesystem::directory_iterator(current, error))
-            if (SameTextIgnoreCase(Utf8ToUtf16(entry.path().filename().string()), step)) {
-                next = entry.path();
-                break;
-            }
-        if (!next)
-            return std::nullopt;
-        current = *next;
-    }
-    return current;
-}
-
-std::optional<std::filesystem::path> LocalHostPath(std::u16string_view windowsPath) {
-    auto split = SplitDrivePath(windowsPath);
+// The status of what a drive path names on the local machine, each step found
+// ignoring case and followed under the rule of SafePath.h; nullopt when there is
+// none, or the rule refuses a step on the way.
+std::optional<struct stat> LocalPathStatus(std::u16string_view windowsPath) {
+    const auto split = SplitDrivePath(windowsPath);
     if (!split)
         return std::nullopt;
-    std::shared_ptr<TEmulatedMachine> machine = LocalMachineOrNull();
+    const std::shared_ptr<TEmulatedMachine> machine = LocalMachineOrNull();
     if (!machine)
         return std::nullopt;
-    const std::u16string letter(1, split->first);
-    std::optional<std::filesystem::path> drive = FindIgnoringCase(machine->Folder() / "drives", {letter});
-    return drive ? FindIgnoringCase(*drive, split->second) : std::nullopt;
+    std::vector<std::u16string> steps = {std::u16string(1, split->first)};
+    steps.insert(steps.end(), split->second.begin(), split->second.end());
+    try {
+        TSafeFolders folders(machine->Folder().string());
+        TSafePlace place;
+        if (folders.StartError() || folders.Follow("drives", place) != 0)
+            return std::nullopt;
+        for (const std::u16string& step : steps) {
+            if (place.Inside == TSafePlace::kNone)
+                return std::nullopt;
+            const size_t folder = place.Inside;
+            std::string found;
+            ForEachNameIn(folders.Handle(folder), [&](const std::string& name) {
+                if (SameTextIgnoreCase(Utf8ToUtf16(name), step))
+                    found = name;
+                return found.empty();
+            });
+            if (found.empty() || folders.Follow(found, place, folder) != 0 || !place.Exists)
+                return std::nullopt;
+        }
+        return place.Status;
+    } catch (const EUnsafePathError&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -211,22 +216,16 @@ std::optional<TIPv4Address> ParseIPv4(std::u16string_view text) {
 }
 
 bool MachineFileExists(std::u16string_view windowsPath) {
-    std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
-    std::error_code error;
-    return path && std::filesystem::is_regular_file(*path, error);
+    const auto status = LocalPathStatus(windowsPath);
+    return status && S_ISREG(status->st_mode);
 }
 
 bool MachineDirectoryExists(std::u16string_view windowsPath) {
-    std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
-    std::error_code error;
-    return path && std::filesystem::is_directory(*path, error);
+    const auto status = LocalPathStatus(windowsPath);
+    return status && S_ISDIR(status->st_mode);
 }
 
-bool MachinePathExists(std::u16string_view windowsPath) {
-    std::optional<std::filesystem::path> path = LocalHostPath(windowsPath);
-    std::error_code error;
-    return path && std::filesystem::exists(*path, error);
-}
+bool MachinePathExists(std::u16string_view windowsPath) { return LocalPathStatus(windowsPath).has_value(); }
 
 std::optional<std::filesystem::path> DrivePathInFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
     auto split = SplitDrivePath(windowsPath);
@@ -276,16 +275,6 @@ void MakeDrivePath(const std::filesystem::path& machineFolder, int handle, std::
         fail(steps.back(), errorText(errno));
 }
 
-// The machine folder open (made first when missing), for the calls by path.
-TFileHandle OpenMachineFolder(const std::filesystem::path& machineFolder) {
-    std::filesystem::create_directories(machineFolder);
-    TFileHandle handle(::open(machineFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (handle.Get() < 0)
-        throw EMachineError("Cannot open the machine folder \"" + machineFolder.string() + "\": " +
-                            std::generic_category().message(errno));
-    return handle;
-}
-
 } // namespace
 
 void CreateDriveFolder(const std::filesystem::path& machineFolder, int handle, std::u16string_view windowsPath) {
@@ -297,11 +286,11 @@ void CreateDriveFile(const std::filesystem::path& machineFolder, int handle, std
 }
 
 void CreateDriveFolder(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
-    CreateDriveFolder(machineFolder, OpenMachineFolder(machineFolder).Get(), windowsPath);
+    CreateDriveFolder(machineFolder, MadeMachineFolder(machineFolder).Handle(0), windowsPath);
 }
 
 void CreateDriveFile(const std::filesystem::path& machineFolder, std::u16string_view windowsPath) {
-    CreateDriveFile(machineFolder, OpenMachineFolder(machineFolder).Get(), windowsPath);
+    CreateDriveFile(machineFolder, MadeMachineFolder(machineFolder).Handle(0), windowsPath);
 }
 
 } // namespace orvex

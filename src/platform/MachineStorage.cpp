@@ -16,6 +16,8 @@
 #include <charconv>
 #include <cstdint>
 #include <exception>
+#include <mutex>
+#include <new>
 #include <set>
 #include <system_error>
 
@@ -82,18 +84,51 @@ bool IsSiteFileName(std::string_view name) {
     return true;
 }
 
-// A file being read: every complaint names it.
+// A machine folder whose files are read: folders start at it, reached from "/"
+// under the rule of SafePath.h. Readers on several threads take turns to walk.
+struct TMachineFiles {
+    TMachineFiles(const std::filesystem::path& folder, TSafeFolders& folders) : Folder(folder), Folders(folders) {}
+    const std::filesystem::path& Folder;
+    TSafeFolders& Folders;
+    std::mutex Walking;
+};
+
+// A machine file being read: every complaint names it. It is reached under the
+// rule, and read from a handle of the very file the walk checked.
 class TReader {
 public:
-    explicit TReader(std::filesystem::path file) : FFile(std::move(file)) {}
+    TReader(TMachineFiles& files, std::string name)
+        : FFiles(files), FFile(files.Folder / name), FName(std::move(name)) {}
 
+    // False when the file is missing; raises EMachineError when it may not be read.
+    bool Find() {
+        const std::lock_guard lock(FFiles.Walking);
+        int error = 0;
+        try {
+            error = FFiles.Folders.Follow(FName, FPlace);
+        } catch (const EUnsafePathError& e) {
+            RefuseReading(FFiles.Folder, e.what());
+        }
+        if (error && error != ENOENT)
+            Unreadable(std::generic_category().message(error));
+        FHandle = FFiles.Folders.Handle(FPlace.Folder);
+        FFound = !error && FPlace.Exists;
+        return FFound;
+    }
+
+    // Reads the file, whose root element must be rootName.
     TWideXmlDocument& Load(std::u16string_view rootName) {
+        if (!FFound && !Find())
+            Unreadable(std::generic_category().message(ENOENT));
         std::string bytes, why;
-        if (ReadRegularFileAt(AT_FDCWD, FFile.string(), SIZE_MAX, bytes, why) != 0)
-            throw EMachineError("Machine file \"" + FFile.string() + "\" cannot be read: " + why);
+        if (ReadRegularFileAt(FHandle, FPlace.Name, kMostMachineFileBytes, bytes, why, O_NOFOLLOW, nullptr,
+                              &FPlace.Status) != 0)
+            Unreadable(why);
         try {
             TxmUTF8StringStream stream(std::move(bytes));
             FDocument.LoadFromStream(stream);
+        } catch (const std::bad_alloc&) {
+            throw;
         } catch (const std::exception& e) {
             Fail(e.what());
         }
@@ -101,6 +136,21 @@ public:
         if (!root || root->Name() != rootName)
             Fail("the root element is not " + Utf16ToUtf8(rootName));
         return FDocument;
+    }
+
+    // Runs read, which reads this file: memory running out meanwhile names it.
+    template <class TRead>
+    auto Reading(TRead read) {
+        try {
+            return read();
+        } catch (const std::bad_alloc&) {
+            FDocument.Clear();
+            Unreadable("there is not enough memory to read it");
+        }
+    }
+
+    [[noreturn]] void Unreadable(const std::string& why) const {
+        throw EMachineError("Machine file \"" + FFile.string() + "\" cannot be read: " + why);
     }
 
     [[noreturn]] void Fail(const std::string& why) const {
@@ -141,8 +191,15 @@ public:
         return items;
     }
 
+    TMachineFiles& Files() const { return FFiles; }
+
 private:
+    TMachineFiles& FFiles;
     std::filesystem::path FFile;
+    std::string FName;  // relative to the machine folder
+    TSafePlace FPlace;
+    bool FFound = false;
+    int FHandle = -1;  // of the folder that holds it
     TWideXmlDocument FDocument;
 };
 
@@ -163,8 +220,7 @@ void Save(TWideXmlDocument& document, const std::string& name, TMachineCommit& c
 
 // ---- facts ----
 
-TMachineFacts ReadFacts(const std::filesystem::path& folder) {
-    TReader reader(folder / kFactsFile);
+TMachineFacts ReadFacts(TReader& reader) {
     TWideXmlNode& root = *reader.Load(u"Machine").Root();
     TMachineFacts facts;
     facts.ComputerName = reader.Text(root, u"computerName");
@@ -254,24 +310,24 @@ struct TSiteFile {
 
 // Reads the values and keys of node into key. Sites kept in files of their own are
 // read at once, or, with deferred, listed there for ReadSiteFiles.
-void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder,
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key,
              std::vector<TSiteFile>* deferred = nullptr);
 
 // A site kept in a file of its own: the file named by the placeholder's "file".
-void ReadSiteFile(const TReader& reader, const TWideXmlNode& placeholder, TMetaObject& site,
-                  const std::filesystem::path& folder) {
+void ReadSiteFile(const TReader& reader, const TWideXmlNode& placeholder, TMetaObject& site) {
     const std::u16string file = reader.Text(placeholder, u"file");
     if (Utf8ToUtf16(SiteFileName(site.Name())) != file)
         reader.Fail("site \"" + Utf16ToUtf8(site.Name()) + "\" refers to \"" + Utf16ToUtf8(file) + "\"");
-    TReader siteReader(folder / Utf16ToUtf8(file));
-    const TWideXmlNode& root = *siteReader.Load(u"Site").Root();
-    if (siteReader.Text(root, u"name") != site.Name())
-        siteReader.Fail("it holds site \"" + Utf16ToUtf8(siteReader.Text(root, u"name")) + "\"");
-    ReadKey(siteReader, root, site, folder);
+    TReader siteReader(reader.Files(), Utf16ToUtf8(file));
+    siteReader.Reading([&] {
+        const TWideXmlNode& root = *siteReader.Load(u"Site").Root();
+        if (siteReader.Text(root, u"name") != site.Name())
+            siteReader.Fail("it holds site \"" + Utf16ToUtf8(siteReader.Text(root, u"name")) + "\"");
+        ReadKey(siteReader, root, site);
+    });
 }
 
-void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, const std::filesystem::path& folder,
-             std::vector<TSiteFile>* deferred) {
+void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, std::vector<TSiteFile>* deferred) {
     ForEachElement(node, [&](TWideXmlNode& child) {
         if (child.Name() == u"Value") {
             const std::u16string id = reader.Text(child, u"id");
@@ -291,9 +347,9 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
             if (child.HasAttribute(u"file") && deferred)
                 deferred->push_back({&child, &added});
             else if (child.HasAttribute(u"file"))
-                ReadSiteFile(reader, child, added, folder);
+                ReadSiteFile(reader, child, added);
             else
-                ReadKey(reader, child, added, folder, deferred);
+                ReadKey(reader, child, added, deferred);
         } else {
             reader.Fail("unexpected element <" + Utf16ToUtf8(child.Name()) + ">");
         }
@@ -303,8 +359,8 @@ void ReadKey(const TReader& reader, const TWideXmlNode& node, TMetaObject& key, 
 // Reads the listed site files, each into its own site, several at once: a
 // machine's first bind reads them all. The failure of the first site in document
 // order is raised once all are read.
-void ReadSiteFiles(const TReader& reader, const std::vector<TSiteFile>& sites, const std::filesystem::path& folder) {
-    RunEachOnWorkers(sites.size(), [&](size_t i) { ReadSiteFile(reader, *sites[i].Placeholder, *sites[i].Site, folder); });
+void ReadSiteFiles(const TReader& reader, const std::vector<TSiteFile>& sites) {
+    RunEachOnWorkers(sites.size(), [&](size_t i) { ReadSiteFile(reader, *sites[i].Placeholder, *sites[i].Site); });
 }
 
 // Writes keys into elements. A metabase holds many values: they are written
@@ -387,26 +443,20 @@ private:
     std::u16string FText;
 };
 
-std::unique_ptr<TMetabase> ReadMetabase(const std::filesystem::path& folder) {
-    std::error_code error;
-    if (!std::filesystem::exists(folder / kMetabaseFile, error))
+std::unique_ptr<TMetabase> ReadMetabase(TMachineFiles& files) {
+    TReader reader(files, kMetabaseFile);
+    if (!reader.Find())
         return nullptr;
-    TReader reader(folder / kMetabaseFile);
-    const TWideXmlNode& root = *reader.Load(u"Metabase").Root();
     auto metabase = std::make_unique<TMetabase>();
     std::vector<TSiteFile> sites;
-    ReadKey(reader, root, metabase->Root(), folder, &sites);
-    ReadSiteFiles(reader, sites, folder);
+    reader.Reading([&] { ReadKey(reader, *reader.Load(u"Metabase").Root(), metabase->Root(), &sites); });
+    ReadSiteFiles(reader, sites);
     return metabase;
 }
 
 // ---- POP3 ----
 
-std::unique_ptr<TPop3State> ReadPop3(const std::filesystem::path& folder) {
-    std::error_code error;
-    if (!std::filesystem::exists(folder / kPop3File, error))
-        return nullptr;
-    TReader reader(folder / kPop3File);
+std::unique_ptr<TPop3State> ReadPop3(TReader& reader) {
     const TWideXmlNode& root = *reader.Load(u"Pop3").Root();
     auto pop3 = std::make_unique<TPop3State>();
     pop3->LoggingLevel = reader.Integer(root, u"loggingLevel");
@@ -495,27 +545,55 @@ bool IsMachineFileName(std::string_view name) {
     return name == kFactsFile || name == kMetabaseFile || name == kPop3File;
 }
 
+void RefuseReading(const std::filesystem::path& folder, const std::string& why) {
+    throw EMachineError("Machine folder \"" + folder.string() + "\" is not read: " + why);
+}
+
+TSafeFolders ReachMachineFolder(const std::filesystem::path& folder) {
+    TSafeFolders folders(folder.string());
+    if (folders.StartRefused())
+        RefuseReading(folder, folders.StartFailure());
+    return folders;
+}
+
 bool MachineExists(const std::filesystem::path& folder) {
-    std::error_code error;
-    return std::filesystem::exists(folder / kFactsFile, error);
+    TSafeFolders folders = ReachMachineFolder(folder);
+    if (folders.StartError())
+        return false;
+    TMachineFiles files(folder, folders);
+    return TReader(files, kFactsFile).Find();
 }
 
 TMachineState LoadMachineState(const std::filesystem::path& folder) {
+    TSafeFolders folders = ReachMachineFolder(folder);
+    if (folders.StartError())
+        throw EMachineError("Machine folder \"" + folder.string() + "\" cannot be read: " + folders.StartFailure());
+    TMachineFiles files(folder, folders);
     TMachineState state;
-    state.Facts = ReadFacts(folder);
-    state.Metabase = ReadMetabase(folder);
-    state.Pop3 = ReadPop3(folder);
+    TReader facts(files, kFactsFile);
+    state.Facts = facts.Reading([&] { return ReadFacts(facts); });
+    state.Metabase = ReadMetabase(files);
+    if (TReader pop3(files, kPop3File); pop3.Find())
+        state.Pop3 = pop3.Reading([&] { return ReadPop3(pop3); });
     return state;
 }
 
 TMachineFaults LoadMachineFaults(const std::filesystem::path& folder) {
     const std::filesystem::path file = folder / kFaultsFile;
+    TSafeFolders folders = ReachMachineFolder(folder);
     std::string text, why;
-    if (const int error = ReadRegularFileAt(AT_FDCWD, file.string(), kMostMachineTextBytes, text, why)) {
-        if (error == ENOENT)
-            return {};
-        throw EMachineError("Machine file \"" + file.string() + "\" cannot be read: " + why);
+    int error = folders.StartError();
+    try {
+        if (!error)
+            error = folders.Read(kFaultsFile, kMostMachineTextBytes, text, why);
+    } catch (const EUnsafePathError& e) {
+        RefuseReading(folder, e.what());
     }
+    if (error == ENOENT)
+        return {};
+    if (error)
+        throw EMachineError("Machine file \"" + file.string() + "\" cannot be read: " +
+                            (folders.StartError() ? folders.StartFailure() : why));
     return TMachineFaults::Parse(text, file.string());
 }
 
@@ -580,13 +658,23 @@ void StageMachineMetabase(const TMetabase& metabase, const TMetabaseFiles& files
 
 void StageMachinePop3(const TPop3State& pop3, TMachineCommit& commit) { WritePop3(pop3, commit); }
 
+TSafeFolders MadeMachineFolder(const std::filesystem::path& folder) {
+    int error = 0;
+    try {
+        error = MakeFolders(folder.string());
+    } catch (const EUnsafePathError& e) {
+        throw EMachineError("Cannot make the machine folder \"" + folder.string() + "\": " + e.what());
+    }
+    TSafeFolders folders(folder.string());
+    if (error || folders.StartError())
+        throw EMachineError("Cannot make the machine folder \"" + folder.string() + "\": " +
+                            (error ? std::generic_category().message(error) : folders.StartFailure()));
+    return folders;
+}
+
 void SaveMachineState(const std::filesystem::path& folder, const TMachineState& state) {
-    std::filesystem::create_directories(folder);
-    const TFileHandle handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (handle.Get() < 0)
-        throw EMachineError("Cannot open the machine folder \"" + folder.string() + "\": " +
-                            std::generic_category().message(errno));
-    SaveMachineState(folder, handle.Get(), state);
+    const TSafeFolders folders = MadeMachineFolder(folder);
+    SaveMachineState(folder, folders.Handle(0), state);
 }
 
 void SaveMachineState(const std::filesystem::path& folder, int folderHandle, const TMachineState& state) {

@@ -12,10 +12,14 @@
 //   Install.tmp-* the mark of an install of the local machine in progress
 //                 (see DefaultMachine.h)
 // Every write replaces a whole file atomically, and the files of one change are
-// put in place together. Files are opened without waiting and read only when
-// they are regular files: one that cannot be read (a pipe, a device, a folder)
-// raises EMachineError naming it and what it is, and is left as it is.
+// put in place together. A machine is read only under the rule of SafePath.h:
+// the steps from "/" to its folder and on to each file it reads belong to root or
+// to us, else it is not read at all. Files are opened without waiting and read
+// only when they are regular files of at most kMostMachineFileBytes: one that
+// cannot be read (a pipe, a device, a folder, a larger one) raises EMachineError
+// naming it and why, and is left as it is.
 
+#include "base/SafePath.h"
 #include "platform/MachineFaults.h"
 #include "platform/MachineState.h"
 
@@ -37,13 +41,26 @@ inline constexpr const char* kInstallMarkFile = "Install";
 // The most bytes read of Commit.txt or Faults.txt; a larger one is damaged. A
 // record holds one short line per machine file: room for some 200,000 files.
 inline constexpr size_t kMostMachineTextBytes = 16 << 20;
+// The most bytes read of a machine's XML file: a real server's largest is a few
+// MB, so a larger one is damaged.
+inline constexpr size_t kMostMachineFileBytes = 256 << 20;
 
 // True for the name, relative to a machine folder, of a file the machine consists
 // of: Machine.xml, Metabase.xml, Pop3.xml, or a site file "Sites/<name>.xml" as
 // the machine names them. No other file is ever replaced by a machine's change.
 bool IsMachineFileName(std::string_view name);
 
-// True when folder holds a machine (its Machine.xml exists, whatever it is).
+// Raises the EMachineError of a machine folder that the rule keeps from being
+// read: Machine folder "<folder>" is not read: <why, naming the step>.
+[[noreturn]] void RefuseReading(const std::filesystem::path& folder, const std::string& why);
+
+// The machine folder at folder, reached from "/" under the rule, so that its files
+// are read under it: a step the rule refuses raises RefuseReading's error; a folder
+// that is not there leaves StartError() set.
+TSafeFolders ReachMachineFolder(const std::filesystem::path& folder);
+
+// True when folder holds a machine (its Machine.xml exists, whatever it is);
+// raises as ReachMachineFolder does, or naming the file.
 bool MachineExists(const std::filesystem::path& folder);
 
 // Reads a machine's facts, metabase and POP3 state.
@@ -52,6 +69,11 @@ TMachineState LoadMachineState(const std::filesystem::path& folder);
 // Reads Faults.txt; no file gives no faults, one that cannot be read (no regular
 // file, larger than kMostMachineTextBytes) raises EMachineError naming it.
 TMachineFaults LoadMachineFaults(const std::filesystem::path& folder);
+
+// The machine folder at folder, made with each folder it lies in that is
+// missing, under the rule, for those who make machines by path; raises
+// EMachineError naming it.
+TSafeFolders MadeMachineFolder(const std::filesystem::path& folder);
 
 // Writes every file of a machine (creating the folder and drives/), those it does
 // not hold removed, Machine.xml last: a machine exists once it does.

@@ -416,9 +416,10 @@ TEST_F(WebRestoreTest, TheMachinesOwnFilesFailingEndTheRestore) {
     }
 }
 
-// A restore into a machine folder of another user is refused, with one line naming
-// it, its owner and the remedy, whether its links lead into our machine or not:
-// nothing of ours or theirs is written. Its owner still changes it.
+// A restore into a machine folder of another user is refused before it is read,
+// with one line naming it, its owner and the remedy, whether its links lead into
+// our machine or not: nothing of ours or theirs is written. Its owner still
+// changes it.
 TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineIsRefused) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give a machine folder to another user";
@@ -443,7 +444,7 @@ TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineIsRefused) {
         CloseMachines();
         Sink.Lines.clear();
         RestoreMachine(u"evil", u"IIS6", *TreeOfFile());
-        EXPECT_EQ(Red(), Lines{"RestoreMachine: Machine folder \"" + evil.string() + "\" is not changed: \"" +
+        EXPECT_EQ(Red(), Lines{"RestoreMachine: Machine folder \"" + evil.string() + "\" is not read: \"" +
                                evil.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root"});
         EXPECT_EQ(FilesBelow(local), ours);
         EXPECT_EQ(FilesBelow(evil), theirs);
@@ -461,8 +462,8 @@ TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineIsRefused) {
 
 // The machine folder a restore writes through is the one it checked: "evil", a
 // link to "prod" when the restore locks it, swapped for a folder between the lock
-// and the check and back once the files are written, is refused, whether it is
-// another user's or ours, and "prod" keeps every byte.
+// and the check and back once the files are written, is refused, and "prod" keeps
+// every byte. Another user's is refused before it is read.
 TEST_F(WebRestoreTest, AMachineFolderSwappedBetweenLockAndCheckIsNotWritten) {
     static std::filesystem::path evil, swapped;
     const std::filesystem::path machines = Folder.File("machines"), prod = machines / "prod";
@@ -486,8 +487,9 @@ TEST_F(WebRestoreTest, AMachineFolderSwappedBetweenLockAndCheckIsNotWritten) {
         bool Theirs;
         std::string Refusal;
     } rows[] = {
-        {"another user's", true, "\"" + evil.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root"},
-        {"ours", false, "it was moved or replaced while it was locked"},
+        {"another user's", true,
+         "is not read: \"" + evil.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root"},
+        {"ours", false, "is not changed: it was moved or replaced while it was locked"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Case);
@@ -503,7 +505,7 @@ TEST_F(WebRestoreTest, AMachineFolderSwappedBetweenLockAndCheckIsNotWritten) {
         CloseMachines();
         Sink.Lines.clear();
         RestoreMachine(u"evil", u"IIS6", *TreeOfFile());
-        EXPECT_EQ(Red(), Lines{"RestoreMachine: Machine folder \"" + evil.string() + "\" is not changed: " + row.Refusal});
+        EXPECT_EQ(Red(), Lines{"RestoreMachine: Machine folder \"" + evil.string() + "\" " + row.Refusal});
         EXPECT_EQ(FilesBelow(prod), before);
     }
     WatchCommitSteps(nullptr);

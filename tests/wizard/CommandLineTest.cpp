@@ -230,10 +230,11 @@ TEST_F(TCommandLineTest, CommitRecordNamingAFileOutsideItsMachineRenamesNothing)
     }
 }
 
-// A machine folder of another user is never changed, so its links never lead a
-// change of ours into our files: finishing its record is refused, naming the folder,
-// its owner and the remedy, whether a link leads to a file of ours in a shared
-// folder or to our backup whose killed save left its temporary.
+// A machine folder of another user is never read nor changed, so its links never
+// lead a change of ours into our files: its record is not finished, and the
+// refusal names the folder, its owner and the remedy, whether a link leads to a
+// file of ours in a shared folder or to our backup whose killed save left its
+// temporary.
 TEST_F(TCommandLineTest, AnotherUsersMachineFolderNeverLeadsAChangeIntoOurFiles) {
     ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
     const std::filesystem::path evil = File("machines/evil"), link = evil / "Metabase.xml";
@@ -268,8 +269,8 @@ TEST_F(TCommandLineTest, AnotherUsersMachineFolderNeverLeadsAChangeIntoOurFiles)
         WriteBytes(evil / "Commit.txt", record);
         ASSERT_TRUE(GiveToOtherUser(evil) && GiveToOtherUser(File("shared/root.xml.tmp-" + dead + "-1")));
         EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "evil", "-f", Path("b.xml"), "/o", "/q"}), 1);
-        EXPECT_NE(Errors.find("errortext=Machine folder \"" + evil.string() + "\" is not changed: \"" + evil.string() +
-                              "\" belongs to nobody: run Orvex as nobody, or give it to root\n"),
+        EXPECT_NE(Errors.find("BackupMachine: Machine folder \"" + evil.string() + "\" is not read: \"" +
+                              evil.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root"),
                   std::string::npos)
             << Errors;
         for (const auto& [file, bytes] : ours)
@@ -286,11 +287,11 @@ std::function<void()> AsUser(uid_t user, gid_t group) {
     };
 }
 
-// A change reaches only what belongs to root or to the user Orvex runs as: a
+// A run reaches only what belongs to root or to the user Orvex runs as: a
 // machines folder of another user takes no local machine, a machine folder shared
-// through its group is changed by its owner only, and the removal of an install's
-// leftover never enters another user's folder moved into it. Each refusal names
-// the folder, its owner and the remedy, before anything changes.
+// through its group is read and changed by its owner only, and the removal of an
+// install's leftover never enters another user's folder moved into it. Each
+// refusal names the folder, its owner and the remedy, before anything changes.
 TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give folders to other users";
@@ -333,10 +334,10 @@ TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
     } rows[] = {
         {"our own leftover", machines, "localhost", {}, ""},
         {"a machines folder of another user", theirs, "localhost", {},
-         "Cannot make the machine folder \"" + (theirs / "localhost").string() + "\": \"" + theirs.string() +
+         "Machine folder \"" + (theirs / "localhost").string() + "\" is not read: \"" + theirs.string() +
              "\" belongs to nobody: run Orvex as nobody, or give it to root"},
         {"a group's member", machines, "team", AsUser(member, group),
-         "Machine folder \"" + team.string() + "\" is not changed: \"" + team.string() +
+         "Machine folder \"" + team.string() + "\" is not read: \"" + team.string() +
              "\" belongs to nobody: run Orvex as nobody, or give it to user " + std::to_string(member)},
     };
     for (const auto& row : rows) {
@@ -759,8 +760,8 @@ TEST_F(TCommandLineTest, AMachineFileThatCannotBeReadEndsTheRunNamingIt) {
 // A machine whose Sites folder is a link to a shared folder: opening it removes
 // nothing there, not even temporaries of its site files whose process is gone
 // (another machine's record may list them), nor a living program's, other
-// programs' files of the same pattern or other users'; also where the link is
-// another user's and leads to our folder.
+// programs' files of the same pattern or other users'. A machine of another user
+// whose link leads to our folder is not read at all.
 TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALink) {
     ASSERT_EQ(Run({"/backup", "-f", Path("First.xml"), "/q"}), 0);
     const std::filesystem::path sites = File("machines/localhost/Sites"), shared = File("shared");
@@ -788,7 +789,8 @@ TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALin
     ASSERT_TRUE(GiveToOtherUser(File("machines/evil")));
     const std::string backup = "root.xml.tmp-" + live + "-3";
     WriteBytes(shared / backup, "x");
-    EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "evil", "-f", Path("Evil.xml"), "/q"}), 0) << Errors;
+    EXPECT_EQ(Run({"/backup", "-n", "X", "-m", "evil", "-f", Path("Evil.xml"), "/q"}), 1) << Errors;
+    EXPECT_NE(Errors.find("\" belongs to nobody: run Orvex as nobody, or give it to root"), std::string::npos) << Errors;
     EXPECT_TRUE(std::filesystem::exists(shared / backup));
 }
 
@@ -837,8 +839,8 @@ TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNone
 }
 
 // The folder of exactly the machine's name is the machine; another user's case
-// variant beside it never stands in for it. Without it, one variant is taken and
-// two are refused, naming both.
+// variant beside it never stands in for it. Without it, one variant is taken (and
+// refused, as it is another user's) and two are refused, naming both.
 TEST_F(TCommandLineTest, TheExactMachineNameWinsOverACaseVariant) {
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const std::filesystem::path machines = File("machines");
@@ -855,7 +857,9 @@ TEST_F(TCommandLineTest, TheExactMachineNameWinsOverACaseVariant) {
         std::string Holds, Lacks, Error;
     } rows[] = {
         {"the exact name beside a variant", "localhost", "Default Web Site", "Their Web Site", ""},
-        {"one variant", "elsewhere", "Their Web Site", "Default Web Site", ""},
+        {"one variant, another user's", "elsewhere", "", "<Machine ",
+         "Machine folder \"" + variant.string() + "\" is not read: \"" + variant.string() +
+             "\" belongs to nobody: run Orvex as nobody, or give it to root"},
         {"two variants", "LOCALHOST", "", "<Machine ",
          "Machine name \"localhost\" matches the folders \"LOCALHOST\" and \"LocalHost\" in \"" + machines.string() +
              "\", which differ only in case: rename all but one"},
