@@ -420,6 +420,14 @@ bool BackupKey(TBackupWalk& walk, std::u16string_view path, TWideXmlNode& node, 
 std::u16string BackupRefusal(std::u16string_view machineName) {
     try {
         MachineFolderOf(machineName);
+        // Read whole before the file is touched: a machine the rule keeps from being
+        // read is refused; one that cannot be read otherwise is backed up as such.
+        try {
+            OpenMachine(machineName);
+        } catch (const EMachineRefusedError&) {
+            throw;
+        } catch (const std::exception&) {
+        }
     } catch (const std::exception& e) {
         return ExceptionMessage(e);
     }

@@ -20,8 +20,9 @@ namespace orvex {
 bool BackupMachine(std::u16string_view backupName, std::u16string_view machineName);
 
 // Why BackupMachine refuses machineName before it touches BackupFileName: the
-// platform refuses the name or the machines folder, or the file cannot hold a
-// backup (a folder, a device, a read-only file). Empty when it does not.
+// platform refuses the name, or a step to the machine or one of its files that
+// another user owns, or the file cannot hold a backup (a step another user owns,
+// a folder, a device, a read-only file). Empty when it does not.
 std::u16string BackupRefusal(std::u16string_view machineName);
 
 // The metabase object at path ("w3svc/1") into node: every mandatory and optional

@@ -20,6 +20,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A machine that the rule of SafePath.h keeps from being read: a step on the way
+// to it or to one of its files belongs to another user.
+class EMachineRefusedError : public EMachineError {
+public:
+    using EMachineError::EMachineError;
+};
+
 // One registry value under HKEY_LOCAL_MACHINE: an integer (REG_DWORD) or a text.
 struct TRegistryValue {
     std::u16string Key;   // "Software\Microsoft\InetStp"

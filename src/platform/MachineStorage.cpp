@@ -546,7 +546,7 @@ bool IsMachineFileName(std::string_view name) {
 }
 
 void RefuseReading(const std::filesystem::path& folder, const std::string& why) {
-    throw EMachineError("Machine folder \"" + folder.string() + "\" is not read: " + why);
+    throw EMachineRefusedError("Machine folder \"" + folder.string() + "\" is not read: " + why);
 }
 
 TSafeFolders ReachMachineFolder(const std::filesystem::path& folder) {

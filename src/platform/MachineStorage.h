@@ -50,8 +50,8 @@ inline constexpr size_t kMostMachineFileBytes = 256 << 20;
 // the machine names them. No other file is ever replaced by a machine's change.
 bool IsMachineFileName(std::string_view name);
 
-// Raises the EMachineError of a machine folder that the rule keeps from being
-// read: Machine folder "<folder>" is not read: <why, naming the step>.
+// Raises the EMachineRefusedError of a machine folder that the rule keeps from
+// being read: Machine folder "<folder>" is not read: <why, naming the step>.
 [[noreturn]] void RefuseReading(const std::filesystem::path& folder, const std::string& why);
 
 // The machine folder at folder, reached from "/" under the rule, so that its files

@@ -2,10 +2,15 @@
 
 #include "platform/MachineFacts.h"
 #include "platform/Pop3Admin.h"
+#include "xml/XmlPages.h"  // ORVEX_ADDRESS_SANITIZER
 
 #include "MachineTestSupport.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <cstdio>
+#include <functional>
 
 using namespace orvex;
 using namespace orvex::testing;
@@ -171,6 +176,56 @@ TEST_F(MachineStorage, DamagedFilesGiveAnErrorNamingThemAndStayUntouched) {
         EXPECT_EQ(Read(file), row.Text);
         EXPECT_EQ(ErrorOf([] { CreateP3Config().SetProperty(u"MachineName", u"BAD"); }), hr::E_FAIL);
         EXPECT_EQ(Read(file), row.Text);
+    }
+}
+
+// A machine file past the bound is never read, and one that outgrows the memory
+// left is named: the run says which file, never just that memory ran out.
+TEST_F(MachineStorage, AFileTooLargeToReadIsNamed) {
+    const std::filesystem::path file = Folder() / "BIG" / "Metabase.xml";
+    const struct {
+        const char* Case;
+        std::function<void()> Make;
+        std::function<bool()> Restrict;  // in the child that reads it
+        std::string Why;
+    } rows[] = {
+        {"past the bound", [&] { std::filesystem::resize_file(file, kMostMachineFileBytes + 1); }, [] { return true; },
+         "cannot be read: it is larger than " + std::to_string(kMostMachineFileBytes) + " bytes"},
+        {"beyond the memory left",
+         [&] {
+             std::string bytes = Read(file);
+             bytes.insert(bytes.find("<Metabase>") + 10, "<!--" + std::string(64 << 20, 'x') + "-->");
+             Write(file, bytes);
+         },
+         [] {
+#ifdef ORVEX_ADDRESS_SANITIZER
+             return false;  // the sanitizer's shadow memory takes any address space given
+#else
+             // What the child has mapped now, and room for the file but not for its tree.
+             std::ifstream statm("/proc/self/statm");
+             size_t pages = 0;
+             statm >> pages;
+             const rlim_t bytes = pages * ::sysconf(_SC_PAGESIZE) + (96 << 20);
+             const rlimit limit{bytes, bytes};
+             return ::setrlimit(RLIMIT_AS, &limit) == 0;
+#endif
+         },
+         "cannot be read: there is not enough memory to read it"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        CloseMachines();
+        CreateMachine(u"BIG", BuildDefaultMachineState(u"BIG"));
+        row.Make();
+        EXPECT_TRUE(InChild([&] {
+            if (!row.Restrict())
+                return true;
+            const std::string message = MessageOf<EMachineError>([] { OpenMachine(u"BIG"); });
+            const bool named = message == "Machine file \"" + file.string() + "\" " + row.Why;
+            if (!named)
+                std::fprintf(stderr, "%s\n", message.c_str());
+            return named;
+        }));
     }
 }
 

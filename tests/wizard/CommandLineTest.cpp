@@ -357,6 +357,102 @@ TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
     EXPECT_EQ(FilesBelow(theirs, true), others);
 }
 
+// Root and any other user reach a machine and write a backup file only through
+// folders, links and files of root or their own, from "/" on: another user's
+// folder above the machines folder, machine folder, site file link or backup file
+// link refuses the run before anything is read or written, naming the step, its
+// owner and the remedy; a save leaves another user's stale temporary beside it.
+TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to give files to other users";
+    ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
+    const uid_t other = kOtherUser - 1;  // neither root nor nobody, who both run below
+    const std::string gone = std::to_string(testing::GonePid());
+    const auto give = [](const std::filesystem::path& path, uid_t user) {
+        ASSERT_EQ(::lchown(path.c_str(), user, user), 0) << path;
+        if (std::filesystem::is_directory(std::filesystem::symlink_status(path)))
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
+                ASSERT_EQ(::lchown(entry.path().c_str(), user, user), 0) << entry.path();
+    };
+    for (const uid_t runner : {uid_t(0), kOtherUser}) {
+        const std::string as = runner == 0 ? "root" : "nobody";
+        SCOPED_TRACE("as " + as);
+        const std::filesystem::path ours = File(as), theirs = File(as + "-theirs"), share = File(as + "-share"),
+                                    machines = ours / "machines", secret = ours / "private" / "secret.xml",
+                                    backup = ours / "private" / "backup.xml", evil = machines / "evil";
+        for (const auto& folder : {ours / "private", machines})
+            std::filesystem::create_directories(folder);
+        for (const char* machine : {"localhost", "evil"})
+            std::filesystem::copy(File("machines/localhost"), machines / machine,
+                                  std::filesystem::copy_options::recursive);
+        std::filesystem::copy_file(evil / "Sites" / "2.xml", secret);
+        WriteBytes(backup, ReadBytes(File("First.xml")));
+        std::filesystem::create_directories(theirs);
+        std::filesystem::create_directory_symlink(machines, theirs / "machines");
+        std::filesystem::create_directory(share);
+        for (const std::string& name : {"mine.xml.tmp-" + gone + "-1", "mine.xml.tmp-" + gone + "-2"})
+            WriteBytes(share / name, "stale");
+        std::filesystem::create_symlink(backup, share / "nightly.xml");
+        give(ours, runner);
+        std::filesystem::permissions(ours / "private", std::filesystem::perms::owner_all);
+        give(theirs, other);
+        give(share / ("mine.xml.tmp-" + gone + "-1"), other);
+        give(share / "nightly.xml", other);
+        give(share / ("mine.xml.tmp-" + gone + "-2"), runner);
+        std::filesystem::permissions(share, std::filesystem::perms(01777));
+        const auto refusal = [&](const std::filesystem::path& step) {
+            return "\"" + step.string() + "\" belongs to user " + std::to_string(other) + ": run Orvex as user " +
+                   std::to_string(other) + ", or give it to " + as;
+        };
+        const struct {
+            const char* Case;
+            std::function<void()> Plant;
+            std::filesystem::path Machines;
+            std::vector<std::string> Arguments;
+            std::string Error;  // "": the run is clean
+        } rows[] = {
+            {"a machines folder reached through another user's folder", {}, theirs / "machines",
+             {"-f", (ours / "out.xml").string()},
+             "Machine folder \"" + (theirs / "machines" / "localhost").string() + "\" is not read: " + refusal(theirs)},
+            {"another user's machine folder", [&] { give(evil, other); }, machines,
+             {"-m", "evil", "-f", (ours / "out.xml").string()},
+             "Machine folder \"" + evil.string() + "\" is not read: " + refusal(evil)},
+            {"another user's link to our site file in our machine",
+             [&] {
+                 give(evil, runner);
+                 std::filesystem::remove(evil / "Sites" / "2.xml");
+                 std::filesystem::create_symlink(secret, evil / "Sites" / "2.xml");
+                 give(evil / "Sites" / "2.xml", other);
+             },
+             machines, {"-m", "evil", "-f", (ours / "out.xml").string()},
+             "Machine folder \"" + evil.string() + "\" is not read: " + refusal(evil / "Sites" / "2.xml")},
+            {"another user's link to our backup file", {}, machines,
+             {"-n", "Nightly", "-f", (share / "nightly.xml").string()},
+             "Cannot create file \"" + (share / "nightly.xml").string() + "\". " + refusal(share / "nightly.xml")},
+            {"another user's stale temporary beside our backup file", {}, machines,
+             {"-f", (share / "mine.xml").string()}, ""},
+        };
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.Case);
+            if (row.Plant)
+                row.Plant();
+            const auto before = FilesBelow(ours, true);
+            Environment = {{QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(row.Machines.string())}};
+            std::vector<std::string> arguments = {"/backup", "/o", "/q"};
+            arguments.insert(arguments.begin() + 1, row.Arguments.begin(), row.Arguments.end());
+            EXPECT_EQ(Run(arguments, 120'000, runner == 0 ? std::function<void()>() : AsUser(runner, runner)),
+                      row.Error.empty() ? 0 : 1)
+                << Errors;
+            EXPECT_NE(Errors.find(row.Error), std::string::npos) << Errors;
+            if (!row.Error.empty())
+                EXPECT_TRUE(FilesBelow(ours, true) == before) << "a refused run changed a file of ours";
+        }
+        EXPECT_TRUE(std::filesystem::exists(share / ("mine.xml.tmp-" + gone + "-1")));
+        EXPECT_FALSE(std::filesystem::exists(share / ("mine.xml.tmp-" + gone + "-2")));
+        EXPECT_EQ(ReadBytes(backup), ReadBytes(File("First.xml")));
+    }
+}
+
 // Each failed run ends by itself with status 1 and an info-log line, and leaves the
 // file as it was (or absent).
 TEST_F(TCommandLineTest, FailedRunsEndWithStatusOneAndLeaveTheFileAsItWas) {
