@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -70,7 +71,12 @@ std::unique_ptr<TWideXmlDocument> NewBackupDocument() {
 
 std::unique_ptr<TWideXmlDocument> LoadBackupDocument(std::u16string_view fileName) {
     auto document = NewBackupDocument();
-    document->LoadFromFile(std::u16string(fileName));
+    try {
+        document->LoadFromFile(std::u16string(fileName));
+    } catch (const std::bad_alloc&) {
+        document.reset();
+        throw EStreamError("Cannot read file \"" + Utf16ToUtf8(fileName) + "\": there is not enough memory to read it");
+    }
     return document;
 }
 

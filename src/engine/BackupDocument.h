@@ -17,7 +17,8 @@ namespace orvex {
 std::unique_ptr<TWideXmlDocument> NewBackupDocument();
 
 // A fresh document holding the file (BackupFileName unless named). Raises the XML
-// library's errors (missing file, malformed or truncated XML).
+// library's errors (missing file, malformed or truncated XML, too little memory
+// for it: naming the file).
 std::unique_ptr<TWideXmlDocument> LoadBackupDocument(std::u16string_view fileName = BackupFileName());
 
 // Saves document to BackupFileName in the readable layout, atomically (a failed

@@ -5,11 +5,13 @@
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace orvex::testing {
@@ -60,6 +62,28 @@ private:
     int FGo = -1;
     bool FTook = false;
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+inline constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
+// Limits this process's address space to what it has mapped now and room bytes
+// more, so that allocations past that fail. False where that cannot show a
+// failure: under AddressSanitizer, whose shadow memory takes any room given.
+inline bool LimitMemoryToRoomFor(size_t room) {
+    if (kAddressSanitizer)
+        return false;
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    statm >> pages;
+    const rlim_t bytes = pages * static_cast<size_t>(::sysconf(_SC_PAGESIZE)) + room;
+    const rlimit limit{bytes, bytes};
+    return ::setrlimit(RLIMIT_AS, &limit) == 0;
+}
 
 // Runs call in a forked child; its exit status 0 when call returned true.
 template <class TCall>

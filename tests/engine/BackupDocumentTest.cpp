@@ -1,5 +1,6 @@
 #include "engine/BackupDocument.h"
 
+#include "../base/ChildProcess.h"
 #include "TempFolder.h"
 #include "base/Utf.h"
 #include "engine/EngineState.h"
@@ -65,6 +66,22 @@ TEST_F(BackupDocumentTest, EnsureBackupFileInMissingFolderRaisesAndLeavesNothing
     SetBackupFileName(Folder.File16("no/such/folder/Metabase.xml"));
     EXPECT_THROW(EnsureBackupFile(), std::exception);
     EXPECT_FALSE(std::filesystem::exists(Folder.File("no")));
+}
+
+// A backup file that outgrows the memory left is named, never just that memory
+// ran out.
+TEST_F(BackupDocumentTest, AFileBeyondTheMemoryLeftIsNamed) {
+    WriteBytes(File, "<Root><Machines/><!--" + std::string(64 << 20, 'x') + "--></Root>");
+    EXPECT_TRUE(testing::InChild([&] {
+        if (!testing::LimitMemoryToRoomFor(96 << 20))
+            return true;
+        try {
+            LoadBackupDocument();
+        } catch (const EStreamError& e) {
+            return e.what() == "Cannot read file \"" + File.string() + "\": there is not enough memory to read it";
+        }
+        return false;
+    }));
 }
 
 TEST_F(BackupDocumentTest, SavedDocumentRoundTripsByteForByte) {

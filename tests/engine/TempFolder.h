@@ -69,17 +69,19 @@ inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path
 // The user that tests give files to, as root: the files of another user.
 constexpr uid_t kOtherUser = 65534;
 
-// Gives folder, and all it holds, links themselves included, to kOtherUser; false
-// when that cannot be done (not root).
-inline bool GiveToOtherUser(const std::filesystem::path& folder) {
-    if (::lchown(folder.c_str(), kOtherUser, kOtherUser) != 0)
+// Gives path, and all it holds, links themselves included, to user (and the
+// group of that number); false when that cannot be done (not root).
+inline bool GiveTo(const std::filesystem::path& path, uid_t user) {
+    if (::lchown(path.c_str(), user, user) != 0)
         return false;
-    if (std::filesystem::is_directory(std::filesystem::symlink_status(folder)))
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-            if (::lchown(entry.path().c_str(), kOtherUser, kOtherUser) != 0)
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(path)))
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
+            if (::lchown(entry.path().c_str(), user, user) != 0)
                 return false;
     return true;
 }
+
+inline bool GiveToOtherUser(const std::filesystem::path& folder) { return GiveTo(folder, kOtherUser); }
 
 // Joins lines with CR LF after each, as the backup file's layout writes them.
 inline std::string CrLfLines(std::initializer_list<std::string> lines) {

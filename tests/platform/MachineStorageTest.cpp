@@ -2,11 +2,9 @@
 
 #include "platform/MachineFacts.h"
 #include "platform/Pop3Admin.h"
-#include "xml/XmlPages.h"  // ORVEX_ADDRESS_SANITIZER
 
 #include "MachineTestSupport.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -197,19 +195,7 @@ TEST_F(MachineStorage, AFileTooLargeToReadIsNamed) {
              bytes.insert(bytes.find("<Metabase>") + 10, "<!--" + std::string(64 << 20, 'x') + "-->");
              Write(file, bytes);
          },
-         [] {
-#ifdef ORVEX_ADDRESS_SANITIZER
-             return false;  // the sanitizer's shadow memory takes any address space given
-#else
-             // What the child has mapped now, and room for the file but not for its tree.
-             std::ifstream statm("/proc/self/statm");
-             size_t pages = 0;
-             statm >> pages;
-             const rlim_t bytes = pages * ::sysconf(_SC_PAGESIZE) + (96 << 20);
-             const rlimit limit{bytes, bytes};
-             return ::setrlimit(RLIMIT_AS, &limit) == 0;
-#endif
-         },
+         [] { return LimitMemoryToRoomFor(96 << 20); },  // room for the file, not for its tree
          "cannot be read: there is not enough memory to read it"},
     };
     for (const auto& row : rows) {

@@ -368,12 +368,7 @@ TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const uid_t other = kOtherUser - 1;  // neither root nor nobody, who both run below
     const std::string gone = std::to_string(testing::GonePid());
-    const auto give = [](const std::filesystem::path& path, uid_t user) {
-        ASSERT_EQ(::lchown(path.c_str(), user, user), 0) << path;
-        if (std::filesystem::is_directory(std::filesystem::symlink_status(path)))
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
-                ASSERT_EQ(::lchown(entry.path().c_str(), user, user), 0) << entry.path();
-    };
+    const auto give = [](const std::filesystem::path& path, uid_t user) { ASSERT_TRUE(GiveTo(path, user)) << path; };
     for (const uid_t runner : {uid_t(0), kOtherUser}) {
         const std::string as = runner == 0 ? "root" : "nobody";
         SCOPED_TRACE("as " + as);
@@ -444,8 +439,9 @@ TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
                       row.Error.empty() ? 0 : 1)
                 << Errors;
             EXPECT_NE(Errors.find(row.Error), std::string::npos) << Errors;
-            if (!row.Error.empty())
+            if (!row.Error.empty()) {
                 EXPECT_TRUE(FilesBelow(ours, true) == before) << "a refused run changed a file of ours";
+            }
         }
         EXPECT_TRUE(std::filesystem::exists(share / ("mine.xml.tmp-" + gone + "-1")));
         EXPECT_FALSE(std::filesystem::exists(share / ("mine.xml.tmp-" + gone + "-2")));
