@@ -3,18 +3,19 @@
 #include "base/AsciiText.h"
 #include "base/Utf.h"
 #include "platform/MachineState.h"
+#include "platform/Metabase.h"
 #include "platform/OleVariant.h"
 #include "xml/UTF8StringUtils.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace orvex {
 
 namespace {
 
-bool Matches(std::u16string_view pattern, std::u16string_view value) {
-    return pattern.empty() || pattern == u"*" || SameAsciiText(pattern, value);
-}
+// Empty and "*" match any: both are filed as empty.
+std::u16string_view Filed(std::u16string_view pattern) { return pattern == u"*" ? std::u16string_view() : pattern; }
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r'))
@@ -45,23 +46,45 @@ bool ParseNumber(std::string_view text, int64_t& value) {
 
 } // namespace
 
+size_t TMachineFaults::TKeyHash::operator()(TKeyView key) const {
+    const TAsciiNameHash hash;
+    return (hash(key.Operation) * 31 + hash(key.Path)) * 31 + hash(key.Name);
+}
+
+bool TMachineFaults::TKeyEqual::operator()(TKeyView a, TKeyView b) const {
+    return SameAsciiText(a.Operation, b.Operation) && SameAsciiText(a.Path, b.Path) && SameAsciiText(a.Name, b.Name);
+}
+
+void TMachineFaults::Add(TFault fault) {
+    TKey key{std::move(fault.Operation), std::u16string(Filed(fault.Path)), std::u16string(Filed(fault.Name))};
+    FIndex[std::move(key)].Faults.push_back({FCount++, fault.Code, fault.LastError, fault.Times});
+}
+
 void TMachineFaults::Check(std::u16string_view operation, std::u16string_view path, std::u16string_view name) {
-    for (TFault& fault : FFaults) {
-        if (!SameAsciiText(fault.Operation, operation) || !Matches(fault.Path, path) ||
-            !Matches(fault.Name, name))
+    TPlantedList* first = nullptr;
+    for (const TKeyView key : {TKeyView{operation, path, name}, TKeyView{operation, path, {}},
+                               TKeyView{operation, {}, name}, TKeyView{operation, {}, {}}}) {
+        const auto found = FIndex.find(key);
+        if (found == FIndex.end() || found->second.Next == found->second.Faults.size())
             continue;
-        if (fault.Times < 0)
-            continue;  // used up
-        if (fault.Times > 0 && --fault.Times == 0)
-            fault.Times = -1;
-        SetLastOsError(fault.LastError);
-        throw EOleSysError(fault.Code);
+        TPlantedList& list = found->second;
+        if (!first || list.Faults[list.Next].Order < first->Faults[first->Next].Order)
+            first = &list;
     }
+    if (!first)
+        return;
+    TPlanted& fault = first->Faults[first->Next];
+    if (fault.Times > 0 && --fault.Times == 0)
+        ++first->Next;  // used up
+    SetLastOsError(fault.LastError);
+    throw EOleSysError(fault.Code);
 }
 
 TMachineFaults TMachineFaults::Parse(std::string_view text, const std::string& fileName) {
     TMachineFaults faults;
+    faults.FIndex.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);  // at most a key a line
     int64_t lineNumber = 0;
+    std::vector<std::string_view> fields;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         std::string_view line = Trim(text.substr(0, end));
@@ -69,7 +92,7 @@ TMachineFaults TMachineFaults::Parse(std::string_view text, const std::string& f
         ++lineNumber;
         if (line.empty() || line.front() == '#')
             continue;
-        std::vector<std::string_view> fields;
+        fields.clear();
         size_t start = 0;
         while (true) {
             const size_t bar = line.find('|', start);

@@ -20,9 +20,11 @@
 // CloseMachines() starts afresh); an empty LastError or Times field takes its
 // default. Blank lines and lines starting with '#' are ignored.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace orvex {
@@ -38,8 +40,8 @@ struct TFault {
 
 class TMachineFaults {
 public:
-    void Add(TFault fault) { FFaults.push_back(std::move(fault)); }
-    bool Empty() const { return FFaults.empty(); }
+    void Add(TFault fault);
+    bool Empty() const { return FIndex.empty(); }
 
     // Raises EOleSysError with the first matching fault's code, after setting the
     // thread's last OS error to its LastError.
@@ -50,7 +52,40 @@ public:
     static TMachineFaults Parse(std::string_view text, const std::string& fileName);
 
 private:
-    std::vector<TFault> FFaults;
+    // A fault's operation, path and name, a wildcard path or name as empty; equal
+    // and hashed ignoring ASCII case. The index owns TKey, a call looks up TKeyView.
+    struct TKeyView {
+        std::u16string_view Operation, Path, Name;
+    };
+    struct TKey {
+        std::u16string Operation, Path, Name;
+        operator TKeyView() const { return {Operation, Path, Name}; }
+    };
+    struct TKeyHash {
+        using is_transparent = void;
+        size_t operator()(TKeyView key) const;
+    };
+    struct TKeyEqual {
+        using is_transparent = void;
+        bool operator()(TKeyView a, TKeyView b) const;
+    };
+    struct TPlanted {
+        size_t Order;  // place in the file
+        int32_t Code;
+        uint32_t LastError;
+        int32_t Times;
+    };
+    // The faults of one key in file order. They all match the same calls, so they
+    // fire in turn: the used-up ones are the first Next.
+    struct TPlantedList {
+        std::vector<TPlanted> Faults;
+        size_t Next = 0;
+    };
+
+    // A call matches at most four keys: its own path and name, either or both as
+    // wildcards; so a check costs the same however many faults match nothing.
+    std::unordered_map<TKey, TPlantedList, TKeyHash, TKeyEqual> FIndex;
+    size_t FCount = 0;  // faults added, for the next one's Order
 };
 
 } // namespace orvex

@@ -41,6 +41,50 @@ TEST(MachineFaultsFile, ParsesFieldsAndRefusesMalformedLines) {
     }
 }
 
+TEST(MachineFaultsFile, TheFirstMatchingLiveFaultInFileOrderFires) {
+    struct TCall {
+        const char16_t* Operation;
+        const char16_t* Path;
+        const char16_t* Name;
+        int32_t Code;  // 0: none fires
+    };
+    const struct {
+        const char* Faults;
+        std::vector<TCall> Calls;
+    } rows[] = {
+        // An exact fault and a wildcard one that both match, in both file orders.
+        {"Get|W3SVC/1|A|1\nGet|*|A|2\n", {{u"Get", u"W3SVC/1", u"A", 1}, {u"Get", u"W3SVC/2", u"A", 2}}},
+        {"Get|*|A|2\nGet|W3SVC/1|A|1\n", {{u"Get", u"W3SVC/1", u"A", 2}, {u"Get", u"W3SVC/2", u"A", 2}}},
+        {"Get|W3SVC/1||3\nGet||A|4\n", {{u"Get", u"W3SVC/1", u"A", 3}, {u"Get", u"W3SVC/2", u"A", 4}}},
+        {"Get||A|4\nGet|W3SVC/1|*|3\n", {{u"Get", u"W3SVC/1", u"A", 4}, {u"Get", u"W3SVC/1", u"B", 3}}},
+        {"Get|*|*|5\nGet|W3SVC/1|A|1\n", {{u"Get", u"W3SVC/1", u"A", 5}}},
+        {"Get|W3SVC/1|A|1\nGet|||6\n", {{u"Get", u"W3SVC/1", u"A", 1}, {u"Get", u"", u"", 6}, {u"Get", u"*", u"B", 6}}},
+        // Times counts down, wildcard and exact faults interleaved; a used-up fault
+        // lets the next matching one fire.
+        {"Get|W3SVC/1|A|1||1\nGet|*|A|2||2\nGet|W3SVC/1|A|3||1\nGet|W3SVC/1|*|4\n",
+         {{u"Get", u"W3SVC/1", u"A", 1}, {u"Get", u"W3SVC/2", u"A", 2}, {u"Get", u"W3SVC/1", u"A", 2},
+          {u"Get", u"W3SVC/1", u"A", 3}, {u"Get", u"W3SVC/1", u"A", 4}, {u"Get", u"W3SVC/2", u"A", 0},
+          {u"Get", u"W3SVC/1", u"B", 4}}},
+        {"Get|W3SVC/1|A|1||2\nget|w3svc/1|a|2||1\nGet|*|a|3|0|1\nGet|W3SVC/1|A|4\n",
+         {{u"Get", u"W3SVC/1", u"A", 1}, {u"Get", u"W3SVC/1", u"A", 1}, {u"Get", u"W3SVC/1", u"A", 2},
+          {u"Get", u"W3SVC/1", u"A", 3}, {u"Get", u"W3SVC/1", u"A", 4}, {u"Get", u"W3SVC/1", u"A", 4}}},
+        // ASCII letters fold in operations, paths and names; other letters do not.
+        {"gET|w3svc/1|servercomment|7\n",
+         {{u"Get", u"W3SVC/1", u"ServerComment", 7}, {u"GET", u"W3SVC/1", u"SERVERCOMMENT", 7},
+          {u"Get", u"W3SVC/1", u"ServerComment2", 0}, {u"Get", u"W3SVC/10", u"ServerComment", 0},
+          {u"Put", u"W3SVC/1", u"ServerComment", 0}}},
+        {"Get|\u00c4|\u00e9|8\n", {{u"Get", u"\u00e4", u"\u00e9", 0}, {u"Get", u"\u00c4", u"\u00c9", 0}, {u"gEt", u"\u00c4", u"\u00e9", 8}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Faults);
+        TMachineFaults faults = TMachineFaults::Parse(row.Faults, "F.txt");
+        for (size_t i = 0; i < row.Calls.size(); ++i) {
+            const TCall& call = row.Calls[i];
+            EXPECT_EQ(ErrorOf([&] { faults.Check(call.Operation, call.Path, call.Name); }), call.Code) << "call " << i;
+        }
+    }
+}
+
 TEST_F(MachineFaults, PlantedFaultsReachEveryCall) {
     WriteFaults("localhost",
                 "Bind|W3SVC/2||0x80070005\n"
