@@ -35,6 +35,8 @@ inline constexpr std::string_view sxIllegalCharInBinaryStream =
     "Illegal character in binary stream";
 inline constexpr std::string_view sxRecursiveEntity = "Entity \"%s\" refers to itself";
 inline constexpr std::string_view sxEntityTooLarge = "Entity \"%s\" expands too far";
+inline constexpr std::string_view sxEntityTooLong =
+    "Entity \"%s\" expands into over %s bytes of text";
 inline constexpr std::string_view sxIllegalElementType = "Illegal element type";
 inline constexpr std::string_view sxRootElementNotDefined = "XML root element not defined.";
 

@@ -291,15 +291,41 @@ void TUtf8XmlNode::NodesClear() {
     if (FNodeCount == 0)
         return;
     // Frees the subtree without recursion, so a deep tree cannot exhaust the
-    // stack, and page memory a page at a time.
+    // stack, and page memory a page at a time. The nodes still to free wait on
+    // a stack in doomed; when it cannot grow for want of memory, those pushed
+    // meanwhile wait above it threaded through their Parent fields, so that
+    // freeing never fails.
     TXmlPages::TBatch batch;
-    std::vector<TUtf8XmlNode*> doomed(FNodes, FNodes + FNodeCount);
+    std::vector<TUtf8XmlNode*> doomed;
+    TUtf8XmlNode* threaded = nullptr;
+    const auto push = [&doomed, &threaded](TUtf8XmlNode* node) noexcept {
+        if (!threaded) {
+            try {
+                doomed.push_back(node);
+                return;
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        node->FParent = threaded;
+        threaded = node;
+    };
+    try {
+        doomed.reserve(static_cast<size_t>(FNodeCount));
+    } catch (const std::bad_alloc&) {
+    }
+    for (int i = 0; i < FNodeCount; ++i)
+        push(FNodes[i]);
     FNodeCount = 0;
-    while (!doomed.empty()) {
-        TUtf8XmlNode* node = doomed.back();
-        doomed.pop_back();
+    while (threaded || !doomed.empty()) {
+        TUtf8XmlNode* node = threaded;
+        if (node) {
+            threaded = node->FParent;
+        } else {
+            node = doomed.back();
+            doomed.pop_back();
+        }
         for (int i = node->FNodeCount - 1; i >= 0; --i)
-            doomed.push_back(node->FNodes[i]);
+            push(node->FNodes[i]);
         node->FNodeCount = 0;
         Destroy(node, batch);
     }

@@ -416,10 +416,16 @@ public:
     void BufferRead(char* buffer, size_t count) const;
 
     // Resolves the references to DOCTYPE entities in the values and attributes of
-    // this subtree. EFilerError, with the tree as it was, when an entity expands
-    // into itself, or when the expansions would add over 100000 nodes or nest
-    // deeper in the whole tree than the parser reads (TXmlParser::kMaxDepth).
-    void ResolveEntityReferences();
+    // this subtree. EFilerError when an entity expands into itself, or when the
+    // expansions would add over 100000 nodes, nest deeper in the whole tree than
+    // the parser reads (TXmlParser::kMaxDepth) or add over maxTextBytes of text,
+    // counting each entity text put in place of a reference (in an attribute as
+    // stored, escaped). That bound is a fixed 256 MiB unless given: entities in
+    // backup files are few and short. The tree changes only once all has
+    // resolved, so after any failure, std::bad_alloc included, it is as it was;
+    // the memory used on the way is in proportion to the result.
+    static constexpr size_t kMaxEntityTextBytes = size_t(256) << 20;
+    void ResolveEntityReferences(size_t maxTextBytes = kMaxEntityTextBytes);
 
     // --- Parser and writer (defined in XmlParser.cpp / XmlWriter.cpp) ---
     // One node from the stream's position: from a codec stream (xml/XmlCodecStream.h)
@@ -440,13 +446,8 @@ protected:
 
 private:
     friend class TXmlParser;
+    // Entity resolution's work in progress (XmlNodeEntities.cpp).
     struct TEntityContext;
-    struct TEntityChain;
-    using TEntityChainPtr = std::shared_ptr<const TEntityChain>;
-    // Both return how many nodes after this one in the parent they resolved.
-    int ResolveEntities(TEntityContext& context, const TEntityChainPtr& chain);
-    int ExpandValueEntity(TEntityContext& context, const TEntityChainPtr& chain,
-                          int& childrenDone);
     // This node is node or lies below it in the lists that hold them: adding node
     // here would make a loop of parents.
     bool IsAtOrBelow(const TUtf8XmlNode* node) const;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -20,6 +21,14 @@ public:
     ~TxmUTF8StringList() { Clear(); }
     TxmUTF8StringList(const TxmUTF8StringList&) = delete;
     TxmUTF8StringList& operator=(const TxmUTF8StringList&) = delete;
+    TxmUTF8StringList(TxmUTF8StringList&& other) noexcept { Swap(other); }
+
+    // Exchanges the items of the two lists; never fails.
+    void Swap(TxmUTF8StringList& other) noexcept {
+        std::swap(FBlock, other.FBlock);
+        std::swap(FCount, other.FCount);
+        std::swap(FOnPage, other.FOnPage);
+    }
 
     int Count() const { return FCount; }
 

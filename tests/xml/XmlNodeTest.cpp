@@ -1,5 +1,6 @@
 #include "xml/XmlNode.h"
 
+#include "AllocationProbe.h"
 #include "TestDocument.h"
 #include "xml/UTF8StringUtils.h"
 #include "xml/XmlDocument.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace orvex;
+using orvex::test::TAllocationProbe;
 using orvex::test::TTestDocument;
 
 namespace {
@@ -289,6 +291,42 @@ TEST(TreeOperations, NodesTakenOutOfTheirListAreFreedQuietly) {
     node->SetParent(nullptr);
     node->SetParent(&parent);
     node.reset();
+}
+
+// Freeing a tree never fails: from whichever allocation on memory runs out, the
+// nodes still to free wait in the tree itself. Every node goes, and only once.
+TEST(TreeOperations, FreeingATreeWorksWhenMemoryHasRunOut) {
+    class TCountedNode : public TUtf8XmlNode {
+    public:
+        explicit TCountedNode(int& freed) : FFreed(freed) {}
+        ~TCountedNode() override { ++FFreed; }
+        std::unique_ptr<TUtf8XmlNode> NewNodeOfClass(TXmlDocumentHooks*) const override {
+            return std::make_unique<TCountedNode>(FFreed);
+        }
+
+    private:
+        int& FFreed;
+    };
+    for (const size_t failFrom : {0, 1, 2, 3}) {
+        int freed = 0;
+        TCountedNode top(freed);
+        for (int i = 0; i < 3; ++i) {
+            TUtf8XmlNode* child = top.NodeNew("c");
+            for (int j = 0; j < 4; ++j) {
+                TUtf8XmlNode* grandchild = child->NodeNew("g");
+                for (int k = 0; k < 3; ++k)
+                    grandchild->NodeNew("l");
+            }
+        }
+        const int total = top.TotalNodeCount();
+        {
+            TAllocationProbe probe(failFrom);
+            top.NodesClear();
+            EXPECT_EQ(probe.Refused(), failFrom != 0) << failFrom;
+        }
+        EXPECT_EQ(freed, total) << failFrom;
+        EXPECT_EQ(top.NodeCount(), 0) << failFrom;
+    }
 }
 
 TEST(TreeOperations, ExtractHandsOverOwnershipAndClearsTheParent) {
