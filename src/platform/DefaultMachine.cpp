@@ -307,7 +307,7 @@ std::string BuildDefaultMachine(const std::filesystem::path& folder, const std::
         mark = WriteTemporaryFileAt(handle, std::string(kInstallMark), nullptr, kInstallMarkText,
                                     (shown / kInstallMark).string())
                    .Name;
-        Reached(TInstallStep::isTemporary);
+        Reached(TInstallStep::isMarked);
         CreateDefaultMachineDrives(shown, handle);
         Reached(TInstallStep::isDrives);
         SaveMachineState(shown, handle, BuildDefaultMachineState(ComputerName()));
@@ -321,16 +321,15 @@ std::string BuildDefaultMachine(const std::filesystem::path& folder, const std::
     return mark;
 }
 
-// Removes the marks of installs in the folder at handle, ours and those of
-// interrupted ones, and makes that durable.
-void RemoveInstallMarks(const std::filesystem::path& folder, int handle, const std::string& ours) {
+// Removes the marks of installs in the whole machine folder at handle, ours and
+// those of interrupted ones. Not synced: a mark that comes back after a crash lies
+// beside Machine.xml, where the next open's recovery removes it.
+void RemoveInstallMarks(int handle, const std::string& ours) {
     const TInstallMarks marks = InterruptedInstallMarks(handle);
     for (const auto* names : {&marks.Marks, &marks.Empty})
         for (const std::string& mark : *names)
             ::unlinkat(handle, mark.c_str(), 0);
     ::unlinkat(handle, ours.c_str(), 0);
-    if (const int error = SyncFolder(handle, ""))
-        CannotMake(folder, ErrorText(error));
 }
 
 // An install's temporary folder, removed with all it holds unless it was put in place.
@@ -354,6 +353,7 @@ void MakeMachineFolder(const std::filesystem::path& folder) {
     }
     if (failure)
         CannotMake(folder, ErrorText(failure));
+    Reached(TInstallStep::isFolder);
 }
 
 bool IsInstallableFolder(int handle) {
@@ -395,7 +395,7 @@ void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle
         } catch (const std::exception& e) {
             CannotMake(folder, e.what());
         }
-        RemoveInstallMarks(folder, inside, BuildDefaultMachine(folder, folder, inside));
+        RemoveInstallMarks(inside, BuildDefaultMachine(folder, folder, inside));
         Reached(TInstallStep::isDone);
         return;
     }
@@ -404,18 +404,21 @@ void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle
     if (::mkdirat(holding, temporary.c_str(), 0777) != 0)
         CannotMake(folder, ErrorText(errno));
     TInstallFolder built{holding, temporary};
+    Reached(TInstallStep::isTemporaryFolder);
     const TFileHandle made(::openat(holding, temporary.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (made.Get() < 0)
         CannotMake(folder, ErrorText(errno));
-    RemoveInstallMarks(folder, made.Get(),
-                       BuildDefaultMachine(folder, folders.Shown(place.Folder) + "/" + temporary, made.Get()));
+    const std::string mark = BuildDefaultMachine(folder, folders.Shown(place.Folder) + "/" + temporary, made.Get());
     // Atomic over an empty folder: whoever waits for its lock locks the machine.
+    // The mark goes with it, and only once the rename is on disk: a temporary
+    // folder is never left whole without it.
     if (::renameat(holding, temporary.c_str(), holding, place.Name.c_str()) != 0)
         CannotMake(folder, ErrorText(errno));
     built.Name.clear();
     Reached(TInstallStep::isRenamed);
     if (const int error = SyncFolder(holding, ""))
         CannotMake(folder, ErrorText(error));
+    RemoveInstallMarks(made.Get(), mark);
     Reached(TInstallStep::isDone);
 }
 

@@ -39,21 +39,23 @@ bool IsInstallableFolder(int handle);
 // folder, whole or not at all. folder (or the folder a link there leads to, under
 // the rule of SafePath.h) is the installable folder that the caller holds locked,
 // open at lockedHandle. The machine is built beside it in a temporary folder
-// ("<name>.tmp-<pid>-<number>") that holds the install's mark until it is whole,
-// made durable and renamed over it: a process killed meanwhile leaves folder as it
-// was and the marked temporary folder, which the next install removes. A folder
-// that a rename cannot replace (a mount point), or that holds an interrupted
-// install's mark, is installed in place, the mark first and Machine.xml last,
-// which the next install completes. A failure raises EMachineFilesError naming
-// folder: before the rename folder stays as it was, after it only the sync of the
-// folder that holds it can fail.
+// ("<name>.tmp-<pid>-<number>") that holds the install's mark, made durable and
+// renamed over it, and the mark is removed once the rename is on disk: a process
+// killed before the rename leaves folder as it was and the marked temporary folder,
+// which the next install removes; one killed after it leaves the whole machine and
+// the mark, which the next open's recovery removes. A folder that a rename cannot
+// replace (a mount point), or that holds an interrupted install's mark, is
+// installed in place, the mark first and Machine.xml last, which the next install
+// completes. A failure raises EMachineFilesError naming folder: before the rename
+// folder stays as it was, after it only the sync of the folder that holds it can fail.
 void InstallDefaultMachine(const std::filesystem::path& folder, int lockedHandle);
 
-// For tests that kill the process at each step of an install: called once the
-// temporary folder is made and marked (isTemporary), once the drives are (isDrives), once
-// every machine file is (isFiles), once all is on disk (isDurable), after the
-// rename (isRenamed) and once that is on disk (isDone).
-enum class TInstallStep { isTemporary, isDrives, isFiles, isDurable, isRenamed, isDone };
+// For tests that stop or kill the process at each step of an install: called once
+// MakeMachineFolder made the machine folder (isFolder), once the temporary folder
+// is made (isTemporaryFolder), once the install's mark is written (isMarked), once
+// the drives are (isDrives), once every machine file is (isFiles), once all is on
+// disk (isDurable), after the rename (isRenamed) and once the mark is removed (isDone).
+enum class TInstallStep { isFolder, isTemporaryFolder, isMarked, isDrives, isFiles, isDurable, isRenamed, isDone };
 using TInstallWatch = void (*)(TInstallStep step);
 void WatchInstallSteps(TInstallWatch watch);
 

@@ -82,8 +82,8 @@ bool FileHolds(int handle, const std::string& name, std::string_view bytes) {
 }
 
 // Calls visit(folder handle, name) for each temporary file of the machine's own
-// files, of its record and of an install's mark (left where an install in place was
-// killed once the machine was whole) that belongs to root or us, until it returns
+// files, of its record and of an install's mark (left where an install was killed
+// once the machine was whole) that belongs to root or us, until it returns
 // false: in the machine folder, when the rule lets a change reach it, and in its
 // Sites folder unless that is reached through a link, as another machine's record
 // may list what lies there.

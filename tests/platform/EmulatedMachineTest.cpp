@@ -302,8 +302,10 @@ TEST_F(EmulatedMachine, TwoFirstRunsAtOnceBothFindTheLocalMachine) {
 TInstallStep gKillAt = TInstallStep::isDone;
 
 // A first run killed at any step of the local machine's install leaves no machine,
-// which the next run installs, or the whole one. The next install removes what
-// the killed one left, and no other folder or file of the same pattern.
+// which the next run installs, or the whole one, holding the install's mark until
+// that is removed: the next run opens it as it is and removes the mark. The next
+// install removes what the killed one left, and no other folder or file of the
+// same pattern.
 TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOne) {
     const std::filesystem::path local = Folder() / "localhost";
     ASSERT_TRUE(InChild([] { return OpenMachine(u"") != nullptr; }));
@@ -323,8 +325,14 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
         kept.push_back(dead + "3");
     }
     std::sort(kept.begin(), kept.end());
-    for (const TInstallStep step : {TInstallStep::isTemporary, TInstallStep::isDrives, TInstallStep::isFiles,
-                                    TInstallStep::isDurable, TInstallStep::isRenamed, TInstallStep::isDone}) {
+    const auto marks = [&] {
+        return std::count_if(std::filesystem::directory_iterator(local), {}, [](const auto& entry) {
+            return entry.path().filename().string().starts_with("Install.tmp-");
+        });
+    };
+    for (const TInstallStep step : {TInstallStep::isFolder, TInstallStep::isTemporaryFolder, TInstallStep::isMarked,
+                                    TInstallStep::isDrives, TInstallStep::isFiles, TInstallStep::isDurable,
+                                    TInstallStep::isRenamed, TInstallStep::isDone}) {
         SCOPED_TRACE(int(step));
         std::filesystem::remove_all(local);
         gKillAt = step;
@@ -334,8 +342,10 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
             });
             OpenMachine(u"");
         })) << "the step was never reached";
+        const bool temporaryLeft = step >= TInstallStep::isTemporaryFolder && step < TInstallStep::isRenamed;
         EXPECT_EQ(MachineExists(local), step >= TInstallStep::isRenamed);
-        EXPECT_EQ(Entries(Folder()).size(), kept.size() + (step >= TInstallStep::isRenamed ? 0 : 1));
+        EXPECT_EQ(marks(), step == TInstallStep::isRenamed ? 1 : 0);
+        EXPECT_EQ(Entries(Folder()).size(), kept.size() + (temporaryLeft ? 1 : 0));
         EXPECT_TRUE(InChild([] { return CommentOf(OpenMachine(u"")) == u"Default Web Site"; }));
         EXPECT_TRUE(test::FilesBelow(local, true) == whole);
         EXPECT_EQ(Entries(Folder()), kept);
@@ -345,7 +355,7 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
 
 // The same in place, where the local machine's folder is a mount point (another
 // disk, bound there in a private mount namespace): a run killed at any step leaves
-// the install's mark, and the next run completes the machine.
+// the folder empty, or holding the install's mark, and the next run completes the machine.
 TEST_F(EmulatedMachine, AnInstallInPlaceKilledAtAnyStepIsCompletedByTheNextRun) {
     const std::filesystem::path local = Folder() / "localhost", disk = Folder() / "disk";
     ASSERT_TRUE(InChild([] { return OpenMachine(u"") != nullptr; }));
@@ -356,8 +366,8 @@ TEST_F(EmulatedMachine, AnInstallInPlaceKilledAtAnyStepIsCompletedByTheNextRun) 
     const auto mounted = [&] { return MountPrivately(disk.c_str(), local.c_str()); };
     if (!InChild(mounted))
         GTEST_SKIP() << "no private mount namespace here";
-    for (const TInstallStep step : {TInstallStep::isTemporary, TInstallStep::isDrives, TInstallStep::isFiles,
-                                    TInstallStep::isDurable, TInstallStep::isDone}) {
+    for (const TInstallStep step : {TInstallStep::isFolder, TInstallStep::isMarked, TInstallStep::isDrives,
+                                    TInstallStep::isFiles, TInstallStep::isDurable, TInstallStep::isDone}) {
         SCOPED_TRACE(int(step));
         std::filesystem::remove_all(disk);
         std::filesystem::create_directory(disk);

@@ -15,10 +15,12 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
 #include <grp.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -52,29 +54,71 @@ class TCommandLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(File("machines"));
-        std::error_code error;
-        std::filesystem::create_hard_link(ORVEX_EXECUTABLE, File("orvex"), error);
-        if (error)
-            std::filesystem::copy_file(ORVEX_EXECUTABLE, File("orvex"));
+        LinkProgram(ORVEX_EXECUTABLE, "orvex");
     }
 
     std::filesystem::path File(const std::string& name) const { return FTemp.File(name); }
     std::string Path(const std::string& name) const { return File(name).string(); }
 
-    // Starts the program (or another, such as a shell) in the test's environment.
-    void Start(QProcess& process, const std::vector<std::string>& arguments, const std::function<void()>& inChild = {},
-               const std::string& program = {}) {
+    // Puts the built executable into the test's folder as name.
+    void LinkProgram(const char* executable, const std::string& name) {
+        std::error_code error;
+        std::filesystem::create_hard_link(executable, File(name), error);
+        if (error)
+            std::filesystem::copy_file(executable, File(name));
+    }
+
+    // The test's environment: its machines, offscreen, then Environment.
+    QProcessEnvironment ProgramEnvironment() const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("ORVEX_MACHINES"), QString::fromStdString(Path("machines")));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         for (const auto& [name, value] : Environment)
             value.isEmpty() ? environment.remove(name) : environment.insert(name, value);
-        process.setProcessEnvironment(environment);
+        return environment;
+    }
+
+    // Starts the program (or another, such as a shell) in the test's environment.
+    void Start(QProcess& process, const std::vector<std::string>& arguments, const std::function<void()>& inChild = {},
+               const std::string& program = {}) {
+        process.setProcessEnvironment(ProgramEnvironment());
         process.setChildProcessModifier(inChild ? inChild : [] {});
         QStringList list;
         for (const std::string& argument : arguments)
             list << QString::fromStdString(argument);
         process.start(QString::fromStdString(program.empty() ? Path("orvex") : program), list);
+    }
+
+    // Starts the build of the program that stops itself at the install step named
+    // step, in the test's environment, and waits until it has stopped there: its
+    // process id, or 0 after a failure when it ended before.
+    pid_t StartStoppingAt(const std::string& step, const std::vector<std::string>& arguments) {
+        if (!std::filesystem::exists(File("orvex-stopping")))
+            LinkProgram(ORVEX_STOPPING_EXECUTABLE, "orvex-stopping");
+        QProcessEnvironment environment = ProgramEnvironment();
+        environment.insert(QStringLiteral("ORVEX_STOP_AT_STEP"), QString::fromStdString(step));
+        std::vector<std::string> argv = {Path("orvex-stopping")}, envp;
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        for (const QString& variable : environment.toStringList())
+            envp.push_back(variable.toStdString());
+        const auto pointers = [](std::vector<std::string>& texts) {
+            std::vector<char*> list;
+            for (std::string& text : texts)
+                list.push_back(text.data());
+            list.push_back(nullptr);
+            return list;
+        };
+        pid_t program = 0;
+        if (const int error = ::posix_spawn(&program, argv[0].c_str(), nullptr, nullptr, pointers(argv).data(),
+                                            pointers(envp).data())) {
+            ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(error);
+            return 0;
+        }
+        int status = 0;
+        if (::waitpid(program, &status, WUNTRACED) == program && WIFSTOPPED(status))
+            return program;
+        ADD_FAILURE() << "it ended before it stopped at the step, with status " << status;
+        return 0;
     }
 
     // The exit status, or -1 when the program did not end by itself in time.
@@ -886,7 +930,7 @@ TEST_F(TCommandLineTest, OpeningAMachineLeavesOtherProgramsTemporariesBeyondALin
     EXPECT_TRUE(std::filesystem::exists(shared / backup));
 }
 
-// A first run killed as soon as anything of the local machine appears leaves no
+// A first run killed at any step of the local machine's install leaves no
 // machine, which the next run installs, or the whole one. A folder that an earlier
 // version left half installed (it installed in place) is named and left as it is.
 TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNoneOrAWholeOne) {
@@ -894,26 +938,41 @@ TEST_F(TCommandLineTest, AFirstRunKilledWhileItInstallsTheLocalMachineLeavesNone
     const auto machineFiles = [&] { return FilesBelow(machines, true); };
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
     const auto whole = machineFiles();
-    const std::pair<const char*, std::function<bool()>> appears[] = {
-        {"its folder", [&] { return std::filesystem::exists(local); }},
-        {"its temporary folder",
-         [&] {
-             for (const auto& entry : std::filesystem::directory_iterator(machines))
-                 if (entry.path().filename().string().starts_with("localhost.tmp-")) return true;
-             return false;
-         }},
-        {"its metabase", [&] { return std::filesystem::exists(local / "Metabase.xml"); }},
+    const auto holds = [](const std::filesystem::path& folder, const std::string& start) {
+        return std::any_of(std::filesystem::directory_iterator(folder), {}, [&](const auto& entry) {
+            return entry.path().filename().string().starts_with(start);
+        });
     };
-    for (const auto& [what, appeared] : appears) {
-        SCOPED_TRACE(what);
+    // What the killed run left in the machines folder.
+    const auto left = [&]() -> std::string {
+        if (holds(machines, "localhost.tmp-"))
+            return "a temporary folder";
+        if (std::filesystem::is_empty(local))
+            return "an empty folder";
+        if (!std::filesystem::exists(local / "Machine.xml"))
+            return "part of a machine";
+        return holds(local, "Install.tmp-") ? "the machine and the mark" : "the machine";
+    };
+    const struct {
+        const char* Step;
+        const char* Left;
+    } rows[] = {
+        {"folder", "an empty folder"},       {"temporary folder", "a temporary folder"},
+        {"marked", "a temporary folder"},    {"drives", "a temporary folder"},
+        {"files", "a temporary folder"},     {"durable", "a temporary folder"},
+        {"renamed", "the machine and the mark"}, {"done", "the machine"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Step);
         std::filesystem::remove_all(local);
-        QProcess program;
-        Start(program, {"/backup", "-f", "Killed.xml", "-o", "/q"});
-        while (!appeared() && !program.waitForFinished(0)) {
-        }
-        program.kill();
-        program.waitForFinished();
-        EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "it ended before it was killed";
+        const pid_t program = StartStoppingAt(row.Step, {"/backup", "-f", "Killed.xml", "-o", "/q"});
+        if (program <= 0)
+            continue;
+        ::kill(program, SIGKILL);
+        int status = 0;
+        ::waitpid(program, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        EXPECT_EQ(left(), row.Left);
         EXPECT_EQ(Run({"/backup", "-f", "Next.xml", "-o", "/q"}), 0) << Errors;
         EXPECT_EQ(machineFiles(), whole);
     }
