@@ -158,7 +158,7 @@ std::optional<std::vector<std::string>> ChooseDisplayPlatforms(const std::vector
     std::vector<std::string> displays;
     for (const auto& [platform, display] : tried) {
         // One that never answers is left out, and named as one that cannot be opened.
-        if (platform != "xcb" || !orvex::XDisplayNeverAnswers(display))
+        if (platform != "xcb" || !orvex::ProbeXDisplay(display).NeverAnswers)
             platforms += platform + ";";
         displays.push_back(display);
     }
@@ -173,7 +173,7 @@ bool ChosenXDisplayAnswers(const std::vector<char*>& qtArguments) {
     if (std::string_view(chosen).substr(0, chosen.find_first_of(";:")) != "xcb")
         return true;
     const std::string display = XDisplayName(qtArguments);
-    if (display.empty() || !orvex::XDisplayNeverAnswers(display))
+    if (display.empty() || !orvex::ProbeXDisplay(display).NeverAnswers)
         return true;
     orvex::PrintErrorLine(u"The display " + orvex::QuotedValue(orvex::Utf8ToUtf16(display)) +
                           u" does not answer: nothing was done.");
