@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <bit>
-#include <cstring>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -67,8 +66,10 @@ private:
                 if (!ready[i].revents || client == clients.end())
                     continue;
                 std::string request(12, '\0');
-                if (::recv(client->first, request.data(), request.size(), MSG_WAITALL) == 12 &&
-                    !client->second) {
+                const ssize_t size = ::recv(client->first, request.data(), request.size(), MSG_WAITALL);
+                if (size > 0 && client->second)
+                    continue;  // a running client's requests go unanswered
+                if (size == 12) {
                     client->second = request == WellFormedRequest();
                     (void)!::send(client->first, client->second ? "\1" : "\0", 1, MSG_NOSIGNAL);
                     if (client->second) {
