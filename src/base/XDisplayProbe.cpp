@@ -9,7 +9,10 @@
 #include <charconv>
 #include <cstddef>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -46,13 +49,13 @@ TConnection Connect(int handle, const sockaddr* address, socklen_t size, TClock:
     return errno == EINPROGRESS || errno == EAGAIN ? TConnection::Waiting : TConnection::Refused;
 }
 
-// Byte order, protocol 11.0, and no authorisation: every server answers this,
-// with its setup, a refusal or a request to authenticate.
+// Byte order, protocol 0.0 and no authorisation: every server refuses it at once
+// with a reply, and the probe never becomes a running client. (A server that
+// resets when any last connection leaves does so before it replies, so a client
+// connecting after the probe is queued until the reset is over.)
 std::array<char, 12> SetupRequest() {
     std::array<char, 12> request{};
     request[0] = std::endian::native == std::endian::little ? 'l' : 'B';
-    const uint16_t major = 11;
-    std::memcpy(&request[2], &major, sizeof major);  // in the byte order just named
     return request;
 }
 
@@ -87,31 +90,67 @@ TAnswer Ask(int family, const sockaddr* address, socklen_t size, TClock::time_po
     return Answers(handle.Get(), deadline) ? TAnswer::Answered : TAnswer::Silent;
 }
 
-TAnswer Ask(const TXDisplaySocket& socket, TClock::time_point deadline) {
-    if (socket.Host.empty()) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        // A file's name ends with its '\0'; an abstract one is its bytes.
-        const size_t length = socket.Path.size() + (socket.Path.starts_with('\0') ? 0 : 1);
-        if (length > sizeof address.sun_path)
-            return TAnswer::NoServer;
-        std::memcpy(address.sun_path, socket.Path.data(), socket.Path.size());
-        return Ask(AF_UNIX, reinterpret_cast<const sockaddr*>(&address),
-                   static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length), deadline);
-    }
-    // The name lookup is left unbounded: the GUI library makes the same one.
+TAnswer AskLocal(const std::string& path, TClock::time_point deadline) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // A file's name ends with its '\0'; an abstract one is its bytes.
+    const size_t length = path.size() + (path.starts_with('\0') ? 0 : 1);
+    if (length > sizeof address.sun_path)
+        return TAnswer::NoServer;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return Ask(AF_UNIX, reinterpret_cast<const sockaddr*>(&address),
+               static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length), deadline);
+}
+
+using TAddresses = std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)>;
+
+// A host's stream-socket addresses; null when there are none.
+TAddresses StreamAddresses(const char* host, const char* port, int flags) {
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
+    hints.ai_flags = flags;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(socket.Host.c_str(), std::to_string(socket.Port).c_str(), &hints, &found) != 0)
-        return TAnswer::NoServer;
-    const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, ::freeaddrinfo);
-    for (const addrinfo* address = found; address; address = address->ai_next)
-        if (const TAnswer answer = Ask(address->ai_family, address->ai_addr, address->ai_addrlen, deadline);
-            answer != TAnswer::NoServer)
+    return TAddresses(::getaddrinfo(host, port, &hints, &found) == 0 ? found : nullptr, ::freeaddrinfo);
+}
+
+TAnswer AskAddress(const std::string& address, uint16_t port, TClock::time_point deadline) {
+    const TAddresses found =
+        StreamAddresses(address.c_str(), std::to_string(port).c_str(), AI_NUMERICHOST | AI_NUMERICSERV);
+    return found ? Ask(found->ai_family, found->ai_addr, found->ai_addrlen, deadline) : TAnswer::NoServer;
+}
+
+// The lookup runs on a thread of its own, left to end by itself when a name
+// server holds it past the deadline; nothing when it did not end by then.
+std::optional<std::vector<std::string>> LookUp(const TXHostLookup& lookup, const std::string& host,
+                                               TClock::time_point deadline) {
+    std::packaged_task<std::vector<std::string>()> task([lookup, host] { return lookup(host); });
+    std::future<std::vector<std::string>> addresses = task.get_future();
+    std::thread(std::move(task)).detach();
+    if (addresses.wait_until(deadline) != std::future_status::ready)
+        return std::nullopt;
+    return addresses.get();
+}
+
+// Silent too where the host has no address by the deadline. The address asked is
+// the first that takes the connection, else the first found.
+TAnswer AskHost(const TXDisplaySocket& socket, const TXHostLookup& lookup, TClock::time_point deadline,
+                std::string& asked) {
+    const std::optional<std::vector<std::string>> addresses = LookUp(lookup, socket.Host, deadline);
+    if (!addresses || addresses->empty())
+        return TAnswer::Silent;
+    asked = addresses->front();
+    for (const std::string& address : *addresses)
+        if (const TAnswer answer = AskAddress(address, socket.Port, deadline); answer != TAnswer::NoServer) {
+            asked = address;
             return answer;
+        }
     return TAnswer::NoServer;
+}
+
+// The X library reads an IPv6 address in brackets.
+std::string NumericName(std::string_view name, const std::string& address) {
+    const std::string host = address.find(':') == std::string::npos ? address : "[" + address + "]";
+    return host + std::string(name.substr(name.rfind(':')));
 }
 
 } // namespace
@@ -135,15 +174,36 @@ std::vector<TXDisplaySocket> XDisplaySockets(std::string_view name) {
     // "host::N" is a DECnet address.
     if (host.ends_with(':') || display > 65535 - 6000)
         return {};
-    return {{{}, std::string(host), static_cast<uint16_t>(6000 + display)}};
+    // An IPv6 address may stand in brackets.
+    const std::string_view address =
+        host.size() > 2 && host.starts_with('[') && host.ends_with(']') ? host.substr(1, host.size() - 2) : host;
+    return {{{}, std::string(address), static_cast<uint16_t>(6000 + display)}};
 }
 
-bool XDisplayNeverAnswers(std::string_view name, std::chrono::milliseconds deadline) {
+std::vector<std::string> HostAddresses(const std::string& host) {
+    const TAddresses found = StreamAddresses(host.c_str(), nullptr, 0);
+    std::vector<std::string> addresses;
+    for (const addrinfo* address = found.get(); address; address = address->ai_next) {
+        std::array<char, NI_MAXHOST> text{};
+        if (::getnameinfo(address->ai_addr, address->ai_addrlen, text.data(), text.size(), nullptr, 0,
+                          NI_NUMERICHOST) == 0)
+            addresses.emplace_back(text.data());
+    }
+    return addresses;
+}
+
+TXDisplayProbe ProbeXDisplay(std::string_view name, std::chrono::milliseconds deadline, const TXHostLookup& lookup) {
     const TClock::time_point end = TClock::now() + deadline;
-    for (const TXDisplaySocket& socket : XDisplaySockets(name))
-        if (const TAnswer answer = Ask(socket, end); answer != TAnswer::NoServer)
-            return answer == TAnswer::Silent;
-    return false;
+    for (const TXDisplaySocket& socket : XDisplaySockets(name)) {
+        if (!socket.Host.empty()) {
+            std::string address;
+            const TAnswer answer = AskHost(socket, lookup, end, address);
+            return {answer == TAnswer::Silent, address.empty() ? std::string(name) : NumericName(name, address)};
+        }
+        if (const TAnswer answer = AskLocal(socket.Path, end); answer != TAnswer::NoServer)
+            return {answer == TAnswer::Silent, std::string(name)};
+    }
+    return {false, std::string(name)};
 }
 
 } // namespace orvex

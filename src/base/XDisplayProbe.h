@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,15 +24,35 @@ struct TXDisplaySocket {
     bool operator==(const TXDisplaySocket&) const = default;
 };
 
-// The sockets of a display name ":N", ":N.S", "unix:N", "/path/to/socket:N" or
-// "host:N", in the order an X client tries them; none for a name of another form.
+// The sockets of a display name ":N", ":N.S", "unix:N", "/path/to/socket:N",
+// "host:N" or "[IPv6 address]:N", in the order an X client tries them; none for a
+// name of another form.
 std::vector<TXDisplaySocket> XDisplaySockets(std::string_view name);
 
-// True when the first of the display's sockets that takes a connection sends
-// nothing within deadline after a connection-setup request, or does not take it
-// within deadline. False when the server answers (whatever it says), when nothing
-// takes the connection and for a name of another form: the GUI library then
-// connects or fails by itself.
-bool XDisplayNeverAnswers(std::string_view name, std::chrono::milliseconds deadline = kXDisplayAnswerDeadline);
+// A host's numeric addresses as text ("10.0.0.1", "fe80::1%eth0"), in the order
+// to try them; none when the host has none.
+using TXHostLookup = std::function<std::vector<std::string>(const std::string& host)>;
+
+// The system's name lookup, which may wait as long as its name servers do.
+std::vector<std::string> HostAddresses(const std::string& host);
+
+struct TXDisplayProbe {
+    // True when the first of the display's sockets that takes a connection sends
+    // nothing within the deadline after a connection-setup request, or does not
+    // take it by then, or when the host has no address by then. False when the
+    // server answers (whatever it says), when nothing takes the connection and
+    // for a name of another form: the GUI library then connects or fails by itself.
+    bool NeverAnswers = false;
+    // The name to connect with: a host name is replaced by the address that
+    // answered (else the first found), so that the GUI library looks nothing up.
+    std::string Name;
+};
+
+// The deadline covers the whole probe, the host's lookup included; the lookup is
+// made once. The request sent is one every server refuses at once, so the probe
+// never becomes a running client, whose leaving makes a server reset when it is
+// the last one.
+TXDisplayProbe ProbeXDisplay(std::string_view name, std::chrono::milliseconds deadline = kXDisplayAnswerDeadline,
+                             const TXHostLookup& lookup = HostAddresses);
 
 } // namespace orvex

@@ -112,14 +112,12 @@ bool IsQtOption(const char* argument, std::string_view option) {
 }
 
 // The platforms the caller chose with QT_QPA_PLATFORM or "-platform", which wins,
-// as Qt reads them; nothing when the caller chose none.
-std::optional<std::string> ChosenPlatforms(const std::vector<char*>& qtArguments) {
-    std::optional<std::string> chosen;
-    if (std::string platforms = EnvironmentText("QT_QPA_PLATFORM"); !platforms.empty())
-        chosen = platforms;
-    for (size_t i = 1; i < qtArguments.size(); ++i)
+// as Qt reads them; "" when the caller chose none, which Qt reads as its default.
+std::string ChosenPlatforms(const std::vector<char*>& qtArguments) {
+    std::string chosen = EnvironmentText("QT_QPA_PLATFORM");
+    for (size_t i = 1; i + 1 < qtArguments.size(); ++i)
         if (IsQtOption(qtArguments[i], "-platform"))
-            chosen = i + 1 < qtArguments.size() ? qtArguments[i + 1] : chosen.value_or("");
+            chosen = qtArguments[i + 1];
     return chosen;
 }
 
@@ -134,14 +132,8 @@ std::string XDisplayName(const std::vector<char*>& qtArguments) {
 
 // Qt's display platforms for the displays the environment or "-display" names,
 // in the order Qt itself would try them, then offscreen: a display that is not
-// there (a DISPLAY left in a crontab) or never answers (a stopped server) must
-// not abort or hold the program. The displays named, for the message (none when
-// there is no display); nothing when the caller chose the platform.
-std::optional<std::vector<std::string>> ChooseDisplayPlatforms(const std::vector<char*>& qtArguments) {
-    if (ChosenPlatforms(qtArguments))
-        return std::nullopt;
-    const std::string x11 = XDisplayName(qtArguments);
-    const std::string wayland = EnvironmentText("WAYLAND_DISPLAY");
+// there (a DISPLAY left in a crontab) must not abort the program.
+QByteArrayList DisplayPlatforms(const std::string& x11, const std::string& wayland) {
     // Qt prefers Wayland in a Wayland session, except on GNOME.
     const auto onGnome = [] {
         return QByteArray::fromStdString(EnvironmentText("XDG_CURRENT_DESKTOP") + EnvironmentText("XDG_SESSION_DESKTOP"))
@@ -149,35 +141,83 @@ std::optional<std::vector<std::string>> ChooseDisplayPlatforms(const std::vector
             .contains("gnome");
     };
     const bool waylandFirst = EnvironmentText("XDG_SESSION_TYPE") == "wayland" && !onGnome();
-    std::vector<std::pair<std::string, std::string>> tried;  // platform, display
+    QByteArrayList platforms;
     if (!x11.empty())
-        tried.emplace_back("xcb", x11);
+        platforms.append("xcb");
     if (!wayland.empty())
-        tried.emplace(waylandFirst ? tried.begin() : tried.end(), "wayland", wayland);
-    std::string platforms;
-    std::vector<std::string> displays;
-    for (const auto& [platform, display] : tried) {
-        // One that never answers is left out, and named as one that cannot be opened.
-        if (platform != "xcb" || !orvex::XDisplayNeverAnswers(display))
-            platforms += platform + ";";
-        displays.push_back(display);
-    }
-    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms + "offscreen"));
-    return displays;
+        platforms.insert(waylandFirst ? 0 : platforms.size(), "wayland");
+    platforms.append("offscreen");
+    return platforms;
 }
 
-// Qt would wait forever for an X display that never answers: where the caller
-// chose the X platform first, the program ends naming the display instead.
-bool ChosenXDisplayAnswers(const std::vector<char*>& qtArguments) {
-    const std::string chosen = ChosenPlatforms(qtArguments).value_or("");
-    if (std::string_view(chosen).substr(0, chosen.find_first_of(";:")) != "xcb")
-        return true;
-    const std::string display = XDisplayName(qtArguments);
-    if (display.empty() || !orvex::XDisplayNeverAnswers(display))
-        return true;
-    orvex::PrintErrorLine(u"The display " + orvex::QuotedValue(orvex::Utf8ToUtf16(display)) +
+// An entry of a platform list is a name, then its arguments after ':'.
+QByteArray PlatformName(const QByteArray& entry) { return entry.split(':').first(); }
+
+// The platforms Qt tries, in order, and what the messages about them name.
+struct TPlatformChoice {
+    QByteArrayList Platforms;
+    bool Chosen = false;   // by the caller, where Qt's messages are its own
+    std::string XDisplay;  // as Qt is to connect to it; "" where no X display answered
+    // The displays that could not be opened, named where Qt ends offscreen: every
+    // one named where Orvex chose the platforms, else the X display left out.
+    std::vector<std::string> Displays;
+};
+
+// The caller's platforms, or Qt's for the displays named, with xcb left out where
+// its display does not answer: Qt would wait for it forever. Nothing, the display
+// named, where nothing usable remains of the caller's: only Wayland with no
+// Wayland display named, or none at all.
+std::optional<TPlatformChoice> ChoosePlatforms(const std::vector<char*>& qtArguments) {
+    TPlatformChoice choice;
+    const std::string x11 = XDisplayName(qtArguments), wayland = EnvironmentText("WAYLAND_DISPLAY");
+    if (const std::string chosen = ChosenPlatforms(qtArguments); !chosen.empty()) {
+        choice.Chosen = true;
+        choice.Platforms = QByteArray::fromStdString(chosen).split(';');
+        choice.Platforms.removeAll(QByteArray());
+    } else {
+        choice.Platforms = DisplayPlatforms(x11, wayland);
+        for (const QByteArray& platform : choice.Platforms)
+            if (platform != "offscreen")
+                choice.Displays.push_back(platform == "xcb" ? x11 : wayland);
+    }
+    const auto isX = [](const QByteArray& entry) { return PlatformName(entry) == "xcb"; };
+    if (x11.empty() || std::none_of(choice.Platforms.begin(), choice.Platforms.end(), isX))
+        return choice;
+    const orvex::TXDisplayProbe probe = orvex::ProbeXDisplay(x11);
+    if (!probe.NeverAnswers) {
+        choice.XDisplay = probe.Name;
+        return choice;
+    }
+    choice.Platforms.removeIf(isX);
+    if (!choice.Chosen)
+        return choice;
+    choice.Displays = {x11};
+    const auto usable = [&wayland](const QByteArray& entry) {
+        return !wayland.empty() || !PlatformName(entry).startsWith("wayland");
+    };
+    if (std::any_of(choice.Platforms.begin(), choice.Platforms.end(), usable))
+        return choice;
+    orvex::PrintErrorLine(u"The display " + orvex::QuotedValue(orvex::Utf8ToUtf16(x11)) +
                           u" does not answer: nothing was done.");
-    return false;
+    return std::nullopt;
+}
+
+// Leaves out each of Qt's options named so, with its value, as Qt would take them.
+void LeaveOutQtOption(std::vector<char*>& qtArguments, std::string_view option) {
+    for (auto at = qtArguments.begin() + 1; at + 1 < qtArguments.end();)
+        at = IsQtOption(*at, option) ? qtArguments.erase(at, at + 2) : at + 1;
+}
+
+// The variable's value; nothing where it is not set.
+std::optional<QByteArray> EnvironmentValue(const char* name) {
+    return qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+}
+
+void RestoreEnvironmentValue(const char* name, const std::optional<QByteArray>& value) {
+    if (value)
+        qputenv(name, *value);
+    else
+        qunsetenv(name);
 }
 
 // Qt's messages about its display platforms, held while the application object
@@ -258,28 +298,37 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (!IsOneOf(i, own))
             qtArguments.push_back(argv[i]);
-    if (!ChosenXDisplayAnswers(qtArguments))
-        return 2;
     // Without a display (a cron job running "/backup ... /q") the window lives
     // offscreen.
-    const std::optional<std::vector<std::string>> displays = ChooseDisplayPlatforms(qtArguments);
+    const std::optional<TPlatformChoice> choice = ChoosePlatforms(qtArguments);
+    if (!choice)
+        return 2;
+    // Qt reads both while the application object starts, where its own options
+    // name neither (so they are left out); the programs this one starts (the
+    // manual's viewer) get the caller's.
+    const std::optional<QByteArray> callersPlatforms = EnvironmentValue("QT_QPA_PLATFORM"),
+                                    callersDisplay = EnvironmentValue("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", choice->Platforms.join(';'));
+    LeaveOutQtOption(qtArguments, "-platform");
+    if (!choice->XDisplay.empty()) {
+        qputenv("DISPLAY", QByteArray::fromStdString(choice->XDisplay));
+        LeaveOutQtOption(qtArguments, "-display");
+    }
     NameRuntimeFolder();
     int qtCount = static_cast<int>(qtArguments.size());
     // Held only for the platforms chosen here: one the caller chose fails with
     // Qt's own reason.
-    if (displays)
+    if (!choice->Chosen)
         HoldPlatformMessages();
     QApplication application(qtCount, qtArguments.data());
     // Offscreen, also where the caller chose it or the display could not be
     // opened, anything but an unattended backup would wait for a user who cannot come.
     const QString platform = QGuiApplication::platformName();
     const bool offscreen = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    if (displays) {
-        ReleasePlatformMessages(!offscreen || displays->empty());
-        // Qt reads it only while the application object starts; the programs this
-        // one starts (the manual's viewer) choose their own platform.
-        qunsetenv("QT_QPA_PLATFORM");
-    }
+    if (!choice->Chosen)
+        ReleasePlatformMessages(!offscreen || choice->Displays.empty());
+    RestoreEnvironmentValue("QT_QPA_PLATFORM", callersPlatforms);
+    RestoreEnvironmentValue("DISPLAY", callersDisplay);
     // What Qt left, with Orvex's own, in the order typed; "-display NAME" means
     // nothing where Qt leaves it.
     const std::set<const char*> left(qtArguments.begin(), qtArguments.begin() + qtCount);
@@ -294,7 +343,7 @@ int main(int argc, char** argv) {
     if (!CommandLineIsKnown())
         return 1;
     if (offscreen && !orvex::IsUnattendedRun()) {
-        std::u16string text = NoDisplayText(displays.value_or(std::vector<std::string>())) +
+        std::u16string text = NoDisplayText(choice->Displays) +
                               u", and only /backup with /q runs without one: nothing was done.";
         if (const std::u16string unknown = UnknownArgumentsText(); !unknown.empty())
             text += u" " + unknown + kAcceptedArguments;

@@ -2,15 +2,106 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <filesystem>
+#include <future>
+#include <map>
+#include <memory>
+#include <optional>
 #include <thread>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 using namespace orvex;
 using namespace std::chrono_literals;
+
+namespace {
+
+// The connection-setup request of protocol 11.0 in this machine's byte order.
+std::string WellFormedRequest() {
+    return std::endian::native == std::endian::little ? std::string("l\0\x0B\0\0\0\0\0\0\0\0\0", 12)
+                                                      : std::string("B\0\0\x0B\0\0\0\0\0\0\0\0", 12);
+}
+
+// An X server as far as its clients' count goes: it answers Success (1) to a
+// well-formed connection-setup request, which makes the client a running one, and
+// refuses any other (0) and closes that connection. When its last running client
+// leaves it resets: it drops every connection.
+class TResettingServer {
+public:
+    explicit TResettingServer(int listening) : FListening(listening) {
+        if (::pipe(FStop) != 0)
+            ADD_FAILURE() << "no pipe";
+        FThread = std::thread([this] { Serve(); });
+    }
+    ~TResettingServer() { Stop(); }
+    // Ends the server once it has seen what its clients did before.
+    void Stop() {
+        if (!FThread.joinable())
+            return;
+        (void)!::write(FStop[1], "s", 1);
+        FThread.join();
+        ::close(FStop[0]);
+        ::close(FStop[1]);
+    }
+    int Resets() const { return FResets; }
+
+private:
+    void Serve() {
+        std::map<int, bool> clients;  // connection, running
+        int running = 0;
+        while (true) {
+            std::vector<pollfd> ready{{FStop[0], POLLIN, 0}, {FListening, POLLIN, 0}};
+            for (const auto& [client, isRunning] : clients)
+                ready.push_back({client, POLLIN, 0});
+            if (::poll(ready.data(), ready.size(), -1) < 0)
+                continue;
+            for (size_t i = 2; i < ready.size(); ++i) {
+                const auto client = clients.find(ready[i].fd);
+                if (!ready[i].revents || client == clients.end())
+                    continue;
+                std::string request(12, '\0');
+                const ssize_t size = ::recv(client->first, request.data(), request.size(), MSG_WAITALL);
+                if (size > 0 && client->second)
+                    continue;  // a running client's requests go unanswered
+                if (size == 12) {
+                    client->second = request == WellFormedRequest();
+                    (void)!::send(client->first, client->second ? "\1" : "\0", 1, MSG_NOSIGNAL);
+                    if (client->second) {
+                        ++running;
+                        continue;
+                    }
+                } else if (client->second && --running == 0) {
+                    ++FResets;
+                    for (const auto& [other, isRunning] : clients)
+                        ::close(other);
+                    clients.clear();
+                    continue;
+                }
+                ::close(client->first);
+                clients.erase(client);
+            }
+            if (ready[1].revents)
+                clients[::accept4(FListening, nullptr, nullptr, SOCK_CLOEXEC)] = false;
+            if (ready[0].revents)
+                break;
+        }
+        for (const auto& [client, isRunning] : clients)
+            ::close(client);
+    }
+
+    int FListening;
+    int FStop[2] = {-1, -1};
+    std::atomic<int> FResets = 0;
+    std::thread FThread;
+};
+
+} // namespace
 
 TEST(XDisplayProbe, SocketsOfADisplayName) {
     const auto local = [](const std::string& number) {
@@ -21,6 +112,7 @@ TEST(XDisplayProbe, SocketsOfADisplayName) {
         {":0", local("0")}, {":12.3", local("12")}, {"unix:7", local("7")},
         {"/run/user/1000/x11:4", {{"/run/user/1000/x11", "", 0}}},
         {"web2:10", {{"", "web2", 6010}}}, {"10.0.0.1:59535.1", {{"", "10.0.0.1", 65535}}},
+        {"[fe80::1%eth0]:2", {{"", "fe80::1%eth0", 6002}}}, {"::1:3", {{"", "::1", 6003}}},
         {"", {}}, {"0", {}}, {":", {}}, {":x", {}}, {":1.", {}}, {":1.x", {}}, {":-1", {}}, {": 1", {}},
         {":99999999999", {}}, {"web2::0", {}}, {"web2:59536", {}},
     };
@@ -36,7 +128,7 @@ TEST(XDisplayProbe, NeverAnswersOnlyWhereAServerHoldsTheConnectionSilently) {
     char pattern[] = "/tmp/orvex-display-XXXXXX";
     const std::filesystem::path folder = ::mkdtemp(pattern);
     const std::string path = (folder / "X").string(), name = path + ":0";
-    EXPECT_FALSE(XDisplayNeverAnswers(name, 100ms));
+    EXPECT_FALSE(ProbeXDisplay(name, 100ms).NeverAnswers);
     const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{AF_UNIX, {}};
     path.copy(address.sun_path, path.size());
@@ -49,13 +141,100 @@ TEST(XDisplayProbe, NeverAnswersOnlyWhereAServerHoldsTheConnectionSilently) {
         (void)!::send(client, "\0", 1, MSG_NOSIGNAL);
         ::close(client);
     });
-    EXPECT_FALSE(XDisplayNeverAnswers(name, 10s));
+    EXPECT_FALSE(ProbeXDisplay(name, 10s).NeverAnswers);
     answering.join();
-    EXPECT_EQ(request, std::endian::native == std::endian::little ? std::string("l\0\x0B\0\0\0\0\0\0\0\0\0", 12)
-                                                                  : std::string("B\0\0\x0B\0\0\0\0\0\0\0\0", 12));
-    EXPECT_TRUE(XDisplayNeverAnswers(name, 100ms));
-    EXPECT_TRUE(XDisplayNeverAnswers(name, 100ms));
+    // Protocol 0.0, which every server refuses.
+    EXPECT_EQ(request, std::endian::native == std::endian::little ? std::string("l\0\0\0\0\0\0\0\0\0\0\0", 12)
+                                                                  : std::string("B\0\0\0\0\0\0\0\0\0\0\0", 12));
+    EXPECT_TRUE(ProbeXDisplay(name, 100ms).NeverAnswers);
+    EXPECT_TRUE(ProbeXDisplay(name, 100ms).NeverAnswers);
     ::close(server);
     std::filesystem::remove_all(folder);
+    ::alarm(0);
+}
+
+// A server that resets when its last running client leaves drops a client that
+// connects just then. The probe never runs as a client: the client connecting
+// right after it is served, and the only reset comes when that client leaves.
+TEST(XDisplayProbe, NeverMakesAServerReset) {
+    ::alarm(60);
+    char pattern[] = "/tmp/orvex-display-XXXXXX";
+    const std::filesystem::path folder = ::mkdtemp(pattern);
+    const std::string path = (folder / "X").string();
+    sockaddr_un address{AF_UNIX, {}};
+    path.copy(address.sun_path, path.size());
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listening, 8), 0);
+    TResettingServer server(listening);
+    EXPECT_FALSE(ProbeXDisplay(path + ":0", 10s).NeverAnswers);
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string request = WellFormedRequest();
+    ASSERT_EQ(::send(client, request.data(), request.size(), MSG_NOSIGNAL), 12);
+    char reply = '?';
+    EXPECT_EQ(::recv(client, &reply, 1, 0), 1);
+    EXPECT_EQ(reply, '\1');
+    EXPECT_EQ(server.Resets(), 0);
+    ::close(client);
+    server.Stop();
+    EXPECT_EQ(server.Resets(), 1);
+    ::close(listening);
+    std::filesystem::remove_all(folder);
+    ::alarm(0);
+}
+
+// A host is looked up once, within the probe's deadline, and the name to connect
+// with carries the address that answered (else the first found), so that the GUI
+// library looks nothing up again. A lookup that ends after the deadline (a name
+// server that never answers) or finds nothing leaves a display that does not answer.
+TEST(XDisplayProbe, LooksTheHostUpOnceWithinTheDeadline) {
+    ::alarm(60);
+    const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int display = 0;
+    for (int number = 500; display == 0 && number < 1500; ++number) {
+        const sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(6000 + number)), {htonl(INADDR_LOOPBACK)}, {}};
+        if (::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            display = number;
+    }
+    ASSERT_TRUE(display != 0 && ::listen(listening, 8) == 0);
+    TResettingServer server(listening);
+    const std::string number = ":" + std::to_string(display) + ".2", name = "web2" + number;
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    const struct {
+        std::optional<std::vector<std::string>> Addresses;  // none: the lookup never ends
+        bool NeverAnswers;
+        std::string Name;
+    } rows[] = {
+        {{{"127.0.0.1"}}, false, "127.0.0.1" + number},
+        {{{"::1", "127.0.0.1"}}, false, "127.0.0.1" + number},
+        {{{"::1"}}, false, "[::1]" + number},
+        {std::vector<std::string>(), true, name},
+        {std::nullopt, true, name},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name + (row.Addresses ? "" : ", hanging"));
+        const auto hosts = std::make_shared<std::vector<std::string>>();
+        const TXHostLookup lookup = [hosts, released, addresses = row.Addresses](const std::string& host) {
+            hosts->push_back(host);
+            if (!addresses)
+                released.wait();
+            return addresses.value_or(std::vector<std::string>());
+        };
+        const TXDisplayProbe probe = ProbeXDisplay(name, row.Addresses ? 10s : 50ms, lookup);
+        EXPECT_EQ(probe.NeverAnswers, row.NeverAnswers);
+        EXPECT_EQ(probe.Name, row.Name);
+        if (row.Addresses) {
+            EXPECT_EQ(*hosts, std::vector<std::string>{"web2"});
+        }
+    }
+    release.set_value();
+    const TXDisplayProbe numeric = ProbeXDisplay("127.0.0.1" + number, 10s);
+    EXPECT_FALSE(numeric.NeverAnswers);
+    EXPECT_EQ(numeric.Name, "127.0.0.1" + number);
+    server.Stop();
+    EXPECT_EQ(server.Resets(), 0);
+    ::close(listening);
     ::alarm(0);
 }

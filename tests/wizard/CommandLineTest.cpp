@@ -631,7 +631,9 @@ TEST_F(TCommandLineTest, WithoutDisplayOnlyTheUnattendedBackupRuns) {
 
 // A display that takes the connection and never answers (a stopped X server) is
 // one that cannot be opened: the unattended backup runs offscreen, a GUI start
-// ends naming it, and so does a start where the caller chose the X platform.
+// ends naming it, and so does a start where the caller chose the X platform and
+// nothing else usable (Wayland without a Wayland display); offscreen among the
+// caller's platforms is tried.
 TEST_F(TCommandLineTest, ADisplayThatNeverAnswersIsOneThatCannotBeOpened) {
     // Its socket, in the abstract namespace under a free display number, takes
     // connections into its queue.
@@ -660,6 +662,11 @@ TEST_F(TCommandLineTest, ADisplayThatNeverAnswersIsOneThatCannotBeOpened) {
         {{}, {}, {"/backup", "-f", "b.xml", "/q", "-display", display}, ""},
         {named, {}, {"-platform", "xcb"}, silent},
         {named, "xcb", {"/backup", "-f", "c.xml", "/q"}, silent},
+        {named, "xcb;offscreen", {"/backup", "-f", "d.xml", "/q"}, ""},
+        {named, {}, {"/backup", "-f", "e.xml", "/q", "-platform", "xcb;offscreen"}, ""},
+        {named, "xcb;offscreen", {}, opened},
+        {named, "wayland;xcb", {"/backup", "-f", "f.xml", "/q"}, silent},
+        {named, {}, {"-platform", "wayland;xcb"}, silent},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.Arguments) + " " + row.Chosen.toStdString());
