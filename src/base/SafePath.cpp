@@ -100,34 +100,25 @@ TSafeFolders::TSafeFolders(int start, std::string shown) {
 TSafeFolders::TSafeFolders(const std::string& start) {
     TFileHandle root(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat status {};
-    if (root.Get() < 0 || ::fstat(root.Get(), &status) != 0) {
-        FStartError = errno;
-        FFolders.push_back({TFileHandle(), -1, {}, start});
-        return;
-    }
-    const int opened = root.Get();
-    FFolders.push_back({std::move(root), opened, status, "/"});
     std::string path;
-    if (const int error = PathFromRoot(start, path)) {
-        FStartError = error;
-        FFolders.clear();
-        FFolders.push_back({TFileHandle(), -1, {}, start});
-        return;
-    }
+    int error = root.Get() < 0 || ::fstat(root.Get(), &status) != 0 ? errno : PathFromRoot(start, path);
     TSafePlace place;
-    int error = 0;
-    try {
-        error = Follow(path, place);
-    } catch (const EUnsafePathError& e) {
-        error = EPERM;
-        FStartRefusal = e.what();
+    if (!error) {
+        const int opened = root.Get();
+        FFolders.push_back({std::move(root), opened, status, "/"});
+        try {
+            error = Follow(path, place);
+        } catch (const EUnsafePathError& e) {
+            error = EPERM;
+            FStartRefusal = e.what();
+        }
+        if (path.find_first_not_of('/') == std::string::npos)
+            error = 0, place.Inside = 0;  // "/" itself
+        else if (!error && !place.Exists)
+            error = ENOENT;
+        else if (!error && place.Inside == TSafePlace::kNone)
+            error = ENOTDIR;
     }
-    if (path.find_first_not_of('/') == std::string::npos)
-        error = 0, place.Exists = true, place.Inside = 0;  // "/" itself
-    else if (!error && !place.Exists)
-        error = ENOENT;
-    else if (!error && place.Inside == TSafePlace::kNone)
-        error = ENOTDIR;
     // Only the folder reached stays: paths are followed from it.
     TFolder reached = error ? TFolder{TFileHandle(), -1, {}, start} : std::move(FFolders[place.Inside]);
     reached.Shown = start;

@@ -67,7 +67,9 @@ TEST(SafePath, AChangeReachesOnlyWhatBelongsToRootOrUs) {
             EXPECT_EQ(place.Name, row.End);
         }
     }
-    // The folder a path starts from counts, and nothing is made in another user's folder.
+    // The way from "/" to the folder a path starts from counts, and nothing is
+    // made in another user's folder.
+    EXPECT_EQ(TSafeFolders((theirs / "sub").string()).StartFailure(), refusal);
     TSafeFolders folders(theirs.string());
     TSafePlace place;
     EXPECT_EQ(folders.StartFailure(), refusal);
