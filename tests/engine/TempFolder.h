@@ -1,6 +1,7 @@
 #pragma once
 // A private folder per test, removed afterwards; tests run in parallel processes.
 
+#include "../base/OtherUser.h"
 #include "base/Utf.h"
 
 #include <gtest/gtest.h>
@@ -66,17 +67,15 @@ inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path
     return files;
 }
 
-// The user that tests give files to, as root: the files of another user.
-constexpr uid_t kOtherUser = 65534;
-
-// Gives folder, and all it holds, links themselves included, to kOtherUser; false
+// Gives folder, and all it holds, links themselves included, to OtherUser(); false
 // when that cannot be done (not root).
 inline bool GiveToOtherUser(const std::filesystem::path& folder) {
-    if (::lchown(folder.c_str(), kOtherUser, kOtherUser) != 0)
+    const uid_t other = testing::OtherUser();
+    if (::lchown(folder.c_str(), other, other) != 0)
         return false;
     if (std::filesystem::is_directory(std::filesystem::symlink_status(folder)))
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-            if (::lchown(entry.path().c_str(), kOtherUser, kOtherUser) != 0)
+            if (::lchown(entry.path().c_str(), other, other) != 0)
                 return false;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "platform/MachineCommit.h"
 
 #include "../base/FailingFolderSync.h"
+#include "../base/OtherUser.h"
 #include "MachineTestSupport.h"
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
@@ -219,7 +220,7 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         std::filesystem::rename(Machine() / "Pop3.xml", kept);
         std::filesystem::create_symlink(kept, Machine() / "Pop3.xml");
         std::ofstream(kept.string() + ".tmp-1-2", std::ios::binary) << "replaced";
-        ASSERT_EQ(::chown((kept.string() + ".tmp-1-2").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown((kept.string() + ".tmp-1-2").c_str(), OtherUser(), OtherUser()), 0);
         rows.push_back({head + "Pop3.xml.tmp-1-2\tPop3.xml\nend\n", "",
                         "Machine file \"" + kept.string() + ".tmp-1-2\" is not changed: \"" + kept.string() +
                             ".tmp-1-2\" belongs to nobody: run Orvex as nobody, or give it to root"});
@@ -265,7 +266,7 @@ TEST_F(MachineCommit, ARecordFollowsLinksToTheirEnd) {
         {{{pop3, kept}}, relative,
          "Machine file \"" + pop3.string() + "\" is not changed: \"" + kept.string() +
              "\" belongs to nobody: run Orvex as nobody, or give it to root",
-         65534},
+         OtherUser()},
         {{{pop3, kept}}, absolute(hop),
          "Machine file \"" + (Machine() / "Commit.txt").string() +
              "\" is damaged: line 2 is not a temporary file and the file it replaces"},
