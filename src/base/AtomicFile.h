@@ -4,7 +4,6 @@
 
 #include "base/SafePath.h"
 
-#include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -131,12 +130,12 @@ bool IsStaleTemporary(std::string_view name);
 // made durable on the handle it was written with, and closed. folder: an open
 // handle of the folder that holds the file; name: the file there; replaced: its
 // status, nullptr for a new file. shown: the path errors name. The temporary's
-// name in that folder, which the caller then owns, and its inode (which the file
-// has once the temporary is renamed over it); raises EAtomicFileError, leaving
-// nothing.
+// name in that folder, which the caller then owns, and its status taken after the
+// last write: its inode, size and modification time stay the file's once the
+// temporary is renamed over it. Raises EAtomicFileError, leaving nothing.
 struct TWrittenTemporary {
     std::string Name;
-    uint64_t Inode = 0;
+    struct stat Status {};
 };
 TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name, const struct stat* replaced,
                                        std::string_view bytes, const std::string& shown);
