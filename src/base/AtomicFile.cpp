@@ -305,15 +305,13 @@ std::string AtomicSaveRefusal(std::u16string_view path16) {
 }
 
 TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name, const struct stat* replaced,
-                                       std::string_view bytes, const std::string& shown) {
+                                       std::string_view bytes, const std::string& shown, bool durable) {
     TAtomicFileWriter file(folder, name, replaced, shown);
     file.Write(bytes.data(), bytes.size());
     TWrittenTemporary written;
-    if (::fsync(file.FHandle) != 0 || ::fstat(file.FHandle, &written.Status) != 0)
+    if (::fstat(file.FHandle, &written.Status) != 0 || (durable && ::fsync(file.FHandle) != 0))
         file.Fail(errno);
-    if (::close(std::exchange(file.FHandle, -1)) != 0)
-        file.Fail(errno);
-    written.Name = std::exchange(file.FTemporary, std::string());
+    written.Name = file.Finish(written.Handle);
     return written;
 }
 

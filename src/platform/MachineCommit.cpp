@@ -1,6 +1,7 @@
 #include "platform/MachineCommit.h"
 
 #include "base/AtomicFile.h"
+#include "base/Workers.h"
 #include "platform/MachineState.h"
 #include "platform/MachineStorage.h"
 
@@ -14,6 +15,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -368,7 +370,14 @@ TSafePlace FollowMachineFile(const std::filesystem::path& folder, TSafeFolders& 
 }
 
 TMachineCommit::TMachineCommit(std::filesystem::path folder, int folderHandle)
-    : FFolder(std::move(folder)), FFolderHandle(folderHandle) {}
+    : FFolder(std::move(folder)), FFolderHandle(folderHandle) {
+    // A quarter of the handles the process may open, the rest left to the program:
+    // a commit of more files than that waits for its oldest ones as it goes.
+    rlimit handles{};
+    FMostHeld = ::getrlimit(RLIMIT_NOFILE, &handles) == 0 && handles.rlim_cur != RLIM_INFINITY
+                    ? static_cast<size_t>(handles.rlim_cur / 4)
+                    : SIZE_MAX;
+}
 
 TMachineCommit::~TMachineCommit() {
     for (const TMachineRename& rename : FRenames)
@@ -425,11 +434,23 @@ void TMachineCommit::Write(const std::string& name, std::string_view bytes) {
     }
     if (place.Exists && FileHolds(handle, place.Name, bytes))
         return;  // a restore onto the machine its backup came from rewrites every site with what it holds
-    TWrittenTemporary temporary =
-        WriteTemporaryFileAt(handle, place.Name, place.Exists ? &place.Status : nullptr, bytes, (FFolder / name).string());
-    const std::lock_guard lock(FMutex);
-    FRenames.push_back({name, place.Folder, place.Name, std::move(temporary.Name), IdentityOf(temporary.Status)});
-    Reached(TCommitStep::csTemporary, FRenames.size());
+    TWrittenTemporary temporary = WriteTemporaryFileAt(handle, place.Name, place.Exists ? &place.Status : nullptr,
+                                                       bytes, (FFolder / name).string(), false);
+    TFileHandle oldest;
+    std::string oldestName;
+    {
+        const std::lock_guard lock(FMutex);
+        FRenames.push_back({name, place.Folder, place.Name, std::move(temporary.Name), IdentityOf(temporary.Status)});
+        FWritten.push_back(std::move(temporary.Handle));
+        if (FWritten.size() - FFirstHeld > FMostHeld) {
+            oldestName = FRenames[FFirstHeld].Name;
+            oldest = std::move(FWritten[FFirstHeld++]);
+        }
+        Reached(TCommitStep::csTemporary, FRenames.size());
+    }
+    // Written back long since, as later files were made: the wait is short.
+    if (oldest.Get() >= 0 && ::fsync(oldest.Get()) != 0)
+        CannotWrite(FFolder / oldestName, errno);
 }
 
 void TMachineCommit::Commit() {
@@ -449,9 +470,16 @@ void TMachineCommit::Commit() {
             .append(std::to_string(rename.Identity.Modified))
             .append("\n");
     record.append(kRecordEnd).append("\n");
-    // Each temporary is on disk since it was written; the names of those beyond
-    // the machine folder are made durable before the record, those in it with
-    // the record's own sync.
+    // The temporaries are on disk before the record that lists them: each started
+    // on its way when written, all waited for here on several threads. Their names
+    // beyond the machine folder are made durable before the record too, those in
+    // it with the record's own sync.
+    RunEachOnWorkers(FWritten.size() - FFirstHeld, [&](size_t i) {
+        if (::fsync(FWritten[FFirstHeld + i].Get()) != 0)
+            CannotWrite(FFolder / FRenames[FFirstHeld + i].Name, errno);
+    });
+    FWritten.clear();
+    FFirstHeld = 0;
     std::vector<int> otherFolders;
     for (const TMachineRename& rename : FRenames)
         if (const int handle = FFolders->Handle(rename.Folder);

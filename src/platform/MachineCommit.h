@@ -2,8 +2,8 @@
 // All the files that one change of a machine replaces, put in place together: a
 // process killed at any point leaves the machine all old or all new.
 //
-// Each new file is first written to its temporary file beside its place and made
-// durable. Then the commit record "Commit.txt" is written into
+// Each new file is first written to its temporary file beside its place, and all
+// are made durable together. Then the commit record "Commit.txt" is written into
 // the machine folder (atomically, and made durable with the folder): it lists
 // each temporary file, the file it replaces, both relative to the machine folder,
 // and the temporary's identity (TTemporaryIdentity), and the files it names are
@@ -80,11 +80,12 @@ public:
     // reach one fails before anything is written. Raises what Write raises.
     void Prepare(const std::vector<std::string>& names);
     // Writes bytes as the new contents of the machine file name (Sites/<site>.xml:
-    // the folder Sites is made when missing) into its temporary file, which Commit
-    // makes durable; a file that holds them already stays as it is. Several threads
-    // may write at once. Raises EMachineError for a name that is no machine file,
-    // a path the rule refuses or one that leads nowhere or in a circle,
-    // EAtomicFileError for a file that cannot be written.
+    // the folder Sites is made when missing) into its temporary file and starts
+    // them on their way to the disk, which Commit waits for; a file that holds them
+    // already stays as it is. Several threads may write at once. Raises
+    // EMachineError for a name that is no machine file, a path the rule refuses or
+    // one that leads nowhere or in a circle, EAtomicFileError for a file that
+    // cannot be written.
     void Write(const std::string& name, std::string_view bytes);
     bool Empty() const { return FRenames.empty(); }
 
@@ -101,11 +102,17 @@ private:
 
     std::filesystem::path FFolder;
     int FFolderHandle;
-    std::mutex FMutex;  // writes on several threads share the folders and the renames
+    std::mutex FMutex;  // writes on several threads share the folders, the renames and the handles
     std::optional<TSafeFolders> FFolders;
     std::map<std::string, TSafePlace> FPlaces;  // by machine file name
     bool FSitesMade = false;
     std::vector<TMachineRename> FRenames;
+    // The handle each temporary was written with, as FRenames lists them, held
+    // until Commit waits on it for the bytes; the first FFirstHeld were waited for
+    // as they were written, once more than FMostHeld were held.
+    std::vector<TFileHandle> FWritten;
+    size_t FFirstHeld = 0;
+    size_t FMostHeld;
 };
 
 // Follows the path to the machine file name (relative to folder, held open as

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -565,6 +566,21 @@ TEST_F(MachineCommit, ARecordOfManyLinkedFilesReadsEachFolderAFewTimes) {
         renamed += Read(entry.path()) == "new";
     EXPECT_EQ(renamed, kLinks);
     EXPECT_FALSE(std::filesystem::exists(Machine() / "Commit.txt"));
+}
+
+// A commit of more files than the process may hold open at once waits for its
+// oldest temporaries as it goes, and puts every file in place.
+TEST_F(MachineCommit, ACommitOfMoreFilesThanHandlesPutsEveryFileInPlace) {
+    constexpr int kSites = 100;
+    EXPECT_TRUE(InChild([] {
+        const rlimit handles{64, 64};
+        if (::setrlimit(RLIMIT_NOFILE, &handles) != 0)
+            return false;
+        CreateMachine(u"many", BuildLargeMachineState(u"many", kSites, 1));
+        return true;
+    }));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder() / "many" / "Sites"), {}), kSites);
+    EXPECT_FALSE(HasUnfinishedCommit(Folder() / "many"));
 }
 
 // A machine file that is a link keeps it: the file it links to gets the new
