@@ -316,15 +316,14 @@ std::string AtomicSaveRefusal(std::u16string_view path16) {
 }
 
 TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name, const struct stat* replaced,
-                                       std::string_view bytes, const std::string& shown) {
+                                       std::string_view bytes, const std::string& shown, bool durable) {
     TAtomicFileWriter file(folder, name, replaced, shown);
     file.Write(bytes.data(), bytes.size());
-    struct stat info {};
-    if (::fsync(file.FHandle) != 0 || ::fstat(file.FHandle, &info) != 0)
+    TWrittenTemporary written;
+    if (::fstat(file.FHandle, &written.Status) != 0 || (durable && ::fsync(file.FHandle) != 0))
         file.Fail(errno);
-    if (::close(std::exchange(file.FHandle, -1)) != 0)
-        file.Fail(errno);
-    return {std::exchange(file.FTemporary, std::string()), static_cast<uint64_t>(info.st_ino)};
+    written.Name = file.Finish(written.Handle);
+    return written;
 }
 
 void WriteFileAtomically(std::u16string_view path, std::string_view bytes) {

@@ -4,7 +4,6 @@
 
 #include "base/SafePath.h"
 
-#include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -61,7 +60,7 @@ private:
     friend bool WriteNewFileAtomically(std::u16string_view path, std::string_view bytes);
     friend struct TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name,
                                                          const struct stat* replaced, std::string_view bytes,
-                                                         const std::string& shown);
+                                                         const std::string& shown, bool durable);
     friend void RemoveStaleTemporariesOf(std::u16string_view path);
     friend std::string AtomicSaveRefusal(std::u16string_view path);
     // The stale temporaries of each folder read so far (by its device and inode),
@@ -145,19 +144,22 @@ std::string TemporaryNameFor(const std::string& target);
 bool IsStaleTemporary(std::string_view name);
 
 // A file's new contents in a temporary file beside it, for a change that renames
-// it into place itself: written with the checks and mode of WriteFileAtomically,
-// made durable on the handle it was written with, and closed. folder: an open
-// handle of the folder that holds the file; name: the file there; replaced: its
-// status, nullptr for a new file. shown: the path errors name. The temporary's
-// name in that folder, which the caller then owns, and its inode (which the file
-// has once the temporary is renamed over it); raises EAtomicFileError, leaving
-// nothing.
+// it into place itself: written with the checks and mode of WriteFileAtomically
+// and made durable on the handle it was written with; where durable is false,
+// only started on its way to the disk, and the caller waits for it on that
+// handle (fsync). folder: an open handle of the folder that holds the file; name:
+// the file there; replaced: its status, nullptr for a new file. shown: the path
+// errors name. The temporary's name in that folder, which the caller then owns,
+// the handle, and the status taken on it after the last write: its inode, size
+// and modification time stay the file's once the temporary is renamed over it.
+// Raises EAtomicFileError, leaving nothing.
 struct TWrittenTemporary {
     std::string Name;
-    uint64_t Inode = 0;
+    TFileHandle Handle;
+    struct stat Status {};
 };
 TWrittenTemporary WriteTemporaryFileAt(int folder, const std::string& name, const struct stat* replaced,
-                                       std::string_view bytes, const std::string& shown);
+                                       std::string_view bytes, const std::string& shown, bool durable = true);
 
 // The same for a file that must not exist yet: false, writing nothing, when path
 // exists (whatever it is), so that two processes never both create it.

@@ -1,6 +1,7 @@
 #include "platform/MachineCommit.h"
 
 #include "base/AtomicFile.h"
+#include "base/Workers.h"
 #include "platform/MachineState.h"
 #include "platform/MachineStorage.h"
 
@@ -10,9 +11,11 @@
 #include <charconv>
 #include <string_view>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +40,10 @@ std::string ErrorText(int error) { return std::generic_category().message(error)
 }
 
 [[noreturn]] void Damaged(const std::filesystem::path& folder, const std::string& why) {
-    throw EMachineError("Machine file \"" + (folder / kCommitRecordFile).string() + "\" is damaged: " + why);
+    const std::string record = (folder / kCommitRecordFile).string();
+    throw EMachineError("Machine file \"" + record + "\" is damaged: " + why +
+                        "; check the machine's files, then remove \"" + record +
+                        "\" to open the machine as its files stand");
 }
 
 [[noreturn]] void Refused(const std::filesystem::path& file, const EUnsafePathError& unsafe) {
@@ -59,6 +65,19 @@ std::string RefusalOfChanges(const std::filesystem::path& folder, int lockedHand
     TSafePlace place;
     const std::string why = FollowToLocked(machines, folder.filename().string(), lockedHandle, place);
     return why.empty() ? why : "Machine folder \"" + folder.string() + "\" is not changed: " + why;
+}
+
+TTemporaryIdentity IdentityOf(const struct stat& file) {
+    return {static_cast<uint64_t>(file.st_ino), true, static_cast<uint64_t>(file.st_size),
+            static_cast<int64_t>(file.st_mtim.tv_sec) * 1'000'000'000 + file.st_mtim.tv_nsec};
+}
+
+// True when file may be the temporary of identity renamed over its place, as far
+// as the identity tells.
+bool IsFileOf(const TTemporaryIdentity& identity, const struct stat& file) {
+    const TTemporaryIdentity found = IdentityOf(file);
+    return found.Inode == identity.Inode &&
+           (!identity.Stamped || (found.Size == identity.Size && found.Modified == identity.Modified));
 }
 
 // True when the regular file name in the folder at handle holds exactly bytes.
@@ -205,42 +224,52 @@ bool ReadRecord(const std::filesystem::path& folder, const TSafeFolders& folders
     return true;
 }
 
-// The machine file that is a link leading now to path (absolute); "" for none. The
-// version before named a linked machine file in its records by where its link led.
-std::string MachineFileLinkingTo(TSafeFolders& folders, const std::string& path) {
-    const size_t cut = path.rfind('/');
-    struct stat where {};
-    if (::stat(cut == 0 ? "/" : path.substr(0, cut).c_str(), &where) != 0)
-        return {};
-    // Where the rule lets us go; what it refuses leads nowhere.
-    const auto follow = [&](const std::string& name, TSafePlace& place) {
-        try {
-            return folders.Follow(name, place);
-        } catch (const EUnsafePathError&) {
-            return EPERM;
-        }
-    };
+// The machine files that are links, by where each leads now: the folder's device
+// and inode and the name there. The version before named a linked machine file in
+// its records by where its link led.
+using TLinkedMachineFiles = std::map<std::tuple<dev_t, ino_t, std::string>, std::string>;
+
+TLinkedMachineFiles LinkedMachineFiles(TSafeFolders& folders) {
     std::vector<std::string> names;
     ForEachNameIn(folders.Handle(0), [&](const std::string& name) {
         names.push_back(name);
         return true;
     });
-    TSafePlace sites;
-    if (follow(kSitesFolder, sites) == 0 && sites.Inside != TSafePlace::kNone)
-        ForEachNameIn(folders.Handle(sites.Inside), [&](const std::string& name) {
-            names.push_back(std::string(kSitesFolder) + "/" + name);
-            return true;
-        });
+    try {
+        TSafePlace sites;
+        if (folders.Follow(kSitesFolder, sites) == 0 && sites.Inside != TSafePlace::kNone)
+            ForEachNameIn(folders.Handle(sites.Inside), [&](const std::string& name) {
+                names.push_back(std::string(kSitesFolder) + "/" + name);
+                return true;
+            });
+    } catch (const EUnsafePathError&) {
+    }
+    TLinkedMachineFiles linked;
     for (const std::string& name : names) {
         struct stat info {};
         TSafePlace place;
-        if (IsMachineFileName(name) && ::fstatat(folders.Handle(0), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISLNK(info.st_mode) && follow(name, place) == 0 &&
-            folders.Status(place.Folder).st_dev == where.st_dev && folders.Status(place.Folder).st_ino == where.st_ino &&
-            place.Name == path.substr(cut + 1))
-            return name;
+        if (!IsMachineFileName(name) || ::fstatat(folders.Handle(0), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISLNK(info.st_mode))
+            continue;
+        try {  // a link the rule refuses leads nowhere a record may name
+            if (folders.Follow(name, place) == 0) {
+                const struct stat& where = folders.Status(place.Folder);
+                linked.emplace(std::tuple(where.st_dev, where.st_ino, place.Name), name);
+            }
+        } catch (const EUnsafePathError&) {
+        }
     }
-    return {};
+    return linked;
+}
+
+// The machine file that is a link leading now to path (absolute); "" for none.
+std::string MachineFileLinkingTo(const TLinkedMachineFiles& linked, const std::string& path) {
+    const size_t cut = path.rfind('/');
+    struct stat where {};
+    if (::stat(cut == 0 ? "/" : path.substr(0, cut).c_str(), &where) != 0)
+        return {};
+    const auto found = linked.find(std::tuple(where.st_dev, where.st_ino, path.substr(cut + 1)));
+    return found == linked.end() ? std::string() : found->second;
 }
 
 // Whether a temporary that a record lists is there to be renamed: false when the
@@ -257,7 +286,7 @@ bool IsToBeRenamed(const std::filesystem::path& folder, const TSafeFolders& fold
         if (errno != ENOENT)
             throw EMachineError("Machine file \"" + (folder / rename.Name).string() + "\" cannot be read: " +
                                 ErrorText(errno));
-        if (rename.Inode && !(place.Exists && place.Status.st_ino == rename.Inode))
+        if (rename.Identity.Inode && !(place.Exists && IsFileOf(rename.Identity, place.Status)))
             Damaged(folder, line + " names a temporary file that is lost: \"" + shown + "\" is gone, and \"" +
                                 (folder / rename.Name).string() + "\" is not the file it held");
         return false;
@@ -276,34 +305,47 @@ bool IsToBeRenamed(const std::filesystem::path& folder, const TSafeFolders& fold
 
 // The renames the record lists, every line checked before anything is renamed;
 // those whose temporary is gone already are not pending. A line holds the
-// temporary, the file it replaces and the temporary's inode; the versions before
-// wrote no inode.
+// temporary, the file it replaces and the temporary's inode, size and
+// modification time; earlier versions wrote the inode alone, or none of them.
 std::vector<TMachineRename> RenamesOfRecord(const std::filesystem::path& folder, TSafeFolders& folders,
                                             std::string_view lines) {
     std::vector<TMachineRename> renames;
+    std::optional<TLinkedMachineFiles> linked;  // found at the first line that needs them
     for (size_t number = 2; !lines.empty(); ++number) {
         const std::string_view text = lines.substr(0, lines.find('\n'));
         lines.remove_prefix(text.size() + 1);
         const std::string line = "line " + std::to_string(number);
-        const size_t tab = text.find('\t'), inodeTab = tab == std::string_view::npos ? tab : text.find('\t', tab + 1);
-        std::string temporary(text.substr(0, tab));
-        std::string target(tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1, inodeTab - tab - 1));
-        uint64_t inode = 0;
-        if (inodeTab != std::string_view::npos) {
-            const std::string_view digits = text.substr(inodeTab + 1);
-            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), inode);
-            if (error != std::errc() || end != digits.data() + digits.size() || inode == 0)
-                Damaged(folder, line + " does not end with the inode of its temporary file");
+        std::vector<std::string_view> fields;
+        for (size_t start = 0, tab = 0; tab != std::string_view::npos; start = tab + 1) {
+            tab = text.find('\t', start);
+            fields.push_back(text.substr(start, tab - start));
         }
-        if (target.starts_with('/') && IsTemporaryOf(temporary, target))
-            if (std::string name = MachineFileLinkingTo(folders, target); !name.empty()) {
+        std::string temporary(fields[0]), target(fields.size() > 1 ? fields[1] : std::string_view());
+        TTemporaryIdentity identity;
+        const auto read = [&](size_t field, auto& value) {
+            const std::string_view digits = fields[field];
+            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+            return error == std::errc() && end == digits.data() + digits.size();
+        };
+        if (fields.size() > 2) {
+            identity.Stamped = fields.size() == 5;
+            if (!(fields.size() == 3 || identity.Stamped) || !read(2, identity.Inode) || identity.Inode == 0 ||
+                (identity.Stamped && !(read(3, identity.Size) && read(4, identity.Modified))))
+                Damaged(folder,
+                        line + " does not end with the inode, size and modification time of its temporary file");
+        }
+        if (target.starts_with('/') && IsTemporaryOf(temporary, target)) {
+            if (!linked)
+                linked = LinkedMachineFiles(folders);
+            if (std::string name = MachineFileLinkingTo(*linked, target); !name.empty()) {
                 temporary = name + temporary.substr(target.size());
                 target = std::move(name);
             }
+        }
         if (!IsMachineFileName(target) || !IsTemporaryOf(temporary, target))
             Damaged(folder, line + " is not a temporary file and the file it replaces");
         const TSafePlace place = FollowMachineFile(folder, folders, target);
-        TMachineRename rename{target, place.Folder, place.Name, place.Name + temporary.substr(target.size()), inode};
+        TMachineRename rename{target, place.Folder, place.Name, place.Name + temporary.substr(target.size()), identity};
         rename.Pending = IsToBeRenamed(folder, folders, place, rename, line);
         renames.push_back(std::move(rename));
     }
@@ -328,7 +370,14 @@ TSafePlace FollowMachineFile(const std::filesystem::path& folder, TSafeFolders& 
 }
 
 TMachineCommit::TMachineCommit(std::filesystem::path folder, int folderHandle)
-    : FFolder(std::move(folder)), FFolderHandle(folderHandle) {}
+    : FFolder(std::move(folder)), FFolderHandle(folderHandle) {
+    // A quarter of the handles the process may open, the rest left to the program:
+    // a commit of more files than that waits for its oldest ones as it goes.
+    rlimit handles{};
+    FMostHeld = ::getrlimit(RLIMIT_NOFILE, &handles) == 0 && handles.rlim_cur != RLIM_INFINITY
+                    ? static_cast<size_t>(handles.rlim_cur / 4)
+                    : SIZE_MAX;
+}
 
 TMachineCommit::~TMachineCommit() {
     for (const TMachineRename& rename : FRenames)
@@ -385,11 +434,23 @@ void TMachineCommit::Write(const std::string& name, std::string_view bytes) {
     }
     if (place.Exists && FileHolds(handle, place.Name, bytes))
         return;  // a restore onto the machine its backup came from rewrites every site with what it holds
-    TWrittenTemporary temporary =
-        WriteTemporaryFileAt(handle, place.Name, place.Exists ? &place.Status : nullptr, bytes, (FFolder / name).string());
-    const std::lock_guard lock(FMutex);
-    FRenames.push_back({name, place.Folder, place.Name, std::move(temporary.Name), temporary.Inode});
-    Reached(TCommitStep::csTemporary, FRenames.size());
+    TWrittenTemporary temporary = WriteTemporaryFileAt(handle, place.Name, place.Exists ? &place.Status : nullptr,
+                                                       bytes, (FFolder / name).string(), false);
+    TFileHandle oldest;
+    std::string oldestName;
+    {
+        const std::lock_guard lock(FMutex);
+        FRenames.push_back({name, place.Folder, place.Name, std::move(temporary.Name), IdentityOf(temporary.Status)});
+        FWritten.push_back(std::move(temporary.Handle));
+        if (FWritten.size() - FFirstHeld > FMostHeld) {
+            oldestName = FRenames[FFirstHeld].Name;
+            oldest = std::move(FWritten[FFirstHeld++]);
+        }
+        Reached(TCommitStep::csTemporary, FRenames.size());
+    }
+    // Written back long since, as later files were made: the wait is short.
+    if (oldest.Get() >= 0 && ::fsync(oldest.Get()) != 0)
+        CannotWrite(FFolder / oldestName, errno);
 }
 
 void TMachineCommit::Commit() {
@@ -402,12 +463,23 @@ void TMachineCommit::Commit() {
             .append("\t")
             .append(rename.Name)
             .append("\t")
-            .append(std::to_string(rename.Inode))
+            .append(std::to_string(rename.Identity.Inode))
+            .append("\t")
+            .append(std::to_string(rename.Identity.Size))
+            .append("\t")
+            .append(std::to_string(rename.Identity.Modified))
             .append("\n");
     record.append(kRecordEnd).append("\n");
-    // Each temporary is on disk since it was written; the names of those beyond
-    // the machine folder are made durable before the record, those in it with
-    // the record's own sync.
+    // The temporaries are on disk before the record that lists them: each started
+    // on its way when written, all waited for here on several threads. Their names
+    // beyond the machine folder are made durable before the record too, those in
+    // it with the record's own sync.
+    RunEachOnWorkers(FWritten.size() - FFirstHeld, [&](size_t i) {
+        if (::fsync(FWritten[FFirstHeld + i].Get()) != 0)
+            CannotWrite(FFolder / FRenames[FFirstHeld + i].Name, errno);
+    });
+    FWritten.clear();
+    FFirstHeld = 0;
     std::vector<int> otherFolders;
     for (const TMachineRename& rename : FRenames)
         if (const int handle = FFolders->Handle(rename.Folder);

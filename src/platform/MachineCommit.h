@@ -2,15 +2,16 @@
 // All the files that one change of a machine replaces, put in place together: a
 // process killed at any point leaves the machine all old or all new.
 //
-// Each new file is first written to its temporary file beside its place and made
-// durable. Then the commit record "Commit.txt" is written into the machine folder
-// (atomically, and made durable with the folder): it lists each temporary file,
-// the file it replaces, both relative to the machine folder, and the temporary's
-// inode, and the files it names are only those a machine consists of
-// (Machine.xml, Metabase.xml, Pop3.xml, Sites/<site>.xml), so that a record can
-// replace no other file. A machine file that is a link is named as the link; its
-// temporary lies beside the file it links to. From then on the change has
-// happened: the temporaries are renamed over their files, and the record goes.
+// Each new file is first written to its temporary file beside its place, and all
+// are made durable together. Then the commit record "Commit.txt" is written into
+// the machine folder (atomically, and made durable with the folder): it lists
+// each temporary file, the file it replaces, both relative to the machine folder,
+// and the temporary's identity (TTemporaryIdentity), and the files it names are
+// only those a machine consists of (Machine.xml, Metabase.xml, Pop3.xml,
+// Sites/<site>.xml), so that a record can replace no other file. A machine file
+// that is a link is named as the link; its temporary lies beside the file it
+// links to. From then on the change has happened: the temporaries are renamed
+// over their files, and the record goes.
 // Whoever next takes the machine's lock finishes a record left behind
 // (RecoverMachineFolder) before anything reads the files, and removes temporary
 // files of the machine's files whose process is gone: they are what is left of a
@@ -39,16 +40,26 @@ namespace orvex {
 // The commit record's name in a machine folder.
 inline constexpr const char* kCommitRecordFile = "Commit.txt";
 
+// What tells a temporary written by a commit from a file that took its inode
+// after it was gone; a rename keeps all three. Lines of earlier versions carry
+// the inode alone (Stamped false) or nothing (Inode 0).
+struct TTemporaryIdentity {
+    uint64_t Inode = 0;
+    bool Stamped = false;
+    uint64_t Size = 0;
+    int64_t Modified = 0;  // nanoseconds since 1970
+};
+
 // One rename of a commit: a machine file (relative to the machine folder), the
 // folder its rename happens in (in TSafeFolders), its name there, its
-// temporary's, and the temporary's inode (0: not known). Pending: the temporary
-// is there to be renamed.
+// temporary's, and the temporary's identity. Pending: the temporary is there to
+// be renamed.
 struct TMachineRename {
     std::string Name;
     size_t Folder = 0;
     std::string File;
     std::string Temporary;
-    uint64_t Inode = 0;
+    TTemporaryIdentity Identity;
     bool Pending = true;
 };
 
@@ -69,11 +80,12 @@ public:
     // reach one fails before anything is written. Raises what Write raises.
     void Prepare(const std::vector<std::string>& names);
     // Writes bytes as the new contents of the machine file name (Sites/<site>.xml:
-    // the folder Sites is made when missing) into its temporary file, which Commit
-    // makes durable; a file that holds them already stays as it is. Several threads
-    // may write at once. Raises EMachineError for a name that is no machine file,
-    // a path the rule refuses or one that leads nowhere or in a circle,
-    // EAtomicFileError for a file that cannot be written.
+    // the folder Sites is made when missing) into its temporary file and starts
+    // them on their way to the disk, which Commit waits for; a file that holds them
+    // already stays as it is. Several threads may write at once. Raises
+    // EMachineError for a name that is no machine file, a path the rule refuses or
+    // one that leads nowhere or in a circle, EAtomicFileError for a file that
+    // cannot be written.
     void Write(const std::string& name, std::string_view bytes);
     bool Empty() const { return FRenames.empty(); }
 
@@ -90,11 +102,17 @@ private:
 
     std::filesystem::path FFolder;
     int FFolderHandle;
-    std::mutex FMutex;  // writes on several threads share the folders and the renames
+    std::mutex FMutex;  // writes on several threads share the folders, the renames and the handles
     std::optional<TSafeFolders> FFolders;
     std::map<std::string, TSafePlace> FPlaces;  // by machine file name
     bool FSitesMade = false;
     std::vector<TMachineRename> FRenames;
+    // The handle each temporary was written with, as FRenames lists them, held
+    // until Commit waits on it for the bytes; the first FFirstHeld were waited for
+    // as they were written, once more than FMostHeld were held.
+    std::vector<TFileHandle> FWritten;
+    size_t FFirstHeld = 0;
+    size_t FMostHeld;
 };
 
 // Follows the path to the machine file name (relative to folder, held open as
@@ -115,13 +133,14 @@ bool HasUnfinishedCommit(const std::filesystem::path& folder);
 // EMachineError naming why. A record that cannot be read or is damaged (a link, no
 // regular file, too large, a line naming another file, a temporary that may not
 // be renamed, or one that is lost: gone without its file being the one it held)
-// raises EMachineError naming it, a path the rule refuses one naming the path and
-// its owner, and a machine file whose link cannot be followed one naming that
-// file; nothing is changed then. The lines are checked before the first rename: a
+// raises EMachineError naming it (a damaged one also what to do), a path the rule
+// refuses one naming the path and its owner, and a machine file whose link cannot
+// be followed one naming that file; nothing is changed then. The lines are checked before the first rename: a
 // line whose temporary was gone then was renamed by the process that wrote the
 // record, and is never renamed later. A line that the version before wrote for a
 // linked file, by the absolute path its link led to, counts as that file's while
-// its link leads there still.
+// its link leads there still. The work grows with the record's lines and the
+// machine's files, never with their product.
 void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle);
 
 // For tests that kill the process at each step of a commit: called after each

@@ -1,6 +1,7 @@
 #include "base/SafePath.h"
 
 #include "ChildProcess.h"
+#include "OtherUser.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,7 @@
 namespace orvex {
 namespace {
 
-const uid_t kNobody = 65534;
-
-// A folder of root's holding one of another user (nobody): which paths a change
+// A folder of root's holding one of another user: which paths a change
 // may follow from root's folder.
 TEST(SafePath, AChangeReachesOnlyWhatBelongsToRootOrUs) {
     if (::geteuid() != 0)
@@ -33,8 +32,9 @@ TEST(SafePath, AChangeReachesOnlyWhatBelongsToRootOrUs) {
         {top / "nowhere", "gone.txt"}, {theirs / "absolute", theirs / "own.txt"}};
     for (const auto& [link, target] : links)
         std::filesystem::create_symlink(target, link);
+    const uid_t other = testing::OtherUser();
     for (const std::filesystem::path& path : {theirs, theirs / "sub", theirs / "own.txt", theirs / "absolute"})
-        ASSERT_EQ(::lchown(path.c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::lchown(path.c_str(), other, other), 0);
 
     const std::string refusal = "\"" + theirs.string() + "\" belongs to nobody: run Orvex as nobody, or give it to root";
     const struct {
@@ -79,7 +79,7 @@ TEST(SafePath, AChangeReachesOnlyWhatBelongsToRootOrUs) {
     EXPECT_TRUE(testing::InChild([&] {
         TSafeFolders own(start.Get(), top.string());
         TSafePlace end;
-        return ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && own.Follow("theirs/absolute", end) == 0 &&
+        return ::setgid(other) == 0 && ::setuid(other) == 0 && own.Follow("theirs/absolute", end) == 0 &&
                end.Name == "own.txt";
     }));
     std::filesystem::remove_all(top);

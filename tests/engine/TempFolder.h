@@ -1,6 +1,7 @@
 #pragma once
 // A private folder per test, removed afterwards; tests run in parallel processes.
 
+#include "../base/OtherUser.h"
 #include "base/Utf.h"
 
 #include <gtest/gtest.h>
@@ -66,9 +67,6 @@ inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path
     return files;
 }
 
-// The user that tests give files to, as root: the files of another user.
-constexpr uid_t kOtherUser = 65534;
-
 // Gives path, and all it holds, links themselves included, to user (and the
 // group of that number); false when that cannot be done (not root).
 inline bool GiveTo(const std::filesystem::path& path, uid_t user) {
@@ -81,7 +79,7 @@ inline bool GiveTo(const std::filesystem::path& path, uid_t user) {
     return true;
 }
 
-inline bool GiveToOtherUser(const std::filesystem::path& folder) { return GiveTo(folder, kOtherUser); }
+inline bool GiveToOtherUser(const std::filesystem::path& folder) { return GiveTo(folder, testing::OtherUser()); }
 
 // Joins lines with CR LF after each, as the backup file's layout writes them.
 inline std::string CrLfLines(std::initializer_list<std::string> lines) {

@@ -451,7 +451,7 @@ TEST_F(WebRestoreTest, ARestoreIntoAnotherUsersMachineIsRefused) {
     }
     EXPECT_TRUE(testing::InChild([] {
         CloseMachines();
-        if (::setgid(test::kOtherUser) != 0 || ::setuid(test::kOtherUser) != 0)
+        if (::setgid(testing::OtherUser()) != 0 || ::setuid(testing::OtherUser()) != 0)
             return false;
         TOleVariant site = GetIIsObject(u"evil", u"W3SVC/1");
         site.Call(u"Put", u"ServerComment", u"Theirs");

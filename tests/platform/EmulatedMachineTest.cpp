@@ -321,7 +321,7 @@ TEST_F(EmulatedMachine, AFirstRunKilledDuringTheInstallLeavesNoMachineOrAWholeOn
     std::ofstream(Folder() / (dead + "2")) << "a file";
     if (::geteuid() == 0) {
         std::filesystem::create_directory(Folder() / (dead + "3"));
-        ASSERT_EQ(::chown((Folder() / (dead + "3")).c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown((Folder() / (dead + "3")).c_str(), OtherUser(), OtherUser()), 0);
         kept.push_back(dead + "3");
     }
     std::sort(kept.begin(), kept.end());
@@ -400,7 +400,7 @@ TEST_F(EmulatedMachine, ALocalMachineFolderThatCannotBeMadeIsNamedWithTheReason)
         {"a read-only machines folder",  // root passes the folder's permissions: no longer root
          [&] {
              std::filesystem::permissions(Folder(), std::filesystem::perms(0555));
-             return ::geteuid() != 0 || ::setuid(65534) == 0;
+             return ::geteuid() != 0 || ::setuid(OtherUser()) == 0;
          },
          "Permission denied", {"WEB2"}},
         {"no room for its files",

@@ -1,14 +1,28 @@
 #include "platform/MachineCommit.h"
 
 #include "../base/FailingFolderSync.h"
+#include "../base/OtherUser.h"
 #include "MachineTestSupport.h"
 #include "platform/MachineStorage.h"
 #include "platform/MetabaseValues.h"
 #include "platform/Pop3Admin.h"
 
+#include <atomic>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+// The names read from folders by the code under test: the binary is linked with
+// -Wl,--wrap=readdir.
+static std::atomic<size_t> gNamesRead{0};
+extern "C" dirent* __real_readdir(DIR* folder);
+extern "C" dirent* __wrap_readdir(DIR* folder) {
+    ++gNamesRead;
+    return __real_readdir(folder);
+}
 
 namespace orvex::testing {
 namespace {
@@ -106,6 +120,38 @@ protected:
 
     std::filesystem::path Machine() const { return Folder() / "localhost"; }
 
+    // The error that calls the machine's record damaged, for why.
+    std::string Damaged(const std::string& why) const {
+        const std::string record = (Machine() / "Commit.txt").string();
+        return "Machine file \"" + record + "\" is damaged: " + why + "; check the machine's files, then remove \"" +
+               record + "\" to open the machine as its files stand";
+    }
+
+    // Opens the machine as the next run does, doing what each error that calls its
+    // record damaged says, until it opens: the errors whose advice was followed.
+    std::vector<std::string> OpenFollowingAdvice() {
+        const std::string advice = "; check the machine's files, then remove \"";
+        std::vector<std::string> followed;
+        for (;;) {
+            CloseMachines();
+            const std::string error = MessageOf<EMachineError>([] { OpenMachine(u"localhost"); });
+            const size_t remove = error.find(advice);
+            if (error.empty() || remove == std::string::npos || followed.size() == 3) {
+                EXPECT_EQ(error, "");
+                return followed;
+            }
+            followed.push_back(error);
+            const size_t from = remove + advice.size();
+            std::filesystem::remove(error.substr(from, error.find('"', from) - from));
+        }
+    }
+
+    // The error of finishing the machine's commit, as the next run does ("" for none).
+    std::string Recover() const {
+        const TFileHandle handle(::open(Machine().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return MessageOf<EMachineError>([&] { RecoverMachineFolder(Machine(), handle.Get()); });
+    }
+
     void PutOldMachineBack() {
         std::filesystem::remove_all(Machine());
         std::filesystem::copy(Folder() / "old", Machine(), std::filesystem::copy_options::recursive);
@@ -182,6 +228,7 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
     const std::string site = Read(Machine() / "Sites" / "1.xml");
     const std::string temporary = "Sites/1.xml.tmp-1-2", head = "Orvex machine commit\n";
     const std::string line2 = "line 2 is not a temporary file and the file it replaces";
+    const std::string identity = "line 2 does not end with the inode, size and modification time of its temporary file";
     const std::string outside = (Folder() / "data.txt").string();
     std::ofstream(outside, std::ios::binary) << "data";
     std::ofstream(outside + ".tmp-1-2", std::ios::binary) << "replaced";
@@ -207,7 +254,10 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         {head + "Commit.txt.tmp-1-2\tCommit.txt\nend\n", line2},
         {head + temporary + "\tSites/1.xml\nnotes.tmp-1-2\tnotes\nend\n",
          "line 3 is not a temporary file and the file it replaces"},
-        {head + temporary + "\tSites/1.xml\t12x\nend\n", "line 2 does not end with the inode of its temporary file"},
+        {head + temporary + "\tSites/1.xml\t12x\nend\n", identity},
+        {head + temporary + "\tSites/1.xml\t12\t3\nend\n", identity},
+        {head + temporary + "\tSites/1.xml\t12\t3\t4x\nend\n", identity},
+        {head + temporary + "\tSites/1.xml\t12\t3\t4\t5\nend\n", identity},
         {head + "Sites/1.xml.tmp-1-3\tSites/1.xml\nend\n", "line 2 names a temporary file that is a link"},
         {head + "Sites/1.xml.tmp-1-4\tSites/1.xml\nend\n", "line 2 names a temporary file that is not a regular file"},
     };
@@ -219,7 +269,7 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         std::filesystem::rename(Machine() / "Pop3.xml", kept);
         std::filesystem::create_symlink(kept, Machine() / "Pop3.xml");
         std::ofstream(kept.string() + ".tmp-1-2", std::ios::binary) << "replaced";
-        ASSERT_EQ(::chown((kept.string() + ".tmp-1-2").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown((kept.string() + ".tmp-1-2").c_str(), OtherUser(), OtherUser()), 0);
         rows.push_back({head + "Pop3.xml.tmp-1-2\tPop3.xml\nend\n", "",
                         "Machine file \"" + kept.string() + ".tmp-1-2\" is not changed: \"" + kept.string() +
                             ".tmp-1-2\" belongs to nobody: run Orvex as nobody, or give it to root"});
@@ -230,8 +280,7 @@ TEST_F(MachineCommit, ADamagedRecordIsNamedAndNothingIsTouched) {
         CloseMachines();
         std::ofstream(Machine() / "Commit.txt", std::ios::binary) << row.Record;
         EXPECT_EQ(MessageOf<EMachineError>([] { OpenMachine(u"localhost"); }),
-                  row.Error.empty() ? "Machine file \"" + (Machine() / "Commit.txt").string() + "\" is damaged: " + row.Why
-                                    : row.Error);
+                  row.Error.empty() ? Damaged(row.Why) : row.Error);
         EXPECT_EQ(Read(Machine() / "Commit.txt"), row.Record);
         EXPECT_EQ(Read(Machine() / "Sites" / "1.xml"), site);
         EXPECT_TRUE(std::filesystem::exists(Machine() / temporary));
@@ -265,18 +314,10 @@ TEST_F(MachineCommit, ARecordFollowsLinksToTheirEnd) {
         {{{pop3, kept}}, relative,
          "Machine file \"" + pop3.string() + "\" is not changed: \"" + kept.string() +
              "\" belongs to nobody: run Orvex as nobody, or give it to root",
-         65534},
-        {{{pop3, kept}}, absolute(hop),
-         "Machine file \"" + (Machine() / "Commit.txt").string() +
-             "\" is damaged: line 2 is not a temporary file and the file it replaces"},
+         OtherUser()},
+        {{{pop3, kept}}, absolute(hop), Damaged("line 2 is not a temporary file and the file it replaces")},
         {{{pop3, Folder() / "missing.xml"}}, relative, cannotFollow + "No such file or directory"},
         {{{pop3, hop}, {hop, pop3}}, relative, cannotFollow + "Too many levels of symbolic links"},
-    };
-    const auto recover = [&] {
-        const int handle = ::open(Machine().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const std::string error = MessageOf<EMachineError>([&] { RecoverMachineFolder(Machine(), handle); });
-        ::close(handle);
-        return error;
     };
     // A child of its own mount namespace can hide /proc (as root, where allowed).
     const auto hideProc = [] {
@@ -298,9 +339,9 @@ TEST_F(MachineCommit, ARecordFollowsLinksToTheirEnd) {
                 std::filesystem::create_symlink(to, link);
             std::ofstream(Machine() / "Commit.txt", std::ios::binary) << row.Record;
             if (withoutProc)
-                EXPECT_TRUE(InChild([&] { return hideProc() && recover() == row.Error; }));
+                EXPECT_TRUE(InChild([&] { return hideProc() && Recover() == row.Error; }));
             else
-                EXPECT_EQ(recover(), row.Error);
+                EXPECT_EQ(Recover(), row.Error);
             const bool finished = row.Error.empty();
             EXPECT_EQ(Read(kept), finished ? "new" : "old");
             EXPECT_EQ(std::filesystem::exists(temporary), !finished);
@@ -382,9 +423,8 @@ TEST_F(MachineCommit, AKilledCommitInASharedSitesFolderIsFinishedWholeOrNamed) {
             std::filesystem::remove(temporary);
             const std::string record = Read(Machine() / "Commit.txt");
             EXPECT_EQ(MessageOf<EMachineError>([] { OpenMachine(u"localhost"); }),
-                      "Machine file \"" + (Machine() / "Commit.txt").string() + "\" is damaged: line 2 names a temporary " +
-                          "file that is lost: \"" + temporary + "\" is gone, and \"" + (Machine() / "Sites/1.xml").string() +
-                          "\" is not the file it held");
+                      Damaged("line 2 names a temporary file that is lost: \"" + temporary + "\" is gone, and \"" +
+                              (Machine() / "Sites/1.xml").string() + "\" is not the file it held"));
             EXPECT_EQ(Read(Machine() / "Commit.txt"), record);
             EXPECT_EQ(Read(shared / "1.xml"), oldSite);
         } else {
@@ -449,6 +489,98 @@ TEST_F(MachineCommit, ATemporaryGoneAtTheCheckIsNeverRenamed) {
     EXPECT_TRUE(error.starts_with("Cannot create file \"" + Machine().string() + "/") &&
                 error.ends_with(". No such file or directory"))
         << error;
+}
+
+// A temporary that is gone was renamed over its file only while that file is the
+// one it was: the same inode, size and modification time, as far as its line
+// tells (a line of an earlier version carries the inode alone, or nothing). Else
+// it is lost, also where the inode was handed to a file written since, and the
+// error says what to do; doing it opens the machine as its files stand.
+TEST_F(MachineCommit, ATemporaryIsKnownByItsInodeSizeAndTime) {
+    const std::filesystem::path pop3 = Machine() / "Pop3.xml", other = Machine() / "Pop3.xml.other";
+    const std::string bytes = Read(pop3), name = "Pop3.xml.tmp-" + std::to_string(GonePid()) + "-1";
+    const std::filesystem::path temporary = Machine() / name;
+    const std::string lost = Damaged("line 2 names a temporary file that is lost: \"" + temporary.string() +
+                                     "\" is gone, and \"" + pop3.string() + "\" is not the file it held");
+    // What became of the file once the temporary was renamed over it.
+    enum TAfter { aKept, aGrown, aTouched, aReplaced };
+    const struct {
+        size_t Fields;
+        TAfter After;
+        bool Lost;
+    } rows[] = {
+        {5, aKept, false}, {5, aGrown, true},     {5, aTouched, true}, {5, aReplaced, true},
+        {3, aGrown, false}, {3, aReplaced, true}, {2, aReplaced, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.Fields) + " fields, after " + std::to_string(int(row.After)));
+        CloseMachines();
+        std::ofstream(temporary, std::ios::binary) << bytes;
+        struct stat written {};
+        ASSERT_EQ(::stat(temporary.c_str(), &written), 0);
+        const std::string fields[] = {
+            name, "Pop3.xml", std::to_string(written.st_ino), std::to_string(written.st_size),
+            std::to_string(written.st_mtim.tv_sec * 1'000'000'000LL + written.st_mtim.tv_nsec)};
+        std::string record = "Orvex machine commit\n";
+        for (size_t i = 0; i < row.Fields; ++i)
+            record += fields[i] + (i + 1 < row.Fields ? "\t" : "\n");
+        std::ofstream(Machine() / "Commit.txt", std::ios::binary) << record << "end\n";
+        std::filesystem::rename(temporary, pop3);
+        timespec times[2] = {{0, UTIME_OMIT}, written.st_mtim};
+        if (row.After == aGrown)
+            std::ofstream(pop3, std::ios::binary | std::ios::app) << "\n";
+        if (row.After == aTouched)
+            ++times[1].tv_sec;
+        ASSERT_EQ(::utimensat(AT_FDCWD, pop3.c_str(), times, 0), 0);
+        if (row.After == aReplaced) {
+            std::ofstream(other, std::ios::binary) << bytes;
+            std::filesystem::rename(other, pop3);
+        }
+        const std::string standing = Read(pop3);
+        EXPECT_EQ(OpenFollowingAdvice(), row.Lost ? std::vector{lost} : std::vector<std::string>());
+        EXPECT_EQ(Read(pop3), standing);
+        EXPECT_EQ(Leftovers(), std::vector<std::string>());
+    }
+}
+
+// A record of the version before naming many linked machine files by where their
+// links lead is finished with each folder read a few times, not once per line.
+TEST_F(MachineCommit, ARecordOfManyLinkedFilesReadsEachFolderAFewTimes) {
+    constexpr size_t kLinks = 500;
+    const std::filesystem::path kept = Folder() / "kept";
+    std::filesystem::create_directory(kept);
+    std::string record = "Orvex machine commit\n";
+    for (size_t i = 0; i < kLinks; ++i) {
+        const std::string site = std::to_string(1000 + i) + ".xml", file = (kept / site).string();
+        std::ofstream(file, std::ios::binary) << "old";
+        std::ofstream(file + ".tmp-1-2", std::ios::binary) << "new";
+        std::filesystem::create_symlink(file, Machine() / "Sites" / site);
+        record += file + ".tmp-1-2\t" + file + "\n";
+    }
+    std::ofstream(Machine() / "Commit.txt", std::ios::binary) << record << "end\n";
+    gNamesRead = 0;
+    EXPECT_EQ(Recover(), "");
+    EXPECT_LT(gNamesRead.load(), 4 * kLinks);  // the folders read hold about kLinks names each
+    size_t renamed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kept))
+        renamed += Read(entry.path()) == "new";
+    EXPECT_EQ(renamed, kLinks);
+    EXPECT_FALSE(std::filesystem::exists(Machine() / "Commit.txt"));
+}
+
+// A commit of more files than the process may hold open at once waits for its
+// oldest temporaries as it goes, and puts every file in place.
+TEST_F(MachineCommit, ACommitOfMoreFilesThanHandlesPutsEveryFileInPlace) {
+    constexpr int kSites = 100;
+    EXPECT_TRUE(InChild([] {
+        const rlimit handles{64, 64};
+        if (::setrlimit(RLIMIT_NOFILE, &handles) != 0)
+            return false;
+        CreateMachine(u"many", BuildLargeMachineState(u"many", kSites, 1));
+        return true;
+    }));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder() / "many" / "Sites"), {}), kSites);
+    EXPECT_FALSE(HasUnfinishedCommit(Folder() / "many"));
 }
 
 // A machine file that is a link keeps it: the file it links to gets the new

@@ -243,7 +243,8 @@ TEST_F(TCommandLineTest, CommitRecordNamingAFileOutsideItsMachineRenamesNothing)
         WriteBytes(file, bytes);
     const bool root = ::geteuid() == 0;  // only root can give a file away
     if (root) {
-        ASSERT_EQ(::chown((site + ".tmp-99999-1").c_str(), 65534, 65534), 0);
+        const uid_t other = testing::OtherUser();
+        ASSERT_EQ(::chown((site + ".tmp-99999-1").c_str(), other, other), 0);
     }
     const std::string head = "Orvex machine commit\n",
                       notAFile = "Machine file \"" + record + "\" is damaged: line 2 is not a temporary file and the file it replaces";
@@ -341,7 +342,7 @@ TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give folders to other users";
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
-    const uid_t member = kOtherUser - 1;
+    const uid_t owner = testing::OtherUser(), member = owner - 1;
     const gid_t group = 4242;
     const std::filesystem::path machines = File("machines"), theirs = File("theirs"), team = machines / "team";
     // The team's machine with a change left to finish: Pop3.xml's temporary and its record.
@@ -351,8 +352,8 @@ TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
     WriteBytes(team / temporary, "<Pop3/>");
     WriteBytes(team / "Commit.txt", "Orvex machine commit\n" + temporary + "\tPop3.xml\nend\n");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(team))
-        ASSERT_EQ(::lchown(entry.path().c_str(), kOtherUser, group), 0);
-    ASSERT_EQ(::chown(team.c_str(), kOtherUser, group), 0);
+        ASSERT_EQ(::lchown(entry.path().c_str(), owner, group), 0);
+    ASSERT_EQ(::chown(team.c_str(), owner, group), 0);
     ASSERT_EQ(::chmod(team.c_str(), 02775), 0);
     // Another user's leftover with an empty mark in their machines folder, and one of
     // ours with the mark in ours, each holding a third user's shared folder.
@@ -411,10 +412,10 @@ TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give files to other users";
     ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
-    const uid_t other = kOtherUser - 1;  // neither root nor nobody, who both run below
+    const uid_t nobody = testing::OtherUser(), other = nobody - 1;  // other is neither of the two who run below
     const std::string gone = std::to_string(testing::GonePid());
     const auto give = [](const std::filesystem::path& path, uid_t user) { ASSERT_TRUE(GiveTo(path, user)) << path; };
-    for (const uid_t runner : {uid_t(0), kOtherUser}) {
+    for (const uid_t runner : {uid_t(0), nobody}) {
         const std::string as = runner == 0 ? "root" : "nobody";
         SCOPED_TRACE("as " + as);
         const std::filesystem::path ours = File(as), theirs = File(as + "-theirs"), share = File(as + "-share"),
