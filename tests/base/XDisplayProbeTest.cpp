@@ -2,17 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <bit>
 #include <filesystem>
 #include <future>
-#include <map>
 #include <memory>
 #include <optional>
 #include <thread>
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -28,78 +25,27 @@ std::string WellFormedRequest() {
                                                       : std::string("B\0\0\x0B\0\0\0\0\0\0\0\0", 12);
 }
 
-// An X server as far as its clients' count goes: it answers Success (1) to a
-// well-formed connection-setup request, which makes the client a running one, and
-// refuses any other (0) and closes that connection. When its last running client
-// leaves it resets: it drops every connection.
-class TResettingServer {
-public:
-    explicit TResettingServer(int listening) : FListening(listening) {
-        if (::pipe(FStop) != 0)
-            ADD_FAILURE() << "no pipe";
-        FThread = std::thread([this] { Serve(); });
-    }
-    ~TResettingServer() { Stop(); }
-    // Ends the server once it has seen what its clients did before.
-    void Stop() {
-        if (!FThread.joinable())
-            return;
-        (void)!::write(FStop[1], "s", 1);
-        FThread.join();
-        ::close(FStop[0]);
-        ::close(FStop[1]);
-    }
-    int Resets() const { return FResets; }
-
-private:
-    void Serve() {
-        std::map<int, bool> clients;  // connection, running
-        int running = 0;
-        while (true) {
-            std::vector<pollfd> ready{{FStop[0], POLLIN, 0}, {FListening, POLLIN, 0}};
-            for (const auto& [client, isRunning] : clients)
-                ready.push_back({client, POLLIN, 0});
-            if (::poll(ready.data(), ready.size(), -1) < 0)
-                continue;
-            for (size_t i = 2; i < ready.size(); ++i) {
-                const auto client = clients.find(ready[i].fd);
-                if (!ready[i].revents || client == clients.end())
-                    continue;
-                std::string request(12, '\0');
-                const ssize_t size = ::recv(client->first, request.data(), request.size(), MSG_WAITALL);
-                if (size > 0 && client->second)
-                    continue;  // a running client's requests go unanswered
-                if (size == 12) {
-                    client->second = request == WellFormedRequest();
-                    (void)!::send(client->first, client->second ? "\1" : "\0", 1, MSG_NOSIGNAL);
-                    if (client->second) {
-                        ++running;
-                        continue;
-                    }
-                } else if (client->second && --running == 0) {
-                    ++FResets;
-                    for (const auto& [other, isRunning] : clients)
-                        ::close(other);
-                    clients.clear();
-                    continue;
-                }
-                ::close(client->first);
-                clients.erase(client);
-            }
-            if (ready[1].revents)
-                clients[::accept4(FListening, nullptr, nullptr, SOCK_CLOEXEC)] = false;
-            if (ready[0].revents)
-                break;
-        }
-        for (const auto& [client, isRunning] : clients)
+// An X server as far as resets go, serving count clients one after another: it
+// answers Success (1) to a well-formed connection-setup request, which makes the
+// client a running one, and refuses any other (0). When a running client leaves,
+// the last one as they come one at a time, it resets. The number of resets.
+std::future<int> ServeOneAfterAnother(int listening, int count) {
+    return std::async(std::launch::async, [listening, count] {
+        int resets = 0;
+        for (int i = 0; i < count; ++i) {
+            const int client = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+            std::string request(12, '\0');
+            const bool running =
+                ::recv(client, request.data(), request.size(), MSG_WAITALL) == 12 && request == WellFormedRequest();
+            (void)!::send(client, running ? "\1" : "\0", 1, MSG_NOSIGNAL);
+            char more = 0;
+            if (running && ::recv(client, &more, 1, 0) <= 0)
+                ++resets;
             ::close(client);
-    }
-
-    int FListening;
-    int FStop[2] = {-1, -1};
-    std::atomic<int> FResets = 0;
-    std::thread FThread;
-};
+        }
+        return resets;
+    });
+}
 
 } // namespace
 
@@ -166,7 +112,7 @@ TEST(XDisplayProbe, NeverMakesAServerReset) {
     const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(listening, 8), 0);
-    TResettingServer server(listening);
+    std::future<int> resets = ServeOneAfterAnother(listening, 2);
     EXPECT_FALSE(ProbeXDisplay(path + ":0", 10s).NeverAnswers);
     const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ASSERT_EQ(::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
@@ -175,10 +121,8 @@ TEST(XDisplayProbe, NeverMakesAServerReset) {
     char reply = '?';
     EXPECT_EQ(::recv(client, &reply, 1, 0), 1);
     EXPECT_EQ(reply, '\1');
-    EXPECT_EQ(server.Resets(), 0);
     ::close(client);
-    server.Stop();
-    EXPECT_EQ(server.Resets(), 1);
+    EXPECT_EQ(resets.get(), 1);
     ::close(listening);
     std::filesystem::remove_all(folder);
     ::alarm(0);
@@ -198,7 +142,7 @@ TEST(XDisplayProbe, LooksTheHostUpOnceWithinTheDeadline) {
             display = number;
     }
     ASSERT_TRUE(display != 0 && ::listen(listening, 8) == 0);
-    TResettingServer server(listening);
+    std::future<int> resets = ServeOneAfterAnother(listening, 3);  // the rows that connect
     const std::string number = ":" + std::to_string(display) + ".2", name = "web2" + number;
     std::promise<void> release;
     const std::shared_future<void> released = release.get_future().share();
@@ -233,8 +177,7 @@ TEST(XDisplayProbe, LooksTheHostUpOnceWithinTheDeadline) {
     const TXDisplayProbe numeric = ProbeXDisplay("127.0.0.1" + number, 10s);
     EXPECT_FALSE(numeric.NeverAnswers);
     EXPECT_EQ(numeric.Name, "127.0.0.1" + number);
-    server.Stop();
-    EXPECT_EQ(server.Resets(), 0);
+    EXPECT_EQ(resets.get(), 0);
     ::close(listening);
     ::alarm(0);
 }
