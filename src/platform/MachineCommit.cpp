@@ -103,13 +103,11 @@ bool FileHolds(int handle, const std::string& name, std::string_view bytes) {
 // Calls visit(folder handle, name) for each temporary file of the machine's own
 // files, of its record and of an install's mark (left where an install was killed
 // once the machine was whole) that belongs to root or us, until it returns
-// false: in the machine folder, when the rule lets a change reach it, and in its
-// Sites folder unless that is reached through a link, as another machine's record
-// may list what lies there.
+// false: in the machine folder, which folders start at and the rule let us reach,
+// and in its Sites folder unless that is reached through a link, as another
+// machine's record may list what lies there.
 template <class TVisit>
 void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
-    if (!IsTrustedOwner(folders.Status(0)))
-        return;
     std::vector<size_t> places = {0};
     try {
         TSafePlace sites;
@@ -509,14 +507,9 @@ bool HasUnfinishedCommit(const std::filesystem::path& folder) {
 }
 
 void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle) {
+    if (const std::string refusal = RefusalOfChanges(folder, folderHandle); !refusal.empty())
+        throw EMachineError(refusal);
     TSafeFolders folders(folderHandle, folder.string());
-    // A machine that no change may reach is still read, while no change of it is pending.
-    if (const std::string refusal = RefusalOfChanges(folder, folderHandle); !refusal.empty()) {
-        struct stat record {};
-        if (::fstatat(folderHandle, kCommitRecordFile, &record, AT_SYMLINK_NOFOLLOW) == 0)
-            throw EMachineError(refusal);
-        return;
-    }
     std::string lines;
     if (ReadRecord(folder, folders, lines)) {
         const std::vector<TMachineRename> renames = RenamesOfRecord(folder, folders, lines);

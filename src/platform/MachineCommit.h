@@ -129,18 +129,18 @@ bool HasUnfinishedCommit(const std::filesystem::path& folder);
 // is gone, where the rule lets a change reach them and not through a link (another
 // machine's record may list what lies beyond it). The caller holds the machine's
 // lock; folderHandle is the locked folder's handle. A machine folder that the rule
-// keeps from changes is left as it is, unless it holds a record: that raises
-// EMachineError naming why. A record that cannot be read or is damaged (a link, no
+// keeps from changes, or that was moved since it was locked, raises EMachineError
+// naming why. A record that cannot be read or is damaged (a link, no
 // regular file, too large, a line naming another file, a temporary that may not
 // be renamed, or one that is lost: gone without its file being the one it held)
 // raises EMachineError naming it (a damaged one also what to do), a path the rule
 // refuses one naming the path and its owner, and a machine file whose link cannot
-// be followed one naming that file; nothing is changed then. The lines are checked before the first rename: a
-// line whose temporary was gone then was renamed by the process that wrote the
-// record, and is never renamed later. A line that the version before wrote for a
-// linked file, by the absolute path its link led to, counts as that file's while
-// its link leads there still. The work grows with the record's lines and the
-// machine's files, never with their product.
+// be followed one naming that file; nothing is changed then. The lines are
+// checked before the first rename: a line whose temporary was gone then was
+// renamed by the process that wrote the record, and is never renamed later. A
+// line that the version before wrote for a linked file, by the absolute path its
+// link led to, counts as that file's while its link leads there still. The work
+// grows with the record's lines and the machine's files, never with their product.
 void RecoverMachineFolder(const std::filesystem::path& folder, int folderHandle);
 
 // For tests that kill the process at each step of a commit: called after each
