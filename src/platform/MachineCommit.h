@@ -108,8 +108,8 @@ private:
     bool FSitesMade = false;
     std::vector<TMachineRename> FRenames;
     // The handle each temporary was written with, as FRenames lists them, held
-    // until Commit waits on it for the bytes; the first FFirstHeld were waited for
-    // as they were written, once more than FMostHeld were held.
+    // until its bytes are waited for: the first FFirstHeld as later ones were
+    // written, once more than FMostHeld were held, the rest by Commit.
     std::vector<TFileHandle> FWritten;
     size_t FFirstHeld = 0;
     size_t FMostHeld;
