@@ -345,14 +345,11 @@ struct TInstallFolder {
 } // namespace
 
 void MakeMachineFolder(const std::filesystem::path& folder) {
-    int failure = 0;
     try {
-        failure = MakeFolders(folder.string());
-    } catch (const EUnsafePathError& e) {
-        CannotMake(folder, e.what());
+        MadeMachineFolder(folder);
+    } catch (const EMachineError& e) {
+        throw EMachineFilesError(e.what());
     }
-    if (failure)
-        CannotMake(folder, ErrorText(failure));
     Reached(TInstallStep::isFolder);
 }
 

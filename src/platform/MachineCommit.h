@@ -2,8 +2,8 @@
 // All the files that one change of a machine replaces, put in place together: a
 // process killed at any point leaves the machine all old or all new.
 //
-// Each new file is first written to its temporary file beside its place, and all
-// are made durable together. Then the commit record "Commit.txt" is written into
+// Each new file is first written to its temporary file beside its place and made
+// durable, the last ones together at the commit. Then the commit record "Commit.txt" is written into
 // the machine folder (atomically, and made durable with the folder): it lists
 // each temporary file, the file it replaces, both relative to the machine folder,
 // and the temporary's identity (TTemporaryIdentity), and the files it names are
