@@ -77,7 +77,7 @@ void RemoveStaleTemporaries(int folder, const std::multimap<std::string, std::st
     for (auto it = first; it != last; ++it) {
         struct stat info {};
         if (::fstatat(folder, it->second.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
-            IsTrustedOwner(info))
+            IsTrustedOwner(info.st_uid))
             ::unlinkat(folder, it->second.c_str(), 0);
     }
 }
@@ -111,7 +111,7 @@ TAtomicFileWriter::TTarget TAtomicFileWriter::FindTarget(const std::string& path
     TSafeFolders folders("/");
     try {
         if (!error)
-            error = folders.Follow(absolute, place, 0, false);  // a file replaced keeps its owner
+            error = folders.Follow(absolute, place);
     } catch (const EUnsafePathError& e) {
         throw EAtomicFileError(CannotCreateText(path, e.what()));
     }
@@ -195,9 +195,9 @@ void TAtomicFileWriter::Open(const struct stat* existing) {
             ::unlinkat(FFolder, FTemporary.c_str(), 0);
             Fail(error);
         }
-        // Only root may give a file away; anyone may keep a group they belong to.
-        if (::fchown(FHandle, existing->st_uid, existing->st_gid) != 0)
-            (void)::fchown(FHandle, static_cast<uid_t>(-1), existing->st_gid);
+        // The file is root's or ours, and so is its temporary; anyone may keep a
+        // group they belong to.
+        (void)::fchown(FHandle, static_cast<uid_t>(-1), existing->st_gid);
     }
 }
 

@@ -21,10 +21,11 @@ public:
 };
 
 // Writes bytes to a temporary file in the folder of path, flushes it to disk,
-// gives it the permissions and owner of the file it replaces and renames it over
+// gives it the permissions and group of the file it replaces and renames it over
 // path. A file without write permission is refused (as a read-only file: also for
 // root). path is followed from "/" under the rule of SafePath.h, a symbolic link
-// at its end too: its target gets the new contents. Everything after that happens
+// at its end too: its target gets the new contents, and the file replaced keeps to
+// the rule like every step on the way to it. Everything after that happens
 // in the folder the walk reached. Temporary files of earlier saves of the same
 // file whose process is gone (a killed program leaves them) are removed first, if
 // root's or ours; other files' are left alone.
@@ -42,7 +43,7 @@ void RemoveStaleTemporariesOf(std::u16string_view path);
 std::string AtomicSaveRefusal(std::u16string_view path);
 
 // A file's new contents written piece by piece into its temporary file, with the
-// checks, mode and owner of WriteFileAtomically; Commit puts them in place once
+// checks, mode and group of WriteFileAtomically; Commit puts them in place once
 // they are on disk. Without a Commit the temporary file goes and the file stays
 // as it was. Every failure raises EAtomicFileError.
 class TAtomicFileWriter {
@@ -110,7 +111,7 @@ public:
     TAtomicWrites(const TAtomicWrites&) = delete;
     TAtomicWrites& operator=(const TAtomicWrites&) = delete;
 
-    // The checks, mode and owner of WriteFileAtomically. Raises EAtomicFileError.
+    // The checks, mode and group of WriteFileAtomically. Raises EAtomicFileError.
     void Write(std::u16string_view path, std::string_view bytes);
     // Puts the files written since the last Commit() in place, in the order written,
     // and makes the renames durable. Raises EAtomicFileError naming the first file

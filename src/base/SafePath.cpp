@@ -80,14 +80,16 @@ std::string UserName(uid_t user) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-bool IsTrustedOwner(const struct stat& status) { return status.st_uid == 0 || status.st_uid == ::geteuid(); }
+bool IsTrustedOwner(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
+
+std::string OwnerRefusal(uid_t owner, const std::string& shown) {
+    const std::string name = UserName(owner);
+    return "\"" + shown + "\" belongs to " + name + ": run Orvex as " + name + ", or give it to " + UserName(::geteuid());
+}
 
 void CheckOwner(const struct stat& status, const std::string& shown) {
-    if (!IsTrustedOwner(status)) {
-        const std::string owner = UserName(status.st_uid);
-        throw EUnsafePathError("\"" + shown + "\" belongs to " + owner + ": run Orvex as " + owner + ", or give it to " +
-                               UserName(::geteuid()));
-    }
+    if (!IsTrustedOwner(status.st_uid))
+        throw EUnsafePathError(OwnerRefusal(status.st_uid, shown));
 }
 
 TSafeFolders::TSafeFolders(int start, std::string shown) {
@@ -136,7 +138,7 @@ size_t TSafeFolders::Add(TFileHandle handle, const struct stat& status, std::str
     return FFolders.size() - 1;
 }
 
-int TSafeFolders::Follow(std::string_view path, TSafePlace& place, size_t from, bool checkEnd) {
+int TSafeFolders::Follow(std::string_view path, TSafePlace& place, size_t from) {
     place = {};
     size_t current = from;
     std::string shown = Shown(from);
@@ -166,8 +168,7 @@ int TSafeFolders::Follow(std::string_view path, TSafePlace& place, size_t from, 
         }
         if (::fstat(entry.Get(), &status) != 0)
             return errno;
-        if (checkEnd || !last || S_ISLNK(status.st_mode))
-            CheckOwner(status, stepShown);
+        CheckOwner(status, stepShown);
         if (S_ISLNK(status.st_mode)) {
             if (++links > kMostLinks)
                 return ELOOP;
@@ -298,7 +299,7 @@ int RemoveTreeAt(int handle, const std::string& name) {
     struct stat info {};
     if (::fstatat(handle, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
-    if (!IsTrustedOwner(info))
+    if (!IsTrustedOwner(info.st_uid))
         return EPERM;
     if (!S_ISDIR(info.st_mode))
         return ::unlinkat(handle, name.c_str(), 0) == 0 ? 0 : errno;
@@ -306,7 +307,7 @@ int RemoveTreeAt(int handle, const std::string& name) {
     const TFileHandle folder(::openat(handle, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (folder.Get() < 0 || ::fstat(folder.Get(), &info) != 0)
         return errno;
-    if (!IsTrustedOwner(info))
+    if (!IsTrustedOwner(info.st_uid))
         return EPERM;
     int failure = 0;
     ForEachNameIn(folder.Get(), [&](const std::string& entry) {

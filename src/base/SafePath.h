@@ -48,10 +48,15 @@ std::string UserName(uid_t user);
 // True when a and b are one file (device and inode).
 bool SameFile(const struct stat& a, const struct stat& b);
 
-// True when status belongs to root or to the user we run as.
-bool IsTrustedOwner(const struct stat& status);
+// The rule: true when owner is root or the user we run as. It holds for files and
+// folders and for the servers of displays an unattended run may wait on.
+bool IsTrustedOwner(uid_t owner);
 
-// Raises EUnsafePathError naming shown and its owner when status is not trusted.
+// The rule's refusal of shown, which belongs to owner: "<shown>" belongs to <owner>:
+// run Orvex as <owner>, or give it to <the user we run as>
+std::string OwnerRefusal(uid_t owner, const std::string& shown);
+
+// Raises EUnsafePathError with that text when status is not trusted.
 void CheckOwner(const struct stat& status, const std::string& shown);
 
 // Where a path ends: the folder that holds its last entry and the entry's name
@@ -97,9 +102,7 @@ public:
     // end that leads nowhere, ENOTDIR, ELOOP, EISDIR for a path that ends in a
     // folder's "." or ".."); a missing last entry is none. Raises EUnsafePathError
     // for what the rule refuses.
-    // checkEnd false: the entry the path ends in (a link's target at the end) may
-    // be anyone's, for one that is replaced, never written, and keeps its owner.
-    int Follow(std::string_view path, TSafePlace& place, size_t from = 0, bool checkEnd = true);
+    int Follow(std::string_view path, TSafePlace& place, size_t from = 0);
     // Follows path as Follow does and reads the regular file at its end whole, as
     // ReadRegularFileAt reads it, from a handle of the very file the walk checked.
     // ENOENT when it is missing.

@@ -9,11 +9,13 @@
 #include <charconv>
 #include <cstddef>
 #include <cstring>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <optional>
 #include <thread>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -75,28 +77,128 @@ bool Answers(int handle, TClock::time_point deadline) {
     }
 }
 
+// A TCP socket's address and port as the kernel's tables show them, an IPv4
+// address mapped into IPv6 (as a server of both families sees its clients).
+struct TEndpoint {
+    std::array<unsigned char, 16> Address{};
+    unsigned Port = 0;
+    bool operator==(const TEndpoint&) const = default;
+};
+
+std::optional<TEndpoint> EndpointOf(const sockaddr_storage& address) {
+    TEndpoint endpoint;
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        endpoint.Address[10] = endpoint.Address[11] = 0xFF;
+        std::memcpy(endpoint.Address.data() + 12, &v4.sin_addr, 4);
+        endpoint.Port = ntohs(v4.sin_port);
+    } else if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        std::memcpy(endpoint.Address.data(), &v6.sin6_addr, 16);
+        endpoint.Port = ntohs(v6.sin6_port);
+    } else {
+        return std::nullopt;
+    }
+    return endpoint;
+}
+
+// "0100007F:1770" or 32 hex digits and the port: each 32-bit word of the address
+// is shown as a number in this machine's byte order.
+std::optional<TEndpoint> ReadEndpoint(std::string_view text) {
+    const size_t colon = text.find(':');
+    if (colon != 8 && colon != 32)
+        return std::nullopt;
+    TEndpoint endpoint;
+    unsigned char* bytes = endpoint.Address.data() + (colon == 8 ? 12 : 0);
+    if (colon == 8)
+        endpoint.Address[10] = endpoint.Address[11] = 0xFF;
+    for (size_t word = 0; word < colon; word += 8, bytes += 4) {
+        uint32_t value = 0;
+        const auto [end, error] = std::from_chars(text.data() + word, text.data() + word + 8, value, 16);
+        if (error != std::errc() || end != text.data() + word + 8)
+            return std::nullopt;
+        std::memcpy(bytes, &value, 4);
+    }
+    const std::string_view port = text.substr(colon + 1);
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), endpoint.Port, 16);
+    if (error != std::errc() || end != port.data() + port.size())
+        return std::nullopt;
+    return endpoint;
+}
+
+// The owner of the socket on this machine that took the TCP connection at handle:
+// the kernel lists it with our end as its peer, and with the user of the socket
+// it was accepted from. None where the server is on another host.
+std::optional<uid_t> TcpServerOwner(int handle) {
+    sockaddr_storage ours{}, theirs{};
+    socklen_t oursSize = sizeof ours, theirsSize = sizeof theirs;
+    if (::getsockname(handle, reinterpret_cast<sockaddr*>(&ours), &oursSize) != 0 ||
+        ::getpeername(handle, reinterpret_cast<sockaddr*>(&theirs), &theirsSize) != 0)
+        return std::nullopt;
+    const std::optional<TEndpoint> client = EndpointOf(ours), server = EndpointOf(theirs);
+    if (!client || !server)
+        return std::nullopt;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream lines(table);
+        std::string line;
+        std::getline(lines, line);  // the heading
+        while (std::getline(lines, line)) {
+            // slot, local, remote, state, queues, timer, retransmits, user...
+            std::vector<std::string_view> fields;
+            for (size_t start = line.find_first_not_of(' '); start != std::string::npos && fields.size() < 8;) {
+                const size_t end = std::min(line.find(' ', start), line.size());
+                fields.emplace_back(line.data() + start, end - start);
+                start = line.find_first_not_of(' ', end);
+            }
+            unsigned user = 0;
+            if (fields.size() == 8 && ReadEndpoint(fields[1]) == server && ReadEndpoint(fields[2]) == client &&
+                ReadNumber(fields[7], user))
+                return static_cast<uid_t>(user);
+        }
+    }
+    return std::nullopt;
+}
+
+// The user a connected server runs as, where it is on this machine.
+std::optional<uid_t> ServerOwner(int handle, int family) {
+    if (family != AF_UNIX)
+        return TcpServerOwner(handle);
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(handle, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+        return std::nullopt;
+    return peer.uid;
+}
+
 enum class TAnswer { NoServer, Answered, Silent };
 
-TAnswer Ask(int family, const sockaddr* address, socklen_t size, TClock::time_point deadline) {
+// What a socket of the display said, and who serves it.
+struct TReply {
+    TAnswer Answer = TAnswer::NoServer;
+    std::optional<uid_t> Owner;
+};
+
+TReply Ask(int family, const sockaddr* address, socklen_t size, TClock::time_point deadline) {
     const TFileHandle handle(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0));
     switch (handle.Get() < 0 ? TConnection::Refused : Connect(handle.Get(), address, size, deadline)) {
     case TConnection::Refused:
-        return TAnswer::NoServer;
+        return {TAnswer::NoServer, {}};
     case TConnection::Waiting:
-        return TAnswer::Silent;
+        return {TAnswer::Silent, {}};
     case TConnection::Made:
         break;
     }
-    return Answers(handle.Get(), deadline) ? TAnswer::Answered : TAnswer::Silent;
+    const std::optional<uid_t> owner = ServerOwner(handle.Get(), family);
+    return {Answers(handle.Get(), deadline) ? TAnswer::Answered : TAnswer::Silent, owner};
 }
 
-TAnswer AskLocal(const std::string& path, TClock::time_point deadline) {
+TReply AskLocal(const std::string& path, TClock::time_point deadline) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     // A file's name ends with its '\0'; an abstract one is its bytes.
     const size_t length = path.size() + (path.starts_with('\0') ? 0 : 1);
     if (length > sizeof address.sun_path)
-        return TAnswer::NoServer;
+        return {};
     std::memcpy(address.sun_path, path.data(), path.size());
     return Ask(AF_UNIX, reinterpret_cast<const sockaddr*>(&address),
                static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length), deadline);
@@ -113,10 +215,10 @@ TAddresses StreamAddresses(const char* host, const char* port, int flags) {
     return TAddresses(::getaddrinfo(host, port, &hints, &found) == 0 ? found : nullptr, ::freeaddrinfo);
 }
 
-TAnswer AskAddress(const std::string& address, uint16_t port, TClock::time_point deadline) {
+TReply AskAddress(const std::string& address, uint16_t port, TClock::time_point deadline) {
     const TAddresses found =
         StreamAddresses(address.c_str(), std::to_string(port).c_str(), AI_NUMERICHOST | AI_NUMERICSERV);
-    return found ? Ask(found->ai_family, found->ai_addr, found->ai_addrlen, deadline) : TAnswer::NoServer;
+    return found ? Ask(found->ai_family, found->ai_addr, found->ai_addrlen, deadline) : TReply();
 }
 
 // The lookup runs on a thread of its own, left to end by itself when a name
@@ -131,53 +233,72 @@ std::optional<std::vector<std::string>> LookUp(const TXHostLookup& lookup, const
     return addresses.get();
 }
 
-// Silent too where the host has no address by the deadline. The address asked is
-// the first that takes the connection, else the first found.
-TAnswer AskHost(const TXDisplaySocket& socket, const TXHostLookup& lookup, TClock::time_point deadline,
-                std::string& asked) {
+// Silent too where the host has no address by the deadline. taken: the address
+// that took the connection.
+TReply AskHost(const TXDisplaySocket& socket, const TXHostLookup& lookup, TClock::time_point deadline,
+               std::string& taken) {
     const std::optional<std::vector<std::string>> addresses = LookUp(lookup, socket.Host, deadline);
     if (!addresses || addresses->empty())
-        return TAnswer::Silent;
-    asked = addresses->front();
+        return {TAnswer::Silent, {}};
     for (const std::string& address : *addresses)
-        if (const TAnswer answer = AskAddress(address, socket.Port, deadline); answer != TAnswer::NoServer) {
-            asked = address;
-            return answer;
+        if (TReply reply = AskAddress(address, socket.Port, deadline); reply.Answer != TAnswer::NoServer) {
+            taken = address;
+            return reply;
         }
-    return TAnswer::NoServer;
+    return {};
 }
 
-// The X library reads an IPv6 address in brackets.
+// The name with address for its host, its protocol and number kept. The X library
+// reads an IPv6 address in brackets.
 std::string NumericName(std::string_view name, const std::string& address) {
+    const size_t slash = name.rfind('/');
     const std::string host = address.find(':') == std::string::npos ? address : "[" + address + "]";
-    return host + std::string(name.substr(name.rfind(':')));
+    return std::string(name.substr(0, slash == std::string_view::npos ? 0 : slash + 1)) + host +
+           std::string(name.substr(name.rfind(':')));
 }
 
 } // namespace
 
 std::vector<TXDisplaySocket> XDisplaySockets(std::string_view name) {
+    // A protocol stands before the last '/', unless the name is a socket's path.
+    std::string_view protocol;
+    if (const size_t slash = name.rfind('/'); slash != std::string_view::npos && !name.starts_with('/')) {
+        protocol = name.substr(0, slash);
+        name.remove_prefix(slash + 1);
+        if (protocol != "unix" && protocol != "tcp" && protocol != "inet" && protocol != "inet6")
+            return {};
+    }
     const size_t colon = name.rfind(':');
     if (colon == std::string_view::npos)
         return {};
-    const std::string_view host = name.substr(0, colon), number = name.substr(colon + 1);
+    std::string_view host = name.substr(0, colon);
+    const std::string_view number = name.substr(colon + 1);
     const size_t dot = number.find('.');
     unsigned display = 0, screen = 0;
     if (!ReadNumber(number.substr(0, dot), display) ||
         (dot != std::string_view::npos && !ReadNumber(number.substr(dot + 1), screen)))
         return {};
-    if (host.empty() || host == "unix") {
-        const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
-        return {{std::string(1, '\0') + path, {}, 0}, {path, {}, 0}};
-    }
     if (host.starts_with('/'))
         return {{std::string(host), {}, 0}};
+    std::vector<TXDisplaySocket> sockets;
+    if (protocol == "unix" || host.empty() || host == "unix") {
+        if (!protocol.empty() && protocol != "unix")
+            return {};  // "tcp/:N" names no host
+        const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
+        sockets = {{std::string(1, '\0') + path, {}, 0}, {path, {}, 0}};
+        // ":N" alone names no way either: this machine's TCP port comes last.
+        if (!protocol.empty() || !host.empty())
+            return sockets;
+        host = "localhost";
+    }
     // "host::N" is a DECnet address.
     if (host.ends_with(':') || display > 65535 - 6000)
-        return {};
+        return sockets;
     // An IPv6 address may stand in brackets.
     const std::string_view address =
         host.size() > 2 && host.starts_with('[') && host.ends_with(']') ? host.substr(1, host.size() - 2) : host;
-    return {{{}, std::string(address), static_cast<uint16_t>(6000 + display)}};
+    sockets.push_back({{}, std::string(address), static_cast<uint16_t>(6000 + display)});
+    return sockets;
 }
 
 std::vector<std::string> HostAddresses(const std::string& host) {
@@ -195,15 +316,13 @@ std::vector<std::string> HostAddresses(const std::string& host) {
 TXDisplayProbe ProbeXDisplay(std::string_view name, std::chrono::milliseconds deadline, const TXHostLookup& lookup) {
     const TClock::time_point end = TClock::now() + deadline;
     for (const TXDisplaySocket& socket : XDisplaySockets(name)) {
-        if (!socket.Host.empty()) {
-            std::string address;
-            const TAnswer answer = AskHost(socket, lookup, end, address);
-            return {answer == TAnswer::Silent, address.empty() ? std::string(name) : NumericName(name, address)};
-        }
-        if (const TAnswer answer = AskLocal(socket.Path, end); answer != TAnswer::NoServer)
-            return {answer == TAnswer::Silent, std::string(name)};
+        std::string taken;
+        const TReply reply = socket.Host.empty() ? AskLocal(socket.Path, end) : AskHost(socket, lookup, end, taken);
+        if (reply.Answer != TAnswer::NoServer)
+            return {reply.Answer == TAnswer::Silent, taken.empty() ? std::string(name) : NumericName(name, taken),
+                    reply.Owner};
     }
-    return {false, std::string(name)};
+    return {false, std::string(name), {}};
 }
 
 } // namespace orvex

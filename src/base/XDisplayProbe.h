@@ -6,9 +6,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <sys/types.h>
 
 namespace orvex {
 
@@ -24,9 +27,12 @@ struct TXDisplaySocket {
     bool operator==(const TXDisplaySocket&) const = default;
 };
 
-// The sockets of a display name ":N", ":N.S", "unix:N", "/path/to/socket:N",
-// "host:N" or "[IPv6 address]:N", in the order an X client tries them; none for a
-// name of another form.
+// The sockets of a display name, in the order an X client tries them: ":N" (the
+// local sockets, then the TCP port of "localhost"), "unix:N", "host:N",
+// "[IPv6 address]:N" or "/path/to/socket:N", each with an optional screen ".S";
+// any but the last also after a protocol, "unix/" (the local sockets, whatever
+// the host), "tcp/", "inet/" or "inet6/" (a host's TCP port). None for a name of
+// another form.
 std::vector<TXDisplaySocket> XDisplaySockets(std::string_view name);
 
 // A host's numeric addresses as text ("10.0.0.1", "fe80::1%eth0"), in the order
@@ -43,9 +49,13 @@ struct TXDisplayProbe {
     // server answers (whatever it says), when nothing takes the connection and
     // for a name of another form: the GUI library then connects or fails by itself.
     bool NeverAnswers = false;
-    // The name to connect with: a host name is replaced by the address that
-    // answered (else the first found), so that the GUI library looks nothing up.
+    // The name to connect with: a host name is replaced by the address that took
+    // the connection, so that the GUI library looks nothing up.
     std::string Name;
+    // The user the server runs as, where it runs on this machine: a local
+    // socket's peer, or the owner of the socket that took the TCP connection. None
+    // for a server on another host, or where no server took the connection.
+    std::optional<uid_t> Owner;
 };
 
 // The deadline covers the whole probe, the host's lookup included; the lookup is

@@ -253,7 +253,7 @@ TInstallMarks InterruptedInstallMarks(int handle, int process = 0) {
         std::string text, why;
         struct stat info {};
         if (ReadRegularFileAt(handle, name, kInstallMarkText.size(), text, why, O_NOFOLLOW, &info) == 0 &&
-            IsTrustedOwner(info) && kInstallMarkText.starts_with(text))
+            IsTrustedOwner(info.st_uid) && kInstallMarkText.starts_with(text))
             (text.empty() ? found.Empty : found.Marks).push_back(name);
         return true;
     });
@@ -270,7 +270,7 @@ void RemoveInterruptedInstalls(int holding, const std::string& name) {
             return true;
         const TFileHandle folder(::openat(holding, leftover.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat info {};
-        if (folder.Get() < 0 || ::fstat(folder.Get(), &info) != 0 || !IsTrustedOwner(info))
+        if (folder.Get() < 0 || ::fstat(folder.Get(), &info) != 0 || !IsTrustedOwner(info.st_uid))
             return true;
         const TInstallMarks marks = InterruptedInstallMarks(folder.Get(), TemporaryFileOwner(leftover));
         if (!marks.Marks.empty()) {

@@ -127,7 +127,7 @@ void ForEachTemporary(TSafeFolders& folders, TVisit visit) {
                 return true;
             struct stat info {};
             if (::fstatat(handle, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
-                !IsTrustedOwner(info))
+                !IsTrustedOwner(info.st_uid))
                 return true;
             goOn = visit(handle, name);
             return goOn;

@@ -114,10 +114,11 @@ void TMainForm::FormShow() {
     ui->btnnext->show();
     Restoreskip4flag = false;
     InitFromCommandLine();
-    // The command-line backup starts at activation, which a display without a
-    // window manager never gives by itself.
-    if (HasCmdLineSwitch(u"/backup"))
-        activateWindow();
+    // The command-line backup starts here too: activation may never come on a
+    // display without a window manager, where another program's window can take
+    // the focus first.
+    if (FTimer1 && HasCmdLineSwitch(u"/backup"))
+        FTimer1->start();
 }
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {

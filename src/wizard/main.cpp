@@ -4,6 +4,7 @@
 #include "base/CommandLine.h"
 #include "base/ExceptionText.h"
 #include "base/LineText.h"
+#include "base/SafePath.h"
 #include "base/Utf.h"
 #include "base/XDisplayProbe.h"
 #include "support/CmdLineSwitch.h"
@@ -164,9 +165,10 @@ struct TPlatformChoice {
 };
 
 // The caller's platforms, or Qt's for the displays named, with xcb left out where
-// its display does not answer: Qt would wait for it forever. Nothing, the display
-// named, where nothing usable remains of the caller's: only Wayland with no
-// Wayland display named, or none at all.
+// its display does not answer, or, for an unattended run, where its server is
+// another user's: Qt would wait for it forever. Nothing, the display named, where
+// nothing usable remains of the caller's: only Wayland with no Wayland display
+// named, or none at all.
 std::optional<TPlatformChoice> ChoosePlatforms(const std::vector<char*>& qtArguments) {
     TPlatformChoice choice;
     const std::string x11 = XDisplayName(qtArguments), wayland = EnvironmentText("WAYLAND_DISPLAY");
@@ -184,7 +186,8 @@ std::optional<TPlatformChoice> ChoosePlatforms(const std::vector<char*>& qtArgum
     if (x11.empty() || std::none_of(choice.Platforms.begin(), choice.Platforms.end(), isX))
         return choice;
     const orvex::TXDisplayProbe probe = orvex::ProbeXDisplay(x11);
-    if (!probe.NeverAnswers) {
+    const bool othersServer = orvex::IsUnattendedRun() && probe.Owner && !orvex::IsTrustedOwner(*probe.Owner);
+    if (!probe.NeverAnswers && !othersServer) {
         choice.XDisplay = probe.Name;
         return choice;
     }
@@ -197,8 +200,10 @@ std::optional<TPlatformChoice> ChoosePlatforms(const std::vector<char*>& qtArgum
     };
     if (std::any_of(choice.Platforms.begin(), choice.Platforms.end(), usable))
         return choice;
-    orvex::PrintErrorLine(u"The display " + orvex::QuotedValue(orvex::Utf8ToUtf16(x11)) +
-                          u" does not answer: nothing was done.");
+    orvex::PrintErrorLine(u"The display " +
+                          (othersServer ? orvex::Utf8ToUtf16(orvex::OwnerRefusal(*probe.Owner, x11))
+                                        : orvex::QuotedValue(orvex::Utf8ToUtf16(x11)) + u" does not answer") +
+                          u": nothing was done.");
     return std::nullopt;
 }
 

@@ -132,12 +132,17 @@ TEST_F(AtomicFile, ReadOnlyFileIsRefused) {
     EXPECT_EQ(EntryCount(), 1u);
 }
 
-TEST_F(AtomicFile, ReplacementKeepsModeAndOwner) {
+// A replaced file keeps its mode and group. Another user's file is refused before
+// anything is written.
+TEST_F(AtomicFile, ReplacementKeepsModeAndGroup) {
     const fs::path file = FFolder / "shared.xml";
     std::ofstream(file) << "old";
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown(file.c_str(), 1234, 5678), 0);
+        EXPECT_EQ(SaveError(file), CannotCreate(file, OwnerRefusal(1234, file.string())));
+        EXPECT_EQ(Slurp(file), "old");
+        ASSERT_EQ(::chown(file.c_str(), 0, 5678), 0);
     }
     struct stat before {};
     ::stat(file.c_str(), &before);

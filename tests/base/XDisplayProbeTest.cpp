@@ -49,18 +49,28 @@ std::future<int> ServeOneAfterAnother(int listening, int count) {
 
 } // namespace
 
+// As the X library reads them: ":N" alone tries this machine's TCP port after the
+// local sockets; a protocol before a '/' chooses the way, whatever the host.
 TEST(XDisplayProbe, SocketsOfADisplayName) {
     const auto local = [](const std::string& number) {
         const std::string path = "/tmp/.X11-unix/X" + number;
         return std::vector<TXDisplaySocket>{{'\0' + path, "", 0}, {path, "", 0}};
     };
+    const auto tcp = [](std::vector<TXDisplaySocket> sockets, uint16_t port) {
+        sockets.push_back({"", "localhost", port});
+        return sockets;
+    };
     const std::pair<std::string, std::vector<TXDisplaySocket>> rows[] = {
-        {":0", local("0")}, {":12.3", local("12")}, {"unix:7", local("7")},
+        {":0", tcp(local("0"), 6000)}, {":12.3", tcp(local("12"), 6012)}, {":59536", local("59536")},
+        {"unix:7", local("7")}, {"unix/:7", local("7")}, {"unix/web2:7", local("7")},
         {"/run/user/1000/x11:4", {{"/run/user/1000/x11", "", 0}}},
         {"web2:10", {{"", "web2", 6010}}}, {"10.0.0.1:59535.1", {{"", "10.0.0.1", 65535}}},
         {"[fe80::1%eth0]:2", {{"", "fe80::1%eth0", 6002}}}, {"::1:3", {{"", "::1", 6003}}},
+        {"tcp/localhost:187", {{"", "localhost", 6187}}}, {"inet/10.0.0.1:1", {{"", "10.0.0.1", 6001}}},
+        {"inet6/[::1]:3.1", {{"", "::1", 6003}}},
         {"", {}}, {"0", {}}, {":", {}}, {":x", {}}, {":1.", {}}, {":1.x", {}}, {":-1", {}}, {": 1", {}},
         {":99999999999", {}}, {"web2::0", {}}, {"web2:59536", {}},
+        {"tcp/:0", {}}, {"inet/unix:0", {}}, {"local/:0", {}}, {"a/tcp/web2:0", {}}, {"tcp//web2:0", {}},
     };
     for (const auto& [name, sockets] : rows)
         EXPECT_EQ(XDisplaySockets(name), sockets) << name;
@@ -87,7 +97,9 @@ TEST(XDisplayProbe, NeverAnswersOnlyWhereAServerHoldsTheConnectionSilently) {
         (void)!::send(client, "\0", 1, MSG_NOSIGNAL);
         ::close(client);
     });
-    EXPECT_FALSE(ProbeXDisplay(name, 10s).NeverAnswers);
+    const TXDisplayProbe answered = ProbeXDisplay(name, 10s);
+    EXPECT_FALSE(answered.NeverAnswers);
+    EXPECT_EQ(answered.Owner, ::geteuid());
     answering.join();
     // Protocol 0.0, which every server refuses.
     EXPECT_EQ(request, std::endian::native == std::endian::little ? std::string("l\0\0\0\0\0\0\0\0\0\0\0", 12)
@@ -129,9 +141,10 @@ TEST(XDisplayProbe, NeverMakesAServerReset) {
 }
 
 // A host is looked up once, within the probe's deadline, and the name to connect
-// with carries the address that answered (else the first found), so that the GUI
-// library looks nothing up again. A lookup that ends after the deadline (a name
-// server that never answers) or finds nothing leaves a display that does not answer.
+// with carries the address that took the connection, so that the GUI library looks
+// nothing up again; where none did, the GUI library fails by itself. A lookup that
+// ends after the deadline (a name server that never answers) or finds nothing
+// leaves a display that does not answer.
 TEST(XDisplayProbe, LooksTheHostUpOnceWithinTheDeadline) {
     ::alarm(60);
     const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -153,7 +166,7 @@ TEST(XDisplayProbe, LooksTheHostUpOnceWithinTheDeadline) {
     } rows[] = {
         {{{"127.0.0.1"}}, false, "127.0.0.1" + number},
         {{{"::1", "127.0.0.1"}}, false, "127.0.0.1" + number},
-        {{{"::1"}}, false, "[::1]" + number},
+        {{{"::1"}}, false, name},
         {std::vector<std::string>(), true, name},
         {std::nullopt, true, name},
     };
@@ -169,6 +182,7 @@ TEST(XDisplayProbe, LooksTheHostUpOnceWithinTheDeadline) {
         const TXDisplayProbe probe = ProbeXDisplay(name, row.Addresses ? 10s : 50ms, lookup);
         EXPECT_EQ(probe.NeverAnswers, row.NeverAnswers);
         EXPECT_EQ(probe.Name, row.Name);
+        EXPECT_EQ(probe.Owner, probe.Name == name ? std::nullopt : std::optional(::geteuid()));
         if (row.Addresses) {
             EXPECT_EQ(*hosts, std::vector<std::string>{"web2"});
         }

@@ -1,6 +1,8 @@
 #include "engine/BackupFileEdits.h"
 
+#include "../base/OtherUser.h"
 #include "RestoreFixture.h"
+#include "base/SafePath.h"
 #include "engine/BackupDocument.h"
 #include "engine/NodeKeys.h"
 
@@ -156,17 +158,25 @@ TEST_F(BackupFileEditsTest, ValuesThatDoNotReadBackAreRefused) {
     }
 }
 
-// A read-only backup file stays as it was, mode and all, whatever edits it.
-TEST_F(BackupFileEditsTest, ReadOnlyFileIsLeftAlone) {
-    std::filesystem::permissions(File, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-    EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"ServerComment", u"STRING", u"x"));
-    EXPECT_FALSE(DeleteProperty(u"Default", u"w3svc/1", u"ServerComment"));
-    EXPECT_FALSE(DeleteXmlNode(u"Default", u"w3svc/1"));
-    const std::string refused = "Cannot create file \"" + File.string() + "\". Permission denied";
-    EXPECT_EQ(Red(), (Lines{"UpdateProperty: " + refused, "DeleteProperty: " + refused, "DeleteXmlNode: " + refused}));
-    EXPECT_EQ(FileBytes(), Saved);
-    EXPECT_EQ(std::filesystem::status(File).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+// A backup file that a save may not replace stays as it was, mode and all,
+// whatever edits it: a read-only one, and another user's that all may write.
+TEST_F(BackupFileEditsTest, AFileASaveMayNotReplaceIsLeftAlone) {
+    for (const auto& [owner, mode] : {std::pair{::geteuid(), 0440}, {testing::OtherUser(), 0666}}) {
+        if (::chown(File.c_str(), owner, owner) != 0)
+            continue;  // only root gives files away
+        std::filesystem::permissions(File, std::filesystem::perms(mode));
+        Sink.Lines.clear();
+        EXPECT_FALSE(UpdateProperty(u"Default", u"w3svc/1", u"ServerComment", u"STRING", u"x"));
+        EXPECT_FALSE(DeleteProperty(u"Default", u"w3svc/1", u"ServerComment"));
+        EXPECT_FALSE(DeleteXmlNode(u"Default", u"w3svc/1"));
+        EXPECT_EQ(RewriteValuesByKey({{u"Default/1/ROOT@@Path", u"", u"D:\\www"}}), std::nullopt);
+        const std::string refused = "Cannot create file \"" + File.string() + "\". " +
+                                    (owner == ::geteuid() ? "Permission denied" : OwnerRefusal(owner, File.string()));
+        EXPECT_EQ(Red(), (Lines{"UpdateProperty: " + refused, "DeleteProperty: " + refused, "DeleteXmlNode: " + refused,
+                                "RewriteValuesByKey: " + refused}));
+        EXPECT_EQ(FileBytes(), Saved);
+        EXPECT_EQ(std::filesystem::status(File).permissions(), std::filesystem::perms(mode));
+    }
 }
 
 TEST_F(BackupFileEditsTest, RewritesByKeyInOneLoadAndOneSave) {

@@ -3,6 +3,8 @@
 // and bare "-f" names stay in the test's folder) against emulated machines there.
 
 #include "../base/ChildProcess.h"
+#include "../base/XServerStandIn.h"
+#include "base/SafePath.h"
 #include "../engine/TempFolder.h"
 #include "support/HostInfo.h"
 
@@ -405,9 +407,10 @@ TEST_F(TCommandLineTest, AFolderOfAnotherUserIsNeverChanged) {
 
 // Root and any other user reach a machine and write a backup file only through
 // folders, links and files of root or their own, from "/" on: another user's
-// folder above the machines folder, machine folder, site file link or backup file
-// link refuses the run before anything is read or written, naming the step, its
-// owner and the remedy; a save leaves another user's stale temporary beside it.
+// folder above the machines folder, machine folder, site file link, backup file
+// link or backup file (writable by all, in a sticky folder) refuses the run before
+// anything is read or written, naming the step, its owner and the remedy; a save
+// leaves another user's stale temporary beside it.
 TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root, to give files to other users";
@@ -434,6 +437,9 @@ TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
         for (const std::string& name : {"mine.xml.tmp-" + gone + "-1", "mine.xml.tmp-" + gone + "-2"})
             WriteBytes(share / name, "stale");
         std::filesystem::create_symlink(backup, share / "nightly.xml");
+        WriteBytes(share / "theirs.xml", ReadBytes(File("First.xml")));
+        std::filesystem::permissions(share / "theirs.xml", std::filesystem::perms(0666));
+        give(share / "theirs.xml", other);
         give(ours, runner);
         std::filesystem::permissions(ours / "private", std::filesystem::perms::owner_all);
         give(theirs, other);
@@ -470,6 +476,8 @@ TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
             {"another user's link to our backup file", {}, machines,
              {"-n", "Nightly", "-f", (share / "nightly.xml").string()},
              "Cannot create file \"" + (share / "nightly.xml").string() + "\". " + refusal(share / "nightly.xml")},
+            {"another user's backup file", {}, machines, {"-n", "Nightly", "-f", (share / "theirs.xml").string()},
+             "Cannot create file \"" + (share / "theirs.xml").string() + "\". " + refusal(share / "theirs.xml")},
             {"another user's stale temporary beside our backup file", {}, machines,
              {"-f", (share / "mine.xml").string()}, ""},
         };
@@ -491,7 +499,8 @@ TEST_F(TCommandLineTest, OnlyRootsOrOurOwnLeadToAMachineOrABackupFile) {
         }
         EXPECT_TRUE(std::filesystem::exists(share / ("mine.xml.tmp-" + gone + "-1")));
         EXPECT_FALSE(std::filesystem::exists(share / ("mine.xml.tmp-" + gone + "-2")));
-        EXPECT_EQ(ReadBytes(backup), ReadBytes(File("First.xml")));
+        for (const auto& file : {backup, share / "theirs.xml"})
+            EXPECT_EQ(ReadBytes(file), ReadBytes(File("First.xml"))) << file;
     }
 }
 
@@ -562,22 +571,30 @@ TEST_F(TCommandLineTest, MessagesOfAnUnattendedRunGoToTheInfoLog) {
         << InfoLog();
 }
 
+// A display without a window manager is opened by every name the X library reads
+// for it, a protocol before it too; X alone is chosen, so that nothing runs
+// offscreen instead.
 TEST_F(TCommandLineTest, DisplayWithoutWindowManagerStillRunsTheBackup) {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
         GTEST_SKIP() << "no Xvfb";
     QProcess server;
-    server.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp"});
+    server.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-listen", "tcp"});
     while (server.waitForStarted() && !server.canReadLine() && server.waitForReadyRead(10'000)) {
     }
-    const QString display = QString::fromLatin1(server.readLine()).trimmed();
-    ASSERT_FALSE(display.isEmpty());
+    const std::string number = QString::fromLatin1(server.readLine()).trimmed().toStdString();
+    ASSERT_FALSE(number.empty());
     // The session bus library of the X platform keeps a buffer to the end.
     WriteBytes(File("lsan.supp"), "leak:libdbus-1.so\n");
-    Environment = {{"DISPLAY", ":" + display},
-                   {"QT_QPA_PLATFORM", {}},
-                   {"LSAN_OPTIONS", QString::fromStdString("suppressions=" + Path("lsan.supp"))}};
-    EXPECT_EQ(Run({"/backup", "-f", Path("Sites.xml"), "/q"}), 0) << InfoLog();
-    EXPECT_TRUE(std::filesystem::exists(File("Sites.xml")));
+    for (const std::string name : {":", "unix:", "unix/:", "unix/web2:", "localhost:", "127.0.0.1:", "[::1]:",
+                                    "tcp/localhost:", "inet/127.0.0.1:", "inet6/[::1]:"}) {
+        SCOPED_TRACE(name);
+        Environment = {{"DISPLAY", QString::fromStdString(name + number + ".0")},
+                       {"QT_QPA_PLATFORM", "xcb"},
+                       {"LSAN_OPTIONS", QString::fromStdString("suppressions=" + Path("lsan.supp"))}};
+        std::filesystem::remove(File("Sites.xml"));
+        EXPECT_EQ(Run({"/backup", "-f", Path("Sites.xml"), "/q"}), 0) << Errors;
+        EXPECT_TRUE(std::filesystem::exists(File("Sites.xml")));
+    }
     server.terminate();
     server.waitForFinished();
 }
@@ -690,6 +707,43 @@ TEST_F(TCommandLineTest, ADisplayThatNeverAnswersIsOneThatCannotBeOpened) {
         }
     }
     ::close(server);
+}
+
+// An unattended run waits on no display of another user, whose server may finish
+// the connection setup and then never answer: it goes on offscreen, or ends at once
+// naming the display and its owner where the caller chose X alone. Root and nobody
+// each run it against another user's server, on a local socket and on TCP.
+TEST_F(TCommandLineTest, AnUnattendedRunTakesNoDisplayOfAnotherUser) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to serve displays as other users";
+    ASSERT_EQ(Run({"/backup", "-f", "First.xml", "/q"}), 0) << Errors;
+    const uid_t nobody = testing::OtherUser();
+    const struct {
+        const char* Address;  // the server's; "": a local socket
+        std::string Name;     // the display's, before its number
+        QString Chosen;       // QT_QPA_PLATFORM
+    } rows[] = {{"", ":", {}}, {"127.0.0.1", "127.0.0.1:", {}}, {"::ffff:127.0.0.1", "tcp/localhost:", {}},
+                {"::1", "inet6/[::1]:", {}}, {"", ":", "xcb"}};
+    for (const auto& [runner, server] : {std::pair{uid_t(0), nobody}, {nobody, nobody - 1}}) {
+        const std::string as = UserName(runner), owner = UserName(server);
+        std::filesystem::create_directory(File(as));
+        ASSERT_TRUE(GiveTo(File(as), runner));
+        for (const auto& row : rows) {
+            const testing::TXServerStandIn standIn(server, row.Address);
+            ASSERT_NE(standIn.Display(), 0);
+            const std::string display = row.Name + std::to_string(standIn.Display()),
+                              file = Path(as + "/" + std::to_string(&row - rows) + ".xml");
+            SCOPED_TRACE(display + " " + row.Chosen.toStdString() + " served by " + owner + " to " + as);
+            Environment = {{"DISPLAY", QString::fromStdString(display)}, {"QT_QPA_PLATFORM", row.Chosen}};
+            const std::string refused = row.Chosen.isEmpty() ? "" : "The display \"" + display + "\" belongs to " +
+                                        owner + ": run Orvex as " + owner + ", or give it to " + as +
+                                        ": nothing was done.\n";
+            EXPECT_EQ(Run({"/backup", "-n", "X", "-f", file, "/q"}, 60'000, runner ? AsUser(runner, runner) : nullptr),
+                      refused.empty() ? 0 : 2);
+            EXPECT_EQ(Output + Errors, refused);
+            EXPECT_EQ(std::filesystem::exists(file), refused.empty());
+        }
+    }
 }
 
 // A platform the caller chose that cannot start ends the program with Qt's own

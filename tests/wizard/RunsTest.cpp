@@ -95,6 +95,19 @@ TEST_F(TRunsTest, FileOptionSetsBothFieldsAndWritesNoSettings) {
     }
 }
 
+// The command-line backup starts once the window is shown, activated or not: on a
+// display without a window manager another program's window may take the focus.
+TEST_F(TRunsTest, TheCommandLineBackupStartsWhenTheWindowIsShown) {
+    SetCommandLineArguments({"/backup", "-f", Temp("Sites.xml").string()});
+    const std::unique_ptr<TMainForm> form = CreateProgramWindows();
+    form->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    form->show();
+    EXPECT_FALSE(form->isActiveWindow());
+    ASSERT_TRUE(form->findChild<QTimer*>("Timer1")->isActive());
+    form->CommandLineTimer();
+    EXPECT_NE(ReadBytes(Temp("Sites.xml")).find("<Machine backupName="), std::string::npos);
+}
+
 TEST_F(TRunsTest, WithoutQuitTheWindowStaysOpenAndTheTimerActsOnce) {
     TMainForm& form = RunFromCommandLine({"/backup", "-n", "Once"});
     EXPECT_TRUE(form.isVisible());
