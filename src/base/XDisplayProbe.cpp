@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <charconv>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <future>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <thread>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -77,53 +79,32 @@ bool Answers(int handle, TClock::time_point deadline) {
     }
 }
 
-// A TCP socket's address and port as the kernel's tables show them, an IPv4
-// address mapped into IPv6 (as a server of both families sees its clients).
-struct TEndpoint {
-    std::array<unsigned char, 16> Address{};
-    unsigned Port = 0;
-    bool operator==(const TEndpoint&) const = default;
-};
-
-std::optional<TEndpoint> EndpointOf(const sockaddr_storage& address) {
-    TEndpoint endpoint;
+// A TCP endpoint as the kernel's tables show it ("0100007F:1770"): each 32-bit
+// word of the address as a number in this machine's byte order, then the port.
+// IPv4 in /proc/net/tcp, IPv6 with IPv4 mapped in /proc/net/tcp6; "" where an
+// address has no form in that table.
+std::string TableEndpoint(const sockaddr_storage& address, bool v6) {
+    std::array<unsigned char, 16> bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    uint16_t port = 0;
     if (address.ss_family == AF_INET) {
         const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
-        endpoint.Address[10] = endpoint.Address[11] = 0xFF;
-        std::memcpy(endpoint.Address.data() + 12, &v4.sin_addr, 4);
-        endpoint.Port = ntohs(v4.sin_port);
-    } else if (address.ss_family == AF_INET6) {
-        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
-        std::memcpy(endpoint.Address.data(), &v6.sin6_addr, 16);
-        endpoint.Port = ntohs(v6.sin6_port);
+        std::memcpy(bytes.data() + 12, &v4.sin_addr, 4);
+        port = ntohs(v4.sin_port);
     } else {
-        return std::nullopt;
+        const auto& v6Address = reinterpret_cast<const sockaddr_in6&>(address);
+        std::memcpy(bytes.data(), &v6Address.sin6_addr, 16);
+        port = ntohs(v6Address.sin6_port);
     }
-    return endpoint;
-}
-
-// "0100007F:1770" or 32 hex digits and the port: each 32-bit word of the address
-// is shown as a number in this machine's byte order.
-std::optional<TEndpoint> ReadEndpoint(std::string_view text) {
-    const size_t colon = text.find(':');
-    if (colon != 8 && colon != 32)
-        return std::nullopt;
-    TEndpoint endpoint;
-    unsigned char* bytes = endpoint.Address.data() + (colon == 8 ? 12 : 0);
-    if (colon == 8)
-        endpoint.Address[10] = endpoint.Address[11] = 0xFF;
-    for (size_t word = 0; word < colon; word += 8, bytes += 4) {
-        uint32_t value = 0;
-        const auto [end, error] = std::from_chars(text.data() + word, text.data() + word + 8, value, 16);
-        if (error != std::errc() || end != text.data() + word + 8)
-            return std::nullopt;
-        std::memcpy(bytes, &value, 4);
+    if (!v6 && !IN6_IS_ADDR_V4MAPPED(bytes.data()))
+        return {};
+    std::string text;
+    char hex[10];
+    for (size_t at = v6 ? 0 : 12; at < 16; at += 4) {
+        uint32_t word = 0;
+        std::memcpy(&word, bytes.data() + at, 4);
+        text += std::string(hex, std::snprintf(hex, sizeof hex, "%08X", word));
     }
-    const std::string_view port = text.substr(colon + 1);
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), endpoint.Port, 16);
-    if (error != std::errc() || end != port.data() + port.size())
-        return std::nullopt;
-    return endpoint;
+    return text + std::string(hex, std::snprintf(hex, sizeof hex, ":%04X", port));
 }
 
 // The owner of the socket on this machine that took the TCP connection at handle:
@@ -135,25 +116,16 @@ std::optional<uid_t> TcpServerOwner(int handle) {
     if (::getsockname(handle, reinterpret_cast<sockaddr*>(&ours), &oursSize) != 0 ||
         ::getpeername(handle, reinterpret_cast<sockaddr*>(&theirs), &theirsSize) != 0)
         return std::nullopt;
-    const std::optional<TEndpoint> client = EndpointOf(ours), server = EndpointOf(theirs);
-    if (!client || !server)
-        return std::nullopt;
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        std::ifstream lines(table);
-        std::string line;
-        std::getline(lines, line);  // the heading
-        while (std::getline(lines, line)) {
-            // slot, local, remote, state, queues, timer, retransmits, user...
-            std::vector<std::string_view> fields;
-            for (size_t start = line.find_first_not_of(' '); start != std::string::npos && fields.size() < 8;) {
-                const size_t end = std::min(line.find(' ', start), line.size());
-                fields.emplace_back(line.data() + start, end - start);
-                start = line.find_first_not_of(' ', end);
-            }
-            unsigned user = 0;
-            if (fields.size() == 8 && ReadEndpoint(fields[1]) == server && ReadEndpoint(fields[2]) == client &&
-                ReadNumber(fields[7], user))
-                return static_cast<uid_t>(user);
+    for (const bool v6 : {false, true}) {
+        const std::string server = TableEndpoint(theirs, v6), client = TableEndpoint(ours, v6);
+        std::ifstream lines(v6 ? "/proc/net/tcp6" : "/proc/net/tcp");
+        std::string line, slot, local, remote, state, queues, timer, retransmits, user;
+        while (!server.empty() && std::getline(lines, line)) {
+            std::istringstream fields(line);
+            unsigned owner = 0;
+            if (fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> user &&
+                local == server && remote == client && ReadNumber(user, owner))
+                return static_cast<uid_t>(owner);
         }
     }
     return std::nullopt;
